@@ -1,0 +1,60 @@
+#pragma once
+// Host side of the evaluation board's command protocol: register reads and
+// writes as "RD"/"WR" lines, streaming control, free text commands.
+//
+// Thread contract: any thread may call these functions. Every exchange holds
+// the link-wide exchange lock from its write to its take, so exchanges from
+// the window thread and the capture thread never interleave on the port.
+// The handle arguments are opaque: the link neither reads nor writes them.
+//
+// Status: 0 success, 2 reply would be too long, 53 port could not be opened,
+// 54 no usable reply, 55 write failed / reply not in time / port gone
+// (link/link_status.h).
+
+#include "link/link_status.h"
+
+// Opens the link on `port` at 115200 baud (a null `port` keeps the previous
+// name), then "SD" and "IE2". A link that is still open is closed first, so a
+// second connection attempt never trips over the first one's port.
+[[nodiscard]] long vtx_serial_open(const char* port, void** sl_handle);
+
+// Reads `length` bytes from consecutive registers in chunks of at most 128.
+[[nodiscard]] long vtx_serial_read(void* hbx_handle, unsigned char slaveAddr,
+                                   unsigned char registerAddr, unsigned short length,
+                                   unsigned char* data);
+
+[[nodiscard]] long vtx_serial_single_write(void* sl_handle, unsigned char slaveAddr,
+                                           unsigned char registerAddr, unsigned char data);
+
+// One "WR" line carrying `length` bytes (register address first). Refuses more
+// than 507 bytes with 55 before sending.
+[[nodiscard]] long ARM_WriteBurst(void* sl_handle, unsigned char slaveAddr,
+                                  unsigned short length, const unsigned char* data);
+
+// "RD" exchanges for `length` bytes (at most 255) without chunking; applies the
+// multiple-of-32 reply rule and the FIFO split.
+[[nodiscard]] long ARM_ReadBurst(void* sl_handle, unsigned char slaveAddr,
+                                 unsigned char registerAddr, unsigned short length,
+                                 unsigned char* data);
+
+// Sends `command` + "\r\n" (at most 99 characters) and returns the cleaned reply
+// text in `response`, which must hold resp_len + 3 characters.
+[[nodiscard]] int ARMCommand(const char* command, char* response, int resp_len);
+
+[[nodiscard]] long HbxDisableStreaming();
+[[nodiscard]] long HbxEnableIntStream();
+
+// The FIFO data register's address, consulted by burst reads. 0 until set.
+void set_KORREG_FIFO_R_W(unsigned char value);
+
+// The SPI set-up sequence: "ID", purge, 100 ms pause, "DD", "CS1". Returns the
+// first nonzero status; the link stays open either way.
+[[nodiscard]] long vtx_serial_spi_setup();
+
+// Exchange primitives. Callers outside the link hold no exchange lock, so these
+// are for the link itself and its tests.
+[[nodiscard]] int AIOUartWrite(const void* lpBuffer, unsigned long nBufferSize,
+                               unsigned long* lpBytesWritten);
+unsigned long AIOUartWaitRwRsp(unsigned long timeout);
+[[nodiscard]] long AIOUartReadRwRsp(void* lpBuffer, unsigned long nBufferSize,
+                                    unsigned long* lpBytesReturned);

@@ -1,0 +1,75 @@
+#pragma once
+// In-process simulated evaluation board with one simulated sensor behind it,
+// served on a pseudo-terminal. Used by tests, benchmarks, veltrix-boardsim
+// and the run script; never by the product libraries.
+//
+// Thread contract: start() spawns one serving thread; every public member is
+// safe to call from any thread while it runs (internal lock).
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace veltrix::sim {
+
+struct Faults {
+  bool silent = false;                       // never answer
+  int silent_after = -1;                     // answer this many commands, then fall silent (-1: never)
+  std::chrono::milliseconds reply_delay{0};  // delay before each reply
+  bool short_reply = false;                  // every reply one character short (before its line end)
+  bool noise = false;                        // interrupt notices, '#'/'$' packets, NUL and 0xFF between replies
+  std::size_t split_writes = 0;              // write replies in pieces of this many bytes (0: whole)
+  int hangup_after = -1;                     // close the pseudo-terminal after this many commands (-1: never)
+};
+
+struct SensorOptions {
+  std::string model_class = "kor73";  // one of the nine classes
+  int compass_address = 0x0C;         // 0x0C..0x0F; -1: no compass
+  bool self_test_passes = true;
+};
+
+struct BoardOptions {
+  SensorOptions sensor;
+  Faults faults;
+  std::string link_path;  // when set, a symlink to the port path
+};
+
+struct CommandRecord {
+  std::chrono::steady_clock::time_point when;
+  std::string line;  // as received, without its line end
+};
+
+class BoardSim {
+ public:
+  explicit BoardSim(BoardOptions options = {});
+  ~BoardSim();  // stops
+  BoardSim(const BoardSim&) = delete;
+  BoardSim& operator=(const BoardSim&) = delete;
+
+  // Opens the pseudo-terminal (raw) and starts serving. 0 or an errno value.
+  int start();
+  void stop();
+
+  const std::string& port_path() const;
+
+  std::vector<CommandRecord> commands() const;
+  void clear_commands();
+
+  std::uint8_t register_value(std::uint8_t bus, std::uint8_t reg) const;
+  void set_register(std::uint8_t bus, std::uint8_t reg, std::uint8_t value);
+
+  void set_faults(const Faults& faults);
+
+  // Index of the newest sample the sensor has produced (0 before the first).
+  std::uint32_t sample_index() const;
+  // The sensor's current sample rate in Hz from its CONFIG and divider.
+  double sample_rate_hz() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace veltrix::sim

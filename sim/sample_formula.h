@@ -1,0 +1,24 @@
+#pragma once
+// The simulated sensor's data: a pure function of the sample index, so tests
+// and users can check decoding. Sample n (n = 1 for the first sample after the
+// simulated sensor starts) holds, for channel c,
+//     value = int16(uint16(1000 * c + 37 * (c + 1) * n))
+// (modulo 2^16, read as two's complement). Channels below.
+
+#include <cstdint>
+
+namespace veltrix::sim {
+
+enum class Channel : int {
+  GyroX = 0, GyroY, GyroZ,
+  AccelX, AccelY, AccelZ,
+  Temp,
+  CompassX, CompassY, CompassZ,
+};
+
+constexpr std::int16_t sample_value(Channel channel, std::uint32_t n) {
+  const auto c = static_cast<std::uint32_t>(channel);
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(1000u * c + 37u * (c + 1u) * n));
+}
+
+}  // namespace veltrix::sim
