@@ -28,6 +28,7 @@ struct SensorOptions {
   std::string model_class = "kor73";  // one of the nine classes
   int compass_address = 0x0C;         // 0x0C..0x0F; -1: no compass
   bool self_test_passes = true;
+  bool at_rest = false;  // every sample holds the values of sample 1 (a still sensor, for self tests)
 };
 
 struct BoardOptions {
