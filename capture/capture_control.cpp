@@ -1,0 +1,93 @@
+#include "capture/capture_control.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "capture/background_writer_thread.h"
+#include "capture/capture_clock.h"
+#include "capture/capture_reports.h"
+#include "capture/capture_settings.h"
+#include "capture/console_buffer.h"
+
+namespace capture_control {
+
+namespace {
+
+std::mutex control_mutex;  // guards hBGWrite and observer
+std::thread hBGWrite;
+// Written only while no capture thread exists; read by the capture thread.
+SampleObserver observer;
+
+std::mutex failure_mutex;
+std::string failure_messages;
+
+// A better nice value rather than a real-time class: the loop polls without
+// sleeping and must never starve the link's reader thread. Unprivileged
+// processes may not raise it, which is not an error.
+constexpr int kRaisedNice = -5;
+
+void run_capture_thread(ikor* device) {
+  (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kRaisedNice);
+  (void)background_writer_thread(device);
+}
+
+}  // namespace
+
+bool start(ikor& device, SampleObserver sample_observer) {
+  std::lock_guard lock(control_mutex);
+  if (hBGWrite.joinable()) {
+    if (capture_settings::BackgroundThreadRunningStatus.load() == 1) {
+      return false;
+    }
+    hBGWrite.join();
+  }
+  observer = std::move(sample_observer);
+  vtxn_base_config::first_time_logToFile = 1;
+  vtxn_base_config::start_counter(&vtxn_base_config::pc_freq, &vtxn_base_config::counter_start);
+  vtxn_base_config::time_ms = 0.0;
+  capture_settings::BackgroundThreadRunningStatus.store(1);
+  hBGWrite = std::thread(run_capture_thread, &device);
+  return true;
+}
+
+void request_stop() { capture_settings::BackgroundThreadRunningStatus.store(2); }
+
+void wait() {
+  std::lock_guard lock(control_mutex);
+  if (hBGWrite.joinable()) {
+    hBGWrite.join();
+  }
+  observer = nullptr;
+}
+
+std::string take_failure_messages() {
+  std::lock_guard lock(failure_mutex);
+  return std::exchange(failure_messages, {});
+}
+
+namespace reports {
+
+void sample_recorded(std::string_view console_text, int sample_count) {
+  if (observer) {
+    observer(console_text, sample_count);
+  }
+}
+
+void failure(const std::string& message) {
+  if (capture_settings::EnableLogToConsole.load()) {
+    console_buffer::append(message + "\r\n");
+  }
+  std::lock_guard lock(failure_mutex);
+  if (!failure_messages.empty()) {
+    failure_messages += '\n';
+  }
+  failure_messages += message;
+}
+
+}  // namespace reports
+
+}  // namespace capture_control

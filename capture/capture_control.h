@@ -1,0 +1,43 @@
+#pragma once
+// Starting, stopping and waiting for the capture thread; used by the window
+// and by veltrix-cli alike.
+//
+// Thread contract: start, wait and take_failure_messages may be called from
+// any thread but the capture thread (they serialise on one mutex).
+// request_stop may be called from any thread, the capture thread included, so
+// a sample observer can end the capture after a given sample. One capture
+// thread at most exists at any time; it is kept in hBGWrite.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "devices/ikor.h"
+
+namespace capture_control {
+
+// Called on the capture thread after each recorded sample (warm-up samples
+// are not recorded) with the console text that sample added to the console
+// buffer ("" when it added none) and the number of samples recorded so far.
+// It may call request_stop, nothing else of this header.
+using SampleObserver = std::function<void(std::string_view console_text, int sample_count)>;
+
+// Starts a capture on `device`, which must outlive it. Refused (false) while a
+// capture runs; a stopped capture whose thread is still finishing is joined
+// first. Sets first_time_logToFile to 1, restarts the capture clock, sets
+// time_ms to 0 and the run status to 1, then creates the thread, at a raised
+// priority where the system allows it.
+[[nodiscard]] bool start(ikor& device, SampleObserver observer = {});
+
+// Run status 2; returns at once. The thread ends after its sample in progress.
+void request_stop();
+
+// Joins the capture thread, if any: afterwards the data log is complete and
+// closed. Returns at once when no thread exists; blocks while one runs.
+void wait();
+
+// What went wrong in the captures since the last call (a data log or register
+// log that could not be written), one message per line; "" when nothing did.
+std::string take_failure_messages();
+
+}  // namespace capture_control
