@@ -1,0 +1,99 @@
+// veltrix-boardsim: serves a simulated evaluation board on a pseudo-terminal
+// until SIGINT or SIGTERM. The first stdout line is the port path.
+
+#include <signal.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "sim/board_sim.h"
+#include "sim/sensor_layout.h"
+
+namespace {
+
+using veltrix::sim::BoardOptions;
+
+// "none" or 0x0C..0x0F in decimal, hex (0x..) or octal; -1 for none.
+std::string parse_compass_address(const std::string& text, int& address) {
+  if (text == "none") {
+    address = -1;
+    return {};
+  }
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 0);
+  if (text.empty() || *end != '\0' || value < 0x0C || value > 0x0F) {
+    return "--compass-address: expected 0x0C to 0x0F or none, got \"" + text + "\"";
+  }
+  address = static_cast<int>(value);
+  return {};
+}
+
+std::string known_classes() {
+  std::string names;
+  for (const auto& layout : veltrix::sim::all_layouts()) {
+    if (!names.empty()) names += ", ";
+    names += layout.model_class;
+  }
+  return names;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  BoardOptions options;
+  auto& faults = options.faults;
+  std::string compass = "0x0C";
+  int delay_ms = 0;
+  bool self_test_fails = false;
+
+  CLI::App app{"Simulated Veltrix evaluation board on a pseudo-terminal; prints the port path first."};
+  app.add_option("--sensor", options.sensor.model_class, "sensor class behind the board: " + known_classes())
+      ->check([](const std::string& name) {
+        return veltrix::sim::find_layout(name) ? std::string() : "unknown sensor class \"" + name + "\"";
+      })
+      ->capture_default_str();
+  app.add_option("--link", options.link_path, "also make a symlink to the port here (removed at exit)");
+  app.add_option("--compass-address", compass, "bus address of the compass (kor71/kor73): 0x0C..0x0F or none")
+      ->capture_default_str();
+  app.add_flag("--self-test-fail", self_test_fails, "the gyroscope self test (kor42) fails");
+  app.add_flag("--at-rest", options.sensor.at_rest, "every sample holds the values of sample 1");
+  app.add_flag("--silent", faults.silent, "never answer");
+  app.add_option("--silent-after", faults.silent_after, "answer N commands, then fall silent")
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("--delay", delay_ms, "delay each reply by MS milliseconds")->check(CLI::Range(0, 60000));
+  app.add_flag("--short", faults.short_reply, "every reply one character short");
+  app.add_flag("--noise", faults.noise, "interrupt notices, packets and stray bytes between replies");
+  app.add_option("--split", faults.split_writes, "write replies in pieces of N bytes")->check(CLI::PositiveNumber);
+  app.add_option("--hangup-after", faults.hangup_after, "close the port after N commands")
+      ->check(CLI::NonNegativeNumber);
+  CLI11_PARSE(app, argc, argv);
+
+  if (const std::string error = parse_compass_address(compass, options.sensor.compass_address); !error.empty()) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 2;
+  }
+  options.sensor.self_test_passes = !self_test_fails;
+  faults.reply_delay = std::chrono::milliseconds(delay_ms);
+
+  // Block the stop signals before any thread starts so only sigwait sees them.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
+  veltrix::sim::BoardSim board(options);
+  if (const int error = board.start(); error != 0) {
+    std::fprintf(stderr, "veltrix-boardsim: cannot start the simulated board: %s\n", std::strerror(error));
+    return 1;
+  }
+  std::printf("%s\n", board.port_path().c_str());
+  std::fflush(stdout);
+
+  int signal_number = 0;
+  sigwait(&stop_signals, &signal_number);
+  board.stop();
+  return 0;
+}
