@@ -1,0 +1,56 @@
+#pragma once
+// The families with a magnetic compass behind the sensor: at initialize the
+// compass is found through the sensor's bypass, then the sensor's own I2C
+// master is set to copy the compass readings into its external-data
+// registers, where get_component_data(COMPONENT_COMPASS) reads them.
+//
+// Thread contract: as ikor. The compass operations run inside initialize.
+//
+// Status: link statuses pass through; kStatusNoCompass when no candidate
+// address answers with the compass identity.
+
+#include <span>
+
+#include "devices/generic_kor.h"
+
+namespace veltrix::devices {
+
+// One write of the I2C master set-up; `value` is ORed with compass_addr when
+// `with_compass_addr` is set.
+struct SlaveWrite {
+  unsigned char reg;
+  unsigned char value;
+  bool with_compass_addr;
+  WriteKind how;
+};
+
+struct CompassTraits {
+  std::span<const SlaveWrite> slave_writes;  // in the family's own order
+  bool sets_50hz_after_connect;
+};
+
+class CompassKor : public GenericKor {
+ public:
+  static constexpr unsigned char AKM_REG_WHOAMI = 0x00;
+  static constexpr unsigned char AKM_WHOAMI = 0x48;
+
+  void get_component_data(int component, float* dataPacket) override;
+
+  // Opens (true) or closes (false) the host's direct path to the compass.
+  long enable_by_pass(bool pEnable);
+  // Probes 0x0C to 0x0F for the compass identity and sets compass_addr.
+  long find_compass();
+  long enable_wait_for_external_sensor();
+  long configure_slaves();
+
+  unsigned char compass_addr = 0;
+
+ protected:
+  CompassKor(const DeviceTraits& traits, const CompassTraits& compass);
+  long after_connect() override;
+
+ private:
+  const CompassTraits& compass_;
+};
+
+}  // namespace veltrix::devices

@@ -1,0 +1,183 @@
+#include "devices/generic_kor.h"
+
+#include <cassert>
+#include <cstring>
+
+#include "devices/register_listing.h"
+#include "devices/register_row.h"
+#include "devices/sample_decoding.h"
+#include "link/board_protocol.h"
+
+namespace veltrix::devices {
+namespace {
+
+constexpr unsigned char kAbsentAddress = 0xFF;
+constexpr unsigned char kFilterMask = 0x07;
+constexpr int kBiasTrackingModes = 0x3F;
+constexpr int kNoMotionAlgoModes = 0x07;
+
+}  // namespace
+
+GenericKor::GenericKor(const DeviceTraits& traits) : traits_(traits) {
+  // Until initialize resolves them, every address reads as "absent".
+  addr_gyro_xout_h = addr_temp_out_h = addr_smplrt_div = addr_config = addr_fifo_en =
+      addr_int_enable = addr_int_status = addr_accel_xout_h = addr_compass_data = kAbsentAddress;
+}
+
+long GenericKor::initialize(const char* port_number, int connectMode) {
+  load_generic_register_addresses();
+  addr_config = lookup_address(traits_.config_register);
+  if (traits_.components & COMPONENT_ACCEL) addr_accel_xout_h = lookup_address("ACCEL_XOUT_H");
+  if (traits_.components & COMPONENT_COMPASS) {
+    addr_compass_data = lookup_address("EXT_SENS_DATA_00");
+  }
+
+  if (const long status = vtx_serial_open(port_number, &serial_handle); status != 0) {
+    return status;
+  }
+  if (traits_.sends_spi_setup && connectMode == MODE_SPI) {
+    if (const long status = vtx_serial_spi_setup(); status != 0) return status;
+  }
+  return after_connect();
+}
+
+long GenericKor::after_connect() { return 0; }
+
+char GenericKor::get_available_modes() { return traits_.modes; }
+
+const RegisterRow* GenericKor::get_register_list() { return traits_.table.data(); }
+
+int GenericKor::get_register_list_size() { return static_cast<int>(traits_.table.size()); }
+
+long GenericKor::write_register(unsigned char reg, unsigned char value, WriteKind how) {
+  if (how == WriteKind::kSingleWrite) {
+    return vtx_serial_single_write(serial_handle, slave_addr, reg, value);
+  }
+  const unsigned char data[2] = {reg, value};
+  return ARM_WriteBurst(serial_handle, slave_addr, 2, data);
+}
+
+long GenericKor::read_register(unsigned char reg, unsigned char& value) {
+  value = 0;
+  const long status = vtx_serial_read(serial_handle, slave_addr, reg, 1, &value);
+  if (status != 0) value = 0;
+  return status;
+}
+
+unsigned char GenericKor::read_or_zero(unsigned char reg) {
+  unsigned char value = 0;
+  static_cast<void>(read_register(reg, value));
+  return value;
+}
+
+long GenericKor::write_to_register(char registerAdd, char value) {
+  return write_register(static_cast<unsigned char>(registerAdd), static_cast<unsigned char>(value));
+}
+
+long GenericKor::read_from_register(char registerAdd, unsigned char& value) {
+  return read_register(static_cast<unsigned char>(registerAdd), value);
+}
+
+void GenericKor::read_words(unsigned char first_register, int count, float* out) {
+  unsigned char bytes[8] = {};
+  assert(count >= 1 && count * 2 <= static_cast<int>(sizeof bytes));
+  if (vtx_serial_read(serial_handle, slave_addr, first_register,
+                      static_cast<unsigned short>(count * 2), bytes) != 0) {
+    std::memset(bytes, 0, sizeof bytes);
+  }
+  for (int i = 0; i < count; ++i) {
+    out[i] = word_from_bytes(bytes[2 * i], bytes[2 * i + 1]);
+  }
+}
+
+void GenericKor::get_component_data(int component, float* dataPacket) {
+  assert(dataPacket != nullptr);
+  if (!(component & traits_.components)) return;
+  switch (component) {
+    case COMPONENT_GYRO:
+      read_words(addr_gyro_xout_h, 3, dataPacket);
+      break;
+    case COMPONENT_ACCEL:
+      read_words(addr_accel_xout_h, 3, dataPacket);
+      break;
+    case COMPONENT_TEMP:
+      read_words(addr_temp_out_h, 1, dataPacket);
+      break;
+    default:
+      break;
+  }
+}
+
+int GenericKor::get_current_sampling_rate(unsigned char& SampleRateDivider, unsigned char& DLPF) {
+  DLPF = 0;
+  const long divider_status = read_register(addr_smplrt_div, SampleRateDivider);
+  if (divider_status != 0 && traits_.readback == RateReadback::kFirstForm) return 0;
+  unsigned char config = 0;
+  if (read_register(addr_config, config) != 0) return 0;
+  DLPF = config & kFilterMask;
+  return rate_hz(traits_.readback, SampleRateDivider, config);
+}
+
+int GenericKor::get_available_sampling_rates() { return traits_.rate_mask; }
+
+int GenericKor::get_available_components() { return traits_.components; }
+
+int GenericKor::get_bias_tracking_modes() { return kBiasTrackingModes; }
+
+int GenericKor::get_no_motion_algo_modes() { return kNoMotionAlgoModes; }
+
+unsigned char GenericKor::lookup_address(const char* register_name) {
+  if (register_name == nullptr) return kAbsentAddress;
+  for (const RegisterRow& r : traits_.table) {
+    if (std::strcmp(r.name, register_name) == 0) return row_address(r);
+  }
+  return kAbsentAddress;
+}
+
+std::string GenericKor::fetch_register_map() {
+  std::string out;
+  for (const RegisterRow& r : traits_.table) {
+    append_listing_line(out, r, read_or_zero(row_address(r)));
+  }
+  return out;
+}
+
+std::string GenericKor::fetch_selected_registers(const unsigned char* indexArray, int Size) {
+  std::string out;
+  for (int i = 0; i < Size; ++i) {
+    // An index past the table names no register; it is skipped, not read.
+    if (indexArray[i] >= traits_.table.size()) continue;
+    const RegisterRow& r = traits_.table[indexArray[i]];
+    append_listing_line(out, r, read_or_zero(row_address(r)));
+  }
+  return out;
+}
+
+void GenericKor::enable_fifo(bool enable) {
+  static_cast<void>(write_register(addr_fifo_en, enable ? 0xFF : 0x00));
+}
+
+long GenericKor::set_sampling_rate(int pSamplingRate) {
+  if ((pSamplingRate & traits_.rate_mask) == 0) return kStatusRateRefused;
+  apply_sampling_rate(pSamplingRate);
+  return 0;
+}
+
+void GenericKor::apply_sampling_rate(int pSamplingRate) {
+  const unsigned char base = traits_.base_config;
+  if (write_register(addr_config, base) != 0) return;
+  const RatePlan plan = plan_sampling_rate(pSamplingRate, base);
+  if (plan.rewrite) {
+    const auto config = static_cast<unsigned char>((base & ~kFilterMask) | plan.rewrite->filter);
+    static_cast<void>(write_register(addr_config, config, plan.rewrite->write));
+  }
+  static_cast<void>(write_register(addr_smplrt_div, plan.divider));
+}
+
+bool GenericKor::is_self_test_supported() { return traits_.self_test_supported; }
+
+signed char GenericKor::perform_self_test() { return 0; }
+
+bool GenericKor::is_data_ready() { return (read_or_zero(addr_int_status) & 0x01) != 0; }
+
+}  // namespace veltrix::devices

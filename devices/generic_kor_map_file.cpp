@@ -1,0 +1,70 @@
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "devices/device_diagnostics.h"
+#include "devices/generic_kor.h"
+#include "devices/register_row.h"
+#include "link/board_protocol.h"
+
+namespace veltrix::devices {
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Reads at most kMaxRegisterMapFileBytes + 1 bytes: enough to tell that a
+// file is too large to be a register map without reading all of it.
+bool read_bounded(std::FILE* f, std::string& content) {
+  content.resize(kMaxRegisterMapFileBytes + 1);
+  const std::size_t n = std::fread(content.data(), 1, content.size(), f);
+  content.resize(n);
+  return std::ferror(f) == 0;
+}
+
+}  // namespace
+
+long GenericKor::save_register_map(const char* fileName) {
+  std::FILE* raw = fileName != nullptr ? std::fopen(fileName, "wb") : nullptr;
+  if (raw == nullptr) return kStatusFileOpenFailed;
+
+  std::vector<unsigned char> values;
+  values.reserve(traits_.table.size());
+  for (const RegisterRow& r : traits_.table) {
+    unsigned char value = 0;
+    if (ARM_ReadBurst(serial_handle, slave_addr, row_address(r), 1, &value) != 0) value = 0;
+    values.push_back(value);
+  }
+  const std::string content = encode_register_map(traits_.file_form, traits_.table, values);
+  const bool written = std::fwrite(content.data(), 1, content.size(), raw) == content.size();
+  // fclose flushes; a full disk shows up here rather than in fwrite.
+  const bool closed = std::fclose(raw) == 0;
+  return written && closed ? 0 : kStatusFileOpenFailed;
+}
+
+long GenericKor::load_register_map(const char* fileName) {
+  std::string content;
+  {
+    const char* mode = traits_.file_form == MapFileForm::kText ? "r" : "rb";
+    const File f(fileName != nullptr ? std::fopen(fileName, mode) : nullptr);
+    if (!f) {
+      write_device_diagnostic("fopen failed");
+      return kStatusFileOpenFailed;
+    }
+    if (!read_bounded(f.get(), content)) return kStatusFileOpenFailed;
+  }
+
+  std::vector<unsigned char> values;
+  if (!decode_register_map(traits_.file_form, traits_.table, content, values)) {
+    return kStatusFileRejected;
+  }
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    static_cast<void>(write_register(row_address(traits_.table[i]), values[i]));
+  }
+  return 0;
+}
+
+}  // namespace veltrix::devices
