@@ -1,0 +1,5 @@
+#pragma once
+// Plain allocation wrappers of the link. Any thread.
+
+[[nodiscard]] void* vtx_malloc(unsigned int numBytes);
+int vtx_free(void* ptr);  // always 0

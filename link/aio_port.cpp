@@ -1,0 +1,123 @@
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <system_error>
+
+#include "link/aio_link.h"
+#include "link/link_notifier.h"
+#include "link/link_status.h"
+#include "link/serial_port.h"
+
+namespace {
+
+constexpr const char* kErrorCaption = "Error";
+
+int refuse_configuration(int fd, const char* message) {
+  link_notify(message, kErrorCaption);
+  // Left open, the port would stay locked against every later attempt.
+  close(fd);
+  return static_cast<int>(kStatusPortFailed);
+}
+
+// A new open starts from a clean receive side: no text, packet or wake-up
+// left over from an earlier connection.
+void reset_receive_state() {
+  std::lock_guard lock(aioVars.rsp_lock_);
+  aioVars.rxState = RX_IDLE;
+  aioVars.pktCount = 0;
+  aioVars.pktLength = 0;
+  aioVars.rspLength = 0;
+  aioVars.rspReady = 0;
+  aioVars.hRxSemaphore.drain();
+}
+
+void wake_reader() {
+  const std::uint64_t one = 1;
+  // An eventfd refuses a write only when its counter is full, and then the
+  // reader has been woken already.
+  [[maybe_unused]] const ssize_t n = write(aioVars.hRxEvent, &one, sizeof one);
+}
+
+void close_descriptors() {
+  const int fd = aioVars.hComm.exchange(-1);
+  if (fd >= 0) close(fd);
+  if (aioVars.hRxEvent >= 0) {
+    close(aioVars.hRxEvent);
+    aioVars.hRxEvent = -1;
+  }
+}
+
+}  // namespace
+
+int AIOInit(const char* port, unsigned long dwBaud) {
+  std::lock_guard lock(aioVars.exchange_lock_);
+  if (aioVars.hComm >= 0 || port == nullptr || port[0] == '\0')
+    return static_cast<int>(kStatusPortFailed);
+  const int fd = serial_open_exclusive(port);
+  if (fd < 0) return static_cast<int>(kStatusPortFailed);
+
+  termios settings{};
+  if (tcgetattr(fd, &settings) != 0) link_notify("Unable to get port state", kErrorCaption);
+  if (!serial_line_settings(settings, dwBaud) || tcsetattr(fd, TCSANOW, &settings) != 0)
+    return refuse_configuration(fd, "Unable to configure the serial port");
+  serial_read_timeouts(settings);
+  if (tcsetattr(fd, TCSANOW, &settings) != 0)
+    return refuse_configuration(fd, "Unable to set the time-out parameters");
+  serial_assert_modem_lines(fd);
+
+  const int event = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (event < 0) {
+    close(fd);
+    return static_cast<int>(kStatusPortFailed);
+  }
+  aioVars.hRxEvent = event;
+  reset_receive_state();
+  aioVars.packetCallback = nullptr;
+  aioVars.link_dead_ = false;
+  aioVars.hComm = fd;
+  return 0;
+}
+
+int AIOOpen(unsigned char createThread) {
+  std::lock_guard lock(aioVars.exchange_lock_);
+  const int status = AIOInit(aioVars.portName, aioVars.baudRate);
+  if (status != 0) return status;
+  bool allocated = false;
+  {
+    std::lock_guard ring_lock(mutex);
+    allocated = ring_allocate(aioVars);
+  }
+  if (!allocated) {
+    close_descriptors();
+    return static_cast<int>(kStatusPortFailed);
+  }
+  if (createThread != 0) {
+    aioVars.threadRunning = 1;
+    try {
+      g_hAIOThread = std::thread(AIOThread, nullptr);
+    } catch (const std::system_error&) {
+      aioVars.threadRunning = 0;
+      AIOClose();
+      return static_cast<int>(kStatusPortFailed);
+    }
+  }
+  return 0;
+}
+
+int AIOClose() {
+  std::lock_guard lock(aioVars.exchange_lock_);
+  if (aioVars.threadRunning.exchange(0) != 0) wake_reader();
+  if (g_hAIOThread.joinable()) g_hAIOThread.join();
+  close_descriptors();
+  std::lock_guard ring_lock(mutex);
+  ring_release(aioVars);
+  return 0;
+}
+
+int AIOUartFlush() {
+  const int fd = aioVars.hComm;
+  if (fd < 0 || tcflush(fd, TCIOFLUSH) != 0) return static_cast<int>(kStatusWriteOrTimeout);
+  return 0;
+}

@@ -1,0 +1,94 @@
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "link/aio_link.h"
+#include "link/link_status.h"
+#include "link/serial_port.h"
+
+namespace {
+
+constexpr int kReadChunk = 1024;
+constexpr int kSilentReadMs = 500;
+constexpr int kCallbackPacketBytes = 128;
+
+void feed(const unsigned char* bytes, ssize_t count) {
+  std::lock_guard lock(aioVars.rsp_lock_);
+  for (ssize_t i = 0; i < count; ++i) {
+    switch (rx_parse_byte(aioVars, bytes[i])) {
+      case RxOutcome::kResponseLine:
+        aioVars.hRxSemaphore.release();
+        break;
+      case RxOutcome::kInterrupt:
+        vtx_interrupt_handler(aioVars.intIndex);
+        aioVars.hRxSemaphore.release();
+        break;
+      case RxOutcome::kPacket:
+        AIOUpdateBuffer();
+        break;
+      case RxOutcome::kNothing:
+        break;
+    }
+  }
+}
+
+// A packet being assembled when a read fails must not be stored later:
+// its first byte is no longer a frame byte.
+int read_failed() {
+  std::lock_guard lock(aioVars.rsp_lock_);
+  aioVars.pktBuffer[0] = 'E';
+  return static_cast<int>(kStatusNoReply);
+}
+
+// On a dead port only closing matters; poll the wake-up alone so the thread
+// does not spin on a descriptor that reports hang-up forever.
+int wait_for_close() {
+  pollfd wake{aioVars.hRxEvent, POLLIN, 0};
+  poll(&wake, 1, kSilentReadMs);
+  return 0;
+}
+
+}  // namespace
+
+int AIORead() {
+  const int fd = aioVars.hComm;
+  if (fd < 0) return read_failed();
+  if (aio_link_gone()) return wait_for_close();
+
+  pollfd fds[2] = {{fd, POLLIN, 0}, {aioVars.hRxEvent, POLLIN, 0}};
+  const int ready = poll(fds, 2, kSilentReadMs);
+  if (ready < 0) return errno == EINTR ? 0 : read_failed();
+  if (ready == 0 || fds[1].revents != 0 || fds[0].revents == 0) return 0;
+  if ((fds[0].revents & POLLNVAL) != 0) {
+    aio_mark_gone();
+    return read_failed();
+  }
+
+  unsigned char chunk[kReadChunk];
+  const ssize_t n = read(fd, chunk, sizeof chunk);
+  if (n > 0) {
+    feed(chunk, n);
+    return 0;
+  }
+  // End of file on a terminal means it hung up; a hang-up with nothing to
+  // read would otherwise wake every poll at once.
+  const bool hung_up = (fds[0].revents & (POLLHUP | POLLERR)) != 0;
+  if (n == 0 || serial_error_means_gone(errno) || (hung_up && errno == EAGAIN)) {
+    aio_mark_gone();
+    return 0;
+  }
+  if (errno == EAGAIN || errno == EINTR) return 0;
+  return read_failed();
+}
+
+std::uint32_t AIOThread(void* /*lpvoid*/) {
+  while (aioVars.threadRunning != 0) {
+    AIORead();
+    const PacketCallback callback = aioVars.packetCallback;
+    if (callback == nullptr) continue;
+    unsigned char packet[kCallbackPacketBytes];
+    if (AIOReadBuffer(kCallbackPacketBytes, 1, packet) == 0) callback(packet, kCallbackPacketBytes);
+  }
+  return 0;
+}

@@ -1,0 +1,92 @@
+#include "link/exchange.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "link/aio_link.h"
+#include "link/board_protocol.h"
+#include "link/link_status.h"
+#include "link/serial_port.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::chrono::milliseconds kReplyDeadline{320};
+
+void discard_response_text() {
+  std::lock_guard lock(aioVars.rsp_lock_);
+  aioVars.rspLength = 0;
+  aioVars.rspReady = 0;
+  aioVars.hRxSemaphore.drain();
+}
+
+bool passes(ReplyTest test, unsigned long n) {
+  return test.exact ? n == test.length : n >= test.length;
+}
+
+}  // namespace
+
+int AIOUartWrite(const void* lpBuffer, unsigned long nBufferSize, unsigned long* lpBytesWritten) {
+  std::size_t written = 0;
+  const int fd = aioVars.hComm;
+  SerialWrite result = SerialWrite::kFailed;
+  if (fd >= 0 && !aio_link_gone()) result = serial_write_all(fd, lpBuffer, nBufferSize, &written);
+  if (lpBytesWritten != nullptr) *lpBytesWritten = written;
+  if (result == SerialWrite::kGone) aio_mark_gone();
+  return result == SerialWrite::kDone ? 0 : static_cast<int>(kStatusWriteOrTimeout);
+}
+
+unsigned long AIOUartWaitRwRsp(unsigned long timeout) {
+  const bool woken = aioVars.hRxSemaphore.wait_for(std::chrono::milliseconds(timeout));
+  if (!woken && aioVars.rspReady == 0) return 0;
+  return static_cast<unsigned long>(aioVars.rspLength.load());
+}
+
+long AIOUartReadRwRsp(void* lpBuffer, unsigned long nBufferSize, unsigned long* lpBytesReturned) {
+  std::lock_guard lock(aioVars.rsp_lock_);
+  if (aioVars.rspReady == 0) {
+    *lpBytesReturned = 0;
+    return kStatusNoReply;
+  }
+  // Characters past the line are left from earlier replies: never hand them out.
+  const auto count = std::min<unsigned long>(nBufferSize, static_cast<unsigned long>(aioVars.rspLength));
+  std::memcpy(lpBuffer, aioVars.rspBuffer, count);
+  *lpBytesReturned = count;
+  aioVars.rspReady = 0;
+  aioVars.rspLength = 0;
+  return kStatusOk;
+}
+
+ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* reply,
+                     unsigned long take, unsigned long* taken) {
+  discard_response_text();
+  if (aio_link_gone()) return ExchangeEnd::kGone;
+  unsigned long written = 0;
+  if (AIOUartWrite(line, size, &written) != 0)
+    return aio_link_gone() ? ExchangeEnd::kGone : ExchangeEnd::kWriteFailed;
+  const Clock::time_point t0 = Clock::now();
+  for (;;) {
+    const unsigned long n = AIOUartWaitRwRsp(kReplyDeadline.count());
+    if (passes(test, n)) break;
+    if (aio_link_gone()) return ExchangeEnd::kGone;
+    if (Clock::now() - t0 > kReplyDeadline) return ExchangeEnd::kTimedOut;
+  }
+  return AIOUartReadRwRsp(reply, take, taken) == kStatusOk ? ExchangeEnd::kTaken
+                                                           : ExchangeEnd::kNotReady;
+}
+
+long exchange_status(ExchangeEnd end) {
+  switch (end) {
+    case ExchangeEnd::kTaken: return kStatusOk;
+    case ExchangeEnd::kNotReady: return kStatusNoReply;
+    default: return kStatusWriteOrTimeout;
+  }
+}
+
+void discard_complete_line() {
+  std::lock_guard lock(aioVars.rsp_lock_);
+  if (aioVars.rspReady == 0) return;
+  aioVars.rspReady = 0;
+  aioVars.rspLength = 0;
+}

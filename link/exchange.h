@@ -1,0 +1,38 @@
+#pragma once
+// One command exchange of the board protocol: write the line, wait for a
+// reply that passes the command's length test, take it. Used by the command
+// functions of link/board_protocol.h.
+//
+// Thread contract: the caller holds aioVars.exchange_lock_ for the whole
+// exchange. The reader thread fills the response channel; the take step reads
+// and clears it under aioVars.rsp_lock_.
+
+#include <cstddef>
+
+// Reply lengths a command accepts: `length` exactly, or at least `length`.
+struct ReplyTest {
+  unsigned long length;
+  bool exact;
+};
+
+enum class ExchangeEnd {
+  kTaken,        // the reply is in the caller's buffer
+  kNotReady,     // the length passed but no line end had been seen (54)
+  kWriteFailed,  // nothing or not all of the line went out (55)
+  kTimedOut,     // no accepted reply 320 ms after the write (checked after each wait)
+  kGone,         // the port hung up or failed (55)
+};
+
+// Before writing, discards any response text already collected and any
+// pending wake-up: nothing that arrived before the command can be its reply.
+// On kTaken, `*taken` holds the number of characters copied to `reply`
+// (at most `take`).
+ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* reply,
+                     unsigned long take, unsigned long* taken);
+
+// kTaken -> 0, kNotReady -> 54, every other end -> 55.
+long exchange_status(ExchangeEnd end);
+
+// After a read timed out: a complete line still there is not kept for the
+// next command.
+void discard_complete_line();
