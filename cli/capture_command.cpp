@@ -1,0 +1,130 @@
+#include "cli/capture_command.h"
+
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string_view>
+
+#include "capture/capture_control.h"
+#include "capture/capture_settings.h"
+#include "cli/exit_status.h"
+#include "cli/register_commands.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr auto kStopCheckPeriod = 20ms;
+
+sigset_t stop_signals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  return signals;
+}
+
+// The selected component bits, or -1 after printing why the selection is refused.
+int selected_components(ikor& device, const CaptureRequest& request) {
+  const int offered = device.get_available_components();
+  if (!request.components) {
+    return offered;
+  }
+  int selected = 0;
+  for (const std::string& name : *request.components) {
+    const ComponentChoice* component = find_component(name);
+    if ((offered & component->id) == 0) {
+      std::fprintf(stderr, "The sensor has no %s component.\n", component->name);
+      return -1;
+    }
+    selected |= component->id;
+  }
+  return selected;
+}
+
+void apply_settings(const CaptureRequest& request, int components) {
+  using namespace capture_settings;
+  EnableLogToConsole.store(request.console);
+  EnableLogToFile.store(request.folder.has_value());
+  FileLogFolder.set(request.folder.value_or(""));
+  chkGyroStatus.store((components & COMPONENT_GYRO) != 0);
+  chkAccelStatus.store((components & COMPONENT_ACCEL) != 0);
+  chkCompStatus.store((components & COMPONENT_COMPASS) != 0);
+  chkTempStatus.store((components & COMPONENT_TEMP) != 0);
+}
+
+// Waits until the capture has stopped itself, the time is up, or a stop
+// signal came. Returns whether a signal ended it.
+bool wait_for_end(double seconds) {
+  const sigset_t signals = stop_signals();
+  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                           std::chrono::duration<double>(seconds));
+  while (capture_settings::BackgroundThreadRunningStatus.load() == 1) {
+    Clock::duration slice = kStopCheckPeriod;
+    if (seconds > 0.0) {
+      const auto left = deadline - Clock::now();
+      if (left <= Clock::duration::zero()) {
+        return false;
+      }
+      slice = std::min(slice, left);
+    }
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(slice).count();
+    const timespec timeout{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+    if (sigtimedwait(&signals, nullptr, &timeout) > 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void block_stop_signals() {
+  const sigset_t signals = stop_signals();
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
+
+int run_capture(ikor& device, const CaptureRequest& request) {
+  const int components = selected_components(device, request);
+  if (components < 0) {
+    return kExitUsage;
+  }
+  if (request.rate != nullptr) {
+    if (const int status = apply_rate(device, *request.rate); status != kExitOk) {
+      return status;
+    }
+  }
+  apply_settings(request, components);
+
+  const int samples = request.samples;
+  auto print_sample = [samples](std::string_view console_text, int sample_count) {
+    if (!console_text.empty()) {
+      std::fwrite(console_text.data(), 1, console_text.size(), stdout);
+      std::fflush(stdout);
+    }
+    if (samples > 0 && sample_count >= samples) {
+      capture_control::request_stop();
+    }
+  };
+  if (!capture_control::start(device, print_sample)) {
+    std::fputs("A capture is already running.\n", stderr);
+    return kExitFailure;
+  }
+  const bool interrupted = wait_for_end(request.seconds);
+  capture_control::request_stop();
+  capture_control::wait();
+
+  int status = kExitOk;
+  if (const std::string failures = capture_control::take_failure_messages(); !failures.empty()) {
+    std::fprintf(stderr, "%s\n", failures.c_str());
+    status = kExitFailure;
+  }
+  if (interrupted) {
+    std::fputs("Capture stopped by a signal before its end.\n", stderr);
+    status = kExitFailure;
+  }
+  return status;
+}

@@ -1,0 +1,6 @@
+#pragma once
+// veltrix-cli's exit statuses.
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;  // sensor, link or file failure
+inline constexpr int kExitUsage = 2;    // usage or input error

@@ -1,0 +1,220 @@
+// veltrix-cli: scripted use of the logger's device model and capture thread.
+//     veltrix-cli [--port PATH] [--mode i2c|spi] --model "NAME" COMMAND [ARGS...]
+
+#include <CLI/CLI.hpp>
+#include <climits>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/capture_command.h"
+#include "cli/connection.h"
+#include "cli/device_choices.h"
+#include "cli/exit_status.h"
+#include "cli/register_commands.h"
+#include "cli/register_input.h"
+#include "devices/device_diagnostics.h"
+#include "devices/model_catalogue.h"
+#include "link/aio_link.h"
+
+namespace {
+
+struct Arguments {
+  std::string port;
+  std::string mode = "i2c";
+  std::string model;
+  std::string address;
+  std::string length_or_value;
+  std::string file;
+  int rate_hz = 0;
+  int capture_rate_hz = 0;
+  std::optional<std::string> components;
+  CaptureRequest capture;
+  std::string folder;
+  bool no_console = false;
+};
+
+int usage_error(const std::string& message) {
+  std::fprintf(stderr, "%s\nRun with --help for more information.\n", message.c_str());
+  return kExitUsage;
+}
+
+int input_error() {
+  std::fprintf(stderr, "%s\n", kRegisterInputError);
+  return kExitUsage;
+}
+
+std::string model_names() {
+  std::string names;
+  for (const ModelEntry& entry : model_catalogue()) {
+    names += (names.empty() ? "\"" : ", \"") + std::string(entry.name) + "\"";
+  }
+  return names;
+}
+
+std::string rate_list() {
+  std::string text;
+  for (const RateChoice& rate : rate_choices()) {
+    text += (text.empty() ? "" : ", ") + std::to_string(rate.hz);
+  }
+  return text;
+}
+
+std::optional<std::vector<std::string>> split_components(const std::string& list) {
+  std::vector<std::string> names;
+  if (list.empty()) {
+    return names;
+  }
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = list.find(',', start);
+    std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    if (find_component(name) == nullptr) {
+      return std::nullopt;
+    }
+    names.push_back(std::move(name));
+    if (comma == std::string::npos) {
+      return names;
+    }
+    start = comma + 1;
+  }
+}
+
+const char* kFooter = R"(Commands:
+  info                 modes, offered rates, offered components and the current rate
+  map                  the register-map listing
+  read ADDR LENGTH     reads LENGTH registers from ADDR (hexadecimal), one by one
+  write ADDR VALUE     writes VALUE (hexadecimal) to register ADDR (hexadecimal)
+  save FILE            saves the register values to FILE
+  load FILE            writes the register values in FILE to the sensor
+  rate HZ              sets the sampling rate and prints the rate read back
+  capture [--rate HZ] [--components LIST] (--samples N | --seconds S)
+          [--folder DIR] [--no-console]
+                       runs a capture; console text on stdout, logs in DIR
+  selftest             runs the sensor's self test
+
+Connecting constructs the model and initialises it on the port; no rate is
+applied, so a rate set by one call survives into the next. --port defaults to
+VELTRIX_PORT, then the first USB CDC-ACM device.
+
+Exit status: 0 success; 1 sensor, link or file failure; 2 usage or input error.
+Messages go to stderr; stdout carries only the documented output.)";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Arguments args;
+  CLI::App app{"Reads, writes and records Veltrix motion sensors on an evaluation board.\n"
+               "Usage: veltrix-cli [--port PATH] [--mode i2c|spi] --model \"NAME\" COMMAND [ARGS...]"};
+  app.footer(kFooter);
+  app.fallthrough();
+  app.require_subcommand(1, 1);
+  app.add_option("--port", args.port, "serial port of the board");
+  app.add_option("--mode", args.mode, "bus for models that offer both (default i2c)")
+      ->check(CLI::IsMember({"i2c", "spi"}));
+  app.add_option("--model", args.model, "sensor model: " + model_names())
+      ->required()
+      ->check([](const std::string& name) {
+        return find_model(name) != nullptr ? std::string() : "unknown model \"" + name + "\"";
+      });
+
+  CLI::App* info = app.add_subcommand("info", "modes, rates, components and the current rate");
+  CLI::App* map = app.add_subcommand("map", "the register-map listing");
+  CLI::App* read = app.add_subcommand("read", "read LENGTH registers from ADDR");
+  read->add_option("ADDR", args.address, "first register, hexadecimal")->required();
+  read->add_option("LENGTH", args.length_or_value, "number of registers, decimal")->required();
+  CLI::App* write = app.add_subcommand("write", "write VALUE to register ADDR");
+  write->add_option("ADDR", args.address, "register, hexadecimal")->required();
+  write->add_option("VALUE", args.length_or_value, "value, hexadecimal")->required();
+  CLI::App* save = app.add_subcommand("save", "save the register values to FILE");
+  save->add_option("FILE", args.file)->required();
+  CLI::App* load = app.add_subcommand("load", "write the register values in FILE to the sensor");
+  load->add_option("FILE", args.file)->required();
+  CLI::App* rate = app.add_subcommand("rate", "set the sampling rate: " + rate_list());
+  rate->add_option("HZ", args.rate_hz, "rate in Hz")->required();
+  CLI::App* capture = app.add_subcommand("capture", "run a capture");
+  capture->add_option("--rate", args.capture_rate_hz, "apply this rate first: " + rate_list());
+  capture->add_option("--components", args.components, "comma-separated from gyro,accel,compass,temp");
+  CLI::App* stop = capture->add_option_group("stop", "when the capture ends");
+  stop->add_option("--samples", args.capture.samples, "after N recorded samples")->check(CLI::Range(1, INT_MAX));
+  stop->add_option("--seconds", args.capture.seconds, "after S seconds")->check(CLI::PositiveNumber);
+  stop->require_option(1);
+  capture->add_option("--folder", args.folder, "write the data log and register log here");
+  capture->add_flag("--no-console", args.no_console, "no console text on stdout");
+  CLI::App* selftest = app.add_subcommand("selftest", "run the sensor's self test");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int code = app.exit(error);
+    return code == 0 ? kExitOk : kExitUsage;
+  }
+
+  const ModelEntry& model = *find_model(args.model);
+  std::unique_ptr<ikor> device = model.create();
+  const int mode = args.mode == "spi" ? MODE_SPI : MODE_I2C;
+  if ((device->get_available_modes() & mode) == 0) {
+    return usage_error("--mode " + args.mode + ": " + model.name + " connects over I2C only");
+  }
+
+  std::optional<unsigned char> address;
+  std::optional<unsigned char> value;
+  int length = 0;
+  if (*read) {
+    address = parse_hex_entry(args.address);
+    length = parse_leading_decimal(args.length_or_value);
+    if (!address || !burst_length_accepted(length)) {
+      return input_error();
+    }
+  }
+  if (*write) {
+    value = parse_hex_entry(args.length_or_value);
+    address = parse_hex_entry(args.address);
+    if (!value || !address) {
+      return input_error();
+    }
+  }
+  const RateChoice* chosen_rate = nullptr;
+  if (*rate || (*capture && capture->count("--rate") != 0)) {
+    const int hz = *rate ? args.rate_hz : args.capture_rate_hz;
+    chosen_rate = find_rate(hz);
+    if (chosen_rate == nullptr) {
+      return usage_error("HZ: " + std::to_string(hz) + " is not one of " + rate_list());
+    }
+  }
+  if (*capture) {
+    if (args.components) {
+      args.capture.components = split_components(*args.components);
+      if (!args.capture.components) {
+        return usage_error("--components: \"" + *args.components + "\" is not a list from gyro,accel,compass,temp");
+      }
+    }
+    args.capture.rate = chosen_rate;
+    args.capture.console = !args.no_console;
+    if (capture->count("--folder") != 0) {
+      args.capture.folder = args.folder;
+    }
+    if (!args.capture.console && !args.capture.folder) {
+      return usage_error("--no-console needs --folder: the capture would have nowhere to go");
+    }
+    block_stop_signals();
+  }
+
+  veltrix::devices::set_device_diagnostic_stream(stderr);
+  int status = kExitFailure;
+  if (connect_device(*device, mode, args.port)) {
+    if (*info) status = run_info(*device);
+    if (*map) status = run_map(*device);
+    if (*read) status = run_read(*device, args.address, *address, length);
+    if (*write) status = run_write(*device, *address, *value);
+    if (*save) status = run_save(*device, args.file);
+    if (*load) status = run_load(*device, args.file);
+    if (*rate) status = run_rate(*device, *chosen_rate);
+    if (*capture) status = run_capture(*device, args.capture);
+    if (*selftest) status = run_selftest(*device);
+  }
+  std::fflush(stdout);
+  AIOClose();
+  return status;
+}

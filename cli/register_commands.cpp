@@ -1,0 +1,137 @@
+#include "cli/register_commands.h"
+
+#include <cstdio>
+#include <string>
+
+#include "cli/exit_status.h"
+#include "devices/device_status.h"
+
+namespace {
+
+void print_message(const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); }
+
+// 0 when the rate cannot be read back.
+int current_rate(ikor& device) {
+  unsigned char divider = 0;
+  unsigned char filter = 0;
+  return device.get_current_sampling_rate(divider, filter);
+}
+
+constexpr const char* kRateUnreadable = "Unable to read the sampling rate back from the sensor.";
+
+std::string join_offered_rates(int offered) {
+  std::string text;
+  for (const RateChoice& rate : rate_choices()) {
+    if ((offered & rate.constant) != 0) {
+      text += (text.empty() ? "" : ",") + std::to_string(rate.hz);
+    }
+  }
+  return text;
+}
+
+std::string join_offered_components(int offered) {
+  std::string text;
+  for (const ComponentChoice& component : component_choices()) {
+    if ((offered & component.id) != 0) {
+      text += (text.empty() ? "" : ",") + std::string(component.name);
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+int run_info(ikor& device) {
+  const int rate = current_rate(device);
+  if (rate == 0) {
+    print_message(kRateUnreadable);
+    return kExitFailure;
+  }
+  const int modes = device.get_available_modes();
+  std::printf("modes: i2c%s\n", (modes & MODE_SPI) != 0 ? ",spi" : "");
+  std::printf("rates: %s\n", join_offered_rates(device.get_available_sampling_rates()).c_str());
+  std::printf("components: %s\n", join_offered_components(device.get_available_components()).c_str());
+  std::printf("rate: %d\n", rate);
+  return kExitOk;
+}
+
+int run_map(ikor& device) {
+  const std::string map = device.fetch_register_map();
+  std::fwrite(map.data(), 1, map.size(), stdout);
+  return kExitOk;
+}
+
+int run_read(ikor& device, const std::string& address_text, unsigned char address, int length) {
+  std::printf("Read Burst Addr:%s Length %d\r\n", address_text.c_str(), length);
+  int status = kExitOk;
+  for (int i = 0; i < length; ++i) {
+    unsigned char value = 0;
+    if (device.read_from_register(static_cast<char>((address + i) % 256), value) != 0) {
+      print_message("Sensor Read Error. There was an error while reading register value.");
+      status = kExitFailure;
+      continue;
+    }
+    std::printf("0x%02X ", value);
+  }
+  std::printf("\r\n");
+  return status;
+}
+
+int run_write(ikor& device, unsigned char address, unsigned char value) {
+  if (device.write_to_register(static_cast<char>(address), static_cast<char>(value)) != 0) {
+    print_message("Sensor Write Error. There was an error while updating register value.");
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+int run_save(ikor& device, const std::string& file) {
+  if (device.save_register_map(file.c_str()) != 0) {
+    print_message("Unable to write the register-map file " + file + ".");
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+int run_load(ikor& device, const std::string& file) {
+  switch (device.load_register_map(file.c_str())) {
+    case 0:
+      return kExitOk;
+    case kStatusFileRejected:
+      print_message("The register-map file " + file +
+                    " does not match this sensor's register table; nothing was written.");
+      return kExitFailure;
+    default:
+      // The device has already written its own "fopen failed" (no line end).
+      print_message("\nUnable to read the register-map file " + file + "; nothing was written.");
+      return kExitFailure;
+  }
+}
+
+int apply_rate(ikor& device, const RateChoice& rate) {
+  if (device.set_sampling_rate(rate.constant) != 0) {
+    print_message("The sensor does not offer " + std::to_string(rate.hz) + " Hz.");
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+int run_rate(ikor& device, const RateChoice& rate) {
+  if (const int status = apply_rate(device, rate); status != kExitOk) {
+    return status;
+  }
+  const int read_back = current_rate(device);
+  if (read_back == 0) {
+    print_message(kRateUnreadable);
+    return kExitFailure;
+  }
+  std::printf("%d\n", read_back);
+  return kExitOk;
+}
+
+int run_selftest(ikor& device) {
+  std::printf("supported: %s\n", device.is_self_test_supported() ? "yes" : "no");
+  const bool passed = device.perform_self_test() != 0;
+  std::printf("result: %s\n", passed ? "pass" : "fail");
+  return passed ? kExitOk : kExitFailure;
+}
