@@ -76,6 +76,7 @@ struct BoardSim::Impl {
   Faults faults;                        // guarded by mutex
   int received_since_faults = 0;        // guarded by mutex
   int answered_since_faults = 0;        // guarded by mutex
+  bool hangup_requested = false;        // guarded by mutex
 
   // Owned by the thread calling start()/stop(); port_path is fixed while serving.
   bool running = false;
@@ -114,6 +115,7 @@ int BoardSim::Impl::start() {
     sensor->start_clock(Clock::now());
     received_since_faults = 0;
     answered_since_faults = 0;
+    hangup_requested = false;
   }
   framer.reset();
   outgoing.clear();
@@ -168,9 +170,16 @@ void BoardSim::Impl::serve() {
 
 void BoardSim::Impl::handle_line(std::string line) {
   std::lock_guard lock(mutex);
-  if (hung_up || (faults.hangup_after >= 0 && received_since_faults >= faults.hangup_after)) return;
+  if (hung_up || hangup_requested) return;
   const Clock::time_point now = Clock::now();
   commands.push_back(CommandRecord{now, line});
+  // Closing the master discards what the host has not read yet, so the
+  // board hangs up at the first command past the limit, when the replies
+  // owed have long been read.
+  if (faults.hangup_after >= 0 && received_since_faults >= faults.hangup_after) {
+    hangup_requested = true;
+    return;
+  }
   ++received_since_faults;
   if (faults.silent || (faults.silent_after >= 0 && answered_since_faults >= faults.silent_after)) return;
   ++answered_since_faults;
@@ -202,11 +211,10 @@ bool BoardSim::Impl::flush_output(Clock::time_point now) {
   return false;
 }
 
-// The hang-up waits until the replies already owed have gone out.
 void BoardSim::Impl::hang_up_when_due() {
   if (hung_up || !outgoing.empty()) return;
   std::unique_lock lock(mutex);
-  const bool due = faults.hangup_after >= 0 && received_since_faults >= faults.hangup_after;
+  const bool due = hangup_requested || faults.hangup_after == 0;
   lock.unlock();
   if (due) hang_up();
 }

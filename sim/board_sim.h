@@ -21,7 +21,8 @@ struct Faults {
   bool short_reply = false;                  // every reply one character short (before its line end)
   bool noise = false;                        // interrupt notices, '#'/'$' packets, NUL and 0xFF between replies
   std::size_t split_writes = 0;              // write replies in pieces of this many bytes (0: whole)
-  int hangup_after = -1;                     // close the pseudo-terminal after this many commands (-1: never)
+  int hangup_after = -1;                     // close the pseudo-terminal after this many commands (-1: never):
+                                             // they are answered, the next one closes it; 0 closes at once
 };
 
 struct SensorOptions {

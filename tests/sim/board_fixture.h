@@ -1,0 +1,49 @@
+#pragma once
+// A fresh simulated board per test with a raw client on its port.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "sim/board_sim.h"
+#include "tests/sim/pty_client.h"
+
+namespace veltrix::sim::test {
+
+inline BoardOptions sensor_options(const std::string& model_class) {
+  BoardOptions options;
+  options.sensor.model_class = model_class;
+  return options;
+}
+
+class BoardTest : public ::testing::Test {
+ protected:
+  void start(const BoardOptions& options = {}) {
+    sim_ = std::make_unique<BoardSim>(options);
+    ASSERT_EQ(sim_->start(), 0);
+    client_ = std::make_unique<PtyClient>(sim_->port_path());
+    ASSERT_TRUE(client_->is_open());
+  }
+
+  std::vector<std::uint8_t> read_registers(std::uint8_t bus, std::uint8_t reg, int count) {
+    return reply_bytes(client_->exchange(rd(bus, reg, count)));
+  }
+  std::uint8_t read_register(std::uint8_t reg) {
+    const auto bytes = read_registers(0x68, reg, 1);
+    EXPECT_EQ(bytes.size(), 1u);
+    return bytes.empty() ? 0 : bytes[0];
+  }
+  void write_registers(std::uint8_t bus, const std::vector<std::uint8_t>& bytes) {
+    char ack[16];
+    std::snprintf(ack, sizeof ack, "WR%02XOK\r\n", bus);
+    EXPECT_EQ(client_->exchange(wr(bus, bytes)), ack);
+  }
+  void write_register(std::uint8_t reg, std::uint8_t value) { write_registers(0x68, {reg, value}); }
+
+  std::unique_ptr<BoardSim> sim_;
+  std::unique_ptr<PtyClient> client_;
+};
+
+}  // namespace veltrix::sim::test

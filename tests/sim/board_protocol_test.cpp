@@ -1,0 +1,150 @@
+// The board side: command framing, reply shapes, register files.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/sim/board_fixture.h"
+
+namespace veltrix::sim::test {
+namespace {
+
+using BoardProtocol = BoardTest;
+
+bool upper_hex(const std::string& text) {
+  for (const char c : text) {
+    if (!std::isxdigit(static_cast<unsigned char>(c)) || std::islower(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+TEST_F(BoardProtocol, TextCommandsAnswerOneLineEach) {
+  start();
+  EXPECT_EQ(client_->exchange("SD\r\n"), "SD\r\n");
+  EXPECT_EQ(client_->exchange("IE2\r\n"), "IE2\r\n");
+  // A reply that starts with 'I' carries 'D' or 'E' second, so a host does
+  // not take it for an interrupt notification.
+  EXPECT_EQ(client_->exchange("ID\r\n"), "ID\r\n");
+  EXPECT_EQ(client_->exchange("DD\r\n"), "DD\r\n");
+  EXPECT_EQ(client_->exchange("CS1\r\n"), "CS1\r\n");
+  EXPECT_EQ(client_->read_for(kSilenceWait), "");
+}
+
+TEST_F(BoardProtocol, ReadRepliesHaveExactLengthAndUpperCaseHex) {
+  start();
+  for (const int count : {0, 1, 2, 6, 8, 12, 13, 128, 255}) {
+    const std::string reply = client_->exchange(rd(0x68, 0x3B, count));
+    SCOPED_TRACE(count);
+    ASSERT_EQ(reply.size(), static_cast<std::size_t>(2 * count + 8));
+    EXPECT_EQ(reply.substr(0, 6), "RD683B");
+    EXPECT_TRUE(upper_hex(reply.substr(6, 2 * count)));
+    EXPECT_TRUE(reply.ends_with("\r\n"));
+  }
+  EXPECT_EQ(reply_bytes(client_->exchange(rd(0x68, 0x75, 1))), std::vector<std::uint8_t>{0x68});
+}
+
+TEST_F(BoardProtocol, WrittenRegistersReadBackAndAddressesWrap) {
+  start(sensor_options("naf38"));
+  write_registers(0x68, {0x13, 0xA1, 0xB2, 0xC3});
+  EXPECT_EQ(read_registers(0x68, 0x13, 3), (std::vector<std::uint8_t>{0xA1, 0xB2, 0xC3}));
+  EXPECT_EQ(sim_->register_value(0x68, 0x14), 0xB2);
+
+  write_registers(0x68, {0xFF, 0x5A, 0xA5});  // second value lands at 0x00
+  EXPECT_EQ(read_registers(0x68, 0xFE, 3), (std::vector<std::uint8_t>{0x00, 0x5A, 0xA5}));
+
+  // A register-address-only write changes nothing and is still answered.
+  write_registers(0x68, {0x13});
+  EXPECT_EQ(read_register(0x13), 0xA1);
+
+  sim_->set_register(0x68, 0x20, 0x7E);
+  EXPECT_EQ(read_register(0x20), 0x7E);
+}
+
+TEST_F(BoardProtocol, LinesEndAtEitherByteAndEmptyLinesAreSkipped) {
+  start();
+  client_->send("RD6875");
+  EXPECT_EQ(client_->read_for(kSilenceWait), "");
+  EXPECT_EQ(client_->exchange("01\n\r"), "RD687568\r\n");
+
+  client_->send("\r\n\n\rSD\r\nrd687501\rID\n");
+  EXPECT_EQ(client_->read_line(), "SD\r\n");
+  EXPECT_EQ(client_->read_line(), "ERR\r\n");  // command letters are upper case
+  EXPECT_EQ(client_->read_line(), "ID\r\n");
+
+  const auto records = sim_->commands();
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records[0].line, "RD687501");
+  EXPECT_EQ(records[1].line, "SD");
+  EXPECT_EQ(records[2].line, "rd687501");
+  EXPECT_EQ(records[3].line, "ID");
+  EXPECT_LE(records[0].when, records[1].when);
+  sim_->clear_commands();
+  EXPECT_TRUE(sim_->commands().empty());
+}
+
+TEST_F(BoardProtocol, MalformedCommandsGetAnErrorLineAndChangeNothing) {
+  start();
+  for (const char* bad : {"RD68\n\r", "RD6875011\n\r", "RDZZ7501\n\r", "WR681\n\r", "WR\n\r", "WR68G1\n\r",
+                          "HELLO\r\n", "SD2\r\n"}) {
+    EXPECT_EQ(client_->exchange(bad), "ERR\r\n") << bad;
+  }
+  EXPECT_EQ(read_register(0x75), 0x68);
+  // Hex digits of either case are read.
+  EXPECT_EQ(client_->exchange("RD68750a\n\r").size(), 28u);
+  write_registers(0x68, {0x14, 0x3C});
+  EXPECT_EQ(client_->exchange("WR68143c\n\r"), "WR68OK\r\n");
+  EXPECT_EQ(read_register(0x14), 0x3C);
+}
+
+TEST_F(BoardProtocol, EmptyBusesAnswerFFUnlessAValueWasPlanted) {
+  start(sensor_options("hep11"));
+  EXPECT_EQ(read_registers(0x0D, 0x00, 2), (std::vector<std::uint8_t>{0xFF, 0xFF}));
+  write_registers(0x0D, {0x00, 0x11});  // nobody there to take it
+  EXPECT_EQ(read_registers(0x0D, 0x00, 1), std::vector<std::uint8_t>{0xFF});
+
+  sim_->set_register(0x0D, 0x00, 0x31);
+  EXPECT_EQ(read_registers(0x0D, 0x00, 2), (std::vector<std::uint8_t>{0x31, 0xFF}));
+  write_registers(0x0D, {0x01, 0x22});  // a planted device keeps writes
+  EXPECT_EQ(read_registers(0x0D, 0x00, 2), (std::vector<std::uint8_t>{0x31, 0x22}));
+  EXPECT_EQ(sim_->register_value(0x0E, 0x00), 0xFF);
+}
+
+TEST(BoardSimLifecycle, RejectsUnknownClassAndBadCompassAddress) {
+  BoardSim unknown(sensor_options("kor99"));
+  EXPECT_NE(unknown.start(), 0);
+  BoardOptions options;
+  options.sensor.compass_address = 0x10;
+  BoardSim misplaced(options);
+  EXPECT_NE(misplaced.start(), 0);
+}
+
+TEST(BoardSimLifecycle, LinkPointsAtThePortUntilStopAndStopIsIdempotent) {
+  char folder[] = "/tmp/veltrix-sim-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  BoardOptions options;
+  options.link_path = std::string(folder) + "/port";
+  BoardSim sim(options);
+  ASSERT_EQ(sim.start(), 0);
+  EXPECT_EQ(sim.start(), EALREADY);
+  char target[256] = {};
+  ASSERT_GT(readlink(options.link_path.c_str(), target, sizeof target - 1), 0);
+  EXPECT_EQ(std::string(target), sim.port_path());
+  {
+    PtyClient client(options.link_path);
+    ASSERT_TRUE(client.is_open());
+    EXPECT_EQ(client.exchange("SD\r\n"), "SD\r\n");
+  }
+  sim.stop();
+  sim.stop();
+  EXPECT_NE(access(options.link_path.c_str(), F_OK), 0);
+  rmdir(folder);
+}
+
+}  // namespace
+}  // namespace veltrix::sim::test

@@ -1,0 +1,208 @@
+// veltrix-boardsim end to end: stdout, the served port, signals, exit status.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/sim/pty_client.h"
+
+extern char** environ;
+
+namespace veltrix::sim::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One run of the program with its stdout and stderr on pipes.
+class BoardsimProcess {
+ public:
+  explicit BoardsimProcess(std::vector<std::string> args) {
+    args.insert(args.begin(), VELTRIX_BOARDSIM);
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    std::array<int, 2> out{};
+    std::array<int, 2> err{};
+    if (pipe2(out.data(), O_CLOEXEC) != 0 || pipe2(err.data(), O_CLOEXEC) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    close(err[1]);
+    stdout_ = out[0];
+    stderr_ = err[0];
+  }
+
+  ~BoardsimProcess() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (stdout_ >= 0) close(stdout_);
+    if (stderr_ >= 0) close(stderr_);
+  }
+
+  bool spawned() const { return pid_ > 0; }
+
+  std::string first_stdout_line() {
+    std::string line;
+    const auto deadline = Clock::now() + 2s;
+    char c = 0;
+    while (Clock::now() < deadline && wait_readable(stdout_, deadline) && read(stdout_, &c, 1) == 1) {
+      if (c == '\n') return line;
+      line.push_back(c);
+    }
+    return {};
+  }
+
+  std::string all_stderr() { return drain(stderr_); }
+  std::string all_stdout() { return drain(stdout_); }
+
+  void signal(int number) { kill(pid_, number); }
+
+  // The exit status, or -1 when it has not exited normally within 2 s.
+  int exit_status() {
+    const auto deadline = Clock::now() + 2s;
+    int status = 0;
+    while (Clock::now() < deadline) {
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      poll(nullptr, 0, 5);
+    }
+    return -1;
+  }
+
+ private:
+  static bool wait_readable(int fd, Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    pollfd pfd{fd, POLLIN, 0};
+    return poll(&pfd, 1, static_cast<int>(std::max<long>(left.count(), 0))) > 0;
+  }
+
+  std::string drain(int fd) {
+    std::string text;
+    std::array<char, 512> chunk{};
+    const auto deadline = Clock::now() + 2s;
+    while (wait_readable(fd, deadline)) {
+      const ssize_t got = read(fd, chunk.data(), chunk.size());
+      if (got <= 0) break;
+      text.append(chunk.data(), static_cast<std::size_t>(got));
+    }
+    return text;
+  }
+
+  pid_t pid_ = -1;
+  int stdout_ = -1;
+  int stderr_ = -1;
+};
+
+class TempFolder {
+ public:
+  TempFolder() {
+    std::array<char, 32> name{"/tmp/veltrix-boardsim-XXXXXX"};
+    if (mkdtemp(name.data()) != nullptr) path_ = name.data();
+  }
+  ~TempFolder() {
+    if (!path_.empty()) rmdir(path_.c_str());
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+TEST(BoardsimProgram, PrintsItsPortFirstServesAndExitsCleanlyOnSigterm) {
+  TempFolder folder;
+  ASSERT_FALSE(folder.path().empty());
+  const std::string link = folder.path() + "/board";
+  BoardsimProcess program({"--sensor", "kor23", "--link", link});
+  ASSERT_TRUE(program.spawned());
+  const std::string port = program.first_stdout_line();
+  ASSERT_TRUE(port.starts_with("/dev/pts/")) << port;
+  std::array<char, 256> target{};
+  ASSERT_GT(readlink(link.c_str(), target.data(), target.size() - 1), 0);
+  EXPECT_EQ(std::string(target.data()), port);
+  {
+    PtyClient client(port);
+    ASSERT_TRUE(client.is_open());
+    EXPECT_EQ(client.exchange(rd(0x68, 0x00, 1)), "RD680068\r\n");  // kor23 keeps WHO_AM_I at 0x00
+  }
+  program.signal(SIGTERM);
+  EXPECT_EQ(program.exit_status(), 0);
+  EXPECT_NE(access(link.c_str(), F_OK), 0);
+}
+
+TEST(BoardsimProgram, SigintAlsoEndsItCleanly) {
+  BoardsimProcess program({});
+  ASSERT_TRUE(program.spawned());
+  ASSERT_FALSE(program.first_stdout_line().empty());
+  program.signal(SIGINT);
+  EXPECT_EQ(program.exit_status(), 0);
+}
+
+TEST(BoardsimProgram, SwitchesReachTheBoard) {
+  BoardsimProcess program({"--sensor", "kor71", "--compass-address", "0x0F", "--short", "--split", "4"});
+  ASSERT_TRUE(program.spawned());
+  PtyClient client(program.first_stdout_line());
+  ASSERT_TRUE(client.is_open());
+  client.exchange(wr(0x68, {0x37, 0x02}));
+  EXPECT_EQ(client.exchange(rd(0x0F, 0x00, 1)), "RD0F004\r\n");  // 0x48, one character short
+  program.signal(SIGTERM);
+  EXPECT_EQ(program.exit_status(), 0);
+}
+
+TEST(BoardsimProgram, SilentSwitchKeepsItQuiet) {
+  BoardsimProcess program({"--silent"});
+  ASSERT_TRUE(program.spawned());
+  PtyClient client(program.first_stdout_line());
+  ASSERT_TRUE(client.is_open());
+  client.send("SD\r\n");
+  EXPECT_EQ(client.read_for(kSilenceWait), "");
+  program.signal(SIGTERM);
+  EXPECT_EQ(program.exit_status(), 0);
+}
+
+TEST(BoardsimProgram, RefusesBadArgumentsWithAMessage) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{"--sensor", "kor99"},
+                                                                 {"--compass-address", "0x10"},
+                                                                 {"--compass-address", "12x"},
+                                                                 {"--split", "0"},
+                                                                 {"--delay", "-5"},
+                                                                 {"--bogus"}}) {
+    BoardsimProcess program(args);
+    ASSERT_TRUE(program.spawned());
+    EXPECT_NE(program.exit_status(), 0) << args[0];
+    EXPECT_FALSE(program.all_stderr().empty()) << args[0];
+    EXPECT_EQ(program.all_stdout(), "") << args[0];
+  }
+}
+
+TEST(BoardsimProgram, HelpListsTheSwitches) {
+  BoardsimProcess program({"--help"});
+  ASSERT_TRUE(program.spawned());
+  const std::string help = program.all_stdout();
+  EXPECT_EQ(program.exit_status(), 0);
+  for (const char* option : {"--sensor", "--link", "--compass-address", "--self-test-fail", "--at-rest",
+                             "--silent", "--silent-after", "--delay", "--short", "--noise", "--split",
+                             "--hangup-after"}) {
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
+}
+
+}  // namespace
+}  // namespace veltrix::sim::test

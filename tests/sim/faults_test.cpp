@@ -1,0 +1,174 @@
+// The fault switches, each seen from the host side of the port.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/sim/board_fixture.h"
+
+namespace veltrix::sim::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using BoardFaults = BoardTest;
+
+BoardOptions with_faults(const Faults& faults) {
+  BoardOptions options;
+  options.faults = faults;
+  return options;
+}
+
+// What a host's receive parser makes of a byte stream: response lines,
+// interrupt notifications, binary and line packets, dropped bytes.
+struct HostView {
+  std::vector<std::string> responses;
+  int interrupts = 0;
+  int binary_packets = 0;
+  int line_packets = 0;
+  int dropped = 0;
+};
+
+HostView split_like_a_host(const std::string& bytes) {
+  HostView view;
+  std::string line;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b == '#' && i + 1 < bytes.size()) {
+      i += (static_cast<unsigned char>(bytes[i + 1]) & 0x7F) + 3;
+      ++view.binary_packets;
+    } else if (b == 'I') {
+      const auto end = bytes.find('\n', i);
+      const std::string body = bytes.substr(i + 1, end - i - 1);
+      if (!body.empty() && (body[0] == 'E' || body[0] == 'D')) {
+        line = "I" + body + "\n";
+        view.responses.push_back(line);
+        line.clear();
+      } else {
+        ++view.interrupts;
+      }
+      i = end + 1;
+    } else if (b == '$') {
+      std::size_t end = bytes.find('\n', i);
+      while (end != std::string::npos && end - i + 1 < 17) end = bytes.find('\n', end + 1);
+      i = end == std::string::npos ? bytes.size() : end + 1;
+      ++view.line_packets;
+    } else if ((b >= 0x20 && b <= 0x7E) || b == '\r' || b == '\n') {
+      line.push_back(static_cast<char>(b));
+      if (b == '\n') view.responses.push_back(std::exchange(line, {}));
+      ++i;
+    } else {
+      ++view.dropped;
+      ++i;
+    }
+  }
+  return view;
+}
+
+TEST_F(BoardFaults, SilentBoardRecordsCommandsButNeverAnswers) {
+  Faults faults;
+  faults.silent = true;
+  start(with_faults(faults));
+  client_->send("SD\r\n");
+  client_->send(rd(0x68, 0x75, 1));
+  EXPECT_EQ(client_->read_for(kSilenceWait), "");
+  EXPECT_EQ(sim_->commands().size(), 2u);
+
+  sim_->set_faults({});
+  EXPECT_EQ(client_->exchange("SD\r\n"), "SD\r\n");
+}
+
+TEST_F(BoardFaults, SilentAfterAnswersThatManyCommandsFirst) {
+  Faults faults;
+  faults.silent_after = 2;
+  start(with_faults(faults));
+  EXPECT_EQ(client_->exchange("SD\r\n"), "SD\r\n");
+  EXPECT_EQ(client_->exchange("IE2\r\n"), "IE2\r\n");
+  client_->send("ID\r\n");
+  EXPECT_EQ(client_->read_for(kSilenceWait), "");
+
+  // Switching at run time counts from the switch.
+  faults.silent_after = 1;
+  sim_->set_faults(faults);
+  EXPECT_EQ(client_->exchange("DD\r\n"), "DD\r\n");
+  client_->send("DD\r\n");
+  EXPECT_EQ(client_->read_for(kSilenceWait), "");
+}
+
+TEST_F(BoardFaults, DelayedRepliesComeLateAndInOrder) {
+  Faults faults;
+  faults.reply_delay = 150ms;
+  start(with_faults(faults));
+  const auto sent = Clock::now();
+  client_->send("SD\r\n");
+  client_->send("ID\r\n");
+  EXPECT_EQ(client_->read_line(), "SD\r\n");
+  EXPECT_GE(Clock::now() - sent, 150ms);
+  EXPECT_EQ(client_->read_line(), "ID\r\n");
+}
+
+TEST_F(BoardFaults, ShortRepliesLoseTheCharacterBeforeTheLineEnd) {
+  Faults faults;
+  faults.short_reply = true;
+  start(with_faults(faults));
+  EXPECT_EQ(client_->exchange(rd(0x68, 0x75, 1)), "RD68756\r\n");
+  EXPECT_EQ(client_->exchange(rd(0x68, 0x3B, 6)).size(), 2u * 6 + 7);
+  EXPECT_EQ(client_->exchange("SD\r\n"), "S\r\n");
+}
+
+TEST_F(BoardFaults, NoiseOnlyEverArrivesBetweenReplies) {
+  Faults faults;
+  faults.noise = true;
+  start(with_faults(faults));
+  const std::vector<std::string> commands{"SD\r\n", rd(0x68, 0x75, 1), "ID\r\n", rd(0x68, 0x13, 4),
+                                          wr(0x68, {0x13, 0x01}), "IE2\r\n"};
+  for (const auto& command : commands) client_->send(command);
+  std::string received;
+  for (std::size_t replies = 0; replies < commands.size();) {
+    const std::string line = client_->read_line();
+    ASSERT_FALSE(line.empty()) << "after " << received.size() << " bytes";
+    received += line;
+    replies = split_like_a_host(received).responses.size();
+  }
+  const HostView view = split_like_a_host(received);
+  EXPECT_EQ(view.responses, (std::vector<std::string>{"SD\r\n", "RD687568\r\n", "ID\r\n", "RD681300000000\r\n",
+                                                      "WR68OK\r\n", "IE2\r\n"}));
+  EXPECT_EQ(view.interrupts, 6);
+  EXPECT_EQ(view.binary_packets, 6);
+  EXPECT_EQ(view.line_packets, 6);
+  EXPECT_EQ(view.dropped, 12);
+}
+
+TEST_F(BoardFaults, SplitRepliesArriveWholeInTimedPieces) {
+  Faults faults;
+  faults.split_writes = 3;
+  start(with_faults(faults));
+  const auto sent = Clock::now();
+  EXPECT_EQ(client_->exchange(rd(0x68, 0x75, 6)), "RD6875680000000000\r\n");
+  // Twenty bytes in seven pieces, a millisecond apart at least.
+  EXPECT_GE(Clock::now() - sent, 6ms);
+  EXPECT_EQ(client_->exchange("SD\r\n"), "SD\r\n");
+}
+
+TEST_F(BoardFaults, HangUpClosesThePortAfterThatManyCommands) {
+  Faults faults;
+  faults.hangup_after = 2;
+  start(with_faults(faults));
+  EXPECT_EQ(client_->exchange("SD\r\n"), "SD\r\n");
+  EXPECT_EQ(client_->exchange("IE2\r\n"), "IE2\r\n");
+  client_->send("ID\r\n");
+  EXPECT_TRUE(client_->sees_hangup());
+  EXPECT_EQ(sim_->commands().size(), 3u);
+  sim_->stop();
+}
+
+TEST_F(BoardFaults, HangUpAfterZeroClosesAtOnce) {
+  start();
+  Faults faults;
+  faults.hangup_after = 0;
+  sim_->set_faults(faults);
+  EXPECT_TRUE(client_->sees_hangup());
+}
+
+}  // namespace
+}  // namespace veltrix::sim::test
