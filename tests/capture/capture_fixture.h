@@ -1,0 +1,84 @@
+#pragma once
+// Test helper for captures against the in-process simulated board: a board
+// with one sensor, a device connected to it through the real link, the
+// capture settings reset, a fresh log folder, and an observer that keeps
+// every sample's console text.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "capture/capture_control.h"
+#include "devices/ikor.h"
+#include "sim/board_sim.h"
+
+namespace capture_testing {
+
+// What a capture's observer saw.
+class SampleLog {
+ public:
+  // Stops the capture after `stop_at` samples when positive.
+  explicit SampleLog(int stop_at = 0) : stop_at_(stop_at) {}
+
+  capture_control::SampleObserver observer();
+  // Waits up to `timeout` for at least `count` samples.
+  bool wait_for(int count, std::chrono::milliseconds timeout);
+  int count() const;
+  // The console texts of all samples, concatenated.
+  std::string console_text() const;
+  std::vector<std::string> texts() const;
+
+ private:
+  int stop_at_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::string> texts_;
+  int count_ = 0;
+};
+
+class CaptureTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Starts a board serving `model_class`, connects the model `model_name`
+  // over I2C and applies `rate`.
+  void connect(const std::string& model_class, const char* model_name, int rate);
+  // Selects exactly the components in `components` (COMPONENT_* bits).
+  static void select(int components);
+  // Turns file logging on into `folder`.
+  static void log_to(const std::string& folder);
+  // Starts a capture, waits for `samples` samples (the observer stops it
+  // there) and joins the thread. Returns the observer's log.
+  std::unique_ptr<SampleLog> capture(int samples);
+
+  std::filesystem::path folder() const { return folder_; }
+  std::vector<std::filesystem::path> files_in_folder() const;
+
+  std::unique_ptr<veltrix::sim::BoardSim> board_;
+  std::unique_ptr<ikor> device_;
+
+ private:
+  std::filesystem::path folder_;
+};
+
+std::string read_file(const std::filesystem::path& path);
+std::vector<std::string> split_lines(const std::string& text, const std::string& end);
+
+// Checks one sample line against the simulated sensor's formula: each
+// three-axis group holds one sample's values, the groups come from the same
+// or slightly later samples than the gyroscope, every field has its width.
+// `components` are the COMPONENT_* bits in the line, `timed` whether it
+// starts with the time column. Returns the gyroscope's (or first group's)
+// sample index modulo 2^16 through `sample`.
+::testing::AssertionResult sample_line_matches(const std::string& line, int components, bool timed,
+                                               std::uint16_t* sample = nullptr);
+
+}  // namespace capture_testing
