@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "devices/model_catalogue.h"
+#include "link/aio_link.h"
 
 namespace veltrix::devices::testing {
 namespace {
@@ -14,9 +17,24 @@ sim::BoardOptions board_options(sim::SensorOptions sensor, sim::Faults faults) {
   return options;
 }
 
+// The link stays open after the last test, as it does in the programs; a
+// test process closes it before exit so the reader thread is joined.
+class CloseLinkAtExit : public ::testing::Environment {
+ public:
+  void TearDown() override { AIOClose(); }
+};
+[[maybe_unused]] const auto* const kCloseLinkAtExit =
+    ::testing::AddGlobalTestEnvironment(new CloseLinkAtExit);
+
 int hex_pair(std::string_view text) { return std::stoi(std::string(text.substr(0, 2)), nullptr, 16); }
 
 }  // namespace
+
+void PrintTo(const RegisterWrite& w, std::ostream* os) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02X<-%02X", w.reg, w.value);
+  *os << text;
+}
 
 std::unique_ptr<ikor> make_device(std::string_view class_name) {
   for (const ModelEntry& m : model_catalogue()) {

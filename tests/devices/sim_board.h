@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,7 @@ struct RegisterWrite {
   std::uint8_t value;
   bool operator==(const RegisterWrite&) const = default;
 };
+void PrintTo(const RegisterWrite& w, std::ostream* os);
 
 class SimBoard {
  public:

@@ -1,0 +1,185 @@
+// Every rate constant on every family against the simulated sensor: the
+// registers written and their order, the rate read back, what the sensor
+// then really runs at, and the refusals.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/devices/sim_board.h"
+
+namespace veltrix::devices {
+namespace {
+
+using testing::RegisterWrite;
+using testing::SimBoard;
+
+enum Role { kConfig, kDivider };
+struct Write {
+  Role role;
+  unsigned char value;
+};
+
+struct RateCase {
+  int constant;
+  int hz;
+  std::vector<Write> on_1khz_base;  // base CONFIG 0x02
+  std::vector<Write> on_8khz_base;  // base CONFIG 0x00; empty: never offered there
+};
+
+const RateCase kRates[] = {
+    {RATE_20HZ, 20, {{kConfig, 0x02}, {kDivider, 49}},
+     {{kConfig, 0x00}, {kConfig, 0x01}, {kDivider, 49}}},
+    {RATE_50HZ, 50, {{kConfig, 0x02}, {kDivider, 19}}, {{kConfig, 0x00}, {kDivider, 159}}},
+    {RATE_100HZ, 100, {{kConfig, 0x02}, {kDivider, 9}}, {{kConfig, 0x00}, {kDivider, 79}}},
+    {RATE_200HZ, 200, {{kConfig, 0x02}, {kDivider, 4}}, {{kConfig, 0x00}, {kDivider, 39}}},
+    {RATE_400HZ, 400, {{kConfig, 0x02}, {kConfig, 0x00}, {kDivider, 19}}, {}},
+    {RATE_500HZ, 500, {{kConfig, 0x02}, {kDivider, 1}}, {}},
+    {RATE_800HZ, 800, {{kConfig, 0x02}, {kConfig, 0x00}, {kDivider, 9}}, {}},
+    {RATE_1KHZ, 1000, {{kConfig, 0x02}, {kDivider, 0}}, {}},
+    {RATE_8KHZ, 8000, {{kConfig, 0x02}, {kConfig, 0x00}, {kDivider, 0}}, {}},
+};
+
+struct Family {
+  const char* class_name;
+  unsigned char config_reg;
+  unsigned char divider_reg;
+  bool base_8khz;
+  int offered;
+  bool second_form;
+};
+
+constexpr int kStandard = RATE_20HZ | RATE_50HZ | RATE_100HZ | RATE_200HZ;
+
+const Family kFamilies[] = {
+    {"hep11", 0x1A, 0x19, true, kStandard, false},
+    {"naf38", 0x1A, 0x19, false, kStandard, false},
+    {"kor23", 0x16, 0x15, false, 0x1E9B, false},
+    {"kor21", 0x16, 0x15, false, kStandard, false},
+    {"kor24", 0x1A, 0x19, false, kStandard, true},
+    {"kor42", 0x1A, 0x19, false, kStandard, true},
+    {"kor46", 0x1A, 0x19, true, kStandard, true},
+    {"kor71", 0x1A, 0x19, false, kStandard, true},
+    {"kor73", 0x1A, 0x19, false, kStandard, true},
+};
+
+std::vector<RegisterWrite> expected_writes(const Family& f, const std::vector<Write>& plan) {
+  std::vector<RegisterWrite> out;
+  for (const Write& w : plan) out.push_back({w.role == kConfig ? f.config_reg : f.divider_reg, w.value});
+  return out;
+}
+
+class SamplingRateTest : public ::testing::TestWithParam<Family> {};
+
+TEST_P(SamplingRateTest, EveryConstantIsAppliedAndReadBackOrRefused) {
+  const Family& f = GetParam();
+  SimBoard board(f.class_name);
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  EXPECT_EQ(device->get_available_sampling_rates(), f.offered);
+
+  for (const RateCase& r : kRates) {
+    SCOPED_TRACE(r.hz);
+    board.sim().clear_commands();
+    if (!(f.offered & r.constant)) {
+      EXPECT_EQ(device->set_sampling_rate(r.constant), kStatusRateRefused);
+      EXPECT_TRUE(board.lines().empty());
+      continue;
+    }
+    ASSERT_EQ(device->set_sampling_rate(r.constant), 0);
+    const auto& plan = f.base_8khz ? r.on_8khz_base : r.on_1khz_base;
+    ASSERT_FALSE(plan.empty());
+    EXPECT_EQ(board.sensor_writes(), expected_writes(f, plan));
+
+    unsigned char divider = 0xAA;
+    unsigned char filter = 0xAA;
+    EXPECT_EQ(device->get_current_sampling_rate(divider, filter), r.hz);
+    EXPECT_EQ(divider, plan.back().value);
+    EXPECT_EQ(filter, board.reg(f.config_reg) & 0x07);
+    // The sensor itself runs at the rate reported.
+    EXPECT_DOUBLE_EQ(board.sim().sample_rate_hz(), r.hz);
+  }
+}
+
+TEST_P(SamplingRateTest, ZeroAndUnofferedConstantsWriteNothing) {
+  const Family& f = GetParam();
+  SimBoard board(f.class_name);
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  board.sim().clear_commands();
+  EXPECT_EQ(device->set_sampling_rate(0), kStatusRateRefused);
+  EXPECT_EQ(device->set_sampling_rate(0x4000), kStatusRateRefused);
+  EXPECT_TRUE(board.lines().empty());
+}
+
+TEST_P(SamplingRateTest, FilterSetting7ReadsBackByTheFamilysForm) {
+  const Family& f = GetParam();
+  SimBoard board(f.class_name);
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  board.sim().set_register(0x68, f.config_reg, 0x07);
+  board.sim().set_register(0x68, f.divider_reg, 9);
+  unsigned char divider = 0;
+  unsigned char filter = 0;
+  EXPECT_EQ(device->get_current_sampling_rate(divider, filter), f.second_form ? 800 : 100);
+  EXPECT_EQ(divider, 9);
+  EXPECT_EQ(filter, 7);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFamilies, SamplingRateTest, ::testing::ValuesIn(kFamilies),
+                         [](const auto& info) { return std::string(info.param.class_name); });
+
+TEST(SamplingRate, DividerTwoTruncatesTowardsZero) {
+  SimBoard board("naf38");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  board.sim().set_register(0x68, 0x1A, 0x02);
+  board.sim().set_register(0x68, 0x19, 2);
+  unsigned char divider = 0;
+  unsigned char filter = 0;
+  EXPECT_EQ(device->get_current_sampling_rate(divider, filter), 333);
+}
+
+TEST(SamplingRate, Kor73EndsItsConnectionAt50Hz) {
+  SimBoard board("kor73");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  const auto writes = board.sensor_writes();
+  ASSERT_GE(writes.size(), 2u);
+  EXPECT_EQ(writes[writes.size() - 2], (RegisterWrite{0x1A, 0x02}));
+  EXPECT_EQ(writes.back(), (RegisterWrite{0x19, 19}));
+  unsigned char divider = 0;
+  unsigned char filter = 0;
+  EXPECT_EQ(device->get_current_sampling_rate(divider, filter), 50);
+}
+
+TEST(SamplingRate, FailedConfigWriteAbandonsTheChange) {
+  SimBoard board("kor42");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  sim::Faults faults;
+  faults.silent = true;
+  board.sim().set_faults(faults);
+  board.sim().clear_commands();
+  EXPECT_EQ(device->set_sampling_rate(RATE_100HZ), 0);
+  EXPECT_EQ(board.lines(), std::vector<std::string>{"WR681A02"});
+}
+
+TEST(SamplingRate, UnreadableRateReadsZero) {
+  for (const char* family : {"naf38", "kor42"}) {
+    SimBoard board(family);
+    auto device = board.connect();
+    ASSERT_NE(device, nullptr);
+    sim::Faults faults;
+    faults.silent = true;
+    board.sim().set_faults(faults);
+    unsigned char divider = 0xAA;
+    unsigned char filter = 0xAA;
+    EXPECT_EQ(device->get_current_sampling_rate(divider, filter), 0) << family;
+    EXPECT_EQ(divider, 0) << family;
+  }
+}
+
+}  // namespace
+}  // namespace veltrix::devices
