@@ -20,15 +20,16 @@ using veltrix::sim::sample_value;
 
 capture_control::SampleObserver SampleLog::observer() {
   return [this](std::string_view text, int count) {
+    // Stop before telling a waiter, so it finds the capture stopping.
+    if (stop_at_ > 0 && count >= stop_at_) {
+      capture_control::request_stop();
+    }
     {
       std::lock_guard lock(mutex_);
       texts_.emplace_back(text);
       count_ = count;
     }
     changed_.notify_all();
-    if (stop_at_ > 0 && count >= stop_at_) {
-      capture_control::request_stop();
-    }
   };
 }
 

@@ -1,0 +1,189 @@
+// Running captures: start and stop ordering, failures reported to the
+// operator, the console buffer restart, and the link shared with register
+// work while a capture runs.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "capture/capture_clock.h"
+#include "capture/capture_settings.h"
+#include "capture/console_buffer.h"
+#include "tests/capture/capture_fixture.h"
+
+namespace capture_testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> sample_lines(const std::string& text) {
+  auto lines = split_lines(text, "\r\n");
+  if (!lines.empty() && lines[0].find('_') != std::string::npos) lines.erase(lines.begin());
+  return lines;
+}
+
+TEST_F(CaptureTest, StartRefusesWhileRunningAndJoinsAStoppedCaptureAtOnce) {
+  connect("kor73", "KOR 73", RATE_200HZ);
+  select(COMPONENT_GYRO);
+  SampleLog first(4);
+  ASSERT_TRUE(capture_control::start(*device_, first.observer()));
+  SampleLog refused;
+  EXPECT_FALSE(capture_control::start(*device_, refused.observer()));
+  ASSERT_TRUE(first.wait_for(4, 10s));
+
+  // The first thread may still be finishing its last sample; Start waits for it.
+  SampleLog second(4);
+  ASSERT_TRUE(capture_control::start(*device_, second.observer()));
+  ASSERT_TRUE(second.wait_for(4, 10s));
+  capture_control::wait();
+
+  EXPECT_EQ(first.count(), 4);
+  EXPECT_EQ(refused.count(), 0);
+  EXPECT_EQ(console_buffer::snapshot(), first.console_text() + second.console_text());
+  const auto lines = split_lines(second.console_text(), "\r\n");
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0], "Time,Gyro_X, Gyro_Y, Gyro_Z");
+}
+
+TEST_F(CaptureTest, StopEndsACaptureWithBothOutputsOff) {
+  connect("kor73", "KOR 73", RATE_200HZ);
+  select(COMPONENT_GYRO);
+  capture_settings::EnableLogToConsole = false;
+  SampleLog log;
+  ASSERT_TRUE(capture_control::start(*device_, log.observer()));
+  EXPECT_FALSE(log.wait_for(1, 100ms));
+  const auto stopped = std::chrono::steady_clock::now();
+  capture_control::request_stop();
+  capture_control::wait();
+  // One pause of the parked thread is 200 ms.
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, 2s);
+  EXPECT_EQ(log.count(), 0);
+}
+
+struct FolderFailure {
+  const char* name;
+  bool folder_is_a_file;
+};
+
+class UnwritableFolderTest : public CaptureTest, public ::testing::WithParamInterface<FolderFailure> {};
+
+TEST_P(UnwritableFolderTest, IsReportedAndTheConsoleCaptureGoesOn) {
+  connect("kor73", "KOR 73", RATE_200HZ);
+  select(COMPONENT_GYRO);
+  const std::string bad_folder = (folder() / "logs").string();
+  if (GetParam().folder_is_a_file) std::ofstream(bad_folder) << "not a folder";
+  log_to(bad_folder);
+  const auto log = capture(5);
+
+  const std::string message = capture_control::take_failure_messages();
+  EXPECT_NE(message.find("Unable to create the data log"), std::string::npos) << message;
+  EXPECT_NE(message.find(bad_folder), std::string::npos) << message;
+  EXPECT_EQ(capture_control::take_failure_messages(), "");
+  // The console shows the message first, then the samples.
+  EXPECT_EQ(console_buffer::snapshot(), message + "\r\n" + log->console_text());
+  EXPECT_EQ(sample_lines(log->console_text()).size(), 5u);
+  EXPECT_EQ(files_in_folder().size(), GetParam().folder_is_a_file ? 1u : 0u);
+  EXPECT_EQ(vtxn_base_config::first_time_logToFile, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, UnwritableFolderTest,
+                         ::testing::Values(FolderFailure{"Missing", false}, FolderFailure{"AFile", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CaptureTest, AConsoleTextThatWouldOverflowRestartsTheBuffer) {
+  connect("kor73", "KOR 73", RATE_200HZ);
+  select(COMPONENT_GYRO);
+  console_buffer::append(std::string(console_buffer::kUsableBytes - 10, 'x'));
+  const auto log = capture(3);
+  EXPECT_EQ(console_buffer::snapshot(), log->console_text());
+}
+
+TEST_F(CaptureTest, EveryLineSurvivesManyBufferRestartsAt8kHz) {
+  connect("kor23", "KOR 23", RATE_8KHZ);
+  select(COMPONENT_GYRO);
+  log_to(folder());
+  // About 22 bytes a line: 6000 lines restart the buffer twice.
+  const auto log = capture(6000);
+  const auto lines = sample_lines(log->console_text());
+  ASSERT_EQ(lines.size(), 6000u);
+  std::uint16_t previous = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    std::uint16_t sample = 0;
+    ASSERT_TRUE(sample_line_matches(lines[i], COMPONENT_GYRO, false, &sample)) << i;
+    // A read that straddles a sample boundary may show the next sample twice,
+    // as a real sensor does; the samples never go back.
+    if (i > 0) {
+      ASSERT_LT(static_cast<std::uint16_t>(sample - previous), 0x8000) << "line " << i;
+    }
+    previous = sample;
+  }
+  const auto files = files_in_folder();
+  ASSERT_EQ(files.size(), 2u);
+  const auto data_log = read_file(files[0].extension() == ".csv" ? files[0] : files[1]);
+  EXPECT_EQ(data_log.substr(0, data_log.find("Total Time")), log->console_text());
+  const std::string buffered = console_buffer::snapshot();
+  EXPECT_LE(buffered.size(), static_cast<std::size_t>(console_buffer::kUsableBytes));
+  EXPECT_EQ(log->console_text().substr(log->console_text().size() - buffered.size()), buffered);
+}
+
+// Register work from another thread while a capture polls: every reply
+// reaches the thread that asked for it, so every line still holds values of
+// one sample, and the capture keeps the columns of the rate it started with.
+struct RateChange {
+  const char* name;
+  const char* model_class;
+  const char* model;
+  int start_rate;
+  int new_rate;
+  double new_rate_hz;
+};
+
+class RateChangeTest : public CaptureTest, public ::testing::WithParamInterface<RateChange> {};
+
+TEST_P(RateChangeTest, RegisterWorkDuringACaptureNeverMixesReplies) {
+  const RateChange& change = GetParam();
+  connect(change.model_class, change.model, change.start_rate);
+  select(COMPONENT_GYRO | COMPONENT_TEMP);
+  log_to(folder());
+  SampleLog log;
+  ASSERT_TRUE(capture_control::start(*device_, log.observer()));
+  ASSERT_TRUE(log.wait_for(5, 10s));
+  EXPECT_EQ(device_->set_sampling_rate(change.new_rate), 0);
+  const int samples_at_change = log.count();
+  std::string map;
+  for (int i = 0; i < 3; ++i) map = device_->fetch_register_map();
+  unsigned char who_am_i = 0;
+  EXPECT_EQ(device_->read_from_register(static_cast<char>(device_->lookup_address("WHO_AM_I")), who_am_i), 0);
+  EXPECT_EQ(who_am_i, board_->register_value(0x68, device_->lookup_address("WHO_AM_I")));
+  ASSERT_TRUE(log.wait_for(samples_at_change + 10, 10s));
+  capture_control::request_stop();
+  capture_control::wait();
+
+  EXPECT_EQ(board_->sample_rate_hz(), change.new_rate_hz);
+  EXPECT_EQ(static_cast<int>(split_lines(map, "\r\n").size()), device_->get_register_list_size());
+  const bool timed = change.start_rate != RATE_400HZ;
+  const auto lines = sample_lines(log.console_text());
+  ASSERT_EQ(static_cast<int>(lines.size()), log.count());
+  for (const std::string& line : lines) EXPECT_TRUE(sample_line_matches(line, COMPONENT_GYRO | COMPONENT_TEMP, timed));
+
+  const auto files = files_in_folder();
+  for (const auto& file : files) {
+    if (file.extension() != ".csv") continue;
+    const std::string data_log = read_file(file);
+    EXPECT_EQ(data_log.find("Total Time") != std::string::npos, !timed);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, RateChangeTest,
+                         ::testing::Values(RateChange{"Kor73From100To200", "kor73", "KOR 73", RATE_100HZ,
+                                                      RATE_200HZ, 200.0},
+                                           RateChange{"Kor23From400To100", "kor23", "KOR 23", RATE_400HZ,
+                                                      RATE_100HZ, 100.0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace capture_testing

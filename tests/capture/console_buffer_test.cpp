@@ -1,0 +1,66 @@
+// The console buffer on its own: append, snapshot, clear, the restart at the
+// usable size, and the lock between a writer and a reader thread.
+
+#include "capture/console_buffer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace {
+
+class ConsoleBufferTest : public ::testing::Test {
+ protected:
+  void SetUp() override { console_buffer::clear(); }
+  void TearDown() override { console_buffer::clear(); }
+};
+
+TEST_F(ConsoleBufferTest, AppendsAccumulateUntilCleared) {
+  console_buffer::append("first\r\n");
+  console_buffer::append("second\r\n");
+  EXPECT_EQ(console_buffer::snapshot(), "first\r\nsecond\r\n");
+  console_buffer::clear();
+  EXPECT_EQ(console_buffer::snapshot(), "");
+  console_buffer::append("third\r\n");
+  EXPECT_EQ(console_buffer::snapshot(), "third\r\n");
+}
+
+TEST_F(ConsoleBufferTest, RestartsWhenATextWouldPassTheUsableSize) {
+  const std::string filler(console_buffer::kUsableBytes - 5, 'a');
+  console_buffer::append(filler);
+  console_buffer::append("12345");  // exactly fills it
+  EXPECT_EQ(console_buffer::snapshot(), filler + "12345");
+  console_buffer::append("6");
+  EXPECT_EQ(console_buffer::snapshot(), "6");
+}
+
+TEST_F(ConsoleBufferTest, AnOversizedTextKeepsItsNewestPart) {
+  std::string text(console_buffer::kUsableBytes, 'o');
+  text += "newest";
+  console_buffer::append(text);
+  const std::string buffered = console_buffer::snapshot();
+  EXPECT_EQ(buffered.size(), static_cast<std::size_t>(console_buffer::kUsableBytes));
+  EXPECT_EQ(buffered.substr(buffered.size() - 6), "newest");
+}
+
+TEST_F(ConsoleBufferTest, SnapshotsSeeWholeTextsWhileAnotherThreadAppends) {
+  const std::string line = "0123456789abcdef\r\n";
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    for (int i = 0; i < 20000; ++i) console_buffer::append(line);
+    done = true;
+  });
+  int snapshots = 0;
+  while (!done) {
+    const std::string text = console_buffer::snapshot();
+    ASSERT_EQ(text.size() % line.size(), 0u);
+    for (std::size_t at = 0; at < text.size(); at += line.size()) ASSERT_EQ(text.compare(at, line.size(), line), 0);
+    if (++snapshots % 16 == 0) console_buffer::clear();
+  }
+  writer.join();
+  EXPECT_GT(snapshots, 0);
+}
+
+}  // namespace
