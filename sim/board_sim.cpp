@@ -145,9 +145,10 @@ void BoardSim::Impl::serve() {
   while (!stopping) {
     const bool blocked = flush_output(Clock::now());
     hang_up_when_due();
-    std::array<pollfd, 2> fds{pollfd{wake[0], POLLIN, 0}, pollfd{pty.master, POLLIN, 0}};
+    std::array<pollfd, 3> fds{pollfd{wake[0], POLLIN, 0}, pollfd{pty.master, POLLIN, 0},
+                              pollfd{pty.close_watch, POLLIN, 0}};
     if (blocked) fds[1].events |= POLLOUT;
-    const nfds_t count = pty.master >= 0 ? 2 : 1;
+    const nfds_t count = pty.master >= 0 ? 3 : 1;
     timespec wait{};
     timespec* timeout = nullptr;
     if (!blocked && !outgoing.empty()) {
@@ -156,7 +157,9 @@ void BoardSim::Impl::serve() {
     }
     if (ppoll(fds.data(), count, timeout, nullptr) < 0) continue;  // EINTR
     if (fds[0].revents != 0) drain_wake();
-    if (count < 2 || (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+    if (count < 3) continue;
+    if (fds[2].revents != 0) release_exclusive_use(pty);
+    if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
     const ssize_t got = read(pty.master, buffer.data(), buffer.size());
     if (got > 0) {
       lines.clear();

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -37,15 +39,29 @@ int open_pseudo_terminal(PseudoTerminal& pty) {
     close_pseudo_terminal(opened);
     return error;
   }
+  opened.close_watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (opened.close_watch < 0 ||
+      inotify_add_watch(opened.close_watch, opened.path.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+    const int error = errno;
+    close_pseudo_terminal(opened);
+    return error;
+  }
   pty = std::move(opened);
   return 0;
 }
 
+void release_exclusive_use(PseudoTerminal& pty) {
+  std::array<char, 1024> events{};
+  while (read(pty.close_watch, events.data(), events.size()) > 0) {
+  }
+  ioctl(pty.slave, TIOCNXCL);
+}
+
 void close_pseudo_terminal(PseudoTerminal& pty) {
-  if (pty.slave >= 0) close(pty.slave);
-  if (pty.master >= 0) close(pty.master);
-  pty.slave = -1;
-  pty.master = -1;
+  for (int* fd : {&pty.close_watch, &pty.slave, &pty.master}) {
+    if (*fd >= 0) close(*fd);
+    *fd = -1;
+  }
 }
 
 }  // namespace veltrix::sim

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/sim/board_fixture.h"
@@ -113,6 +116,24 @@ TEST_F(BoardProtocol, EmptyBusesAnswerFFUnlessAValueWasPlanted) {
   write_registers(0x0D, {0x01, 0x22});  // a planted device keeps writes
   EXPECT_EQ(read_registers(0x0D, 0x00, 2), (std::vector<std::uint8_t>{0x31, 0x22}));
   EXPECT_EQ(sim_->register_value(0x0E, 0x00), 0xFF);
+}
+
+// A real port forgets a host's exclusive-use claim at its last close; the
+// simulator must too, or the next host (without root) could not open it.
+TEST_F(BoardProtocol, ExclusiveUseEndsWhenTheHostClosesThePort) {
+  start();
+  const int host = open(sim_->port_path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(host, 0);
+  ASSERT_EQ(ioctl(host, TIOCEXCL), 0);
+  ASSERT_EQ(close(host), 0);
+  const auto deadline = std::chrono::steady_clock::now() + kReplyWait;
+  int exclusive = 1;
+  while (exclusive != 0 && std::chrono::steady_clock::now() < deadline) {
+    ASSERT_EQ(ioctl(client_->fd(), TIOCGEXCL, &exclusive), 0);
+    std::this_thread::yield();
+  }
+  EXPECT_EQ(exclusive, 0);
+  EXPECT_EQ(client_->exchange("SD\r\n"), "SD\r\n");
 }
 
 TEST(BoardSimLifecycle, RejectsUnknownClassAndBadCompassAddress) {

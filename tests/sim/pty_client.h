@@ -23,6 +23,7 @@ class PtyClient {
   PtyClient& operator=(const PtyClient&) = delete;
 
   bool is_open() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
   void send(std::string_view bytes);
   // The bytes up to and including the next line feed; empty when no complete
   // line arrives in time (partial bytes stay buffered).
