@@ -1,0 +1,277 @@
+// The register-map listing and the register-map file against the simulated
+// sensor: listing text, both file forms round trip, refused files write
+// nothing, files that cannot be opened are reported.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "devices/device_diagnostics.h"
+#include "tests/devices/sim_board.h"
+
+namespace veltrix::devices {
+namespace {
+
+using testing::RegisterWrite;
+using testing::SimBoard;
+namespace fs = std::filesystem;
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "veltrix-devices-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(path_, ignored);
+  }
+  std::string file(const char* name) const { return (path_ / name).string(); }
+
+ private:
+  fs::path path_;
+};
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void write_file(const std::string& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+std::vector<std::string> split_lines(const std::string& text, const std::string& end) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  for (std::size_t at; (at = text.find(end, start)) != std::string::npos; start = at + end.size()) {
+    out.push_back(text.substr(start, at - start));
+  }
+  EXPECT_EQ(start, text.size()) << "text after the last line end";
+  return out;
+}
+
+TEST(Listing, ShowsEveryRowWithItsPlantedValue) {
+  SimBoard board("hep11");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  board.sim().set_register(0x68, 0x13, 0x0A);
+  board.sim().set_register(0x68, 0x6B, 0x41);
+  const auto lines = split_lines(device->fetch_register_map(), "\r\n");
+  ASSERT_EQ(lines.size(), 28u);
+  EXPECT_EQ(lines[0], "13 | 19  | XG_OFFS_USRH       |  00001010\t0a");
+  EXPECT_EQ(lines[22], "6B | 107 | PWR_MGMT_1         |  01000001\t41");
+  EXPECT_EQ(lines[27], "75 | 117 | WHO_AM_I           |  01101000\t68");
+}
+
+TEST(Listing, LongestNameAndSelectedRowsInTheirOrder) {
+  SimBoard board("kor24");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  board.sim().set_register(0x68, 0x67, 0x03);
+  const unsigned char rows[] = {65, 0, 200, 73};
+  board.sim().clear_commands();
+  EXPECT_EQ(device->fetch_selected_registers(rows, 4),
+            "67 | 103 | I2C_MST_DELAY_CTRL |  00000011\t03\r\n"
+            "0D | 13  | SELF_TEST_X        |  01001100\t4c\r\n"
+            "75 | 117 | WHO_AM_I           |  01101000\t68\r\n");
+  EXPECT_EQ(board.lines().size(), 3u) << "the row past the table is not read";
+  EXPECT_EQ(device->fetch_selected_registers(rows, 0), "");
+  EXPECT_EQ(device->fetch_selected_registers(rows, -1), "");
+}
+
+TEST(Listing, FailedReadShowsZero) {
+  SimBoard board("naf38");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  sim::Faults faults;
+  faults.silent = true;
+  board.sim().set_faults(faults);
+  const unsigned char rows[] = {21};
+  EXPECT_EQ(device->fetch_selected_registers(rows, 1),
+            "75 | 117 | WHO_AM_I           |  00000000\t00\r\n");
+}
+
+// Registers that neither the sample clock nor a read changes.
+constexpr std::uint8_t kQuietRegisters[] = {0x1B, 0x1C, 0x6B, 0x6C};
+
+TEST(MapFile, TextFormSavesEveryRowAndLoadsItBack) {
+  TempDir dir;
+  const std::string path = dir.file("kor42.txt");
+  SimBoard board("kor42");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  for (const auto reg : kQuietRegisters) board.sim().set_register(0x68, reg, 0xA0 + reg % 16);
+
+  ASSERT_EQ(device->save_register_map(path.c_str()), 0);
+  const auto lines = split_lines(read_file(path), "\n");
+  ASSERT_EQ(lines.size(), 87u);
+  EXPECT_EQ(lines[0], "01 :   00 ");
+  EXPECT_EQ(lines[3], "1B :   AB ");
+  EXPECT_EQ(lines[86], "75 :   68 ");
+
+  for (const auto reg : kQuietRegisters) board.sim().set_register(0x68, reg, 0x00);
+  board.sim().clear_commands();
+  ASSERT_EQ(device->load_register_map(path.c_str()), 0);
+  for (const auto reg : kQuietRegisters) EXPECT_EQ(board.reg(reg), 0xA0 + reg % 16) << int(reg);
+
+  const auto writes = board.sensor_writes();
+  ASSERT_EQ(writes.size(), 87u);
+  for (std::size_t i = 0; i < writes.size(); ++i) {
+    EXPECT_EQ(writes[i].reg, std::stoi(lines[i].substr(0, 2), nullptr, 16)) << i;
+    EXPECT_EQ(writes[i].value, std::stoi(lines[i].substr(7, 2), nullptr, 16)) << i;
+  }
+}
+
+TEST(MapFile, BinaryFormIsOneBytePerRowAndLoadsBack) {
+  TempDir dir;
+  const std::string path = dir.file("kor21.bin");
+  SimBoard board("kor21");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  board.sim().set_register(0x68, 0x3E, 0x5A);  // PWR_MGM, the last row
+
+  ASSERT_EQ(device->save_register_map(path.c_str()), 0);
+  const std::string content = read_file(path);
+  ASSERT_EQ(content.size(), 35u);
+  EXPECT_EQ(static_cast<unsigned char>(content[0]), 0x68);  // WHO_AM_I
+  EXPECT_EQ(static_cast<unsigned char>(content[34]), 0x5A);
+
+  board.sim().set_register(0x68, 0x3E, 0x00);
+  board.sim().clear_commands();
+  ASSERT_EQ(device->load_register_map(path.c_str()), 0);
+  EXPECT_EQ(board.reg(0x3E), 0x5A);
+  EXPECT_EQ(board.sensor_writes().size(), 35u);
+}
+
+TEST(MapFile, IdenticalTablesShareFiles) {
+  TempDir dir;
+  const std::string path = dir.file("kor46.txt");
+  {
+    SimBoard board("kor46");
+    auto device = board.connect();
+    ASSERT_NE(device, nullptr);
+    ASSERT_EQ(device->save_register_map(path.c_str()), 0);
+  }
+  SimBoard board("kor73");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  EXPECT_EQ(device->load_register_map(path.c_str()), 0);
+}
+
+TEST(MapFile, RefusedFilesWriteNothing) {
+  TempDir dir;
+  const std::string hep11_file = dir.file("hep11.txt");
+  {
+    SimBoard board("hep11");
+    auto device = board.connect();
+    ASSERT_NE(device, nullptr);
+    ASSERT_EQ(device->save_register_map(hep11_file.c_str()), 0);
+  }
+  const std::string saved = read_file(hep11_file);
+  auto with_line = [&](int index, const std::string& line) {
+    auto lines = split_lines(saved, "\n");
+    lines[index] = line;
+    std::string out;
+    for (const auto& l : lines) out += l + "\n";
+    return out;
+  };
+
+  struct Refused {
+    const char* name;
+    std::string content;
+  };
+  const Refused cases[] = {
+      {"cut short", saved.substr(0, saved.size() - 11)},
+      {"one line over", saved + "76 :   00 \n"},
+      {"bad third line", with_line(2, "xx :   00 ")},
+      {"bad last line", with_line(27, "75 :   ")},
+      {"address of another row", with_line(5, "19 :   00 ")},
+      {"empty", ""},
+  };
+  SimBoard board("hep11");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  for (const Refused& c : cases) {
+    const std::string path = dir.file("refused.txt");
+    write_file(path, c.content);
+    board.sim().clear_commands();
+    EXPECT_EQ(device->load_register_map(path.c_str()), kStatusFileRejected) << c.name;
+    EXPECT_TRUE(board.lines().empty()) << c.name;
+  }
+
+  // Another family's file: other rows, other count.
+  SimBoard other("kor24");
+  auto kor24 = other.connect();
+  ASSERT_NE(kor24, nullptr);
+  other.sim().clear_commands();
+  EXPECT_EQ(kor24->load_register_map(hep11_file.c_str()), kStatusFileRejected);
+  EXPECT_TRUE(other.lines().empty());
+}
+
+TEST(MapFile, BinaryFileOfTheWrongSizeWritesNothing) {
+  TempDir dir;
+  SimBoard board("kor21");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  for (const std::size_t size : {0u, 34u, 36u}) {
+    const std::string path = dir.file("wrong.bin");
+    write_file(path, std::string(size, '\x01'));
+    board.sim().clear_commands();
+    EXPECT_EQ(device->load_register_map(path.c_str()), kStatusFileRejected) << size;
+    EXPECT_TRUE(board.lines().empty()) << size;
+  }
+}
+
+class DiagnosticCapture {
+ public:
+  DiagnosticCapture() : file_(std::tmpfile()) { set_device_diagnostic_stream(file_); }
+  ~DiagnosticCapture() {
+    set_device_diagnostic_stream(stdout);
+    std::fclose(file_);
+  }
+  std::string text() {
+    std::rewind(file_);
+    std::string out;
+    for (int c; (c = std::fgetc(file_)) != EOF;) out.push_back(static_cast<char>(c));
+    return out;
+  }
+
+ private:
+  std::FILE* file_;
+};
+
+TEST(MapFile, FilesThatCannotBeOpenedAreReportedWithoutBusTraffic) {
+  TempDir dir;
+  for (const char* family : {"kor42", "kor21"}) {
+    SimBoard board(family);
+    auto device = board.connect();
+    ASSERT_NE(device, nullptr);
+    board.sim().clear_commands();
+    const std::string missing = dir.file("missing/map.txt");
+    EXPECT_EQ(device->save_register_map(missing.c_str()), kStatusFileOpenFailed) << family;
+    EXPECT_FALSE(fs::exists(missing));
+
+    DiagnosticCapture diagnostics;
+    EXPECT_EQ(device->load_register_map(missing.c_str()), kStatusFileOpenFailed) << family;
+    EXPECT_EQ(diagnostics.text(), "fopen failed") << family;
+    EXPECT_TRUE(board.lines().empty()) << family;
+  }
+}
+
+TEST(MapFile, WriteFailureIsReported) {
+  SimBoard board("naf38");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  EXPECT_EQ(device->save_register_map("/dev/full"), kStatusFileOpenFailed);
+}
+
+}  // namespace
+}  // namespace veltrix::devices
