@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "link/aio_link.h"
+#include "link/board_protocol.h"
+#include "tests/link/link_fixture.h"
+#include "tests/link/scripted_board.h"
+
+namespace veltrix::link::test {
+namespace {
+
+// Opens the link on a board that answers the open sequence and then the
+// commands in `replies` (command without line end -> reply bytes).
+class ScriptedProtocolTest : public LinkTest {
+ protected:
+  void connect(std::map<std::string, std::string> replies) {
+    replies.emplace("SD", "SD\r\n");
+    replies.emplace("IE2", "IE2\r\n");
+    board_ = std::make_unique<ScriptedBoard>([replies](const std::string& command) {
+      const auto it = replies.find(command);
+      return it == replies.end() ? std::string() : it->second;
+    });
+    ASSERT_TRUE(board_->ok());
+    ASSERT_EQ(vtx_serial_open(board_->port_path().c_str(), &handle_), 0);
+    opened_bytes_ = board_->received().size();
+  }
+  void TearDown() override {
+    LinkTest::TearDown();
+    board_.reset();
+  }
+  // Bytes received after the open sequence.
+  std::string sent() const { return board_->received().substr(opened_bytes_); }
+
+  std::unique_ptr<ScriptedBoard> board_;
+  std::size_t opened_bytes_ = 0;
+  void* handle_ = nullptr;
+};
+
+TEST_F(ScriptedProtocolTest, CommandsGoOutByteForByte) {
+  connect({{"RD683B0D", "RD683B000102030405060708090A0B0C\r\n"},
+           {"WR686B01", "WR68OK\r\n"},
+           {"ID", "ID\r\n"}});
+  EXPECT_EQ(board_->received(), "SD\r\nIE2\r\n");
+
+  unsigned char data[12]{};
+  ASSERT_EQ(vtx_serial_read(handle_, 0x68, 0x3B, 12, data), 0);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(data[i], i) << i;
+  EXPECT_EQ(vtx_serial_single_write(handle_, 0x68, 0x6B, 0x01), 0);
+  char text[8];
+  EXPECT_EQ(ARMCommand("ID", text, 2), 0);
+  EXPECT_STREQ(text, "ID");
+  EXPECT_EQ(sent(), "RD683B0D\n\rWR686B01\n\rID\r\n");
+}
+
+TEST_F(ScriptedProtocolTest, ReadReplyOfTheWrongLengthIsDiscardedAtTheDeadline) {
+  connect({{"RD683B0D", "RD683B000102030405060708090A0B0\r\n"}});  // 33 of 34
+  unsigned char data[12]{};
+  const auto start = Clock::now();
+  EXPECT_EQ(vtx_serial_read(handle_, 0x68, 0x3B, 12, data), 54);
+  EXPECT_GE(elapsed_since(start), kDeadlineLow);
+  EXPECT_LE(elapsed_since(start), kDeadlineHigh);
+  EXPECT_EQ(aioVars.rspReady, 0);
+  EXPECT_EQ(aioVars.rspLength, 0);
+}
+
+TEST_F(ScriptedProtocolTest, ReplyPairsThatAreNotHexFailTheRead) {
+  connect({{"RD683B02", "RD683B1G22\r\n"}, {"RD683C01", "RD683Cab\r\n"}});
+  unsigned char data[2] = {0x55, 0x55};
+  EXPECT_EQ(vtx_serial_read(handle_, 0x68, 0x3B, 2, data), 54);
+  EXPECT_EQ(vtx_serial_read(handle_, 0x68, 0x3C, 1, data), 0);  // lower case is hex too
+  EXPECT_EQ(data[0], 0xAB);
+}
+
+TEST_F(ScriptedProtocolTest, LengthReachedWithoutLineEndIsNoReply) {
+  // The notification wakes the exchange while its two characters lack a line end.
+  connect({{"XX", "ab" "I1\n"}});
+  char text[8];
+  EXPECT_EQ(ARMCommand("XX", text, 2), 54);
+}
+
+TEST_F(ScriptedProtocolTest, TextReplyLosesItsLineEndAndShowsInnerBreaks) {
+  connect({{"TXT", "A\rB\nC\r\n"}});
+  char text[16];
+  EXPECT_EQ(ARMCommand("TXT", text, 5), 0);
+  EXPECT_STREQ(text, "A-B_C");
+}
+
+TEST_F(ScriptedProtocolTest, OversizedRequestsAreRefusedBeforeSending) {
+  connect({});
+  char text[8];
+  EXPECT_EQ(ARMCommand(std::string(100, 'x').c_str(), text, 2), 55);
+  unsigned char data[508]{};
+  EXPECT_EQ(ARM_ReadBurst(handle_, 0x68, 0x00, 256, data), 2);
+  EXPECT_EQ(ARM_WriteBurst(handle_, 0x68, 508, data), 55);
+  EXPECT_EQ(sent(), "");
+}
+
+TEST_F(ScriptedProtocolTest, LateReplyIsNotTakenForTheNextCommand) {
+  connect({{"RD683C01", "RD683C22\r\n"}});
+  unsigned char data[1]{};
+  EXPECT_EQ(vtx_serial_read(handle_, 0x68, 0x3B, 1, data), 54);  // no answer in time
+  board_->send("RD683B11\r\n");                                    // ... until now
+  ASSERT_TRUE(eventually([] { return aioVars.rspReady == 1; }));
+  EXPECT_EQ(vtx_serial_read(handle_, 0x68, 0x3C, 1, data), 0);
+  EXPECT_EQ(data[0], 0x22);
+}
+
+}  // namespace
+}  // namespace veltrix::link::test
