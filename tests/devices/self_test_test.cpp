@@ -1,0 +1,110 @@
+// Self test: the kor42 gyroscope measurement against the simulated sensor's
+// self-test response, its failure paths, and the families that do not measure.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "devices/kor42.h"
+#include "tests/devices/sim_board.h"
+
+namespace veltrix::devices {
+namespace {
+
+using testing::RegisterWrite;
+using testing::SimBoard;
+
+constexpr std::uint8_t kGyroConfig = 0x1B;
+
+sim::SensorOptions kor42_at_rest(bool passes) {
+  sim::SensorOptions sensor;
+  sensor.model_class = "kor42";
+  sensor.at_rest = true;
+  sensor.self_test_passes = passes;
+  return sensor;
+}
+
+std::vector<RegisterWrite> gyro_config_writes(const SimBoard& board) {
+  std::vector<RegisterWrite> out;
+  for (const auto& w : board.sensor_writes()) {
+    if (w.reg == kGyroConfig) out.push_back(w);
+  }
+  return out;
+}
+
+class Kor42SelfTest : public ::testing::TestWithParam<bool> {};
+
+// 200 Hz keeps one run near 3.5 s: 20 samples 50 ms apart and a 2.5 s settle.
+TEST_P(Kor42SelfTest, MeasuresAndRestoresGyroConfig) {
+  const bool passes = GetParam();
+  SimBoard board(kor42_at_rest(passes));
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  ASSERT_EQ(device->set_sampling_rate(RATE_200HZ), 0);
+  board.sim().set_register(0x68, kGyroConfig, 0x08);
+  board.sim().clear_commands();
+
+  EXPECT_EQ(device->perform_self_test(), passes ? 1 : 0);
+  EXPECT_EQ(gyro_config_writes(board),
+            (std::vector<RegisterWrite>{{kGyroConfig, 0xE8}, {kGyroConfig, 0x08}}));
+  EXPECT_EQ(board.reg(kGyroConfig), 0x08);
+}
+
+INSTANTIATE_TEST_SUITE_P(PassingAndFailingSensor, Kor42SelfTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Passes" : "Fails"; });
+
+TEST(Kor42SelfTestFailures, AxisWithCodeZeroFails) {
+  SimBoard board(kor42_at_rest(true));
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  ASSERT_EQ(device->set_sampling_rate(RATE_200HZ), 0);
+  board.sim().set_register(0x68, 0x0E, 0xE0);  // Y code 0, top bits set
+  EXPECT_FALSE(dynamic_cast<kor42&>(*device).perform_gyro_self_test());
+}
+
+TEST(Kor42SelfTestFailures, RateThatReadsZeroFailsBeforeChangingAnything) {
+  SimBoard board("kor42");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  sim::Faults faults;
+  faults.silent_after = 4;  // the three code registers and the divider; CONFIG goes unanswered
+  board.sim().set_faults(faults);
+  board.sim().clear_commands();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(device->perform_self_test(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(board.lines(), (std::vector<std::string>{"RD680D01", "RD680E01", "RD680F01",
+                                                     "RD681901", "RD681A01"}));
+}
+
+TEST(Kor42SelfTestFailures, UnreadableCodeEndsTheTestFirst) {
+  SimBoard board("kor42");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  sim::Faults faults;
+  faults.silent_after = 1;
+  board.sim().set_faults(faults);
+  board.sim().clear_commands();
+  EXPECT_EQ(device->perform_self_test(), 0);
+  EXPECT_EQ(board.lines(), (std::vector<std::string>{"RD680D01", "RD680E01"}));
+}
+
+class NonMeasuringSelfTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(NonMeasuringSelfTest, FailsWithoutTouchingTheBus) {
+  SimBoard board(GetParam());
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  board.sim().clear_commands();
+  EXPECT_EQ(device->perform_self_test(), 0);
+  EXPECT_TRUE(board.lines().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(OtherFamilies, NonMeasuringSelfTest,
+                         ::testing::Values("hep11", "naf38", "kor23", "kor21", "kor24", "kor46",
+                                           "kor71", "kor73"));
+
+}  // namespace
+}  // namespace veltrix::devices
