@@ -33,6 +33,8 @@ const AddressCase kAddresses[] = {
     {"kor73", 0x43, 0x41, 0x19, 0x1A, 0x23, 0x38, 0x3A, 0x3B, 0x49},
 };
 
+void PrintTo(const AddressCase& c, std::ostream* os) { *os << c.class_name; }
+
 void expect_addresses(const ikor& d, const AddressCase& c) {
   EXPECT_EQ(d.addr_gyro_xout_h, c.gyro);
   EXPECT_EQ(d.addr_temp_out_h, c.temp);

@@ -36,6 +36,8 @@ const TableCase kTables[] = {
     {"kor73", 100, "00 SELF_TEST_X_GYRO", "7E ZA_OFFSET_L", 0},
 };
 
+void PrintTo(const TableCase& c, std::ostream* os) { *os << c.class_name; }
+
 std::string row_text(const RegisterRow& r) { return std::string(r.address) + " " + r.name; }
 
 class TableTest : public ::testing::TestWithParam<TableCase> {};
