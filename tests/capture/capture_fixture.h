@@ -18,6 +18,7 @@
 #include "capture/capture_control.h"
 #include "devices/ikor.h"
 #include "sim/board_sim.h"
+#include "tests/capture/sample_line_check.h"
 
 namespace capture_testing {
 
@@ -68,17 +69,5 @@ class CaptureTest : public ::testing::Test {
  private:
   std::filesystem::path folder_;
 };
-
-std::string read_file(const std::filesystem::path& path);
-std::vector<std::string> split_lines(const std::string& text, const std::string& end);
-
-// Checks one sample line against the simulated sensor's formula: each
-// three-axis group holds one sample's values, the groups come from the same
-// or slightly later samples than the gyroscope, every field has its width.
-// `components` are the COMPONENT_* bits in the line, `timed` whether it
-// starts with the time column. Returns the gyroscope's (or first group's)
-// sample index modulo 2^16 through `sample`.
-::testing::AssertionResult sample_line_matches(const std::string& line, int components, bool timed,
-                                               std::uint16_t* sample = nullptr);
 
 }  // namespace capture_testing
