@@ -13,24 +13,30 @@ constexpr int kReadChunk = 1024;
 constexpr int kSilentReadMs = 500;
 constexpr int kCallbackPacketBytes = 128;
 
+// Wake-ups are given after the response lock is let go, so a woken
+// exchange does not at once block on it again.
 void feed(const unsigned char* bytes, ssize_t count) {
-  std::lock_guard lock(aioVars.rsp_lock_);
-  for (ssize_t i = 0; i < count; ++i) {
-    switch (rx_parse_byte(aioVars, bytes[i])) {
-      case RxOutcome::kResponseLine:
-        aioVars.hRxSemaphore.release();
-        break;
-      case RxOutcome::kInterrupt:
-        vtx_interrupt_handler(aioVars.intIndex);
-        aioVars.hRxSemaphore.release();
-        break;
-      case RxOutcome::kPacket:
-        AIOUpdateBuffer();
-        break;
-      case RxOutcome::kNothing:
-        break;
+  int wake_ups = 0;
+  {
+    std::lock_guard lock(aioVars.rsp_lock_);
+    for (ssize_t i = 0; i < count; ++i) {
+      switch (rx_parse_byte(aioVars, bytes[i])) {
+        case RxOutcome::kResponseLine:
+          ++wake_ups;
+          break;
+        case RxOutcome::kInterrupt:
+          vtx_interrupt_handler(aioVars.intIndex);
+          ++wake_ups;
+          break;
+        case RxOutcome::kPacket:
+          AIOUpdateBuffer();
+          break;
+        case RxOutcome::kNothing:
+          break;
+      }
     }
   }
+  for (; wake_ups > 0; --wake_ups) aioVars.hRxSemaphore.release();
 }
 
 // A packet being assembled when a read fails must not be stored later:
