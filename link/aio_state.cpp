@@ -7,6 +7,18 @@ std::mutex mutex;
 std::thread g_hAIOThread;
 std::atomic<int> g_int_trigger[kInterruptTriggers]{};
 
+namespace {
+
+// The link normally stays open until the process ends. Closing it on the way
+// out joins the reader first; a std::thread still joinable when it is
+// destroyed would end the program with std::terminate instead. Defined after
+// the globals above, so it is destroyed before them.
+struct CloseLinkAtExit {
+  ~CloseLinkAtExit() { AIOClose(); }
+} close_link_at_exit;
+
+}  // namespace
+
 int AIOSetCom(const char* port, unsigned long dwBaud) {
   if (port == nullptr || dwBaud == 0) return 0;
   std::lock_guard lock(aioVars.exchange_lock_);

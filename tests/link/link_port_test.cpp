@@ -165,6 +165,17 @@ TEST_F(PortTest, PurgeDropsInputNotYetRead) {
   EXPECT_EQ(std::string(aioVars.rspBuffer, static_cast<std::size_t>(aioVars.rspLength.load())), "fresh\r\n");
 }
 
+TEST(LinkAtExit, ProcessEndsCleanlyWithTheLinkStillOpen) {
+  EXPECT_EXIT(
+      {
+        static ScriptedBoard board(no_answer);
+        AIOSetCom(board.port_path().c_str(), 115200);
+        if (AIOOpen(1) != 0) std::exit(3);
+        std::exit(0);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
 TEST(InterruptHandler, SetsFlagsBelowOneHundredOnly) {
   EXPECT_EQ(vtx_interrupt_handler(99), 0);
   EXPECT_EQ(g_int_trigger[99], 1);
