@@ -1,0 +1,251 @@
+// veltrix-cli's register and settings commands against the simulated board:
+// stdout bytes, messages and exit statuses.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "devices/model_catalogue.h"
+#include "tests/capture/sample_line_check.h"
+#include "tests/cli/cli_fixture.h"
+
+namespace cli_testing {
+namespace {
+
+using capture_testing::read_file;
+using capture_testing::split_lines;
+
+constexpr const char* kReadError = "Sensor Read Error. There was an error while reading register value.\n";
+constexpr const char* kWriteError = "Sensor Write Error. There was an error while updating register value.\n";
+
+int count_of(const std::string& text, const std::string& piece) {
+  int count = 0;
+  for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size())) ++count;
+  return count;
+}
+
+bool wrote_any_register(const std::vector<std::string>& commands) {
+  for (const std::string& command : commands) {
+    if (command.rfind("WR", 0) == 0) return true;
+  }
+  return false;
+}
+
+TEST_F(CliTest, InfoListsWhatTheModelOffersAndTheCurrentRate) {
+  serve("kor23");
+  ProgramRun run = cli("KOR 23", {"info"});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  const int rate = static_cast<int>(board_->sample_rate_hz());
+  EXPECT_EQ(run.out, "modes: i2c,spi\nrates: 20,50,100,200,400,500,800,1000,8000\ncomponents: gyro,temp\nrate: " +
+                         std::to_string(rate) + "\n");
+  EXPECT_EQ(run.err, "");
+
+  serve("kor71");
+  run = cli("KOR 71", {"info"});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, run.out.find("rate: ")),
+            "modes: i2c\nrates: 20,50,100,200\ncomponents: gyro,accel,compass,temp\n");
+}
+
+TEST_F(CliTest, RateIsAppliedReadBackAndKeptForTheNextCall) {
+  serve("kor42");
+  ProgramRun run = cli("KOR 42", {"rate", "200"});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.out, "200\n");
+  EXPECT_EQ(board_->sample_rate_hz(), 200.0);
+
+  run = cli("KOR 42", {"info"});
+  EXPECT_NE(run.out.find("\nrate: 200\n"), std::string::npos) << run.out;
+
+  run = cli("KOR 42", {"rate", "400"});  // not offered by this model
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err, "");
+  EXPECT_EQ(board_->sample_rate_hz(), 200.0);
+
+  serve("kor23");
+  run = cli("KOR 23", {"rate", "8000"});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.out, "8000\n");
+}
+
+TEST_F(CliTest, MapPrintsTheRegisterListingByteForByte) {
+  veltrix::sim::SensorOptions still;
+  still.at_rest = true;
+  serve("kor42", still);
+  const ProgramRun run = cli("KOR 42", {"map"});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+
+  const auto device = find_model("KOR 42")->create();
+  const auto lines = split_lines(run.out, "\r\n");
+  ASSERT_EQ(static_cast<int>(lines.size()), device->get_register_list_size());
+  EXPECT_EQ(run.out.substr(run.out.size() - 2), "\r\n");
+  for (int i = 0; i < device->get_register_list_size(); ++i) {
+    const RegisterRow& row = device->get_register_list()[i];
+    const auto address = static_cast<std::uint8_t>(std::stoul(row.address, nullptr, 16));
+    if (std::string(row.name) == "INT_STATUS") continue;  // cleared by reading
+    const std::uint8_t value = reg(address);
+    std::string binary;
+    for (int bit = 7; bit >= 0; --bit) binary += (value >> bit) & 1 ? '1' : '0';
+    char expected[96];
+    std::snprintf(expected, sizeof expected, "%s | %-3u | %-18s |  %s\t%02x", row.address, address, row.name,
+                  binary.c_str(), value);
+    EXPECT_EQ(lines[i], expected);
+  }
+}
+
+TEST_F(CliTest, ReadPrintsTheHeaderAsTypedAndOneValueAPerRegister) {
+  serve("kor42");
+  board_->set_register(0x68, 0x6B, 0x12);
+  board_->set_register(0x68, 0x6C, 0x34);
+  board_->set_register(0x68, 0x6D, 0xAB);
+  ProgramRun run = cli("KOR 42", {"read", "6b", "3"});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.out, "Read Burst Addr:6b Length 3\r\n0x12 0x34 0xAB \r\n");
+  EXPECT_EQ(run.err, "");
+
+  run = cli("KOR 42", {"read", "006B", "012abc"});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(split_lines(run.out, "\r\n")[0], "Read Burst Addr:006B Length 12");
+  EXPECT_EQ(count_of(run.out, "0x"), 12);
+
+  board_->set_register(0x68, 0xFF, 0x5A);
+  board_->set_register(0x68, 0x00, 0xA5);
+  run = cli("KOR 42", {"read", "FF", "2"});
+  EXPECT_EQ(run.out, "Read Burst Addr:FF Length 2\r\n0x5A 0xA5 \r\n");
+
+  board_->clear_commands();
+  run = cli("KOR 42", {"read", "10", "-1"});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.out, "Read Burst Addr:10 Length -1\r\n\r\n");
+  for (const std::string& command : commands()) EXPECT_NE(command.rfind("RD6810", 0), 0u) << command;
+}
+
+TEST_F(CliTest, BadRegisterInputIsRefusedWithTheWindowsMessage) {
+  serve("kor42");
+  const std::vector<std::vector<std::string>> inputs = {
+      {"read", "", "1"},     {"read", "0x6B", "1"}, {"read", "6B ", "1"}, {"read", "100", "1"},
+      {"read", "6B", "0"},   {"read", "6B", "256"}, {"read", "6B", "abc"}, {"read", "6B", ""},
+      {"write", "6B", "0x1"}, {"write", "6B", "100"}, {"write", "-1", "1"}, {"write", "", "1"},
+      {"write", "6B", ""},   {"write", "1FFFFFFFFF", "1"},
+  };
+  for (const auto& input : inputs) {
+    const ProgramRun run = cli("KOR 42", input);
+    EXPECT_EQ(run.exit_status, 2) << input[0] << " '" << input[1] << "' '" << input[2] << "'";
+    EXPECT_EQ(run.err, kInputError);
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_TRUE(commands().empty());
+}
+
+TEST_F(CliTest, WriteSetsTheRegister) {
+  serve("kor42");
+  ProgramRun run = cli("KOR 42", {"write", "6", "00FF"});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(reg(0x06), 0xFF);
+  run = cli("KOR 42", {"write", "6b", "1"});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(reg(0x6B), 0x01);
+}
+
+// The board answers the connection and `answered` further commands, then
+// falls silent.
+class CliSilentBoardTest : public CliTest {
+ protected:
+  void serve_falling_silent(int answered) {
+    serve("kor42");
+    (void)cli("KOR 42", {"read", "75", "1"});
+    const int to_connect = static_cast<int>(commands().size()) - 1;
+    board_->clear_commands();
+    veltrix::sim::Faults faults;
+    faults.silent_after = to_connect + answered;
+    board_->set_faults(faults);
+  }
+};
+
+TEST_F(CliSilentBoardTest, EachFailedReadIsReportedAndTheRunGoesOn) {
+  serve_falling_silent(2);
+  board_->set_register(0x68, 0x20, 0x11);
+  board_->set_register(0x68, 0x21, 0x22);
+  const ProgramRun run = cli("KOR 42", {"read", "20", "4"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.out, "Read Burst Addr:20 Length 4\r\n0x11 0x22 \r\n");
+  EXPECT_EQ(count_of(run.err, kReadError), 2) << run.err;
+}
+
+TEST_F(CliSilentBoardTest, AFailedWriteIsReported) {
+  serve_falling_silent(0);
+  const ProgramRun run = cli("KOR 42", {"write", "6B", "1"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find(kWriteError), std::string::npos) << run.err;
+}
+
+TEST_F(CliTest, SaveAndLoadRoundTripTheRegisterValues) {
+  serve("kor42");
+  const std::string file = (folder() / "map.txt").string();
+  board_->set_register(0x68, 0x19, 0x07);
+  ProgramRun run = cli("KOR 42", {"save", file});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  const auto device = find_model("KOR 42")->create();
+  const std::string saved = read_file(file);
+  EXPECT_EQ(static_cast<int>(split_lines(saved, "\n").size()), device->get_register_list_size());
+  EXPECT_NE(saved.find("19 :   07 \n"), std::string::npos);
+
+  board_->set_register(0x68, 0x19, 0x31);
+  run = cli("KOR 42", {"load", file});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(reg(0x19), 0x07);
+}
+
+TEST_F(CliTest, AFileThatCannotBeUsedLeavesTheSensorUntouched) {
+  serve("kor42");
+  const std::string missing = (folder() / "missing.txt").string();
+  ProgramRun run = cli("KOR 42", {"load", missing});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
+  EXPECT_FALSE(wrote_any_register(commands()));
+
+  const std::string short_file = (folder() / "short.txt").string();
+  std::ofstream(short_file) << "00 :   01 \n01 :   02 \n";
+  board_->clear_commands();
+  run = cli("KOR 42", {"load", short_file});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_NE(run.err.find(short_file), std::string::npos) << run.err;
+  EXPECT_FALSE(wrote_any_register(commands()));
+
+  const std::string unwritable = (folder() / "no-such-folder" / "map.txt").string();
+  run = cli("KOR 42", {"save", unwritable});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_NE(run.err.find(unwritable), std::string::npos) << run.err;
+}
+
+TEST_F(CliTest, SelfTestReportsSupportAndResult) {
+  serve("naf38");
+  ProgramRun run = cli("NAF 37", {"selftest"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.out, "supported: no\nresult: fail\n");
+
+  serve("kor73");
+  run = cli("KOR 73", {"selftest"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.out, "supported: yes\nresult: fail\n");
+
+  // The measuring test takes 600 sample periods, 3 s at 200 Hz, and needs a
+  // sensor at rest.
+  veltrix::sim::SensorOptions still;
+  still.at_rest = true;
+  serve("kor42", still);
+  ASSERT_EQ(cli("KOR 42", {"rate", "200"}).exit_status, 0);
+  run = cli("KOR 42", {"selftest"});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.out, "supported: yes\nresult: pass\n");
+}
+
+}  // namespace
+}  // namespace cli_testing

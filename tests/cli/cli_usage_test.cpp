@@ -1,0 +1,113 @@
+// veltrix-cli's usage errors, help, connection failures and port discovery.
+
+#include <gtest/gtest.h>
+
+#include "tests/cli/cli_fixture.h"
+
+namespace cli_testing {
+namespace {
+
+bool ends_with(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+TEST(CliHelpTest, HelpDescribesEveryCommandOnStdout) {
+  const ProgramRun run = run_program(VELTRIX_CLI, {"--help"});
+  EXPECT_EQ(run.exit_status, 0);
+  for (const char* word : {"--port", "--mode", "--model", "info", "map", "read ADDR LENGTH", "write ADDR VALUE",
+                           "save FILE", "load FILE", "rate HZ", "capture", "--samples", "--seconds", "--folder",
+                           "--no-console", "--components", "selftest", "Exit status", "\"KOR 73\""}) {
+    EXPECT_NE(run.out.find(word), std::string::npos) << word;
+  }
+}
+
+class CliUsageTest : public CliTest {
+ protected:
+  void SetUp() override {
+    CliTest::SetUp();
+    serve("kor42");
+  }
+  // A usage error: status 2, a message, nothing on stdout, the board untouched.
+  void expect_usage_error(const std::string& model, const std::vector<std::string>& args) {
+    const ProgramRun run = cli(model, args);
+    EXPECT_EQ(run.exit_status, 2) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err, "");
+    EXPECT_TRUE(commands().empty()) << "sent " << commands().size() << " commands";
+  }
+};
+
+TEST_F(CliUsageTest, BadCommandLinesAreRefusedBeforeConnecting) {
+  expect_usage_error("KOR 42", {});
+  expect_usage_error("KOR 99", {"info"});
+  expect_usage_error("kor 42", {"info"});
+  expect_usage_error("KOR 42", {"frobnicate"});
+  expect_usage_error("KOR 42", {"--mode", "spi", "info"});  // I2C only
+  expect_usage_error("KOR 42", {"--mode", "usb", "info"});
+  expect_usage_error("KOR 42", {"rate", "33"});
+  expect_usage_error("KOR 42", {"rate", "100Hz"});
+  expect_usage_error("KOR 42", {"read", "75"});
+  expect_usage_error("KOR 42", {"capture"});
+  expect_usage_error("KOR 42", {"capture", "--samples", "3", "--seconds", "1"});
+  expect_usage_error("KOR 42", {"capture", "--samples", "0"});
+  expect_usage_error("KOR 42", {"capture", "--samples", "12x"});
+  expect_usage_error("KOR 42", {"capture", "--seconds", "-1"});
+  expect_usage_error("KOR 42", {"capture", "--samples", "3", "--components", "gyro,foo"});
+  expect_usage_error("KOR 42", {"capture", "--samples", "3", "--components", "gyro,"});
+  expect_usage_error("KOR 42", {"capture", "--samples", "3", "--rate", "250"});
+  expect_usage_error("KOR 42", {"capture", "--samples", "3", "--no-console"});
+}
+
+TEST_F(CliUsageTest, AComponentTheSensorLacksIsAUsageError) {
+  const ProgramRun run = cli("KOR 42", {"capture", "--samples", "3", "--components", "gyro,compass"});
+  EXPECT_EQ(run.exit_status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("compass"), std::string::npos) << run.err;
+}
+
+TEST_F(CliUsageTest, GlobalOptionsMayFollowTheCommand) {
+  const ProgramRun run = run_program(VELTRIX_CLI, {"info", "--model", "KOR 42", "--port", board_->port_path()});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_NE(run.out.find("components: gyro,accel,temp\n"), std::string::npos);
+}
+
+TEST(CliConnectionTest, AFailedConnectionPrintsTheWindowsMessage) {
+  ProgramRun run = run_program(VELTRIX_CLI, {"--port", "/nonexistent/tty", "--model", "KOR 42", "info"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(ends_with(run.err, "Can't connect to the sensor. Please make sure the sensor is connected.\n"))
+      << run.err;
+
+  run = run_program(VELTRIX_CLI, {"--port", "/nonexistent/tty", "--mode", "spi", "--model", "KOR 23", "map"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(ends_with(run.err, "SPI Connection not configured.\n")) << run.err;
+
+  // Discovery finds nothing: VELTRIX_PORT empty and a fake sysfs is not in reach,
+  // so point VELTRIX_PORT at a path that is no port.
+  run = run_program(VELTRIX_CLI, {"--model", "KOR 24", "info"}, {"VELTRIX_PORT=/nonexistent/tty"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_TRUE(ends_with(run.err, "Can't connect to the sensor. Please make sure the sensor is connected.\n"))
+      << run.err;
+}
+
+TEST_F(CliUsageTest, WithoutPortTheBoardIsFoundThroughVeltrixPort) {
+  const ProgramRun run = run_program(VELTRIX_CLI, {"--model", "KOR 44", "info"}, {"VELTRIX_PORT=" + board_->port_path()});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, 11), "modes: i2c\n");
+}
+
+TEST(CliBoardsimTest, TalksToTheBoardsimProgram) {
+  BackgroundProgram board(VELTRIX_BOARDSIM, {"--sensor", "kor46"});
+  const std::string port = board.first_line(std::chrono::seconds(10));
+  ASSERT_NE(port, "");
+
+  const ProgramRun run = run_program(VELTRIX_CLI, {"--port", port, "--mode", "spi", "--model", "KOR 46", "info"});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.out.substr(0, 15), "modes: i2c,spi\n");
+  EXPECT_NE(run.out.find("components: gyro,accel,temp\n"), std::string::npos);
+  EXPECT_EQ(board.stop(), 0);
+}
+
+}  // namespace
+}  // namespace cli_testing
