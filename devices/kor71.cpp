@@ -15,7 +15,8 @@ constexpr SlaveWrite kSlaveWrites[] = {
     {0x67, 0x03, false, WriteKind::kSingleWrite}, // I2C_MST_DELAY_CTRL
 };
 
-constexpr CompassTraits kCompassTraits{.slave_writes = kSlaveWrites, .sets_50hz_after_connect = false};
+constexpr CompassTraits kCompassTraits{.slave_writes = kSlaveWrites,
+                                        .sets_50hz_after_connect = false};
 
 constexpr DeviceTraits kTraits{
     .table = {kor71::RegisterMap, kor71::RegisterMapSize},

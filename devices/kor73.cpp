@@ -15,7 +15,8 @@ constexpr SlaveWrite kSlaveWrites[] = {
     {0x2A, 0x81, false, WriteKind::kSingleWrite}, // I2C_SLV1_CTRL: 1 byte
 };
 
-constexpr CompassTraits kCompassTraits{.slave_writes = kSlaveWrites, .sets_50hz_after_connect = true};
+constexpr CompassTraits kCompassTraits{.slave_writes = kSlaveWrites,
+                                        .sets_50hz_after_connect = true};
 
 constexpr DeviceTraits kTraits{
     .table = {kor73::RegisterMap, kor73::RegisterMapSize},

@@ -40,6 +40,12 @@ bool selects_1khz_base(unsigned char config) {
   return filter >= 1 && filter <= 6;
 }
 
+int base_rate_hz(RateReadback form, unsigned char config) {
+  const unsigned char filter = config & kFilterMask;
+  const bool fast = filter == 0 || (form == RateReadback::kSecondForm && filter == 7);
+  return fast ? 8000 : 1000;
+}
+
 }  // namespace
 
 RatePlan plan_sampling_rate(int rate_constant, unsigned char base_config) {
@@ -49,12 +55,6 @@ RatePlan plan_sampling_rate(int rate_constant, unsigned char base_config) {
     return {e.rewrite, e.divider};
   }
   return {{}, kFallbackDivider};
-}
-
-int base_rate_hz(RateReadback form, unsigned char config) {
-  const unsigned char filter = config & kFilterMask;
-  const bool fast = filter == 0 || (form == RateReadback::kSecondForm && filter == 7);
-  return fast ? 8000 : 1000;
 }
 
 int rate_hz(RateReadback form, unsigned char divider, unsigned char config) {

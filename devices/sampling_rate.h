@@ -29,10 +29,8 @@ struct RatePlan {
 // The plan for `rate_constant` on a sensor whose base CONFIG is `base_config`.
 RatePlan plan_sampling_rate(int rate_constant, unsigned char base_config);
 
-// 1000 or 8000 Hz, depending on the filter setting in CONFIG's low three bits.
-int base_rate_hz(RateReadback form, unsigned char config);
-
-// Base rate / (divider + 1), truncated towards zero.
+// The base rate (8000 Hz or 1000 Hz by the filter setting in CONFIG's low
+// three bits) / (divider + 1), truncated towards zero.
 int rate_hz(RateReadback form, unsigned char divider, unsigned char config);
 
 }  // namespace veltrix::devices

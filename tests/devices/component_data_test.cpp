@@ -41,7 +41,8 @@ const ComponentCase kComponents[] = {
 };
 
 // True when `got` holds the formula's values of one sample in [from, to].
-bool matches_a_sample(const float* got, const ComponentCase& c, std::uint32_t from, std::uint32_t to) {
+bool matches_a_sample(const float* got, const ComponentCase& c, std::uint32_t from,
+                      std::uint32_t to) {
   for (std::uint32_t n = from; n <= to; ++n) {
     bool all = true;
     for (int i = 0; i < c.values; ++i) {

@@ -35,7 +35,8 @@ TEST(ListingLine, EighteenCharacterNameFillsTheColumnExactly) {
             "1D | 29  | ACCEL_CONFIG 2     |  10000000\t80\r\n");
 }
 
-const RegisterRow kTable[] = {row("19", "SMPLRT_DIV"), row("1A", "CONFIG"), row("6B", "PWR_MGMT_1")};
+const RegisterRow kTable[] = {row("19", "SMPLRT_DIV"), row("1A", "CONFIG"),
+                              row("6B", "PWR_MGMT_1")};
 
 TEST(MapFileText, EncodesOneLinePerRow) {
   const unsigned char values[] = {0x09, 0xA2, 0x01};

@@ -68,7 +68,9 @@ void PrintTo(const Family& f, std::ostream* os) { *os << f.class_name; }
 
 std::vector<RegisterWrite> expected_writes(const Family& f, const std::vector<Write>& plan) {
   std::vector<RegisterWrite> out;
-  for (const Write& w : plan) out.push_back({w.role == kConfig ? f.config_reg : f.divider_reg, w.value});
+  for (const Write& w : plan) {
+    out.push_back({w.role == kConfig ? f.config_reg : f.divider_reg, w.value});
+  }
   return out;
 }
 

@@ -26,7 +26,9 @@ class CloseLinkAtExit : public ::testing::Environment {
 [[maybe_unused]] const auto* const kCloseLinkAtExit =
     ::testing::AddGlobalTestEnvironment(new CloseLinkAtExit);
 
-int hex_pair(std::string_view text) { return std::stoi(std::string(text.substr(0, 2)), nullptr, 16); }
+int hex_pair(std::string_view text) {
+  return std::stoi(std::string(text.substr(0, 2)), nullptr, 16);
+}
 
 }  // namespace
 
