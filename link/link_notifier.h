@@ -5,7 +5,8 @@
 // "<caption>: <text>" to stderr; the window installs one that shows a box.
 //
 // Thread contract: any thread may install a notifier or notify. The notifier
-// runs on the thread that opens the link, outside every link lock.
+// runs on the thread that opens the link, while that thread holds the link's
+// exchange lock: it must not call back into the link.
 
 #include <functional>
 
