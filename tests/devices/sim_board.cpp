@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "devices/model_catalogue.h"
-#include "link/aio_link.h"
 
 namespace veltrix::devices::testing {
 namespace {
@@ -16,15 +15,6 @@ sim::BoardOptions board_options(sim::SensorOptions sensor, sim::Faults faults) {
   options.faults = faults;
   return options;
 }
-
-// The link stays open after the last test, as it does in the programs; a
-// test process closes it before exit so the reader thread is joined.
-class CloseLinkAtExit : public ::testing::Environment {
- public:
-  void TearDown() override { AIOClose(); }
-};
-[[maybe_unused]] const auto* const kCloseLinkAtExit =
-    ::testing::AddGlobalTestEnvironment(new CloseLinkAtExit);
 
 int hex_pair(std::string_view text) {
   return std::stoi(std::string(text.substr(0, 2)), nullptr, 16);
