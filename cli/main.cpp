@@ -81,19 +81,7 @@ std::optional<std::vector<std::string>> split_components(const std::string& list
   }
 }
 
-const char* kFooter = R"(Commands:
-  info                 modes, offered rates, offered components and the current rate
-  map                  the register-map listing
-  read ADDR LENGTH     reads LENGTH registers from ADDR (hexadecimal), one by one
-  write ADDR VALUE     writes VALUE (hexadecimal) to register ADDR (hexadecimal)
-  save FILE            saves the register values to FILE
-  load FILE            writes the register values in FILE to the sensor
-  rate HZ              sets the sampling rate and prints the rate read back
-  capture [--rate HZ] [--components LIST] (--samples N | --seconds S)
-          [--folder DIR] [--no-console]
-                       runs a capture; console text on stdout, logs in DIR
-  selftest             runs the sensor's self test
-
+const char* kFooter = R"(
 Connecting constructs the model and initialises it on the port; no rate is
 applied, so a rate set by one call survives into the next. --port defaults to
 VELTRIX_PORT, then the first USB CDC-ACM device.
@@ -106,8 +94,8 @@ Messages go to stderr; stdout carries only the documented output.)";
 int main(int argc, char** argv) {
   Arguments args;
   CLI::App app{"Reads, writes and records Veltrix motion sensors on an evaluation board.\n"
-               "Usage: veltrix-cli [--port PATH] [--mode i2c|spi] --model \"NAME\" COMMAND [ARGS...]"};
-  app.footer(kFooter);
+               "veltrix-cli [--port PATH] [--mode i2c|spi] --model \"NAME\" COMMAND [ARGS...]",
+               "veltrix-cli"};
   app.fallthrough();
   app.require_subcommand(1, 1);
   app.add_option("--port", args.port, "serial port of the board");
@@ -119,21 +107,23 @@ int main(int argc, char** argv) {
         return find_model(name) != nullptr ? std::string() : "unknown model \"" + name + "\"";
       });
 
-  CLI::App* info = app.add_subcommand("info", "modes, rates, components and the current rate");
-  CLI::App* map = app.add_subcommand("map", "the register-map listing");
-  CLI::App* read = app.add_subcommand("read", "read LENGTH registers from ADDR");
+  CLI::App* info = app.add_subcommand("info", "print the modes, offered rates and components, and the current rate");
+  CLI::App* map = app.add_subcommand("map", "print the register-map listing");
+  CLI::App* read = app.add_subcommand("read", "ADDR LENGTH: read LENGTH registers (decimal) from ADDR (hexadecimal), one by one");
   read->add_option("ADDR", args.address, "first register, hexadecimal")->required();
   read->add_option("LENGTH", args.length_or_value, "number of registers, decimal")->required();
-  CLI::App* write = app.add_subcommand("write", "write VALUE to register ADDR");
+  CLI::App* write = app.add_subcommand("write", "ADDR VALUE: write VALUE to register ADDR (both hexadecimal)");
   write->add_option("ADDR", args.address, "register, hexadecimal")->required();
   write->add_option("VALUE", args.length_or_value, "value, hexadecimal")->required();
-  CLI::App* save = app.add_subcommand("save", "save the register values to FILE");
+  CLI::App* save = app.add_subcommand("save", "FILE: save the register values to FILE");
   save->add_option("FILE", args.file)->required();
-  CLI::App* load = app.add_subcommand("load", "write the register values in FILE to the sensor");
+  CLI::App* load = app.add_subcommand("load", "FILE: write the register values in FILE to the sensor");
   load->add_option("FILE", args.file)->required();
-  CLI::App* rate = app.add_subcommand("rate", "set the sampling rate: " + rate_list());
+  CLI::App* rate = app.add_subcommand("rate", "HZ: set the sampling rate (" + rate_list() + ") and print the rate read back");
   rate->add_option("HZ", args.rate_hz, "rate in Hz")->required();
-  CLI::App* capture = app.add_subcommand("capture", "run a capture");
+  CLI::App* capture = app.add_subcommand("capture",
+                                       "[--rate HZ] [--components LIST] (--samples N | --seconds S) [--folder DIR] "
+                                       "[--no-console]: run a capture; console text on stdout, logs in DIR");
   capture->add_option("--rate", args.capture_rate_hz, "apply this rate first: " + rate_list());
   capture->add_option("--components", args.components, "comma-separated from gyro,accel,compass,temp");
   CLI::App* stop = capture->add_option_group("stop", "when the capture ends");
@@ -143,6 +133,7 @@ int main(int argc, char** argv) {
   capture->add_option("--folder", args.folder, "write the data log and register log here");
   capture->add_flag("--no-console", args.no_console, "no console text on stdout");
   CLI::App* selftest = app.add_subcommand("selftest", "run the sensor's self test");
+  app.footer(kFooter);
 
   try {
     app.parse(argc, argv);

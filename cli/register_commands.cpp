@@ -1,9 +1,11 @@
 #include "cli/register_commands.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "cli/exit_status.h"
+#include "devices/device_diagnostics.h"
 #include "devices/device_status.h"
 
 namespace {
@@ -94,16 +96,31 @@ int run_save(ikor& device, const std::string& file) {
 }
 
 int run_load(ikor& device, const std::string& file) {
-  switch (device.load_register_map(file.c_str())) {
+  // The device reports a file it cannot open with its own text and no line
+  // end; catch it so that it leads our message on one line.
+  char* diagnostic = nullptr;
+  std::size_t diagnostic_size = 0;
+  std::FILE* diagnostic_stream = open_memstream(&diagnostic, &diagnostic_size);
+  if (diagnostic_stream != nullptr) veltrix::devices::set_device_diagnostic_stream(diagnostic_stream);
+  const long status = device.load_register_map(file.c_str());
+  veltrix::devices::set_device_diagnostic_stream(stderr);
+  std::string prefix;
+  if (diagnostic_stream != nullptr) {
+    std::fclose(diagnostic_stream);
+    prefix.assign(diagnostic, diagnostic_size);
+    std::free(diagnostic);
+  }
+  if (!prefix.empty()) prefix += ": ";
+
+  switch (status) {
     case 0:
       return kExitOk;
     case kStatusFileRejected:
-      print_message("The register-map file " + file +
+      print_message(prefix + "The register-map file " + file +
                     " does not match this sensor's register table; nothing was written.");
       return kExitFailure;
     default:
-      // The device has already written its own "fopen failed" (no line end).
-      print_message("\nUnable to read the register-map file " + file + "; nothing was written.");
+      print_message(prefix + "Unable to read the register-map file " + file + "; nothing was written.");
       return kExitFailure;
   }
 }

@@ -138,6 +138,7 @@ struct RateChange {
   const char* model_class;
   const char* model;
   int start_rate;
+  bool timed;  // the start rate has the time column
   int new_rate;
   double new_rate_hz;
 };
@@ -165,7 +166,7 @@ TEST_P(RateChangeTest, RegisterWorkDuringACaptureNeverMixesReplies) {
 
   EXPECT_EQ(board_->sample_rate_hz(), change.new_rate_hz);
   EXPECT_EQ(static_cast<int>(split_lines(map, "\r\n").size()), device_->get_register_list_size());
-  const bool timed = change.start_rate != RATE_400HZ;
+  const bool timed = change.timed;
   const auto lines = sample_lines(log.console_text());
   ASSERT_EQ(static_cast<int>(lines.size()), log.count());
   for (const std::string& line : lines) EXPECT_TRUE(sample_line_matches(line, COMPONENT_GYRO | COMPONENT_TEMP, timed));
@@ -179,10 +180,12 @@ TEST_P(RateChangeTest, RegisterWorkDuringACaptureNeverMixesReplies) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, RateChangeTest,
-                         ::testing::Values(RateChange{"Kor73From100To200", "kor73", "KOR 73", RATE_100HZ,
+                         ::testing::Values(RateChange{"Kor73From100To200", "kor73", "KOR 73", RATE_100HZ, true,
                                                       RATE_200HZ, 200.0},
-                                           RateChange{"Kor23From400To100", "kor23", "KOR 23", RATE_400HZ,
-                                                      RATE_100HZ, 100.0}),
+                                           RateChange{"Kor23From400To100", "kor23", "KOR 23", RATE_400HZ, false,
+                                                      RATE_100HZ, 100.0},
+                                           RateChange{"Kor23From8kTo1k", "kor23", "KOR 23", RATE_8KHZ, false,
+                                                      RATE_1KHZ, 1000.0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
