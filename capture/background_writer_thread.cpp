@@ -104,7 +104,7 @@ std::string failure_text(const char* what, const std::string& path, int error) {
 }
 
 // Creates the data log and the register log of this capture.
-void open_logs(ikor& device, DataLog& data_log, std::string& data_log_path) {
+void open_logs(ikor& device, DataLog& data_log) {
   const std::string folder = FileLogFolder.get();
   LogPaths paths;
   if (const int error = log_paths_for_folder(folder, paths); error != 0) {
@@ -115,7 +115,6 @@ void open_logs(ikor& device, DataLog& data_log, std::string& data_log_path) {
     capture_control::reports::failure(failure_text("Unable to create the data log", paths.data_log, error));
     return;
   }
-  data_log_path = paths.data_log;
   if (device.save_register_map(paths.register_log.c_str()) != 0) {
     capture_control::reports::failure("Unable to write the register log " + paths.register_log);
   }
@@ -135,8 +134,13 @@ int background_writer_thread(ikor* device_pointer) {
   int sample_count = 0;
   bool recorded = false;
   DataLog data_log;
-  std::string data_log_path;
-  bool data_log_failed = false;
+  bool data_log_failed = false;  // after the first failed write the log is left alone
+  auto report_data_log_error = [&](int error) {
+    if (error != 0 && !data_log_failed) {
+      data_log_failed = true;
+      capture_control::reports::failure(failure_text("Unable to write the data log", data_log.path(), error));
+    }
+  };
   SampleText text;
   SampleText line;
 
@@ -169,7 +173,7 @@ int background_writer_thread(ikor* device_pointer) {
     if (sample_count == 0) {
       append_header(text, timed, active);
       if (EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1) {
-        open_logs(device, data_log, data_log_path);
+        open_logs(device, data_log);
       }
     }
     line.clear();
@@ -188,10 +192,7 @@ int background_writer_thread(ikor* device_pointer) {
       console_buffer::append(console_text);
     }
     if (recorded && EnableLogToFile.load() && data_log.is_open() && !data_log_failed) {
-      if (const int error = data_log.write(text.view()); error != 0) {
-        data_log_failed = true;
-        capture_control::reports::failure(failure_text("Unable to write the data log", data_log_path, error));
-      }
+      report_data_log_error(data_log.write(text.view()));
     }
     capture_control::reports::sample_recorded(console_text, sample_count);
   }
@@ -202,13 +203,8 @@ int background_writer_thread(ikor* device_pointer) {
     const int length = std::snprintf(summary, sizeof summary,
                                      "Total Time %7i ms\r\n Total Sample recorded %7i \r\n        ",
                                      whole_ms(vtxn_base_config::time_ms), sample_count);
-    if (const int error = data_log.write({summary, static_cast<std::size_t>(length)}); error != 0) {
-      data_log_failed = true;
-      capture_control::reports::failure(failure_text("Unable to write the data log", data_log_path, error));
-    }
+    report_data_log_error(data_log.write({summary, static_cast<std::size_t>(length)}));
   }
-  if (const int error = data_log.close(); error != 0 && !data_log_failed) {
-    capture_control::reports::failure(failure_text("Unable to write the data log", data_log_path, error));
-  }
+  report_data_log_error(data_log.close());
   return 0;
 }

@@ -5,6 +5,7 @@
 DataLog::~DataLog() { (void)close(); }
 
 int DataLog::open(const std::string& path) {
+  path_ = path;
   file_ = std::fopen(path.c_str(), "wb");
   return file_ != nullptr ? 0 : errno;
 }

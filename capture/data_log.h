@@ -19,6 +19,7 @@ class DataLog {
   // 0, or the errno of the failed open.
   int open(const std::string& path);
   bool is_open() const { return file_ != nullptr; }
+  const std::string& path() const { return path_; }
   // 0, or the errno of the failed write.
   int write(std::string_view text);
   // 0, or the errno of the failed flush or close. Closing a closed log is 0.
@@ -26,4 +27,5 @@ class DataLog {
 
  private:
   std::FILE* file_ = nullptr;
+  std::string path_;
 };
