@@ -44,6 +44,7 @@ std::filesystem::path data_log_of(const std::filesystem::path& folder, std::int3
 }
 
 struct HeaderCase {
+  const char* name;
   int components;
   const char* header;
 };
@@ -77,13 +78,14 @@ TEST_P(CaptureHeaderTest, HeaderAndLinesMatchTheSelectionInConsoleAndDataLog) {
 
 INSTANTIATE_TEST_SUITE_P(
     ComponentSets, CaptureHeaderTest,
-    ::testing::Values(HeaderCase{kAll, "Time,Gyro_X, Gyro_Y, Gyro_Z,Accel_X, Accel_Y, Accel_Z,Comp_X, Comp_Y, "
-                                       "Comp_Z,Temp"},
-                      HeaderCase{COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_TEMP,
+    ::testing::Values(HeaderCase{"All", kAll,
+                                 "Time,Gyro_X, Gyro_Y, Gyro_Z,Accel_X, Accel_Y, Accel_Z,Comp_X, Comp_Y, Comp_Z,Temp"},
+                      HeaderCase{"GyroAccelTemp", COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_TEMP,
                                  "Time,Gyro_X, Gyro_Y, Gyro_Z,Accel_X, Accel_Y, Accel_Z,Temp"},
-                      HeaderCase{COMPONENT_TEMP, "Time,Temp"},
-                      HeaderCase{COMPONENT_ACCEL | COMPONENT_COMPASS,
-                                 "Time,Accel_X, Accel_Y, Accel_Z,Comp_X, Comp_Y, Comp_Z"}));
+                      HeaderCase{"TempOnly", COMPONENT_TEMP, "Time,Temp"},
+                      HeaderCase{"AccelCompass", COMPONENT_ACCEL | COMPONENT_COMPASS,
+                                 "Time,Accel_X, Accel_Y, Accel_Z,Comp_X, Comp_Y, Comp_Z"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CaptureTest, FiveWarmUpSamplesAreReadAndNeverShown) {
   connect("kor73", "KOR 73", RATE_100HZ);
