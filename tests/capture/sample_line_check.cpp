@@ -45,9 +45,6 @@ constexpr Group kGroups[] = {
     {COMPONENT_TEMP, Channel::Temp, 1},
 };
 
-// How many samples later than the previous group a group may be read.
-constexpr int kGroupLag = 16;
-
 bool group_holds(const Group& group, const std::vector<int>& fields, std::size_t at, std::uint16_t n) {
   for (int i = 0; i < group.values; ++i) {
     if (fields[at + i] != sample_value(static_cast<Channel>(static_cast<int>(group.first) + i), n)) {
@@ -58,9 +55,9 @@ bool group_holds(const Group& group, const std::vector<int>& fields, std::size_t
 }
 
 std::optional<std::uint16_t> group_sample(const Group& group, const std::vector<int>& fields, std::size_t at,
-                                          std::optional<std::uint16_t> after) {
+                                          std::optional<std::uint16_t> after, int max_lag) {
   const int first = after ? *after : 0;
-  const int last = after ? *after + kGroupLag : 0xFFFF;
+  const int last = after ? *after + max_lag : 0xFFFF;
   for (int n = first; n <= last; ++n) {
     if (group_holds(group, fields, at, static_cast<std::uint16_t>(n))) return static_cast<std::uint16_t>(n);
   }
@@ -70,7 +67,7 @@ std::optional<std::uint16_t> group_sample(const Group& group, const std::vector<
 }  // namespace
 
 ::testing::AssertionResult sample_line_matches(const std::string& line, int components, bool timed,
-                                               std::uint16_t* sample) {
+                                               std::uint16_t* sample, int max_lag) {
   std::vector<int> fields;
   for (const std::string& field : split_lines(line, ",")) {
     try {
@@ -101,7 +98,7 @@ std::optional<std::uint16_t> group_sample(const Group& group, const std::vector<
   std::optional<std::uint16_t> first_sample;
   for (const Group& group : kGroups) {
     if ((components & group.component) == 0) continue;
-    const auto n = group_sample(group, fields, at, previous);
+    const auto n = group_sample(group, fields, at, previous, max_lag);
     if (!n) {
       return ::testing::AssertionFailure() << "values of component " << group.component
                                            << " match no sample in \"" << line << "\"";
