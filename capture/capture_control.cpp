@@ -18,12 +18,25 @@ namespace capture_control {
 namespace {
 
 std::mutex control_mutex;  // guards hBGWrite and observer
-std::thread hBGWrite;
 // Written only while no capture thread exists; read by the capture thread.
 SampleObserver observer;
 
 std::mutex failure_mutex;
 std::string failure_messages;
+
+// A capture still running when the process ends is stopped and joined, so
+// exit neither aborts on a joinable thread nor cuts the data log short.
+// Defined after everything the thread uses, so it is destroyed first.
+struct CaptureThread {
+  std::thread hBGWrite;
+  ~CaptureThread() {
+    if (hBGWrite.joinable()) {
+      request_stop();
+      hBGWrite.join();
+    }
+  }
+};
+CaptureThread capture_thread;
 
 // A better nice value rather than a real-time class: the loop polls without
 // sleeping and must never starve the link's reader thread. Unprivileged
@@ -39,6 +52,7 @@ void run_capture_thread(ikor* device) {
 
 bool start(ikor& device, SampleObserver sample_observer) {
   std::lock_guard lock(control_mutex);
+  std::thread& hBGWrite = capture_thread.hBGWrite;
   if (hBGWrite.joinable()) {
     if (capture_settings::BackgroundThreadRunningStatus.load() == 1) {
       return false;
@@ -58,8 +72,8 @@ void request_stop() { capture_settings::BackgroundThreadRunningStatus.store(2); 
 
 void wait() {
   std::lock_guard lock(control_mutex);
-  if (hBGWrite.joinable()) {
-    hBGWrite.join();
+  if (capture_thread.hBGWrite.joinable()) {
+    capture_thread.hBGWrite.join();
   }
   observer = nullptr;
 }

@@ -64,6 +64,19 @@ TEST_F(CaptureTest, StopEndsACaptureWithBothOutputsOff) {
   EXPECT_EQ(log.count(), 0);
 }
 
+TEST_F(CaptureTest, ExitingDuringACaptureStopsAndJoinsIt) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        connect("kor73", "KOR 73", RATE_200HZ);
+        select(COMPONENT_GYRO);
+        SampleLog log;
+        if (!capture_control::start(*device_, log.observer()) || !log.wait_for(3, 10s)) std::_Exit(3);
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 struct FolderFailure {
   const char* name;
   bool folder_is_a_file;
