@@ -31,18 +31,25 @@ long GenericKor::save_register_map(const char* fileName) {
   std::FILE* raw = fileName != nullptr ? std::fopen(fileName, "wb") : nullptr;
   if (raw == nullptr) return kStatusFileOpenFailed;
 
+  // A register that cannot be read is saved as 0 like the others, but the
+  // caller learns of it: a file of zeros must not pass for a good save.
+  long link_status = 0;
   std::vector<unsigned char> values;
   values.reserve(traits_.table.size());
   for (const RegisterRow& r : traits_.table) {
     unsigned char value = 0;
-    if (ARM_ReadBurst(serial_handle, slave_addr, row_address(r), 1, &value) != 0) value = 0;
+    const long status = ARM_ReadBurst(serial_handle, slave_addr, row_address(r), 1, &value);
+    if (status != 0) {
+      value = 0;
+      if (link_status == 0) link_status = status;
+    }
     values.push_back(value);
   }
   const std::string content = encode_register_map(traits_.file_form, traits_.table, values);
   const bool written = std::fwrite(content.data(), 1, content.size(), raw) == content.size();
   // fclose flushes; a full disk shows up here rather than in fwrite.
   const bool closed = std::fclose(raw) == 0;
-  return written && closed ? 0 : kStatusFileOpenFailed;
+  return written && closed ? link_status : kStatusFileOpenFailed;
 }
 
 long GenericKor::load_register_map(const char* fileName) {
@@ -61,10 +68,12 @@ long GenericKor::load_register_map(const char* fileName) {
   if (!decode_register_map(traits_.file_form, traits_.table, content, values)) {
     return kStatusFileRejected;
   }
+  long link_status = 0;
   for (std::size_t i = 0; i < values.size(); ++i) {
-    static_cast<void>(write_register(row_address(traits_.table[i]), values[i]));
+    const long status = write_register(row_address(traits_.table[i]), values[i]);
+    if (link_status == 0) link_status = status;
   }
-  return 0;
+  return link_status;
 }
 
 }  // namespace veltrix::devices

@@ -65,8 +65,9 @@ class ikor {
   virtual long set_sampling_rate(int pSamplingRate) = 0;
   virtual bool is_self_test_supported() = 0;
   virtual signed char perform_self_test() = 0;
-  // Both return 0, kStatusFileOpenFailed or kStatusFileRejected; a refused
-  // file leaves the sensor untouched.
+  // Both return 0, kStatusFileOpenFailed or kStatusFileRejected (a refused
+  // file leaves the sensor untouched), or else the first link status of a
+  // register that could not be read (saved as 0) or written.
   virtual long save_register_map(const char* fileName) = 0;
   virtual long load_register_map(const char* fileName) = 0;
   virtual bool is_data_ready() = 0;

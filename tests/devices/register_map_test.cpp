@@ -266,6 +266,26 @@ TEST(MapFile, FilesThatCannotBeOpenedAreReportedWithoutBusTraffic) {
   }
 }
 
+TEST(MapFile, LinkFailuresAreReportedAfterTheWholeFileIsDone) {
+  TempDir dir;
+  const std::string saved = dir.file("naf38.txt");
+  SimBoard board("naf38");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  ASSERT_EQ(device->save_register_map(saved.c_str()), 0);
+
+  sim::Faults faults;
+  faults.hangup_after = 0;
+  board.sim().set_faults(faults);
+  const std::string lost = dir.file("lost.txt");
+  EXPECT_EQ(device->save_register_map(lost.c_str()), kStatusWriteOrTimeout);
+  const auto lines = split_lines(read_file(lost), "\n");
+  ASSERT_EQ(lines.size(), 22u);
+  EXPECT_EQ(lines[21], "75 :   00 ");
+
+  EXPECT_EQ(device->load_register_map(saved.c_str()), kStatusWriteOrTimeout);
+}
+
 TEST(MapFile, WriteFailureIsReported) {
   SimBoard board("naf38");
   auto device = board.connect();
