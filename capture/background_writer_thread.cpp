@@ -14,6 +14,7 @@
 #include "capture/data_log.h"
 #include "capture/log_naming.h"
 #include "capture/sample_text.h"
+#include "devices/device_status.h"
 
 namespace {
 
@@ -115,8 +116,12 @@ void open_logs(ikor& device, DataLog& data_log) {
     capture_control::reports::failure(failure_text("Unable to create the data log", paths.data_log, error));
     return;
   }
-  if (device.save_register_map(paths.register_log.c_str()) != 0) {
+  const long status = device.save_register_map(paths.register_log.c_str());
+  if (status == kStatusFileOpenFailed) {
     capture_control::reports::failure("Unable to write the register log " + paths.register_log);
+  } else if (status != 0) {
+    capture_control::reports::failure("A register could not be read for the register log " + paths.register_log +
+                                      "; it shows 0");
   }
   vtxn_base_config::first_time_logToFile = 2;
 }

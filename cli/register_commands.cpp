@@ -20,6 +20,8 @@ int current_rate(ikor& device) {
 }
 
 constexpr const char* kRateUnreadable = "Unable to read the sampling rate back from the sensor.";
+constexpr const char* kReadError = "Sensor Read Error. There was an error while reading register value.";
+constexpr const char* kWriteError = "Sensor Write Error. There was an error while updating register value.";
 
 std::string join_offered_rates(int offered) {
   std::string text;
@@ -69,7 +71,7 @@ int run_read(ikor& device, const std::string& address_text, unsigned char addres
   for (int i = 0; i < length; ++i) {
     unsigned char value = 0;
     if (device.read_from_register(static_cast<char>((address + i) % 256), value) != 0) {
-      print_message("Sensor Read Error. There was an error while reading register value.");
+      print_message(kReadError);
       status = kExitFailure;
       continue;
     }
@@ -81,18 +83,23 @@ int run_read(ikor& device, const std::string& address_text, unsigned char addres
 
 int run_write(ikor& device, unsigned char address, unsigned char value) {
   if (device.write_to_register(static_cast<char>(address), static_cast<char>(value)) != 0) {
-    print_message("Sensor Write Error. There was an error while updating register value.");
+    print_message(kWriteError);
     return kExitFailure;
   }
   return kExitOk;
 }
 
 int run_save(ikor& device, const std::string& file) {
-  if (device.save_register_map(file.c_str()) != 0) {
-    print_message("Unable to write the register-map file " + file + ".");
-    return kExitFailure;
+  switch (device.save_register_map(file.c_str())) {
+    case 0:
+      return kExitOk;
+    case kStatusFileOpenFailed:
+      print_message("Unable to write the register-map file " + file + ".");
+      return kExitFailure;
+    default:
+      print_message(std::string(kReadError) + " The register-map file " + file + " holds 0 for it.");
+      return kExitFailure;
   }
-  return kExitOk;
 }
 
 int run_load(ikor& device, const std::string& file) {
@@ -119,8 +126,11 @@ int run_load(ikor& device, const std::string& file) {
       print_message(prefix + "The register-map file " + file +
                     " does not match this sensor's register table; nothing was written.");
       return kExitFailure;
-    default:
+    case kStatusFileOpenFailed:
       print_message(prefix + "Unable to read the register-map file " + file + "; nothing was written.");
+      return kExitFailure;
+    default:
+      print_message(kWriteError);
       return kExitFailure;
   }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "devices/model_catalogue.h"
@@ -181,6 +182,22 @@ TEST_F(CliSilentBoardTest, AFailedWriteIsReported) {
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_NE(run.err.find(kWriteError), std::string::npos) << run.err;
+}
+
+TEST_F(CliSilentBoardTest, ARegisterThatFailsInSaveOrLoadIsReported) {
+  const int rows = find_model("KOR 42")->create()->get_register_list_size();
+  const std::string file = (folder() / "map.txt").string();
+  serve_falling_silent(rows - 1);  // the last register's read goes unanswered
+  ProgramRun run = cli("KOR 42", {"save", file});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.err, std::string(kReadError, std::strlen(kReadError) - 1) + " The register-map file " + file +
+                        " holds 0 for it.\n");
+  EXPECT_EQ(static_cast<int>(split_lines(read_file(file), "\n").size()), rows);
+
+  serve_falling_silent(rows - 1);  // the last register's write goes unanswered
+  run = cli("KOR 42", {"load", file});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.err, kWriteError);
 }
 
 TEST_F(CliTest, SaveAndLoadRoundTripTheRegisterValues) {
