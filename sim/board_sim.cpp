@@ -72,7 +72,7 @@ struct BoardSim::Impl {
 
   mutable std::mutex mutex;
   std::optional<SensorModel> sensor;    // guarded by mutex
-  std::vector<CommandRecord> commands;  // guarded by mutex
+  std::deque<CommandRecord> commands;   // guarded by mutex; the newest kMaxRecordedCommands
   Faults faults;                        // guarded by mutex
   int received_since_faults = 0;        // guarded by mutex
   int answered_since_faults = 0;        // guarded by mutex
@@ -175,6 +175,7 @@ void BoardSim::Impl::handle_line(std::string line) {
   std::lock_guard lock(mutex);
   if (hung_up || hangup_requested) return;
   const Clock::time_point now = Clock::now();
+  if (commands.size() == kMaxRecordedCommands) commands.pop_front();
   commands.push_back(CommandRecord{now, line});
   // Closing the master discards what the host has not read yet, so the
   // board hangs up at the first command past the limit, when the replies
@@ -252,7 +253,7 @@ const std::string& BoardSim::port_path() const { return impl_->port_path; }
 
 std::vector<CommandRecord> BoardSim::commands() const {
   std::lock_guard lock(impl_->mutex);
-  return impl_->commands;
+  return {impl_->commands.begin(), impl_->commands.end()};
 }
 
 void BoardSim::clear_commands() {

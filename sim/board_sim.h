@@ -56,6 +56,9 @@ class BoardSim {
 
   const std::string& port_path() const;
 
+  // The newest kMaxRecordedCommands command lines (older ones are dropped, so
+  // a board serving a long 8 kHz capture stays small).
+  static constexpr std::size_t kMaxRecordedCommands = 1 << 16;
   std::vector<CommandRecord> commands() const;
   void clear_commands();
 

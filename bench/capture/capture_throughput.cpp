@@ -106,13 +106,7 @@ bool run_capture(Connection& connection, int components, const std::string& fold
                               [&recording](std::string_view text, int count) { recording.add(text, count); })) {
     return false;
   }
-  // The board keeps a record of every command (tens of thousands a second
-  // here); emptying it now and then keeps its growth from stalling the board.
-  const auto end = Clock::now() + length;
-  while (Clock::now() < end) {
-    std::this_thread::sleep_for(std::min<Clock::duration>(1s, end - Clock::now()));
-    connection.board->clear_commands();
-  }
+  std::this_thread::sleep_for(length);
   capture_control::request_stop();
   capture_control::wait();
   return capture_control::take_failure_messages().empty() && recording.any;
