@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/devices/sim_board.h"
@@ -182,6 +185,46 @@ TEST(SamplingRate, UnreadableRateReadsZero) {
     unsigned char filter = 0xAA;
     EXPECT_EQ(device->get_current_sampling_rate(divider, filter), 0) << family;
     EXPECT_EQ(divider, 0) << family;
+  }
+}
+
+// The board ignores the divider read alone: the first form gives up, the
+// second goes on with a divider of 0 and the filter setting it then reads.
+TEST(SamplingRate, UnreadableDividerEndsOnlyTheFirstForm) {
+  struct Case {
+    const char* family;
+    int hz;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {{"naf38", 0, {"RD681901"}}, {"kor42", 1000, {"RD681901", "RD681A01"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.family);
+    SimBoard board(c.family);
+    auto device = board.connect();
+    ASSERT_NE(device, nullptr);
+    ASSERT_EQ(device->set_sampling_rate(RATE_100HZ), 0);
+    sim::Faults faults;
+    faults.silent = true;
+    board.sim().set_faults(faults);
+    board.sim().clear_commands();
+
+    unsigned char divider = 0xAA;
+    unsigned char filter = 0xAA;
+    auto rate = std::async(std::launch::async,
+                           [&] { return device->get_current_sampling_rate(divider, filter); });
+    // The divider read goes unanswered; answer what follows it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (board.lines().empty() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    board.sim().set_faults({});
+
+    EXPECT_EQ(rate.get(), c.hz);
+    EXPECT_EQ(board.lines(), c.lines);
+    EXPECT_EQ(divider, 0);
+    if (c.hz != 0) {
+      EXPECT_EQ(filter, 0x02);
+    }
   }
 }
 
