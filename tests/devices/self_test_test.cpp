@@ -50,6 +50,23 @@ TEST_P(Kor42SelfTest, MeasuresAndRestoresGyroConfig) {
   EXPECT_EQ(gyro_config_writes(board),
             (std::vector<RegisterWrite>{{kGyroConfig, 0xE8}, {kGyroConfig, 0x08}}));
   EXPECT_EQ(board.reg(kGyroConfig), 0x08);
+
+  // Ten samples per series, ten periods (5 ms each) after every sample and
+  // five hundred periods between switching the self test on and the second series.
+  using namespace std::chrono_literals;
+  std::vector<std::chrono::steady_clock::time_point> samples;
+  std::chrono::steady_clock::time_point switched_on{};
+  for (const auto& record : board.sim().commands()) {
+    if (record.line == "RD684306") samples.push_back(record.when);
+    if (record.line == "WR681BE8") switched_on = record.when;
+  }
+  ASSERT_EQ(samples.size(), 20u);
+  for (std::size_t i = 1; i < samples.size(); ++i) {
+    if (i == 10) continue;
+    EXPECT_GE(samples[i] - samples[i - 1], 50ms) << i;
+  }
+  EXPECT_GE(switched_on - samples[9], 50ms);
+  EXPECT_GE(samples[10] - switched_on, 2500ms);
 }
 
 INSTANTIATE_TEST_SUITE_P(PassingAndFailingSensor, Kor42SelfTest, ::testing::Bool(),
