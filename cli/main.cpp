@@ -2,6 +2,7 @@
 //     veltrix-cli [--port PATH] [--mode i2c|spi] --model "NAME" COMMAND [ARGS...]
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <optional>
@@ -81,6 +82,19 @@ std::optional<std::vector<std::string>> split_components(const std::string& list
   }
 }
 
+// CLI11 reads integers with C's base prefixes ("010" is octal 8, "0x14" is
+// 20); counts and rates on this command line are plain decimal, leading zeros
+// included.
+const CLI::Validator kDecimal(
+    [](std::string& text) -> std::string {
+      if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+        return "\"" + text + "\" is not a decimal number";
+      }
+      text.erase(0, std::min(text.find_first_not_of('0'), text.size() - 1));
+      return {};
+    },
+    "");
+
 const char* kFooter = R"(
 Connecting constructs the model and initialises it on the port; no rate is
 applied, so a rate set by one call survives into the next. --port defaults to
@@ -120,14 +134,16 @@ int main(int argc, char** argv) {
   CLI::App* load = app.add_subcommand("load", "FILE: write the register values in FILE to the sensor");
   load->add_option("FILE", args.file)->required();
   CLI::App* rate = app.add_subcommand("rate", "HZ: set the sampling rate (" + rate_list() + ") and print the rate read back");
-  rate->add_option("HZ", args.rate_hz, "rate in Hz")->required();
+  rate->add_option("HZ", args.rate_hz, "rate in Hz")->required()->transform(kDecimal);
   CLI::App* capture = app.add_subcommand("capture",
                                        "[--rate HZ] [--components LIST] (--samples N | --seconds S) [--folder DIR] "
                                        "[--no-console]: run a capture; console text on stdout, logs in DIR");
-  capture->add_option("--rate", args.capture_rate_hz, "apply this rate first: " + rate_list());
+  capture->add_option("--rate", args.capture_rate_hz, "apply this rate first: " + rate_list())->transform(kDecimal);
   capture->add_option("--components", args.components, "comma-separated from gyro,accel,compass,temp");
   CLI::App* stop = capture->add_option_group("stop", "when the capture ends");
-  stop->add_option("--samples", args.capture.samples, "after N recorded samples")->check(CLI::Range(1, INT_MAX));
+  stop->add_option("--samples", args.capture.samples, "after N recorded samples")
+      ->transform(kDecimal)
+      ->check(CLI::Range(1, INT_MAX));
   stop->add_option("--seconds", args.capture.seconds, "after S seconds")->check(CLI::PositiveNumber);
   stop->require_option(1);
   capture->add_option("--folder", args.folder, "write the data log and register log here");

@@ -47,11 +47,13 @@ TEST_F(CliUsageTest, BadCommandLinesAreRefusedBeforeConnecting) {
   expect_usage_error("KOR 42", {"--mode", "usb", "info"});
   expect_usage_error("KOR 42", {"rate", "33"});
   expect_usage_error("KOR 42", {"rate", "100Hz"});
+  expect_usage_error("KOR 42", {"rate", "0x14"});
   expect_usage_error("KOR 42", {"read", "75"});
   expect_usage_error("KOR 42", {"capture"});
   expect_usage_error("KOR 42", {"capture", "--samples", "3", "--seconds", "1"});
   expect_usage_error("KOR 42", {"capture", "--samples", "0"});
   expect_usage_error("KOR 42", {"capture", "--samples", "12x"});
+  expect_usage_error("KOR 42", {"capture", "--samples", "0x3"});
   expect_usage_error("KOR 42", {"capture", "--seconds", "-1"});
   expect_usage_error("KOR 42", {"capture", "--samples", "3", "--components", "gyro,foo"});
   expect_usage_error("KOR 42", {"capture", "--samples", "3", "--components", "gyro,"});
