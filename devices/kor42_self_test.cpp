@@ -1,10 +1,12 @@
 #include <chrono>
-#include <cmath>
 #include <thread>
 
+#include "devices/gyro_self_test.h"
 #include "devices/kor42.h"
 
 namespace {
+
+using veltrix::devices::AxisAverages;
 
 constexpr unsigned char kSelfTestCodeX = 0x0D;  // then Y, Z
 constexpr unsigned char kSelfTestCodeMask = 0x1F;
@@ -14,19 +16,6 @@ constexpr int kSamplesPerSeries = 10;
 constexpr int kSettlePeriods = 500;
 constexpr int kPeriodsBetweenSamples = 10;
 
-struct Band {
-  double low;
-  double high;
-};
-constexpr Band kBands[3] = {{10.0, 105.0}, {-105.0, -10.0}, {10.0, 105.0}};
-// The Y axis responds in the opposite sense: its reference and deviation are negative.
-constexpr double kAxisSign[3] = {1.0, -1.0, 1.0};
-
-double reference_for(unsigned char code) {
-  if (code == 0) return 0.0;
-  return 3275.0 * std::pow(1.046, static_cast<int>(code) - 1);
-}
-
 void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 }  // namespace
@@ -34,12 +23,13 @@ void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms
 signed char kor42::perform_self_test() { return perform_gyro_self_test() ? 1 : 0; }
 
 bool kor42::perform_gyro_self_test() {
-  double reference[3];
+  veltrix::devices::AxisCodes codes{};
   for (int axis = 0; axis < 3; ++axis) {
     unsigned char code = 0;
     if (read_register(static_cast<unsigned char>(kSelfTestCodeX + axis), code) != 0) return false;
-    reference[axis] = kAxisSign[axis] * reference_for(code & kSelfTestCodeMask);
+    codes[axis] = code & kSelfTestCodeMask;
   }
+  const auto reference = veltrix::devices::gyro_self_test_references(codes);
 
   // A rate that cannot be read back gives no sample period to wait for.
   unsigned char divider = 0;
@@ -48,7 +38,7 @@ bool kor42::perform_gyro_self_test() {
   if (rate <= 0) return false;
   const int period_ms = static_cast<int>((1.0 / rate) * 1000.0);
 
-  auto average_gyro = [&](float (&average)[3]) {
+  auto average_gyro = [&] {
     float sum[3] = {0.0f, 0.0f, 0.0f};
     for (int i = 0; i < kSamplesPerSeries; ++i) {
       float sample[3] = {0.0f, 0.0f, 0.0f};
@@ -56,32 +46,20 @@ bool kor42::perform_gyro_self_test() {
       for (int axis = 0; axis < 3; ++axis) sum[axis] += sample[axis];
       sleep_ms(kPeriodsBetweenSamples * period_ms);
     }
+    AxisAverages average;
     for (int axis = 0; axis < 3; ++axis) average[axis] = static_cast<float>(sum[axis] / 10.0);
+    return average;
   };
 
-  float normal[3];
-  average_gyro(normal);
+  const AxisAverages normal = average_gyro();
 
   unsigned char saved_config = 0;
   if (read_register(kGyroConfig, saved_config) != 0) return false;
   if (write_register(kGyroConfig, saved_config | kGyroSelfTestBits) != 0) return false;
   sleep_ms(kSettlePeriods * period_ms);
 
-  float self_test[3];
-  average_gyro(self_test);
+  const AxisAverages self_test = average_gyro();
   static_cast<void>(write_register(kGyroConfig, saved_config));
 
-  bool passed = true;
-  for (int axis = 0; axis < 3; ++axis) {
-    // A code of 0 gives no reference to compare with: that axis fails.
-    if (reference[axis] == 0.0) {
-      passed = false;
-      continue;
-    }
-    const double change = static_cast<double>(self_test[axis]) - normal[axis];
-    const auto deviation = static_cast<float>(
-        std::fabs((change - reference[axis]) / reference[axis]) * 100.0 * kAxisSign[axis]);
-    passed = passed && deviation >= kBands[axis].low && deviation <= kBands[axis].high;
-  }
-  return passed;
+  return veltrix::devices::gyro_self_test_passes(reference, normal, self_test);
 }

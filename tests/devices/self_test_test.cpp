@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "devices/gyro_self_test.h"
 #include "devices/kor42.h"
 #include "tests/devices/sim_board.h"
 
@@ -106,6 +107,39 @@ TEST(Kor42SelfTestFailures, UnreadableCodeEndsTheTestFirst) {
   board.sim().clear_commands();
   EXPECT_EQ(device->perform_self_test(), 0);
   EXPECT_EQ(board.lines(), (std::vector<std::string>{"RD680D01", "RD680E01"}));
+}
+
+TEST(GyroSelfTestVerdict, ReferencesGrowFromCodeOneAndYIsNegative) {
+  EXPECT_EQ(gyro_self_test_references({1, 1, 1}), (AxisReferences{3275.0, -3275.0, 3275.0}));
+  const AxisReferences grown = gyro_self_test_references({2, 3, 0});
+  EXPECT_DOUBLE_EQ(grown[0], 3275.0 * 1.046);
+  EXPECT_DOUBLE_EQ(grown[1], -3275.0 * 1.046 * 1.046);
+  EXPECT_EQ(grown[2], 0.0);
+}
+
+TEST(GyroSelfTestVerdict, ChangeMustDeviateFromTheReferenceByTenTo105Percent) {
+  const AxisReferences reference = gyro_self_test_references({1, 1, 1});
+  const AxisAverages normal{100.0f, -50.0f, 0.0f};
+  auto passes_with_change = [&](float x, float y, float z) {
+    return gyro_self_test_passes(reference, normal,
+                                 {normal[0] + x, normal[1] + y, normal[2] + z});
+  };
+  EXPECT_FALSE(passes_with_change(3275.0f, -3275.0f, 3275.0f));  // deviations 0
+  EXPECT_FALSE(passes_with_change(2948.0f, -2948.0f, 2948.0f));  // about 9.98
+  EXPECT_TRUE(passes_with_change(6400.0f, -6400.0f, 6400.0f));   // about 95.4
+  EXPECT_TRUE(passes_with_change(0.0f, 0.0f, 0.0f));             // exactly 100
+  EXPECT_FALSE(passes_with_change(-200.0f, 0.0f, 0.0f));         // about 106.1 on X
+  EXPECT_FALSE(passes_with_change(6400.0f, -2948.0f, 6400.0f));  // Y alone outside
+  EXPECT_FALSE(passes_with_change(6400.0f, -6400.0f, 2948.0f));  // Z alone outside
+}
+
+TEST(GyroSelfTestVerdict, AxisWithoutAReferenceFailsWhateverItMeasures) {
+  const AxisAverages normal{0.0f, 0.0f, 0.0f};
+  for (const AxisAverages self_test : {AxisAverages{0.0f, 0.0f, 0.0f},
+                                       AxisAverages{6400.0f, -6400.0f, 6400.0f}}) {
+    EXPECT_FALSE(gyro_self_test_passes(gyro_self_test_references({1, 0, 1}), normal, self_test));
+    EXPECT_FALSE(gyro_self_test_passes(gyro_self_test_references({0, 0, 0}), normal, self_test));
+  }
 }
 
 class NonMeasuringSelfTest : public ::testing::TestWithParam<const char*> {};
