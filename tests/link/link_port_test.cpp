@@ -85,10 +85,17 @@ TEST_F(PortTest, UnknownRateCannotConfigureAndDefaultNotifierWritesToStderr) {
   EXPECT_EQ(AIOInit(board_.port_path().c_str(), 115200), 0);
 }
 
-TEST_F(PortTest, NameTooLongForPortNameIsRefused) {
-  const std::string long_name = "/tmp/" + std::string(130, 'p');
+TEST_F(PortTest, NameTooLongForPortNameIsRefusedNotCut) {
+  char folder[] = "/tmp/veltrix-longname-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string long_name = std::string(folder) + "/" + std::string(130, 'p');
+  // The name cut to what portName holds leads to a working port.
+  const std::string cut_name = long_name.substr(0, kPortNameSize - 1);
+  ASSERT_EQ(symlink(board_.port_path().c_str(), cut_name.c_str()), 0);
   AIOSetCom(long_name.c_str(), 115200);
   EXPECT_EQ(AIOOpen(1), 53);
+  unlink(cut_name.c_str());
+  rmdir(folder);
 }
 
 TEST_F(PortTest, OpenCloseCyclesLeaveNoThreadOrDescriptor) {
