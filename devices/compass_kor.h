@@ -24,6 +24,18 @@ struct SlaveWrite {
   WriteKind how;
 };
 
+// The eight writes of the I2C master set-up, named once; the families differ
+// only in their order. Slave 0 copies eight compass registers from ST1 on into
+// the sensor; slave 1 writes CNTL to start each measurement.
+inline constexpr SlaveWrite kSlave0Address{0x25, 0x80, true, WriteKind::kWriteBurst};
+inline constexpr SlaveWrite kSlave0Register{0x26, 0x02, false, WriteKind::kWriteBurst};
+inline constexpr SlaveWrite kSlave0Control{0x27, 0x88, false, WriteKind::kWriteBurst};
+inline constexpr SlaveWrite kSlave1Address{0x28, 0x00, true, WriteKind::kWriteBurst};
+inline constexpr SlaveWrite kSlave1Register{0x29, 0x0A, false, WriteKind::kWriteBurst};
+inline constexpr SlaveWrite kSlave1Control{0x2A, 0x81, false, WriteKind::kSingleWrite};
+inline constexpr SlaveWrite kSlave1Output{0x64, 0x01, false, WriteKind::kWriteBurst};
+inline constexpr SlaveWrite kMasterDelayControl{0x67, 0x03, false, WriteKind::kSingleWrite};
+
 struct CompassTraits {
   std::span<const SlaveWrite> slave_writes;  // in the family's own order
   bool sets_50hz_after_connect;

@@ -5,14 +5,14 @@ namespace {
 using namespace veltrix::devices;
 
 constexpr SlaveWrite kSlaveWrites[] = {
-    {0x25, 0x80, true, WriteKind::kWriteBurst},   // I2C_SLV0_ADDR: read from the compass
-    {0x26, 0x02, false, WriteKind::kWriteBurst},  // I2C_SLV0_REG: from ST1
-    {0x27, 0x88, false, WriteKind::kWriteBurst},  // I2C_SLV0_CTRL: 8 bytes
-    {0x28, 0x00, true, WriteKind::kWriteBurst},   // I2C_SLV1_ADDR: write to the compass
-    {0x29, 0x0A, false, WriteKind::kWriteBurst},  // I2C_SLV1_REG: CNTL
-    {0x2A, 0x81, false, WriteKind::kSingleWrite}, // I2C_SLV1_CTRL: 1 byte
-    {0x64, 0x01, false, WriteKind::kWriteBurst},  // I2C_SLV1_DO: single measurement
-    {0x67, 0x03, false, WriteKind::kSingleWrite}, // I2C_MST_DELAY_CTRL
+    kSlave0Address,
+    kSlave0Register,
+    kSlave0Control,
+    kSlave1Address,
+    kSlave1Register,
+    kSlave1Control,
+    kSlave1Output,
+    kMasterDelayControl,
 };
 
 constexpr CompassTraits kCompassTraits{.slave_writes = kSlaveWrites,
