@@ -88,6 +88,16 @@ TEST_F(ScriptedProtocolTest, TextReplyLosesItsLineEndAndShowsInnerBreaks) {
   EXPECT_STREQ(text, "A-B_C");
 }
 
+TEST_F(ScriptedProtocolTest, ShortTextReplyCarriesNothingOfAnEarlierLongerOne) {
+  connect({{"ID", "ID AND SOME MORE WORDS\r\n"}, {"CS1", "OK\r\n"}});
+  char text[32];
+  ASSERT_EQ(ARMCommand("ID", text, 2), 0);
+  // Four characters pass the test for three; the fifth one asked for is not
+  // part of this reply and must not be handed out.
+  EXPECT_EQ(ARMCommand("CS1", text, 3), 0);
+  EXPECT_STREQ(text, "OK");
+}
+
 TEST_F(ScriptedProtocolTest, OversizedRequestsAreRefusedBeforeSending) {
   connect({});
   char text[8];
