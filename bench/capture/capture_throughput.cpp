@@ -33,11 +33,16 @@ constexpr int kExchangesPerSample = 2;  // is_data_ready, one component read
 constexpr int kRoundTrips = 4000;
 
 // The simulated sensor's gyroscope X of sample n is 37 n modulo 2^16, so the
-// line's first gyroscope field names the sample.
-std::uint16_t sample_of_gyro_x(int value) {
+// line's first gyroscope field names the sample. The inverse is found at
+// compile time: the observer runs on the capture thread and must not slow it.
+constexpr std::uint16_t kInverseOf37 = [] {
   std::uint16_t inverse = 1;
   while (static_cast<std::uint16_t>(37u * inverse) != 1) ++inverse;
-  return static_cast<std::uint16_t>(static_cast<std::uint16_t>(value) * inverse);
+  return inverse;
+}();
+
+std::uint16_t sample_of_gyro_x(int value) {
+  return static_cast<std::uint16_t>(static_cast<std::uint16_t>(value) * kInverseOf37);
 }
 
 // Written by the capture thread's observer, read after the thread is joined.
