@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -129,6 +130,32 @@ TEST_F(SimLinkTest, SpiSetupSendsItsThreeCommandsWithAPause) {
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(command_lines(), (Lines{"ID", "DD", "CS1"}));
   EXPECT_GE(records[1].when - records[0].when, 100ms);
+}
+
+TEST_F(SimLinkTest, SpiSetupIsNotCutByAnotherThreadsReads) {
+  connect();
+  plant_still_device();
+  std::atomic<bool> done{false};
+  std::atomic<int> reads{0};
+  std::thread reader([&] {
+    unsigned char data[1];
+    while (!done) {
+      if (vtx_serial_read(handle_, kStillBus, 0x00, 1, data) == 0) ++reads;
+      std::this_thread::sleep_for(1ms);  // pacing, so the set-up can take the link
+    }
+  });
+  const bool reading = eventually([&] { return reads > 0; });
+  if (reading) {
+    EXPECT_EQ(vtx_serial_spi_setup(), 0);
+  }
+  done = true;
+  reader.join();
+  ASSERT_TRUE(reading);
+  const Lines lines = command_lines();
+  const auto id = std::find(lines.begin(), lines.end(), "ID");
+  ASSERT_GE(lines.end() - id, 3);
+  // Nothing gets in, not even during the 100 ms pause.
+  EXPECT_EQ(Lines(id, id + 3), (Lines{"ID", "DD", "CS1"}));
 }
 
 TEST_F(SimLinkTest, StreamingOffEmptiesThePacketRing) {
