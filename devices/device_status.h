@@ -1,5 +1,7 @@
 #pragma once
 // Status codes the device layer adds to the link's (link/link_status.h).
+//
+// Thread contract: constants only.
 
 #include "link/link_status.h"
 

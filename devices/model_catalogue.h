@@ -1,6 +1,8 @@
 #pragma once
 // The model list shown to the operator, in its order, with the class serving
 // each entry. Shared by the window and veltrix-cli.
+//
+// Thread contract: constant data and lookups, callable from any thread.
 
 #include <memory>
 #include <span>
