@@ -4,13 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
-#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devices/device_diagnostics.h"
@@ -284,6 +286,34 @@ TEST(MapFile, LinkFailuresAreReportedAfterTheWholeFileIsDone) {
   EXPECT_EQ(lines[21], "75 :   00 ");
 
   EXPECT_EQ(device->load_register_map(saved.c_str()), kStatusWriteOrTimeout);
+}
+
+TEST(MapFile, LoadWritesEveryRowPastAFailedWriteAndReportsIt) {
+  TempDir dir;
+  const std::string path = dir.file("naf38.txt");
+  SimBoard board("naf38");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  board.sim().set_register(0x68, 0x6B, 0x41);  // PWR_MGMT_1, near the end of the table
+  ASSERT_EQ(device->save_register_map(path.c_str()), 0);
+  board.sim().set_register(0x68, 0x6B, 0x00);
+
+  sim::Faults faults;
+  faults.silent = true;
+  board.sim().set_faults(faults);
+  board.sim().clear_commands();
+  auto loaded =
+      std::async(std::launch::async, [&] { return device->load_register_map(path.c_str()); });
+  // The first write goes unanswered; the board answers the rest.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while (board.lines().empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  board.sim().set_faults({});
+
+  EXPECT_EQ(loaded.get(), kStatusWriteOrTimeout);
+  EXPECT_EQ(board.sensor_writes().size(), 22u);
+  EXPECT_EQ(board.reg(0x6B), 0x41);
 }
 
 TEST(MapFile, WriteFailureIsReported) {
