@@ -33,4 +33,8 @@ inline std::atomic<bool> chkAccelStatus{false};
 inline std::atomic<bool> chkCompStatus{false};
 inline std::atomic<bool> chkTempStatus{false};
 
+// Sets the four selections from COMPONENT_* bits, each on its own (a capture
+// may see some set before the others).
+void select_components(int components);
+
 }  // namespace capture_settings

@@ -50,10 +50,7 @@ void apply_settings(const CaptureRequest& request, int components) {
   EnableLogToConsole.store(request.console);
   EnableLogToFile.store(request.folder.has_value());
   FileLogFolder.set(request.folder.value_or(""));
-  chkGyroStatus.store((components & COMPONENT_GYRO) != 0);
-  chkAccelStatus.store((components & COMPONENT_ACCEL) != 0);
-  chkCompStatus.store((components & COMPONENT_COMPASS) != 0);
-  chkTempStatus.store((components & COMPONENT_TEMP) != 0);
+  select_components(components);
 }
 
 // Waits until the capture has stopped itself, the time is up, or a stop

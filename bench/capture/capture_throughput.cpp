@@ -103,10 +103,7 @@ bool run_capture(Connection& connection, int components, const std::string& fold
   EnableLogToConsole = true;
   EnableLogToFile = true;
   FileLogFolder.set(folder);
-  chkGyroStatus = (components & COMPONENT_GYRO) != 0;
-  chkAccelStatus = (components & COMPONENT_ACCEL) != 0;
-  chkCompStatus = (components & COMPONENT_COMPASS) != 0;
-  chkTempStatus = (components & COMPONENT_TEMP) != 0;
+  select_components(components);
   if (!capture_control::start(*connection.device,
                               [&recording](std::string_view text, int count) { recording.add(text, count); })) {
     return false;

@@ -84,13 +84,7 @@ void CaptureTest::connect(const std::string& model_class, const char* model_name
   ASSERT_EQ(device_->set_sampling_rate(rate), 0);
 }
 
-void CaptureTest::select(int components) {
-  using namespace capture_settings;
-  chkGyroStatus = (components & COMPONENT_GYRO) != 0;
-  chkAccelStatus = (components & COMPONENT_ACCEL) != 0;
-  chkCompStatus = (components & COMPONENT_COMPASS) != 0;
-  chkTempStatus = (components & COMPONENT_TEMP) != 0;
-}
+void CaptureTest::select(int components) { capture_settings::select_components(components); }
 
 void CaptureTest::log_to(const std::string& folder) {
   capture_settings::FileLogFolder.set(folder);
