@@ -1,6 +1,6 @@
 #pragma once
-// The register panel's input rules, shared with the window's Write and Read
-// Burst.
+// The input rules of the window's Write and Read Burst, for the same commands
+// here. The window cannot include cli/; if it wants these, they move below it.
 //
 // Thread contract: pure functions.
 
