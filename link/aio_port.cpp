@@ -17,7 +17,7 @@ constexpr const char* kErrorCaption = "Error";
 int refuse_configuration(int fd, const char* message) {
   link_notify(message, kErrorCaption);
   // Left open, the port would stay locked against every later attempt.
-  close(fd);
+  serial_close(fd);
   return static_cast<int>(kStatusPortFailed);
 }
 
@@ -42,7 +42,7 @@ void wake_reader() {
 
 void close_descriptors() {
   const int fd = aioVars.hComm.exchange(-1);
-  if (fd >= 0) close(fd);
+  if (fd >= 0) serial_close(fd);
   if (aioVars.hRxEvent >= 0) {
     close(aioVars.hRxEvent);
     aioVars.hRxEvent = -1;
@@ -69,7 +69,7 @@ int AIOInit(const char* port, unsigned long dwBaud) {
 
   const int event = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (event < 0) {
-    close(fd);
+    serial_close(fd);
     return static_cast<int>(kStatusPortFailed);
   }
   aioVars.hRxEvent = event;

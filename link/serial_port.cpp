@@ -46,6 +46,11 @@ int serial_open_exclusive(const char* path) {
   return fd;
 }
 
+void serial_close(int fd) {
+  ioctl(fd, TIOCNXCL);
+  close(fd);
+}
+
 bool serial_line_settings(termios& settings, unsigned long baud) {
   for (const BaudRate& entry : kBaudRates) {
     if (entry.rate != baud) continue;

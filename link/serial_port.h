@@ -16,6 +16,11 @@
 // flock, except privileged ones). -1 with errno on failure.
 int serial_open_exclusive(const char* path);
 
+// Gives up the exclusive-use claim, then closes. A terminal keeps the claim
+// after a close while anything else still holds it (a pseudo-terminal's other
+// side always does), and it would then refuse every later open of the port.
+void serial_close(int fd);
+
 // Raw 8N1 at `baud` without flow control, receiver on, modem status ignored.
 // False when `baud` is not a rate the terminal interface knows.
 bool serial_line_settings(termios& settings, unsigned long baud);

@@ -1,5 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -56,6 +58,27 @@ TEST_F(PortTest, PortIsHeldExclusivelyWhileOpen) {
   const int fd = serial_open_exclusive(board_.port_path().c_str());
   EXPECT_GE(fd, 0);
   close(fd);
+}
+
+// A terminal's exclusive-use flag outlives a close while anything else holds
+// the terminal (a pseudo-terminal's other side does); then no user without
+// privileges could open the port again, not even this process.
+TEST_F(PortTest, ClosingGivesUpTheExclusiveClaim) {
+  const int probe = open(board_.port_path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(probe, 0);
+  int exclusive = 0;
+  ASSERT_EQ(AIOOpen(1), 0);
+  ASSERT_EQ(ioctl(probe, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 1);
+  AIOClose();
+  ASSERT_EQ(ioctl(probe, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0);
+
+  // Also when the port was claimed but could not be configured.
+  EXPECT_EQ(AIOInit(board_.port_path().c_str(), 12345), 53);
+  ASSERT_EQ(ioctl(probe, TIOCGEXCL, &exclusive), 0);
+  EXPECT_EQ(exclusive, 0);
+  close(probe);
 }
 
 TEST_F(PortTest, PortThatIsNotATerminalIsReportedAndLetGo) {
