@@ -109,8 +109,11 @@ TEST(DataReady, ReadsAndClearsBitZeroOfTheFamilysStatusRegister) {
     ASSERT_NE(device, nullptr);
     ASSERT_EQ(device->set_sampling_rate(RATE_20HZ), 0);
     ASSERT_TRUE(wait_for_data_ready(*device)) << family;
-    // Reading the status cleared it; the next sample is 50 ms away.
-    EXPECT_FALSE(device->is_data_ready()) << family;
+    // Reading the status cleared it; the next sample is 50 ms away unless
+    // a stalled machine let it come already.
+    const auto sample = board.sim().sample_index();
+    const bool ready_again = device->is_data_ready();
+    if (board.sim().sample_index() == sample) EXPECT_FALSE(ready_again) << family;
     EXPECT_EQ(board.lines().back(), command) << family;
   }
 }
