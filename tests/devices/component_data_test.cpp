@@ -113,7 +113,9 @@ TEST(DataReady, ReadsAndClearsBitZeroOfTheFamilysStatusRegister) {
     // a stalled machine let it come already.
     const auto sample = board.sim().sample_index();
     const bool ready_again = device->is_data_ready();
-    if (board.sim().sample_index() == sample) EXPECT_FALSE(ready_again) << family;
+    if (board.sim().sample_index() == sample) {
+      EXPECT_FALSE(ready_again) << family;
+    }
     EXPECT_EQ(board.lines().back(), command) << family;
   }
 }
