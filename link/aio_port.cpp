@@ -117,6 +117,9 @@ int AIOClose() {
 }
 
 int AIOUartFlush() {
+  // Held so that a close on another thread cannot hand this descriptor's
+  // number to a different file between the load and the flush.
+  std::lock_guard lock(aioVars.exchange_lock_);
   const int fd = aioVars.hComm;
   if (fd < 0 || tcflush(fd, TCIOFLUSH) != 0) return static_cast<int>(kStatusWriteOrTimeout);
   return 0;
