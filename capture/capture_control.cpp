@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -24,19 +25,20 @@ SampleObserver observer;
 std::mutex failure_mutex;
 std::string failure_messages;
 
+std::thread hBGWrite;  // guarded by control_mutex
+
 // A capture still running when the process ends is stopped and joined, so
 // exit neither aborts on a joinable thread nor cuts the data log short.
-// Defined after everything the thread uses, so it is destroyed first.
-struct CaptureThread {
-  std::thread hBGWrite;
-  ~CaptureThread() {
-    if (hBGWrite.joinable()) {
-      request_stop();
-      hBGWrite.join();
-    }
+// Registered at the first start, after every namespace-scope object (the
+// link, the current device) was built, so it runs before any of them is
+// destroyed: the thread never works on a torn-down link or device.
+void stop_capture_at_exit() {
+  request_stop();
+  std::lock_guard lock(control_mutex);
+  if (hBGWrite.joinable()) {
+    hBGWrite.join();
   }
-};
-CaptureThread capture_thread;
+}
 
 // A better nice value rather than a real-time class: the loop polls without
 // sleeping and must never starve the link's reader thread. Unprivileged
@@ -51,8 +53,8 @@ void run_capture_thread(ikor* device) {
 }  // namespace
 
 bool start(ikor& device, SampleObserver sample_observer) {
+  [[maybe_unused]] static const int stops_at_exit = std::atexit(stop_capture_at_exit);
   std::lock_guard lock(control_mutex);
-  std::thread& hBGWrite = capture_thread.hBGWrite;
   if (hBGWrite.joinable()) {
     if (capture_settings::BackgroundThreadRunningStatus.load() == 1) {
       return false;
@@ -72,8 +74,8 @@ void request_stop() { capture_settings::BackgroundThreadRunningStatus.store(2); 
 
 void wait() {
   std::lock_guard lock(control_mutex);
-  if (capture_thread.hBGWrite.joinable()) {
-    capture_thread.hBGWrite.join();
+  if (hBGWrite.joinable()) {
+    hBGWrite.join();
   }
   observer = nullptr;
 }

@@ -71,7 +71,9 @@ TEST_F(CaptureTest, ExitingDuringACaptureStopsAndJoinsIt) {
         connect("kor73", "KOR 73", RATE_200HZ);
         select(COMPONENT_GYRO);
         SampleLog log;
-        if (!capture_control::start(*device_, log.observer()) || !log.wait_for(3, 10s)) std::_Exit(3);
+        // Held where the window holds it: a global that exit destroys.
+        iKOR = std::move(device_);
+        if (!capture_control::start(*iKOR, log.observer()) || !log.wait_for(3, 10s)) std::_Exit(3);
         std::filesystem::remove(folder());  // exit skips TearDown
         std::exit(0);
       },
