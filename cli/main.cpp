@@ -144,7 +144,9 @@ int main(int argc, char** argv) {
   stop->add_option("--samples", args.capture.samples, "after N recorded samples")
       ->transform(kDecimal)
       ->check(CLI::Range(1, INT_MAX));
-  stop->add_option("--seconds", args.capture.seconds, "after S seconds")->check(CLI::PositiveNumber);
+  // A year bounds S well inside what the clock's duration type can hold.
+  stop->add_option("--seconds", args.capture.seconds, "after S seconds (at most a year)")
+      ->check(CLI::PositiveNumber & CLI::Range(0.0, 365.0 * 24 * 3600));
   stop->require_option(1);
   capture->add_option("--folder", args.folder, "write the data log and register log here");
   capture->add_flag("--no-console", args.no_console, "no console text on stdout");

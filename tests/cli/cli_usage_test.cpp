@@ -55,6 +55,7 @@ TEST_F(CliUsageTest, BadCommandLinesAreRefusedBeforeConnecting) {
   expect_usage_error("KOR 42", {"capture", "--samples", "12x"});
   expect_usage_error("KOR 42", {"capture", "--samples", "0x3"});
   expect_usage_error("KOR 42", {"capture", "--seconds", "-1"});
+  expect_usage_error("KOR 42", {"capture", "--seconds", "1e300"});
   expect_usage_error("KOR 42", {"capture", "--samples", "3", "--components", "gyro,foo"});
   expect_usage_error("KOR 42", {"capture", "--samples", "3", "--components", "gyro,"});
   expect_usage_error("KOR 42", {"capture", "--samples", "3", "--rate", "250"});
