@@ -117,9 +117,12 @@ TEST_F(CliCaptureTest, SecondsBoundTheCapture) {
   EXPECT_GE(took, std::chrono::milliseconds(500));
   EXPECT_LT(took, std::chrono::seconds(20));
   const auto lines = split_lines(run.out, "\r\n");
-  // 50 samples in half a second, less the warm-up and the connection.
-  ASSERT_GE(lines.size(), 20u);
+  // At most 50 samples in half a second; the last one's time shows the
+  // capture ran about that long, however many a loaded machine let through.
+  ASSERT_GE(lines.size(), 2u);
   EXPECT_LE(lines.size(), 52u);
+  const int last_ms = std::stoi(lines.back().substr(0, 7));
+  EXPECT_GE(last_ms, 300);
   for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_TRUE(sample_line_matches(lines[i], COMPONENT_TEMP, true));
 }
 
