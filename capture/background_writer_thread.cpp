@@ -15,6 +15,7 @@
 #include "capture/log_naming.h"
 #include "capture/sample_text.h"
 #include "devices/device_status.h"
+#include "link/board_protocol.h"
 
 namespace {
 
@@ -151,6 +152,12 @@ int background_writer_thread(ikor* device_pointer) {
 
   while (BackgroundThreadRunningStatus.load() == 1) {
     if (!device.is_data_ready()) {
+      // An unplugged board fails every exchange at once: polling on would
+      // only burn a core at raised priority.
+      if (vtx_serial_lost()) {
+        capture_control::reports::failure("The link to the board was lost; the capture has stopped.");
+        BackgroundThreadRunningStatus.store(2);
+      }
       continue;
     }
     // Checking the run status here too lets a stop end a capture that has

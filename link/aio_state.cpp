@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include "link/aio_link.h"
+#include "link/board_protocol.h"
 
 tAIOVars aioVars;
 std::mutex mutex;
@@ -45,6 +46,8 @@ std::int32_t vtx_interrupt_handler(unsigned char intSource) {
 }
 
 bool aio_link_gone() { return aioVars.link_dead_; }
+
+bool vtx_serial_lost() { return aio_link_gone(); }
 
 void aio_mark_gone() {
   aioVars.link_dead_ = true;

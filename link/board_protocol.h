@@ -44,6 +44,10 @@
 [[nodiscard]] long HbxDisableStreaming();
 [[nodiscard]] long HbxEnableIntStream();
 
+// True once the port hung up or failed (the board was unplugged): every
+// exchange then fails at once with 55 until the link is opened again.
+[[nodiscard]] bool vtx_serial_lost();
+
 // The FIFO data register's address, consulted by burst reads. 0 until set.
 void set_KORREG_FIFO_R_W(unsigned char value);
 

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "capture/capture_clock.h"
@@ -46,6 +47,38 @@ TEST_F(CaptureTest, StartRefusesWhileRunningAndJoinsAStoppedCaptureAtOnce) {
   EXPECT_EQ(console_buffer::snapshot(), first.console_text() + second.console_text());
   const auto lines = split_lines(second.console_text(), "\r\n");
   ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0], "Time,Gyro_X, Gyro_Y, Gyro_Z");
+}
+
+TEST_F(CaptureTest, AnUnpluggedBoardEndsTheCaptureWithACompleteDataLog) {
+  connect("kor42", "KOR 42", RATE_200HZ);
+  select(COMPONENT_GYRO);
+  log_to(folder().string());
+  SampleLog log;
+  ASSERT_TRUE(capture_control::start(*device_, log.observer()));
+  ASSERT_TRUE(log.wait_for(3, 10s));
+  veltrix::sim::Faults unplugged;
+  unplugged.hangup_after = 0;
+  board_->set_faults(unplugged);
+
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  while (capture_settings::BackgroundThreadRunningStatus == 1 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_NE(capture_settings::BackgroundThreadRunningStatus, 1) << "the capture went on polling a dead link";
+  capture_control::request_stop();
+  capture_control::wait();
+  EXPECT_NE(capture_control::take_failure_messages().find("link to the board was lost"), std::string::npos);
+
+  std::string data_log;
+  for (const auto& file : files_in_folder()) {
+    if (file.extension() == ".csv") data_log = file.string();
+  }
+  ASSERT_FALSE(data_log.empty());
+  std::ifstream in(data_log, std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  const auto lines = split_lines(text, "\r\n");
+  ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[0], "Time,Gyro_X, Gyro_Y, Gyro_Z");
 }
 

@@ -108,6 +108,16 @@ TEST_F(CliCaptureTest, At8kHzNoLineIsLostOrDuplicated) {
   }
 }
 
+TEST_F(CliCaptureTest, AnUnpluggedBoardEndsTheCaptureWithAFailure) {
+  serve("kor42");
+  veltrix::sim::Faults unplugged;
+  unplugged.hangup_after = 300;  // the connection, the rate and a few samples
+  board_->set_faults(unplugged);
+  const ProgramRun run = cli("KOR 42", {"capture", "--rate", "200", "--components", "gyro", "--samples", "100000"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_NE(run.err.find("The link to the board was lost; the capture has stopped."), std::string::npos) << run.err;
+}
+
 TEST_F(CliCaptureTest, SecondsBoundTheCapture) {
   serve("kor42");
   const auto start = std::chrono::steady_clock::now();
