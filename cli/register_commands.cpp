@@ -7,6 +7,7 @@
 #include "cli/exit_status.h"
 #include "devices/device_diagnostics.h"
 #include "devices/device_status.h"
+#include "link/board_protocol.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ int current_rate(ikor& device) {
 }
 
 constexpr const char* kRateUnreadable = "Unable to read the sampling rate back from the sensor.";
+constexpr const char* kLinkLost = "The link to the board was lost; the listing is incomplete.";
 constexpr const char* kReadError = "Sensor Read Error. There was an error while reading register value.";
 constexpr const char* kWriteError = "Sensor Write Error. There was an error while updating register value.";
 
@@ -62,6 +64,12 @@ int run_info(ikor& device) {
 int run_map(ikor& device) {
   const std::string map = device.fetch_register_map();
   std::fwrite(map.data(), 1, map.size(), stdout);
+  // The listing shows an unreadable register as 0; a board that went away
+  // midway must not pass for a sensor full of zeros.
+  if (vtx_serial_lost()) {
+    print_message(kLinkLost);
+    return kExitFailure;
+  }
   return kExitOk;
 }
 

@@ -71,6 +71,17 @@ TEST_F(CliTest, RateIsAppliedReadBackAndKeptForTheNextCall) {
   EXPECT_EQ(run.out, "8000\n");
 }
 
+TEST_F(CliTest, MapFromABoardUnpluggedMidwayIsAFailure) {
+  serve("kor42");
+  veltrix::sim::Faults unplugged;
+  unplugged.hangup_after = 10;  // the open sequence and a few rows
+  board_->set_faults(unplugged);
+  const ProgramRun run = cli("KOR 42", {"map"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.err, "The link to the board was lost; the listing is incomplete.\n");
+  EXPECT_EQ(split_lines(run.out, "\r\n").size(), 87u);
+}
+
 TEST_F(CliTest, MapPrintsTheRegisterListingByteForByte) {
   veltrix::sim::SensorOptions still;
   still.at_rest = true;
