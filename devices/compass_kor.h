@@ -41,6 +41,22 @@ struct CompassTraits {
   bool sets_50hz_after_connect;
 };
 
+// Both compass families offer the same; only their tables differ.
+constexpr DeviceTraits compass_family_traits(std::span<const RegisterRow> table) {
+  return {
+      .table = table,
+      .modes = MODE_I2C,
+      .components = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP,
+      .rate_mask = kStandardRates,
+      .base_config = 0x02,
+      .readback = RateReadback::kSecondForm,
+      .self_test_supported = true,
+      .file_form = MapFileForm::kText,
+      .sends_spi_setup = false,
+      .config_register = "CONFIG",
+  };
+}
+
 class CompassKor : public GenericKor {
  public:
   static constexpr unsigned char AKM_REG_WHOAMI = 0x00;
