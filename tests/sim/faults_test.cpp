@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "link/rx_parser.h"
 #include "tests/sim/board_fixture.h"
 
 namespace veltrix::sim::test {
@@ -19,7 +21,7 @@ BoardOptions with_faults(const Faults& faults) {
   return options;
 }
 
-// What a host's receive parser makes of a byte stream: response lines,
+// What the host's receive parser makes of a byte stream: response lines,
 // interrupt notifications, binary and line packets, dropped bytes.
 struct HostView {
   std::vector<std::string> responses;
@@ -31,35 +33,27 @@ struct HostView {
 
 HostView split_like_a_host(const std::string& bytes) {
   HostView view;
-  std::string line;
-  for (std::size_t i = 0; i < bytes.size();) {
-    const auto b = static_cast<unsigned char>(bytes[i]);
-    if (b == '#' && i + 1 < bytes.size()) {
-      i += (static_cast<unsigned char>(bytes[i + 1]) & 0x7F) + 3;
-      ++view.binary_packets;
-    } else if (b == 'I') {
-      const auto end = bytes.find('\n', i);
-      const std::string body = bytes.substr(i + 1, end - i - 1);
-      if (!body.empty() && (body[0] == 'E' || body[0] == 'D')) {
-        line = "I" + body + "\n";
-        view.responses.push_back(line);
-        line.clear();
-      } else {
+  auto state = std::make_unique<RxFrameState>();
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    const bool idle = state->rxState == RX_IDLE;
+    const int length_before = state->rspLength;
+    switch (rx_parse_byte(*state, b)) {
+      case RxOutcome::kResponseLine:
+        view.responses.emplace_back(state->rspBuffer, static_cast<std::size_t>(state->rspLength));
+        state->rspLength = 0;
+        state->rspReady = 0;
+        break;
+      case RxOutcome::kInterrupt:
         ++view.interrupts;
-      }
-      i = end + 1;
-    } else if (b == '$') {
-      std::size_t end = bytes.find('\n', i);
-      while (end != std::string::npos && end - i + 1 < 17) end = bytes.find('\n', end + 1);
-      i = end == std::string::npos ? bytes.size() : end + 1;
-      ++view.line_packets;
-    } else if ((b >= 0x20 && b <= 0x7E) || b == '\r' || b == '\n') {
-      line.push_back(static_cast<char>(b));
-      if (b == '\n') view.responses.push_back(std::exchange(line, {}));
-      ++i;
-    } else {
-      ++view.dropped;
-      ++i;
+        break;
+      case RxOutcome::kPacket:
+        ++(state->pktBuffer[0] == '#' ? view.binary_packets : view.line_packets);
+        break;
+      case RxOutcome::kNothing:
+        // Outside a frame, a byte that neither starts one nor joins the text is dropped.
+        if (idle && state->rxState == RX_IDLE && state->rspLength == length_before) ++view.dropped;
+        break;
     }
   }
   return view;
