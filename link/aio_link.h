@@ -110,7 +110,5 @@ int AIOUartFlush();
 // Sets g_int_trigger[intSource]: 0, or 1 when intSource >= 100.
 std::int32_t vtx_interrupt_handler(unsigned char intSource);
 
-// True after the port hung up or failed; exchanges then fail with 55.
-bool aio_link_gone();
 // Marks the link dead and wakes a waiting exchange.
 void aio_mark_gone();

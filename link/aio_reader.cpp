@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "link/aio_link.h"
+#include "link/board_protocol.h"
 #include "link/link_status.h"
 #include "link/serial_port.h"
 
@@ -60,7 +61,7 @@ int wait_for_close() {
 int AIORead() {
   const int fd = aioVars.hComm;
   if (fd < 0) return read_failed();
-  if (aio_link_gone()) return wait_for_close();
+  if (vtx_serial_lost()) return wait_for_close();
 
   pollfd fds[2] = {{fd, POLLIN, 0}, {aioVars.hRxEvent, POLLIN, 0}};
   const int ready = poll(fds, 2, kSilentReadMs);

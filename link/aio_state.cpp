@@ -45,9 +45,7 @@ std::int32_t vtx_interrupt_handler(unsigned char intSource) {
   return 0;
 }
 
-bool aio_link_gone() { return aioVars.link_dead_; }
-
-bool vtx_serial_lost() { return aio_link_gone(); }
+bool vtx_serial_lost() { return aioVars.link_dead_; }
 
 void aio_mark_gone() {
   aioVars.link_dead_ = true;

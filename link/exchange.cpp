@@ -31,7 +31,7 @@ int AIOUartWrite(const void* lpBuffer, unsigned long nBufferSize, unsigned long*
   std::size_t written = 0;
   const int fd = aioVars.hComm;
   SerialWrite result = SerialWrite::kFailed;
-  if (fd >= 0 && !aio_link_gone()) result = serial_write_all(fd, lpBuffer, nBufferSize, &written);
+  if (fd >= 0 && !vtx_serial_lost()) result = serial_write_all(fd, lpBuffer, nBufferSize, &written);
   if (lpBytesWritten != nullptr) *lpBytesWritten = written;
   if (result == SerialWrite::kGone) aio_mark_gone();
   return result == SerialWrite::kDone ? 0 : static_cast<int>(kStatusWriteOrTimeout);
@@ -61,15 +61,15 @@ long AIOUartReadRwRsp(void* lpBuffer, unsigned long nBufferSize, unsigned long* 
 ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* reply,
                      unsigned long take, unsigned long* taken) {
   discard_response_text();
-  if (aio_link_gone()) return ExchangeEnd::kGone;
+  if (vtx_serial_lost()) return ExchangeEnd::kGone;
   unsigned long written = 0;
   if (AIOUartWrite(line, size, &written) != 0)
-    return aio_link_gone() ? ExchangeEnd::kGone : ExchangeEnd::kWriteFailed;
+    return vtx_serial_lost() ? ExchangeEnd::kGone : ExchangeEnd::kWriteFailed;
   const Clock::time_point t0 = Clock::now();
   for (;;) {
     const unsigned long n = AIOUartWaitRwRsp(kReplyDeadline.count());
     if (passes(test, n)) break;
-    if (aio_link_gone()) return ExchangeEnd::kGone;
+    if (vtx_serial_lost()) return ExchangeEnd::kGone;
     if (Clock::now() - t0 > kReplyDeadline) return ExchangeEnd::kTimedOut;
   }
   return AIOUartReadRwRsp(reply, take, taken) == kStatusOk ? ExchangeEnd::kTaken

@@ -235,7 +235,7 @@ TEST_F(SimLinkTest, HangUpFailsExchangesPromptlyAndTheReaderRests) {
   const auto hung_up = Clock::now();
   EXPECT_EQ(vtx_serial_read(handle_, 0x68, 0x00, 1, data), 55);
   EXPECT_LT(elapsed_since(hung_up), 250ms);
-  EXPECT_TRUE(aio_link_gone());
+  EXPECT_TRUE(vtx_serial_lost());
 
   char text[8];
   for (int i = 0; i < 3; ++i) {
