@@ -175,9 +175,7 @@ TEST(ComponentData, FailedReadDeliversZeros) {
   SimBoard board("kor42");
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
-  sim::Faults faults;
-  faults.silent = true;
-  board.sim().set_faults(faults);
+  board.go_silent();
   float got[3] = {1.0f, 2.0f, 3.0f};
   device->get_component_data(COMPONENT_GYRO, got);
   EXPECT_EQ(got[0], 0.0f);

@@ -93,9 +93,7 @@ TEST(Listing, FailedReadShowsZero) {
   SimBoard board("naf38");
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
-  sim::Faults faults;
-  faults.silent = true;
-  board.sim().set_faults(faults);
+  board.go_silent();
   const unsigned char rows[] = {21};
   EXPECT_EQ(device->fetch_selected_registers(rows, 1),
             "75 | 117 | WHO_AM_I           |  00000000\t00\r\n");
@@ -298,9 +296,7 @@ TEST(MapFile, LoadWritesEveryRowPastAFailedWriteAndReportsIt) {
   ASSERT_EQ(device->save_register_map(path.c_str()), 0);
   board.sim().set_register(0x68, 0x6B, 0x00);
 
-  sim::Faults faults;
-  faults.silent = true;
-  board.sim().set_faults(faults);
+  board.go_silent();
   board.sim().clear_commands();
   auto loaded =
       std::async(std::launch::async, [&] { return device->load_register_map(path.c_str()); });

@@ -165,9 +165,7 @@ TEST(SamplingRate, FailedConfigWriteAbandonsTheChange) {
   SimBoard board("kor42");
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
-  sim::Faults faults;
-  faults.silent = true;
-  board.sim().set_faults(faults);
+  board.go_silent();
   board.sim().clear_commands();
   EXPECT_EQ(device->set_sampling_rate(RATE_100HZ), 0);
   EXPECT_EQ(board.lines(), std::vector<std::string>{"WR681A02"});
@@ -178,9 +176,7 @@ TEST(SamplingRate, UnreadableRateReadsZero) {
     SimBoard board(family);
     auto device = board.connect();
     ASSERT_NE(device, nullptr);
-    sim::Faults faults;
-    faults.silent = true;
-    board.sim().set_faults(faults);
+    board.go_silent();
     unsigned char divider = 0xAA;
     unsigned char filter = 0xAA;
     EXPECT_EQ(device->get_current_sampling_rate(divider, filter), 0) << family;
@@ -203,9 +199,7 @@ TEST(SamplingRate, UnreadableDividerEndsOnlyTheFirstForm) {
     auto device = board.connect();
     ASSERT_NE(device, nullptr);
     ASSERT_EQ(device->set_sampling_rate(RATE_100HZ), 0);
-    sim::Faults faults;
-    faults.silent = true;
-    board.sim().set_faults(faults);
+    board.go_silent();
     board.sim().clear_commands();
 
     unsigned char divider = 0xAA;

@@ -74,4 +74,10 @@ std::vector<RegisterWrite> SimBoard::sensor_writes() const {
   return out;
 }
 
+void SimBoard::go_silent() {
+  sim::Faults faults;
+  faults.silent = true;
+  sim_.set_faults(faults);
+}
+
 }  // namespace veltrix::devices::testing

@@ -43,6 +43,9 @@ class SimBoard {
   // The register writes at bus 0x68, in order.
   std::vector<RegisterWrite> sensor_writes() const;
 
+  // From now on the board answers nothing.
+  void go_silent();
+
   std::uint8_t reg(std::uint8_t address) const { return sim_.register_value(0x68, address); }
 
  private:
