@@ -93,8 +93,7 @@ bool append_values(SampleText& line, ikor& device, int active) {
       line.appendf("%6.0f", static_cast<double>(values[0]));
     } else {
       line.appendf(component.id == COMPONENT_ACCEL ? " %6.0f,%6.0f,%6.0f" : "%6.0f,%6.0f,%6.0f",
-                   static_cast<double>(values[0]), static_cast<double>(values[1]),
-                   static_cast<double>(values[2]));
+                   static_cast<double>(values[0]), static_cast<double>(values[1]), static_cast<double>(values[2]));
     }
     appended = true;
   }
@@ -212,9 +211,9 @@ int background_writer_thread(ikor* device_pointer) {
   if (EnableLogToFile.load() && data_log.is_open() && !timed && !data_log_failed) {
     vtxn_base_config::time_ms = elapsed_ms();
     char summary[128];
-    const int length = std::snprintf(summary, sizeof summary,
-                                     "Total Time %7i ms\r\n Total Sample recorded %7i \r\n        ",
-                                     whole_ms(vtxn_base_config::time_ms), sample_count);
+    const int length =
+        std::snprintf(summary, sizeof summary, "Total Time %7i ms\r\n Total Sample recorded %7i \r\n        ",
+                      whole_ms(vtxn_base_config::time_ms), sample_count);
     report_data_log_error(data_log.write({summary, static_cast<std::size_t>(length)}));
   }
   report_data_log_error(data_log.close());

@@ -57,8 +57,8 @@ void apply_settings(const CaptureRequest& request, int components) {
 // signal came. Returns whether a signal ended it.
 bool wait_for_end(double seconds) {
   const sigset_t signals = stop_signals();
-  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                           std::chrono::duration<double>(seconds));
+  const auto deadline =
+      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
   while (capture_settings::BackgroundThreadRunningStatus.load() == 1) {
     Clock::duration slice = kStopCheckPeriod;
     if (seconds > 0.0) {

@@ -107,9 +107,10 @@ Messages go to stderr; stdout carries only the documented output.)";
 
 int main(int argc, char** argv) {
   Arguments args;
-  CLI::App app{"Reads, writes and records Veltrix motion sensors on an evaluation board.\n"
-               "veltrix-cli [--port PATH] [--mode i2c|spi] --model \"NAME\" COMMAND [ARGS...]",
-               "veltrix-cli"};
+  CLI::App app{
+      "Reads, writes and records Veltrix motion sensors on an evaluation board.\n"
+      "veltrix-cli [--port PATH] [--mode i2c|spi] --model \"NAME\" COMMAND [ARGS...]",
+      "veltrix-cli"};
   app.fallthrough();
   app.require_subcommand(1, 1);
   app.add_option("--port", args.port, "serial port of the board");
@@ -123,7 +124,8 @@ int main(int argc, char** argv) {
 
   CLI::App* info = app.add_subcommand("info", "print the modes, offered rates and components, and the current rate");
   CLI::App* map = app.add_subcommand("map", "print the register-map listing");
-  CLI::App* read = app.add_subcommand("read", "ADDR LENGTH: read LENGTH registers (decimal) from ADDR (hexadecimal), one by one");
+  CLI::App* read =
+      app.add_subcommand("read", "ADDR LENGTH: read LENGTH registers (decimal) from ADDR (hexadecimal), one by one");
   read->add_option("ADDR", args.address, "first register, hexadecimal")->required();
   read->add_option("LENGTH", args.length_or_value, "number of registers, decimal")->required();
   CLI::App* write = app.add_subcommand("write", "ADDR VALUE: write VALUE to register ADDR (both hexadecimal)");
@@ -133,11 +135,12 @@ int main(int argc, char** argv) {
   save->add_option("FILE", args.file)->required();
   CLI::App* load = app.add_subcommand("load", "FILE: write the register values in FILE to the sensor");
   load->add_option("FILE", args.file)->required();
-  CLI::App* rate = app.add_subcommand("rate", "HZ: set the sampling rate (" + rate_list() + ") and print the rate read back");
+  CLI::App* rate =
+      app.add_subcommand("rate", "HZ: set the sampling rate (" + rate_list() + ") and print the rate read back");
   rate->add_option("HZ", args.rate_hz, "rate in Hz")->required()->transform(kDecimal);
   CLI::App* capture = app.add_subcommand("capture",
-                                       "[--rate HZ] [--components LIST] (--samples N | --seconds S) [--folder DIR] "
-                                       "[--no-console]: run a capture; console text on stdout, logs in DIR");
+                                         "[--rate HZ] [--components LIST] (--samples N | --seconds S) [--folder DIR] "
+                                         "[--no-console]: run a capture; console text on stdout, logs in DIR");
   capture->add_option("--rate", args.capture_rate_hz, "apply this rate first: " + rate_list())->transform(kDecimal);
   capture->add_option("--components", args.components, "comma-separated from gyro,accel,compass,temp");
   CLI::App* stop = capture->add_option_group("stop", "when the capture ends");

@@ -11,7 +11,7 @@ namespace {
 constexpr unsigned char kIntPinCfg = 0x37;
 constexpr unsigned char kUserCtrl = 0x6A;
 constexpr unsigned char kI2cMstCtrl = 0x24;
-constexpr unsigned char kBypassEnable = 0x02;   // INT_PIN_CFG
+constexpr unsigned char kBypassEnable = 0x02;     // INT_PIN_CFG
 constexpr unsigned char kI2cMasterEnable = 0x20;  // USER_CTRL
 constexpr unsigned char kWaitForExternalSensor = 0x40;
 constexpr unsigned char kFirstCompassAddress = 0x0C;
@@ -51,10 +51,8 @@ long CompassKor::enable_by_pass(bool pEnable) {
 
 long CompassKor::find_compass() {
   unsigned char identity = 0;
-  for (unsigned char candidate = kFirstCompassAddress; candidate <= kLastCompassAddress;
-       ++candidate) {
-    if (const long s = ARM_ReadBurst(serial_handle, candidate, AKM_REG_WHOAMI, 1, &identity);
-        s != 0) {
+  for (unsigned char candidate = kFirstCompassAddress; candidate <= kLastCompassAddress; ++candidate) {
+    if (const long s = ARM_ReadBurst(serial_handle, candidate, AKM_REG_WHOAMI, 1, &identity); s != 0) {
       return s;
     }
     if (identity == AKM_WHOAMI) {
@@ -65,14 +63,11 @@ long CompassKor::find_compass() {
   return kStatusNoCompass;
 }
 
-long CompassKor::enable_wait_for_external_sensor() {
-  return write_register(kI2cMstCtrl, kWaitForExternalSensor);
-}
+long CompassKor::enable_wait_for_external_sensor() { return write_register(kI2cMstCtrl, kWaitForExternalSensor); }
 
 long CompassKor::configure_slaves() {
   for (const SlaveWrite& w : compass_.slave_writes) {
-    const auto value = static_cast<unsigned char>(w.with_compass_addr ? w.value | compass_addr
-                                                                      : w.value);
+    const auto value = static_cast<unsigned char>(w.with_compass_addr ? w.value | compass_addr : w.value);
     if (const long s = write_register(w.reg, value, w.how); s != 0) return s;
   }
   return 0;

@@ -20,8 +20,8 @@ constexpr int kNoMotionAlgoModes = 0x07;
 
 GenericKor::GenericKor(const DeviceTraits& traits) : traits_(traits) {
   // Until initialize resolves them, every address reads as "absent".
-  addr_gyro_xout_h = addr_temp_out_h = addr_smplrt_div = addr_config = addr_fifo_en =
-      addr_int_enable = addr_int_status = addr_accel_xout_h = addr_compass_data = kAbsentAddress;
+  addr_gyro_xout_h = addr_temp_out_h = addr_smplrt_div = addr_config = addr_fifo_en = addr_int_enable =
+      addr_int_status = addr_accel_xout_h = addr_compass_data = kAbsentAddress;
 }
 
 long GenericKor::initialize(const char* port_number, int connectMode) {
@@ -81,8 +81,7 @@ long GenericKor::read_from_register(char registerAdd, unsigned char& value) {
 void GenericKor::read_words(unsigned char first_register, int count, float* out) {
   unsigned char bytes[8] = {};
   assert(count >= 1 && count * 2 <= static_cast<int>(sizeof bytes));
-  if (vtx_serial_read(serial_handle, slave_addr, first_register,
-                      static_cast<unsigned short>(count * 2), bytes) != 0) {
+  if (vtx_serial_read(serial_handle, slave_addr, first_register, static_cast<unsigned short>(count * 2), bytes) != 0) {
     std::memset(bytes, 0, sizeof bytes);
   }
   for (int i = 0; i < count; ++i) {
@@ -153,9 +152,7 @@ std::string GenericKor::fetch_selected_registers(const unsigned char* indexArray
   return out;
 }
 
-void GenericKor::enable_fifo(bool enable) {
-  static_cast<void>(write_register(addr_fifo_en, enable ? 0xFF : 0x00));
-}
+void GenericKor::enable_fifo(bool enable) { static_cast<void>(write_register(addr_fifo_en, enable ? 0xFF : 0x00)); }
 
 long GenericKor::set_sampling_rate(int pSamplingRate) {
   if ((pSamplingRate & traits_.rate_mask) == 0) return kStatusRateRefused;

@@ -19,15 +19,14 @@
 namespace veltrix::devices {
 
 inline constexpr int kStandardRates = RATE_20HZ | RATE_50HZ | RATE_100HZ | RATE_200HZ;
-inline constexpr int kExtendedRates =
-    kStandardRates | RATE_400HZ | RATE_500HZ | RATE_800HZ | RATE_1KHZ | RATE_8KHZ;
+inline constexpr int kExtendedRates = kStandardRates | RATE_400HZ | RATE_500HZ | RATE_800HZ | RATE_1KHZ | RATE_8KHZ;
 
 struct DeviceTraits {
   std::span<const RegisterRow> table;
-  char modes;           // MODE_* bits
-  int components;       // COMPONENT_* bits; accelerometer and compass addresses
-                        // are looked up only for families that have them
-  int rate_mask;        // RATE_* bits offered
+  char modes;      // MODE_* bits
+  int components;  // COMPONENT_* bits; accelerometer and compass addresses
+                   // are looked up only for families that have them
+  int rate_mask;   // RATE_* bits offered
   unsigned char base_config;
   RateReadback readback;
   bool self_test_supported;
@@ -71,8 +70,7 @@ class GenericKor : public ikor {
   virtual long after_connect();
 
   // One register at the sensor's bus address.
-  [[nodiscard]] long write_register(unsigned char reg, unsigned char value,
-                                    WriteKind how = WriteKind::kWriteBurst);
+  [[nodiscard]] long write_register(unsigned char reg, unsigned char value, WriteKind how = WriteKind::kWriteBurst);
   [[nodiscard]] long read_register(unsigned char reg, unsigned char& value);
   // The register's value, or 0 when the read fails.
   unsigned char read_or_zero(unsigned char reg);

@@ -23,13 +23,12 @@ AxisReferences gyro_self_test_references(const AxisCodes& codes) {
   return reference;
 }
 
-bool gyro_self_test_passes(const AxisReferences& reference, const AxisAverages& normal,
-                           const AxisAverages& self_test) {
+bool gyro_self_test_passes(const AxisReferences& reference, const AxisAverages& normal, const AxisAverages& self_test) {
   for (int axis = 0; axis < 3; ++axis) {
     if (reference[axis] == 0.0) return false;
     const double change = static_cast<double>(self_test[axis]) - normal[axis];
-    const auto deviation = static_cast<float>(
-        std::fabs((change - reference[axis]) / reference[axis]) * 100.0 * kAxisSign[axis]);
+    const auto deviation =
+        static_cast<float>(std::fabs((change - reference[axis]) / reference[axis]) * 100.0 * kAxisSign[axis]);
     if (!(deviation >= kBands[axis].low && deviation <= kBands[axis].high)) return false;
   }
   return true;

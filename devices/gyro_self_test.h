@@ -21,7 +21,6 @@ AxisReferences gyro_self_test_references(const AxisCodes& codes);
 // True when every axis's change from `normal` to `self_test` deviates from its
 // reference by 10 % to 105 % (Y by -105 % to -10 %), bounds included. An axis
 // without a reference fails.
-bool gyro_self_test_passes(const AxisReferences& reference, const AxisAverages& normal,
-                           const AxisAverages& self_test);
+bool gyro_self_test_passes(const AxisReferences& reference, const AxisAverages& normal, const AxisAverages& self_test);
 
 }  // namespace veltrix::devices

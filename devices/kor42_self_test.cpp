@@ -43,11 +43,13 @@ bool kor42::perform_gyro_self_test() {
     for (int i = 0; i < kSamplesPerSeries; ++i) {
       float sample[3] = {0.0f, 0.0f, 0.0f};
       get_component_data(COMPONENT_GYRO, sample);
-      for (int axis = 0; axis < 3; ++axis) sum[axis] += sample[axis];
+      for (int axis = 0; axis < 3; ++axis)
+        sum[axis] += sample[axis];
       sleep_ms(kPeriodsBetweenSamples * period_ms);
     }
     AxisAverages average;
-    for (int axis = 0; axis < 3; ++axis) average[axis] = static_cast<float>(sum[axis] / 10.0);
+    for (int axis = 0; axis < 3; ++axis)
+      average[axis] = static_cast<float>(sum[axis] / 10.0);
     return average;
   };
 

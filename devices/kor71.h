@@ -15,8 +15,7 @@ class kor71 final : public veltrix::devices::CompassKor {
   static constexpr int RegisterMapSize = 86;
 
   // The compass's own registers; documentation only, no operation reads them.
-  static constexpr const RegisterRow* RegisterMapCompass =
-      veltrix::devices::tables::kCompass.data();
+  static constexpr const RegisterRow* RegisterMapCompass = veltrix::devices::tables::kCompass.data();
   static constexpr int RegisterMapSizeCompass = 16;
 };
 

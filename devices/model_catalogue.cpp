@@ -20,22 +20,14 @@ std::unique_ptr<ikor> make_device() {
 }
 
 constexpr std::array kModels = {
-    ModelEntry{"HEP 11", "hep11", make_device<hep11>},
-    ModelEntry{"HEP 14", "hep11", make_device<hep11>},
-    ModelEntry{"KOR 21", "kor21", make_device<kor21>},
-    ModelEntry{"VEL 22", "kor21", make_device<kor21>},
-    ModelEntry{"NAF 31", "kor21", make_device<kor21>},
-    ModelEntry{"NAF 33", "kor21", make_device<kor21>},
-    ModelEntry{"BEH 12", "hep11", make_device<hep11>},
-    ModelEntry{"KOR 24", "kor24", make_device<kor24>},
-    ModelEntry{"KOR 23", "kor23", make_device<kor23>},
-    ModelEntry{"NAF 37", "naf38", make_device<naf38>},
-    ModelEntry{"NAF 38", "naf38", make_device<naf38>},
-    ModelEntry{"KOR 40", "kor46", make_device<kor46>},
-    ModelEntry{"KOR 46", "kor46", make_device<kor46>},
-    ModelEntry{"KOR 42", "kor42", make_device<kor42>},
-    ModelEntry{"KOR 44", "kor42", make_device<kor42>},
-    ModelEntry{"KOR 71", "kor71", make_device<kor71>},
+    ModelEntry{"HEP 11", "hep11", make_device<hep11>}, ModelEntry{"HEP 14", "hep11", make_device<hep11>},
+    ModelEntry{"KOR 21", "kor21", make_device<kor21>}, ModelEntry{"VEL 22", "kor21", make_device<kor21>},
+    ModelEntry{"NAF 31", "kor21", make_device<kor21>}, ModelEntry{"NAF 33", "kor21", make_device<kor21>},
+    ModelEntry{"BEH 12", "hep11", make_device<hep11>}, ModelEntry{"KOR 24", "kor24", make_device<kor24>},
+    ModelEntry{"KOR 23", "kor23", make_device<kor23>}, ModelEntry{"NAF 37", "naf38", make_device<naf38>},
+    ModelEntry{"NAF 38", "naf38", make_device<naf38>}, ModelEntry{"KOR 40", "kor46", make_device<kor46>},
+    ModelEntry{"KOR 46", "kor46", make_device<kor46>}, ModelEntry{"KOR 42", "kor42", make_device<kor42>},
+    ModelEntry{"KOR 44", "kor42", make_device<kor42>}, ModelEntry{"KOR 71", "kor71", make_device<kor71>},
     ModelEntry{"KOR 73", "kor73", make_device<kor73>},
 };
 

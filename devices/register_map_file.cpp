@@ -17,7 +17,8 @@ class LineReader {
   explicit LineReader(std::string_view line) : line_(line) {}
 
   void skip_blanks() {
-    while (at_ < line_.size() && is_blank(line_[at_])) ++at_;
+    while (at_ < line_.size() && is_blank(line_[at_]))
+      ++at_;
   }
 
   // One or two hexadecimal digits, either case.
@@ -59,8 +60,7 @@ std::optional<std::pair<unsigned char, unsigned char>> parse_line(std::string_vi
   return std::pair{*address, *value};
 }
 
-bool decode_text(std::span<const RegisterRow> table, std::string_view content,
-                 std::vector<unsigned char>& values) {
+bool decode_text(std::span<const RegisterRow> table, std::string_view content, std::vector<unsigned char>& values) {
   if (content.ends_with('\n')) content.remove_suffix(1);
   std::size_t row_index = 0;
   std::size_t start = 0;
@@ -88,16 +88,15 @@ std::string encode_register_map(MapFileForm form, std::span<const RegisterRow> t
   }
   for (std::size_t i = 0; i < table.size(); ++i) {
     char line[16];
-    const int n = std::snprintf(line, sizeof line, "%02X :   %02X \n",
-                                static_cast<unsigned>(row_address(table[i])),
+    const int n = std::snprintf(line, sizeof line, "%02X :   %02X \n", static_cast<unsigned>(row_address(table[i])),
                                 static_cast<unsigned>(values[i]));
     out.append(line, static_cast<std::size_t>(n));
   }
   return out;
 }
 
-bool decode_register_map(MapFileForm form, std::span<const RegisterRow> table,
-                         std::string_view content, std::vector<unsigned char>& values) {
+bool decode_register_map(MapFileForm form, std::span<const RegisterRow> table, std::string_view content,
+                         std::vector<unsigned char>& values) {
   values.clear();
   if (form == MapFileForm::kBinary) {
     if (content.size() != table.size()) return false;

@@ -27,7 +27,7 @@ std::string encode_register_map(MapFileForm form, std::span<const RegisterRow> t
 // map of `table`: text form, exactly one parsable line per row (a final line
 // end is optional) whose address is the row's; binary form, exactly one byte
 // per row. Returns false and leaves `values` empty otherwise.
-bool decode_register_map(MapFileForm form, std::span<const RegisterRow> table,
-                         std::string_view content, std::vector<unsigned char>& values);
+bool decode_register_map(MapFileForm form, std::span<const RegisterRow> table, std::string_view content,
+                         std::vector<unsigned char>& values);
 
 }  // namespace veltrix::devices

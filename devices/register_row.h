@@ -20,7 +20,8 @@ inline constexpr std::size_t kMaxRegisterNameLength = 18;
 inline constexpr char kRowMark[] = "\x01";
 
 constexpr void copy_field(char (&field)[20], std::string_view text) {
-  for (std::size_t i = 0; i < text.size() && i + 1 < sizeof field; ++i) field[i] = text[i];
+  for (std::size_t i = 0; i < text.size() && i + 1 < sizeof field; ++i)
+    field[i] = text[i];
 }
 
 constexpr RegisterRow row(std::string_view address, std::string_view name, bool marked = false) {
@@ -45,7 +46,8 @@ constexpr unsigned char row_address(const RegisterRow& r) {
 
 constexpr std::string_view field_text(const char (&field)[20]) {
   std::size_t n = 0;
-  while (n < sizeof field && field[n] != '\0') ++n;
+  while (n < sizeof field && field[n] != '\0')
+    ++n;
   return {field, n};
 }
 

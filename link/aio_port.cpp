@@ -53,8 +53,7 @@ void close_descriptors() {
 
 int AIOInit(const char* port, unsigned long dwBaud) {
   std::lock_guard lock(aioVars.exchange_lock_);
-  if (aioVars.hComm >= 0 || port == nullptr || port[0] == '\0')
-    return static_cast<int>(kStatusPortFailed);
+  if (aioVars.hComm >= 0 || port == nullptr || port[0] == '\0') return static_cast<int>(kStatusPortFailed);
   const int fd = serial_open_exclusive(port);
   if (fd < 0) return static_cast<int>(kStatusPortFailed);
 
@@ -63,8 +62,7 @@ int AIOInit(const char* port, unsigned long dwBaud) {
   if (!serial_line_settings(settings, dwBaud) || tcsetattr(fd, TCSANOW, &settings) != 0)
     return refuse_configuration(fd, "Unable to configure the serial port");
   serial_read_timeouts(settings);
-  if (tcsetattr(fd, TCSANOW, &settings) != 0)
-    return refuse_configuration(fd, "Unable to set the time-out parameters");
+  if (tcsetattr(fd, TCSANOW, &settings) != 0) return refuse_configuration(fd, "Unable to set the time-out parameters");
   serial_assert_modem_lines(fd);
 
   const int event = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);

@@ -37,7 +37,8 @@ void feed(const unsigned char* bytes, ssize_t count) {
       }
     }
   }
-  for (; wake_ups > 0; --wake_ups) aioVars.hRxSemaphore.release();
+  for (; wake_ups > 0; --wake_ups)
+    aioVars.hRxSemaphore.release();
 }
 
 // A packet being assembled when a read fails must not be stored later:

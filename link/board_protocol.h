@@ -19,23 +19,21 @@
 [[nodiscard]] long vtx_serial_open(const char* port, void** sl_handle);
 
 // Reads `length` bytes from consecutive registers in chunks of at most 128.
-[[nodiscard]] long vtx_serial_read(void* hbx_handle, unsigned char slaveAddr,
-                                   unsigned char registerAddr, unsigned short length,
-                                   unsigned char* data);
+[[nodiscard]] long vtx_serial_read(void* hbx_handle, unsigned char slaveAddr, unsigned char registerAddr,
+                                   unsigned short length, unsigned char* data);
 
-[[nodiscard]] long vtx_serial_single_write(void* sl_handle, unsigned char slaveAddr,
-                                           unsigned char registerAddr, unsigned char data);
+[[nodiscard]] long vtx_serial_single_write(void* sl_handle, unsigned char slaveAddr, unsigned char registerAddr,
+                                           unsigned char data);
 
 // One "WR" line carrying `length` bytes (register address first). Refuses more
 // than 507 bytes with 55 before sending.
-[[nodiscard]] long ARM_WriteBurst(void* sl_handle, unsigned char slaveAddr,
-                                  unsigned short length, const unsigned char* data);
+[[nodiscard]] long ARM_WriteBurst(void* sl_handle, unsigned char slaveAddr, unsigned short length,
+                                  const unsigned char* data);
 
 // "RD" exchanges for `length` bytes (at most 255) without chunking; applies the
 // multiple-of-32 reply rule and the FIFO split.
-[[nodiscard]] long ARM_ReadBurst(void* sl_handle, unsigned char slaveAddr,
-                                 unsigned char registerAddr, unsigned short length,
-                                 unsigned char* data);
+[[nodiscard]] long ARM_ReadBurst(void* sl_handle, unsigned char slaveAddr, unsigned char registerAddr,
+                                 unsigned short length, unsigned char* data);
 
 // Sends `command` + "\r\n" (at most 99 characters) and returns the cleaned reply
 // text in `response`, which must hold resp_len + 3 characters.
@@ -57,8 +55,6 @@ void set_KORREG_FIFO_R_W(unsigned char value);
 
 // Exchange primitives. Callers outside the link hold no exchange lock, so these
 // are for the link itself and its tests.
-[[nodiscard]] int AIOUartWrite(const void* lpBuffer, unsigned long nBufferSize,
-                               unsigned long* lpBytesWritten);
+[[nodiscard]] int AIOUartWrite(const void* lpBuffer, unsigned long nBufferSize, unsigned long* lpBytesWritten);
 unsigned long AIOUartWaitRwRsp(unsigned long timeout);
-[[nodiscard]] long AIOUartReadRwRsp(void* lpBuffer, unsigned long nBufferSize,
-                                    unsigned long* lpBytesReturned);
+[[nodiscard]] long AIOUartReadRwRsp(void* lpBuffer, unsigned long nBufferSize, unsigned long* lpBytesReturned);

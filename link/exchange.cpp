@@ -21,9 +21,7 @@ void discard_response_text() {
   aioVars.hRxSemaphore.drain();
 }
 
-bool passes(ReplyTest test, unsigned long n) {
-  return test.exact ? n == test.length : n >= test.length;
-}
+bool passes(ReplyTest test, unsigned long n) { return test.exact ? n == test.length : n >= test.length; }
 
 }  // namespace
 
@@ -58,8 +56,8 @@ long AIOUartReadRwRsp(void* lpBuffer, unsigned long nBufferSize, unsigned long* 
   return kStatusOk;
 }
 
-ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* reply,
-                     unsigned long take, unsigned long* taken) {
+ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* reply, unsigned long take,
+                     unsigned long* taken) {
   discard_response_text();
   if (vtx_serial_lost()) return ExchangeEnd::kGone;
   unsigned long written = 0;
@@ -72,15 +70,17 @@ ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* r
     if (vtx_serial_lost()) return ExchangeEnd::kGone;
     if (Clock::now() - t0 > kReplyDeadline) return ExchangeEnd::kTimedOut;
   }
-  return AIOUartReadRwRsp(reply, take, taken) == kStatusOk ? ExchangeEnd::kTaken
-                                                           : ExchangeEnd::kNotReady;
+  return AIOUartReadRwRsp(reply, take, taken) == kStatusOk ? ExchangeEnd::kTaken : ExchangeEnd::kNotReady;
 }
 
 long exchange_status(ExchangeEnd end) {
   switch (end) {
-    case ExchangeEnd::kTaken: return kStatusOk;
-    case ExchangeEnd::kNotReady: return kStatusNoReply;
-    default: return kStatusWriteOrTimeout;
+    case ExchangeEnd::kTaken:
+      return kStatusOk;
+    case ExchangeEnd::kNotReady:
+      return kStatusNoReply;
+    default:
+      return kStatusWriteOrTimeout;
   }
 }
 

@@ -27,8 +27,8 @@ enum class ExchangeEnd {
 // pending wake-up: nothing that arrived before the command can be its reply.
 // On kTaken, `*taken` holds the number of characters copied to `reply`
 // (at most `take`).
-ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* reply,
-                     unsigned long take, unsigned long* taken);
+ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* reply, unsigned long take,
+                     unsigned long* taken);
 
 // kTaken -> 0, kNotReady -> 54, every other end -> 55.
 long exchange_status(ExchangeEnd end);

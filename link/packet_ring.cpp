@@ -19,7 +19,8 @@ bool ring_allocate(PacketRingState& ring) {
   // Zeroed so a short packet never hands out bytes of an earlier allocation.
   std::memset(block, 0, total);
   ring.ringSlots = reinterpret_cast<unsigned char**>(block);
-  for (int i = 0; i < ring.ringSize; ++i) ring.ringSlots[i] = block + table + i * kRingSlotBytes;
+  for (int i = 0; i < ring.ringSize; ++i)
+    ring.ringSlots[i] = block + table + i * kRingSlotBytes;
   ring.allocated_slots_ = ring.ringSize;
   // Indices left from an earlier allocation would point at packets that no
   // longer exist (or past a smaller table).

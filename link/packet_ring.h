@@ -9,12 +9,12 @@ inline constexpr int kRingSlotBytes = 1024;
 inline constexpr int kRingDefaultSlots = 128;
 
 struct PacketRingState {
-  int ringRead = 0;                   // oldest stored packet
-  int ringWrite = 0;                  // next slot to fill; equal to ringRead when empty
+  int ringRead = 0;                     // oldest stored packet
+  int ringWrite = 0;                    // next slot to fill; equal to ringRead when empty
   unsigned char** ringSlots = nullptr;  // slot table followed by the slot storage
-  int ringSize = 0;                   // configured slots (1..128), applied at allocation
-  int ringBytes = 0;                  // ringSize * 1024
-  int allocated_slots_ = 0;           // slots of the current allocation
+  int ringSize = 0;                     // configured slots (1..128), applied at allocation
+  int ringBytes = 0;                    // ringSize * 1024
+  int allocated_slots_ = 0;             // slots of the current allocation
 };
 
 // `slots` in 1..128 is taken as given, anything else gives 128. Applies to

@@ -27,10 +27,10 @@ bool links_to_board_driver(const std::string& tty_folder) {
 bool numbered_before(const std::string& a, const std::string& b) {
   const auto split = [](const std::string& name) {
     std::size_t digits = name.size();
-    while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') --digits;
+    while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9')
+      --digits;
     const std::string number = name.substr(digits);
-    return std::make_pair(name.substr(0, digits),
-                          number.empty() ? -1L : std::strtol(number.c_str(), nullptr, 10));
+    return std::make_pair(name.substr(0, digits), number.empty() ? -1L : std::strtol(number.c_str(), nullptr, 10));
   };
   return split(a) < split(b);
 }

@@ -53,16 +53,14 @@ bool decode_pairs(const char* reply, unsigned short count, unsigned char* data) 
   return true;
 }
 
-long read_once(unsigned char slaveAddr, unsigned char registerAddr, ReadStep step,
-               unsigned char* data) {
+long read_once(unsigned char slaveAddr, unsigned char registerAddr, ReadStep step, unsigned char* data) {
   char line[16];
   const int size = std::snprintf(line, sizeof line, "RD%02X%02X%02X\n\r", slaveAddr, registerAddr,
                                  static_cast<unsigned>(step.asked));
   const unsigned long expected = 2ul * step.asked + 8;
   char reply[kReadReplySize];
   unsigned long taken = 0;
-  const ExchangeEnd end = exchange(line, static_cast<std::size_t>(size), {expected, true}, reply,
-                                   expected, &taken);
+  const ExchangeEnd end = exchange(line, static_cast<std::size_t>(size), {expected, true}, reply, expected, &taken);
   if (end == ExchangeEnd::kTimedOut) {
     discard_complete_line();
     return kStatusNoReply;
@@ -76,8 +74,7 @@ long read_once(unsigned char slaveAddr, unsigned char registerAddr, ReadStep ste
 
 void set_KORREG_FIFO_R_W(unsigned char value) { KORREG_FIFO_R_W = value; }
 
-long ARM_WriteBurst(void* /*sl_handle*/, unsigned char slaveAddr, unsigned short length,
-                    const unsigned char* data) {
+long ARM_WriteBurst(void* /*sl_handle*/, unsigned char slaveAddr, unsigned short length, const unsigned char* data) {
   if (length > kMaxWriteBytes) return kStatusWriteOrTimeout;
   char line[1024];
   int size = std::snprintf(line, sizeof line, "WR%02X", slaveAddr);
@@ -92,14 +89,13 @@ long ARM_WriteBurst(void* /*sl_handle*/, unsigned char slaveAddr, unsigned short
       exchange(line, static_cast<std::size_t>(size), kWriteReply, reply, kWriteReply.length, &taken));
 }
 
-long vtx_serial_single_write(void* sl_handle, unsigned char slaveAddr, unsigned char registerAddr,
-                             unsigned char data) {
+long vtx_serial_single_write(void* sl_handle, unsigned char slaveAddr, unsigned char registerAddr, unsigned char data) {
   const unsigned char bytes[2] = {registerAddr, data};
   return ARM_WriteBurst(sl_handle, slaveAddr, 2, bytes);
 }
 
-long ARM_ReadBurst(void* /*sl_handle*/, unsigned char slaveAddr, unsigned char registerAddr,
-                   unsigned short length, unsigned char* data) {
+long ARM_ReadBurst(void* /*sl_handle*/, unsigned char slaveAddr, unsigned char registerAddr, unsigned short length,
+                   unsigned char* data) {
   if (length > kMaxReadCount) return kStatusReplyTooLong;
   std::lock_guard lock(aioVars.exchange_lock_);
   const bool fifo = registerAddr == KORREG_FIFO_R_W;
@@ -115,8 +111,8 @@ long ARM_ReadBurst(void* /*sl_handle*/, unsigned char slaveAddr, unsigned char r
   return kStatusOk;
 }
 
-long vtx_serial_read(void* hbx_handle, unsigned char slaveAddr, unsigned char registerAddr,
-                     unsigned short length, unsigned char* data) {
+long vtx_serial_read(void* hbx_handle, unsigned char slaveAddr, unsigned char registerAddr, unsigned short length,
+                     unsigned char* data) {
   std::lock_guard lock(aioVars.exchange_lock_);
   for (unsigned done = 0; done < length; done += kReadChunk) {
     const auto chunk = static_cast<unsigned short>(std::min<unsigned>(kReadChunk, length - done));

@@ -5,9 +5,7 @@ namespace {
 constexpr unsigned char kLineFeed = 0x0A;
 constexpr unsigned char kCarriageReturn = 0x0D;
 
-bool is_response_byte(unsigned char b) {
-  return (b >= 0x20 && b <= 0x7E) || b == kCarriageReturn || b == kLineFeed;
-}
+bool is_response_byte(unsigned char b) { return (b >= 0x20 && b <= 0x7E) || b == kCarriageReturn || b == kLineFeed; }
 
 void begin_packet(RxFrameState& s, int state, unsigned char frame_byte) {
   s.rxState = state;
@@ -90,9 +88,13 @@ RxOutcome parse_idle(RxFrameState& s, unsigned char b) {
 
 RxOutcome rx_parse_byte(RxFrameState& state, unsigned char byte) {
   switch (state.rxState.load(std::memory_order_relaxed)) {
-    case RX_BINARY_PACKET: return parse_binary_packet(state, byte);
-    case RX_INTERRUPT: return parse_interrupt(state, byte);
-    case RX_LINE_PACKET: return parse_line_packet(state, byte);
-    default: return parse_idle(state, byte);
+    case RX_BINARY_PACKET:
+      return parse_binary_packet(state, byte);
+    case RX_INTERRUPT:
+      return parse_interrupt(state, byte);
+    case RX_LINE_PACKET:
+      return parse_line_packet(state, byte);
+    default:
+      return parse_idle(state, byte);
   }
 }

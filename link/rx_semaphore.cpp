@@ -32,5 +32,6 @@ bool RxSemaphore::wait_for(std::chrono::milliseconds timeout) {
 }
 
 void RxSemaphore::drain() {
-  while (semaphore_.try_acquire()) count_.fetch_sub(1);
+  while (semaphore_.try_acquire())
+    count_.fetch_sub(1);
 }

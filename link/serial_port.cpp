@@ -23,9 +23,8 @@ struct BaudRate {
 };
 
 constexpr BaudRate kBaudRates[] = {
-    {1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},
-    {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200},
-    {230400, B230400}, {460800, B460800}, {921600, B921600},
+    {1200, B1200},   {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
 }  // namespace
@@ -81,8 +80,7 @@ bool serial_error_means_gone(int error) {
 
 SerialWrite serial_write_all(int fd, const void* data, std::size_t size, std::size_t* written) {
   const auto* bytes = static_cast<const unsigned char*>(data);
-  const Clock::time_point deadline =
-      Clock::now() + kWriteBase + kWritePerByte * static_cast<long>(size);
+  const Clock::time_point deadline = Clock::now() + kWriteBase + kWritePerByte * static_cast<long>(size);
   std::size_t done = 0;
   SerialWrite result = SerialWrite::kDone;
   while (done < size) {

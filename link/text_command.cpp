@@ -37,8 +37,7 @@ int ARMCommand(const char* command, char* response, int resp_len) {
   std::lock_guard lock(aioVars.exchange_lock_);
   const auto wanted = static_cast<unsigned long>(resp_len);
   unsigned long taken = 0;
-  const ExchangeEnd end =
-      exchange(line, text_length + 2, {wanted, false}, response, wanted + 2, &taken);
+  const ExchangeEnd end = exchange(line, text_length + 2, {wanted, false}, response, wanted + 2, &taken);
   if (end != ExchangeEnd::kTaken) return static_cast<int>(exchange_status(end));
   response[taken] = '\0';
   clean_reply_text(response);

@@ -71,12 +71,12 @@ struct BoardSim::Impl {
   std::array<int, 2> wake{-1, -1};
 
   mutable std::mutex mutex;
-  std::optional<SensorModel> sensor;    // guarded by mutex
-  std::deque<CommandRecord> commands;   // guarded by mutex; the newest kMaxRecordedCommands
-  Faults faults;                        // guarded by mutex
-  int received_since_faults = 0;        // guarded by mutex
-  int answered_since_faults = 0;        // guarded by mutex
-  bool hangup_requested = false;        // guarded by mutex
+  std::optional<SensorModel> sensor;   // guarded by mutex
+  std::deque<CommandRecord> commands;  // guarded by mutex; the newest kMaxRecordedCommands
+  Faults faults;                       // guarded by mutex
+  int received_since_faults = 0;       // guarded by mutex
+  int answered_since_faults = 0;       // guarded by mutex
+  bool hangup_requested = false;       // guarded by mutex
 
   // Owned by the thread calling start()/stop(); port_path is fixed while serving.
   bool running = false;
@@ -164,7 +164,8 @@ void BoardSim::Impl::serve() {
     if (got > 0) {
       lines.clear();
       framer.feed(std::string_view(buffer.data(), static_cast<std::size_t>(got)), lines);
-      for (auto& line : lines) handle_line(std::move(line));
+      for (auto& line : lines)
+        handle_line(std::move(line));
     } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
       hang_up();
     }

@@ -13,8 +13,8 @@
 namespace veltrix::sim {
 
 struct ShapedReply {
-  std::string noise;                       // empty unless Faults::noise
-  std::vector<std::string> pieces;         // one write each, in order
+  std::string noise;                // empty unless Faults::noise
+  std::vector<std::string> pieces;  // one write each, in order
 };
 
 ShapedReply shape_reply(std::string reply, const Faults& faults, unsigned sequence);

@@ -10,10 +10,16 @@
 namespace veltrix::sim {
 
 enum class Channel : int {
-  GyroX = 0, GyroY, GyroZ,
-  AccelX, AccelY, AccelZ,
+  GyroX = 0,
+  GyroY,
+  GyroZ,
+  AccelX,
+  AccelY,
+  AccelZ,
   Temp,
-  CompassX, CompassY, CompassZ,
+  CompassX,
+  CompassY,
+  CompassZ,
 };
 
 constexpr std::int16_t sample_value(Channel channel, std::uint32_t n) {

@@ -13,13 +13,11 @@ namespace {
 // 12, 14 and 16 for X, Y and Z.
 constexpr std::array kWhoAmIAt75{RegisterValue{0x75, 0x68}};
 constexpr std::array kWhoAmIAt00{RegisterValue{0x00, 0x68}};
-constexpr std::array kWithSelfTestCodes{
-    RegisterValue{0x0D, 0x4C}, RegisterValue{0x0E, 0x8E}, RegisterValue{0x0F, 0x30},
-    RegisterValue{0x75, 0x68}};
-constexpr std::array kNewestGeneration{
-    RegisterValue{0x00, 0x4C}, RegisterValue{0x01, 0x8E}, RegisterValue{0x02, 0x30},
-    RegisterValue{0x0D, 0x4C}, RegisterValue{0x0E, 0x8E}, RegisterValue{0x0F, 0x30},
-    RegisterValue{0x6B, 0x01}, RegisterValue{0x75, 0x68}};
+constexpr std::array kWithSelfTestCodes{RegisterValue{0x0D, 0x4C}, RegisterValue{0x0E, 0x8E}, RegisterValue{0x0F, 0x30},
+                                        RegisterValue{0x75, 0x68}};
+constexpr std::array kNewestGeneration{RegisterValue{0x00, 0x4C}, RegisterValue{0x01, 0x8E}, RegisterValue{0x02, 0x30},
+                                       RegisterValue{0x0D, 0x4C}, RegisterValue{0x0E, 0x8E}, RegisterValue{0x0F, 0x30},
+                                       RegisterValue{0x6B, 0x01}, RegisterValue{0x75, 0x68}};
 
 //                    class    gyro  temp  div   cfg   stat  accel compass f7     selftest
 constexpr std::array kLayouts{

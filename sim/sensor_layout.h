@@ -23,10 +23,10 @@ struct SensorLayout {
   std::uint8_t smplrt_div;
   std::uint8_t config;  // low three bits: the filter setting that picks the base rate
   std::uint8_t int_status;
-  int accel_xout_h;          // -1: no accelerometer
-  bool has_compass;          // a compass on the auxiliary bus, mirrored by the I2C master
-  bool base_8k_at_filter_7;  // newer classes also run from 8 kHz with filter setting 7
-  bool gyro_self_test;       // gyroscope outputs shift while GYRO_CONFIG self-test bits are set
+  int accel_xout_h;                             // -1: no accelerometer
+  bool has_compass;                             // a compass on the auxiliary bus, mirrored by the I2C master
+  bool base_8k_at_filter_7;                     // newer classes also run from 8 kHz with filter setting 7
+  bool gyro_self_test;                          // gyroscope outputs shift while GYRO_CONFIG self-test bits are set
   std::span<const RegisterValue> reset_values;  // every other register resets to 0x00
 };
 

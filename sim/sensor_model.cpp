@@ -39,18 +39,18 @@ constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
 std::uint8_t high_byte(std::int16_t v) { return static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8); }
 std::uint8_t low_byte(std::int16_t v) { return static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) & 0xFF); }
 
-Channel channel_at(Channel first, int offset) {
-  return static_cast<Channel>(static_cast<int>(first) + offset);
-}
+Channel channel_at(Channel first, int offset) { return static_cast<Channel>(static_cast<int>(first) + offset); }
 
 }  // namespace
 
 SensorModel::SensorModel(const SensorLayout& layout, const SensorOptions& options)
     : layout_(layout), options_(options) {
-  for (const auto& rv : layout_.reset_values) sensor_[rv.reg] = rv.value;
+  for (const auto& rv : layout_.reset_values)
+    sensor_[rv.reg] = rv.value;
   compass_[kCompassWhoAmI] = 0x48;
   compass_[kCompassInfo] = 0x9A;
-  for (int axis = 0; axis < 3; ++axis) compass_[kCompassAsax + axis] = 0x80;
+  for (int axis = 0; axis < 3; ++axis)
+    compass_[kCompassAsax + axis] = 0x80;
 }
 
 void SensorModel::start_clock(Clock::time_point now) {
@@ -95,9 +95,7 @@ double SensorModel::sample_rate_hz() const {
   return static_cast<double>(base_rate_hz()) / (sensor_[layout_.smplrt_div] + 1.0);
 }
 
-bool SensorModel::compass_present() const {
-  return layout_.has_compass && options_.compass_address >= 0;
-}
+bool SensorModel::compass_present() const { return layout_.has_compass && options_.compass_address >= 0; }
 
 bool SensorModel::bypass_open() const {
   return (sensor_[kIntPinCfg] & kBypassEnable) != 0 && (sensor_[kUserCtrl] & kI2cMasterEnable) == 0;
@@ -190,8 +188,8 @@ std::int16_t SensorModel::gyro_value(int axis, std::uint64_t n) const {
   const double reference = code == 0 ? 0.0 : sign * 3275.0 * std::pow(1.046, code - 1);
   const double factor = options_.self_test_passes ? 1.5 : 1.0;
   const long value = plain + std::lround(factor * reference);
-  return static_cast<std::int16_t>(std::clamp<long>(value, std::numeric_limits<std::int16_t>::min(),
-                                                    std::numeric_limits<std::int16_t>::max()));
+  return static_cast<std::int16_t>(
+      std::clamp<long>(value, std::numeric_limits<std::int16_t>::min(), std::numeric_limits<std::int16_t>::max()));
 }
 
 // The I2C master copies slave 0's registers into EXT_SENS_DATA when slave 0

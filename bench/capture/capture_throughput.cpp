@@ -37,7 +37,8 @@ constexpr int kRoundTrips = 4000;
 // compile time: the observer runs on the capture thread and must not slow it.
 constexpr std::uint16_t kInverseOf37 = [] {
   std::uint16_t inverse = 1;
-  while (static_cast<std::uint16_t>(37u * inverse) != 1) ++inverse;
+  while (static_cast<std::uint16_t>(37u * inverse) != 1)
+    ++inverse;
   return inverse;
 }();
 
@@ -62,7 +63,8 @@ struct Recording {
     if (text.size() < 2) return;
     text.remove_suffix(2);
     std::string_view line = text.substr(text.rfind('\n') == std::string_view::npos ? 0 : text.rfind('\n') + 1);
-    for (int i = 0; i < field; ++i) line.remove_prefix(line.find(',') + 1);
+    for (int i = 0; i < field; ++i)
+      line.remove_prefix(line.find(',') + 1);
     const std::uint16_t sample = sample_of_gyro_x(std::atoi(std::string(line.substr(0, line.find(','))).c_str()));
     last_time = Clock::now();
     if (!any) {
@@ -168,8 +170,8 @@ int main() {
   const double limit_hz = 1e6 / (kExchangesPerSample * round_trip_us);
   std::printf("kor23 8 kHz, gyroscope, 5 s: %.0f samples/s recorded (%.3f of the sensor's 8000)\n", recorded_hz,
               recorded_hz / 8000.0);
-  std::printf("link limit: %d exchanges x %.1f us round trip = %.0f samples/s\n", kExchangesPerSample,
-              round_trip_us, limit_hz);
+  std::printf("link limit: %d exchanges x %.1f us round trip = %.0f samples/s\n", kExchangesPerSample, round_trip_us,
+              limit_hz);
   std::printf("ratio recorded / link limit at 8 kHz: %.3f%s\n", recorded_hz / limit_hz,
               limit_hz > 8000.0 ? " (the link outpaces the sensor, which sets the rate)" : "");
   return 0;

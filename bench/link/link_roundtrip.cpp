@@ -69,8 +69,7 @@ class RawEcho {
   RawEcho() {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     char name[128];
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
-        ptsname_r(master_, name, sizeof name) != 0)
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 || ptsname_r(master_, name, sizeof name) != 0)
       return;
     host_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios raw{};
@@ -160,7 +159,6 @@ int main() {
   std::printf("link exchange (6-byte RD) median: %.1f us\n", link_median);
   std::printf("raw pseudo-terminal exchange median: %.1f us\n", raw_median);
   std::printf("ratio link / raw: %.2f (target below 1.50)\n", link_median / raw_median);
-  std::printf("process CPU per exchange: link %.1f us, raw %.1f us\n", link.cpu_us / exchanges,
-              raw.cpu_us / exchanges);
+  std::printf("process CPU per exchange: link %.1f us, raw %.1f us\n", link.cpu_us / exchanges, raw.cpu_us / exchanges);
   return 0;
 }

@@ -205,7 +205,8 @@ TEST_P(RateChangeTest, RegisterWorkDuringACaptureNeverMixesReplies) {
   EXPECT_EQ(device_->set_sampling_rate(change.new_rate), 0);
   const int samples_at_change = log.count();
   std::string map;
-  for (int i = 0; i < 3; ++i) map = device_->fetch_register_map();
+  for (int i = 0; i < 3; ++i)
+    map = device_->fetch_register_map();
   unsigned char who_am_i = 0;
   EXPECT_EQ(device_->read_from_register(static_cast<char>(device_->lookup_address("WHO_AM_I")), who_am_i), 0);
   EXPECT_EQ(who_am_i, board_->register_value(0x68, device_->lookup_address("WHO_AM_I")));
@@ -232,14 +233,12 @@ TEST_P(RateChangeTest, RegisterWorkDuringACaptureNeverMixesReplies) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, RateChangeTest,
-                         ::testing::Values(RateChange{"Kor73From100To200", "kor73", "KOR 73", RATE_100HZ, true,
-                                                      RATE_200HZ, 200.0},
-                                           RateChange{"Kor23From400To100", "kor23", "KOR 23", RATE_400HZ, false,
-                                                      RATE_100HZ, 100.0},
-                                           RateChange{"Kor23From8kTo1k", "kor23", "KOR 23", RATE_8KHZ, false,
-                                                      RATE_1KHZ, 1000.0}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Rates, RateChangeTest,
+    ::testing::Values(RateChange{"Kor73From100To200", "kor73", "KOR 73", RATE_100HZ, true, RATE_200HZ, 200.0},
+                      RateChange{"Kor23From400To100", "kor23", "KOR 23", RATE_400HZ, false, RATE_100HZ, 100.0},
+                      RateChange{"Kor23From8kTo1k", "kor23", "KOR 23", RATE_8KHZ, false, RATE_1KHZ, 1000.0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace capture_testing

@@ -2,7 +2,6 @@
 
 #include <stdlib.h>
 
-
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "devices/model_catalogue.h"
@@ -38,7 +37,8 @@ int SampleLog::count() const {
 std::string SampleLog::console_text() const {
   std::lock_guard lock(mutex_);
   std::string all;
-  for (const std::string& text : texts_) all += text;
+  for (const std::string& text : texts_)
+    all += text;
   return all;
 }
 
@@ -103,7 +103,8 @@ std::unique_ptr<SampleLog> CaptureTest::capture(int samples) {
 
 std::vector<std::filesystem::path> CaptureTest::files_in_folder() const {
   std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder_)) files.push_back(entry.path());
+  for (const auto& entry : std::filesystem::directory_iterator(folder_))
+    files.push_back(entry.path());
   return files;
 }
 

@@ -94,7 +94,8 @@ TEST_F(CaptureTest, FiveWarmUpSamplesAreReadAndNeverShown) {
   const auto log = capture(6);
 
   int gyro_reads = 0;
-  for (const auto& command : board_->commands()) gyro_reads += command.line == "RD684306" ? 1 : 0;
+  for (const auto& command : board_->commands())
+    gyro_reads += command.line == "RD684306" ? 1 : 0;
   EXPECT_EQ(gyro_reads, 5 + 6);
   const auto lines = split_lines(log->console_text(), "\r\n");
   ASSERT_EQ(lines.size(), 7u);
@@ -139,7 +140,8 @@ TEST_F(CaptureTest, Above200HzTheDataLogEndsWithTheSummary) {
   ASSERT_EQ(data_log.compare(0, console.size(), console), 0);
   const std::string summary = data_log.substr(console.size());
   std::smatch match;
-  ASSERT_TRUE(std::regex_match(summary, match, std::regex("Total Time +(\\d+) ms\r\n Total Sample recorded +(\\d+) \r\n {8}")))
+  ASSERT_TRUE(
+      std::regex_match(summary, match, std::regex("Total Time +(\\d+) ms\r\n Total Sample recorded +(\\d+) \r\n {8}")))
       << summary;
   const int total_ms = std::stoi(match[1]);
   EXPECT_EQ(std::stoi(match[2]), 40);
@@ -221,12 +223,14 @@ TEST_F(CaptureTest, NoComponentAtFirstWritesNoHeaderAndLaterLinesFollowTheSelect
 
   const auto texts = log->texts();
   ASSERT_EQ(texts.size(), 8u);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(texts[i], "") << i;
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(texts[i], "") << i;
   for (int i = 3; i < 6; ++i) {
     ASSERT_GE(texts[i].size(), 2u);
     EXPECT_TRUE(sample_line_matches(texts[i].substr(0, texts[i].size() - 2), COMPONENT_GYRO, true));
   }
-  for (int i = 6; i < 8; ++i) EXPECT_TRUE(std::regex_match(texts[i], std::regex(" {0,6}\\d+\r\n"))) << texts[i];
+  for (int i = 6; i < 8; ++i)
+    EXPECT_TRUE(std::regex_match(texts[i], std::regex(" {0,6}\\d+\r\n"))) << texts[i];
   EXPECT_EQ(read_file(data_log_of(folder(), expected_capture_number(before))), log->console_text());
   EXPECT_EQ(files_in_folder().size(), 2u);
 }
@@ -242,7 +246,8 @@ TEST_F(CaptureTest, StopDuringWarmUpLeavesNoFilesAndNoText) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   bool warming_up = false;
   while (!warming_up && std::chrono::steady_clock::now() < deadline) {
-    for (const auto& command : board_->commands()) warming_up = warming_up || command.line == "RD684306";
+    for (const auto& command : board_->commands())
+      warming_up = warming_up || command.line == "RD684306";
   }
   capture_control::request_stop();
   capture_control::wait();

@@ -52,7 +52,8 @@ TEST_F(ConsoleBufferTest, SnapshotsSeeWholeTextsWhileAnotherThreadAppends) {
   // The writer goes on until the reader has looked a hundred times: a busy
   // machine could otherwise let it finish before the first snapshot.
   std::thread writer([&] {
-    for (int i = 0; i < 20000 || snapshots < 100; ++i) console_buffer::append(line);
+    for (int i = 0; i < 20000 || snapshots < 100; ++i)
+      console_buffer::append(line);
     done = true;
   });
   int torn = 0;

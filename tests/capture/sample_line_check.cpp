@@ -100,8 +100,8 @@ std::optional<std::uint16_t> group_sample(const Group& group, const std::vector<
     if ((components & group.component) == 0) continue;
     const auto n = group_sample(group, fields, at, previous, max_lag);
     if (!n) {
-      return ::testing::AssertionFailure() << "values of component " << group.component
-                                           << " match no sample in \"" << line << "\"";
+      return ::testing::AssertionFailure()
+             << "values of component " << group.component << " match no sample in \"" << line << "\"";
     }
     if (!first_sample) first_sample = n;
     previous = n;

@@ -51,7 +51,8 @@ TEST_F(CliCaptureTest, StopsAfterExactlyTheSamplesAsked) {
   ASSERT_EQ(lines.size(), 11u) << run.out;
   EXPECT_EQ(run.out.substr(run.out.size() - 2), "\r\n");
   EXPECT_EQ(lines[0], "Time,Gyro_X, Gyro_Y, Gyro_Z,Temp");
-  for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_TRUE(sample_line_matches(lines[i], kGyroTemp, true));
+  for (std::size_t i = 1; i < lines.size(); ++i)
+    EXPECT_TRUE(sample_line_matches(lines[i], kGyroTemp, true));
 }
 
 TEST_F(CliCaptureTest, ByDefaultEveryComponentTheSensorOffers) {
@@ -67,7 +68,7 @@ TEST_F(CliCaptureTest, ByDefaultEveryComponentTheSensorOffers) {
 TEST_F(CliCaptureTest, WithAFolderStdoutAndTheDataLogHoldTheSameText) {
   serve("kor42");
   const ProgramRun run = cli("KOR 42", {"capture", "--rate", "200", "--components", "gyro,accel", "--samples", "20",
-                                 "--folder", folder().string()});
+                                        "--folder", folder().string()});
   EXPECT_EQ(run.exit_status, 0) << run.err;
   const auto [data_log, register_log] = logs();
   EXPECT_EQ(data_log, run.out);
@@ -77,8 +78,8 @@ TEST_F(CliCaptureTest, WithAFolderStdoutAndTheDataLogHoldTheSameText) {
 
 TEST_F(CliCaptureTest, NoConsoleWritesOnlyTheLogs) {
   serve("kor42");
-  const ProgramRun run = cli("KOR 42", {"capture", "--rate", "50", "--components", "accel", "--samples", "5", "--no-console", "--folder",
-                                 folder().string() + "/"});
+  const ProgramRun run = cli("KOR 42", {"capture", "--rate", "50", "--components", "accel", "--samples", "5",
+                                        "--no-console", "--folder", folder().string() + "/"});
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.out, "");
   const auto lines = split_lines(logs().first, "\r\n");
@@ -92,7 +93,7 @@ TEST_F(CliCaptureTest, NoConsoleWritesOnlyTheLogs) {
 TEST_F(CliCaptureTest, At8kHzNoLineIsLostOrDuplicated) {
   serve("kor23");
   const ProgramRun run = cli("KOR 23", {"capture", "--rate", "8000", "--components", "gyro", "--samples", "6000",
-                                 "--folder", folder().string()});
+                                        "--folder", folder().string()});
   EXPECT_EQ(run.exit_status, 0) << run.err;
   const std::string data_log = logs().first;
   const std::size_t summary = data_log.find("Total Time");
@@ -133,7 +134,8 @@ TEST_F(CliCaptureTest, SecondsBoundTheCapture) {
   EXPECT_LE(lines.size(), 52u);
   const int last_ms = std::stoi(lines.back().substr(0, 7));
   EXPECT_GE(last_ms, 300);
-  for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_TRUE(sample_line_matches(lines[i], COMPONENT_TEMP, true));
+  for (std::size_t i = 1; i < lines.size(); ++i)
+    EXPECT_TRUE(sample_line_matches(lines[i], COMPONENT_TEMP, true));
 }
 
 TEST_F(CliCaptureTest, AFolderThatCannotTakeTheLogsFailsButTheConsoleGoesOn) {
@@ -158,10 +160,10 @@ TEST_F(CliCaptureTest, AStopSignalEndsTheCaptureWithCompleteLogs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     if (pid > 0) kill(pid, SIGINT);
   });
-  const ProgramRun run = cli("KOR 42",
-                             {"capture", "--rate", "200", "--components", "gyro", "--samples", "1000000", "--folder",
-                              folder().string()},
-                             [&](int started) { pid = started; });
+  const ProgramRun run =
+      cli("KOR 42",
+          {"capture", "--rate", "200", "--components", "gyro", "--samples", "1000000", "--folder", folder().string()},
+          [&](int started) { pid = started; });
   interrupter.join();
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_NE(run.err, "");

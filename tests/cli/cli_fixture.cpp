@@ -23,7 +23,8 @@ std::vector<std::string> merged_environment(const std::vector<std::string>& over
     const std::string text = *entry;
     const std::string name = text.substr(0, text.find('='));
     bool replaced = false;
-    for (const std::string& override : overrides) replaced = replaced || override.substr(0, override.find('=')) == name;
+    for (const std::string& override : overrides)
+      replaced = replaced || override.substr(0, override.find('=')) == name;
     if (!replaced) merged.push_back(text);
   }
   merged.insert(merged.end(), overrides.begin(), overrides.end());
@@ -32,7 +33,8 @@ std::vector<std::string> merged_environment(const std::vector<std::string>& over
 
 std::vector<char*> pointers(std::vector<std::string>& texts) {
   std::vector<char*> result;
-  for (std::string& text : texts) result.push_back(text.data());
+  for (std::string& text : texts)
+    result.push_back(text.data());
   result.push_back(nullptr);
   return result;
 }
@@ -100,7 +102,8 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
   int open_pipes = 2;
   bool killed = false;
   while (open_pipes > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0 && !killed) {
       ADD_FAILURE() << program << " did not end within " << timeout.count() << " s";
       kill(child.pid, SIGKILL);
@@ -137,7 +140,8 @@ std::string BackgroundProgram::first_line(std::chrono::seconds timeout) {
   std::string line;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   while (out_ >= 0 && line.find('\n') == std::string::npos) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd fd{out_, POLLIN, 0};
     if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0) return "";
     char c = 0;
@@ -185,7 +189,8 @@ ProgramRun CliTest::cli(const std::string& model, std::vector<std::string> args,
 
 std::vector<std::string> CliTest::commands() const {
   std::vector<std::string> lines;
-  for (const auto& record : board_->commands()) lines.push_back(record.line);
+  for (const auto& record : board_->commands())
+    lines.push_back(record.line);
   return lines;
 }
 

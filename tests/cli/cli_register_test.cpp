@@ -22,7 +22,8 @@ constexpr const char* kWriteError = "Sensor Write Error. There was an error whil
 
 int count_of(const std::string& text, const std::string& piece) {
   int count = 0;
-  for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size())) ++count;
+  for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size()))
+    ++count;
   return count;
 }
 
@@ -99,7 +100,8 @@ TEST_F(CliTest, MapPrintsTheRegisterListingByteForByte) {
     if (std::string(row.name) == "INT_STATUS") continue;  // cleared by reading
     const std::uint8_t value = reg(address);
     std::string binary;
-    for (int bit = 7; bit >= 0; --bit) binary += (value >> bit) & 1 ? '1' : '0';
+    for (int bit = 7; bit >= 0; --bit)
+      binary += (value >> bit) & 1 ? '1' : '0';
     char expected[96];
     std::snprintf(expected, sizeof expected, "%s | %-3u | %-18s |  %s\t%02x", row.address, address, row.name,
                   binary.c_str(), value);
@@ -131,16 +133,17 @@ TEST_F(CliTest, ReadPrintsTheHeaderAsTypedAndOneValueAPerRegister) {
   run = cli("KOR 42", {"read", "10", "-1"});
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.out, "Read Burst Addr:10 Length -1\r\n\r\n");
-  for (const std::string& command : commands()) EXPECT_NE(command.rfind("RD6810", 0), 0u) << command;
+  for (const std::string& command : commands())
+    EXPECT_NE(command.rfind("RD6810", 0), 0u) << command;
 }
 
 TEST_F(CliTest, BadRegisterInputIsRefusedWithTheWindowsMessage) {
   serve("kor42");
   const std::vector<std::vector<std::string>> inputs = {
-      {"read", "", "1"},     {"read", "0x6B", "1"}, {"read", "6B ", "1"}, {"read", "100", "1"},
-      {"read", "6B", "0"},   {"read", "6B", "256"}, {"read", "6B", "abc"}, {"read", "6B", ""},
-      {"write", "6B", "0x1"}, {"write", "6B", "100"}, {"write", "-1", "1"}, {"write", "", "1"},
-      {"write", "6B", ""},   {"write", "1FFFFFFFFF", "1"},
+      {"read", "", "1"},      {"read", "0x6B", "1"},        {"read", "6B ", "1"},  {"read", "100", "1"},
+      {"read", "6B", "0"},    {"read", "6B", "256"},        {"read", "6B", "abc"}, {"read", "6B", ""},
+      {"write", "6B", "0x1"}, {"write", "6B", "100"},       {"write", "-1", "1"},  {"write", "", "1"},
+      {"write", "6B", ""},    {"write", "1FFFFFFFFF", "1"},
   };
   for (const auto& input : inputs) {
     const ProgramRun run = cli("KOR 42", input);
@@ -202,7 +205,7 @@ TEST_F(CliSilentBoardTest, ARegisterThatFailsInSaveOrLoadIsReported) {
   ProgramRun run = cli("KOR 42", {"save", file});
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.err, std::string(kReadError, std::strlen(kReadError) - 1) + " The register-map file " + file +
-                        " holds 0 for it.\n");
+                         " holds 0 for it.\n");
   EXPECT_EQ(static_cast<int>(split_lines(read_file(file), "\n").size()), rows);
 
   serve_falling_silent(rows - 1);  // the last register's write goes unanswered

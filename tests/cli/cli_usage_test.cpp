@@ -14,10 +14,10 @@ bool ends_with(const std::string& text, const std::string& end) {
 TEST(CliHelpTest, HelpDescribesEveryCommandOnStdout) {
   const ProgramRun run = run_program(VELTRIX_CLI, {"--help"});
   EXPECT_EQ(run.exit_status, 0);
-  for (const char* word : {"--port", "--mode", "--model", "info", "map", "read", "ADDR LENGTH", "write", "ADDR VALUE",
-                           "save", "FILE: save", "load", "FILE: write", "rate", "HZ:", "capture", "--samples",
-                           "--seconds", "--folder", "--no-console", "--components", "selftest", "Exit status",
-                           "\"KOR 73\""}) {
+  for (const char* word : {"--port",      "--mode",       "--model",      "info",     "map",         "read",
+                           "ADDR LENGTH", "write",        "ADDR VALUE",   "save",     "FILE: save",  "load",
+                           "FILE: write", "rate",         "HZ:",          "capture",  "--samples",   "--seconds",
+                           "--folder",    "--no-console", "--components", "selftest", "Exit status", "\"KOR 73\""}) {
     EXPECT_NE(run.out.find(word), std::string::npos) << word;
   }
 }
@@ -96,7 +96,8 @@ TEST(CliConnectionTest, AFailedConnectionPrintsTheWindowsMessage) {
 }
 
 TEST_F(CliUsageTest, WithoutPortTheBoardIsFoundThroughVeltrixPort) {
-  const ProgramRun run = run_program(VELTRIX_CLI, {"--model", "KOR 44", "info"}, {"VELTRIX_PORT=" + board_->port_path()});
+  const ProgramRun run =
+      run_program(VELTRIX_CLI, {"--model", "KOR 44", "info"}, {"VELTRIX_PORT=" + board_->port_path()});
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.out.substr(0, 11), "modes: i2c\n");
 }

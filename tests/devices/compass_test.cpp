@@ -54,8 +54,7 @@ TEST_P(CompassFamilyTest, NoCompassFailsWith32AndLeavesTheBypassOpen) {
   SimBoard board(compass_sensor(GetParam(), -1));
   auto device = testing::make_device(GetParam());
   EXPECT_EQ(device->initialize(board.port().c_str(), MODE_I2C), kStatusNoCompass);
-  EXPECT_EQ(probes(board.lines()),
-            (std::vector<std::string>{"RD0C0001", "RD0D0001", "RD0E0001", "RD0F0001"}));
+  EXPECT_EQ(probes(board.lines()), (std::vector<std::string>{"RD0C0001", "RD0D0001", "RD0E0001", "RD0F0001"}));
   EXPECT_EQ(board.reg(0x37) & 0x02, 0x02);
   EXPECT_EQ(board.reg(0x6A) & 0x20, 0);
   for (const auto& w : board.sensor_writes()) {
@@ -87,18 +86,29 @@ Writes joined(Writes a, const Writes& b) {
 TEST(CompassSetup, Kor71WritesTheMasterInItsOrder) {
   SimBoard board(compass_sensor("kor71", 0x0C));
   ASSERT_NE(board.connect(), nullptr);
-  EXPECT_EQ(board.sensor_writes(),
-            joined(kBypass, {{0x25, 0x8C}, {0x26, 0x02}, {0x27, 0x88}, {0x28, 0x0C},
-                             {0x29, 0x0A}, {0x2A, 0x81}, {0x64, 0x01}, {0x67, 0x03}}));
+  EXPECT_EQ(board.sensor_writes(), joined(kBypass, {{0x25, 0x8C},
+                                                    {0x26, 0x02},
+                                                    {0x27, 0x88},
+                                                    {0x28, 0x0C},
+                                                    {0x29, 0x0A},
+                                                    {0x2A, 0x81},
+                                                    {0x64, 0x01},
+                                                    {0x67, 0x03}}));
 }
 
 TEST(CompassSetup, Kor73WritesSlave1ControlLastThenApplies50Hz) {
   SimBoard board(compass_sensor("kor73", 0x0C));
   ASSERT_NE(board.connect(), nullptr);
-  EXPECT_EQ(board.sensor_writes(),
-            joined(kBypass, {{0x25, 0x8C}, {0x26, 0x02}, {0x27, 0x88}, {0x28, 0x0C},
-                             {0x29, 0x0A}, {0x64, 0x01}, {0x67, 0x03}, {0x2A, 0x81},
-                             {0x1A, 0x02}, {0x19, 19}}));
+  EXPECT_EQ(board.sensor_writes(), joined(kBypass, {{0x25, 0x8C},
+                                                    {0x26, 0x02},
+                                                    {0x27, 0x88},
+                                                    {0x28, 0x0C},
+                                                    {0x29, 0x0A},
+                                                    {0x64, 0x01},
+                                                    {0x67, 0x03},
+                                                    {0x2A, 0x81},
+                                                    {0x1A, 0x02},
+                                                    {0x19, 19}}));
 }
 
 TEST(CompassSetup, FailedProbeEndsTheSearchWithTheLinkStatus) {

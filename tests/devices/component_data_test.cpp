@@ -41,8 +41,7 @@ const ComponentCase kComponents[] = {
 };
 
 // True when `got` holds the formula's values of one sample in [from, to].
-bool matches_a_sample(const float* got, const ComponentCase& c, std::uint32_t from,
-                      std::uint32_t to) {
+bool matches_a_sample(const float* got, const ComponentCase& c, std::uint32_t from, std::uint32_t to) {
   for (std::uint32_t n = from; n <= to; ++n) {
     bool all = true;
     for (int i = 0; i < c.values; ++i) {
@@ -98,12 +97,11 @@ TEST_P(ComponentDataTest, ComponentsNotOfferedLeaveThePacketAndTheBusAlone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFamilies, ComponentDataTest,
-                         ::testing::Values("hep11", "naf38", "kor23", "kor21", "kor24", "kor42",
-                                           "kor46", "kor71", "kor73"));
+                         ::testing::Values("hep11", "naf38", "kor23", "kor21", "kor24", "kor42", "kor46", "kor71",
+                                           "kor73"));
 
 TEST(DataReady, ReadsAndClearsBitZeroOfTheFamilysStatusRegister) {
-  for (const auto& [family, command] : {std::pair{"kor23", "RD681A01"}, {"kor21", "RD681A01"},
-                                        {"kor42", "RD683A01"}}) {
+  for (const auto& [family, command] : {std::pair{"kor23", "RD681A01"}, {"kor21", "RD681A01"}, {"kor42", "RD683A01"}}) {
     SimBoard board(family);
     auto device = board.connect();
     ASSERT_NE(device, nullptr);

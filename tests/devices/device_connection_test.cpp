@@ -79,13 +79,13 @@ TEST_P(SpiSetupTest, SendsIdDdCs1WithAPauseAfterId) {
   ASSERT_NE(board.connect(MODE_SPI), nullptr);
   const auto records = board.sim().commands();
   Lines lines;
-  for (const auto& r : records) lines.push_back(r.line);
+  for (const auto& r : records)
+    lines.push_back(r.line);
   ASSERT_EQ(lines, (Lines{"SD", "IE2", "ID", "DD", "CS1"}));
   EXPECT_GE(records[3].when - records[2].when, std::chrono::milliseconds(100));
 }
 
-INSTANTIATE_TEST_SUITE_P(FamiliesWithSpiSetup, SpiSetupTest,
-                         ::testing::Values("hep11", "naf38", "kor24", "kor46"));
+INSTANTIATE_TEST_SUITE_P(FamiliesWithSpiSetup, SpiSetupTest, ::testing::Values("hep11", "naf38", "kor24", "kor46"));
 
 TEST(Connection, Kor23OverSpiGetsNoBoardSetup) {
   SimBoard board("kor23");

@@ -95,8 +95,7 @@ TEST(Listing, FailedReadShowsZero) {
   ASSERT_NE(device, nullptr);
   board.go_silent();
   const unsigned char rows[] = {21};
-  EXPECT_EQ(device->fetch_selected_registers(rows, 1),
-            "75 | 117 | WHO_AM_I           |  00000000\t00\r\n");
+  EXPECT_EQ(device->fetch_selected_registers(rows, 1), "75 | 117 | WHO_AM_I           |  00000000\t00\r\n");
 }
 
 // Registers that neither the sample clock nor a read changes.
@@ -108,7 +107,8 @@ TEST(MapFile, TextFormSavesEveryRowAndLoadsItBack) {
   SimBoard board("kor42");
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
-  for (const auto reg : kQuietRegisters) board.sim().set_register(0x68, reg, 0xA0 + reg % 16);
+  for (const auto reg : kQuietRegisters)
+    board.sim().set_register(0x68, reg, 0xA0 + reg % 16);
 
   ASSERT_EQ(device->save_register_map(path.c_str()), 0);
   const auto lines = split_lines(read_file(path), "\n");
@@ -117,10 +117,12 @@ TEST(MapFile, TextFormSavesEveryRowAndLoadsItBack) {
   EXPECT_EQ(lines[3], "1B :   AB ");
   EXPECT_EQ(lines[86], "75 :   68 ");
 
-  for (const auto reg : kQuietRegisters) board.sim().set_register(0x68, reg, 0x00);
+  for (const auto reg : kQuietRegisters)
+    board.sim().set_register(0x68, reg, 0x00);
   board.sim().clear_commands();
   ASSERT_EQ(device->load_register_map(path.c_str()), 0);
-  for (const auto reg : kQuietRegisters) EXPECT_EQ(board.reg(reg), 0xA0 + reg % 16) << int(reg);
+  for (const auto reg : kQuietRegisters)
+    EXPECT_EQ(board.reg(reg), 0xA0 + reg % 16) << int(reg);
 
   const auto writes = board.sensor_writes();
   ASSERT_EQ(writes.size(), 87u);
@@ -180,7 +182,8 @@ TEST(MapFile, RefusedFilesWriteNothing) {
     auto lines = split_lines(saved, "\n");
     lines[index] = line;
     std::string out;
-    for (const auto& l : lines) out += l + "\n";
+    for (const auto& l : lines)
+      out += l + "\n";
     return out;
   };
 
@@ -189,12 +192,9 @@ TEST(MapFile, RefusedFilesWriteNothing) {
     std::string content;
   };
   const Refused cases[] = {
-      {"cut short", saved.substr(0, saved.size() - 11)},
-      {"one line over", saved + "76 :   00 \n"},
-      {"bad third line", with_line(2, "xx :   00 ")},
-      {"bad last line", with_line(27, "75 :   ")},
-      {"address of another row", with_line(5, "19 :   00 ")},
-      {"empty", ""},
+      {"cut short", saved.substr(0, saved.size() - 11)},      {"one line over", saved + "76 :   00 \n"},
+      {"bad third line", with_line(2, "xx :   00 ")},         {"bad last line", with_line(27, "75 :   ")},
+      {"address of another row", with_line(5, "19 :   00 ")}, {"empty", ""},
   };
   SimBoard board("hep11");
   auto device = board.connect();
@@ -240,7 +240,8 @@ class DiagnosticCapture {
   std::string text() {
     std::rewind(file_);
     std::string out;
-    for (int c; (c = std::fgetc(file_)) != EOF;) out.push_back(static_cast<char>(c));
+    for (int c; (c = std::fgetc(file_)) != EOF;)
+      out.push_back(static_cast<char>(c));
     return out;
   }
 
@@ -298,8 +299,7 @@ TEST(MapFile, LoadWritesEveryRowPastAFailedWriteAndReportsIt) {
 
   board.go_silent();
   board.sim().clear_commands();
-  auto loaded =
-      std::async(std::launch::async, [&] { return device->load_register_map(path.c_str()); });
+  auto loaded = std::async(std::launch::async, [&] { return device->load_register_map(path.c_str()); });
   // The first write goes unanswered; the board answers the rest.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
   while (board.lines().empty() && std::chrono::steady_clock::now() < deadline) {

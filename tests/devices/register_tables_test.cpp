@@ -29,15 +29,15 @@ struct TableCase {
 
 const Names kNoMarks;
 const Names kKor2xMarks = {
-    "PRODUCT_ID", "X_OFFS_USRH", "X_OFFS_USRL", "Y_OFFS_USRH", "Y_OFFS_USRL",
-    "Z_OFFS_USRH", "Z_OFFS_USRL", "FIFO_EN", "AUX_VDDIO", "AUX_SLV_ADDR",
-    "SMPLRT_DIV", "FIFO_R", "USER_CTRL",
+    "PRODUCT_ID", "X_OFFS_USRH", "X_OFFS_USRL",  "Y_OFFS_USRH", "Y_OFFS_USRL", "Z_OFFS_USRH", "Z_OFFS_USRL",
+    "FIFO_EN",    "AUX_VDDIO",   "AUX_SLV_ADDR", "SMPLRT_DIV",  "FIFO_R",      "USER_CTRL",
 };
 const Names kKor42Marks = {
-    "SMPLRT_DIV", "CONFIG", "GYRO_CONFIG", "ACCEL_CONFIG", "FF_THR", "FF_DUR",
-    "MOT_THR", "MOT_DUR", "ZRMOT_THR", "ZRMOT_DUR", "FIFO_EN", "INT_ENABLE",
-    "INT_STATUS", "I2C_MST_DELAY_CTRL", "SIGNAL_PATH_RESET", "MOT_DETECT_CTRL",
-    "USER_CTRL", "PWR_MGMT_1", "PWR_MGMT_2", "FIFO_COUNTH", "FIFO_COUNTL", "FIFO_R_W",
+    "SMPLRT_DIV",      "CONFIG",     "GYRO_CONFIG", "ACCEL_CONFIG",       "FF_THR",
+    "FF_DUR",          "MOT_THR",    "MOT_DUR",     "ZRMOT_THR",          "ZRMOT_DUR",
+    "FIFO_EN",         "INT_ENABLE", "INT_STATUS",  "I2C_MST_DELAY_CTRL", "SIGNAL_PATH_RESET",
+    "MOT_DETECT_CTRL", "USER_CTRL",  "PWR_MGMT_1",  "PWR_MGMT_2",         "FIFO_COUNTH",
+    "FIFO_COUNTL",     "FIFO_R_W",
 };
 
 const TableCase kTables[] = {
@@ -151,12 +151,11 @@ struct CatalogueCase {
 
 TEST(ModelCatalogue, ListsTheSeventeenModelsInOrder) {
   const CatalogueCase expected[] = {
-      {"HEP 11", "hep11", 3}, {"HEP 14", "hep11", 3}, {"KOR 21", "kor21", 2},
-      {"VEL 22", "kor21", 2}, {"NAF 31", "kor21", 2}, {"NAF 33", "kor21", 2},
-      {"BEH 12", "hep11", 3}, {"KOR 24", "kor24", 3}, {"KOR 23", "kor23", 3},
-      {"NAF 37", "naf38", 3}, {"NAF 38", "naf38", 3}, {"KOR 40", "kor46", 3},
-      {"KOR 46", "kor46", 3}, {"KOR 42", "kor42", 2}, {"KOR 44", "kor42", 2},
-      {"KOR 71", "kor71", 2}, {"KOR 73", "kor73", 2},
+      {"HEP 11", "hep11", 3}, {"HEP 14", "hep11", 3}, {"KOR 21", "kor21", 2}, {"VEL 22", "kor21", 2},
+      {"NAF 31", "kor21", 2}, {"NAF 33", "kor21", 2}, {"BEH 12", "hep11", 3}, {"KOR 24", "kor24", 3},
+      {"KOR 23", "kor23", 3}, {"NAF 37", "naf38", 3}, {"NAF 38", "naf38", 3}, {"KOR 40", "kor46", 3},
+      {"KOR 46", "kor46", 3}, {"KOR 42", "kor42", 2}, {"KOR 44", "kor42", 2}, {"KOR 71", "kor71", 2},
+      {"KOR 73", "kor73", 2},
   };
   const auto catalogue = model_catalogue();
   ASSERT_EQ(catalogue.size(), std::size(expected));
@@ -184,8 +183,8 @@ struct FamilyCase {
 
 TEST(Families, OfferWhatTheCatalogueGivesThem) {
   const FamilyCase cases[] = {
-      {"hep11", 9, 0x1803, false}, {"naf38", 9, 0x1803, false}, {"kor23", 9, 0x1E9B, false},
-      {"kor21", 9, 0x1803, false}, {"kor24", 9, 0x1803, true},   {"kor42", 11, 0x1803, true},
+      {"hep11", 9, 0x1803, false},  {"naf38", 9, 0x1803, false}, {"kor23", 9, 0x1E9B, false},
+      {"kor21", 9, 0x1803, false},  {"kor24", 9, 0x1803, true},  {"kor42", 11, 0x1803, true},
       {"kor46", 11, 0x1803, false}, {"kor71", 15, 0x1803, true}, {"kor73", 15, 0x1803, true},
   };
   for (const FamilyCase& c : cases) {

@@ -32,8 +32,7 @@ struct RateCase {
 };
 
 const RateCase kRates[] = {
-    {RATE_20HZ, 20, {{kConfig, 0x02}, {kDivider, 49}},
-     {{kConfig, 0x00}, {kConfig, 0x01}, {kDivider, 49}}},
+    {RATE_20HZ, 20, {{kConfig, 0x02}, {kDivider, 49}}, {{kConfig, 0x00}, {kConfig, 0x01}, {kDivider, 49}}},
     {RATE_50HZ, 50, {{kConfig, 0x02}, {kDivider, 19}}, {{kConfig, 0x00}, {kDivider, 159}}},
     {RATE_100HZ, 100, {{kConfig, 0x02}, {kDivider, 9}}, {{kConfig, 0x00}, {kDivider, 79}}},
     {RATE_200HZ, 200, {{kConfig, 0x02}, {kDivider, 4}}, {{kConfig, 0x00}, {kDivider, 39}}},
@@ -56,14 +55,10 @@ struct Family {
 constexpr int kStandard = RATE_20HZ | RATE_50HZ | RATE_100HZ | RATE_200HZ;
 
 const Family kFamilies[] = {
-    {"hep11", 0x1A, 0x19, true, kStandard, false},
-    {"naf38", 0x1A, 0x19, false, kStandard, false},
-    {"kor23", 0x16, 0x15, false, 0x1E9B, false},
-    {"kor21", 0x16, 0x15, false, kStandard, false},
-    {"kor24", 0x1A, 0x19, false, kStandard, true},
-    {"kor42", 0x1A, 0x19, false, kStandard, true},
-    {"kor46", 0x1A, 0x19, true, kStandard, true},
-    {"kor71", 0x1A, 0x19, false, kStandard, true},
+    {"hep11", 0x1A, 0x19, true, kStandard, false}, {"naf38", 0x1A, 0x19, false, kStandard, false},
+    {"kor23", 0x16, 0x15, false, 0x1E9B, false},   {"kor21", 0x16, 0x15, false, kStandard, false},
+    {"kor24", 0x1A, 0x19, false, kStandard, true}, {"kor42", 0x1A, 0x19, false, kStandard, true},
+    {"kor46", 0x1A, 0x19, true, kStandard, true},  {"kor71", 0x1A, 0x19, false, kStandard, true},
     {"kor73", 0x1A, 0x19, false, kStandard, true},
 };
 
@@ -204,8 +199,7 @@ TEST(SamplingRate, UnreadableDividerEndsOnlyTheFirstForm) {
 
     unsigned char divider = 0xAA;
     unsigned char filter = 0xAA;
-    auto rate = std::async(std::launch::async,
-                           [&] { return device->get_current_sampling_rate(divider, filter); });
+    auto rate = std::async(std::launch::async, [&] { return device->get_current_sampling_rate(divider, filter); });
     // The divider read goes unanswered; answer what follows it.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     while (board.lines().empty() && std::chrono::steady_clock::now() < deadline) {

@@ -48,8 +48,7 @@ TEST_P(Kor42SelfTest, MeasuresAndRestoresGyroConfig) {
   board.sim().clear_commands();
 
   EXPECT_EQ(device->perform_self_test(), passes ? 1 : 0);
-  EXPECT_EQ(gyro_config_writes(board),
-            (std::vector<RegisterWrite>{{kGyroConfig, 0xE8}, {kGyroConfig, 0x08}}));
+  EXPECT_EQ(gyro_config_writes(board), (std::vector<RegisterWrite>{{kGyroConfig, 0xE8}, {kGyroConfig, 0x08}}));
   EXPECT_EQ(board.reg(kGyroConfig), 0x08);
 
   // Ten samples per series, ten periods (5 ms each) after every sample and
@@ -93,8 +92,7 @@ TEST(Kor42SelfTestFailures, RateThatReadsZeroFailsBeforeChangingAnything) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(device->perform_self_test(), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-  EXPECT_EQ(board.lines(), (std::vector<std::string>{"RD680D01", "RD680E01", "RD680F01",
-                                                     "RD681901", "RD681A01"}));
+  EXPECT_EQ(board.lines(), (std::vector<std::string>{"RD680D01", "RD680E01", "RD680F01", "RD681901", "RD681A01"}));
 }
 
 TEST(Kor42SelfTestFailures, UnreadableCodeEndsTheTestFirst) {
@@ -121,8 +119,7 @@ TEST(GyroSelfTestVerdict, ChangeMustDeviateFromTheReferenceByTenTo105Percent) {
   const AxisReferences reference = gyro_self_test_references({1, 1, 1});
   const AxisAverages normal{100.0f, -50.0f, 0.0f};
   auto passes_with_change = [&](float x, float y, float z) {
-    return gyro_self_test_passes(reference, normal,
-                                 {normal[0] + x, normal[1] + y, normal[2] + z});
+    return gyro_self_test_passes(reference, normal, {normal[0] + x, normal[1] + y, normal[2] + z});
   };
   EXPECT_FALSE(passes_with_change(3275.0f, -3275.0f, 3275.0f));  // deviations 0
   EXPECT_FALSE(passes_with_change(2948.0f, -2948.0f, 2948.0f));  // about 9.98
@@ -135,8 +132,7 @@ TEST(GyroSelfTestVerdict, ChangeMustDeviateFromTheReferenceByTenTo105Percent) {
 
 TEST(GyroSelfTestVerdict, AxisWithoutAReferenceFailsWhateverItMeasures) {
   const AxisAverages normal{0.0f, 0.0f, 0.0f};
-  for (const AxisAverages self_test : {AxisAverages{0.0f, 0.0f, 0.0f},
-                                       AxisAverages{6400.0f, -6400.0f, 6400.0f}}) {
+  for (const AxisAverages self_test : {AxisAverages{0.0f, 0.0f, 0.0f}, AxisAverages{6400.0f, -6400.0f, 6400.0f}}) {
     EXPECT_FALSE(gyro_self_test_passes(gyro_self_test_references({1, 0, 1}), normal, self_test));
     EXPECT_FALSE(gyro_self_test_passes(gyro_self_test_references({0, 0, 0}), normal, self_test));
   }
@@ -154,8 +150,7 @@ TEST_P(NonMeasuringSelfTest, FailsWithoutTouchingTheBus) {
 }
 
 INSTANTIATE_TEST_SUITE_P(OtherFamilies, NonMeasuringSelfTest,
-                         ::testing::Values("hep11", "naf38", "kor23", "kor21", "kor24", "kor46",
-                                           "kor71", "kor73"));
+                         ::testing::Values("hep11", "naf38", "kor23", "kor21", "kor24", "kor46", "kor71", "kor73"));
 
 }  // namespace
 }  // namespace veltrix::devices

@@ -16,9 +16,7 @@ sim::BoardOptions board_options(sim::SensorOptions sensor, sim::Faults faults) {
   return options;
 }
 
-int hex_pair(std::string_view text) {
-  return std::stoi(std::string(text.substr(0, 2)), nullptr, 16);
-}
+int hex_pair(std::string_view text) { return std::stoi(std::string(text.substr(0, 2)), nullptr, 16); }
 
 }  // namespace
 
@@ -43,11 +41,12 @@ SimBoard::SimBoard(sim::SensorOptions sensor, sim::Faults faults)
   started_ = error == 0;
 }
 
-SimBoard::SimBoard(std::string_view class_name) : SimBoard([&] {
-  sim::SensorOptions sensor;
-  sensor.model_class = std::string(class_name);
-  return sensor;
-}()) {}
+SimBoard::SimBoard(std::string_view class_name)
+    : SimBoard([&] {
+        sim::SensorOptions sensor;
+        sensor.model_class = std::string(class_name);
+        return sensor;
+      }()) {}
 
 std::unique_ptr<ikor> SimBoard::connect(int mode) {
   auto device = make_device(class_name_);
@@ -59,7 +58,8 @@ std::unique_ptr<ikor> SimBoard::connect(int mode) {
 
 std::vector<std::string> SimBoard::lines() const {
   std::vector<std::string> out;
-  for (const auto& record : sim_.commands()) out.push_back(record.line);
+  for (const auto& record : sim_.commands())
+    out.push_back(record.line);
   return out;
 }
 
@@ -67,8 +67,8 @@ std::vector<RegisterWrite> SimBoard::sensor_writes() const {
   std::vector<RegisterWrite> out;
   for (const auto& line : lines()) {
     if (line.size() == 8 && line.starts_with("WR68")) {
-      out.push_back({static_cast<std::uint8_t>(hex_pair(line.substr(4))),
-                     static_cast<std::uint8_t>(hex_pair(line.substr(6)))});
+      out.push_back(
+          {static_cast<std::uint8_t>(hex_pair(line.substr(4))), static_cast<std::uint8_t>(hex_pair(line.substr(6)))});
     }
   }
   return out;

@@ -46,7 +46,8 @@ inline int entries_in(const char* folder) {
   DIR* dir = opendir(folder);
   if (dir == nullptr) return -1;
   int count = 0;
-  while (readdir(dir) != nullptr) ++count;
+  while (readdir(dir) != nullptr)
+    ++count;
   closedir(dir);
   return count;
 }
@@ -75,7 +76,8 @@ class SimLinkTest : public LinkTest {
   }
   std::vector<std::string> command_lines() const {
     std::vector<std::string> lines;
-    for (const auto& record : board_->commands()) lines.push_back(record.line);
+    for (const auto& record : board_->commands())
+      lines.push_back(record.line);
     return lines;
   }
   // A device on a bus of its own whose registers never change by themselves:
@@ -83,7 +85,8 @@ class SimLinkTest : public LinkTest {
   static constexpr unsigned char kStillBus = 0x50;
   static unsigned char still_value(unsigned r) { return static_cast<unsigned char>(r * 7 + 3); }
   void plant_still_device() {
-    for (unsigned r = 0; r < 256; ++r) board_->set_register(kStillBus, static_cast<std::uint8_t>(r), still_value(r));
+    for (unsigned r = 0; r < 256; ++r)
+      board_->set_register(kStillBus, static_cast<std::uint8_t>(r), still_value(r));
   }
 
   std::unique_ptr<sim::BoardSim> board_;

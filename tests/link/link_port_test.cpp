@@ -1,8 +1,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -155,10 +155,14 @@ TEST_F(PortTest, ReaderTurnsBytesIntoNotificationsPacketsAndLines) {
   EXPECT_EQ(g_int_trigger[3], 1);
   EXPECT_EQ(aioVars.intCount[3], 1);
 
-  board_.send("#\x82" "abc");
+  board_.send(
+      "#\x82"
+      "abc");
   unsigned char packet[5]{};
   EXPECT_TRUE(eventually([&] { return AIOReadBuffer(5, 1, packet) == 0; }));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(packet), 5), "#\x82" "abc");
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(packet), 5),
+            "#\x82"
+            "abc");
 
   aioVars.packetCallback = keep_packet;
   board_.send("$0123456789abcdef\n");

@@ -20,8 +20,7 @@ class RingTest : public ::testing::Test {
     std::string packet = "$";
     packet += std::string(15, tag);
     packet += '\n';
-    ring_store(ring_, reinterpret_cast<const unsigned char*>(packet.data()),
-               static_cast<int>(packet.size()));
+    ring_store(ring_, reinterpret_cast<const unsigned char*>(packet.data()), static_cast<int>(packet.size()));
   }
   // The tag of the next packet, or '\0' when the ring is empty.
   char take_tag() {
@@ -34,10 +33,12 @@ class RingTest : public ::testing::Test {
 
 TEST_F(RingTest, KeepsOrderAndDropsOldestWhenFull) {
   allocate(128);
-  for (int i = 0; i < 128; ++i) store_line_packet(static_cast<char>('A' + i % 50));
+  for (int i = 0; i < 128; ++i)
+    store_line_packet(static_cast<char>('A' + i % 50));
   EXPECT_EQ(take_tag(), 'B');  // the first packet stored was lost
   int remaining = 0;
-  while (take_tag() != '\0') ++remaining;
+  while (take_tag() != '\0')
+    ++remaining;
   EXPECT_EQ(remaining, 126);
 }
 
@@ -78,7 +79,8 @@ TEST(RingSize, BufferSizeOutsideOneTo128Gives128) {
 TEST_F(RingTest, ResizingAnAllocatedRingWaitsForTheNextAllocation) {
   allocate(128);
   ring_configure(ring_, 2);
-  for (int i = 0; i < 5; ++i) store_line_packet(static_cast<char>('a' + i));
+  for (int i = 0; i < 5; ++i)
+    store_line_packet(static_cast<char>('a' + i));
   EXPECT_EQ(take_tag(), 'a');
   ring_release(ring_);
   ASSERT_TRUE(ring_allocate(ring_));

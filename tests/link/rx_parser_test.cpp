@@ -63,7 +63,9 @@ TEST(RxParser, InterruptNotificationCountsAndLeavesResponseAlone) {
 
 TEST(RxParser, BinaryPacketLengthUsesLowSevenBits) {
   RxFrameState s;
-  const std::string packet = "#\x85" "abcdef";  // 0x85 & 0x7F = 5: 5 + 3 bytes
+  const std::string packet =
+      "#\x85"
+      "abcdef";  // 0x85 & 0x7F = 5: 5 + 3 bytes
   EXPECT_TRUE(feed(s, packet.substr(0, 7)).empty());
   EXPECT_EQ(feed(s, packet.substr(7)), Outcomes{RxOutcome::kPacket});
   EXPECT_EQ(s.pktCount, 8);
@@ -94,7 +96,10 @@ TEST(RxParser, OverlongLinePacketIsDroppedAndParsingResumes) {
 
 TEST(RxParser, StrayBytesAreDropped) {
   RxFrameState s;
-  EXPECT_EQ(feed(s, std::string("A\0\xFF\x7F" "B\n", 6)), Outcomes{RxOutcome::kResponseLine});
+  EXPECT_EQ(feed(s, std::string("A\0\xFF\x7F"
+                                "B\n",
+                                6)),
+            Outcomes{RxOutcome::kResponseLine});
   EXPECT_EQ(response(s), "AB\n");
 }
 

@@ -11,8 +11,8 @@ namespace veltrix::link::test {
 ScriptedBoard::ScriptedBoard(Script script) : script_(std::move(script)) {
   master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   char name[128];
-  if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 ||
-      ptsname_r(master_, name, sizeof name) != 0 || pipe2(wake_, O_CLOEXEC) != 0)
+  if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 || ptsname_r(master_, name, sizeof name) != 0 ||
+      pipe2(wake_, O_CLOEXEC) != 0)
     return;
   path_ = name;
   slave_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);

@@ -40,14 +40,13 @@ class ScriptedProtocolTest : public LinkTest {
 };
 
 TEST_F(ScriptedProtocolTest, CommandsGoOutByteForByte) {
-  connect({{"RD683B0D", "RD683B000102030405060708090A0B0C\r\n"},
-           {"WR686B01", "WR68OK\r\n"},
-           {"ID", "ID\r\n"}});
+  connect({{"RD683B0D", "RD683B000102030405060708090A0B0C\r\n"}, {"WR686B01", "WR68OK\r\n"}, {"ID", "ID\r\n"}});
   EXPECT_EQ(board_->received(), "SD\r\nIE2\r\n");
 
   unsigned char data[12]{};
   ASSERT_EQ(vtx_serial_read(handle_, 0x68, 0x3B, 12, data), 0);
-  for (int i = 0; i < 12; ++i) EXPECT_EQ(data[i], i) << i;
+  for (int i = 0; i < 12; ++i)
+    EXPECT_EQ(data[i], i) << i;
   EXPECT_EQ(vtx_serial_single_write(handle_, 0x68, 0x6B, 0x01), 0);
   char text[8];
   EXPECT_EQ(ARMCommand("ID", text, 2), 0);
@@ -76,7 +75,9 @@ TEST_F(ScriptedProtocolTest, ReplyPairsThatAreNotHexFailTheRead) {
 
 TEST_F(ScriptedProtocolTest, LengthReachedWithoutLineEndIsNoReply) {
   // The notification wakes the exchange while its two characters lack a line end.
-  connect({{"XX", "ab" "I1\n"}});
+  connect({{"XX",
+            "ab"
+            "I1\n"}});
   char text[8];
   EXPECT_EQ(ARMCommand("XX", text, 2), 54);
 }
@@ -112,7 +113,7 @@ TEST_F(ScriptedProtocolTest, LateReplyIsNotTakenForTheNextCommand) {
   connect({{"RD683C01", "RD683C22\r\n"}});
   unsigned char data[1]{};
   EXPECT_EQ(vtx_serial_read(handle_, 0x68, 0x3B, 1, data), 54);  // no answer in time
-  board_->send("RD683B11\r\n");                                    // ... until now
+  board_->send("RD683B11\r\n");                                  // ... until now
   ASSERT_TRUE(eventually([] { return aioVars.rspReady == 1; }));
   EXPECT_EQ(vtx_serial_read(handle_, 0x68, 0x3C, 1, data), 0);
   EXPECT_EQ(data[0], 0x22);

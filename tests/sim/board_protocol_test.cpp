@@ -93,8 +93,8 @@ TEST_F(BoardProtocol, LinesEndAtEitherByteAndEmptyLinesAreSkipped) {
 
 TEST_F(BoardProtocol, MalformedCommandsGetAnErrorLineAndChangeNothing) {
   start();
-  for (const char* bad : {"RD68\n\r", "RD6875011\n\r", "RDZZ7501\n\r", "WR681\n\r", "WR\n\r", "WR68G1\n\r",
-                          "HELLO\r\n", "SD2\r\n"}) {
+  for (const char* bad :
+       {"RD68\n\r", "RD6875011\n\r", "RDZZ7501\n\r", "WR681\n\r", "WR\n\r", "WR68G1\n\r", "HELLO\r\n", "SD2\r\n"}) {
     EXPECT_EQ(client_->exchange(bad), "ERR\r\n") << bad;
   }
   EXPECT_EQ(read_register(0x75), 0x68);

@@ -29,7 +29,8 @@ class BoardsimProcess {
   explicit BoardsimProcess(std::vector<std::string> args) {
     args.insert(args.begin(), VELTRIX_BOARDSIM);
     std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
+    for (auto& arg : args)
+      argv.push_back(arg.data());
     argv.push_back(nullptr);
     std::array<int, 2> out{};
     std::array<int, 2> err{};
@@ -179,11 +180,11 @@ TEST(BoardsimProgram, SilentSwitchKeepsItQuiet) {
 
 TEST(BoardsimProgram, RefusesBadArgumentsWithAMessage) {
   for (const auto& args : std::vector<std::vector<std::string>>{{"--sensor", "kor99"},
-                                                                 {"--compass-address", "0x10"},
-                                                                 {"--compass-address", "12x"},
-                                                                 {"--split", "0"},
-                                                                 {"--delay", "-5"},
-                                                                 {"--bogus"}}) {
+                                                                {"--compass-address", "0x10"},
+                                                                {"--compass-address", "12x"},
+                                                                {"--split", "0"},
+                                                                {"--delay", "-5"},
+                                                                {"--bogus"}}) {
     BoardsimProcess program(args);
     ASSERT_TRUE(program.spawned());
     EXPECT_NE(program.exit_status(), 0) << args[0];
@@ -197,9 +198,8 @@ TEST(BoardsimProgram, HelpListsTheSwitches) {
   ASSERT_TRUE(program.spawned());
   const std::string help = program.all_stdout();
   EXPECT_EQ(program.exit_status(), 0);
-  for (const char* option : {"--sensor", "--link", "--compass-address", "--self-test-fail", "--at-rest",
-                             "--silent", "--silent-after", "--delay", "--short", "--noise", "--split",
-                             "--hangup-after"}) {
+  for (const char* option : {"--sensor", "--link", "--compass-address", "--self-test-fail", "--at-rest", "--silent",
+                             "--silent-after", "--delay", "--short", "--noise", "--split", "--hangup-after"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }

@@ -114,9 +114,10 @@ TEST_F(BoardFaults, NoiseOnlyEverArrivesBetweenReplies) {
   Faults faults;
   faults.noise = true;
   start(with_faults(faults));
-  const std::vector<std::string> commands{"SD\r\n", rd(0x68, 0x75, 1), "ID\r\n", rd(0x68, 0x13, 4),
-                                          wr(0x68, {0x13, 0x01}), "IE2\r\n"};
-  for (const auto& command : commands) client_->send(command);
+  const std::vector<std::string> commands{"SD\r\n",          rd(0x68, 0x75, 1),      "ID\r\n",
+                                          rd(0x68, 0x13, 4), wr(0x68, {0x13, 0x01}), "IE2\r\n"};
+  for (const auto& command : commands)
+    client_->send(command);
   std::string received;
   for (std::size_t replies = 0; replies < commands.size();) {
     const std::string line = client_->read_line();

@@ -83,7 +83,8 @@ std::string PtyClient::exchange(std::string_view command, std::chrono::milliseco
 
 bool PtyClient::sees_hangup(std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!closed_by_peer_ && std::chrono::steady_clock::now() < deadline) fill(deadline);
+  while (!closed_by_peer_ && std::chrono::steady_clock::now() < deadline)
+    fill(deadline);
   return closed_by_peer_;
 }
 

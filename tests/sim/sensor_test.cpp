@@ -36,7 +36,8 @@ std::uint32_t matching_sample(std::uint32_t low, std::uint32_t high, const std::
                               const std::vector<std::int16_t>& values) {
   for (std::uint32_t n = low; n <= high; ++n) {
     bool all = true;
-    for (std::size_t i = 0; i < channels.size(); ++i) all = all && sample_value(channels[i], n) == values[i];
+    for (std::size_t i = 0; i < channels.size(); ++i)
+      all = all && sample_value(channels[i], n) == values[i];
     if (all) return n;
   }
   return 0;
@@ -110,12 +111,12 @@ TEST_P(SampleRate, FollowsConfigAndDivider) {
   EXPECT_LE(n1 - n0, std::ceil(longest * c.rate) + 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    FirstAndSecondForm, SampleRate,
-    ::testing::Values(RateCase{"hep11", 0x00, 79, 100.0}, RateCase{"hep11", 0x07, 9, 100.0},
-                      RateCase{"naf38", 0x02, 19, 50.0}, RateCase{"kor23", 0x1A, 4, 200.0},
-                      RateCase{"kor42", 0x07, 39, 200.0}, RateCase{"kor42", 0x02, 9, 100.0},
-                      RateCase{"kor73", 0x00, 0, 8000.0}, RateCase{"kor24", 0x03, 2, 1000.0 / 3.0}));
+INSTANTIATE_TEST_SUITE_P(FirstAndSecondForm, SampleRate,
+                         ::testing::Values(RateCase{"hep11", 0x00, 79, 100.0}, RateCase{"hep11", 0x07, 9, 100.0},
+                                           RateCase{"naf38", 0x02, 19, 50.0}, RateCase{"kor23", 0x1A, 4, 200.0},
+                                           RateCase{"kor42", 0x07, 39, 200.0}, RateCase{"kor42", 0x02, 9, 100.0},
+                                           RateCase{"kor73", 0x00, 0, 8000.0},
+                                           RateCase{"kor24", 0x03, 2, 1000.0 / 3.0}));
 
 TEST_F(SimulatedSensor, ARateChangeRestartsThePeriodAtTheWrite) {
   start(sensor_options("hep11"));
@@ -134,12 +135,12 @@ TEST_F(SimulatedSensor, DataRegistersHoldTheFormulaOfTheLatestSample) {
   const std::uint32_t high = sim_->sample_index();
   ASSERT_EQ(bytes.size(), 14u);
   std::vector<std::int16_t> values;
-  for (std::size_t at = 0; at < 14; at += 2) values.push_back(big_endian(bytes, at));
-  const std::uint32_t n = matching_sample(
-      low, high,
-      {Channel::AccelX, Channel::AccelY, Channel::AccelZ, Channel::Temp, Channel::GyroX, Channel::GyroY,
-       Channel::GyroZ},
-      values);
+  for (std::size_t at = 0; at < 14; at += 2)
+    values.push_back(big_endian(bytes, at));
+  const std::uint32_t n = matching_sample(low, high,
+                                          {Channel::AccelX, Channel::AccelY, Channel::AccelZ, Channel::Temp,
+                                           Channel::GyroX, Channel::GyroY, Channel::GyroZ},
+                                          values);
   EXPECT_GE(n, 1u) << "gyro X " << values[4] << " matches no sample in " << low << ".." << high;
 }
 
@@ -285,7 +286,8 @@ TEST_F(GyroSelfTest, AFailingUnitShiftsOutsideTheBand) {
   start(options);
   const auto shifts = shifts_after_setting_self_test_bits();
   ASSERT_EQ(shifts.size(), 3u);
-  for (int axis = 0; axis < 3; ++axis) EXPECT_LT(deviation(axis, shifts[axis]), 10.0) << "axis " << axis;
+  for (int axis = 0; axis < 3; ++axis)
+    EXPECT_LT(deviation(axis, shifts[axis]), 10.0) << "axis " << axis;
 }
 
 TEST_F(GyroSelfTest, OtherClassesAndZeroCodesDoNotShift) {
