@@ -10,14 +10,13 @@
 #include <vector>
 
 #include "cli/capture_command.h"
-#include "cli/connection.h"
 #include "cli/device_choices.h"
 #include "cli/exit_status.h"
 #include "cli/register_commands.h"
-#include "cli/register_input.h"
+#include "devices/device_connection.h"
 #include "devices/device_diagnostics.h"
 #include "devices/model_catalogue.h"
-#include "link/aio_link.h"
+#include "devices/register_input.h"
 
 namespace {
 
@@ -215,7 +214,9 @@ int main(int argc, char** argv) {
 
   veltrix::devices::set_device_diagnostic_stream(stderr);
   int status = kExitFailure;
-  if (connect_device(*device, mode, args.port)) {
+  if (veltrix::devices::connect_device(*device, mode, args.port) != 0) {
+    std::fprintf(stderr, "%s\n", veltrix::devices::connect_failure_message(mode));
+  } else {
     if (*info) status = run_info(*device);
     if (*map) status = run_map(*device);
     if (*read) status = run_read(*device, args.address, *address, length);
@@ -227,6 +228,6 @@ int main(int argc, char** argv) {
     if (*selftest) status = run_selftest(*device);
   }
   std::fflush(stdout);
-  AIOClose();
+  veltrix::devices::disconnect_device();
   return status;
 }

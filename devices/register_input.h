@@ -1,6 +1,6 @@
 #pragma once
-// The input rules of the window's Write and Read Burst, for the same commands
-// here. The window cannot include cli/; if it wants these, they move below it.
+// The input rules of the window's Write and Read Burst, shared by the window
+// and veltrix-cli's read and write commands.
 //
 // Thread contract: pure functions.
 

@@ -1,4 +1,4 @@
-#include "cli/register_input.h"
+#include "devices/register_input.h"
 
 #include <cctype>
 #include <climits>

@@ -1,0 +1,32 @@
+#pragma once
+// Connecting a model to its sensor: the one sequence the window and
+// veltrix-cli share. Finds the board's port, initializes the device on it and
+// points the link's burst reads at the model's FIFO data register. No sampling
+// rate is applied here; the window applies its own afterwards.
+//
+// Thread contract: call from the thread that owns the device (the window's or
+// the command line's), never while a capture runs.
+
+#include <string>
+
+#include "devices/ikor.h"
+
+namespace veltrix::devices {
+
+// VELTRIX_PORT when set, else the lowest-numbered USB CDC-ACM tty; "" when
+// neither exists.
+std::string discover_board_port();
+
+// Initializes the freshly constructed `device` over `mode` (MODE_I2C or
+// MODE_SPI) on `port`, or on discover_board_port() when `port` is empty, and
+// stores the model's FIFO_R_W address (0x74 when its table has none) in
+// KORREG_FIFO_R_W. Returns initialize's status: 0 on success.
+[[nodiscard]] long connect_device(ikor& device, int mode, const std::string& port);
+
+// The operator's message for a failed connect in `mode`.
+const char* connect_failure_message(int mode);
+
+// Closes the link and joins its reader. Nothing happens when it is closed.
+void disconnect_device();
+
+}  // namespace veltrix::devices
