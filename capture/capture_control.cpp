@@ -10,8 +10,8 @@
 
 #include "capture/background_writer_thread.h"
 #include "capture/capture_clock.h"
-#include "capture/capture_reports.h"
 #include "capture/capture_settings.h"
+#include "capture/capture_sink.h"
 #include "capture/console_buffer.h"
 
 namespace capture_control {
@@ -45,9 +45,33 @@ void stop_capture_at_exit() {
 // processes may not raise it, which is not an error.
 constexpr int kRaisedNice = -5;
 
+// Hands each sample to the observer given to start and keeps failures for
+// take_failure_messages, putting them on the console too when it is on.
+class ControlSink final : public CaptureSink {
+ public:
+  void sample_recorded(std::string_view console_text, int sample_count) override {
+    if (observer) {
+      observer(console_text, sample_count);
+    }
+  }
+
+  void failure(const std::string& message) override {
+    if (capture_settings::EnableLogToConsole.load()) {
+      console_buffer::append(message + "\r\n");
+    }
+    std::lock_guard lock(failure_mutex);
+    if (!failure_messages.empty()) {
+      failure_messages += '\n';
+    }
+    failure_messages += message;
+  }
+};
+
+ControlSink control_sink;
+
 void run_capture_thread(ikor* device) {
   (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kRaisedNice);
-  (void)background_writer_thread(device);
+  (void)background_writer_thread(device, control_sink);
 }
 
 }  // namespace
@@ -84,26 +108,5 @@ std::string take_failure_messages() {
   std::lock_guard lock(failure_mutex);
   return std::exchange(failure_messages, {});
 }
-
-namespace reports {
-
-void sample_recorded(std::string_view console_text, int sample_count) {
-  if (observer) {
-    observer(console_text, sample_count);
-  }
-}
-
-void failure(const std::string& message) {
-  if (capture_settings::EnableLogToConsole.load()) {
-    console_buffer::append(message + "\r\n");
-  }
-  std::lock_guard lock(failure_mutex);
-  if (!failure_messages.empty()) {
-    failure_messages += '\n';
-  }
-  failure_messages += message;
-}
-
-}  // namespace reports
 
 }  // namespace capture_control
