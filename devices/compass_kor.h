@@ -62,7 +62,7 @@ class CompassKor : public GenericKor {
   static constexpr unsigned char AKM_REG_WHOAMI = 0x00;
   static constexpr unsigned char AKM_WHOAMI = 0x48;
 
-  void get_component_data(int component, float* dataPacket) override;
+  long get_component_data(int component, float* dataPacket) override;
 
   // Opens (true) or closes (false) the host's direct path to the compass.
   long enable_by_pass(bool pEnable);

@@ -52,7 +52,10 @@ class ikor {
   virtual int get_register_list_size() = 0;
   virtual long write_to_register(char registerAdd, char value) = 0;
   virtual long read_from_register(char registerAdd, unsigned char& value) = 0;
-  virtual void get_component_data(int component, float* dataPacket) = 0;
+  // 0, or the link status of a read that failed (the values are then 0 or
+  // left as they were, not the sensor's). A component the device lacks, and
+  // a compass without a new reading, leave dataPacket as it was and return 0.
+  virtual long get_component_data(int component, float* dataPacket) = 0;
   virtual int get_current_sampling_rate(unsigned char& SampleRateDivider, unsigned char& DLPF) = 0;
   virtual int get_available_sampling_rates() = 0;
   virtual int get_available_components() = 0;
