@@ -46,6 +46,12 @@
 // exchange then fails at once with 55 until the link is opened again.
 [[nodiscard]] bool vtx_serial_lost();
 
+// How long the board has left every exchange unanswered: milliseconds since
+// the first exchange that got no reply after the last one that got one; 0
+// while the last exchange was answered. A reply that fails its checks is
+// still an answer.
+[[nodiscard]] long vtx_serial_unanswered_ms();
+
 // The FIFO data register's address, consulted by burst reads. 0 until set.
 void set_KORREG_FIFO_R_W(unsigned char value);
 
