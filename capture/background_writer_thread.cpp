@@ -25,6 +25,9 @@ using namespace capture_settings;
 constexpr int kWarmUpSamples = 5;
 constexpr int kTimedRateLimitHz = 200;  // time column only at this rate or below
 constexpr auto kOutputsOffPause = 200ms;
+// A board that has left every exchange unanswered this long has stopped: a
+// few reply deadlines, far beyond any pause a working board takes.
+constexpr long kUnansweredLimitMs = 1000;
 
 int active_components(ikor& device) {
   const int available = device.get_available_components();
@@ -40,6 +43,36 @@ bool outputs_off() { return !EnableLogToConsole.load() && !EnableLogToFile.load(
 
 double elapsed_ms() {
   return vtxn_base_config::get_counter(&vtxn_base_config::counter_start, &vtxn_base_config::pc_freq);
+}
+
+// Why the board can no longer be polled, or nullptr while it can.
+const char* link_failure() {
+  // An unplugged board fails every exchange at once: polling on would only
+  // burn a core at raised priority.
+  if (vtx_serial_lost()) {
+    return "The link to the board was lost; the capture has stopped.";
+  }
+  if (vtx_serial_unanswered_ms() >= kUnansweredLimitMs) {
+    return "The board stopped answering; the capture has stopped.";
+  }
+  return nullptr;
+}
+
+// Reads every component in `components` into `values`, stopping at the first
+// read that fails. Returns whether all succeeded.
+bool read_components(ikor& device, int components, SampleValues& values) {
+  for (const int component : kColumnOrder) {
+    if ((components & component) != 0 && device.get_component_data(component, values.of(component)) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string dropped_text(int dropped) {
+  return std::to_string(dropped) +
+         (dropped == 1 ? " sample could not be read from the sensor and was left out of the capture."
+                       : " samples could not be read from the sensor and were left out of the capture.");
 }
 
 std::string failure_text(const char* what, const std::string& path, int error) {
@@ -78,6 +111,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   const bool timed = device.get_current_sampling_rate(divider, filter) <= kTimedRateLimitHz;
   int warm_up = 0;
   int sample_count = 0;
+  int dropped = 0;
   bool recorded = false;
   DataLog data_log;
   bool data_log_failed = false;  // after the first failed write the log is left alone
@@ -87,6 +121,14 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
       sink.failure(failure_text("Unable to write the data log", data_log.path(), error));
     }
   };
+  auto stop_on_link_failure = [&] {
+    if (const char* failure = link_failure(); failure != nullptr) {
+      sink.failure(failure);
+      BackgroundThreadRunningStatus.store(2);
+    }
+  };
+  // Each component's last reading of this capture: a compass without a new
+  // reading shows its previous one, 0 before its first.
   SampleValues values;
   SampleText header;
   SampleText line;
@@ -94,12 +136,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
 
   while (BackgroundThreadRunningStatus.load() == 1) {
     if (!device.is_data_ready()) {
-      // An unplugged board fails every exchange at once: polling on would
-      // only burn a core at raised priority.
-      if (vtx_serial_lost()) {
-        sink.failure("The link to the board was lost; the capture has stopped.");
-        BackgroundThreadRunningStatus.store(2);
-      }
+      stop_on_link_failure();
       continue;
     }
     // Checking the run status here too lets a stop end a capture that has
@@ -114,12 +151,21 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     const int active = active_components(device);
     if (warm_up < kWarmUpSamples) {
       SampleValues discarded;
-      for (const int component : kColumnOrder) {
-        if ((active & component) != 0) {
-          device.get_component_data(component, discarded.of(component));
-        }
-      }
+      (void)read_components(device, active, discarded);
       ++warm_up;
+      continue;
+    }
+
+    std::optional<double> time;
+    if (timed) {
+      vtxn_base_config::time_ms = elapsed_ms();
+      time = vtxn_base_config::time_ms;
+    }
+    // Values that could not be read are not the sensor's: the sample is left
+    // out rather than written with them.
+    if (!read_components(device, active, values)) {
+      ++dropped;
+      stop_on_link_failure();
       continue;
     }
 
@@ -128,16 +174,6 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
       format_header(header, timed, active);
       if (EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1) {
         open_logs(device, data_log, sink);
-      }
-    }
-    std::optional<double> time;
-    if (timed) {
-      vtxn_base_config::time_ms = elapsed_ms();
-      time = vtxn_base_config::time_ms;
-    }
-    for (const int component : kColumnOrder) {
-      if ((active & component) != 0) {
-        device.get_component_data(component, values.of(component));
       }
     }
     format_sample_line(line, active, values, time);
@@ -168,5 +204,8 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     report_data_log_error(data_log.write(text.view()));
   }
   report_data_log_error(data_log.close());
+  if (dropped > 0) {
+    sink.failure(dropped_text(dropped));
+  }
   return 0;
 }
