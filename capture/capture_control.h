@@ -36,8 +36,12 @@ void request_stop();
 // closed. Returns at once when no thread exists; blocks while one runs.
 void wait();
 
-// What went wrong in the captures since the last call (a data log or register
-// log that could not be written), one message per line; "" when nothing did.
+// What went wrong in the captures since the last call, one message per line;
+// "" when nothing did. Each message is here as soon as the capture thread
+// meets the failure (a log folder that cannot be used at the first recorded
+// sample, a failed data log write, a board that stopped answering); the
+// number of samples left out because a read failed comes when the capture
+// ends. A capture that stopped itself has also set the run status to 2.
 std::string take_failure_messages();
 
 }  // namespace capture_control

@@ -14,6 +14,7 @@
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "tests/capture/capture_fixture.h"
+#include "tests/capture/file_size_limit.h"
 
 namespace capture_testing {
 namespace {
@@ -189,6 +190,30 @@ TEST_P(UnwritableFolderTest, IsReportedAndTheConsoleCaptureGoesOn) {
 INSTANTIATE_TEST_SUITE_P(Folders, UnwritableFolderTest,
                          ::testing::Values(FolderFailure{"Missing", false}, FolderFailure{"AFile", true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The disk fills up mid-capture: the data log ends on its last whole line,
+// file logging stops for this capture, and the console goes on.
+TEST_F(CaptureTest, AFailedWriteEndsFileLoggingOnAWholeLine) {
+  connect("kor23", "KOR 23", RATE_8KHZ);
+  select(COMPONENT_GYRO);
+  log_to(folder());
+  constexpr rlim_t kLimit = 8192;  // the register log fits; the data log does not
+  std::unique_ptr<SampleLog> log;
+  {
+    FileSizeLimit limit(kLimit);
+    log = capture(1000);
+  }
+
+  const std::string message = capture_control::take_failure_messages();
+  EXPECT_EQ(message.find("Unable to write the data log "), 0u) << message;
+  EXPECT_NE(message.find(": File too large"), std::string::npos) << message;
+  EXPECT_EQ(sample_lines(log->console_text()).size(), 1000u);
+  const std::string data_log = data_log_text();
+  ASSERT_GT(data_log.size(), kLimit - 32);  // all that fit, but the line cut short
+  EXPECT_LE(data_log.size(), kLimit);
+  EXPECT_EQ(data_log.substr(data_log.size() - 2), "\r\n");
+  EXPECT_EQ(log->console_text().compare(0, data_log.size(), data_log), 0);
+}
 
 TEST_F(CaptureTest, AConsoleTextThatWouldOverflowRestartsTheBuffer) {
   connect("kor73", "KOR 73", RATE_200HZ);
