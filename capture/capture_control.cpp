@@ -18,9 +18,10 @@ namespace capture_control {
 
 namespace {
 
-std::mutex control_mutex;  // guards hBGWrite and observer
+std::mutex control_mutex;  // guards hBGWrite and the observers
 // Written only while no capture thread exists; read by the capture thread.
 SampleObserver observer;
+FailureObserver on_failure;
 
 std::mutex failure_mutex;
 std::string failure_messages;
@@ -46,7 +47,8 @@ void stop_capture_at_exit() {
 constexpr int kRaisedNice = -5;
 
 // Hands each sample to the observer given to start and keeps failures for
-// take_failure_messages, putting them on the console too when it is on.
+// take_failure_messages, putting them on the console too when it is on,
+// before it tells the failure observer.
 class ControlSink final : public CaptureSink {
  public:
   void sample_recorded(std::string_view console_text, int sample_count) override {
@@ -59,11 +61,16 @@ class ControlSink final : public CaptureSink {
     if (capture_settings::EnableLogToConsole.load()) {
       console_buffer::append(message + "\r\n");
     }
-    std::lock_guard lock(failure_mutex);
-    if (!failure_messages.empty()) {
-      failure_messages += '\n';
+    {
+      std::lock_guard lock(failure_mutex);
+      if (!failure_messages.empty()) {
+        failure_messages += '\n';
+      }
+      failure_messages += message;
     }
-    failure_messages += message;
+    if (on_failure) {
+      on_failure(message);
+    }
   }
 };
 
@@ -76,7 +83,7 @@ void run_capture_thread(ikor* device) {
 
 }  // namespace
 
-bool start(ikor& device, SampleObserver sample_observer) {
+bool start(ikor& device, SampleObserver sample_observer, FailureObserver failure_observer) {
   [[maybe_unused]] static const int stops_at_exit = std::atexit(stop_capture_at_exit);
   std::lock_guard lock(control_mutex);
   if (hBGWrite.joinable()) {
@@ -86,6 +93,7 @@ bool start(ikor& device, SampleObserver sample_observer) {
     hBGWrite.join();
   }
   observer = std::move(sample_observer);
+  on_failure = std::move(failure_observer);
   vtxn_base_config::first_time_logToFile = 1;
   vtxn_base_config::start_counter(&vtxn_base_config::pc_freq, &vtxn_base_config::counter_start);
   vtxn_base_config::time_ms = 0.0;
@@ -102,6 +110,7 @@ void wait() {
     hBGWrite.join();
   }
   observer = nullptr;
+  on_failure = nullptr;
 }
 
 std::string take_failure_messages() {

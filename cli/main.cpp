@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
     if (!args.capture.console && !args.capture.folder) {
       return usage_error("--no-console needs --folder: the capture would have nowhere to go");
     }
-    block_stop_signals();
+    prepare_signals_for_capture();
   }
 
   veltrix::devices::set_device_diagnostic_stream(stderr);
