@@ -56,10 +56,27 @@ TEST_F(CliUsageTest, BadCommandLinesAreRefusedBeforeConnecting) {
   expect_usage_error("KOR 42", {"capture", "--samples", "0x3"});
   expect_usage_error("KOR 42", {"capture", "--seconds", "-1"});
   expect_usage_error("KOR 42", {"capture", "--seconds", "1e300"});
+  for (const char* seconds : {"nan", "inf", "0x10", "0", "0.0", "", ".", "1.5.", "+1", "31536000.5"}) {
+    expect_usage_error("KOR 42", {"capture", "--seconds", seconds});
+  }
   expect_usage_error("KOR 42", {"capture", "--samples", "3", "--components", "gyro,foo"});
   expect_usage_error("KOR 42", {"capture", "--samples", "3", "--components", "gyro,"});
+  expect_usage_error("KOR 42", {"capture", "--samples", "3", "--components", ""});
+  expect_usage_error("KOR 42", {"capture", "--samples", "3", "--components", "temp,gyro,temp"});
   expect_usage_error("KOR 42", {"capture", "--samples", "3", "--rate", "250"});
   expect_usage_error("KOR 42", {"capture", "--samples", "3", "--no-console"});
+}
+
+// A number too large for its option is named briefly, not echoed digit by digit.
+TEST_F(CliUsageTest, OutOfRangeNumbersGetAReadableMessage) {
+  const std::string digits(310, '9');
+  ProgramRun run = cli("KOR 42", {"capture", "--seconds", digits});
+  EXPECT_EQ(run.exit_status, 2);
+  EXPECT_EQ(run.err.substr(0, run.err.find('\n')),
+            "--seconds: \"999999999999999999999999...\" is not above 0 and at most a year (31536000 seconds)");
+  run = cli("KOR 42", {"capture", "--samples", digits});
+  EXPECT_EQ(run.exit_status, 2);
+  EXPECT_EQ(run.err.substr(0, run.err.find('\n')), "--samples: \"999999999999999999999999...\" is too large");
 }
 
 TEST_F(CliUsageTest, AComponentTheSensorLacksIsAUsageError) {
