@@ -7,6 +7,7 @@
 #include "cli/exit_status.h"
 #include "devices/device_diagnostics.h"
 #include "devices/device_status.h"
+#include "devices/register_listing.h"
 #include "link/board_protocol.h"
 
 namespace {
@@ -21,7 +22,7 @@ int current_rate(ikor& device) {
 }
 
 constexpr const char* kRateUnreadable = "Unable to read the sampling rate back from the sensor.";
-constexpr const char* kLinkLost = "The link to the board was lost; the listing is incomplete.";
+constexpr const char* kLinkLost = "The link to the board was lost.";
 constexpr const char* kReadError = "Sensor Read Error. There was an error while reading register value.";
 constexpr const char* kWriteError = "Sensor Write Error. There was an error while updating register value.";
 
@@ -62,13 +63,22 @@ int run_info(ikor& device) {
 }
 
 int run_map(ikor& device) {
-  const std::string map = device.fetch_register_map();
-  std::fwrite(map.data(), 1, map.size(), stdout);
-  // The listing shows an unreadable register as 0; a board that went away
-  // midway must not pass for a sensor full of zeros.
-  if (vtx_serial_lost()) {
-    print_message(kLinkLost);
-    return kExitFailure;
+  // Row by row rather than fetch_register_map, which shows a register it
+  // cannot read as 0: a board that went away midway must not pass for a
+  // sensor full of zeros.
+  const RegisterRow* rows = device.get_register_list();
+  std::string line;
+  for (int i = 0; i < device.get_register_list_size(); ++i) {
+    unsigned char value = 0;
+    if (device.read_from_register(static_cast<char>(device.lookup_address(rows[i].name)), value) != 0) {
+      std::fflush(stdout);
+      print_message(std::string(vtx_serial_lost() ? kLinkLost : kReadError) + " The listing stops at register " +
+                    rows[i].address + ", which could not be read.");
+      return kExitFailure;
+    }
+    line.clear();
+    veltrix::devices::append_listing_line(line, rows[i], value);
+    std::fwrite(line.data(), 1, line.size(), stdout);
   }
   return kExitOk;
 }
