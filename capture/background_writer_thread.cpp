@@ -113,11 +113,10 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   int sample_count = 0;
   int dropped = 0;
   bool recorded = false;
+  // A data log whose write failed has closed itself: file logging ends there.
   DataLog data_log;
-  bool data_log_failed = false;  // after the first failed write the log is left alone
   auto report_data_log_error = [&](int error) {
-    if (error != 0 && !data_log_failed) {
-      data_log_failed = true;
+    if (error != 0) {
       sink.failure(failure_text("Unable to write the data log", data_log.path(), error));
     }
   };
@@ -192,13 +191,13 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
       console_text = text.view();
       console_buffer::append(console_text);
     }
-    if (recorded && EnableLogToFile.load() && data_log.is_open() && !data_log_failed) {
+    if (recorded && EnableLogToFile.load() && data_log.is_open()) {
       report_data_log_error(data_log.write(text.view()));
     }
     sink.sample_recorded(console_text, sample_count);
   }
 
-  if (EnableLogToFile.load() && data_log.is_open() && !timed && !data_log_failed) {
+  if (EnableLogToFile.load() && data_log.is_open() && !timed) {
     vtxn_base_config::time_ms = elapsed_ms();
     format_summary(text, vtxn_base_config::time_ms, sample_count);
     report_data_log_error(data_log.write(text.view()));
