@@ -144,8 +144,7 @@ int run_capture(ikor& device, const CaptureRequest& request) {
   capture_control::wait();
 
   int status = kExitOk;
-  const std::string failures = capture_control::take_failure_messages();
-  if (!failures.empty()) {
+  if (const std::string failures = capture_control::take_failure_messages(); !failures.empty()) {
     std::fprintf(stderr, "%s\n", failures.c_str());
     status = kExitFailure;
   }
