@@ -18,7 +18,7 @@ int refuse_configuration(int fd, const char* message) {
   link_notify(message, kErrorCaption);
   // Left open, the port would stay locked against every later attempt.
   serial_close(fd);
-  return static_cast<int>(kStatusPortFailed);
+  return kStatusPortFailed;
 }
 
 // A new open starts from a clean receive side: no text, packet or wake-up
@@ -53,9 +53,9 @@ void close_descriptors() {
 
 int AIOInit(const char* port, unsigned long dwBaud) {
   std::lock_guard lock(aioVars.exchange_lock_);
-  if (aioVars.hComm >= 0 || port == nullptr || port[0] == '\0') return static_cast<int>(kStatusPortFailed);
+  if (aioVars.hComm >= 0 || port == nullptr || port[0] == '\0') return kStatusPortFailed;
   const int fd = serial_open_exclusive(port);
-  if (fd < 0) return static_cast<int>(kStatusPortFailed);
+  if (fd < 0) return kStatusPortFailed;
 
   termios settings{};
   if (tcgetattr(fd, &settings) != 0) link_notify("Unable to get port state", kErrorCaption);
@@ -68,7 +68,7 @@ int AIOInit(const char* port, unsigned long dwBaud) {
   const int event = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (event < 0) {
     serial_close(fd);
-    return static_cast<int>(kStatusPortFailed);
+    return kStatusPortFailed;
   }
   aioVars.hRxEvent = event;
   reset_receive_state();
@@ -89,7 +89,7 @@ int AIOOpen(unsigned char createThread) {
   }
   if (!allocated) {
     close_descriptors();
-    return static_cast<int>(kStatusPortFailed);
+    return kStatusPortFailed;
   }
   if (createThread != 0) {
     aioVars.threadRunning = 1;
@@ -98,7 +98,7 @@ int AIOOpen(unsigned char createThread) {
     } catch (const std::system_error&) {
       aioVars.threadRunning = 0;
       AIOClose();
-      return static_cast<int>(kStatusPortFailed);
+      return kStatusPortFailed;
     }
   }
   return 0;
@@ -119,6 +119,6 @@ int AIOUartFlush() {
   // number to a different file between the load and the flush.
   std::lock_guard lock(aioVars.exchange_lock_);
   const int fd = aioVars.hComm;
-  if (fd < 0 || tcflush(fd, TCIOFLUSH) != 0) return static_cast<int>(kStatusWriteOrTimeout);
+  if (fd < 0 || tcflush(fd, TCIOFLUSH) != 0) return kStatusWriteOrTimeout;
   return 0;
 }

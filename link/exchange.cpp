@@ -32,7 +32,7 @@ int AIOUartWrite(const void* lpBuffer, unsigned long nBufferSize, unsigned long*
   if (fd >= 0 && !vtx_serial_lost()) result = serial_write_all(fd, lpBuffer, nBufferSize, &written);
   if (lpBytesWritten != nullptr) *lpBytesWritten = written;
   if (result == SerialWrite::kGone) aio_mark_gone();
-  return result == SerialWrite::kDone ? 0 : static_cast<int>(kStatusWriteOrTimeout);
+  return result == SerialWrite::kDone ? 0 : kStatusWriteOrTimeout;
 }
 
 unsigned long AIOUartWaitRwRsp(unsigned long timeout) {
@@ -73,7 +73,7 @@ ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* r
   return AIOUartReadRwRsp(reply, take, taken) == kStatusOk ? ExchangeEnd::kTaken : ExchangeEnd::kNotReady;
 }
 
-long exchange_status(ExchangeEnd end) {
+int exchange_status(ExchangeEnd end) {
   switch (end) {
     case ExchangeEnd::kTaken:
       return kStatusOk;

@@ -31,7 +31,7 @@ ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* r
                      unsigned long* taken);
 
 // kTaken -> 0, kNotReady -> 54, every other end -> 55.
-long exchange_status(ExchangeEnd end);
+int exchange_status(ExchangeEnd end);
 
 // After a read timed out: a complete line still there is not kept for the
 // next command.
