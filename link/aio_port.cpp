@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstring>
 #include <system_error>
 
 #include "link/aio_link.h"
@@ -50,6 +51,19 @@ void close_descriptors() {
 }
 
 }  // namespace
+
+int AIOSetCom(const char* port, unsigned long dwBaud) {
+  if (port == nullptr || dwBaud == 0) return 0;
+  std::lock_guard lock(aioVars.exchange_lock_);
+  const std::size_t length = std::strlen(port);
+  if (length < sizeof aioVars.portName) {
+    std::memcpy(aioVars.portName, port, length + 1);
+  } else {
+    aioVars.portName[0] = '\0';
+  }
+  aioVars.baudRate = static_cast<std::uint32_t>(dwBaud);
+  return 0;
+}
 
 int AIOInit(const char* port, unsigned long dwBaud) {
   std::lock_guard lock(aioVars.exchange_lock_);

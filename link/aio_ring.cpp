@@ -3,6 +3,12 @@
 #include "link/aio_link.h"
 #include "link/link_status.h"
 
+int AIOSetBufferSize(unsigned short bufferSize) {
+  std::lock_guard lock(mutex);
+  ring_configure(aioVars, bufferSize);
+  return 0;
+}
+
 int AIOUpdateBuffer() {
   std::lock_guard lock(mutex);
   ring_store(aioVars, aioVars.pktBuffer, aioVars.pktCount);
