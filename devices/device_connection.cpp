@@ -1,6 +1,5 @@
 #include "devices/device_connection.h"
 
-#include "link/aio_link.h"
 #include "link/board_protocol.h"
 #include "link/port_discovery.h"
 
@@ -36,6 +35,6 @@ const char* connect_failure_message(int mode) {
                           : "Can't connect to the sensor. Please make sure the sensor is connected.";
 }
 
-void disconnect_device() { AIOClose(); }
+void disconnect_device() { vtx_serial_close(); }
 
 }  // namespace veltrix::devices

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <system_error>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
 #include "link/link_notifier.h"
 #include "link/link_status.h"
-#include "link/serial_port.h"
+#include "serial_port.h"
 
 namespace {
 

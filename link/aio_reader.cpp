@@ -3,10 +3,10 @@
 
 #include <cerrno>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
 #include "link/board_protocol.h"
 #include "link/link_status.h"
-#include "link/serial_port.h"
+#include "serial_port.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
 #include "link/link_status.h"
 
 int AIOSetBufferSize(unsigned short bufferSize) {

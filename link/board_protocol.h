@@ -18,6 +18,10 @@
 // second connection attempt never trips over the first one's port.
 [[nodiscard]] long vtx_serial_open(const char* port, void** sl_handle);
 
+// Closes the link: stops and joins the reader thread, then releases the port.
+// Nothing happens on a closed link.
+void vtx_serial_close();
+
 // Reads `length` bytes from consecutive registers in chunks of at most 128.
 [[nodiscard]] long vtx_serial_read(void* hbx_handle, unsigned char slaveAddr, unsigned char registerAddr,
                                    unsigned short length, unsigned char* data);
@@ -52,9 +56,3 @@ void set_KORREG_FIFO_R_W(unsigned char value);
 // The SPI set-up sequence: "ID", purge, 100 ms pause, "DD", "CS1". Returns the
 // first nonzero status; the link stays open either way.
 [[nodiscard]] long vtx_serial_spi_setup();
-
-// Exchange primitives. Callers outside the link hold no exchange lock, so these
-// are for the link itself and its tests.
-[[nodiscard]] int AIOUartWrite(const void* lpBuffer, unsigned long nBufferSize, unsigned long* lpBytesWritten);
-unsigned long AIOUartWaitRwRsp(unsigned long timeout);
-[[nodiscard]] long AIOUartReadRwRsp(void* lpBuffer, unsigned long nBufferSize, unsigned long* lpBytesReturned);

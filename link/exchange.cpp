@@ -1,13 +1,13 @@
-#include "link/exchange.h"
+#include "exchange.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
 #include "link/board_protocol.h"
 #include "link/link_status.h"
-#include "link/serial_port.h"
+#include "serial_port.h"
 
 namespace {
 

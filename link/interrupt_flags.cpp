@@ -1,4 +1,4 @@
-#include "link/aio_link.h"
+#include "aio_link.h"
 
 std::atomic<int> g_int_trigger[kInterruptTriggers]{};
 

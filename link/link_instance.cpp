@@ -1,4 +1,4 @@
-#include "link/aio_link.h"
+#include "aio_link.h"
 
 tAIOVars aioVars;
 std::mutex mutex;

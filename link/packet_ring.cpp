@@ -1,8 +1,8 @@
-#include "link/packet_ring.h"
+#include "packet_ring.h"
 
 #include <cstring>
 
-#include "link/aio_memory.h"
+#include "aio_memory.h"
 #include "link/link_status.h"
 
 void ring_configure(PacketRingState& ring, unsigned short slots) {

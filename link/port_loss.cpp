@@ -1,4 +1,4 @@
-#include "link/aio_link.h"
+#include "aio_link.h"
 #include "link/board_protocol.h"
 
 bool vtx_serial_lost() { return aioVars.link_dead_; }

@@ -19,15 +19,17 @@
 // Status: 0 success, 53 port could not be opened or configured, 54 no usable
 // data, 55 purge failed (link/link_status.h).
 
+#include "link_internal.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <thread>
 
-#include "link/aio_memory.h"
-#include "link/packet_ring.h"
-#include "link/rx_parser.h"
-#include "link/rx_semaphore.h"
+#include "aio_memory.h"
+#include "packet_ring.h"
+#include "rx_parser.h"
+#include "rx_semaphore.h"
 
 using PacketCallback = void (*)(unsigned char* packet, int length);
 
