@@ -79,7 +79,7 @@ void CompassKor::get_component_data(int component, float* dataPacket) {
     return;
   }
   assert(dataPacket != nullptr);
-  unsigned char bytes[8] = {};
+  unsigned char bytes[kCompassReadingBytes] = {};
   if (vtx_serial_read(serial_handle, slave_addr, addr_compass_data, sizeof bytes, bytes) != 0) {
     return;
   }

@@ -1,5 +1,7 @@
 #include "devices/device_connection.h"
 
+#include "devices/register_row.h"
+
 #include "link/board_protocol.h"
 #include "link/port_discovery.h"
 
@@ -7,7 +9,6 @@ namespace veltrix::devices {
 
 namespace {
 
-constexpr unsigned char kAbsentRegister = 0xFF;
 constexpr unsigned char kDefaultFifoRegister = 0x74;
 constexpr int kPortPathSize = 4096;
 
@@ -26,7 +27,7 @@ long connect_device(ikor& device, int mode, const std::string& port) {
     return status;
   }
   const unsigned char fifo = device.lookup_address("FIFO_R_W");
-  set_KORREG_FIFO_R_W(fifo == kAbsentRegister ? kDefaultFifoRegister : fifo);
+  set_KORREG_FIFO_R_W(fifo == kAbsentAddress ? kDefaultFifoRegister : fifo);
   return 0;
 }
 
