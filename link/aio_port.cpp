@@ -2,6 +2,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <system_error>
@@ -15,7 +16,8 @@ namespace {
 
 constexpr const char* kErrorCaption = "Error";
 
-int refuse_configuration(int fd, const char* message) {
+int refuse_configuration(int fd, int error, const char* message) {
+  aioVars.open_error_ = error;
   link_notify(message, kErrorCaption);
   // Left open, the port would stay locked against every later attempt.
   serial_close(fd);
@@ -67,20 +69,28 @@ int AIOSetCom(const char* port, unsigned long dwBaud) {
 
 int AIOInit(const char* port, unsigned long dwBaud) {
   std::lock_guard lock(aioVars.exchange_lock_);
+  aioVars.open_error_ = 0;
   if (aioVars.hComm >= 0 || port == nullptr || port[0] == '\0') return kStatusPortFailed;
   const int fd = serial_open_exclusive(port);
-  if (fd < 0) return kStatusPortFailed;
+  if (fd < 0) {
+    aioVars.open_error_ = errno;
+    return kStatusPortFailed;
+  }
 
   termios settings{};
   if (tcgetattr(fd, &settings) != 0) link_notify("Unable to get port state", kErrorCaption);
-  if (!serial_line_settings(settings, dwBaud) || tcsetattr(fd, TCSANOW, &settings) != 0)
-    return refuse_configuration(fd, "Unable to configure the serial port");
+  if (!serial_line_settings(settings, dwBaud))
+    return refuse_configuration(fd, EINVAL, "Unable to configure the serial port");
+  if (tcsetattr(fd, TCSANOW, &settings) != 0)
+    return refuse_configuration(fd, errno, "Unable to configure the serial port");
   serial_read_timeouts(settings);
-  if (tcsetattr(fd, TCSANOW, &settings) != 0) return refuse_configuration(fd, "Unable to set the time-out parameters");
+  if (tcsetattr(fd, TCSANOW, &settings) != 0)
+    return refuse_configuration(fd, errno, "Unable to set the time-out parameters");
   serial_assert_modem_lines(fd);
 
   const int event = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (event < 0) {
+    aioVars.open_error_ = errno;
     serial_close(fd);
     return kStatusPortFailed;
   }

@@ -22,3 +22,5 @@ long vtx_serial_open(const char* port, void** /*sl_handle*/) {
 }
 
 void vtx_serial_close() { AIOClose(); }
+
+int vtx_serial_open_error() { return aioVars.open_error_; }

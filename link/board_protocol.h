@@ -18,6 +18,11 @@
 // second connection attempt never trips over the first one's port.
 [[nodiscard]] long vtx_serial_open(const char* port, void** sl_handle);
 
+// Why the last vtx_serial_open failed with 53: the errno value of the port's
+// open or set-up (EWOULDBLOCK or EBUSY: in use; EACCES; ENOENT; ENOTTY: not a
+// terminal). 0 when the port itself was opened, or no port was named.
+[[nodiscard]] int vtx_serial_open_error();
+
 // Closes the link: stops and joins the reader thread, then releases the port.
 // Nothing happens on a closed link.
 void vtx_serial_close();
