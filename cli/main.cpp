@@ -250,6 +250,9 @@ int main(int argc, char** argv) {
   int status = kExitFailure;
   if (veltrix::devices::connect_device(*device, mode, args.port) != 0) {
     std::fprintf(stderr, "%s\n", veltrix::devices::connect_failure_message(mode));
+    if (const std::string detail = veltrix::devices::connect_failure_detail(); !detail.empty()) {
+      std::fprintf(stderr, "%s\n", detail.c_str());
+    }
   } else {
     if (*info) status = run_info(*device);
     if (*map) status = run_map(*device);

@@ -8,11 +8,18 @@
 #include "devices/device_diagnostics.h"
 #include "devices/device_status.h"
 #include "devices/register_listing.h"
+#include "devices/register_map_file_access.h"
 #include "link/board_protocol.h"
 
 namespace {
 
 void print_message(const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); }
+
+// " (reason)" for a register-map file that could not be used, "" when none is known.
+std::string file_problem() {
+  const std::string& problem = veltrix::devices::register_map_file_problem();
+  return problem.empty() ? "" : " (" + problem + ")";
+}
 
 // 0 when the rate cannot be read back.
 int current_rate(ikor& device) {
@@ -112,7 +119,7 @@ int run_save(ikor& device, const std::string& file) {
     case 0:
       return kExitOk;
     case kStatusFileOpenFailed:
-      print_message("Unable to write the register-map file " + file + ".");
+      print_message("Unable to write the register-map file " + file + file_problem() + ".");
       return kExitFailure;
     default:
       print_message(std::string(kReadError) + " The register-map file " + file + " holds 0 for it.");
@@ -145,7 +152,8 @@ int run_load(ikor& device, const std::string& file) {
                     " does not match this sensor's register table; nothing was written.");
       return kExitFailure;
     case kStatusFileOpenFailed:
-      print_message(prefix + "Unable to read the register-map file " + file + "; nothing was written.");
+      print_message(prefix + "Unable to read the register-map file " + file + file_problem() +
+                    "; nothing was written.");
       return kExitFailure;
     default:
       print_message(kWriteError);

@@ -78,7 +78,7 @@ long CompassKor::get_component_data(int component, float* dataPacket) {
     return GenericKor::get_component_data(component, dataPacket);
   }
   assert(dataPacket != nullptr);
-  unsigned char bytes[8] = {};
+  unsigned char bytes[kCompassReadingBytes] = {};
   if (const long status = vtx_serial_read(serial_handle, slave_addr, addr_compass_data, sizeof bytes, bytes);
       status != 0) {
     return status;

@@ -11,7 +11,6 @@
 namespace veltrix::devices {
 namespace {
 
-constexpr unsigned char kAbsentAddress = 0xFF;
 constexpr unsigned char kFilterMask = 0x07;
 constexpr int kBiasTrackingModes = 0x3F;
 constexpr int kNoMotionAlgoModes = 0x07;
@@ -126,11 +125,7 @@ int GenericKor::get_bias_tracking_modes() { return kBiasTrackingModes; }
 int GenericKor::get_no_motion_algo_modes() { return kNoMotionAlgoModes; }
 
 unsigned char GenericKor::lookup_address(const char* register_name) {
-  if (register_name == nullptr) return kAbsentAddress;
-  for (const RegisterRow& r : traits_.table) {
-    if (std::strcmp(r.name, register_name) == 0) return row_address(r);
-  }
-  return kAbsentAddress;
+  return register_name == nullptr ? kAbsentAddress : address_of(traits_.table, register_name);
 }
 
 std::string GenericKor::fetch_register_map() {

@@ -70,7 +70,8 @@ class ikor {
   virtual signed char perform_self_test() = 0;
   // Both return 0, kStatusFileOpenFailed or kStatusFileRejected (a refused
   // file leaves the sensor untouched), or else the first link status of a
-  // register that could not be read (saved as 0) or written.
+  // register that could not be read (saved as 0) or written. Why a file
+  // could not be used: devices/register_map_file_access.h.
   virtual long save_register_map(const char* fileName) = 0;
   virtual long load_register_map(const char* fileName) = 0;
   virtual bool is_data_ready() = 0;

@@ -1,4 +1,4 @@
-#include "link/exchange.h"
+#include "exchange.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
 #include "link/board_protocol.h"
 #include "link/link_status.h"
-#include "link/serial_port.h"
+#include "serial_port.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ int AIOUartWrite(const void* lpBuffer, unsigned long nBufferSize, unsigned long*
   if (fd >= 0 && !vtx_serial_lost()) result = serial_write_all(fd, lpBuffer, nBufferSize, &written);
   if (lpBytesWritten != nullptr) *lpBytesWritten = written;
   if (result == SerialWrite::kGone) aio_mark_gone();
-  return result == SerialWrite::kDone ? 0 : static_cast<int>(kStatusWriteOrTimeout);
+  return result == SerialWrite::kDone ? 0 : kStatusWriteOrTimeout;
 }
 
 unsigned long AIOUartWaitRwRsp(unsigned long timeout) {
@@ -108,7 +108,7 @@ long vtx_serial_unanswered_ms() {
   return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(unanswered).count());
 }
 
-long exchange_status(ExchangeEnd end) {
+int exchange_status(ExchangeEnd end) {
   switch (end) {
     case ExchangeEnd::kTaken:
       return kStatusOk;

@@ -6,8 +6,8 @@
 
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
+#include "devices/device_connection.h"
 #include "devices/model_catalogue.h"
-#include "link/aio_link.h"
 
 namespace capture_testing {
 
@@ -67,7 +67,7 @@ void CaptureTest::TearDown() {
   capture_control::request_stop();
   capture_control::wait();
   device_.reset();
-  AIOClose();
+  veltrix::devices::disconnect_device();
   board_.reset();
   std::error_code ignored;
   std::filesystem::permissions(folder_, std::filesystem::perms::owner_all, ignored);

@@ -259,7 +259,8 @@ TEST_F(CliTest, AFileThatCannotBeUsedLeavesTheSensorUntouched) {
   ProgramRun run = cli("KOR 42", {"load", missing});
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "fopen failed: Unable to read the register-map file " + missing + "; nothing was written.\n");
+  EXPECT_EQ(run.err, "fopen failed: Unable to read the register-map file " + missing +
+                         " (No such file or directory); nothing was written.\n");
   EXPECT_FALSE(wrote_any_register(commands()));
 
   const std::string short_file = (folder() / "short.txt").string();
