@@ -1,7 +1,7 @@
 # Every target links veltrix_flags: warnings, warnings as errors, and the
 # sanitizer chosen for this build folder. Nothing edits CMAKE_CXX_FLAGS.
 add_library(veltrix_flags INTERFACE)
-target_compile_options(veltrix_flags INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_options(veltrix_flags INTERFACE -Wall -Wextra -Wpedantic -Wshadow)
 if(VELTRIX_WERROR)
   target_compile_options(veltrix_flags INTERFACE -Werror)
 endif()
