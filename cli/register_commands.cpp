@@ -37,7 +37,8 @@ std::string join_offered_rates(int offered) {
   std::string text;
   for (const RateChoice& rate : rate_choices()) {
     if ((offered & rate.constant) != 0) {
-      text += (text.empty() ? "" : ",") + std::to_string(rate.hz);
+      text += text.empty() ? "" : ",";
+      text += std::to_string(rate.hz);
     }
   }
   return text;
@@ -47,7 +48,8 @@ std::string join_offered_components(int offered) {
   std::string text;
   for (const ComponentChoice& component : component_choices()) {
     if ((offered & component.id) != 0) {
-      text += (text.empty() ? "" : ",") + std::string(component.name);
+      text += text.empty() ? "" : ",";
+      text += component.name;
     }
   }
   return text;

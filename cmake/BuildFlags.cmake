@@ -1,12 +1,22 @@
 # Every target links veltrix_flags: warnings, warnings as errors, and the
 # sanitizer chosen for this build folder. Nothing edits CMAKE_CXX_FLAGS.
 add_library(veltrix_flags INTERFACE)
-target_compile_options(veltrix_flags INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_options(veltrix_flags INTERFACE -Wall -Wextra -Wpedantic -Wshadow)
 if(VELTRIX_WERROR)
   target_compile_options(veltrix_flags INTERFACE -Werror)
 endif()
 
-if(VELTRIX_SANITIZER STREQUAL "address")
+if(VELTRIX_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "VELTRIX_FUZZ needs clang (-DCMAKE_CXX_COMPILER=clang++)")
+  endif()
+  if(NOT VELTRIX_SANITIZER STREQUAL "")
+    message(FATAL_ERROR "VELTRIX_FUZZ brings its own sanitizers: leave VELTRIX_SANITIZER empty")
+  endif()
+  # Coverage for libFuzzer in the libraries under test; the fuzz programs add
+  # -fsanitize=fuzzer at link time for libFuzzer's main.
+  set(_san -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+elseif(VELTRIX_SANITIZER STREQUAL "address")
   set(_san -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
 elseif(VELTRIX_SANITIZER STREQUAL "thread")
   set(_san -fsanitize=thread -fno-omit-frame-pointer)

@@ -29,7 +29,7 @@ long CompassKor::after_connect() {
   if (const long s = enable_by_pass(false); s != 0) return s;
   if (const long s = enable_wait_for_external_sensor(); s != 0) return s;
   if (const long s = configure_slaves(); s != 0) return s;
-  if (compass_.sets_50hz_after_connect) static_cast<void>(set_sampling_rate(RATE_50HZ));
+  if (compass_.sets_50hz_after_connect) (void)set_sampling_rate(RATE_50HZ);
   return 0;
 }
 

@@ -65,7 +65,7 @@ long GenericKor::read_register(unsigned char reg, unsigned char& value) {
 
 unsigned char GenericKor::read_or_zero(unsigned char reg) {
   unsigned char value = 0;
-  static_cast<void>(read_register(reg, value));
+  (void)read_register(reg, value);
   return value;
 }
 
@@ -147,7 +147,7 @@ std::string GenericKor::fetch_selected_registers(const unsigned char* indexArray
   return out;
 }
 
-void GenericKor::enable_fifo(bool enable) { static_cast<void>(write_register(addr_fifo_en, enable ? 0xFF : 0x00)); }
+void GenericKor::enable_fifo(bool enable) { (void)write_register(addr_fifo_en, enable ? 0xFF : 0x00); }
 
 long GenericKor::set_sampling_rate(int pSamplingRate) {
   if ((pSamplingRate & traits_.rate_mask) == 0) return kStatusRateRefused;
@@ -161,9 +161,9 @@ void GenericKor::apply_sampling_rate(int pSamplingRate) {
   const RatePlan plan = plan_sampling_rate(pSamplingRate, base);
   if (plan.rewrite) {
     const auto config = static_cast<unsigned char>((base & ~kFilterMask) | plan.rewrite->filter);
-    static_cast<void>(write_register(addr_config, config, plan.rewrite->write));
+    (void)write_register(addr_config, config, plan.rewrite->write);
   }
-  static_cast<void>(write_register(addr_smplrt_div, plan.divider));
+  (void)write_register(addr_smplrt_div, plan.divider);
 }
 
 bool GenericKor::is_self_test_supported() { return traits_.self_test_supported; }

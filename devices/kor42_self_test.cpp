@@ -61,7 +61,7 @@ bool kor42::perform_gyro_self_test() {
   sleep_ms(kSettlePeriods * period_ms);
 
   const AxisAverages self_test = average_gyro();
-  static_cast<void>(write_register(kGyroConfig, saved_config));
+  (void)write_register(kGyroConfig, saved_config);
 
   return veltrix::devices::gyro_self_test_passes(reference, normal, self_test);
 }

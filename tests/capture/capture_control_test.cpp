@@ -189,7 +189,7 @@ TEST_P(UnwritableFolderTest, IsReportedAndTheConsoleCaptureGoesOn) {
 
 INSTANTIATE_TEST_SUITE_P(Folders, UnwritableFolderTest,
                          ::testing::Values(FolderFailure{"Missing", false}, FolderFailure{"AFile", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // The disk fills up mid-capture: the data log ends on its last whole line,
 // file logging stops for this capture, and the console goes on.
@@ -310,7 +310,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RateChange{"Kor73From100To200", "kor73", "KOR 73", RATE_100HZ, true, RATE_200HZ, 200.0},
                       RateChange{"Kor23From400To100", "kor23", "KOR 23", RATE_400HZ, false, RATE_100HZ, 100.0},
                       RateChange{"Kor23From8kTo1k", "kor23", "KOR 23", RATE_8KHZ, false, RATE_1KHZ, 1000.0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace capture_testing

@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
                       HeaderCase{"TempOnly", COMPONENT_TEMP, "Time,Temp"},
                       HeaderCase{"AccelCompass", COMPONENT_ACCEL | COMPONENT_COMPASS,
                                  "Time,Accel_X, Accel_Y, Accel_Z,Comp_X, Comp_Y, Comp_Z"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST_F(CaptureTest, FiveWarmUpSamplesAreReadAndNeverShown) {
   connect("kor73", "KOR 73", RATE_100HZ);

@@ -84,7 +84,8 @@ std::optional<std::uint16_t> group_sample(const Group& group, const std::vector<
   std::size_t at = 0;
   auto add = [&](const char* format, int value) {
     std::snprintf(piece, sizeof piece, format, value);
-    rebuilt += (rebuilt.empty() ? "" : ",") + std::string(piece);
+    rebuilt += rebuilt.empty() ? "" : ",";
+    rebuilt += piece;
   };
   std::size_t expected_fields = timed ? 1 : 0;
   for (const Group& group : kGroups) {

@@ -64,7 +64,7 @@ TEST_P(ComponentDataTest, DeliversTheSimulatorsSamples) {
 
   // A flag left from before the compass master was set up would show an
   // empty mirror; discard it and take samples produced from now on.
-  static_cast<void>(device->is_data_ready());
+  (void)device->is_data_ready();
   for (int round = 0; round < 3; ++round) {
     ASSERT_TRUE(wait_for_data_ready(*device));
     for (const ComponentCase& c : kComponents) {

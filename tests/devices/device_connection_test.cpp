@@ -77,7 +77,7 @@ TEST_P(ConnectionTest, UnusablePortFailsWithTheLinkStatusAfterResolving) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFamilies, ConnectionTest, ::testing::ValuesIn(kAddresses),
-                         [](const auto& info) { return std::string(info.param.class_name); });
+                         [](const auto& instance) { return std::string(instance.param.class_name); });
 
 class SpiSetupTest : public ::testing::TestWithParam<const char*> {};
 

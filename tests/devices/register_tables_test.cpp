@@ -87,7 +87,7 @@ TEST_P(TableTest, RowsAreCompleteOrderedAndUnique) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFamilies, TableTest, ::testing::ValuesIn(kTables),
-                         [](const auto& info) { return std::string(info.param.class_name); });
+                         [](const auto& instance) { return std::string(instance.param.class_name); });
 
 TEST(RegisterTables, ClassConstantsMatchTheInterface) {
   EXPECT_EQ(kor71::RegisterMapSize, make_device("kor71")->get_register_list_size());

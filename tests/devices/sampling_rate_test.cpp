@@ -130,7 +130,7 @@ TEST_P(SamplingRateTest, FilterSetting7ReadsBackByTheFamilysForm) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFamilies, SamplingRateTest, ::testing::ValuesIn(kFamilies),
-                         [](const auto& info) { return std::string(info.param.class_name); });
+                         [](const auto& instance) { return std::string(instance.param.class_name); });
 
 TEST(SamplingRate, DividerTwoTruncatesTowardsZero) {
   SimBoard board("naf38");

@@ -70,7 +70,7 @@ TEST_P(Kor42SelfTest, MeasuresAndRestoresGyroConfig) {
 }
 
 INSTANTIATE_TEST_SUITE_P(PassingAndFailingSensor, Kor42SelfTest, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Passes" : "Fails"; });
+                         [](const auto& instance) { return instance.param ? "Passes" : "Fails"; });
 
 TEST(Kor42SelfTestFailures, AxisWithCodeZeroFails) {
   SimBoard board(kor42_at_rest(true));
