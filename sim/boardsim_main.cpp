@@ -46,6 +46,7 @@ int main(int argc, char** argv) {
   auto& faults = options.faults;
   std::string compass = "0x0C";
   int delay_ms = 0;
+  int delay_us = 0;
   bool self_test_fails = false;
 
   CLI::App app{"Simulated Veltrix evaluation board on a pseudo-terminal; prints the port path first."};
@@ -62,7 +63,11 @@ int main(int argc, char** argv) {
   app.add_flag("--silent", faults.silent, "never answer");
   app.add_option("--silent-after", faults.silent_after, "answer N commands, then fall silent")
       ->check(CLI::NonNegativeNumber);
-  app.add_option("--delay", delay_ms, "delay each reply by MS milliseconds")->check(CLI::Range(0, 60000));
+  auto* delay = app.add_option("--delay", delay_ms, "delay each reply by MS milliseconds")->check(CLI::Range(0, 60000));
+  app.add_option("--reply-delay-us", delay_us,
+                 "delay each reply by US microseconds (1000: a USB full-speed board; 250: sub-millisecond timing)")
+      ->check(CLI::Range(0, 60'000'000))
+      ->excludes(delay);
   app.add_flag("--short", faults.short_reply, "every reply one character short");
   app.add_flag("--noise", faults.noise, "interrupt notices, packets and stray bytes between replies");
   app.add_option("--split", faults.split_writes, "write replies in pieces of N bytes")->check(CLI::PositiveNumber);
@@ -75,7 +80,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   options.sensor.self_test_passes = !self_test_fails;
-  faults.reply_delay = std::chrono::milliseconds(delay_ms);
+  faults.reply_delay = std::chrono::milliseconds(delay_ms) + std::chrono::microseconds(delay_us);
 
   // Block the stop signals before any thread starts so only sigwait sees them.
   sigset_t stop_signals;
