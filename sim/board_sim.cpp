@@ -180,9 +180,11 @@ void BoardSim::Impl::serve() {
     // Sleeps to the next due reply or sample on the steady clock (ppoll takes
     // nanoseconds), so sub-millisecond delays hold without spinning. A full
     // port waits for room instead.
-    if (blocked) wake_at.reset();
-    if (!blocked && !outgoing.empty())
+    if (blocked) {
+      wake_at.reset();
+    } else if (!outgoing.empty()) {
       wake_at = std::min(wake_at.value_or(Clock::time_point::max()), outgoing.front().due);
+    }
     timespec wait{};
     timespec* timeout = nullptr;
     if (wake_at) {
@@ -222,8 +224,10 @@ void BoardSim::Impl::handle_line(std::string line) {
   ++received_since_faults;
   if (faults.silent || (faults.silent_after >= 0 && answered_since_faults >= faults.silent_after)) return;
   ++answered_since_faults;
+  // Counted on both sides of the command, so notifications start and stop at
+  // the sample current when it arrives.
+  collect_notices(now);
   ShapedReply shaped = shape_reply(answer_command(line, *sensor, board, now), faults, reply_sequence++);
-  // A command that turns notifications on starts them from this sample.
   collect_notices(now);
   const Clock::time_point due = std::max(now + faults.reply_delay, last_due);
   if (!shaped.noise.empty()) outgoing.push_back(Chunk{due, std::move(shaped.noise)});
@@ -238,9 +242,8 @@ void BoardSim::Impl::handle_line(std::string line) {
 std::optional<Clock::time_point> BoardSim::Impl::collect_notices(Clock::time_point now) {
   const std::uint64_t index = sensor->sample_index(now);
   const bool active = !hung_up && board.interrupt_stream && sensor->data_ready_interrupt_enabled();
-  if (!active) {
-    owed_notices = 0;
-  } else if (notifying) {
+  // Samples counted before the stream went off are still owed their notices.
+  if (active && notifying) {
     owed_notices +=
         static_cast<std::size_t>(std::min<std::uint64_t>(index - notified_index, kMaxOwedNotices - owed_notices));
   }

@@ -50,6 +50,13 @@ int main(int argc, char** argv) {
   bool self_test_fails = false;
 
   CLI::App app{"Simulated Veltrix evaluation board on a pseudo-terminal; prints the port path first."};
+  app.footer(
+      "The sensor samples at the rate its CONFIG and SMPLRT_DIV set (8 kHz after reset); sample n holds\n"
+      "int16(1000 * c + 37 * (c + 1) * n) on channel c (gyro X, Y, Z 0-2, accel 3-5, temp 6, compass 7-9).\n"
+      "A block read returns one sample throughout. FIFO: USER_CTRL bit 6 on, FIFO_EN bit 7 temp, 6/5/4 gyro\n"
+      "X/Y/Z, 3 accel, 0 slave 0 data; frames in register order, byte count in FIFO_COUNTH:L, 1024 bytes,\n"
+      "newest kept with INT_STATUS bit 4 on overflow, USER_CTRL reset bit empties it. After IE2, with\n"
+      "INT_ENABLE bit 0 set, the board sends \"I0\" once per sample until SD.");
   app.add_option("--sensor", options.sensor.model_class, "sensor class behind the board: " + known_classes())
       ->check([](const std::string& name) {
         return veltrix::sim::find_layout(name) ? std::string() : "unknown sensor class \"" + name + "\"";
@@ -65,7 +72,7 @@ int main(int argc, char** argv) {
       ->check(CLI::NonNegativeNumber);
   auto* delay = app.add_option("--delay", delay_ms, "delay each reply by MS milliseconds")->check(CLI::Range(0, 60000));
   app.add_option("--reply-delay-us", delay_us,
-                 "delay each reply by US microseconds (1000: a USB full-speed board; 250: sub-millisecond timing)")
+                 "delay each reply by US microseconds (1000: the timing of a USB full-speed board)")
       ->check(CLI::Range(0, 60'000'000))
       ->excludes(delay);
   app.add_flag("--short", faults.short_reply, "every reply one character short");
