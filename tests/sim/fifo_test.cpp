@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,6 +35,8 @@ struct FifoCase {
   std::vector<Channel> channels;  // in frame order
   bool compass;                   // slave 0 mirrors the compass: 8 more bytes
 };
+
+void PrintTo(const FifoCase& c, std::ostream* os) { *os << c.model_class; }
 
 // The sample index whose values one frame holds: `channels` high byte first,
 // then with `compass` the 8 mirrored compass bytes. 0 when no sample in
