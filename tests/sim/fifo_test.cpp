@@ -21,16 +21,26 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint8_t kCollect = 0x40;   // USER_CTRL
 constexpr std::uint8_t kOverflow = 0x10;  // INT_STATUS
 
-struct FifoCase {
-  const char* model_class;
-  std::uint8_t config;   // filter setting register
-  std::uint8_t divider;  // SMPLRT_DIV
+// Where a class keeps its rate, FIFO and status registers.
+struct FifoRegisters {
+  std::uint8_t config;  // filter setting
+  std::uint8_t divider;
   std::uint8_t fifo_en;
   std::uint8_t count_h;
   std::uint8_t data;
   std::uint8_t user_ctrl;
   std::uint8_t reset;  // the USER_CTRL bit that empties the FIFO
   std::uint8_t int_status;
+};
+constexpr FifoRegisters kAt72{0x1A, 0x19, 0x23, 0x72, 0x74, 0x6A, 0x04, 0x3A};
+constexpr FifoRegisters kAt3A{0x16, 0x15, 0x12, 0x3A, 0x3C, 0x3D, 0x02, 0x1A};  // kor23, kor21
+
+constexpr Channel kAccelX = Channel::AccelX, kAccelY = Channel::AccelY, kAccelZ = Channel::AccelZ;
+constexpr Channel kTemp = Channel::Temp, kGyroX = Channel::GyroX, kGyroY = Channel::GyroY, kGyroZ = Channel::GyroZ;
+
+struct FifoCase {
+  const char* model_class;
+  FifoRegisters r;
   std::uint8_t sources;           // written to FIFO_EN
   std::vector<Channel> channels;  // in frame order
   bool compass;                   // slave 0 mirrors the compass: 8 more bytes
@@ -61,7 +71,7 @@ std::uint32_t frame_sample(std::vector<Channel> channels, bool compass, const st
 class FifoFrames : public BoardTest, public ::testing::WithParamInterface<FifoCase> {
  protected:
   int fifo_count(const FifoCase& c) {
-    const auto bytes = read_registers(0x68, c.count_h, 2);
+    const auto bytes = read_registers(0x68, c.r.count_h, 2);
     return bytes.size() == 2 ? bytes[0] << 8 | bytes[1] : -1;
   }
 };
@@ -72,18 +82,18 @@ constexpr std::array kReadSizes{10, 2, 255, 1, 37, 6};
 TEST_P(FifoFrames, EverySampleAfterAResetArrivesInOrder) {
   const FifoCase c = GetParam();
   start(sensor_options(c.model_class));
-  write_register(c.config, 0x01);
-  write_register(c.divider, 4);  // 200 Hz
+  write_register(c.r.config, 0x01);
+  write_register(c.r.divider, 4);  // 200 Hz
   if (c.compass) write_registers(0x68, {0x25, 0x8C, 0x02, 0x88});
-  write_register(c.fifo_en, c.sources);
-  write_register(c.user_ctrl, kCollect);
+  write_register(c.r.fifo_en, c.sources);
+  write_register(c.r.user_ctrl, kCollect);
   ASSERT_TRUE(wait_for_sample_after(*sim_, sim_->sample_index() + 3));
   ASSERT_GT(fifo_count(c), 0);
 
   const std::uint32_t before_reset = sim_->sample_index();
-  write_register(c.user_ctrl, kCollect | c.reset);
+  write_register(c.r.user_ctrl, kCollect | c.r.reset);
   const std::uint32_t after_reset = sim_->sample_index();
-  EXPECT_EQ(read_register(c.user_ctrl), kCollect);  // the reset bit clears itself
+  EXPECT_EQ(read_register(c.r.user_ctrl), kCollect);  // the reset bit clears itself
 
   const std::size_t size = 2 * c.channels.size() + (c.compass ? 8 : 0);
   constexpr std::size_t kFrames = 60;
@@ -97,7 +107,7 @@ TEST_P(FifoFrames, EverySampleAfterAResetArrivesInOrder) {
     if (count == 0) std::this_thread::sleep_for(1ms);  // pacing only
     while (count > 0) {
       const int ask = std::min(count, kReadSizes[reads++ % kReadSizes.size()]);
-      const auto bytes = read_registers(0x68, c.data, ask);
+      const auto bytes = read_registers(0x68, c.r.data, ask);
       ASSERT_EQ(bytes.size(), static_cast<std::size_t>(ask));
       stream.insert(stream.end(), bytes.begin(), bytes.end());
       count -= ask;
@@ -113,74 +123,16 @@ TEST_P(FifoFrames, EverySampleAfterAResetArrivesInOrder) {
     ASSERT_EQ(frame_sample(c.channels, c.compass, stream.data() + k * size, n, n), n) << "frame " << k;
   }
   EXPECT_LE(first + stream.size() / size - 1, last);
-  EXPECT_EQ(read_register(c.int_status) & kOverflow, 0);
+  EXPECT_EQ(read_register(c.r.int_status) & kOverflow, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Classes, FifoFrames,
-                         ::testing::Values(FifoCase{"hep11",
-                                                    0x1A,
-                                                    0x19,
-                                                    0x23,
-                                                    0x72,
-                                                    0x74,
-                                                    0x6A,
-                                                    0x04,
-                                                    0x3A,
-                                                    0xF0,
-                                                    {Channel::Temp, Channel::GyroX, Channel::GyroY, Channel::GyroZ},
-                                                    false},
-                                           FifoCase{"kor23",
-                                                    0x16,
-                                                    0x15,
-                                                    0x12,
-                                                    0x3A,
-                                                    0x3C,
-                                                    0x3D,
-                                                    0x02,
-                                                    0x1A,
-                                                    0xF0,
-                                                    {Channel::Temp, Channel::GyroX, Channel::GyroY, Channel::GyroZ},
-                                                    false},
-                                           FifoCase{"kor42",
-                                                    0x1A,
-                                                    0x19,
-                                                    0x23,
-                                                    0x72,
-                                                    0x74,
-                                                    0x6A,
-                                                    0x04,
-                                                    0x3A,
-                                                    0xF8,
-                                                    {Channel::AccelX, Channel::AccelY, Channel::AccelZ, Channel::Temp,
-                                                     Channel::GyroX, Channel::GyroY, Channel::GyroZ},
-                                                    false},
-                                           // Register order, not bit order: the accelerometer comes before gyro X.
-                                           FifoCase{"kor46",
-                                                    0x1A,
-                                                    0x19,
-                                                    0x23,
-                                                    0x72,
-                                                    0x74,
-                                                    0x6A,
-                                                    0x04,
-                                                    0x3A,
-                                                    0x48,
-                                                    {Channel::AccelX, Channel::AccelY, Channel::AccelZ, Channel::GyroX},
-                                                    false},
-                                           FifoCase{"kor73",
-                                                    0x1A,
-                                                    0x19,
-                                                    0x23,
-                                                    0x72,
-                                                    0x74,
-                                                    0x6A,
-                                                    0x04,
-                                                    0x3A,
-                                                    0xF9,
-                                                    {Channel::AccelX, Channel::AccelY, Channel::AccelZ, Channel::Temp,
-                                                     Channel::GyroX, Channel::GyroY, Channel::GyroZ},
-                                                    true}),
-                         [](const auto& info) { return std::string(info.param.model_class); });
+INSTANTIATE_TEST_SUITE_P(
+    Classes, FifoFrames,
+    ::testing::Values(FifoCase{"kor23", kAt3A, 0xF0, {kTemp, kGyroX, kGyroY, kGyroZ}, false},
+                      // Register order, not bit order: the accelerometer comes before gyro X.
+                      FifoCase{"kor46", kAt72, 0x48, {kAccelX, kAccelY, kAccelZ, kGyroX}, false},
+                      FifoCase{"kor73", kAt72, 0xF9, {kAccelX, kAccelY, kAccelZ, kTemp, kGyroX, kGyroY, kGyroZ}, true}),
+    [](const auto& info) { return std::string(info.param.model_class); });
 
 using FifoOverflow = BoardTest;
 
@@ -211,7 +163,7 @@ TEST_F(FifoOverflow, KeepsTheNewestBytesAndFlagsIt) {
 
   // 170 whole frames up to the sample at the stop, after the last four bytes
   // (gyro Y and Z) of the frame before them.
-  const std::vector<Channel> gyro{Channel::GyroX, Channel::GyroY, Channel::GyroZ};
+  const std::vector<Channel> gyro{kGyroX, kGyroY, kGyroZ};
   const std::uint32_t newest = frame_sample(gyro, false, bytes.data() + 1018, low, high);
   ASSERT_GE(newest, 171u);
   for (std::uint32_t k = 0; k < 170; ++k) {
@@ -219,8 +171,8 @@ TEST_F(FifoOverflow, KeepsTheNewestBytesAndFlagsIt) {
     ASSERT_EQ(frame_sample(gyro, false, bytes.data() + 4 + 6 * k, n, n), n) << "frame " << k;
   }
   const std::uint32_t torn = newest - 170;
-  EXPECT_EQ(big_endian(bytes, 0), sample_value(Channel::GyroY, torn));
-  EXPECT_EQ(big_endian(bytes, 2), sample_value(Channel::GyroZ, torn));
+  EXPECT_EQ(big_endian(bytes, 0), sample_value(kGyroY, torn));
+  EXPECT_EQ(big_endian(bytes, 2), sample_value(kGyroZ, torn));
   EXPECT_EQ(read_register(0x3A) & kOverflow, 0);  // cleared by the read above
 }
 
