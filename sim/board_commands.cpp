@@ -48,9 +48,8 @@ std::string read_registers(std::string_view args, SensorModel& sensor, SensorMod
   std::string reply = "RD";
   append_hex(reply, bus);
   append_hex(reply, first);
-  for (int i = 0; i < count; ++i) {
-    append_hex(reply, sensor.read(bus, static_cast<std::uint8_t>(first + i), now));
-  }
+  for (const std::uint8_t byte : sensor.read(bus, first, count, now))
+    append_hex(reply, byte);
   reply += kLineEnd;
   return reply;
 }
@@ -74,9 +73,12 @@ std::string write_registers(std::string_view args, SensorModel& sensor, SensorMo
 
 }  // namespace
 
-std::string answer_command(std::string_view line, SensorModel& sensor, SensorModel::Clock::time_point now) {
+std::string answer_command(std::string_view line, SensorModel& sensor, BoardState& board,
+                           SensorModel::Clock::time_point now) {
   if (line.starts_with("RD")) return read_registers(line.substr(2), sensor, now);
   if (line.starts_with("WR")) return write_registers(line.substr(2), sensor, now);
+  if (line == "IE2") board.interrupt_stream = true;
+  if (line == "SD") board.interrupt_stream = false;
   for (const auto command : kTextCommands) {
     if (line == command) return std::string(line) + std::string(kLineEnd);
   }

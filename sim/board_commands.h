@@ -4,7 +4,8 @@
 //               "RDssee" + two upper-case hex digits per byte + "\r\n"
 //   "WRss..."   write data bytes (register address first, then values for
 //               consecutive registers): "WRssOK\r\n"
-//   "SD", "IE2", "ID", "DD", "CS1": the command echoed + "\r\n"
+//   "SD", "IE2", "ID", "DD", "CS1": the command echoed + "\r\n"; "IE2" also
+//               turns the board's interrupt stream on, "SD" turns it off
 // Anything else, or a malformed register command, gets "ERR\r\n" and touches
 // no register. Hex digits in commands may be of either case.
 //
@@ -17,6 +18,12 @@
 
 namespace veltrix::sim {
 
-std::string answer_command(std::string_view line, SensorModel& sensor, SensorModel::Clock::time_point now);
+// What the board itself keeps between commands.
+struct BoardState {
+  bool interrupt_stream = false;  // off at power-up
+};
+
+std::string answer_command(std::string_view line, SensorModel& sensor, BoardState& board,
+                           SensorModel::Clock::time_point now);
 
 }  // namespace veltrix::sim

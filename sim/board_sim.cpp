@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +30,9 @@ using Clock = std::chrono::steady_clock;
 // receives them in separate reads.
 constexpr auto kSplitGap = std::chrono::milliseconds(1);
 
+// The sensor's data-ready interrupt as the board reports it.
+constexpr std::string_view kNotice = "I0\n";
+
 bool valid_compass_address(int address) { return address == -1 || (address >= 0x0C && address <= 0x0F); }
 
 timespec to_timespec(Clock::duration d) {
@@ -42,8 +46,11 @@ struct BoardSim::Impl {
   struct Chunk {
     Clock::time_point due;
     std::string bytes;
+    bool ends_reply = true;  // false for all but the last piece of a split reply
     std::size_t sent = 0;
   };
+
+  enum class Written { kAll, kBlocked, kFailed };
 
   explicit Impl(BoardOptions board_options) : options(std::move(board_options)) {
     if (const SensorLayout* layout = find_layout(options.sensor.model_class)) {
@@ -64,7 +71,12 @@ struct BoardSim::Impl {
   void stop();
   void serve();
   void handle_line(std::string line);
+  // With the mutex held: counts the samples owed a notification up to `now`;
+  // the next sample's time while notifications are on.
+  std::optional<Clock::time_point> collect_notices(Clock::time_point now);
   bool flush_output(Clock::time_point now);  // true when the master would block
+  bool between_replies() const;
+  Written write_pending(const std::string& bytes, std::size_t& sent);
   void hang_up_when_due();
   void hang_up();
   void wake_up() const;
@@ -76,6 +88,7 @@ struct BoardSim::Impl {
   mutable std::mutex mutex;
   std::optional<SensorModel> sensor;   // guarded by mutex
   std::uint8_t int_status = 0;         // its INT_STATUS address
+  BoardState board;                    // guarded by mutex
   std::deque<CommandRecord> commands;  // guarded by mutex; the newest kMaxRecordedCommands
   Faults faults;                       // guarded by mutex
   int received_since_faults = 0;       // guarded by mutex
@@ -95,7 +108,13 @@ struct BoardSim::Impl {
   std::deque<Chunk> outgoing;
   Clock::time_point last_due{};
   unsigned reply_sequence = 0;
-  bool hung_up = false;  // the pseudo-terminal was closed by the hang-up fault or a dead master
+  bool hung_up = false;     // the pseudo-terminal was closed by the hang-up fault or a dead master
+  bool reply_open = false;  // a split reply has pieces still to come
+  bool notifying = false;   // notifications were on at the last count
+  std::uint64_t notified_index = 0;
+  std::size_t owed_notices = 0;
+  std::string notices;  // notifications being written
+  std::size_t notices_sent = 0;
 };
 
 int BoardSim::Impl::start() {
@@ -125,6 +144,10 @@ int BoardSim::Impl::start() {
   outgoing.clear();
   last_due = {};
   hung_up = false;
+  reply_open = false;
+  notifying = false;
+  owed_notices = 0;
+  notices.clear();
   stopping = false;
   drain_wake();
   running = true;
@@ -144,19 +167,35 @@ void BoardSim::Impl::stop() {
 }
 
 void BoardSim::Impl::serve() {
+  // The default 50 us of timer slack would add a fifth to a 250 us delay.
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   std::array<char, 4096> buffer{};
   std::vector<std::string> lines;
   while (!stopping) {
-    const bool blocked = flush_output(Clock::now());
+    const Clock::time_point now = Clock::now();
+    std::optional<Clock::time_point> wake_at;
+    {
+      std::lock_guard lock(mutex);
+      wake_at = collect_notices(now);
+    }
+    const bool blocked = flush_output(now);
     hang_up_when_due();
     std::array<pollfd, 3> fds{pollfd{wake[0], POLLIN, 0}, pollfd{pty.master, POLLIN, 0},
                               pollfd{pty.close_watch, POLLIN, 0}};
     if (blocked) fds[1].events |= POLLOUT;
     const nfds_t count = pty.master >= 0 ? 3 : 1;
+    // Sleeps to the next due reply or sample on the steady clock (ppoll takes
+    // nanoseconds), so sub-millisecond delays hold without spinning. A full
+    // port waits for room instead.
+    if (blocked) {
+      wake_at.reset();
+    } else if (!outgoing.empty()) {
+      wake_at = std::min(wake_at.value_or(Clock::time_point::max()), outgoing.front().due);
+    }
     timespec wait{};
     timespec* timeout = nullptr;
-    if (!blocked && !outgoing.empty()) {
-      wait = to_timespec(outgoing.front().due - Clock::now());
+    if (wake_at) {
+      wait = to_timespec(*wake_at - Clock::now());
       timeout = &wait;
     }
     if (ppoll(fds.data(), count, timeout, nullptr) < 0) continue;  // EINTR
@@ -192,33 +231,71 @@ void BoardSim::Impl::handle_line(std::string line) {
   ++received_since_faults;
   if (faults.silent || (faults.silent_after >= 0 && answered_since_faults >= faults.silent_after)) return;
   ++answered_since_faults;
+  // Counted on both sides of the command, so notifications start and stop at
+  // the sample current when it arrives.
+  collect_notices(now);
   if (faults.never_ready) sensor->plant(kSensorBus, int_status, 0, now);
-  ShapedReply shaped = shape_reply(answer_command(line, *sensor, now), faults, reply_sequence++);
+  ShapedReply shaped = shape_reply(answer_command(line, *sensor, board, now), faults, reply_sequence++);
+  collect_notices(now);
   const Clock::time_point due = std::max(now + faults.reply_delay, last_due);
   if (!shaped.noise.empty()) outgoing.push_back(Chunk{due, std::move(shaped.noise)});
   Clock::time_point piece_due = due;
-  for (auto& piece : shaped.pieces) {
-    outgoing.push_back(Chunk{piece_due, std::move(piece)});
+  for (std::size_t i = 0; i < shaped.pieces.size(); ++i) {
+    outgoing.push_back(Chunk{piece_due, std::move(shaped.pieces[i]), i + 1 == shaped.pieces.size()});
     last_due = piece_due;
     piece_due += kSplitGap;
   }
 }
 
+std::optional<Clock::time_point> BoardSim::Impl::collect_notices(Clock::time_point now) {
+  const std::uint64_t index = sensor->sample_index(now);
+  const bool active = !hung_up && board.interrupt_stream && sensor->data_ready_interrupt_enabled();
+  // Samples counted before the stream went off are still owed their notices.
+  if (active && notifying) {
+    owed_notices +=
+        static_cast<std::size_t>(std::min<std::uint64_t>(index - notified_index, kMaxOwedNotices - owed_notices));
+  }
+  notifying = active;
+  notified_index = index;
+  return active ? sensor->next_sample_time() : std::nullopt;
+}
+
 bool BoardSim::Impl::flush_output(Clock::time_point now) {
-  while (!outgoing.empty() && outgoing.front().due <= now) {
-    Chunk& chunk = outgoing.front();
-    const ssize_t written = write(pty.master, chunk.bytes.data() + chunk.sent, chunk.bytes.size() - chunk.sent);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      if (errno == EAGAIN) return true;
-      hang_up();
-      return false;
+  for (;;) {
+    if (notices.empty() && owed_notices > 0 && between_replies()) {
+      notices.reserve(owed_notices * kNotice.size());
+      for (; owed_notices > 0; --owed_notices)
+        notices += kNotice;
+      notices_sent = 0;
     }
-    chunk.sent += static_cast<std::size_t>(written);
-    if (chunk.sent < chunk.bytes.size()) return true;
+    if (!notices.empty()) {
+      const Written written = write_pending(notices, notices_sent);
+      if (written != Written::kAll) return written == Written::kBlocked;
+      notices.clear();
+    }
+    if (outgoing.empty() || outgoing.front().due > now) return false;
+    Chunk& chunk = outgoing.front();
+    const Written written = write_pending(chunk.bytes, chunk.sent);
+    if (written != Written::kAll) return written == Written::kBlocked;
+    reply_open = !chunk.ends_reply;
     outgoing.pop_front();
   }
-  return false;
+}
+
+bool BoardSim::Impl::between_replies() const { return !reply_open && (outgoing.empty() || outgoing.front().sent == 0); }
+
+BoardSim::Impl::Written BoardSim::Impl::write_pending(const std::string& bytes, std::size_t& sent) {
+  while (sent < bytes.size()) {
+    const ssize_t written = write(pty.master, bytes.data() + sent, bytes.size() - sent);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN) return Written::kBlocked;
+      hang_up();
+      return Written::kFailed;
+    }
+    sent += static_cast<std::size_t>(written);
+  }
+  return Written::kAll;
 }
 
 void BoardSim::Impl::hang_up_when_due() {
@@ -232,6 +309,8 @@ void BoardSim::Impl::hang_up_when_due() {
 void BoardSim::Impl::hang_up() {
   close_pseudo_terminal(pty);
   outgoing.clear();
+  notices.clear();
+  owed_notices = 0;
   hung_up = true;
 }
 
@@ -273,8 +352,11 @@ std::uint8_t BoardSim::register_value(std::uint8_t bus, std::uint8_t reg) const 
 }
 
 void BoardSim::set_register(std::uint8_t bus, std::uint8_t reg, std::uint8_t value) {
-  std::lock_guard lock(impl_->mutex);
-  if (impl_->sensor) impl_->sensor->plant(bus, reg, value, Clock::now());
+  {
+    std::lock_guard lock(impl_->mutex);
+    if (impl_->sensor) impl_->sensor->plant(bus, reg, value, Clock::now());
+  }
+  impl_->wake_up();  // a planted INT_ENABLE may start notifications
 }
 
 void BoardSim::set_faults(const Faults& faults) {

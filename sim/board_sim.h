@@ -3,6 +3,14 @@
 // served on a pseudo-terminal. Used by tests, benchmarks, veltrix-boardsim
 // and the run script; never by the product libraries.
 //
+// Commands and replies: sim/board_commands.h. The sensor: sim/sensor_model.h.
+// Interrupt notifications: from "IE2" until "SD", while the sensor's
+// data-ready interrupt is enabled (bit 0 of INT_ENABLE, of INT_CFG on kor23
+// and kor21), the board sends "I0\n" once per sample, as the sample happens.
+// Notifications go out between replies, never inside one (a delayed reply
+// does not hold them back); while the host does not read, at most
+// kMaxOwedNotices wait and later ones are lost.
+//
 // Thread contract: start() spawns one serving thread; every public member is
 // safe to call from any thread while it runs (internal lock).
 
@@ -18,7 +26,7 @@ struct Faults {
   bool silent = false;                       // never answer
   bool never_ready = false;                  // answer, but INT_STATUS never flags a sample
   int silent_after = -1;                     // answer this many commands, then fall silent (-1: never)
-  std::chrono::milliseconds reply_delay{0};  // delay before each reply
+  std::chrono::microseconds reply_delay{0};  // delay before each reply (1 ms: a USB full-speed board)
   bool short_reply = false;                  // every reply one character short (before its line end)
   bool noise = false;                        // interrupt notices, '#'/'$' packets, NUL and 0xFF between replies
   std::size_t split_writes = 0;              // write replies in pieces of this many bytes (0: whole)
@@ -60,6 +68,7 @@ class BoardSim {
   // The newest kMaxRecordedCommands command lines (older ones are dropped, so
   // a board serving a long 8 kHz capture stays small).
   static constexpr std::size_t kMaxRecordedCommands = 1 << 16;
+  static constexpr std::size_t kMaxOwedNotices = 1024;
   std::vector<CommandRecord> commands() const;
   void clear_commands();
 

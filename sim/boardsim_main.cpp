@@ -46,9 +46,17 @@ int main(int argc, char** argv) {
   auto& faults = options.faults;
   std::string compass = "0x0C";
   int delay_ms = 0;
+  int delay_us = 0;
   bool self_test_fails = false;
 
   CLI::App app{"Simulated Veltrix evaluation board on a pseudo-terminal; prints the port path first."};
+  app.footer(
+      "The sensor samples at the rate its CONFIG and SMPLRT_DIV set (8 kHz after reset); sample n holds\n"
+      "int16(1000 * c + 37 * (c + 1) * n) on channel c (gyro X, Y, Z 0-2, accel 3-5, temp 6, compass 7-9).\n"
+      "A block read returns one sample throughout. FIFO: USER_CTRL bit 6 on, FIFO_EN bit 7 temp, 6/5/4 gyro\n"
+      "X/Y/Z, 3 accel, 0 slave 0 data; frames in register order, byte count in FIFO_COUNTH:L, 1024 bytes,\n"
+      "newest kept with INT_STATUS bit 4 on overflow, USER_CTRL reset bit empties it. After IE2, with\n"
+      "INT_ENABLE bit 0 set, the board sends \"I0\" once per sample until SD.");
   app.add_option("--sensor", options.sensor.model_class, "sensor class behind the board: " + known_classes())
       ->check([](const std::string& name) {
         return veltrix::sim::find_layout(name) ? std::string() : "unknown sensor class \"" + name + "\"";
@@ -63,7 +71,11 @@ int main(int argc, char** argv) {
   app.add_flag("--never-ready", faults.never_ready, "answer, but never flag a new sample");
   app.add_option("--silent-after", faults.silent_after, "answer N commands, then fall silent")
       ->check(CLI::NonNegativeNumber);
-  app.add_option("--delay", delay_ms, "delay each reply by MS milliseconds")->check(CLI::Range(0, 60000));
+  auto* delay = app.add_option("--delay", delay_ms, "delay each reply by MS milliseconds")->check(CLI::Range(0, 60000));
+  app.add_option("--reply-delay-us", delay_us,
+                 "delay each reply by US microseconds (1000: the timing of a USB full-speed board)")
+      ->check(CLI::Range(0, 60'000'000))
+      ->excludes(delay);
   app.add_flag("--short", faults.short_reply, "every reply one character short");
   app.add_flag("--noise", faults.noise, "interrupt notices, packets and stray bytes between replies");
   app.add_option("--split", faults.split_writes, "write replies in pieces of N bytes")->check(CLI::PositiveNumber);
@@ -76,7 +88,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   options.sensor.self_test_passes = !self_test_fails;
-  faults.reply_delay = std::chrono::milliseconds(delay_ms);
+  faults.reply_delay = std::chrono::milliseconds(delay_ms) + std::chrono::microseconds(delay_us);
 
   // Block the stop signals before any thread starts so only sigwait sees them.
   sigset_t stop_signals;

@@ -19,17 +19,25 @@ constexpr std::array kNewestGeneration{RegisterValue{0x00, 0x4C}, RegisterValue{
                                        RegisterValue{0x0D, 0x4C}, RegisterValue{0x0E, 0x8E}, RegisterValue{0x0F, 0x30},
                                        RegisterValue{0x6B, 0x01}, RegisterValue{0x75, 0x68}};
 
-//                    class    gyro  temp  div   cfg   stat  accel compass f7     selftest
+constexpr FifoLayout kFifoAt72{0x23, 0x72, 0x74, 0x6A, 0x04};
+constexpr FifoLayout kFifoAt3A{0x12, 0x3A, 0x3C, 0x3D, 0x02};
+
+//                    class    gyro  temp  div   cfg   stat  ien   accel compass f7     selftest master
 constexpr std::array kLayouts{
-    SensorLayout{"hep11", 0x43, 0x41, 0x19, 0x1A, 0x3A, -1, false, false, false, kWhoAmIAt75},
-    SensorLayout{"naf38", 0x43, 0x41, 0x19, 0x1A, 0x3A, -1, false, false, false, kWhoAmIAt75},
-    SensorLayout{"kor23", 0x1D, 0x1B, 0x15, 0x16, 0x1A, -1, false, false, false, kWhoAmIAt00},
-    SensorLayout{"kor21", 0x1D, 0x1B, 0x15, 0x16, 0x1A, -1, false, false, false, kWhoAmIAt00},
-    SensorLayout{"kor24", 0x43, 0x41, 0x19, 0x1A, 0x3A, -1, false, true, false, kWithSelfTestCodes},
-    SensorLayout{"kor42", 0x43, 0x41, 0x19, 0x1A, 0x3A, 0x3B, false, true, true, kWithSelfTestCodes},
-    SensorLayout{"kor46", 0x43, 0x41, 0x19, 0x1A, 0x3A, 0x3B, false, true, false, kNewestGeneration},
-    SensorLayout{"kor71", 0x43, 0x41, 0x19, 0x1A, 0x3A, 0x3B, true, true, false, kWithSelfTestCodes},
-    SensorLayout{"kor73", 0x43, 0x41, 0x19, 0x1A, 0x3A, 0x3B, true, true, false, kNewestGeneration},
+    SensorLayout{"hep11", 0x43, 0x41, 0x19, 0x1A, 0x3A, 0x38, -1, false, false, false, false, kFifoAt72, kWhoAmIAt75},
+    SensorLayout{"naf38", 0x43, 0x41, 0x19, 0x1A, 0x3A, 0x38, -1, false, false, false, false, kFifoAt72, kWhoAmIAt75},
+    SensorLayout{"kor23", 0x1D, 0x1B, 0x15, 0x16, 0x1A, 0x17, -1, false, false, false, false, kFifoAt3A, kWhoAmIAt00},
+    SensorLayout{"kor21", 0x1D, 0x1B, 0x15, 0x16, 0x1A, 0x17, -1, false, false, false, false, kFifoAt3A, kWhoAmIAt00},
+    SensorLayout{"kor24", 0x43, 0x41, 0x19, 0x1A, 0x3A, 0x38, -1, false, true, false, true, kFifoAt72,
+                 kWithSelfTestCodes},
+    SensorLayout{"kor42", 0x43, 0x41, 0x19, 0x1A, 0x3A, 0x38, 0x3B, false, true, true, true, kFifoAt72,
+                 kWithSelfTestCodes},
+    SensorLayout{"kor46", 0x43, 0x41, 0x19, 0x1A, 0x3A, 0x38, 0x3B, false, true, false, true, kFifoAt72,
+                 kNewestGeneration},
+    SensorLayout{"kor71", 0x43, 0x41, 0x19, 0x1A, 0x3A, 0x38, 0x3B, true, true, false, true, kFifoAt72,
+                 kWithSelfTestCodes},
+    SensorLayout{"kor73", 0x43, 0x41, 0x19, 0x1A, 0x3A, 0x38, 0x3B, true, true, false, true, kFifoAt72,
+                 kNewestGeneration},
 };
 
 }  // namespace

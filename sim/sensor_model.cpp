@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "sim/fifo_frame.h"
+
 namespace veltrix::sim {
 namespace {
 
@@ -11,18 +13,13 @@ namespace {
 constexpr std::uint8_t kSelfTestCodeX = 0x0D;  // Y and Z follow
 constexpr std::uint8_t kGyroConfig = 0x1B;
 constexpr std::uint8_t kGyroSelfTestX = 0x80;  // Y 0x40, Z 0x20
-constexpr std::uint8_t kSlv0Addr = 0x25;
-constexpr std::uint8_t kSlv0Reg = 0x26;
-constexpr std::uint8_t kSlv0Ctrl = 0x27;
-constexpr std::uint8_t kSlvRead = 0x80;
-constexpr std::uint8_t kSlvEnable = 0x80;
-constexpr std::uint8_t kSlvLengthMask = 0x0F;
 constexpr std::uint8_t kIntPinCfg = 0x37;
 constexpr std::uint8_t kBypassEnable = 0x02;
 constexpr std::uint8_t kUserCtrl = 0x6A;
 constexpr std::uint8_t kI2cMasterEnable = 0x20;
-constexpr std::uint8_t kExtSensData = 0x49;
-constexpr std::uint8_t kDataReady = 0x01;
+constexpr std::uint8_t kDataReady = 0x01;     // INT_STATUS, INT_ENABLE
+constexpr std::uint8_t kFifoOverflow = 0x10;  // INT_STATUS
+constexpr std::uint8_t kFifoCollects = 0x40;  // USER_CTRL
 
 // Compass registers and reset values: identity 0x48, device information
 // 0x9A, sensitivity adjustment 0x80 (unity) on all three axes.
@@ -58,26 +55,60 @@ void SensorModel::start_clock(Clock::time_point now) {
   anchor_time_ = now;
   anchor_index_ = 0;
   index_ = 0;
+  fifo_.clear();
 }
 
-std::uint8_t SensorModel::read(std::uint8_t bus, std::uint8_t reg, Clock::time_point now) {
+std::vector<std::uint8_t> SensorModel::read(std::uint8_t bus, std::uint8_t first, int count, Clock::time_point now) {
   advance(now);
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(static_cast<std::size_t>(std::max(count, 0)));
   RegisterFile* file = device_at(bus, true);
-  if (file == nullptr) return 0xFF;
-  const std::uint8_t value = (*file)[reg];
-  if (file == &sensor_ && reg == layout_.int_status) sensor_[reg] = 0;
+  std::uint8_t reg = first;
+  for (int i = 0; i < count; ++i) {
+    if (file == nullptr) {
+      bytes.push_back(0xFF);
+    } else if (file == &sensor_) {
+      bytes.push_back(read_sensor(reg));
+    } else {
+      bytes.push_back((*file)[reg]);
+    }
+    if (file != &sensor_ || reg != layout_.fifo.data) ++reg;
+  }
+  return bytes;
+}
+
+std::uint8_t SensorModel::read_sensor(std::uint8_t reg) {
+  if (reg == layout_.fifo.data) return fifo_.pop();
+  if (reg == layout_.fifo.count_h || reg == layout_.fifo.count_h + 1) return fifo_count_byte(reg);
+  const std::uint8_t value = sensor_[reg];
+  if (reg == layout_.int_status) sensor_[reg] = 0;
   return value;
+}
+
+std::uint8_t SensorModel::fifo_count_byte(std::uint8_t reg) const {
+  const std::size_t count = fifo_.size();
+  return static_cast<std::uint8_t>(reg == layout_.fifo.count_h ? count >> 8 : count & 0xFF);
 }
 
 void SensorModel::write(std::uint8_t bus, std::uint8_t reg, std::uint8_t value, Clock::time_point now) {
   advance(now);
-  if (device_at(bus, true) != nullptr) store(bus, reg, value, now);
+  RegisterFile* file = device_at(bus, true);
+  if (file == nullptr) return;
+  if (file == &sensor_ && reg == layout_.fifo.user_ctrl && (value & layout_.fifo.reset_bit) != 0) {
+    fifo_.clear();
+    value = static_cast<std::uint8_t>(value & ~layout_.fifo.reset_bit);
+  }
+  store(bus, reg, value, now);
 }
 
 std::uint8_t SensorModel::peek(std::uint8_t bus, std::uint8_t reg, Clock::time_point now) {
   advance(now);
   RegisterFile* file = device_at(bus, false);
-  return file == nullptr ? 0xFF : (*file)[reg];
+  if (file == nullptr) return 0xFF;
+  if (file != &sensor_) return (*file)[reg];
+  if (reg == layout_.fifo.data) return fifo_.front();
+  if (reg == layout_.fifo.count_h || reg == layout_.fifo.count_h + 1) return fifo_count_byte(reg);
+  return sensor_[reg];
 }
 
 void SensorModel::plant(std::uint8_t bus, std::uint8_t reg, std::uint8_t value, Clock::time_point now) {
@@ -94,6 +125,19 @@ std::uint64_t SensorModel::sample_index(Clock::time_point now) {
 double SensorModel::sample_rate_hz() const {
   return static_cast<double>(base_rate_hz()) / (sensor_[layout_.smplrt_div] + 1.0);
 }
+
+std::optional<SensorModel::Clock::time_point> SensorModel::next_sample_time() const {
+  if (!clock_running_) return std::nullopt;
+  // The first time at which advance() counts sample k after the anchor,
+  // split like advance() so that the product cannot overflow.
+  const auto k = static_cast<std::int64_t>(index_ - anchor_index_ + 1);
+  const std::int64_t base = base_rate_hz();
+  const std::int64_t divisor = kNanosPerSecond * (sensor_[layout_.smplrt_div] + 1);
+  const std::int64_t nanos = (k / base) * divisor + ((k % base) * divisor + base - 1) / base;
+  return anchor_time_ + std::chrono::nanoseconds(nanos);
+}
+
+bool SensorModel::data_ready_interrupt_enabled() const { return (sensor_[layout_.int_enable] & kDataReady) != 0; }
 
 bool SensorModel::compass_present() const { return layout_.has_compass && options_.compass_address >= 0; }
 
@@ -141,8 +185,33 @@ void SensorModel::advance(Clock::time_point now) {
   const auto samples = static_cast<std::uint64_t>((nanos / divisor) * base + (nanos % divisor) * base / divisor);
   const std::uint64_t n = anchor_index_ + samples;
   if (n <= index_) return;
+  const std::uint64_t previous = index_;
   index_ = n;
-  produce_sample(n);
+  if ((sensor_[layout_.fifo.user_ctrl] & kFifoCollects) != 0) {
+    fill_fifo(previous + 1, n);
+  } else {
+    produce_sample(n);
+  }
+}
+
+// Samples that passed unseen still reach the FIFO; of a long gap only the
+// newest samples that can still be in it are worked out, plus one more so
+// that the overflow shows.
+void SensorModel::fill_fifo(std::uint64_t from, std::uint64_t to) {
+  frame_.clear();
+  append_fifo_frame(layout_, sensor_, frame_);
+  if (frame_.empty()) {
+    produce_sample(to);
+    return;
+  }
+  const std::uint64_t needed = ByteFifo::kCapacity / frame_.size() + 1;
+  if (to - from + 1 > needed) from = to - needed + 1;
+  for (std::uint64_t n = from; n <= to; ++n) {
+    produce_sample(n);
+    frame_.clear();
+    append_fifo_frame(layout_, sensor_, frame_);
+    if (!fifo_.push(frame_)) sensor_[layout_.int_status] |= kFifoOverflow;
+  }
 }
 
 void SensorModel::produce_sample(std::uint64_t n) {

@@ -6,11 +6,37 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "sim/board_sim.h"
+#include "sim/sample_formula.h"
 #include "tests/sim/pty_client.h"
 
 namespace veltrix::sim::test {
+
+// Waits until the sensor has produced a sample newer than `after`.
+inline bool wait_for_sample_after(const BoardSim& sim, std::uint32_t after) {
+  const auto deadline = std::chrono::steady_clock::now() + kReplyWait;
+  while (sim.sample_index() <= after) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
+// The sample index n in [low, high] whose formula values match all of `values`
+// for `channels`; 0 when none does.
+inline std::uint32_t matching_sample(std::uint32_t low, std::uint32_t high, const std::vector<Channel>& channels,
+                                     const std::vector<std::int16_t>& values) {
+  for (std::uint32_t n = low; n <= high; ++n) {
+    bool all = true;
+    for (std::size_t i = 0; i < channels.size(); ++i)
+      all = all && sample_value(channels[i], n) == values[i];
+    if (all) return n;
+  }
+  return 0;
+}
 
 inline BoardOptions sensor_options(const std::string& model_class) {
   BoardOptions options;

@@ -136,6 +136,77 @@ TEST_F(BoardProtocol, ExclusiveUseEndsWhenTheHostClosesThePort) {
   EXPECT_EQ(client_->exchange("SD\r\n"), "SD\r\n");
 }
 
+constexpr std::string_view kNotice = "I0\n";
+
+// Reads whole lines until `replies` lines other than notifications have
+// arrived, for at most a few seconds.
+std::vector<std::string> lines_through_replies(PtyClient& client, int replies) {
+  const auto deadline = std::chrono::steady_clock::now() + 3 * kReplyWait;
+  std::vector<std::string> lines;
+  while (replies > 0 && std::chrono::steady_clock::now() < deadline) {
+    std::string line = client.read_line();
+    if (line.empty()) break;
+    if (line != kNotice) --replies;
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+// The data-ready notifications as a host sees them: one per sample from the
+// "IE2" to the "SD", as the samples happen, each on its own line between
+// replies, never inside one, even when replies come in pieces.
+TEST_F(BoardProtocol, DataReadyNotificationsComeOncePerSampleBetweenReplies) {
+  start(sensor_options("kor42"));
+  write_register(0x1A, 0x01);  // 1 kHz
+  write_register(0x38, 0x01);  // the data-ready interrupt
+  EXPECT_EQ(client_->read_for(kSilenceWait), "") << "no notifications before IE2";
+
+  Faults faults;
+  faults.split_writes = 3;  // pieces a millisecond apart, so samples fall inside replies
+  sim_->set_faults(faults);
+  const std::uint32_t on_low = sim_->sample_index();
+  client_->send("IE2\r\n");
+  std::vector<std::string> lines = lines_through_replies(*client_, 1);
+  const std::uint32_t on_high = sim_->sample_index();
+
+  const std::string idle = client_->read_for(100ms);
+  const std::uint32_t idle_end = sim_->sample_index();
+  int idle_notices = 0;
+  for (std::size_t at = 0; at < idle.size(); at += kNotice.size()) {
+    ASSERT_EQ(idle.substr(at, kNotice.size()), kNotice);
+    ++idle_notices;
+  }
+  EXPECT_GE(idle_notices, static_cast<int>(idle_end - on_high) / 2) << "notifications come as samples happen";
+
+  constexpr int kReads = 20;  // 16 characters each: six pieces, five milliseconds
+  for (int i = 0; i < kReads; ++i)
+    client_->send(rd(0x68, 0x75, 4));
+  const auto reads = lines_through_replies(*client_, kReads);
+  lines.insert(lines.end(), reads.begin(), reads.end());
+  const std::uint32_t off_low = sim_->sample_index();
+  client_->send("SD\r\n");
+  const auto last = lines_through_replies(*client_, 1);
+  const std::uint32_t off_high = sim_->sample_index();
+  lines.insert(lines.end(), last.begin(), last.end());
+
+  std::vector<std::string> replies;
+  int notices = idle_notices;
+  for (const auto& line : lines) {
+    if (line == kNotice) {
+      ++notices;
+    } else {
+      replies.push_back(line);
+    }
+  }
+  std::vector<std::string> expected{"IE2\r\n"};
+  expected.insert(expected.end(), kReads, "RD687568000000\r\n");
+  expected.push_back("SD\r\n");
+  EXPECT_EQ(replies, expected);
+  EXPECT_GE(notices, static_cast<int>(off_low - on_high));
+  EXPECT_LE(notices, static_cast<int>(off_high - on_low));
+  EXPECT_EQ(client_->read_for(kSilenceWait), "") << "SD ends them";
+}
+
 TEST(BoardSimLifecycle, RejectsUnknownClassAndBadCompassAddress) {
   BoardSim unknown(sensor_options("kor99"));
   EXPECT_NE(unknown.start(), 0);

@@ -157,11 +157,14 @@ TEST(BoardsimProgram, SigintAlsoEndsItCleanly) {
 }
 
 TEST(BoardsimProgram, SwitchesReachTheBoard) {
-  BoardsimProcess program({"--sensor", "kor71", "--compass-address", "0x0F", "--short", "--split", "4"});
+  BoardsimProcess program(
+      {"--sensor", "kor71", "--compass-address", "0x0F", "--short", "--split", "4", "--reply-delay-us", "5000"});
   ASSERT_TRUE(program.spawned());
   PtyClient client(program.first_stdout_line());
   ASSERT_TRUE(client.is_open());
+  const auto sent = Clock::now();
   client.exchange(wr(0x68, {0x37, 0x02}));
+  EXPECT_GE(Clock::now() - sent, 5ms);                           // the split alone adds one millisecond
   EXPECT_EQ(client.exchange(rd(0x0F, 0x00, 1)), "RD0F004\r\n");  // 0x48, one character short
   program.signal(SIGTERM);
   EXPECT_EQ(program.exit_status(), 0);
@@ -184,6 +187,8 @@ TEST(BoardsimProgram, RefusesBadArgumentsWithAMessage) {
                                                                 {"--compass-address", "12x"},
                                                                 {"--split", "0"},
                                                                 {"--delay", "-5"},
+                                                                {"--reply-delay-us", "-1"},
+                                                                {"--delay", "1", "--reply-delay-us", "5"},
                                                                 {"--bogus"}}) {
     BoardsimProcess program(args);
     ASSERT_TRUE(program.spawned());
@@ -198,8 +203,9 @@ TEST(BoardsimProgram, HelpListsTheSwitches) {
   ASSERT_TRUE(program.spawned());
   const std::string help = program.all_stdout();
   EXPECT_EQ(program.exit_status(), 0);
-  for (const char* option : {"--sensor", "--link", "--compass-address", "--self-test-fail", "--at-rest", "--silent",
-                             "--silent-after", "--delay", "--short", "--noise", "--split", "--hangup-after"}) {
+  for (const char* option :
+       {"--sensor", "--link", "--compass-address", "--self-test-fail", "--at-rest", "--silent", "--silent-after",
+        "--delay", "--reply-delay-us", "--short", "--noise", "--split", "--hangup-after"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
 }

@@ -1,7 +1,9 @@
 // The fault switches, each seen from the host side of the port.
 
 #include <gtest/gtest.h>
+#include <time.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -99,6 +101,52 @@ TEST_F(BoardFaults, DelayedRepliesComeLateAndInOrder) {
   EXPECT_EQ(client_->read_line(), "SD\r\n");
   EXPECT_GE(Clock::now() - sent, 150ms);
   EXPECT_EQ(client_->read_line(), "ID\r\n");
+}
+
+double process_cpu_seconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+struct DelayedExchanges {
+  double median_seconds;
+  double cpu_seconds_each;  // board and client together
+};
+
+// Delays of a USB board's scale hold without a busy wait: every reply comes
+// at least the delay late, 1 ms adds about four times what 250 us adds to an
+// undelayed exchange (a delay rounded to whole milliseconds adds the same),
+// and waiting out 1 ms costs far less processor time than 1 ms.
+TEST_F(BoardFaults, SubMillisecondDelaysHoldWithoutSpinning) {
+  start();
+  auto exchanges = [this](std::chrono::microseconds delay) {
+    Faults faults;
+    faults.reply_delay = delay;
+    sim_->set_faults(faults);
+    constexpr int kCount = 41;
+    std::vector<Clock::duration> times;
+    const double cpu_start = process_cpu_seconds();
+    for (int i = 0; i < kCount; ++i) {
+      const auto sent = Clock::now();
+      EXPECT_EQ(client_->exchange("SD\r\n"), "SD\r\n");
+      times.push_back(Clock::now() - sent);
+      EXPECT_GE(times.back(), delay);
+    }
+    const double cpu = (process_cpu_seconds() - cpu_start) / kCount;
+    std::nth_element(times.begin(), times.begin() + kCount / 2, times.end());
+    return DelayedExchanges{std::chrono::duration<double>(times[kCount / 2]).count(), cpu};
+  };
+  const DelayedExchanges undelayed = exchanges(0us);
+  const DelayedExchanges quarter = exchanges(250us);
+  const DelayedExchanges full = exchanges(1000us);
+
+  ASSERT_GT(quarter.median_seconds, undelayed.median_seconds);
+  const double ratio =
+      (full.median_seconds - undelayed.median_seconds) / (quarter.median_seconds - undelayed.median_seconds);
+  EXPECT_GE(ratio, 1.6);
+  EXPECT_LE(ratio, 12.0);
+  EXPECT_LT(full.cpu_seconds_each - undelayed.cpu_seconds_each, 0.4e-3);
 }
 
 TEST_F(BoardFaults, ShortRepliesLoseTheCharacterBeforeTheLineEnd) {

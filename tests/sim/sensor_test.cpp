@@ -20,29 +20,6 @@ using SimulatedSensor = BoardTest;
 constexpr std::uint8_t kSlowFilter = 0x01;
 constexpr std::uint8_t kSlowDivider = 0xFF;
 
-// Waits until the sensor has produced a sample newer than `after`.
-bool wait_for_sample_after(const BoardSim& sim, std::uint32_t after) {
-  const auto deadline = Clock::now() + kReplyWait;
-  while (sim.sample_index() <= after) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::yield();
-  }
-  return true;
-}
-
-// The sample index n in [low, high] whose formula values match all of `values`
-// for `channels`; 0 when none does.
-std::uint32_t matching_sample(std::uint32_t low, std::uint32_t high, const std::vector<Channel>& channels,
-                              const std::vector<std::int16_t>& values) {
-  for (std::uint32_t n = low; n <= high; ++n) {
-    bool all = true;
-    for (std::size_t i = 0; i < channels.size(); ++i)
-      all = all && sample_value(channels[i], n) == values[i];
-    if (all) return n;
-  }
-  return 0;
-}
-
 TEST_F(SimulatedSensor, EveryClassIdentifiesItselfAtItsWhoAmIRegister) {
   for (const auto& layout : all_layouts()) {
     SCOPED_TRACE(layout.model_class);
@@ -142,6 +119,37 @@ TEST_F(SimulatedSensor, DataRegistersHoldTheFormulaOfTheLatestSample) {
                                            Channel::GyroX, Channel::GyroY, Channel::GyroZ},
                                           values);
   EXPECT_GE(n, 1u) << "gyro X " << values[4] << " matches no sample in " << low << ".." << high;
+}
+
+// One read from INT_STATUS through the compass mirror, as a fast capture
+// polls: every channel belongs to one sample, and the data-ready bit in it
+// says whether that sample is new since the previous read.
+TEST_F(SimulatedSensor, ABlockReadIsOneSampleAndTakesItsDataReadyBit) {
+  start(sensor_options("kor73"));
+  write_register(0x1A, 0x01);                       // 1 kHz: some reads see a new sample, some do not
+  write_registers(0x68, {0x25, 0x8C, 0x02, 0x88});  // slave 0 mirrors the compass
+  ASSERT_TRUE(wait_for_sample_after(*sim_, sim_->sample_index()));
+  const std::vector<Channel> channels{Channel::AccelX,   Channel::AccelY,  Channel::AccelZ, Channel::Temp,
+                                      Channel::GyroX,    Channel::GyroY,   Channel::GyroZ,  Channel::CompassX,
+                                      Channel::CompassY, Channel::CompassZ};
+  std::uint32_t previous = 0;
+  for (int i = 0; i < 300; ++i) {
+    const std::uint32_t low = sim_->sample_index();
+    const auto bytes = read_registers(0x68, 0x3A, 23);  // INT_STATUS .. EXT_SENS_DATA_07
+    const std::uint32_t high = sim_->sample_index();
+    ASSERT_EQ(bytes.size(), 23u);
+    std::vector<std::int16_t> values;
+    for (std::size_t at = 1; at < 15; at += 2)
+      values.push_back(big_endian(bytes, at));
+    for (std::size_t at = 16; at < 22; at += 2)  // the compass's own order: low byte first
+      values.push_back(static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[at + 1] << 8 | bytes[at])));
+    const std::uint32_t n = matching_sample(low, high, channels, values);
+    ASSERT_GE(n, 1u) << "read " << i << ": the channels of " << low << ".." << high << " are mixed";
+    if (i > 0) {
+      ASSERT_EQ((bytes[0] & 0x01) != 0, n != previous) << "read " << i;
+    }
+    previous = n;
+  }
 }
 
 TEST_F(SimulatedSensor, OlderClassesKeepDataAtTheirOwnAddresses) {
