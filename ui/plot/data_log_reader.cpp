@@ -129,7 +129,7 @@ DataLogReading read_data_log(std::string_view text) {
         "capture started with no component selected has no header and cannot be shown.");
   }
 
-  DataLog log;
+  LoadedDataLog log;
   log.has_time = layout->has_time;
   long long index = 0;
   while (lines.next(line)) {

@@ -18,7 +18,7 @@
 
 #include "ui/plot/sample_series.h"
 
-struct DataLog {
+struct LoadedDataLog {
   SampleSeries samples;
   bool has_time = false;
   std::size_t skipped_lines = 0;
@@ -28,7 +28,7 @@ struct DataLog {
 };
 
 struct DataLogReading {
-  std::optional<DataLog> log;
+  std::optional<LoadedDataLog> log;
   std::string error;  // why the text is not a data log, when log is empty
 };
 

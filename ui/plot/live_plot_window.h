@@ -74,7 +74,7 @@ class LivePlotWindow : public QWidget {
   std::uint64_t drops_ = 0;       // in this capture
   PlotPrompts prompts_;
   SampleSeries live_;
-  std::optional<DataLog> log_;
+  std::optional<LoadedDataLog> log_;
   QString log_summary_;
   QString capture_status_;
   std::vector<PlotSample> batch_;
