@@ -108,9 +108,10 @@ void StripCharts::draw_chart(QPainter& painter, const QRect& plot, int component
   painter.setClipRect(plot.adjusted(1, 1, -1, -1));
   draw_x_axis(painter, plot.left(), plot.right(), plot.top(), plot.bottom(), false);
   painter.setClipRect(plot);
+  painter.setRenderHint(QPainter::Antialiasing, true);
   for (int axis = 0; axis < component.channels; ++axis) {
     const PlotChannel channel = plot_channel(component, axis);
-    painter.setPen(QPen(channel_color(channel), 1.4));
+    painter.setPen(QPen(channel_color(channel), 1.3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     points_.clear();
     const std::vector<PixelColumn>& columns = columns_[static_cast<std::size_t>(channel)];
     for (std::size_t i = 0; i < columns.size(); ++i) {
