@@ -111,7 +111,7 @@ void StripCharts::draw_chart(QPainter& painter, const QRect& plot, int component
   painter.setRenderHint(QPainter::Antialiasing, true);
   for (int axis = 0; axis < component.channels; ++axis) {
     const PlotChannel channel = plot_channel(component, axis);
-    painter.setPen(QPen(channel_color(channel), 1.3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setPen(QPen(channel_color(channel), 1));
     points_.clear();
     const std::vector<PixelColumn>& columns = columns_[static_cast<std::size_t>(channel)];
     for (std::size_t i = 0; i < columns.size(); ++i) {
