@@ -50,6 +50,7 @@ ChannelLegend::ChannelLegend(QWidget* parent) : QWidget(parent) {
         if (on_toggled_) on_toggled_(channel, on);
       });
       values_[c] = new QLabel(QStringLiteral("–"), group);
+      values_[c]->setObjectName(QStringLiteral("channelValue%1").arg(static_cast<int>(channel)));
       values_[c]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
       values_[c]->setMinimumWidth(values_[c]->fontMetrics().horizontalAdvance(QStringLiteral("-000000")));
       grid->addWidget(boxes_[c], axis + 1, 0);

@@ -1,7 +1,8 @@
 #pragma once
 // The Live Plot window's legend: one entry per channel, grouped by component,
 // with the channel's colour, a check box that shows or hides it, and its
-// newest value in view. Groups of components not recorded are hidden.
+// newest value in view (label "channelValue{channel index}"). Groups of
+// components not recorded are hidden.
 //
 // Thread contract: a widget; window thread only.
 
