@@ -2,7 +2,9 @@
 // three channels and the 10 s window, offscreen. Each iteration queues a
 // frame's worth of samples (8000 / 30), then lets the window take them and
 // repaints it whole. Printed as the share of the 33.3 ms frame period a
-// refresh at 30 frames per second takes (target: at most 20 %).
+// refresh at 30 frames per second takes (target: at most 20 %), in wall time
+// and in the process's CPU time: on a shared, busy machine the wall time
+// includes waiting for a core, the CPU time is what the refresh costs.
 
 #include <benchmark/benchmark.h>
 
@@ -10,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 #include "capture/sample_queue.h"
 #include "ui/plot/live_plot_window.h"
@@ -21,6 +24,13 @@ constexpr int kFramesPerSecond = 30;
 constexpr double kFramePeriodMs = 1000.0 / kFramesPerSecond;
 
 double g_ms_per_frame = 0;
+double g_cpu_ms_per_frame = 0;
+
+double process_cpu_ms() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
 
 class Feed {
  public:
@@ -60,16 +70,21 @@ void BM_LivePlotFrame8kHzGyro10sWindow(benchmark::State& state) {
 
   using Clock = std::chrono::steady_clock;
   Clock::duration spent{};
+  double cpu_spent = 0;
   for (auto _ : state) {
     feed.push(kRate / kFramesPerSecond);
     const auto start = Clock::now();
+    const double cpu_start = process_cpu_ms();
     window.refresh();
     window.repaint();
+    cpu_spent += process_cpu_ms() - cpu_start;
     spent += Clock::now() - start;
   }
-  g_ms_per_frame = std::chrono::duration<double, std::milli>(spent).count() / static_cast<double>(state.iterations());
+  const auto frames = static_cast<double>(state.iterations());
+  g_ms_per_frame = std::chrono::duration<double, std::milli>(spent).count() / frames;
+  g_cpu_ms_per_frame = cpu_spent / frames;
   state.counters["ms_per_frame"] = g_ms_per_frame;
-  state.counters["share_of_frame_period"] = g_ms_per_frame / kFramePeriodMs;
+  state.counters["cpu_ms_per_frame"] = g_cpu_ms_per_frame;
   if (queue.dropped() != 0) state.SkipWithError("the queue overflowed: the benchmark fed it wrongly");
 }
 BENCHMARK(BM_LivePlotFrame8kHzGyro10sWindow)->Unit(benchmark::kMillisecond)->MinTime(3.0);
@@ -83,8 +98,9 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   std::printf(
-      "Live plot refresh, 8 kHz x 3 channels, 10 s window: %.2f ms per frame = %.1f %% of the %.1f ms frame "
-      "period (target <= 20 %%)\n",
-      g_ms_per_frame, 100 * g_ms_per_frame / kFramePeriodMs, kFramePeriodMs);
+      "Live plot refresh, 8 kHz x 3 channels, 10 s window, share of the %.1f ms frame period (target <= 20 %%): "
+      "%.1f %% wall time (%.2f ms), %.1f %% CPU time (%.2f ms)\n",
+      kFramePeriodMs, 100 * g_ms_per_frame / kFramePeriodMs, g_ms_per_frame, 100 * g_cpu_ms_per_frame / kFramePeriodMs,
+      g_cpu_ms_per_frame);
   return 0;
 }

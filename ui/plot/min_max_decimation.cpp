@@ -3,29 +3,33 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
-#include <limits>
+#include <vector>
 
-void decimate_min_max(std::span<const double> times, std::span<const float> values, double t0, double t1,
+void split_columns(std::span<const double> times, double t0, double t1, std::span<std::size_t> starts) {
+  assert(t1 > t0 && starts.size() >= 2);
+  const std::size_t n = starts.size() - 1;
+  const double scale = static_cast<double>(n) / (t1 - t0);
+  auto from = std::lower_bound(times.begin(), times.end(), t0);
+  const auto end = std::lower_bound(from, times.end(), t1);
+  starts[0] = static_cast<std::size_t>(from - times.begin());
+  // (t - t0) * scale never decreases as t grows, so each column's end is found
+  // by bisection with the very expression that defines the column; the last
+  // column also takes times that rounding lifts to n.
+  for (std::size_t c = 1; c < n; ++c) {
+    const auto limit = static_cast<double>(c);
+    from = std::partition_point(from, end, [&](double t) { return (t - t0) * scale < limit; });
+    starts[c] = static_cast<std::size_t>(from - times.begin());
+  }
+  starts[n] = static_cast<std::size_t>(end - times.begin());
+}
+
+void decimate_min_max(std::span<const float> values, std::span<const std::size_t> starts,
                       std::span<PixelColumn> columns) {
-  assert(times.size() == values.size());
-  assert(t1 > t0);
-  std::fill(columns.begin(), columns.end(), PixelColumn{});
-  if (columns.empty()) return;
-
-  const double scale = static_cast<double>(columns.size()) / (t1 - t0);
-  const std::size_t last_column = columns.size() - 1;
-  auto i = static_cast<std::size_t>(std::lower_bound(times.begin(), times.end(), t0) - times.begin());
-  const auto end = static_cast<std::size_t>(
-      std::lower_bound(times.begin() + static_cast<std::ptrdiff_t>(i), times.end(), t1) - times.begin());
+  assert(starts.size() == columns.size() + 1);
   bool gap = false;
-  while (i < end) {
-    // Rounding can put a time just below t1 one past the last column.
-    const std::size_t c = std::min(static_cast<std::size_t>((times[i] - t0) * scale), last_column);
-    // The samples of one column are taken in a tight loop with the column in
-    // registers: this loop is most of a frame's cost at 8 kHz.
-    const double limit = c == last_column ? std::numeric_limits<double>::infinity() : static_cast<double>(c + 1);
-    PixelColumn column = columns[c];
-    for (; i < end && (times[i] - t0) * scale < limit; ++i) {
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    PixelColumn column;
+    for (std::size_t i = starts[c]; i < starts[c + 1]; ++i) {
       const float value = values[i];
       if (std::isnan(value)) {
         gap = true;
@@ -43,4 +47,13 @@ void decimate_min_max(std::span<const double> times, std::span<const float> valu
     }
     columns[c] = column;
   }
+}
+
+void decimate_min_max(std::span<const double> times, std::span<const float> values, double t0, double t1,
+                      std::span<PixelColumn> columns) {
+  assert(times.size() == values.size());
+  if (columns.empty()) return;
+  std::vector<std::size_t> starts(columns.size() + 1);
+  split_columns(times, t0, t1, starts);
+  decimate_min_max(values, starts, columns);
 }

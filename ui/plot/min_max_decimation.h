@@ -23,10 +23,18 @@ struct PixelColumn {
   bool empty() const { return count == 0; }
 };
 
-// Fills `columns` from the samples (times[i], values[i]) with t0 <= time < t1.
-// `times` ascends; the two spans have the same length. Sample i belongs to
-// column floor((times[i] - t0) / (t1 - t0) * columns.size()). NaN values count
-// in no column; they mark the next column that gets a value as gap_before.
-// Columns without a sample stay empty. Requires t1 > t0.
+// Splits the samples with t0 <= time < t1 into columns: sample i belongs to
+// column floor((times[i] - t0) / (t1 - t0) * n), n = starts.size() - 1, and
+// column c holds the samples starts[c] up to starts[c + 1]. `times` ascends.
+// Requires t1 > t0 and n >= 1. Channels sampled at the same times share it.
+void split_columns(std::span<const double> times, double t0, double t1, std::span<std::size_t> starts);
+
+// Fills columns.size() == starts.size() - 1 columns from `values` split as
+// split_columns says. NaN values count in no column; they mark the next column
+// that gets a value as gap_before. Columns without a value stay empty.
+void decimate_min_max(std::span<const float> values, std::span<const std::size_t> starts,
+                      std::span<PixelColumn> columns);
+
+// Both steps, for a single channel.
 void decimate_min_max(std::span<const double> times, std::span<const float> values, double t0, double t1,
                       std::span<PixelColumn> columns);

@@ -52,17 +52,19 @@ void StripCharts::set_channel_visible(PlotChannel channel, bool visible) {
 
 void StripCharts::decimate_visible(const QRect& plot, int component_index) {
   const PlotComponent& component = kPlotComponents[static_cast<std::size_t>(component_index)];
+  const auto width = static_cast<std::size_t>(std::max(plot.width(), 1));
   // The newest sample sits exactly at x1: include it.
-  const double end = std::nextafter(x1_, x1_ + 1);
+  starts_.resize(width + 1);
+  split_columns(series_->x(), x0_, std::nextafter(x1_, x1_ + 1), starts_);
   for (int axis = 0; axis < component.channels; ++axis) {
     const PlotChannel channel = plot_channel(component, axis);
     std::vector<PixelColumn>& columns = columns_[static_cast<std::size_t>(channel)];
-    columns.resize(static_cast<std::size_t>(std::max(plot.width(), 1)));
+    columns.resize(width);
     if (!visible_[static_cast<std::size_t>(channel)] || series_->values(channel).empty()) {
       std::fill(columns.begin(), columns.end(), PixelColumn{});
       continue;
     }
-    decimate_min_max(series_->x(), series_->values(channel), x0_, end, columns);
+    decimate_min_max(series_->values(channel), starts_, columns);
   }
 }
 

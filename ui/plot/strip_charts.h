@@ -47,7 +47,9 @@ class StripCharts : public QWidget {
   double x0_ = 0, x1_ = 1;
   XUnit unit_ = XUnit::kMilliseconds;
   std::array<bool, kPlotChannelCount> visible_;
-  std::array<std::vector<PixelColumn>, kPlotChannelCount> columns_;  // kept between frames
+  // Kept between frames, so a frame allocates nothing.
+  std::vector<std::size_t> starts_;
+  std::array<std::vector<PixelColumn>, kPlotChannelCount> columns_;
   std::vector<QPointF> points_;
   QString placeholder_;
 };
