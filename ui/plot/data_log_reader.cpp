@@ -1,7 +1,7 @@
 #include "ui/plot/data_log_reader.h"
 
 #include <array>
-#include <cstdlib>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -28,12 +28,13 @@ std::string_view trim(std::string_view text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-std::vector<std::string_view> split_fields(std::string_view line) {
-  std::vector<std::string_view> fields;
+// Into `fields`, reused from line to line.
+void split_fields(std::string_view line, std::vector<std::string_view>& fields) {
+  fields.clear();
   for (;;) {
     const auto comma = line.find(',');
     fields.push_back(trim(line.substr(0, comma)));
-    if (comma == std::string_view::npos) return fields;
+    if (comma == std::string_view::npos) return;
     line.remove_prefix(comma + 1);
   }
 }
@@ -71,7 +72,8 @@ struct Layout {
 };
 
 std::optional<Layout> parse_header(std::string_view line) {
-  const std::vector<std::string_view> labels = split_fields(line);
+  std::vector<std::string_view> labels;
+  split_fields(line, labels);
   Layout layout;
   std::size_t at = 0;
   if (labels[0] == "Time") {
@@ -91,11 +93,8 @@ std::optional<Layout> parse_header(std::string_view line) {
 }
 
 bool parse_number(std::string_view field, double& value) {
-  if (field.empty()) return false;
-  const std::string text(field);
-  char* end = nullptr;
-  value = std::strtod(text.c_str(), &end);
-  return end == text.c_str() + text.size();
+  const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+  return error == std::errc() && end == field.data() + field.size() && !field.empty();
 }
 
 // "Total Time %7i ms" then " Total Sample recorded %7i ".
@@ -132,6 +131,7 @@ DataLogReading read_data_log(std::string_view text) {
   LoadedDataLog log;
   log.has_time = layout->has_time;
   long long index = 0;
+  std::vector<std::string_view> fields;
   while (lines.next(line)) {
     if (line.starts_with("Total Time")) {
       std::string_view samples_line;
@@ -145,7 +145,7 @@ DataLogReading read_data_log(std::string_view text) {
       }
       break;
     }
-    const std::vector<std::string_view> fields = split_fields(line);
+    split_fields(line, fields);
     const bool no_component = layout->has_time ? fields.size() == 1 : trim(line).empty();
     if (!no_component && fields.size() != layout->fields) {
       ++log.skipped_lines;
