@@ -16,11 +16,13 @@ const QColor kGrid(0xe3, 0xe6, 0xea);
 const QColor kFrame(0xb8, 0xbe, 0xc6);
 const QColor kText(0x4a, 0x50, 0x58);
 
-// 1, 2 or 5 times a power of ten, at least `raw`.
+// 1, 2 or 5 times a power of ten, near `raw` (at least 70 % of it, so a
+// chart rather gets one tick more than one fewer).
 double nice_step(double raw) {
-  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+  const double least = raw * 0.7;
+  const double magnitude = std::pow(10.0, std::floor(std::log10(least)));
   for (const double m : {1.0, 2.0, 5.0}) {
-    if (m * magnitude >= raw * (1 - 1e-9)) return m * magnitude;
+    if (m * magnitude >= least) return m * magnitude;
   }
   return 10 * magnitude;
 }
@@ -81,9 +83,10 @@ StripCharts::Scale StripCharts::y_scale(int component_index) const {
   }
   if (lo > hi) return {};
   const double pad = std::max(1.0, (static_cast<double>(hi) - lo) * 0.05);
-  // Snapped to the tick step, so the axis holds still while noise moves.
-  const double step = nice_step((hi - lo + 2 * pad) / kTargetYTicks);
-  return {std::floor((lo - pad) / step) * step, std::ceil((hi + pad) / step) * step};
+  // Snapped to a fifth of the tick step: the axis holds still while noise
+  // moves, and the curves still fill most of the chart.
+  const double snap = nice_step((hi - lo + 2 * pad) / kTargetYTicks) / 5;
+  return {std::floor((lo - pad) / snap) * snap, std::ceil((hi + pad) / snap) * snap};
 }
 
 void StripCharts::draw_chart(QPainter& painter, const QRect& plot, int component_index) {
