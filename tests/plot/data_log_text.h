@@ -1,0 +1,24 @@
+#pragma once
+// Builds data log text byte for byte as the capture writes it, for tests of
+// reading logs back.
+
+#include <string>
+#include <vector>
+
+#include "capture/sample_queue.h"
+
+namespace plot_testing {
+
+struct LogLayout {
+  bool has_time = true;
+  int components = 0;  // COMPONENT_* bits of the header
+};
+
+std::string header_line(const LogLayout& layout);
+// One sample line for the components in `sample.components`, x as the time.
+std::string sample_line(const LogLayout& layout, const PlotSample& sample);
+std::string summary(int total_ms, int total_samples);
+// Header and one line per sample, each ending in CR LF.
+std::string data_log(const LogLayout& layout, const std::vector<PlotSample>& samples);
+
+}  // namespace plot_testing

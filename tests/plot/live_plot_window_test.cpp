@@ -1,0 +1,221 @@
+// The Live Plot window offscreen: samples from the capture's queue, the
+// display-drop line, pause, "Open data log…" with a saved log and a foreign
+// file, "Save image…", and the size kept for the run. Prompts are scripted.
+
+#include <QAbstractButton>
+#include <QImage>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+
+#include "tests/plot/data_log_text.h"
+#include "ui/plot/live_plot_window.h"
+
+namespace {
+
+// Scripted answers and what the window asked.
+struct Script {
+  QString open_answer;
+  QString save_answer;
+  QStringList errors;
+
+  PlotPrompts prompts() {
+    return {[this](QWidget*, const QString&, const QString&) { return open_answer; },
+            [this](QWidget*, const QString&, const QString&, const QString&) { return save_answer; },
+            [this](QWidget*, const QString& title, const QString& text) { errors << title + ": " + text; }};
+  }
+};
+
+PlotSample gyro_sample(double x_ms) {
+  PlotSample sample;
+  sample.x = x_ms;
+  const float values[3] = {static_cast<float>(x_ms), static_cast<float>(-x_ms), 5};
+  sample.set_component(COMPONENT_GYRO, values);
+  return sample;
+}
+
+template <typename T>
+T* child(QWidget& window, const char* name) {
+  T* found = window.findChild<T*>(QString::fromLatin1(name));
+  if (found == nullptr) qFatal("no child %s", name);
+  return found;
+}
+
+QString text_of(QWidget& window, const char* name) { return child<QLabel>(window, name)->text(); }
+
+void write_file(const QString& path, const std::string& bytes) {
+  std::ofstream(path.toStdString(), std::ios::binary) << bytes;
+}
+
+}  // namespace
+
+class LivePlotWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void showsQueuedSamplesAndSaysWhenTheDisplaySkippedSome() {
+    SampleQueue queue(64);
+    Script script;
+    LivePlotWindow window(&queue, script.prompts());
+    window.show();
+    for (int i = 0; i < 100; ++i)
+      (void)queue.push(gyro_sample(i * 10));
+    window.refresh();
+    QCOMPARE(window.shown_series().size(), std::size_t{64});
+    QCOMPARE(window.shown_series().components(), COMPONENT_GYRO);
+    QCOMPARE(text_of(window, "lblDisplayDrops"), QStringLiteral("Display skipped 36 samples; the logs are complete"));
+    QCOMPARE(text_of(window, "channelValue0"), QStringLiteral("630"));  // newest gyroscope X
+    QCOMPARE(text_of(window, "channelValue1"), QStringLiteral("-630"));
+
+    // Time starting again is a new capture: the previous samples go.
+    (void)queue.push(gyro_sample(0));
+    window.refresh();
+    QCOMPARE(window.shown_series().size(), std::size_t{1});
+    window.begin_capture();
+    QVERIFY(text_of(window, "lblDisplayDrops").isEmpty());
+
+    window.set_status(QStringLiteral("2800 samples in 14.000 s"));
+    QCOMPARE(text_of(window, "lblStatus"), QStringLiteral("2800 samples in 14.000 s"));
+  }
+
+  void pauseFreezesTheViewWhileTheQueueIsStillEmptied() {
+    SampleQueue queue(4096);
+    Script script;
+    LivePlotWindow window(&queue, script.prompts());
+    window.show();
+    for (int i = 0; i <= 1000; ++i)  // 10 s at 100 Hz
+      (void)queue.push(gyro_sample(i * 10));
+    window.refresh();
+    QCOMPARE(text_of(window, "channelValue0"), QStringLiteral("10000"));
+
+    child<QAbstractButton>(window, "btnPause")->click();
+    for (int round = 0; round < 5; ++round) {
+      for (int i = 1; i <= 2000; ++i)
+        (void)queue.push(gyro_sample(10000 + round * 20000 + i * 10));
+      window.refresh();
+    }
+    QCOMPARE(queue.dropped(), std::uint64_t{0});
+    QCOMPARE(text_of(window, "channelValue0"), QStringLiteral("10000"));
+    // The frozen view's samples are still there although 100 s went by.
+    QCOMPARE(window.shown_series().x().front(), 0.0);
+
+    child<QAbstractButton>(window, "btnPause")->click();
+    window.refresh();
+    QCOMPARE(text_of(window, "channelValue0"), QStringLiteral("110000"));
+    // Following again, only the longest window (60 s) is kept.
+    QVERIFY(window.shown_series().x().front() >= 110000 - 60000);
+  }
+
+  void opensASavedDataLogAndRefusesAForeignFile() {
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    SampleQueue queue;
+    Script script;
+    LivePlotWindow window(&queue, script.prompts());
+    window.show();
+    (void)queue.push(gyro_sample(0));
+    window.refresh();
+
+    const int all = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
+    std::vector<PlotSample> samples;
+    for (int i = 0; i < 1500; ++i) {  // 15 s at 100 Hz
+      PlotSample sample;
+      sample.x = i * 10 + 3;
+      const float values[3] = {static_cast<float>(i), static_cast<float>(-i), static_cast<float>(i * 60)};
+      for (const int component : {COMPONENT_GYRO, COMPONENT_ACCEL, COMPONENT_COMPASS, COMPONENT_TEMP})
+        sample.set_component(component, values);
+      samples.push_back(sample);
+    }
+    script.open_answer = folder.filePath(QStringLiteral("dataLog-12345.csv"));
+    write_file(script.open_answer, plot_testing::data_log({true, all}, samples));
+    child<QAbstractButton>(window, "btnOpenDataLog")->click();
+    QVERIFY2(script.errors.isEmpty(), qPrintable(script.errors.join('\n')));
+    QCOMPARE(window.shown_series().size(), std::size_t{1500});
+    QCOMPARE(window.shown_series().components(), all);
+    QCOMPARE(window.shown_series().values(PlotChannel::kAccelZ)[1499], 1499.0f * 60);
+    QVERIFY(text_of(window, "lblStatus").startsWith(QStringLiteral("dataLog-12345.csv: 1500 samples")));
+    // The view opens at the start of the log: the values at its 10 s edge.
+    QCOMPARE(text_of(window, "channelValue9"), QStringLiteral("1000"));
+    QCOMPARE(text_of(window, "channelValue5"), QStringLiteral("60000"));
+    QVERIFY(child<QAbstractButton>(window, "btnShowLive")->isVisible());
+    QVERIFY(!child<QAbstractButton>(window, "btnPause")->isEnabled());
+
+    // The live capture goes on underneath.
+    (void)queue.push(gyro_sample(10));
+    window.refresh();
+    QCOMPARE(window.shown_series().size(), std::size_t{1500});
+
+    // A log without time column, with its summary, is numbered by sample.
+    std::vector<PlotSample> gyro_only;
+    for (int i = 0; i < 1500; ++i)
+      gyro_only.push_back(gyro_sample(i));
+    script.open_answer = folder.filePath(QStringLiteral("fast.csv"));
+    write_file(script.open_answer,
+               plot_testing::data_log({false, COMPONENT_GYRO}, gyro_only) + plot_testing::summary(62, 1500));
+    child<QAbstractButton>(window, "btnOpenDataLog")->click();
+    QCOMPARE(window.shown_series().size(), std::size_t{1500});
+    QCOMPARE(window.shown_series().x()[1499], 1499.0);
+    QVERIFY(text_of(window, "lblStatus").contains(QStringLiteral("its summary: 62 ms, 1500 samples")));
+    QCOMPARE(child<QAbstractButton>(window, "span2")->text(), QStringLiteral("2000"));
+
+    script.open_answer = folder.filePath(QStringLiteral("notes.csv"));
+    write_file(script.open_answer, "name,value\r\nspeed,12\r\n");
+    child<QAbstractButton>(window, "btnOpenDataLog")->click();
+    QCOMPARE(script.errors.size(), 1);
+    QVERIFY2(script.errors[0].startsWith(QStringLiteral("Open data log: notes.csv is not a data log of this program.")),
+             qPrintable(script.errors[0]));
+    QVERIFY(script.errors[0].contains(QStringLiteral("not a data log header")));
+    QCOMPARE(window.shown_series().size(), std::size_t{1500});  // the shown log stays
+
+    script.open_answer = folder.filePath(QStringLiteral("missing.csv"));
+    child<QAbstractButton>(window, "btnOpenDataLog")->click();
+    QCOMPARE(script.errors.size(), 2);
+    QVERIFY(script.errors[1].contains(QStringLiteral("missing.csv could not be read")));
+
+    child<QAbstractButton>(window, "btnShowLive")->click();
+    QCOMPARE(window.shown_series().size(), std::size_t{2});
+    QVERIFY(text_of(window, "lblStatus").isEmpty());
+    QCOMPARE(child<QAbstractButton>(window, "span2")->text(), QStringLiteral("2 s"));
+  }
+
+  void savesTheImageWhereThePromptSays() {
+    QTemporaryDir folder;
+    SampleQueue queue;
+    Script script;
+    LivePlotWindow window(&queue, script.prompts());
+    window.show();
+    for (int i = 0; i < 300; ++i)
+      (void)queue.push(gyro_sample(i * 10));
+    window.refresh();
+
+    child<QAbstractButton>(window, "btnSaveImage")->click();  // cancelled
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 0);
+
+    script.save_answer = folder.filePath(QStringLiteral("run1"));
+    child<QAbstractButton>(window, "btnSaveImage")->click();
+    QImage image(folder.filePath(QStringLiteral("run1.png")), "PNG");
+    QVERIFY(!image.isNull());
+    QVERIFY(image.width() > 400 && image.height() > 300);
+
+    script.save_answer = folder.filePath(QStringLiteral("no-such-folder/run2.png"));
+    child<QAbstractButton>(window, "btnSaveImage")->click();
+    QCOMPARE(script.errors.size(), 1);
+    QVERIFY(script.errors[0].contains(QStringLiteral("could not be written")));
+  }
+
+  void keepsItsSizeForTheRun() {
+    Script script;
+    {
+      LivePlotWindow first(nullptr, script.prompts());
+      first.show();
+      first.resize(700, 520);
+      QCoreApplication::processEvents();
+    }
+    LivePlotWindow second(nullptr, script.prompts());
+    QCOMPARE(second.size(), QSize(700, 520));
+  }
+};
+
+QTEST_MAIN(LivePlotWindowTest)
+#include "live_plot_window_test.moc"

@@ -1,0 +1,284 @@
+#include "ui/plot/live_plot_window.h"
+
+#include <QButtonGroup>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "ui/plot/channel_legend.h"
+#include "ui/plot/strip_charts.h"
+
+namespace {
+
+constexpr std::array<int, 3> kSpanSeconds{2, 10, 60};
+constexpr double kLongestSpan = 60000;
+constexpr std::size_t kBatch = 4096;
+// While paused the samples behind the frozen view are kept, up to this many.
+constexpr std::size_t kMostKeptWhilePaused = 4'000'000;
+
+// The size the operator last gave the window, for the rest of the run.
+QSize& remembered_size() {
+  static QSize size(1040, 680);
+  return size;
+}
+
+QToolButton* tool_button(const QString& text, const QString& name, QWidget* parent) {
+  auto* button = new QToolButton(parent);
+  button->setText(text);
+  button->setObjectName(name);
+  button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  return button;
+}
+
+}  // namespace
+
+LivePlotWindow::LivePlotWindow(SampleQueue* queue, PlotPrompts prompts, QWidget* parent)
+    : QWidget(parent, Qt::Window), prompts_(std::move(prompts)), batch_(kBatch) {
+  setWindowTitle(tr("Live Plot"));
+  build();
+  resize(remembered_size());
+  set_source(queue);
+  connect(&timer_, &QTimer::timeout, this, &LivePlotWindow::refresh);
+  timer_.start(kFramePeriodMs);
+  update_view();
+}
+
+void LivePlotWindow::build() {
+  auto* top = new QHBoxLayout;
+  top->setSpacing(4);
+  top->addWidget(new QLabel(tr("Window:"), this));
+  spans_ = new QButtonGroup(this);
+  for (const int seconds : kSpanSeconds) {
+    QToolButton* button = tool_button({}, QStringLiteral("span%1").arg(seconds), this);
+    button->setCheckable(true);
+    button->setToolTip(tr("Time window shown"));
+    spans_->addButton(button, seconds * 1000);
+    top->addWidget(button);
+  }
+  spans_->button(static_cast<int>(span_))->setChecked(true);
+  connect(spans_, &QButtonGroup::idClicked, this, [this](int id) { set_span(id); });
+  top->addSpacing(12);
+  pause_ = tool_button(tr("Pause"), QStringLiteral("btnPause"), this);
+  pause_->setCheckable(true);
+  pause_->setToolTip(tr("Freeze the display; the capture goes on"));
+  connect(pause_, &QToolButton::toggled, this, &LivePlotWindow::set_paused);
+  top->addWidget(pause_);
+  live_button_ = tool_button(tr("Show live"), QStringLiteral("btnShowLive"), this);
+  live_button_->setToolTip(tr("Back to the running capture"));
+  connect(live_button_, &QToolButton::clicked, this, &LivePlotWindow::show_live);
+  top->addWidget(live_button_);
+  top->addStretch(1);
+  QToolButton* open = tool_button(tr("Open data log…"), QStringLiteral("btnOpenDataLog"), this);
+  open->setShortcut(QKeySequence::Open);
+  connect(open, &QToolButton::clicked, this, &LivePlotWindow::prompt_open);
+  top->addWidget(open);
+  QToolButton* save = tool_button(tr("Save image…"), QStringLiteral("btnSaveImage"), this);
+  save->setShortcut(QKeySequence::Save);
+  connect(save, &QToolButton::clicked, this, &LivePlotWindow::prompt_save);
+  top->addWidget(save);
+
+  plot_area_ = new QWidget(this);
+  plot_area_->setAutoFillBackground(true);
+  QPalette palette = plot_area_->palette();
+  palette.setColor(QPalette::Window, QColor(0xfb, 0xfb, 0xfc));
+  plot_area_->setPalette(palette);
+  auto* plot_row = new QHBoxLayout(plot_area_);
+  plot_row->setContentsMargins(6, 8, 10, 6);
+  charts_ = new StripCharts(plot_area_);
+  charts_->set_series(&live_);
+  legend_ = new ChannelLegend(plot_area_);
+  legend_->on_toggled([this](PlotChannel channel, bool visible) { charts_->set_channel_visible(channel, visible); });
+  plot_row->addWidget(charts_, 1);
+  plot_row->addWidget(legend_);
+
+  scroll_ = new QScrollBar(Qt::Horizontal, this);
+  scroll_->setObjectName(QStringLiteral("scrollView"));
+  connect(scroll_, &QScrollBar::valueChanged, this, [this](int value) {
+    view_end_ = value;
+    update_view();
+  });
+
+  auto* bottom = new QHBoxLayout;
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("lblStatus"));
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  drops_label_ = new QLabel(this);
+  drops_label_->setObjectName(QStringLiteral("lblDisplayDrops"));
+  drops_label_->setStyleSheet(QStringLiteral("color: #a04000;"));
+  bottom->addWidget(status_, 1);
+  bottom->addWidget(drops_label_);
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(8, 8, 8, 6);
+  column->setSpacing(6);
+  column->addLayout(top);
+  column->addWidget(plot_area_, 1);
+  column->addWidget(scroll_);
+  column->addLayout(bottom);
+}
+
+void LivePlotWindow::set_source(SampleQueue* queue) {
+  queue_ = queue;
+  begin_capture();
+}
+
+void LivePlotWindow::begin_capture() {
+  live_.clear();
+  drops_seen_ = queue_ != nullptr ? queue_->dropped() : 0;
+  drops_ = 0;
+  drops_label_->clear();
+  update_view();
+}
+
+void LivePlotWindow::set_status(const QString& text) {
+  capture_status_ = text;
+  show_status();
+}
+
+void LivePlotWindow::refresh() {
+  drain();
+  if (isVisible()) update_view();
+}
+
+void LivePlotWindow::drain() {
+  if (queue_ == nullptr) return;
+  for (;;) {
+    const std::size_t count = queue_->pop(batch_);
+    for (std::size_t i = 0; i < count; ++i) {
+      // Time starts again at the next capture.
+      if (!live_.empty() && batch_[i].x < live_.x().back()) live_.clear();
+      live_.append(batch_[i]);
+    }
+    if (count < batch_.size()) break;
+  }
+  if (!live_.empty()) {
+    const double newest = live_.x().back();
+    double keep_from = newest - kLongestSpan;
+    if (paused_ && live_.size() < kMostKeptWhilePaused) keep_from = std::min(keep_from, view_end_ - span_);
+    live_.drop_before(keep_from);
+  }
+  const std::uint64_t drops = queue_->dropped() - drops_seen_;
+  if (drops != drops_) {
+    drops_ = drops;
+    drops_label_->setText(tr("Display skipped %1 samples; the logs are complete").arg(drops));
+  }
+}
+
+void LivePlotWindow::update_view() {
+  const SampleSeries& series = shown_series();
+  const bool samples_axis = log_ && !log_->has_time;
+  charts_->set_series(&series);
+  charts_->set_placeholder(log_ ? tr("The data log holds no samples")
+                                : tr("Waiting for samples: start a capture with a component selected"));
+  for (const int seconds : kSpanSeconds) {
+    spans_->button(seconds * 1000)->setText(samples_axis ? QString::number(seconds * 1000) : tr("%1 s").arg(seconds));
+  }
+  spans_->button(kSpanSeconds.back() * 1000)->setToolTip(samples_axis ? tr("Samples shown") : tr("Time window shown"));
+  pause_->setEnabled(!log_);
+  live_button_->setVisible(log_.has_value());
+  legend_->set_components(series.components());
+
+  const double first = series.empty() ? 0 : series.x().front();
+  const double last = series.empty() ? 0 : series.x().back();
+  const double earliest_end = first + span_;
+  const double latest_end = std::max(last, earliest_end);
+  if (following()) view_end_ = latest_end;
+  view_end_ = std::clamp(view_end_, earliest_end, latest_end);
+  scroll_->setVisible(!following());
+  {
+    const QSignalBlocker quiet(scroll_);
+    scroll_->setRange(static_cast<int>(std::floor(earliest_end)), static_cast<int>(std::ceil(latest_end)));
+    scroll_->setPageStep(static_cast<int>(span_));
+    scroll_->setSingleStep(std::max(1, static_cast<int>(span_ / 20)));
+    scroll_->setValue(static_cast<int>(std::lround(view_end_)));
+  }
+
+  charts_->set_view(view_end_ - span_, view_end_,
+                    samples_axis ? StripCharts::XUnit::kSamples : StripCharts::XUnit::kMilliseconds);
+  for (int c = 0; c < kPlotChannelCount; ++c) {
+    const auto channel = static_cast<PlotChannel>(c);
+    legend_->set_value(channel, series.value_at(channel, view_end_, view_end_ - span_));
+  }
+}
+
+void LivePlotWindow::set_span(double span) {
+  span_ = span;
+  update_view();
+}
+
+void LivePlotWindow::set_paused(bool paused) {
+  paused_ = paused;
+  pause_->setText(paused ? tr("Resume") : tr("Pause"));
+  update_view();
+}
+
+void LivePlotWindow::show_live() {
+  log_.reset();
+  charts_->set_series(&live_);
+  show_status();
+  update_view();
+}
+
+bool LivePlotWindow::open_data_log(const QString& path) {
+  const QString title = tr("Open data log");
+  const QString name = QFileInfo(path).fileName();
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    prompts_.error(this, title, tr("%1 could not be read: %2").arg(name, file.errorString()));
+    return false;
+  }
+  const QByteArray bytes = file.readAll();
+  DataLogReading reading = read_data_log(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  if (!reading.log) {
+    prompts_.error(this, title,
+                   tr("%1 is not a data log of this program.\n\n%2").arg(name, QString::fromStdString(reading.error)));
+    return false;
+  }
+  log_ = std::move(reading.log);
+  log_summary_ = tr("%1: %2 samples").arg(name).arg(log_->samples.size());
+  if (!log_->has_time) log_summary_ += tr(", numbered (no time column)");
+  if (log_->total_time_ms) {
+    log_summary_ += tr("; its summary: %1 ms, %2 samples").arg(*log_->total_time_ms).arg(*log_->total_samples);
+  }
+  if (log_->skipped_lines > 0) {
+    log_summary_ += tr("; %1 lines with other columns than the header not shown").arg(log_->skipped_lines);
+  }
+  view_end_ = 0;  // from the start of the log
+  show_status();
+  update_view();
+  return true;
+}
+
+bool LivePlotWindow::save_image(const QString& path) {
+  if (plot_area_->grab().save(path, "PNG")) return true;
+  prompts_.error(this, tr("Save image"), tr("The image could not be written to %1.").arg(path));
+  return false;
+}
+
+void LivePlotWindow::prompt_open() {
+  const QString path = prompts_.open_file_name(this, tr("Open data log"), tr("Data logs (*.csv);;All files (*)"));
+  if (!path.isEmpty()) open_data_log(path);
+}
+
+void LivePlotWindow::prompt_save() {
+  QString path =
+      prompts_.save_file_name(this, tr("Save image"), QStringLiteral("livePlot.png"), tr("PNG image (*.png)"));
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".png");
+  save_image(path);
+}
+
+void LivePlotWindow::show_status() { status_->setText(log_ ? log_summary_ : capture_status_); }
+
+void LivePlotWindow::resizeEvent(QResizeEvent* event) {
+  remembered_size() = event->size();
+  QWidget::resizeEvent(event);
+}

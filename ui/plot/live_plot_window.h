@@ -1,0 +1,95 @@
+#pragma once
+// The "Live Plot" window: the running capture's samples as stacked charts
+// (strip_charts.h) with a legend, a time window of 2, 10 or 60 s, pause and
+// resume (the capture goes on), "Save image…" as PNG and "Open data log…"
+// to review a saved capture the same way. A timer pulls the samples from the
+// capture's queue about 30 times a second; when the queue overflowed, a line
+// says how many samples the display skipped (the logs have them all).
+//
+// Thread contract: a widget; window thread only. The queue's consumer side is
+// this window's; its producer is the capture thread.
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "capture/sample_queue.h"
+#include "ui/plot/data_log_reader.h"
+#include "ui/plot/plot_prompts.h"
+#include "ui/plot/sample_series.h"
+
+class ChannelLegend;
+class QAbstractButton;
+class QButtonGroup;
+class QLabel;
+class QScrollBar;
+class QToolButton;
+class StripCharts;
+
+class LivePlotWindow : public QWidget {
+ public:
+  static constexpr int kFramePeriodMs = 33;
+
+  // `queue` may be null (no capture to show yet) and must outlive the window
+  // or be replaced with set_source first.
+  explicit LivePlotWindow(SampleQueue* queue = nullptr, PlotPrompts prompts = PlotPrompts::dialogs(),
+                          QWidget* parent = nullptr);
+
+  void set_source(SampleQueue* queue);
+  // A new capture starts: forget the previous one's samples and skip count.
+  void begin_capture();
+  // The status line, e.g. the capture report.
+  void set_status(const QString& text);
+
+  // One frame: takes the queued samples and redraws. The timer calls it.
+  void refresh();
+  // Shows a data log (as "Open data log…" does after its prompt). False, with
+  // the reason told through the error prompt, when it cannot be shown.
+  bool open_data_log(const QString& path);
+  bool save_image(const QString& path);
+
+  // What the charts show: the live samples or the opened data log.
+  const SampleSeries& shown_series() const { return log_ ? log_->samples : live_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void build();
+  void drain();
+  void update_view();
+  void set_span(double span);
+  void set_paused(bool paused);
+  void show_live();
+  void prompt_open();
+  void prompt_save();
+  void show_status();
+  bool following() const { return !log_ && !paused_; }
+
+  SampleQueue* queue_ = nullptr;
+  std::uint64_t drops_seen_ = 0;  // queue drops before this capture
+  std::uint64_t drops_ = 0;       // in this capture
+  PlotPrompts prompts_;
+  SampleSeries live_;
+  std::optional<LoadedDataLog> log_;
+  QString log_summary_;
+  QString capture_status_;
+  std::vector<PlotSample> batch_;
+  double span_ = 10000;  // x units: ms, or samples for a log without time column
+  double view_end_ = 0;
+  bool paused_ = false;
+
+  QTimer timer_;
+  StripCharts* charts_ = nullptr;
+  ChannelLegend* legend_ = nullptr;
+  QWidget* plot_area_ = nullptr;
+  QScrollBar* scroll_ = nullptr;
+  QButtonGroup* spans_ = nullptr;
+  QToolButton* pause_ = nullptr;
+  QToolButton* live_button_ = nullptr;
+  QLabel* status_ = nullptr;
+  QLabel* drops_label_ = nullptr;
+};

@@ -1,0 +1,21 @@
+#pragma once
+// The Live Plot window's questions to the operator, replaceable so tests
+// script them and nothing blocks. dialogs() asks with the toolkit's file
+// dialogs and message boxes.
+//
+// Thread contract: called on the window thread.
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+struct PlotPrompts {
+  // The chosen file, or "" when the operator cancels.
+  std::function<QString(QWidget* parent, const QString& caption, const QString& filter)> open_file_name;
+  std::function<QString(QWidget* parent, const QString& caption, const QString& suggested, const QString& filter)>
+      save_file_name;
+  std::function<void(QWidget* parent, const QString& title, const QString& text)> error;
+
+  static PlotPrompts dialogs();
+};

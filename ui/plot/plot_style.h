@@ -1,0 +1,42 @@
+#pragma once
+// What the plot calls each component and channel, and the colours it draws
+// them in; shared by the charts and the legend.
+//
+// Thread contract: constants; any thread.
+
+#include <QColor>
+#include <QString>
+#include <array>
+
+#include "capture/sample_queue.h"
+#include "devices/ikor.h"
+
+struct PlotComponent {
+  int component;  // COMPONENT_*
+  const char* title;
+  PlotChannel first;
+  int channels;
+};
+
+inline constexpr std::array<PlotComponent, 4> kPlotComponents{{
+    {COMPONENT_GYRO, "Gyroscope", PlotChannel::kGyroX, 3},
+    {COMPONENT_ACCEL, "Accelerometer", PlotChannel::kAccelX, 3},
+    {COMPONENT_COMPASS, "Compass", PlotChannel::kCompX, 3},
+    {COMPONENT_TEMP, "Temperature", PlotChannel::kTemp, 1},
+}};
+
+inline PlotChannel plot_channel(const PlotComponent& component, int axis) {
+  return static_cast<PlotChannel>(static_cast<int>(component.first) + axis);
+}
+
+// "X", "Y", "Z", or "Temp" for the single temperature channel.
+inline QString axis_name(const PlotComponent& component, int axis) {
+  return component.channels == 1 ? QStringLiteral("Temp") : QString(QChar(u'X' + axis));
+}
+
+inline QColor channel_color(PlotChannel channel) {
+  if (channel == PlotChannel::kTemp) return QColor(0xd9, 0x6b, 0x00);
+  static const std::array<QColor, 3> kAxes{QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0x9a, 0x2c),
+                                           QColor(0x1f, 0x6f, 0xc4)};
+  return kAxes[static_cast<std::size_t>(static_cast<int>(channel) % 3)];
+}
