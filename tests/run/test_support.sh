@@ -1,0 +1,41 @@
+# Shared by the run-command tests: a scratch folder, failure counting, fake
+# sysfs trees and the lookup of simulators started for this test.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/tmp"
+failures=0
+
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# A sysfs tree whose only tty is bound to DRIVER.
+fake_sysfs() {
+  local root=$1 tty=$2 driver=$3
+  mkdir -p "$root/class/tty/$tty/device" "$root/bus/usb/drivers/$driver"
+  ln -s "../../../../bus/usb/drivers/$driver" "$root/class/tty/$tty/device/driver"
+}
+fake_sysfs "$work/no-board" ttyS0 serial8250
+fake_sysfs "$work/board" ttyACM0 cdc_acm
+
+# Simulators still running whose port link lies in this test's TMPDIR.
+simulators_left() {
+  pgrep -f -- "--link $work/tmp/" || true
+}
+
+# Called last: the test's verdict.
+finish() {
+  [ -z "$(ls -A "$work/tmp")" ] || fail "left behind in TMPDIR: $(ls -A "$work/tmp")"
+  local left
+  left=$(simulators_left)
+  if [ -n "$left" ]; then
+    fail "simulators still running: $left"
+    kill $left
+  fi
+  if ((failures)); then
+    echo "$failures check(s) failed" >&2
+    exit 1
+  fi
+  echo "all checks passed"
+}
