@@ -6,6 +6,7 @@
 set -uo pipefail
 run=$1
 build=$2
+# shellcheck source=tests/run/test_support.sh
 source "$(dirname "$0")/test_support.sh"
 
 headless() {

@@ -6,16 +6,17 @@
 set -uo pipefail
 run=$1
 build=$2
+# shellcheck source=tests/run/test_support.sh
 source "$(dirname "$0")/test_support.sh"
 script=
 # A failed check must not strand the run in the background.
 trap '[ -z "$script" ] || kill -TERM "$script" 2>/dev/null; wait; rm -rf "$work"' EXIT
+mkdir -m 0700 "$work/runtime"
 
 # Starts scripts/run in the background with QT_QPA_PLATFORM=offscreen. Qt
 # keeps its runtime folder apart, so TMPDIR holds only what the script made.
 start_run() {
   local sysfs=$1
-  mkdir -p -m 0700 "$work/runtime"
   env -u DISPLAY -u WAYLAND_DISPLAY -u VELTRIX_PORT QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime" \
     VELTRIX_BUILD_DIR="$build" VELTRIX_SYSFS="$sysfs" TMPDIR="$work/tmp" "$run" >"$work/out" 2>"$work/err" &
   script=$!
@@ -30,7 +31,9 @@ wait_end() {
   done
   if kill -0 "$pid" 2>/dev/null; then
     kill -KILL "$pid"
+    wait "$pid"
     status=255
+    return
   fi
   wait "$pid"
   status=$?
@@ -54,7 +57,7 @@ else
   port=$(tr '\0' '\n' <"/proc/$window/environ" | sed -n 's/^VELTRIX_PORT=//p')
   [ -n "$sim" ] || fail "no simulator beside the window"
   [[ "$port" == "$work/tmp/"* ]] || fail "window's VELTRIX_PORT is \"$port\""
-  [ -L "$port" ] && [ -c "$port" ] || fail "simulated port $port is not a link to a terminal"
+  { [ -L "$port" ] && [ -c "$port" ]; } || fail "simulated port $port is not a link to a terminal"
   sleep 3
   kill -0 "$window" 2>/dev/null || fail "the window ended by itself within 3 s: $(cat "$work/err")"
   kill -0 "$sim" 2>/dev/null || fail "the simulator ended while the window was up"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the run-command tests: a scratch folder, failure counting, fake
 # sysfs trees and the lookup of simulators started for this test.
 work=$(mktemp -d)
@@ -28,10 +29,10 @@ simulators_left() {
 finish() {
   [ -z "$(ls -A "$work/tmp")" ] || fail "left behind in TMPDIR: $(ls -A "$work/tmp")"
   local left
-  left=$(simulators_left)
-  if [ -n "$left" ]; then
-    fail "simulators still running: $left"
-    kill $left
+  mapfile -t left < <(simulators_left)
+  if ((${#left[@]})); then
+    fail "simulators still running: ${left[*]}"
+    kill "${left[@]}"
   fi
   if ((failures)); then
     echo "$failures check(s) failed" >&2
