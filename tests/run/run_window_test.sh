@@ -47,10 +47,11 @@ is_window() {
 start_run "$work/no-board"
 window=
 for ((tries = 0; tries < 200; tries++)); do
-  window=$(pgrep -P "$script" -x veltrix-logger) && break
+  window=$(children_of "$script" veltrix-logger)
+  [ -z "$window" ] || break
   sleep 0.1
 done
-sim=$(pgrep -P "$script" -f veltrix-boardsim)
+sim=$(children_of "$script" veltrix-boardsim)
 if [ -z "$window" ]; then
   fail "no window within 20 s: $(cat "$work/out" "$work/err")"
 else
@@ -74,7 +75,7 @@ grep -qx "No board found: using a simulated KOR 73 board; choose KOR 73 in the d
 start_run "$work/board"
 sleep 2
 is_window "$script" || fail "with a board the script did not become the window: $(cat "$work/out" "$work/err")"
-[ -z "$(pgrep -P "$script")" ] || fail "with a board something runs beside the window: $(pgrep -a -P "$script")"
+[ -z "$(children_of "$script")" ] || fail "with a board something runs beside the window: $(children_of "$script")"
 ! grep -q "No board found" "$work/out" || fail "with a board it announced a simulator"
 kill -TERM "$script"
 wait_end "$script" 15

@@ -20,9 +20,30 @@ fake_sysfs() {
 fake_sysfs "$work/no-board" ttyS0 serial8250
 fake_sysfs "$work/board" ttyACM0 cdc_acm
 
+# Process lookups read /proc directly, so the tests need no procps.
+# PIDs of the running children of PARENT, only those running PROGRAM if given.
+children_of() {
+  local parent=$1 program=${2:-} stat fields pid
+  for stat in /proc/[0-9]*/stat; do
+    read -r fields 2>/dev/null <"$stat" || continue
+    pid=${fields%% *}
+    fields=${fields##*) }
+    fields=${fields#* }
+    [ "${fields%% *}" = "$parent" ] || continue
+    [ -z "$program" ] || [ "$(basename "$(readlink "/proc/$pid/exe")")" = "$program" ] || continue
+    echo "$pid"
+  done
+}
+
 # Simulators still running whose port link lies in this test's TMPDIR.
 simulators_left() {
-  pgrep -f -- "--link $work/tmp/" || true
+  local cmdline args pid
+  for cmdline in /proc/[0-9]*/cmdline; do
+    mapfile -d '' args 2>/dev/null <"$cmdline" || continue
+    [[ " ${args[*]} " == *" --link $work/tmp/"* ]] || continue
+    pid=${cmdline#/proc/}
+    echo "${pid%/cmdline}"
+  done
 }
 
 # Called last: the test's verdict.
