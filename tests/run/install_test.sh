@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# cmake --install puts exactly the programs (and with the window its desktop
+# entry and icon) under the prefix, and the installed programs run from there.
+#   install_test.sh BUILD_DIR WITH_WINDOW(0|1)
+set -uo pipefail
+build=$1
+with_window=$2
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
+
+expected=(bin/veltrix-boardsim bin/veltrix-cli)
+if ((with_window)); then
+  expected+=(bin/veltrix-logger share/applications/veltrix-logger.desktop
+    share/icons/hicolor/scalable/apps/veltrix-logger.svg)
+fi
+actual=$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | sort)
+diff <(printf '%s\n' "${expected[@]}" | sort) <(printf '%s\n' "$actual") ||
+  fail "installed files differ from the expected list (< expected, > installed)"
+
+for program in veltrix-cli veltrix-boardsim; do
+  "$prefix/bin/$program" --help >/dev/null || fail "installed $program --help failed"
+done
+
+if ((with_window)); then
+  entry=$prefix/share/applications/veltrix-logger.desktop
+  exec_program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
+  icon=$(sed -n 's/^Icon=//p' "$entry")
+  [ -x "$prefix/bin/$exec_program" ] || fail "the desktop entry starts \"$exec_program\", which is not installed"
+  [ -f "$prefix/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "the desktop entry's icon \"$icon\" is not installed"
+fi
+
+if ((failures)); then
+  exit 1
+fi
+echo "installed as expected"
