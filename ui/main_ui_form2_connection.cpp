@@ -25,7 +25,8 @@ void show_exactly_when(QWidget* widget, bool shown) { widget->setVisible(shown);
 }  // namespace
 
 void MainUIForm2::cmbDevices_SelectedIndexChanged() {
-  if (!conntect_to_device(cmbDevices->currentText())) {
+  // A connection is final for the run; the capture thread may be using the device.
+  if (iKOR || !conntect_to_device(cmbDevices->currentText())) {
     return;
   }
   cmbDevices->setEnabled(false);
