@@ -6,18 +6,16 @@
 
 namespace veltrix::ui::testing {
 
-QString check_sample_text(const std::string& text, int components, SampleRun* run, bool first_may_repeat) {
+QString check_sample_text(const std::string& text, int components, SampleRun* run) {
   if (!text.empty() && !text.ends_with("\r\n")) {
     return QStringLiteral("the text ends in the middle of a line");
   }
   SampleRun counted;
   int previous = -1;  // none yet in this capture
-  int in_capture = 0;
   for (const std::string& line : capture_testing::split_lines(text, "\r\n")) {
     if (line.starts_with("Time,")) {
       ++counted.headers;
       previous = -1;
-      in_capture = 0;
       continue;
     }
     std::uint16_t sample = 0;
@@ -25,15 +23,13 @@ QString check_sample_text(const std::string& text, int components, SampleRun* ru
     if (!matches) {
       return QString::fromStdString(matches.message());
     }
-    const bool repeat_allowed = first_may_repeat && in_capture == 1 && sample == previous;
-    if (previous >= 0 && sample != static_cast<std::uint16_t>(previous + 1) && !repeat_allowed) {
+    if (previous >= 0 && sample < previous) {
       return QStringLiteral("sample %1 follows sample %2: %3\n%4")
           .arg(sample)
           .arg(previous)
           .arg(line.c_str(), text.c_str());
     }
     previous = sample;
-    ++in_capture;
     ++counted.samples;
   }
   if (run != nullptr) {

@@ -13,11 +13,11 @@ struct SampleRun {
 };
 
 // Every line of `text` ("\r\n" ends) is a header or a sample line of
-// `components` with its time column, each line's values from the sample
-// right after the line before it (a new capture, after its header, may
-// start anywhere; with `first_may_repeat` its first sample may be recorded
-// twice). Returns "" or what is wrong; fills `run`.
-QString check_sample_text(const std::string& text, int components, SampleRun* run = nullptr,
-                          bool first_may_repeat = false);
+// `components` with its time column, its values those of the sensor's
+// samples, no sample older than the line before's (a new capture, after its
+// header, may start anywhere). A sample may repeat: the sensor can finish a
+// new one between the data-ready poll and the data read, and a loaded
+// machine can miss some. Returns "" or what is wrong; fills `run`.
+QString check_sample_text(const std::string& text, int components, SampleRun* run = nullptr);
 
 }  // namespace veltrix::ui::testing

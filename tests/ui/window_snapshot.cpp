@@ -1,13 +1,16 @@
-// Writes a picture of the window connected to a simulated KOR 73 board,
-// for a person to compare with the designed layout:
+// Writes a picture of the window connected to a simulated KOR 73 board after
+// a one-second capture, for a person to compare with the designed layout:
 //   window_snapshot OUT.png
 // Runs on any Qt platform; use QT_QPA_PLATFORM=offscreen without a display.
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QPushButton>
 #include <cstdio>
 #include <cstdlib>
 
+#include "capture/capture_control.h"
 #include "devices/ikor.h"
 #include "sim/board_sim.h"
 #include "tests/ui/scripted_prompts.h"
@@ -36,6 +39,15 @@ int main(int argc, char** argv) {
     window.show();
     auto* devices = window.findChild<QComboBox*>(QStringLiteral("cmbDevices"));
     devices->setCurrentIndex(devices->findText(QStringLiteral("KOR 73")));
+    window.findChild<QPushButton*>(QStringLiteral("btnStart"))->click();
+    QElapsedTimer capturing;
+    capturing.start();
+    while (capturing.elapsed() < 1000) {
+      QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    window.findChild<QPushButton*>(QStringLiteral("btnStop"))->click();
+    capture_control::wait();
+    window.tmDataUpdater_Tick();
     QApplication::processEvents();
     written = window.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
   }
