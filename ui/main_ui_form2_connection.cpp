@@ -20,8 +20,6 @@ namespace {
 
 const QColor kLightGrey(211, 211, 211);
 
-void show_exactly_when(QWidget* widget, bool shown) { widget->setVisible(shown); }
-
 }  // namespace
 
 void MainUIForm2::cmbDevices_SelectedIndexChanged() {
@@ -81,10 +79,10 @@ bool MainUIForm2::is_device_connected(bool showMessage) {
 
 void MainUIForm2::update_sensor_ui_for_sensor(ikor& device) {
   const int rates = device.get_available_sampling_rates();
-  show_exactly_when(rdSamplingRate20, (rates & RATE_20HZ) != 0);
-  show_exactly_when(rdSamplingRate50, (rates & RATE_50HZ) != 0);
-  show_exactly_when(rdSamplingRate100, (rates & RATE_100HZ) != 0);
-  show_exactly_when(rdSamplingRate200, (rates & RATE_200HZ) != 0);
+  rdSamplingRate20->setVisible((rates & RATE_20HZ) != 0);
+  rdSamplingRate50->setVisible((rates & RATE_50HZ) != 0);
+  rdSamplingRate100->setVisible((rates & RATE_100HZ) != 0);
+  rdSamplingRate200->setVisible((rates & RATE_200HZ) != 0);
   rdCustomSampleRate->hide();
 
   const int components = device.get_available_components();
@@ -93,7 +91,7 @@ void MainUIForm2::update_sensor_ui_for_sensor(ikor& device) {
                                               {chkCompass, COMPONENT_COMPASS},
                                               {chkTemp, COMPONENT_TEMP}};
   for (const auto& [box, bit] : boxes) {
-    show_exactly_when(box, (components & bit) != 0);
+    box->setVisible((components & bit) != 0);
   }
   for (const auto& [box, bit] : boxes) {
     box->setChecked((components & bit) != 0);
@@ -101,7 +99,7 @@ void MainUIForm2::update_sensor_ui_for_sensor(ikor& device) {
 
   unsigned char divider = 0;
   unsigned char filter = 0;
-  const int rate = iKOR->get_current_sampling_rate(divider, filter);
+  const int rate = device.get_current_sampling_rate(divider, filter);
   CurrentSampleRate = rate;
   const int k = get_current_sample_rate_constant(rate);
   if (k == -1) {

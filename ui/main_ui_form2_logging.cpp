@@ -120,6 +120,7 @@ void MainUIForm2::btnStart_Click() {
   // The previous capture may still be finishing its last sample after Stop;
   // waiting for it (one sample period at most) keeps this click.
   capture_control::wait();
+  report_capture_failures();
   if (!capture_control::start(*iKOR)) {
     return;
   }
