@@ -68,7 +68,8 @@ void pause_with_input_held(QWidget* window, std::chrono::milliseconds duration) 
   {
     InputHold hold(window);
     QEventLoop loop;
-    QTimer::singleShot(duration, &loop, &QEventLoop::quit);
+    // A coarse timer may fire up to 5 % early; the pause is a minimum.
+    QTimer::singleShot(duration, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
     close_requested = hold.close_requested();
   }
