@@ -2,17 +2,17 @@
 
 #include <cassert>
 #include <chrono>
-#include <climits>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "capture/capture_clock.h"
-#include "capture/capture_reports.h"
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "capture/data_log.h"
 #include "capture/log_naming.h"
+#include "capture/sample_format.h"
 #include "capture/sample_text.h"
 #include "devices/device_status.h"
 #include "link/board_protocol.h"
@@ -25,19 +25,9 @@ using namespace capture_settings;
 constexpr int kWarmUpSamples = 5;
 constexpr int kTimedRateLimitHz = 200;  // time column only at this rate or below
 constexpr auto kOutputsOffPause = 200ms;
-
-struct Component {
-  int id;
-  const char* label;
-};
-
-// The order of the columns.
-constexpr Component kComponents[] = {
-    {COMPONENT_GYRO, "Gyro_X, Gyro_Y, Gyro_Z"},
-    {COMPONENT_ACCEL, "Accel_X, Accel_Y, Accel_Z"},
-    {COMPONENT_COMPASS, "Comp_X, Comp_Y, Comp_Z"},
-    {COMPONENT_TEMP, "Temp"},
-};
+// A board that has left every exchange unanswered this long has stopped: a
+// few reply deadlines, far beyond any pause a working board takes.
+constexpr long kUnansweredLimitMs = 1000;
 
 int active_components(ikor& device) {
   const int available = device.get_available_components();
@@ -51,53 +41,38 @@ int active_components(ikor& device) {
 
 bool outputs_off() { return !EnableLogToConsole.load() && !EnableLogToFile.load(); }
 
-int whole_ms(double ms) { return ms < static_cast<double>(INT_MAX) ? static_cast<int>(ms) : INT_MAX; }
-
 double elapsed_ms() {
   return vtxn_base_config::get_counter(&vtxn_base_config::counter_start, &vtxn_base_config::pc_freq);
 }
 
-// Starts the empty `text` with the header line; leaves it empty when the
-// header would be.
-void append_header(SampleText& text, bool timed, int active) {
-  if (timed) {
-    text.append("Time");
+// Why the board can no longer be polled, or nullptr while it can.
+const char* link_failure() {
+  // An unplugged board fails every exchange at once: polling on would only
+  // burn a core at raised priority.
+  if (vtx_serial_lost()) {
+    return "The link to the board was lost; the capture has stopped.";
   }
-  for (const Component& component : kComponents) {
-    if ((active & component.id) == 0) {
-      continue;
-    }
-    if (!text.empty()) {
-      text.append(",");
-    }
-    text.append(component.label);
+  if (vtx_serial_unanswered_ms() >= kUnansweredLimitMs) {
+    return "The board stopped answering; the capture has stopped.";
   }
-  if (!text.empty()) {
-    text.append("\r\n");
-  }
+  return nullptr;
 }
 
-// Returns whether any component was appended.
-bool append_values(SampleText& line, ikor& device, int active) {
-  bool appended = false;
-  float values[3] = {};
-  for (const Component& component : kComponents) {
-    if ((active & component.id) == 0) {
-      continue;
+// Reads every component in `components` into `values`, stopping at the first
+// read that fails. Returns whether all succeeded.
+bool read_components(ikor& device, int components, SampleValues& values) {
+  for (const int component : kColumnOrder) {
+    if ((components & component) != 0 && device.get_component_data(component, values.of(component)) != 0) {
+      return false;
     }
-    if (!line.empty()) {
-      line.append(",");
-    }
-    device.get_component_data(component.id, values);
-    if (component.id == COMPONENT_TEMP) {
-      line.appendf("%6.0f", static_cast<double>(values[0]));
-    } else {
-      line.appendf(component.id == COMPONENT_ACCEL ? " %6.0f,%6.0f,%6.0f" : "%6.0f,%6.0f,%6.0f",
-                   static_cast<double>(values[0]), static_cast<double>(values[1]), static_cast<double>(values[2]));
-    }
-    appended = true;
   }
-  return appended;
+  return true;
+}
+
+std::string dropped_text(int dropped) {
+  return std::to_string(dropped) +
+         (dropped == 1 ? " sample could not be read from the sensor and was left out of the capture."
+                       : " samples could not be read from the sensor and were left out of the capture.");
 }
 
 std::string failure_text(const char* what, const std::string& path, int error) {
@@ -105,30 +80,29 @@ std::string failure_text(const char* what, const std::string& path, int error) {
 }
 
 // Creates the data log and the register log of this capture.
-void open_logs(ikor& device, DataLog& data_log) {
+void open_logs(ikor& device, DataLog& data_log, CaptureSink& sink) {
   const std::string folder = FileLogFolder.get();
   LogPaths paths;
   if (const int error = log_paths_for_folder(folder, paths); error != 0) {
-    capture_control::reports::failure(failure_text("Unable to create the data log in", folder, error));
+    sink.failure(failure_text("Unable to create the data log in", folder, error));
     return;
   }
   if (const int error = data_log.open(paths.data_log); error != 0) {
-    capture_control::reports::failure(failure_text("Unable to create the data log", paths.data_log, error));
+    sink.failure(failure_text("Unable to create the data log", paths.data_log, error));
     return;
   }
   const long status = device.save_register_map(paths.register_log.c_str());
   if (status == kStatusFileOpenFailed) {
-    capture_control::reports::failure("Unable to write the register log " + paths.register_log);
+    sink.failure("Unable to write the register log " + paths.register_log);
   } else if (status != 0) {
-    capture_control::reports::failure("A register could not be read for the register log " + paths.register_log +
-                                      "; it shows 0");
+    sink.failure("A register could not be read for the register log " + paths.register_log + "; it shows 0");
   }
   vtxn_base_config::first_time_logToFile = 2;
 }
 
 }  // namespace
 
-int background_writer_thread(ikor* device_pointer) {
+int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   assert(device_pointer != nullptr);
   ikor& device = *device_pointer;
 
@@ -137,26 +111,31 @@ int background_writer_thread(ikor* device_pointer) {
   const bool timed = device.get_current_sampling_rate(divider, filter) <= kTimedRateLimitHz;
   int warm_up = 0;
   int sample_count = 0;
+  int dropped = 0;
   bool recorded = false;
+  // A data log whose write failed has closed itself: file logging ends there.
   DataLog data_log;
-  bool data_log_failed = false;  // after the first failed write the log is left alone
   auto report_data_log_error = [&](int error) {
-    if (error != 0 && !data_log_failed) {
-      data_log_failed = true;
-      capture_control::reports::failure(failure_text("Unable to write the data log", data_log.path(), error));
+    if (error != 0) {
+      sink.failure(failure_text("Unable to write the data log", data_log.path(), error));
     }
   };
-  SampleText text;
+  auto stop_on_link_failure = [&] {
+    if (const char* failure = link_failure(); failure != nullptr) {
+      sink.failure(failure);
+      BackgroundThreadRunningStatus.store(2);
+    }
+  };
+  // Each component's last reading of this capture: a compass without a new
+  // reading shows its previous one, 0 before its first.
+  SampleValues values;
+  SampleText header;
   SampleText line;
+  SampleText text;
 
   while (BackgroundThreadRunningStatus.load() == 1) {
     if (!device.is_data_ready()) {
-      // An unplugged board fails every exchange at once: polling on would
-      // only burn a core at raised priority.
-      if (vtx_serial_lost()) {
-        capture_control::reports::failure("The link to the board was lost; the capture has stopped.");
-        BackgroundThreadRunningStatus.store(2);
-      }
+      stop_on_link_failure();
       continue;
     }
     // Checking the run status here too lets a stop end a capture that has
@@ -170,52 +149,62 @@ int background_writer_thread(ikor* device_pointer) {
 
     const int active = active_components(device);
     if (warm_up < kWarmUpSamples) {
-      float discarded[3];
-      for (const Component& component : kComponents) {
-        if ((active & component.id) != 0) {
-          device.get_component_data(component.id, discarded);
-        }
-      }
+      SampleValues discarded;
+      (void)read_components(device, active, discarded);
       ++warm_up;
       continue;
     }
 
-    text.clear();
-    if (sample_count == 0) {
-      append_header(text, timed, active);
-      if (EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1) {
-        open_logs(device, data_log);
-      }
-    }
-    line.clear();
+    std::optional<double> time;
     if (timed) {
       vtxn_base_config::time_ms = elapsed_ms();
-      line.appendf("%7i", whole_ms(vtxn_base_config::time_ms));
+      time = vtxn_base_config::time_ms;
     }
-    recorded = append_values(line, device, active) || recorded;
-    text.append(line.view());
-    text.append("\r\n");
+    // Values that could not be read are not the sensor's: the sample is left
+    // out rather than written with them.
+    if (!read_components(device, active, values)) {
+      ++dropped;
+      stop_on_link_failure();
+      continue;
+    }
+
+    header.clear();
+    if (sample_count == 0) {
+      format_header(header, timed, active);
+      if (EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1) {
+        open_logs(device, data_log, sink);
+      }
+    }
+    format_sample_line(line, active, values, time);
+    recorded = recorded || active != 0;
     ++sample_count;
 
+    text.clear();
+    if (!header.empty()) {
+      text.append(header.view());
+      text.append("\r\n");
+    }
+    text.append(line.view());
+    text.append("\r\n");
     std::string_view console_text;
     if (recorded && EnableLogToConsole.load()) {
       console_text = text.view();
       console_buffer::append(console_text);
     }
-    if (recorded && EnableLogToFile.load() && data_log.is_open() && !data_log_failed) {
+    if (recorded && EnableLogToFile.load() && data_log.is_open()) {
       report_data_log_error(data_log.write(text.view()));
     }
-    capture_control::reports::sample_recorded(console_text, sample_count);
+    sink.sample_recorded(console_text, sample_count);
   }
 
-  if (EnableLogToFile.load() && data_log.is_open() && !timed && !data_log_failed) {
+  if (EnableLogToFile.load() && data_log.is_open() && !timed) {
     vtxn_base_config::time_ms = elapsed_ms();
-    char summary[128];
-    const int length =
-        std::snprintf(summary, sizeof summary, "Total Time %7i ms\r\n Total Sample recorded %7i \r\n        ",
-                      whole_ms(vtxn_base_config::time_ms), sample_count);
-    report_data_log_error(data_log.write({summary, static_cast<std::size_t>(length)}));
+    format_summary(text, vtxn_base_config::time_ms, sample_count);
+    report_data_log_error(data_log.write(text.view()));
   }
   report_data_log_error(data_log.close());
+  if (dropped > 0) {
+    sink.failure(dropped_text(dropped));
+  }
   return 0;
 }

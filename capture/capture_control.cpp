@@ -10,17 +10,18 @@
 
 #include "capture/background_writer_thread.h"
 #include "capture/capture_clock.h"
-#include "capture/capture_reports.h"
 #include "capture/capture_settings.h"
+#include "capture/capture_sink.h"
 #include "capture/console_buffer.h"
 
 namespace capture_control {
 
 namespace {
 
-std::mutex control_mutex;  // guards hBGWrite and observer
+std::mutex control_mutex;  // guards hBGWrite and the observers
 // Written only while no capture thread exists; read by the capture thread.
 SampleObserver observer;
+FailureObserver on_failure;
 
 std::mutex failure_mutex;
 std::string failure_messages;
@@ -45,14 +46,44 @@ void stop_capture_at_exit() {
 // processes may not raise it, which is not an error.
 constexpr int kRaisedNice = -5;
 
+// Hands each sample to the observer given to start and keeps failures for
+// take_failure_messages, putting them on the console too when it is on,
+// before it tells the failure observer.
+class ControlSink final : public CaptureSink {
+ public:
+  void sample_recorded(std::string_view console_text, int sample_count) override {
+    if (observer) {
+      observer(console_text, sample_count);
+    }
+  }
+
+  void failure(const std::string& message) override {
+    if (capture_settings::EnableLogToConsole.load()) {
+      console_buffer::append(message + "\r\n");
+    }
+    {
+      std::lock_guard lock(failure_mutex);
+      if (!failure_messages.empty()) {
+        failure_messages += '\n';
+      }
+      failure_messages += message;
+    }
+    if (on_failure) {
+      on_failure(message);
+    }
+  }
+};
+
+ControlSink control_sink;
+
 void run_capture_thread(ikor* device) {
   (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kRaisedNice);
-  (void)background_writer_thread(device);
+  (void)background_writer_thread(device, control_sink);
 }
 
 }  // namespace
 
-bool start(ikor& device, SampleObserver sample_observer) {
+bool start(ikor& device, SampleObserver sample_observer, FailureObserver failure_observer) {
   [[maybe_unused]] static const int stops_at_exit = std::atexit(stop_capture_at_exit);
   std::lock_guard lock(control_mutex);
   if (hBGWrite.joinable()) {
@@ -62,6 +93,7 @@ bool start(ikor& device, SampleObserver sample_observer) {
     hBGWrite.join();
   }
   observer = std::move(sample_observer);
+  on_failure = std::move(failure_observer);
   vtxn_base_config::first_time_logToFile = 1;
   vtxn_base_config::start_counter(&vtxn_base_config::pc_freq, &vtxn_base_config::counter_start);
   vtxn_base_config::time_ms = 0.0;
@@ -78,32 +110,12 @@ void wait() {
     hBGWrite.join();
   }
   observer = nullptr;
+  on_failure = nullptr;
 }
 
 std::string take_failure_messages() {
   std::lock_guard lock(failure_mutex);
   return std::exchange(failure_messages, {});
 }
-
-namespace reports {
-
-void sample_recorded(std::string_view console_text, int sample_count) {
-  if (observer) {
-    observer(console_text, sample_count);
-  }
-}
-
-void failure(const std::string& message) {
-  if (capture_settings::EnableLogToConsole.load()) {
-    console_buffer::append(message + "\r\n");
-  }
-  std::lock_guard lock(failure_mutex);
-  if (!failure_messages.empty()) {
-    failure_messages += '\n';
-  }
-  failure_messages += message;
-}
-
-}  // namespace reports
 
 }  // namespace capture_control

@@ -3,7 +3,8 @@
 // and by veltrix-cli alike.
 //
 // Thread contract: start, wait and take_failure_messages may be called from
-// any thread but the capture thread (they serialise on one mutex).
+// any thread but the capture thread (start and wait serialise on one mutex,
+// the failure messages have their own).
 // request_stop may be called from any thread, the capture thread included, so
 // a sample observer can end the capture after a given sample. One capture
 // thread at most exists at any time; it is kept in hBGWrite.
@@ -22,12 +23,17 @@ namespace capture_control {
 // It may call request_stop, nothing else of this header.
 using SampleObserver = std::function<void(std::string_view console_text, int sample_count)>;
 
+// Called on the capture thread with each failure message as the capture
+// meets it, after the message was kept for take_failure_messages. It may
+// call request_stop, nothing else of this header.
+using FailureObserver = std::function<void(const std::string& message)>;
+
 // Starts a capture on `device`, which must outlive it. Refused (false) while a
 // capture runs; a stopped capture whose thread is still finishing is joined
 // first. Sets first_time_logToFile to 1, restarts the capture clock, sets
 // time_ms to 0 and the run status to 1, then creates the thread, at a raised
 // priority where the system allows it.
-[[nodiscard]] bool start(ikor& device, SampleObserver observer = {});
+[[nodiscard]] bool start(ikor& device, SampleObserver sample_observer = {}, FailureObserver failure_observer = {});
 
 // Run status 2; returns at once. The thread ends after its sample in progress.
 void request_stop();
@@ -36,8 +42,12 @@ void request_stop();
 // closed. Returns at once when no thread exists; blocks while one runs.
 void wait();
 
-// What went wrong in the captures since the last call (a data log or register
-// log that could not be written), one message per line; "" when nothing did.
+// What went wrong in the captures since the last call, one message per line;
+// "" when nothing did. Each message is here as soon as the capture thread
+// meets the failure (a log folder that cannot be used at the first recorded
+// sample, a failed data log write, a board that stopped answering); the
+// number of samples left out because a read failed comes when the capture
+// ends. A capture that stopped itself has also set the run status to 2.
 std::string take_failure_messages();
 
 }  // namespace capture_control

@@ -1,15 +1,17 @@
 #include "capture/console_buffer.h"
 
+#include <atomic>
 #include <cstring>
 #include <thread>
 
 namespace console_buffer {
+namespace {
 
+// The last 200 bytes are never written. Touched only under BufferLock.
+constexpr int kAllocatedBytes = 51200;
 char mem[kAllocatedBytes];
 int startAddress = 0;
 std::atomic_flag isBufferMemLocked;
-
-namespace {
 
 class BufferLock {
  public:

@@ -5,21 +5,14 @@
 // everything buffered before.
 //
 // Thread contract: append, snapshot and clear may be called from any thread.
-// Each holds the spin flag isBufferMemLocked for its whole access to mem and
-// startAddress; touch those two only through these functions.
+// Each holds the buffer's spin lock for its whole access to the text.
 
-#include <atomic>
 #include <string>
 #include <string_view>
 
 namespace console_buffer {
 
-inline constexpr int kAllocatedBytes = 51200;
 inline constexpr int kUsableBytes = 51000;
-
-extern char mem[kAllocatedBytes];
-extern int startAddress;
-extern std::atomic_flag isBufferMemLocked;
 
 // A text longer than the usable size keeps only its last kUsableBytes bytes.
 void append(std::string_view text);

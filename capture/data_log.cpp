@@ -1,27 +1,80 @@
 #include "capture/data_log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstring>
 
 DataLog::~DataLog() { (void)close(); }
 
 int DataLog::open(const std::string& path) {
+  (void)close();
   path_ = path;
-  file_ = std::fopen(path.c_str(), "wb");
-  return file_ != nullptr ? 0 : errno;
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd_ < 0) {
+    return errno;
+  }
+  if (!buffer_) {
+    buffer_ = std::make_unique<char[]>(kBufferBytes);
+  }
+  buffered_ = 0;
+  written_ = 0;
+  return 0;
 }
 
 int DataLog::write(std::string_view text) {
-  if (std::fwrite(text.data(), 1, text.size(), file_) == text.size()) {
-    return 0;
+  if (fd_ < 0) {
+    return EBADF;
   }
-  return errno != 0 ? errno : EIO;
+  if (text.size() > kBufferBytes - buffered_) {
+    if (const int error = write_out(buffer_.get(), buffered_); error != 0) {
+      return error;
+    }
+    buffered_ = 0;
+  }
+  if (text.size() > kBufferBytes) {
+    return write_out(text.data(), text.size());
+  }
+  std::memcpy(buffer_.get() + buffered_, text.data(), text.size());
+  buffered_ += text.size();
+  return 0;
 }
 
 int DataLog::close() {
-  if (file_ == nullptr) {
+  if (fd_ < 0) {
     return 0;
   }
-  const int result = std::fclose(file_) == 0 ? 0 : (errno != 0 ? errno : EIO);
-  file_ = nullptr;
+  if (const int error = write_out(buffer_.get(), buffered_); error != 0) {
+    return error;
+  }
+  buffered_ = 0;
+  const int result = ::close(fd_) == 0 ? 0 : errno;
+  fd_ = -1;
   return result;
+}
+
+int DataLog::write_out(const char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd_, data + done, size - done);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    const int error = n < 0 ? errno : EIO;
+    const void* line_end = memrchr(data, '\n', done);
+    const long long whole = line_end == nullptr ? 0 : static_cast<const char*>(line_end) - data + 1;
+    // Nothing more can be done for a file that cannot even be cut back.
+    (void)ftruncate(fd_, static_cast<off_t>(written_ + whole));
+    (void)::close(fd_);
+    fd_ = -1;
+    buffered_ = 0;
+    return error;
+  }
+  written_ += static_cast<long long>(size);
+  return 0;
 }

@@ -1,11 +1,16 @@
 #pragma once
 // One capture's data log file: created (replacing an old one), written one
-// text per sample through the stream's buffer, closed at the end. Line ends
-// are written by the caller as "\r\n".
+// text of whole lines per sample through a buffer of its own, closed at the
+// end. Line ends are written by the caller as "\r\n".
+//
+// A write that fails (a full disk, a file-size limit) cuts the file back to
+// its last whole line and closes it: the log never ends mid-line, and what it
+// holds was written whole.
 //
 // Thread contract: used by the capture thread only.
 
-#include <cstdio>
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,14 +23,24 @@ class DataLog {
 
   // 0, or the errno of the failed open.
   int open(const std::string& path);
-  bool is_open() const { return file_ != nullptr; }
+  bool is_open() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }
-  // 0, or the errno of the failed write.
+  // 0, or the errno of the failed write; the log is then closed.
   int write(std::string_view text);
-  // 0, or the errno of the failed flush or close. Closing a closed log is 0.
+  // Writes what is buffered and closes. 0, or the errno of the failed write
+  // or close. Closing a closed log is 0.
   int close();
 
  private:
-  std::FILE* file_ = nullptr;
+  static constexpr std::size_t kBufferBytes = 4096;
+
+  // Writes `size` bytes at the end of the file; on failure cuts the file
+  // back to its last whole line, closes it and returns the errno.
+  int write_out(const char* data, std::size_t size);
+
+  int fd_ = -1;
   std::string path_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t buffered_ = 0;
+  long long written_ = 0;  // bytes in the file, all of them whole lines
 };

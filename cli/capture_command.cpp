@@ -3,8 +3,13 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <string>
 #include <string_view>
 
 #include "capture/capture_control.h"
@@ -19,11 +24,19 @@ using namespace std::chrono_literals;
 
 constexpr auto kStopCheckPeriod = 20ms;
 
+// The errno of the first failed write to stdout, 0 while none failed. Set on
+// the capture thread, read after it has been joined.
+std::atomic<int> output_error{0};
+// Set on the capture thread at its first reported failure: nothing more goes
+// to stdout after it.
+std::atomic<bool> capture_failed{false};
+
 sigset_t stop_signals() {
   sigset_t signals;
   sigemptyset(&signals);
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGHUP);
   return signals;
 }
 
@@ -53,8 +66,9 @@ void apply_settings(const CaptureRequest& request, int components) {
   select_components(components);
 }
 
-// Waits until the capture has stopped itself, the time is up, or a stop
-// signal came. Returns whether a signal ended it.
+// Waits until the capture has stopped (itself, at its last sample or at a
+// failure), the time is up, or a stop signal came. Returns whether a signal
+// ended it.
 bool wait_for_end(double seconds) {
   const sigset_t signals = stop_signals();
   const auto deadline =
@@ -79,9 +93,11 @@ bool wait_for_end(double seconds) {
 
 }  // namespace
 
-void block_stop_signals() {
+void prepare_signals_for_capture() {
   const sigset_t signals = stop_signals();
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
 }
 
 int run_capture(ikor& device, const CaptureRequest& request) {
@@ -98,15 +114,28 @@ int run_capture(ikor& device, const CaptureRequest& request) {
 
   const int samples = request.samples;
   auto print_sample = [samples](std::string_view console_text, int sample_count) {
-    if (!console_text.empty()) {
-      std::fwrite(console_text.data(), 1, console_text.size(), stdout);
-      std::fflush(stdout);
+    if (capture_failed.load()) {
+      return;
+    }
+    if (!console_text.empty() && output_error.load() == 0) {
+      errno = 0;
+      if (std::fwrite(console_text.data(), 1, console_text.size(), stdout) != console_text.size() ||
+          std::fflush(stdout) != 0) {
+        output_error.store(errno != 0 ? errno : EIO);
+        capture_control::request_stop();
+      }
     }
     if (samples > 0 && sample_count >= samples) {
       capture_control::request_stop();
     }
   };
-  if (!capture_control::start(device, print_sample)) {
+  // File logging was asked for explicitly: a log that cannot be created or
+  // written ends the capture at once, as does any other failure.
+  auto stop_at_failure = [](const std::string&) {
+    capture_failed.store(true);
+    capture_control::request_stop();
+  };
+  if (!capture_control::start(device, print_sample, stop_at_failure)) {
     std::fputs("A capture is already running.\n", stderr);
     return kExitFailure;
   }
@@ -117,6 +146,11 @@ int run_capture(ikor& device, const CaptureRequest& request) {
   int status = kExitOk;
   if (const std::string failures = capture_control::take_failure_messages(); !failures.empty()) {
     std::fprintf(stderr, "%s\n", failures.c_str());
+    status = kExitFailure;
+  }
+  if (const int error = output_error.load(); error != 0) {
+    std::fprintf(stderr, "Unable to write the console text to stdout: %s; the capture has stopped.\n",
+                 std::strerror(error));
     status = kExitFailure;
   }
   if (interrupted) {

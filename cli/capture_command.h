@@ -19,9 +19,13 @@ struct CaptureRequest {
   bool console = true;
 };
 
-// Call before any thread starts (before connecting), so that SIGINT and
-// SIGTERM reach only the capture's wait and end the capture cleanly.
-void block_stop_signals();
+// Call before any thread starts (before connecting). SIGINT, SIGTERM and
+// SIGHUP then reach only the capture's wait and end the capture cleanly; a
+// closed stdout fails the write (EPIPE) instead of killing the program, and
+// so does a data log past the file-size limit (EFBIG).
+void prepare_signals_for_capture();
 
-// Returns the exit status (cli/exit_status.h).
+// Returns the exit status (cli/exit_status.h). Any failure the capture
+// reports, a stop signal and a closed stdout end the capture at once, with
+// its data log complete and closed, and give exit status 1.
 int run_capture(ikor& device, const CaptureRequest& request);

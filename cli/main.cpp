@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,25 +62,56 @@ std::string rate_list() {
   return text;
 }
 
-std::optional<std::vector<std::string>> split_components(const std::string& list) {
-  std::vector<std::string> names;
-  if (list.empty()) {
-    return names;
-  }
+// The component names of `list`, or why it is refused: an empty list would
+// record nothing, and a name given twice is a typing slip.
+std::string split_components(const std::string& list, std::vector<std::string>& names) {
+  const std::string refused = "--components: \"" + list + "\" is not a list from gyro,accel,compass,temp";
   std::size_t start = 0;
   while (true) {
     const std::size_t comma = list.find(',', start);
     std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     if (find_component(name) == nullptr) {
-      return std::nullopt;
+      return refused;
+    }
+    if (std::find(names.begin(), names.end(), name) != names.end()) {
+      return "--components: " + name + " is named twice";
     }
     names.push_back(std::move(name));
     if (comma == std::string::npos) {
-      return names;
+      return {};
     }
     start = comma + 1;
   }
 }
+
+// A text as typed, cut short when it is too long to be worth repeating.
+std::string as_typed(const std::string& text) {
+  constexpr std::size_t kShown = 24;
+  return "\"" + (text.size() <= kShown ? text : text.substr(0, kShown) + "...") + "\"";
+}
+
+// A year bounds S well inside what the clock's duration type can hold.
+constexpr double kMaxSeconds = 365.0 * 24 * 3600;
+
+// Seconds are plain decimal: digits with at most one point, no sign, no
+// exponent, so neither hexadecimal floats nor nan or inf get through to
+// strtod.
+const CLI::Validator kSeconds(
+    [](std::string& text) -> std::string {
+      const std::size_t point = text.find('.');
+      const bool digits_only = text.find_first_not_of("0123456789.") == std::string::npos &&
+                               (point == std::string::npos || text.find('.', point + 1) == std::string::npos) &&
+                               text.find_first_of("0123456789") != std::string::npos;
+      if (!digits_only) {
+        return as_typed(text) + " is not a decimal number of seconds";
+      }
+      const double seconds = std::strtod(text.c_str(), nullptr);
+      if (seconds <= 0.0 || seconds > kMaxSeconds) {
+        return as_typed(text) + " is not above 0 and at most a year (31536000 seconds)";
+      }
+      return {};
+    },
+    "");
 
 // CLI11 reads integers with C's base prefixes ("010" is octal 8, "0x14" is
 // 20); counts and rates on this command line are plain decimal, leading zeros
@@ -87,9 +119,13 @@ std::optional<std::vector<std::string>> split_components(const std::string& list
 const CLI::Validator kDecimal(
     [](std::string& text) -> std::string {
       if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
-        return "\"" + text + "\" is not a decimal number";
+        return as_typed(text) + " is not a decimal number";
       }
       text.erase(0, std::min(text.find_first_not_of('0'), text.size() - 1));
+      // More digits than any int has; the range check would repeat them all.
+      if (text.size() > 10) {
+        return as_typed(text) + " is too large";
+      }
       return {};
     },
     "");
@@ -146,9 +182,7 @@ int main(int argc, char** argv) {
   stop->add_option("--samples", args.capture.samples, "after N recorded samples")
       ->transform(kDecimal)
       ->check(CLI::Range(1, INT_MAX));
-  // A year bounds S well inside what the clock's duration type can hold.
-  stop->add_option("--seconds", args.capture.seconds, "after S seconds (at most a year)")
-      ->check(CLI::PositiveNumber & CLI::Range(0.0, 365.0 * 24 * 3600));
+  stop->add_option("--seconds", args.capture.seconds, "after S seconds (decimal, at most a year)")->transform(kSeconds);
   stop->require_option(1);
   capture->add_option("--folder", args.folder, "write the data log and register log here");
   capture->add_flag("--no-console", args.no_console, "no console text on stdout");
@@ -196,9 +230,9 @@ int main(int argc, char** argv) {
   }
   if (*capture) {
     if (args.components) {
-      args.capture.components = split_components(*args.components);
-      if (!args.capture.components) {
-        return usage_error("--components: \"" + *args.components + "\" is not a list from gyro,accel,compass,temp");
+      args.capture.components.emplace();
+      if (const std::string refused = split_components(*args.components, *args.capture.components); !refused.empty()) {
+        return usage_error(refused);
       }
     }
     args.capture.rate = chosen_rate;
@@ -209,13 +243,16 @@ int main(int argc, char** argv) {
     if (!args.capture.console && !args.capture.folder) {
       return usage_error("--no-console needs --folder: the capture would have nowhere to go");
     }
-    block_stop_signals();
+    prepare_signals_for_capture();
   }
 
   veltrix::devices::set_device_diagnostic_stream(stderr);
   int status = kExitFailure;
   if (veltrix::devices::connect_device(*device, mode, args.port) != 0) {
     std::fprintf(stderr, "%s\n", veltrix::devices::connect_failure_message(mode));
+    if (const std::string detail = veltrix::devices::connect_failure_detail(); !detail.empty()) {
+      std::fprintf(stderr, "%s\n", detail.c_str());
+    }
   } else {
     if (*info) status = run_info(*device);
     if (*map) status = run_map(*device);

@@ -7,11 +7,19 @@
 #include "cli/exit_status.h"
 #include "devices/device_diagnostics.h"
 #include "devices/device_status.h"
+#include "devices/register_listing.h"
+#include "devices/register_map_file_access.h"
 #include "link/board_protocol.h"
 
 namespace {
 
 void print_message(const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); }
+
+// " (reason)" for a register-map file that could not be used, "" when none is known.
+std::string file_problem() {
+  const std::string& problem = veltrix::devices::register_map_file_problem();
+  return problem.empty() ? "" : " (" + problem + ")";
+}
 
 // 0 when the rate cannot be read back.
 int current_rate(ikor& device) {
@@ -21,7 +29,7 @@ int current_rate(ikor& device) {
 }
 
 constexpr const char* kRateUnreadable = "Unable to read the sampling rate back from the sensor.";
-constexpr const char* kLinkLost = "The link to the board was lost; the listing is incomplete.";
+constexpr const char* kLinkLost = "The link to the board was lost.";
 constexpr const char* kReadError = "Sensor Read Error. There was an error while reading register value.";
 constexpr const char* kWriteError = "Sensor Write Error. There was an error while updating register value.";
 
@@ -62,13 +70,22 @@ int run_info(ikor& device) {
 }
 
 int run_map(ikor& device) {
-  const std::string map = device.fetch_register_map();
-  std::fwrite(map.data(), 1, map.size(), stdout);
-  // The listing shows an unreadable register as 0; a board that went away
-  // midway must not pass for a sensor full of zeros.
-  if (vtx_serial_lost()) {
-    print_message(kLinkLost);
-    return kExitFailure;
+  // Row by row rather than fetch_register_map, which shows a register it
+  // cannot read as 0: a board that went away midway must not pass for a
+  // sensor full of zeros.
+  const RegisterRow* rows = device.get_register_list();
+  std::string line;
+  for (int i = 0; i < device.get_register_list_size(); ++i) {
+    unsigned char value = 0;
+    if (device.read_from_register(static_cast<char>(device.lookup_address(rows[i].name)), value) != 0) {
+      std::fflush(stdout);
+      print_message(std::string(vtx_serial_lost() ? kLinkLost : kReadError) + " The listing stops at register " +
+                    rows[i].address + ", which could not be read.");
+      return kExitFailure;
+    }
+    line.clear();
+    veltrix::devices::append_listing_line(line, rows[i], value);
+    std::fwrite(line.data(), 1, line.size(), stdout);
   }
   return kExitOk;
 }
@@ -102,7 +119,7 @@ int run_save(ikor& device, const std::string& file) {
     case 0:
       return kExitOk;
     case kStatusFileOpenFailed:
-      print_message("Unable to write the register-map file " + file + ".");
+      print_message("Unable to write the register-map file " + file + file_problem() + ".");
       return kExitFailure;
     default:
       print_message(std::string(kReadError) + " The register-map file " + file + " holds 0 for it.");
@@ -135,7 +152,8 @@ int run_load(ikor& device, const std::string& file) {
                     " does not match this sensor's register table; nothing was written.");
       return kExitFailure;
     case kStatusFileOpenFailed:
-      print_message(prefix + "Unable to read the register-map file " + file + "; nothing was written.");
+      print_message(prefix + "Unable to read the register-map file " + file + file_problem() +
+                    "; nothing was written.");
       return kExitFailure;
     default:
       print_message(kWriteError);

@@ -73,21 +73,22 @@ long CompassKor::configure_slaves() {
   return 0;
 }
 
-void CompassKor::get_component_data(int component, float* dataPacket) {
+long CompassKor::get_component_data(int component, float* dataPacket) {
   if (component != COMPONENT_COMPASS) {
-    GenericKor::get_component_data(component, dataPacket);
-    return;
+    return GenericKor::get_component_data(component, dataPacket);
   }
   assert(dataPacket != nullptr);
-  unsigned char bytes[8] = {};
-  if (vtx_serial_read(serial_handle, slave_addr, addr_compass_data, sizeof bytes, bytes) != 0) {
-    return;
+  unsigned char bytes[kCompassReadingBytes] = {};
+  if (const long status = vtx_serial_read(serial_handle, slave_addr, addr_compass_data, sizeof bytes, bytes);
+      status != 0) {
+    return status;
   }
   // A reading without the fresh flag keeps the caller's previous values.
-  if (bytes[0] != kFreshReading) return;
+  if (bytes[0] != kFreshReading) return 0;
   for (int axis = 0; axis < 3; ++axis) {
     dataPacket[axis] = word_from_bytes(bytes[2 + 2 * axis], bytes[1 + 2 * axis]);
   }
+  return 0;
 }
 
 }  // namespace veltrix::devices

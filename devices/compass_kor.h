@@ -12,8 +12,21 @@
 #include <span>
 
 #include "devices/generic_kor.h"
+#include "devices/register_tables.h"
 
 namespace veltrix::devices {
+
+// The compass registers the set-up and the readings name, from the compass's
+// own table. A reading is ST1, HXL to HZH, then ST2.
+inline constexpr unsigned char kCompassIdentity = address_of(tables::kCompass, "WIA");
+inline constexpr unsigned char kCompassReadingStart = address_of(tables::kCompass, "ST1");
+inline constexpr unsigned char kCompassReadingEnd = address_of(tables::kCompass, "ST2");
+inline constexpr unsigned char kCompassControl = address_of(tables::kCompass, "CNTL");
+static_assert(kCompassIdentity != kAbsentAddress && kCompassReadingStart != kAbsentAddress &&
+              kCompassReadingEnd != kAbsentAddress && kCompassControl != kAbsentAddress);
+inline constexpr int kCompassReadingBytes = kCompassReadingEnd - kCompassReadingStart + 1;
+
+inline constexpr unsigned char kSlaveEnable = 0x80;  // I2C_SLVx_CTRL; the low bits count the bytes
 
 // One write of the I2C master set-up; `value` is ORed with compass_addr when
 // `with_compass_addr` is set.
@@ -25,13 +38,13 @@ struct SlaveWrite {
 };
 
 // The eight writes of the I2C master set-up, named once; the families differ
-// only in their order. Slave 0 copies eight compass registers from ST1 on into
-// the sensor; slave 1 writes CNTL to start each measurement.
+// only in their order. Slave 0 copies a compass reading into the sensor;
+// slave 1 writes CNTL to start each measurement.
 inline constexpr SlaveWrite kSlave0Address{0x25, 0x80, true, WriteKind::kWriteBurst};
-inline constexpr SlaveWrite kSlave0Register{0x26, 0x02, false, WriteKind::kWriteBurst};
-inline constexpr SlaveWrite kSlave0Control{0x27, 0x88, false, WriteKind::kWriteBurst};
+inline constexpr SlaveWrite kSlave0Register{0x26, kCompassReadingStart, false, WriteKind::kWriteBurst};
+inline constexpr SlaveWrite kSlave0Control{0x27, kSlaveEnable | kCompassReadingBytes, false, WriteKind::kWriteBurst};
 inline constexpr SlaveWrite kSlave1Address{0x28, 0x00, true, WriteKind::kWriteBurst};
-inline constexpr SlaveWrite kSlave1Register{0x29, 0x0A, false, WriteKind::kWriteBurst};
+inline constexpr SlaveWrite kSlave1Register{0x29, kCompassControl, false, WriteKind::kWriteBurst};
 inline constexpr SlaveWrite kSlave1Control{0x2A, 0x81, false, WriteKind::kSingleWrite};
 inline constexpr SlaveWrite kSlave1Output{0x64, 0x01, false, WriteKind::kWriteBurst};
 inline constexpr SlaveWrite kMasterDelayControl{0x67, 0x03, false, WriteKind::kSingleWrite};
@@ -59,10 +72,10 @@ constexpr DeviceTraits compass_family_traits(std::span<const RegisterRow> table)
 
 class CompassKor : public GenericKor {
  public:
-  static constexpr unsigned char AKM_REG_WHOAMI = 0x00;
+  static constexpr unsigned char AKM_REG_WHOAMI = kCompassIdentity;
   static constexpr unsigned char AKM_WHOAMI = 0x48;
 
-  void get_component_data(int component, float* dataPacket) override;
+  long get_component_data(int component, float* dataPacket) override;
 
   // Opens (true) or closes (false) the host's direct path to the compass.
   long enable_by_pass(bool pEnable);

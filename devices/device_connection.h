@@ -5,7 +5,8 @@
 // rate is applied here; the window applies its own afterwards.
 //
 // Thread contract: call from the thread that owns the device (the window's or
-// the command line's), never while a capture runs.
+// the command line's), never while a capture runs. What the last connect left
+// for connect_failure_detail is locked, so any thread may ask.
 
 #include <string>
 
@@ -25,6 +26,12 @@ std::string discover_board_port();
 
 // The operator's message for a failed connect in `mode`.
 const char* connect_failure_message(int mode);
+
+// Why the last connect_device failed, in one line of plain words for under
+// connect_failure_message: the port in use by another program, permission
+// denied, the port missing, or no board found. "" when the last connect
+// succeeded or nothing more is known (the board did not answer, say).
+std::string connect_failure_detail();
 
 // Closes the link and joins its reader. Nothing happens when it is closed.
 void disconnect_device();

@@ -11,7 +11,6 @@
 namespace veltrix::devices {
 namespace {
 
-constexpr unsigned char kAbsentAddress = 0xFF;
 constexpr unsigned char kFilterMask = 0x07;
 constexpr int kBiasTrackingModes = 0x3F;
 constexpr int kNoMotionAlgoModes = 0x07;
@@ -78,32 +77,32 @@ long GenericKor::read_from_register(char registerAdd, unsigned char& value) {
   return read_register(static_cast<unsigned char>(registerAdd), value);
 }
 
-void GenericKor::read_words(unsigned char first_register, int count, float* out) {
+long GenericKor::read_words(unsigned char first_register, int count, float* out) {
   unsigned char bytes[8] = {};
   assert(count >= 1 && count * 2 <= static_cast<int>(sizeof bytes));
-  if (vtx_serial_read(serial_handle, slave_addr, first_register, static_cast<unsigned short>(count * 2), bytes) != 0) {
+  const long status =
+      vtx_serial_read(serial_handle, slave_addr, first_register, static_cast<unsigned short>(count * 2), bytes);
+  if (status != 0) {
     std::memset(bytes, 0, sizeof bytes);
   }
   for (int i = 0; i < count; ++i) {
     out[i] = word_from_bytes(bytes[2 * i], bytes[2 * i + 1]);
   }
+  return status;
 }
 
-void GenericKor::get_component_data(int component, float* dataPacket) {
+long GenericKor::get_component_data(int component, float* dataPacket) {
   assert(dataPacket != nullptr);
-  if (!(component & traits_.components)) return;
+  if (!(component & traits_.components)) return 0;
   switch (component) {
     case COMPONENT_GYRO:
-      read_words(addr_gyro_xout_h, 3, dataPacket);
-      break;
+      return read_words(addr_gyro_xout_h, 3, dataPacket);
     case COMPONENT_ACCEL:
-      read_words(addr_accel_xout_h, 3, dataPacket);
-      break;
+      return read_words(addr_accel_xout_h, 3, dataPacket);
     case COMPONENT_TEMP:
-      read_words(addr_temp_out_h, 1, dataPacket);
-      break;
+      return read_words(addr_temp_out_h, 1, dataPacket);
     default:
-      break;
+      return 0;
   }
 }
 
@@ -126,11 +125,7 @@ int GenericKor::get_bias_tracking_modes() { return kBiasTrackingModes; }
 int GenericKor::get_no_motion_algo_modes() { return kNoMotionAlgoModes; }
 
 unsigned char GenericKor::lookup_address(const char* register_name) {
-  if (register_name == nullptr) return kAbsentAddress;
-  for (const RegisterRow& r : traits_.table) {
-    if (std::strcmp(r.name, register_name) == 0) return row_address(r);
-  }
-  return kAbsentAddress;
+  return register_name == nullptr ? kAbsentAddress : address_of(traits_.table, register_name);
 }
 
 std::string GenericKor::fetch_register_map() {

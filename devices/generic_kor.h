@@ -45,7 +45,7 @@ class GenericKor : public ikor {
   int get_register_list_size() override;
   long write_to_register(char registerAdd, char value) override;
   long read_from_register(char registerAdd, unsigned char& value) override;
-  void get_component_data(int component, float* dataPacket) override;
+  long get_component_data(int component, float* dataPacket) override;
   int get_current_sampling_rate(unsigned char& SampleRateDivider, unsigned char& DLPF) override;
   int get_available_sampling_rates() override;
   int get_available_components() override;
@@ -75,8 +75,9 @@ class GenericKor : public ikor {
   // The register's value, or 0 when the read fails.
   unsigned char read_or_zero(unsigned char reg);
 
-  // Reads `count` big-endian words from `first_register` (zeros on failure).
-  void read_words(unsigned char first_register, int count, float* out);
+  // Reads `count` big-endian words from `first_register`; zeros and the
+  // link status on failure.
+  long read_words(unsigned char first_register, int count, float* out);
 
   void apply_sampling_rate(int pSamplingRate);
 

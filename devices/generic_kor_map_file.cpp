@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -5,6 +6,7 @@
 
 #include "devices/device_diagnostics.h"
 #include "devices/generic_kor.h"
+#include "devices/register_map_file_access.h"
 #include "devices/register_row.h"
 #include "link/board_protocol.h"
 
@@ -22,13 +24,15 @@ bool read_bounded(std::FILE* f, std::string& content) {
   content.resize(kMaxRegisterMapFileBytes + 1);
   const std::size_t n = std::fread(content.data(), 1, content.size(), f);
   content.resize(n);
-  return std::ferror(f) == 0;
+  if (std::ferror(f) == 0) return true;
+  keep_register_map_file_problem(errno);
+  return false;
 }
 
 }  // namespace
 
 long GenericKor::save_register_map(const char* fileName) {
-  std::FILE* raw = fileName != nullptr ? std::fopen(fileName, "wb") : nullptr;
+  std::FILE* raw = open_register_map_file(fileName, MapFileAccess::kWrite);
   if (raw == nullptr) return kStatusFileOpenFailed;
 
   // A register that cannot be read is saved as 0 like the others, but the
@@ -47,16 +51,18 @@ long GenericKor::save_register_map(const char* fileName) {
   }
   const std::string content = encode_register_map(traits_.file_form, traits_.table, values);
   const bool written = std::fwrite(content.data(), 1, content.size(), raw) == content.size();
+  const int write_error = errno;
   // fclose flushes; a full disk shows up here rather than in fwrite.
   const bool closed = std::fclose(raw) == 0;
-  return written && closed ? link_status : kStatusFileOpenFailed;
+  if (written && closed) return link_status;
+  keep_register_map_file_problem(written ? errno : write_error);
+  return kStatusFileOpenFailed;
 }
 
 long GenericKor::load_register_map(const char* fileName) {
   std::string content;
   {
-    const char* mode = traits_.file_form == MapFileForm::kText ? "r" : "rb";
-    const File f(fileName != nullptr ? std::fopen(fileName, mode) : nullptr);
+    const File f(open_register_map_file(fileName, MapFileAccess::kRead));
     if (!f) {
       write_device_diagnostic("fopen failed");
       return kStatusFileOpenFailed;

@@ -52,7 +52,10 @@ class ikor {
   virtual int get_register_list_size() = 0;
   virtual long write_to_register(char registerAdd, char value) = 0;
   virtual long read_from_register(char registerAdd, unsigned char& value) = 0;
-  virtual void get_component_data(int component, float* dataPacket) = 0;
+  // 0, or the link status of a read that failed (the values are then 0 or
+  // left as they were, not the sensor's). A component the device lacks, and
+  // a compass without a new reading, leave dataPacket as it was and return 0.
+  virtual long get_component_data(int component, float* dataPacket) = 0;
   virtual int get_current_sampling_rate(unsigned char& SampleRateDivider, unsigned char& DLPF) = 0;
   virtual int get_available_sampling_rates() = 0;
   virtual int get_available_components() = 0;
@@ -67,7 +70,8 @@ class ikor {
   virtual signed char perform_self_test() = 0;
   // Both return 0, kStatusFileOpenFailed or kStatusFileRejected (a refused
   // file leaves the sensor untouched), or else the first link status of a
-  // register that could not be read (saved as 0) or written.
+  // register that could not be read (saved as 0) or written. Why a file
+  // could not be used: devices/register_map_file_access.h.
   virtual long save_register_map(const char* fileName) = 0;
   virtual long load_register_map(const char* fileName) = 0;
   virtual bool is_data_ready() = 0;

@@ -51,6 +51,17 @@ constexpr std::string_view field_text(const char (&field)[20]) {
   return {field, n};
 }
 
+// What looking up a name that no row holds gives.
+inline constexpr unsigned char kAbsentAddress = 0xFF;
+
+// The address of the row named `name`, kAbsentAddress when there is none.
+constexpr unsigned char address_of(std::span<const RegisterRow> table, std::string_view name) {
+  for (const RegisterRow& r : table) {
+    if (field_text(r.name) == name) return row_address(r);
+  }
+  return kAbsentAddress;
+}
+
 template <std::size_t... N>
 constexpr auto join(const std::array<RegisterRow, N>&... parts) {
   std::array<RegisterRow, (N + ...)> out{};

@@ -1,4 +1,4 @@
-#include "link/aio_memory.h"
+#include "aio_memory.h"
 
 #include <cstdlib>
 

@@ -2,23 +2,26 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <system_error>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
 #include "link/link_notifier.h"
 #include "link/link_status.h"
-#include "link/serial_port.h"
+#include "serial_port.h"
 
 namespace {
 
 constexpr const char* kErrorCaption = "Error";
 
-int refuse_configuration(int fd, const char* message) {
+int refuse_configuration(int fd, int error, const char* message) {
+  aioVars.open_error_ = error;
   link_notify(message, kErrorCaption);
   // Left open, the port would stay locked against every later attempt.
   serial_close(fd);
-  return static_cast<int>(kStatusPortFailed);
+  return kStatusPortFailed;
 }
 
 // A new open starts from a clean receive side: no text, packet or wake-up
@@ -51,24 +54,45 @@ void close_descriptors() {
 
 }  // namespace
 
+int AIOSetCom(const char* port, unsigned long dwBaud) {
+  if (port == nullptr || dwBaud == 0) return 0;
+  std::lock_guard lock(aioVars.exchange_lock_);
+  const std::size_t length = std::strlen(port);
+  if (length < sizeof aioVars.portName) {
+    std::memcpy(aioVars.portName, port, length + 1);
+  } else {
+    aioVars.portName[0] = '\0';
+  }
+  aioVars.baudRate = static_cast<std::uint32_t>(dwBaud);
+  return 0;
+}
+
 int AIOInit(const char* port, unsigned long dwBaud) {
   std::lock_guard lock(aioVars.exchange_lock_);
-  if (aioVars.hComm >= 0 || port == nullptr || port[0] == '\0') return static_cast<int>(kStatusPortFailed);
+  aioVars.open_error_ = 0;
+  if (aioVars.hComm >= 0 || port == nullptr || port[0] == '\0') return kStatusPortFailed;
   const int fd = serial_open_exclusive(port);
-  if (fd < 0) return static_cast<int>(kStatusPortFailed);
+  if (fd < 0) {
+    aioVars.open_error_ = errno;
+    return kStatusPortFailed;
+  }
 
   termios settings{};
   if (tcgetattr(fd, &settings) != 0) link_notify("Unable to get port state", kErrorCaption);
-  if (!serial_line_settings(settings, dwBaud) || tcsetattr(fd, TCSANOW, &settings) != 0)
-    return refuse_configuration(fd, "Unable to configure the serial port");
+  if (!serial_line_settings(settings, dwBaud))
+    return refuse_configuration(fd, EINVAL, "Unable to configure the serial port");
+  if (tcsetattr(fd, TCSANOW, &settings) != 0)
+    return refuse_configuration(fd, errno, "Unable to configure the serial port");
   serial_read_timeouts(settings);
-  if (tcsetattr(fd, TCSANOW, &settings) != 0) return refuse_configuration(fd, "Unable to set the time-out parameters");
+  if (tcsetattr(fd, TCSANOW, &settings) != 0)
+    return refuse_configuration(fd, errno, "Unable to set the time-out parameters");
   serial_assert_modem_lines(fd);
 
   const int event = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (event < 0) {
+    aioVars.open_error_ = errno;
     serial_close(fd);
-    return static_cast<int>(kStatusPortFailed);
+    return kStatusPortFailed;
   }
   aioVars.hRxEvent = event;
   reset_receive_state();
@@ -89,7 +113,7 @@ int AIOOpen(unsigned char createThread) {
   }
   if (!allocated) {
     close_descriptors();
-    return static_cast<int>(kStatusPortFailed);
+    return kStatusPortFailed;
   }
   if (createThread != 0) {
     aioVars.threadRunning = 1;
@@ -98,7 +122,7 @@ int AIOOpen(unsigned char createThread) {
     } catch (const std::system_error&) {
       aioVars.threadRunning = 0;
       AIOClose();
-      return static_cast<int>(kStatusPortFailed);
+      return kStatusPortFailed;
     }
   }
   return 0;
@@ -119,6 +143,6 @@ int AIOUartFlush() {
   // number to a different file between the load and the flush.
   std::lock_guard lock(aioVars.exchange_lock_);
   const int fd = aioVars.hComm;
-  if (fd < 0 || tcflush(fd, TCIOFLUSH) != 0) return static_cast<int>(kStatusWriteOrTimeout);
+  if (fd < 0 || tcflush(fd, TCIOFLUSH) != 0) return kStatusWriteOrTimeout;
   return 0;
 }

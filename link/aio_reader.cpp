@@ -3,10 +3,10 @@
 
 #include <cerrno>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
 #include "link/board_protocol.h"
 #include "link/link_status.h"
-#include "link/serial_port.h"
+#include "serial_port.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ void feed(const unsigned char* bytes, ssize_t count) {
 int read_failed() {
   std::lock_guard lock(aioVars.rsp_lock_);
   aioVars.pktBuffer[0] = 'E';
-  return static_cast<int>(kStatusNoReply);
+  return kStatusNoReply;
 }
 
 // On a dead port only closing matters; poll the wake-up alone so the thread

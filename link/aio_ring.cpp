@@ -1,7 +1,13 @@
 #include <cstring>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
 #include "link/link_status.h"
+
+int AIOSetBufferSize(unsigned short bufferSize) {
+  std::lock_guard lock(mutex);
+  ring_configure(aioVars, bufferSize);
+  return 0;
+}
 
 int AIOUpdateBuffer() {
   std::lock_guard lock(mutex);
@@ -10,7 +16,7 @@ int AIOUpdateBuffer() {
 }
 
 int AIOReadBuffer(unsigned short cnt, unsigned char bufferMode, unsigned char* rBuff) {
-  if (cnt > kPacketBufferSize) return static_cast<int>(kStatusNoReply);
+  if (cnt > kPacketBufferSize) return kStatusNoReply;
   if (bufferMode == 0) {
     std::lock_guard lock(aioVars.rsp_lock_);
     std::memcpy(rBuff, aioVars.pktBuffer, cnt);

@@ -18,6 +18,15 @@
 // second connection attempt never trips over the first one's port.
 [[nodiscard]] long vtx_serial_open(const char* port, void** sl_handle);
 
+// Why the last vtx_serial_open failed with 53: the errno value of the port's
+// open or set-up (EWOULDBLOCK or EBUSY: in use; EACCES; ENOENT; ENOTTY: not a
+// terminal). 0 when the port itself was opened, or no port was named.
+[[nodiscard]] int vtx_serial_open_error();
+
+// Closes the link: stops and joins the reader thread, then releases the port.
+// Nothing happens on a closed link.
+void vtx_serial_close();
+
 // Reads `length` bytes from consecutive registers in chunks of at most 128.
 [[nodiscard]] long vtx_serial_read(void* hbx_handle, unsigned char slaveAddr, unsigned char registerAddr,
                                    unsigned short length, unsigned char* data);
@@ -46,15 +55,15 @@
 // exchange then fails at once with 55 until the link is opened again.
 [[nodiscard]] bool vtx_serial_lost();
 
+// How long the board has left every exchange unanswered: milliseconds since
+// the first exchange that got no reply after the last one that got one; 0
+// while the last exchange was answered. A reply that fails its checks is
+// still an answer.
+[[nodiscard]] long vtx_serial_unanswered_ms();
+
 // The FIFO data register's address, consulted by burst reads. 0 until set.
 void set_KORREG_FIFO_R_W(unsigned char value);
 
 // The SPI set-up sequence: "ID", purge, 100 ms pause, "DD", "CS1". Returns the
 // first nonzero status; the link stays open either way.
 [[nodiscard]] long vtx_serial_spi_setup();
-
-// Exchange primitives. Callers outside the link hold no exchange lock, so these
-// are for the link itself and its tests.
-[[nodiscard]] int AIOUartWrite(const void* lpBuffer, unsigned long nBufferSize, unsigned long* lpBytesWritten);
-unsigned long AIOUartWaitRwRsp(unsigned long timeout);
-[[nodiscard]] long AIOUartReadRwRsp(void* lpBuffer, unsigned long nBufferSize, unsigned long* lpBytesReturned);

@@ -1,18 +1,25 @@
-#include "link/exchange.h"
+#include "exchange.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
 #include "link/board_protocol.h"
 #include "link/link_status.h"
-#include "link/serial_port.h"
+#include "serial_port.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kReplyDeadline{320};
+
+// Steady-clock time of the first unanswered exchange since the last answered
+// one; kAnswered while the last one was answered.
+constexpr Clock::rep kAnswered = 0;
+std::atomic<Clock::rep> first_unanswered{kAnswered};
 
 void discard_response_text() {
   std::lock_guard lock(aioVars.rsp_lock_);
@@ -32,7 +39,7 @@ int AIOUartWrite(const void* lpBuffer, unsigned long nBufferSize, unsigned long*
   if (fd >= 0 && !vtx_serial_lost()) result = serial_write_all(fd, lpBuffer, nBufferSize, &written);
   if (lpBytesWritten != nullptr) *lpBytesWritten = written;
   if (result == SerialWrite::kGone) aio_mark_gone();
-  return result == SerialWrite::kDone ? 0 : static_cast<int>(kStatusWriteOrTimeout);
+  return result == SerialWrite::kDone ? 0 : kStatusWriteOrTimeout;
 }
 
 unsigned long AIOUartWaitRwRsp(unsigned long timeout) {
@@ -56,8 +63,10 @@ long AIOUartReadRwRsp(void* lpBuffer, unsigned long nBufferSize, unsigned long* 
   return kStatusOk;
 }
 
-ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* reply, unsigned long take,
-                     unsigned long* taken) {
+namespace {
+
+ExchangeEnd run_exchange(const char* line, std::size_t size, ReplyTest test, char* reply, unsigned long take,
+                         unsigned long* taken) {
   discard_response_text();
   if (vtx_serial_lost()) return ExchangeEnd::kGone;
   unsigned long written = 0;
@@ -73,7 +82,33 @@ ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* r
   return AIOUartReadRwRsp(reply, take, taken) == kStatusOk ? ExchangeEnd::kTaken : ExchangeEnd::kNotReady;
 }
 
-long exchange_status(ExchangeEnd end) {
+void note_answer(ExchangeEnd end, Clock::time_point began) {
+  if (end == ExchangeEnd::kTaken || end == ExchangeEnd::kNotReady) {
+    first_unanswered.store(kAnswered);
+    return;
+  }
+  Clock::rep expected = kAnswered;
+  first_unanswered.compare_exchange_strong(expected, std::max(began.time_since_epoch().count(), kAnswered + 1));
+}
+
+}  // namespace
+
+ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* reply, unsigned long take,
+                     unsigned long* taken) {
+  const Clock::time_point began = Clock::now();
+  const ExchangeEnd end = run_exchange(line, size, test, reply, take, taken);
+  note_answer(end, began);
+  return end;
+}
+
+long vtx_serial_unanswered_ms() {
+  const Clock::rep first = first_unanswered.load();
+  if (first == kAnswered) return 0;
+  const auto unanswered = Clock::now() - Clock::time_point(Clock::duration(first));
+  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(unanswered).count());
+}
+
+int exchange_status(ExchangeEnd end) {
   switch (end) {
     case ExchangeEnd::kTaken:
       return kStatusOk;

@@ -1,8 +1,8 @@
-#include "link/packet_ring.h"
+#include "packet_ring.h"
 
 #include <cstring>
 
-#include "link/aio_memory.h"
+#include "aio_memory.h"
 #include "link/link_status.h"
 
 void ring_configure(PacketRingState& ring, unsigned short slots) {
@@ -55,11 +55,10 @@ void ring_store(PacketRingState& ring, const unsigned char* packet, int count) {
 }
 
 int ring_take(PacketRingState& ring, unsigned short count, unsigned char* out) {
-  if (ring.ringSlots == nullptr || ring.ringRead == ring.ringWrite || count > kRingSlotBytes)
-    return static_cast<int>(kStatusNoReply);
+  if (ring.ringSlots == nullptr || ring.ringRead == ring.ringWrite || count > kRingSlotBytes) return kStatusNoReply;
   std::memcpy(out, ring.ringSlots[ring.ringRead], count);
   ring.ringRead = (ring.ringRead + 1) % ring.allocated_slots_;
-  return static_cast<int>(kStatusOk);
+  return kStatusOk;
 }
 
 void ring_clear(PacketRingState& ring) {

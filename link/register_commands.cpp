@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <mutex>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
+#include "exchange.h"
 #include "link/board_protocol.h"
-#include "link/exchange.h"
 #include "link/link_status.h"
 
 namespace {

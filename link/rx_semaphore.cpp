@@ -1,4 +1,4 @@
-#include "link/rx_semaphore.h"
+#include "rx_semaphore.h"
 
 #include <thread>
 

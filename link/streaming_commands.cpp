@@ -1,8 +1,8 @@
 #include <mutex>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
+#include "exchange.h"
 #include "link/board_protocol.h"
-#include "link/exchange.h"
 
 namespace {
 

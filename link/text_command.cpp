@@ -3,9 +3,9 @@
 #include <mutex>
 #include <thread>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
+#include "exchange.h"
 #include "link/board_protocol.h"
-#include "link/exchange.h"
 #include "link/link_status.h"
 
 namespace {
@@ -28,8 +28,8 @@ void clean_reply_text(char* text) {
 
 int ARMCommand(const char* command, char* response, int resp_len) {
   const std::size_t text_length = std::strlen(command);
-  if (text_length > kMaxCommandText) return static_cast<int>(kStatusWriteOrTimeout);
-  if (resp_len < 0 || resp_len > kMaxResponseText) return static_cast<int>(kStatusNoReply);
+  if (text_length > kMaxCommandText) return kStatusWriteOrTimeout;
+  if (resp_len < 0 || resp_len > kMaxResponseText) return kStatusNoReply;
   char line[kMaxCommandText + 3];
   std::memcpy(line, command, text_length);
   std::memcpy(line + text_length, "\r\n", 3);
@@ -38,7 +38,7 @@ int ARMCommand(const char* command, char* response, int resp_len) {
   const auto wanted = static_cast<unsigned long>(resp_len);
   unsigned long taken = 0;
   const ExchangeEnd end = exchange(line, text_length + 2, {wanted, false}, response, wanted + 2, &taken);
-  if (end != ExchangeEnd::kTaken) return static_cast<int>(exchange_status(end));
+  if (end != ExchangeEnd::kTaken) return exchange_status(end);
   response[taken] = '\0';
   clean_reply_text(response);
   return 0;

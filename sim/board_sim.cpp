@@ -46,7 +46,10 @@ struct BoardSim::Impl {
   };
 
   explicit Impl(BoardOptions board_options) : options(std::move(board_options)) {
-    if (const SensorLayout* layout = find_layout(options.sensor.model_class)) sensor.emplace(*layout, options.sensor);
+    if (const SensorLayout* layout = find_layout(options.sensor.model_class)) {
+      sensor.emplace(*layout, options.sensor);
+      int_status = layout->int_status;
+    }
     faults = options.faults;
     if (pipe2(wake.data(), O_CLOEXEC | O_NONBLOCK) != 0) wake = {-1, -1};
   }
@@ -72,6 +75,7 @@ struct BoardSim::Impl {
 
   mutable std::mutex mutex;
   std::optional<SensorModel> sensor;   // guarded by mutex
+  std::uint8_t int_status = 0;         // its INT_STATUS address
   std::deque<CommandRecord> commands;  // guarded by mutex; the newest kMaxRecordedCommands
   Faults faults;                       // guarded by mutex
   int received_since_faults = 0;       // guarded by mutex
@@ -188,6 +192,7 @@ void BoardSim::Impl::handle_line(std::string line) {
   ++received_since_faults;
   if (faults.silent || (faults.silent_after >= 0 && answered_since_faults >= faults.silent_after)) return;
   ++answered_since_faults;
+  if (faults.never_ready) sensor->plant(kSensorBus, int_status, 0, now);
   ShapedReply shaped = shape_reply(answer_command(line, *sensor, now), faults, reply_sequence++);
   const Clock::time_point due = std::max(now + faults.reply_delay, last_due);
   if (!shaped.noise.empty()) outgoing.push_back(Chunk{due, std::move(shaped.noise)});

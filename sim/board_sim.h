@@ -16,6 +16,7 @@ namespace veltrix::sim {
 
 struct Faults {
   bool silent = false;                       // never answer
+  bool never_ready = false;                  // answer, but INT_STATUS never flags a sample
   int silent_after = -1;                     // answer this many commands, then fall silent (-1: never)
   std::chrono::milliseconds reply_delay{0};  // delay before each reply
   bool short_reply = false;                  // every reply one character short (before its line end)

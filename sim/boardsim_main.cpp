@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
   app.add_flag("--self-test-fail", self_test_fails, "the gyroscope self test (kor42) fails");
   app.add_flag("--at-rest", options.sensor.at_rest, "every sample holds the values of sample 1");
   app.add_flag("--silent", faults.silent, "never answer");
+  app.add_flag("--never-ready", faults.never_ready, "answer, but never flag a new sample");
   app.add_option("--silent-after", faults.silent_after, "answer N commands, then fall silent")
       ->check(CLI::NonNegativeNumber);
   app.add_option("--delay", delay_ms, "delay each reply by MS milliseconds")->check(CLI::Range(0, 60000));

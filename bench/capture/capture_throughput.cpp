@@ -20,8 +20,8 @@
 
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
+#include "devices/device_connection.h"
 #include "devices/model_catalogue.h"
-#include "link/aio_link.h"
 #include "sim/board_sim.h"
 
 namespace {
@@ -129,7 +129,7 @@ double mean_round_trip_us(ikor& device) {
 
 int fail(const char* what) {
   std::fprintf(stderr, "capture throughput: %s\n", what);
-  AIOClose();
+  veltrix::devices::disconnect_device();
   return 1;
 }
 
@@ -162,7 +162,7 @@ int main() {
     round_trip_us = mean_round_trip_us(*kor23.device);
     if (!run_capture(kor23, COMPONENT_GYRO, folder, 5s, gyro)) return fail("the 8 kHz capture failed");
   }
-  AIOClose();
+  veltrix::devices::disconnect_device();
   std::filesystem::remove_all(folder);
 
   const double seconds = std::chrono::duration<double>(gyro.last_time - gyro.first_time).count();

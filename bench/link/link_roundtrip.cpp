@@ -19,7 +19,6 @@
 #include <thread>
 #include <vector>
 
-#include "link/aio_link.h"
 #include "link/board_protocol.h"
 #include "sim/board_sim.h"
 
@@ -147,7 +146,7 @@ int main() {
   bool ok = measure(warm_up, kWarmUp, link_exchange) && measure(warm_up, kWarmUp, raw_exchange);
   for (int round = 0; ok && round < kRounds; ++round)
     ok = measure(link, kPerRound, link_exchange) && measure(raw, kPerRound, raw_exchange);
-  AIOClose();
+  vtx_serial_close();
   if (!ok) {
     std::fprintf(stderr, "an exchange failed\n");
     return 1;

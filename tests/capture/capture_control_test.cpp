@@ -8,13 +8,13 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "capture/capture_clock.h"
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "tests/capture/capture_fixture.h"
+#include "tests/capture/file_size_limit.h"
 
 namespace capture_testing {
 namespace {
@@ -61,25 +61,73 @@ TEST_F(CaptureTest, AnUnpluggedBoardEndsTheCaptureWithACompleteDataLog) {
   unplugged.hangup_after = 0;
   board_->set_faults(unplugged);
 
-  const auto deadline = std::chrono::steady_clock::now() + 5s;
-  while (capture_settings::BackgroundThreadRunningStatus == 1 && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(10ms);
-  }
-  EXPECT_NE(capture_settings::BackgroundThreadRunningStatus, 1) << "the capture went on polling a dead link";
+  EXPECT_TRUE(ends_by_itself(5s)) << "the capture went on polling a dead link";
   capture_control::request_stop();
   capture_control::wait();
   EXPECT_NE(capture_control::take_failure_messages().find("link to the board was lost"), std::string::npos);
 
-  std::string data_log;
-  for (const auto& file : files_in_folder()) {
-    if (file.extension() == ".csv") data_log = file.string();
-  }
-  ASSERT_FALSE(data_log.empty());
-  std::ifstream in(data_log, std::ios::binary);
-  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  const std::string text = data_log_text();
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
   const auto lines = split_lines(text, "\r\n");
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[0], "Time,Gyro_X, Gyro_Y, Gyro_Z");
+  // Whatever the hang-up cut, no line holds values the sensor never gave.
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    EXPECT_TRUE(sample_line_matches(lines[i], COMPONENT_GYRO, true)) << i;
+  }
+}
+
+// The board falls silent between two reads of one sample: that sample is
+// left out and counted, and a second later the capture ends itself with
+// every line it wrote whole.
+TEST_F(CaptureTest, ABoardThatStopsAnsweringEndsTheCaptureWithoutAHalfReadSample) {
+  connect("kor42", "KOR 42", RATE_200HZ);
+  select(COMPONENT_GYRO | COMPONENT_TEMP);
+  log_to(folder());
+  SampleLog log;
+  ASSERT_TRUE(capture_control::start(*device_, [&, inner = log.observer()](std::string_view text, int count) {
+    inner(text, count);
+    if (count == 4) {
+      // A new sample is flagged by then, so the next poll finds data ready.
+      std::this_thread::sleep_for(20ms);
+      veltrix::sim::Faults silent_at_temp;
+      silent_at_temp.silent_after = 2;  // data ready, gyroscope
+      board_->set_faults(silent_at_temp);
+    }
+  }));
+  ASSERT_TRUE(log.wait_for(4, 10s));
+  EXPECT_TRUE(ends_by_itself(10s));
+  capture_control::request_stop();
+  capture_control::wait();
+
+  EXPECT_EQ(capture_control::take_failure_messages(),
+            "The board stopped answering; the capture has stopped.\n"
+            "1 sample could not be read from the sensor and was left out of the capture.");
+  EXPECT_EQ(log.count(), 4);
+  const std::string text = data_log_text();
+  EXPECT_EQ(text, log.console_text());
+  const auto lines = split_lines(text, "\r\n");
+  ASSERT_EQ(lines.size(), 5u) << text;
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    EXPECT_TRUE(sample_line_matches(lines[i], COMPONENT_GYRO | COMPONENT_TEMP, true)) << lines[i];
+  }
+}
+
+TEST_F(CaptureTest, ABoardThatAnswersButNeverFlagsDataKeepsTheCaptureWaiting) {
+  connect("kor42", "KOR 42", RATE_200HZ);
+  select(COMPONENT_GYRO);
+  log_to(folder());
+  veltrix::sim::Faults never_ready;
+  never_ready.never_ready = true;
+  board_->set_faults(never_ready);
+  SampleLog log;
+  ASSERT_TRUE(capture_control::start(*device_, log.observer()));
+  EXPECT_FALSE(ends_by_itself(1500ms));
+  capture_control::request_stop();
+  capture_control::wait();
+  EXPECT_EQ(log.count(), 0);
+  EXPECT_EQ(capture_control::take_failure_messages(), "");
+  EXPECT_TRUE(files_in_folder().empty());
 }
 
 TEST_F(CaptureTest, StopEndsACaptureWithBothOutputsOff) {
@@ -142,6 +190,30 @@ TEST_P(UnwritableFolderTest, IsReportedAndTheConsoleCaptureGoesOn) {
 INSTANTIATE_TEST_SUITE_P(Folders, UnwritableFolderTest,
                          ::testing::Values(FolderFailure{"Missing", false}, FolderFailure{"AFile", true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The disk fills up mid-capture: the data log ends on its last whole line,
+// file logging stops for this capture, and the console goes on.
+TEST_F(CaptureTest, AFailedWriteEndsFileLoggingOnAWholeLine) {
+  connect("kor23", "KOR 23", RATE_8KHZ);
+  select(COMPONENT_GYRO);
+  log_to(folder());
+  constexpr rlim_t kLimit = 8192;  // the register log fits; the data log does not
+  std::unique_ptr<SampleLog> log;
+  {
+    FileSizeLimit limit(kLimit);
+    log = capture(1000);
+  }
+
+  const std::string message = capture_control::take_failure_messages();
+  EXPECT_EQ(message.find("Unable to write the data log "), 0u) << message;
+  EXPECT_NE(message.find(": File too large"), std::string::npos) << message;
+  EXPECT_EQ(sample_lines(log->console_text()).size(), 1000u);
+  const std::string data_log = data_log_text();
+  ASSERT_GT(data_log.size(), kLimit - 32);  // all that fit, but the line cut short
+  EXPECT_LE(data_log.size(), kLimit);
+  EXPECT_EQ(data_log.substr(data_log.size() - 2), "\r\n");
+  EXPECT_EQ(log->console_text().compare(0, data_log.size(), data_log), 0);
+}
 
 TEST_F(CaptureTest, AConsoleTextThatWouldOverflowRestartsTheBuffer) {
   connect("kor73", "KOR 73", RATE_200HZ);

@@ -2,10 +2,12 @@
 
 #include <stdlib.h>
 
+#include <thread>
+
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
+#include "devices/device_connection.h"
 #include "devices/model_catalogue.h"
-#include "link/aio_link.h"
 
 namespace capture_testing {
 
@@ -65,7 +67,7 @@ void CaptureTest::TearDown() {
   capture_control::request_stop();
   capture_control::wait();
   device_.reset();
-  AIOClose();
+  veltrix::devices::disconnect_device();
   board_.reset();
   std::error_code ignored;
   std::filesystem::permissions(folder_, std::filesystem::perms::owner_all, ignored);
@@ -99,6 +101,23 @@ std::unique_ptr<SampleLog> CaptureTest::capture(int samples) {
   capture_control::request_stop();
   capture_control::wait();
   return log;
+}
+
+bool CaptureTest::ends_by_itself(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (capture_settings::BackgroundThreadRunningStatus == 1 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return capture_settings::BackgroundThreadRunningStatus != 1;
+}
+
+std::string CaptureTest::data_log_text() const {
+  std::vector<std::filesystem::path> data_logs;
+  for (const auto& file : files_in_folder()) {
+    if (file.extension() == ".csv") data_logs.push_back(file);
+  }
+  EXPECT_EQ(data_logs.size(), 1u);
+  return data_logs.size() == 1 ? read_file(data_logs[0]) : "";
 }
 
 std::vector<std::filesystem::path> CaptureTest::files_in_folder() const {

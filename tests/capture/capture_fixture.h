@@ -60,8 +60,14 @@ class CaptureTest : public ::testing::Test {
   // there) and joins the thread. Returns the observer's log.
   std::unique_ptr<SampleLog> capture(int samples);
 
+  // Waits up to `timeout` for a capture to stop itself; true when it did.
+  static bool ends_by_itself(std::chrono::milliseconds timeout);
+
   std::filesystem::path folder() const { return folder_; }
   std::vector<std::filesystem::path> files_in_folder() const;
+  // The text of the one data log in the folder; "" (and a failure) when
+  // there is not exactly one.
+  std::string data_log_text() const;
 
   std::unique_ptr<veltrix::sim::BoardSim> board_;
   std::unique_ptr<ikor> device_;

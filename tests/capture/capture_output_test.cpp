@@ -8,10 +8,12 @@
 #include <cstdio>
 #include <ctime>
 #include <regex>
+#include <thread>
 
 #include "capture/capture_clock.h"
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
+#include "devices/compass_kor.h"
 #include "sim/sample_formula.h"
 #include "tests/capture/capture_fixture.h"
 
@@ -233,6 +235,51 @@ TEST_F(CaptureTest, NoComponentAtFirstWritesNoHeaderAndLaterLinesFollowTheSelect
     EXPECT_TRUE(std::regex_match(texts[i], std::regex(" {0,6}\\d+\r\n"))) << texts[i];
   EXPECT_EQ(read_file(data_log_of(folder(), expected_capture_number(before))), log->console_text());
   EXPECT_EQ(files_in_folder().size(), 2u);
+}
+
+// The compass delivers a new reading only now and then; its columns carry
+// its own last reading of this capture, 0 before the first.
+TEST_F(CaptureTest, CompassColumnsCarryTheLastCompassReading) {
+  using veltrix::devices::kSlave0Control;
+  connect("kor73", "KOR 73", RATE_100HZ);
+  select(COMPONENT_GYRO | COMPONENT_COMPASS);
+  const auto compass_status = device_->lookup_address("EXT_SENS_DATA_00");
+  // The sensor's I2C master stops copying the compass; its last copy is
+  // marked as no new reading. The master is stopped first, so that it cannot
+  // copy a fresh reading over the mark.
+  auto stop_compass = [&] {
+    board_->set_register(0x68, kSlave0Control.reg, 0x00);
+    board_->set_register(0x68, compass_status, 0x00);
+  };
+  stop_compass();
+  SampleLog log;
+  ASSERT_TRUE(capture_control::start(*device_, [&, inner = log.observer()](std::string_view text, int count) {
+    inner(text, count);
+    if (count == 3) board_->set_register(0x68, kSlave0Control.reg, kSlave0Control.value);
+    if (count == 6) stop_compass();
+    if (count == 9) capture_control::request_stop();
+    // The next sample comes after the change.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  }));
+  ASSERT_TRUE(log.wait_for(9, std::chrono::seconds(10)));
+  capture_control::wait();
+
+  const auto lines = split_lines(log.console_text(), "\r\n");
+  ASSERT_EQ(lines.size(), 10u);
+  const std::string zeros = "     0,     0,     0";
+  const std::size_t compass_at = std::string("      0,     0,     0,     0,").size();
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_TRUE(sample_line_matches(lines[i].substr(0, compass_at - 1), COMPONENT_GYRO, true)) << lines[i];
+    EXPECT_EQ(lines[i].substr(compass_at), zeros) << lines[i];
+  }
+  for (int i = 4; i <= 6; ++i) {
+    EXPECT_TRUE(sample_line_matches(lines[i], COMPONENT_GYRO | COMPONENT_COMPASS, true)) << lines[i];
+  }
+  const std::string last_reading = lines[6].substr(compass_at);
+  for (int i = 7; i <= 9; ++i) {
+    EXPECT_TRUE(sample_line_matches(lines[i].substr(0, compass_at - 1), COMPONENT_GYRO, true)) << lines[i];
+    EXPECT_EQ(lines[i].substr(compass_at), last_reading) << lines[i];
+  }
 }
 
 TEST_F(CaptureTest, StopDuringWarmUpLeavesNoFilesAndNoText) {

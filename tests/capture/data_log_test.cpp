@@ -1,4 +1,5 @@
-// The data log file reports a write that did not reach the disk.
+// The data log file reports a write that did not reach the disk; the capture
+// tests show the file left ending on a whole line.
 
 #include "capture/data_log.h"
 
@@ -13,7 +14,7 @@ TEST(DataLogTest, AFullDiskIsReportedByWriteOrClose) {
   DataLog log;
   ASSERT_EQ(log.open("/dev/full"), 0);
   EXPECT_EQ(log.path(), "/dev/full");
-  // Small writes stay in the stream's buffer; the error shows when it is flushed.
+  // Small writes stay in the log's buffer; the error shows when it is written out.
   const std::string line(100, 'x');
   int write_error = 0;
   for (int i = 0; i < 1000 && write_error == 0; ++i)

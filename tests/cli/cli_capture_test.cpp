@@ -6,10 +6,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <functional>
 #include <regex>
 #include <thread>
 
 #include "devices/ikor.h"
+#include "tests/capture/file_size_limit.h"
 #include "tests/capture/sample_line_check.h"
 #include "tests/cli/cli_fixture.h"
 
@@ -37,6 +40,47 @@ class CliCaptureTest : public CliTest {
     }
     EXPECT_EQ(files, 2);
     return {data_log, register_log};
+  }
+
+  // Whether the register log has been written: the capture records from then on.
+  bool register_log_written() const {
+    for (const auto& entry : std::filesystem::directory_iterator(folder())) {
+      const std::string name = entry.path().filename();
+      std::error_code ignored;
+      if (name.ends_with("_reg.txt") && std::filesystem::file_size(entry.path(), ignored) > 0) return true;
+    }
+    return false;
+  }
+
+  // Runs veltrix-cli with `args` and logs in the test folder; once the
+  // capture records and a little after, calls `while_recording` with its
+  // process id.
+  ProgramRun cli_while_recording(std::vector<std::string> args, const std::function<void(int pid)>& while_recording) {
+    std::atomic<int> pid{-1};
+    std::thread meddler([&] {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while ((pid < 0 || !register_log_written()) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (pid > 0) while_recording(pid);
+    });
+    args.insert(args.end(), {"--folder", folder().string()});
+    const ProgramRun run = cli("KOR 42", args, [&](int started) { pid = started; });
+    meddler.join();
+    return run;
+  }
+
+  // The data log, checked to hold a header and whole lines of the sensor's values.
+  std::string whole_data_log(int components, bool timed) {
+    const std::string data_log = logs().first;
+    const auto lines = split_lines(data_log, "\r\n");
+    EXPECT_GE(lines.size(), 2u);
+    EXPECT_EQ(data_log.substr(data_log.size() - 2), "\r\n");
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+      EXPECT_TRUE(sample_line_matches(lines[i], components, timed)) << lines[i];
+    }
+    return data_log;
   }
 };
 
@@ -138,37 +182,86 @@ TEST_F(CliCaptureTest, SecondsBoundTheCapture) {
     EXPECT_TRUE(sample_line_matches(lines[i], COMPONENT_TEMP, true));
 }
 
-TEST_F(CliCaptureTest, AFolderThatCannotTakeTheLogsFailsButTheConsoleGoesOn) {
+// File logging was asked for: a folder that cannot take the logs stops the
+// capture at its first recorded sample, before anything reaches stdout.
+TEST_F(CliCaptureTest, AFolderThatCannotTakeTheLogsStopsTheCaptureAtOnce) {
   serve("kor42");
-  const std::string missing = (folder() / "absent").string();
-  const ProgramRun run = cli("KOR 42", {"capture", "--components", "gyro", "--samples", "4", "--folder", missing});
+  const std::string file = (folder() / "a-file").string();
+  std::ofstream(file) << "not a folder";
+  for (const std::string& bad : {(folder() / "absent").string(), file}) {
+    const ProgramRun run = cli("KOR 42", {"capture", "--components", "gyro", "--samples", "1000000", "--folder", bad});
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(run.err.find("Unable to create the data log"), 0u) << run.err;
+    EXPECT_NE(run.err.find(bad), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+TEST_F(CliCaptureTest, AFullDiskStopsTheCaptureWithTheDataLogOnAWholeLine) {
+  serve("kor23");
+  constexpr rlim_t kLimit = 8192;
+  ProgramRun run;
+  {
+    capture_testing::FileSizeLimit limit(kLimit);
+    run = cli("KOR 23", {"capture", "--rate", "8000", "--components", "gyro", "--samples", "1000000", "--folder",
+                         folder().string()});
+  }
   EXPECT_EQ(run.exit_status, 1);
-  EXPECT_NE(run.err.find("Unable to create the data log"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
-  EXPECT_EQ(split_lines(run.out, "\r\n").size(), 5u) << run.out;
+  EXPECT_EQ(run.err.find("Unable to write the data log "), 0u) << run.err;
+  EXPECT_NE(run.err.find(": File too large"), std::string::npos) << run.err;
+  const std::string data_log = logs().first;
+  ASSERT_GT(data_log.size(), kLimit - 32);
+  EXPECT_LE(data_log.size(), kLimit);
+  EXPECT_EQ(data_log.substr(data_log.size() - 2), "\r\n");
+  EXPECT_EQ(run.out.compare(0, data_log.size(), data_log), 0);
+}
+
+// Stopped by a count or a time, a capture whose board falls silent ends
+// itself a second later instead of running on (or passing) with nothing.
+TEST_F(CliCaptureTest, ABoardThatStopsAnsweringEndsTheCaptureWithAFailure) {
+  serve("kor42");
+  for (const char* stop : {"--samples", "--seconds"}) {
+    const ProgramRun run =
+        cli_while_recording({"capture", "--rate", "200", "--components", "gyro", stop, "100000"}, [&](int) {
+          veltrix::sim::Faults silent;
+          silent.silent = true;
+          board_->set_faults(silent);
+        });
+    EXPECT_EQ(run.exit_status, 1) << stop;
+    EXPECT_NE(run.err.find("The board stopped answering; the capture has stopped.\n"), std::string::npos) << run.err;
+    EXPECT_EQ(whole_data_log(COMPONENT_GYRO, true), run.out);
+    std::filesystem::remove_all(folder());
+    std::filesystem::create_directory(folder());
+    board_->set_faults({});
+  }
 }
 
 TEST_F(CliCaptureTest, AStopSignalEndsTheCaptureWithCompleteLogs) {
   serve("kor42");
-  std::atomic<int> pid{-1};
-  std::thread interrupter([&] {
-    // Interrupt once the capture records (its data log exists).
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while ((pid < 0 || std::filesystem::is_empty(folder())) && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (pid > 0) kill(pid, SIGINT);
-  });
+  for (const int stop_signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const ProgramRun run =
+        cli_while_recording({"capture", "--rate", "200", "--components", "gyro", "--samples", "1000000"},
+                            [&](int pid) { kill(pid, stop_signal); });
+    EXPECT_EQ(run.exit_status, 1) << stop_signal;
+    EXPECT_EQ(run.err, "Capture stopped by a signal before its end.\n");
+    EXPECT_EQ(whole_data_log(COMPONENT_GYRO, true), run.out);
+    std::filesystem::remove_all(folder());
+    std::filesystem::create_directory(folder());
+  }
+}
+
+// `veltrix-cli capture ... | head -3`: the closed pipe ends the capture like
+// a stop signal, and the data log still ends whole.
+TEST_F(CliCaptureTest, AClosedStdoutEndsTheCaptureWithCompleteLogs) {
+  serve("kor42");
   const ProgramRun run =
-      cli("KOR 42",
-          {"capture", "--rate", "200", "--components", "gyro", "--samples", "1000000", "--folder", folder().string()},
-          [&](int started) { pid = started; });
-  interrupter.join();
+      run_program("/bin/bash", {"-c", "\"$0\" \"$@\" | head -3; exit ${PIPESTATUS[0]}", VELTRIX_CLI, "--port",
+                                board_->port_path(), "--model", "KOR 42", "capture", "--rate", "200", "--components",
+                                "gyro", "--samples", "1000000", "--folder", folder().string()});
   EXPECT_EQ(run.exit_status, 1);
-  EXPECT_NE(run.err, "");
-  EXPECT_EQ(logs().first, run.out);
-  EXPECT_GE(split_lines(run.out, "\r\n").size(), 2u);
+  EXPECT_EQ(run.err, "Unable to write the console text to stdout: Broken pipe; the capture has stopped.\n");
+  EXPECT_EQ(split_lines(run.out, "\r\n").size(), 3u);
+  EXPECT_EQ(whole_data_log(COMPONENT_GYRO, true).compare(0, run.out.size(), run.out), 0);
 }
 
 }  // namespace

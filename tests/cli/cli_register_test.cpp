@@ -72,15 +72,24 @@ TEST_F(CliTest, RateIsAppliedReadBackAndKeptForTheNextCall) {
   EXPECT_EQ(run.out, "8000\n");
 }
 
-TEST_F(CliTest, MapFromABoardUnpluggedMidwayIsAFailure) {
+// The listing stops at the first row it could not read: the rows after it
+// would show 0 for registers nobody read.
+TEST_F(CliTest, MapFromABoardUnpluggedMidwayStopsAtTheFirstUnreadRow) {
   serve("kor42");
   veltrix::sim::Faults unplugged;
   unplugged.hangup_after = 10;  // the open sequence and a few rows
   board_->set_faults(unplugged);
   const ProgramRun run = cli("KOR 42", {"map"});
   EXPECT_EQ(run.exit_status, 1);
-  EXPECT_EQ(run.err, "The link to the board was lost; the listing is incomplete.\n");
-  EXPECT_EQ(split_lines(run.out, "\r\n").size(), 87u);
+  const auto lines = split_lines(run.out, "\r\n");
+  const auto device = find_model("KOR 42")->create();
+  ASSERT_LT(static_cast<int>(lines.size()), device->get_register_list_size());
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i].substr(0, 2), device->get_register_list()[i].address);
+  }
+  EXPECT_EQ(run.err, "The link to the board was lost. The listing stops at register " +
+                         std::string(device->get_register_list()[lines.size()].address) +
+                         ", which could not be read.\n");
 }
 
 TEST_F(CliTest, MapPrintsTheRegisterListingByteForByte) {
@@ -190,6 +199,17 @@ TEST_F(CliSilentBoardTest, EachFailedReadIsReportedAndTheRunGoesOn) {
   EXPECT_EQ(count_of(run.err, kReadError), 2) << run.err;
 }
 
+TEST_F(CliSilentBoardTest, MapStopsAtTheFirstRegisterThatCouldNotBeRead) {
+  serve_falling_silent(3);
+  const ProgramRun run = cli("KOR 42", {"map"});
+  EXPECT_EQ(run.exit_status, 1);
+  const auto device = find_model("KOR 42")->create();
+  const auto lines = split_lines(run.out, "\r\n");
+  ASSERT_EQ(lines.size(), 3u) << run.out;
+  EXPECT_EQ(run.err, std::string(kReadError, std::strlen(kReadError) - 1) + " The listing stops at register " +
+                         device->get_register_list()[3].address + ", which could not be read.\n");
+}
+
 TEST_F(CliSilentBoardTest, AFailedWriteIsReported) {
   serve_falling_silent(0);
   const ProgramRun run = cli("KOR 42", {"write", "6B", "1"});
@@ -239,7 +259,8 @@ TEST_F(CliTest, AFileThatCannotBeUsedLeavesTheSensorUntouched) {
   ProgramRun run = cli("KOR 42", {"load", missing});
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "fopen failed: Unable to read the register-map file " + missing + "; nothing was written.\n");
+  EXPECT_EQ(run.err, "fopen failed: Unable to read the register-map file " + missing +
+                         " (No such file or directory); nothing was written.\n");
   EXPECT_FALSE(wrote_any_register(commands()));
 
   const std::string short_file = (folder() / "short.txt").string();

@@ -1,6 +1,9 @@
 // veltrix-cli's usage errors, help, connection failures and port discovery.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "tests/cli/cli_fixture.h"
 
@@ -56,10 +59,27 @@ TEST_F(CliUsageTest, BadCommandLinesAreRefusedBeforeConnecting) {
   expect_usage_error("KOR 42", {"capture", "--samples", "0x3"});
   expect_usage_error("KOR 42", {"capture", "--seconds", "-1"});
   expect_usage_error("KOR 42", {"capture", "--seconds", "1e300"});
+  for (const char* seconds : {"nan", "inf", "0x10", "0", "0.0", "", ".", "1.5.", "+1", "31536000.5"}) {
+    expect_usage_error("KOR 42", {"capture", "--seconds", seconds});
+  }
   expect_usage_error("KOR 42", {"capture", "--samples", "3", "--components", "gyro,foo"});
   expect_usage_error("KOR 42", {"capture", "--samples", "3", "--components", "gyro,"});
+  expect_usage_error("KOR 42", {"capture", "--samples", "3", "--components", ""});
+  expect_usage_error("KOR 42", {"capture", "--samples", "3", "--components", "temp,gyro,temp"});
   expect_usage_error("KOR 42", {"capture", "--samples", "3", "--rate", "250"});
   expect_usage_error("KOR 42", {"capture", "--samples", "3", "--no-console"});
+}
+
+// A number too large for its option is named briefly, not echoed digit by digit.
+TEST_F(CliUsageTest, OutOfRangeNumbersGetAReadableMessage) {
+  const std::string digits(310, '9');
+  ProgramRun run = cli("KOR 42", {"capture", "--seconds", digits});
+  EXPECT_EQ(run.exit_status, 2);
+  EXPECT_EQ(run.err.substr(0, run.err.find('\n')),
+            "--seconds: \"999999999999999999999999...\" is not above 0 and at most a year (31536000 seconds)");
+  run = cli("KOR 42", {"capture", "--samples", digits});
+  EXPECT_EQ(run.exit_status, 2);
+  EXPECT_EQ(run.err.substr(0, run.err.find('\n')), "--samples: \"999999999999999999999999...\" is too large");
 }
 
 TEST_F(CliUsageTest, AComponentTheSensorLacksIsAUsageError) {
@@ -79,20 +99,37 @@ TEST(CliConnectionTest, AFailedConnectionPrintsTheWindowsMessage) {
   ProgramRun run = run_program(VELTRIX_CLI, {"--port", "/nonexistent/tty", "--model", "KOR 42", "info"});
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_TRUE(ends_with(run.err, "Can't connect to the sensor. Please make sure the sensor is connected.\n"))
+  EXPECT_TRUE(ends_with(run.err,
+                        "Can't connect to the sensor. Please make sure the sensor is connected.\n"
+                        "/nonexistent/tty does not exist\n"))
       << run.err;
 
   run = run_program(VELTRIX_CLI, {"--port", "/nonexistent/tty", "--mode", "spi", "--model", "KOR 23", "map"});
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_TRUE(ends_with(run.err, "SPI Connection not configured.\n")) << run.err;
+  EXPECT_TRUE(ends_with(run.err, "SPI Connection not configured.\n/nonexistent/tty does not exist\n")) << run.err;
 
   // Discovery finds nothing: VELTRIX_PORT empty and a fake sysfs is not in reach,
   // so point VELTRIX_PORT at a path that is no port.
   run = run_program(VELTRIX_CLI, {"--model", "KOR 24", "info"}, {"VELTRIX_PORT=/nonexistent/tty"});
   EXPECT_EQ(run.exit_status, 1);
-  EXPECT_TRUE(ends_with(run.err, "Can't connect to the sensor. Please make sure the sensor is connected.\n"))
+  EXPECT_TRUE(ends_with(run.err,
+                        "Can't connect to the sensor. Please make sure the sensor is connected.\n"
+                        "/nonexistent/tty does not exist\n"))
       << run.err;
+}
+
+TEST_F(CliUsageTest, APortInUseIsNamedUnderTheConnectMessage) {
+  const int other_program = open(board_->port_path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(other_program, 0);
+  ASSERT_EQ(flock(other_program, LOCK_EX | LOCK_NB), 0);
+  const ProgramRun run = cli("KOR 42", {"info"});
+  close(other_program);
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "Can't connect to the sensor. Please make sure the sensor is connected.\n" + board_->port_path() +
+                         " is in use by another program\n");
+  EXPECT_TRUE(commands().empty());
 }
 
 TEST_F(CliUsageTest, WithoutPortTheBoardIsFoundThroughVeltrixPort) {

@@ -152,7 +152,7 @@ class MirroredCompassTest : public ::testing::Test {
 TEST_F(MirroredCompassTest, DecodesLowByteFirst) {
   plant({0x01, 0x10, 0x00, 0xF0, 0xFF, 0x00, 0x80, 0x00});
   float got[3] = {};
-  device_->get_component_data(COMPONENT_COMPASS, got);
+  EXPECT_EQ(device_->get_component_data(COMPONENT_COMPASS, got), 0);
   EXPECT_EQ(got[0], 16.0f);
   EXPECT_EQ(got[1], -16.0f);
   EXPECT_EQ(got[2], -32768.0f);
@@ -162,7 +162,7 @@ TEST_F(MirroredCompassTest, ReadingWithoutTheFreshFlagKeepsThePreviousValues) {
   for (const std::uint8_t st1 : {0x00, 0x02}) {
     plant({st1, 0x10, 0x00, 0xF0, 0xFF, 0x00, 0x80, 0x00});
     float got[3] = {1.0f, 2.0f, 3.0f};
-    device_->get_component_data(COMPONENT_COMPASS, got);
+    EXPECT_EQ(device_->get_component_data(COMPONENT_COMPASS, got), 0);
     EXPECT_EQ(got[0], 1.0f);
     EXPECT_EQ(got[1], 2.0f);
     EXPECT_EQ(got[2], 3.0f);
@@ -175,7 +175,7 @@ TEST(ComponentData, FailedReadDeliversZeros) {
   ASSERT_NE(device, nullptr);
   board.go_silent();
   float got[3] = {1.0f, 2.0f, 3.0f};
-  device->get_component_data(COMPONENT_GYRO, got);
+  EXPECT_EQ(device->get_component_data(COMPONENT_GYRO, got), kStatusNoReply);
   EXPECT_EQ(got[0], 0.0f);
   EXPECT_EQ(got[1], 0.0f);
   EXPECT_EQ(got[2], 0.0f);

@@ -1,12 +1,19 @@
 // Connecting each family to a simulated board of its own class: the commands
-// sent, the SPI set-up, and the register addresses resolved by initialize.
+// sent, the SPI set-up, the register addresses resolved by initialize, and
+// what a failed connect says about its port.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
 
+#include "devices/device_connection.h"
+#include "link/link_notifier.h"
 #include "tests/devices/sim_board.h"
 
 namespace veltrix::devices {
@@ -123,6 +130,50 @@ TEST(Connection, OneDeviceAfterAnotherReconnects) {
   unsigned char who_am_i = 0;
   EXPECT_EQ(device->read_from_register(0x75, who_am_i), 0);
   EXPECT_EQ(who_am_i, 0x68);
+}
+
+// Holds `path` the way a second program running this link would.
+class PortHolder {
+ public:
+  explicit PortHolder(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+  ~PortHolder() {
+    if (fd_ >= 0) close(fd_);
+  }
+  bool holds() const { return fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) == 0; }
+
+ private:
+  int fd_;
+};
+
+TEST(ConnectFailure, SaysWhyThePortWasRefusedAndNothingMoreOtherwise) {
+  SimBoard board("kor42");
+  auto device = testing::make_device("kor42");
+
+  EXPECT_EQ(connect_device(*device, MODE_I2C, "/nonexistent/veltrix-port"), kStatusPortFailed);
+  EXPECT_EQ(connect_failure_detail(), "/nonexistent/veltrix-port does not exist");
+  {
+    PortHolder other_program(board.port());
+    ASSERT_TRUE(other_program.holds());
+    EXPECT_EQ(connect_device(*device, MODE_I2C, board.port()), kStatusPortFailed);
+    EXPECT_EQ(connect_failure_detail(), board.port() + " is in use by another program");
+  }
+  char not_a_port[] = "/tmp/veltrix-not-a-port-XXXXXX";
+  const int file = mkstemp(not_a_port);
+  ASSERT_GE(file, 0);
+  close(file);
+  set_link_notifier([](const char*, const char*) {});
+  EXPECT_EQ(connect_device(*device, MODE_I2C, not_a_port), kStatusPortFailed);
+  set_link_notifier({});
+  EXPECT_EQ(connect_failure_detail(), std::string(not_a_port) + " is not a serial port");
+  unlink(not_a_port);
+
+  EXPECT_EQ(connect_device(*device, MODE_I2C, board.port()), 0);
+  EXPECT_EQ(connect_failure_detail(), "");
+
+  // The port opened; the board's silence is all the generic message says.
+  board.go_silent();
+  EXPECT_EQ(connect_device(*device, MODE_I2C, board.port()), kStatusWriteOrTimeout);
+  EXPECT_EQ(connect_failure_detail(), "");
 }
 
 }  // namespace

@@ -1,21 +1,30 @@
 // The register-map listing and the register-map file against the simulated
 // sensor: listing text, both file forms round trip, refused files write
-// nothing, files that cannot be opened are reported.
+// nothing, files that cannot be opened or are not regular files are reported
+// with their reason.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <iterator>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "devices/device_diagnostics.h"
+#include "devices/register_map_file_access.h"
 #include "tests/devices/sim_board.h"
 
 namespace veltrix::devices {
@@ -258,13 +267,58 @@ TEST(MapFile, FilesThatCannotBeOpenedAreReportedWithoutBusTraffic) {
     board.sim().clear_commands();
     const std::string missing = dir.file("missing/map.txt");
     EXPECT_EQ(device->save_register_map(missing.c_str()), kStatusFileOpenFailed) << family;
+    EXPECT_EQ(register_map_file_problem(), "No such file or directory") << family;
     EXPECT_FALSE(fs::exists(missing));
 
     DiagnosticCapture diagnostics;
     EXPECT_EQ(device->load_register_map(missing.c_str()), kStatusFileOpenFailed) << family;
+    EXPECT_EQ(register_map_file_problem(), "No such file or directory") << family;
     EXPECT_EQ(diagnostics.text(), "fopen failed") << family;
     EXPECT_TRUE(board.lines().empty()) << family;
   }
+}
+
+// Runs `call` on a thread of its own and gives its status and the reason it
+// kept. An open that blocks on the FIFO fails the test; opening and closing
+// the FIFO's other end then lets it go (its read or write then ends at once),
+// so the suite does not hang.
+std::pair<long, std::string> within_a_second(const std::string& fifo, const std::function<long()>& call) {
+  auto result = std::async(std::launch::async, [&] { return std::pair{call(), register_map_file_problem()}; });
+  if (result.wait_for(std::chrono::seconds(1)) != std::future_status::ready) {
+    ADD_FAILURE() << "the open waited for the FIFO";
+    std::signal(SIGPIPE, SIG_IGN);
+    close(open(fifo.c_str(), O_RDWR | O_NONBLOCK));
+    return result.get();
+  }
+  return result.get();
+}
+
+TEST(MapFile, OnlyRegularFilesAreOpenedAndAFifoIsRefusedAtOnce) {
+  TempDir dir;
+  const std::string fifo = dir.file("map.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  SimBoard board("kor42");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  board.sim().clear_commands();
+  const std::pair<long, std::string> refused{kStatusFileOpenFailed, "not a regular file"};
+
+  DiagnosticCapture diagnostics;
+  EXPECT_EQ(within_a_second(fifo, [&] { return device->load_register_map(fifo.c_str()); }), refused);
+  EXPECT_EQ(diagnostics.text(), "fopen failed");
+  EXPECT_EQ(within_a_second(fifo, [&] { return device->save_register_map(fifo.c_str()); }), refused);
+
+  // With a reader waiting on the FIFO, the save still sends it nothing.
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  EXPECT_EQ(within_a_second(fifo, [&] { return device->save_register_map(fifo.c_str()); }), refused);
+  char byte = 0;
+  EXPECT_LE(read(reader, &byte, 1), 0);
+  close(reader);
+
+  EXPECT_EQ(device->save_register_map("/dev/null"), kStatusFileOpenFailed);
+  EXPECT_EQ(register_map_file_problem(), "not a regular file");
+  EXPECT_TRUE(board.lines().empty()) << "the sensor was touched";
 }
 
 TEST(MapFile, LinkFailuresAreReportedAfterTheWholeFileIsDone) {
@@ -317,6 +371,25 @@ TEST(MapFile, WriteFailureIsReported) {
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
   EXPECT_EQ(device->save_register_map("/dev/full"), kStatusFileOpenFailed);
+
+  // A regular file that cannot take the whole map: the write fails and says why.
+  TempDir dir;
+  const std::string path = dir.file("big.txt");
+  rlimit old_limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old_limit;
+  small.rlim_cur = 16;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const long status = device->save_register_map(path.c_str());
+  const std::string problem = register_map_file_problem();
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(status, kStatusFileOpenFailed);
+  EXPECT_EQ(problem, "File too large");
+
+  EXPECT_EQ(device->save_register_map(path.c_str()), 0);
+  EXPECT_EQ(register_map_file_problem(), "");
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
 #include "link/board_protocol.h"
 #include "sim/board_sim.h"
 

@@ -11,9 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
+#include "exchange.h"
 #include "link/link_notifier.h"
-#include "link/serial_port.h"
+#include "serial_port.h"
 #include "tests/link/link_fixture.h"
 #include "tests/link/scripted_board.h"
 

@@ -1,10 +1,10 @@
-#include "link/packet_ring.h"
+#include "packet_ring.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "link/rx_parser.h"
+#include "rx_parser.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
 #include "link/board_protocol.h"
 #include "tests/link/link_fixture.h"
 #include "tests/link/scripted_board.h"

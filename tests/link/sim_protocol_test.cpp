@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
 #include "link/board_protocol.h"
 #include "tests/link/link_fixture.h"
 

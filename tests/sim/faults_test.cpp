@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/rx_parser.h"
+#include "rx_parser.h"
 #include "tests/sim/board_fixture.h"
 
 namespace veltrix::sim::test {

@@ -5,6 +5,8 @@
 //
 // Thread contract: any thread may release, wait or drain at any time.
 
+#include "link_internal.h"
+
 #include <atomic>
 #include <chrono>
 #include <semaphore>

@@ -1,6 +1,6 @@
 #include <mutex>
 
-#include "link/aio_link.h"
+#include "aio_link.h"
 #include "link/board_protocol.h"
 
 namespace {
@@ -20,3 +20,7 @@ long vtx_serial_open(const char* port, void** /*sl_handle*/) {
   if (status != 0) AIOClose();
   return status;
 }
+
+void vtx_serial_close() { AIOClose(); }
+
+int vtx_serial_open_error() { return aioVars.open_error_; }

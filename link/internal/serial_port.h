@@ -6,6 +6,8 @@
 // Thread contract: any thread; a descriptor may be written by one thread while
 // another reads it.
 
+#include "link_internal.h"
+
 #include <termios.h>
 
 #include <cstddef>

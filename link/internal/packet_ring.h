@@ -5,6 +5,8 @@
 // Thread contract: none of its own. The link guards its ring (the one inside
 // aioVars) with the global `mutex`; a ring used by a single thread needs no lock.
 
+#include "link_internal.h"
+
 inline constexpr int kRingSlotBytes = 1024;
 inline constexpr int kRingDefaultSlots = 128;
 

@@ -7,6 +7,8 @@
 // exchange. The reader thread fills the response channel; the take step reads
 // and clears it under aioVars.rsp_lock_.
 
+#include "link_internal.h"
+
 #include <cstddef>
 
 // Reply lengths a command accepts: `length` exactly, or at least `length`.
@@ -31,8 +33,15 @@ ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* r
                      unsigned long* taken);
 
 // kTaken -> 0, kNotReady -> 54, every other end -> 55.
-long exchange_status(ExchangeEnd end);
+int exchange_status(ExchangeEnd end);
 
 // After a read timed out: a complete line still there is not kept for the
 // next command.
 void discard_complete_line();
+
+// The primitives under exchange(): write a whole line to the port (0 or 55),
+// wait up to `timeout` ms for a wake-up and return the response length, take
+// the complete response line (0, or 54 when none is ready).
+[[nodiscard]] int AIOUartWrite(const void* lpBuffer, unsigned long nBufferSize, unsigned long* lpBytesWritten);
+unsigned long AIOUartWaitRwRsp(unsigned long timeout);
+[[nodiscard]] long AIOUartReadRwRsp(void* lpBuffer, unsigned long nBufferSize, unsigned long* lpBytesReturned);

@@ -12,22 +12,24 @@
 // - AIOInit, AIOOpen, AIOClose and AIOSetCom take the link-wide exchange lock
 //   `exchange_lock_` (recursive), so opening and closing never cut into a
 //   running exchange; the command layer holds the same lock from write to take.
-// - hComm, threadRunning, packetCallback, link_dead_ and the parser's
+// - hComm, threadRunning, packetCallback, link_dead_, open_error_ and the parser's
 //   response fields are atomics; any thread may read them.
 // - packetCallback runs on the reader thread and must not run exchanges.
 //
 // Status: 0 success, 53 port could not be opened or configured, 54 no usable
 // data, 55 purge failed (link/link_status.h).
 
+#include "link_internal.h"
+
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <thread>
 
-#include "link/aio_memory.h"
-#include "link/packet_ring.h"
-#include "link/rx_parser.h"
-#include "link/rx_semaphore.h"
+#include "aio_memory.h"
+#include "packet_ring.h"
+#include "rx_parser.h"
+#include "rx_semaphore.h"
 
 using PacketCallback = void (*)(unsigned char* packet, int length);
 
@@ -46,6 +48,7 @@ struct tAIOVars : RxFrameState, PacketRingState {
   std::atomic<PacketCallback> packetCallback{nullptr};
 
   std::atomic<bool> link_dead_{false};  // the port hung up or failed with an I/O error
+  std::atomic<int> open_error_{0};      // errno of the last AIOInit's failed port open or set-up, else 0
   std::mutex rsp_lock_;                 // the parser's state while a chunk is fed or a reply taken
   std::recursive_mutex exchange_lock_;  // one exchange (or open/close) at a time
 };
@@ -62,7 +65,8 @@ int AIOSetCom(const char* port, unsigned long dwBaud);
 
 // Opens `port` exclusively (flock + TIOCEXCL), raw 8N1 at `dwBaud`, asserts
 // DTR and RTS. 0, or 53: not openable, already open, or not configurable (the
-// port is then closed again; messages through link/link_notifier.h).
+// port is then closed again; messages through link/link_notifier.h). Keeps
+// the errno of a failed open or set-up in open_error_.
 int AIOInit(const char* port, unsigned long dwBaud);
 
 // AIOInit(portName, baudRate), allocates the packet ring (empty) and, when

@@ -9,6 +9,8 @@
 // feeds aioVars while holding its response lock; rspLength, rspReady, rxState,
 // intIndex and intCount are atomics so other threads may read them at any time.
 
+#include "link_internal.h"
+
 #include <atomic>
 
 inline constexpr int RX_IDLE = 0;

@@ -1,0 +1,41 @@
+#pragma once
+// The text a capture writes, as pure functions of what it shows: the header
+// line, one line per sample, and the summary that ends a capture above
+// 200 Hz. Columns run gyroscope, accelerometer, compass, temperature, each
+// only when its COMPONENT_* bit is given; fields are joined by "," and lines
+// carry no line end (the capture adds "\r\n"). Time is whole milliseconds
+// printed "%7i"; values are printed "%6.0f", the accelerometer's X value
+// " %6.0f". Each function replaces the contents of `line`.
+//
+// Thread contract: pure functions and plain values; no shared state.
+
+#include <optional>
+
+#include "capture/sample_text.h"
+#include "devices/ikor.h"
+
+// One sample's values as get_component_data delivers them, by component.
+// Temperature uses its first value only.
+struct SampleValues {
+  float gyro[3] = {};
+  float accel[3] = {};
+  float compass[3] = {};
+  float temp[3] = {};
+
+  // The array of a COMPONENT_* identifier.
+  float* of(int component);
+  const float* of(int component) const;
+};
+
+inline constexpr int kColumnOrder[] = {COMPONENT_GYRO, COMPONENT_ACCEL, COMPONENT_COMPASS, COMPONENT_TEMP};
+
+// "Time" when `timed`, then one label per component; empty when neither.
+void format_header(SampleText& line, bool timed, int components);
+
+// The time column when `elapsed_ms` is given (truncated to whole
+// milliseconds), then the values of each component.
+void format_sample_line(SampleText& line, int components, const SampleValues& values, std::optional<double> elapsed_ms);
+
+// "Total Time %7i ms\r\n Total Sample recorded %7i \r\n" and eight spaces:
+// the end of the data log of a capture above 200 Hz.
+void format_summary(SampleText& line, double elapsed_ms, int sample_count);

@@ -1,0 +1,62 @@
+#include "devices/register_map_file_access.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace veltrix::devices {
+namespace {
+
+constexpr const char* kNotRegular = "not a regular file";
+
+thread_local std::string kept_problem;
+
+std::FILE* refuse(const char* reason) {
+  kept_problem = reason;
+  return nullptr;
+}
+
+std::FILE* refuse_descriptor(int fd, const char* reason) {
+  close(fd);
+  return refuse(reason);
+}
+
+// A FIFO without a reader refuses a non-blocking open for writing (ENXIO)
+// before it can be looked at; its reason is then what it is.
+const char* open_failure_reason(const char* path, int error) {
+  struct stat info {};
+  if (error == ENXIO && stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return kNotRegular;
+  return std::strerror(error);
+}
+
+}  // namespace
+
+std::FILE* open_register_map_file(const char* path, MapFileAccess access) {
+  kept_problem.clear();
+  if (path == nullptr) return refuse(std::strerror(EINVAL));
+  const bool writing = access == MapFileAccess::kWrite;
+  // Non-blocking, so that a FIFO or a terminal cannot hold the open; no
+  // truncation before the file is known to be a regular one.
+  const int flags = (writing ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  const int fd = open(path, flags, 0666);
+  if (fd < 0) return refuse(open_failure_reason(path, errno));
+
+  struct stat info {};
+  if (fstat(fd, &info) != 0) return refuse_descriptor(fd, std::strerror(errno));
+  if (!S_ISREG(info.st_mode)) return refuse_descriptor(fd, kNotRegular);
+  if (writing && ftruncate(fd, 0) != 0) return refuse_descriptor(fd, std::strerror(errno));
+  if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) return refuse_descriptor(fd, std::strerror(errno));
+
+  std::FILE* stream = fdopen(fd, writing ? "wb" : "rb");
+  if (stream == nullptr) return refuse_descriptor(fd, std::strerror(errno));
+  return stream;
+}
+
+void keep_register_map_file_problem(int error) { kept_problem = std::strerror(error); }
+
+const std::string& register_map_file_problem() { return kept_problem; }
+
+}  // namespace veltrix::devices

@@ -1,0 +1,31 @@
+#pragma once
+// Opening register-map files for load and save. Only regular files are
+// register-map files: a FIFO, a terminal, a device or a folder is refused at
+// once, and the open never waits for another program. Why the last load or
+// save could not open, read or write its file is kept in plain words (the
+// system's error text, or "not a regular file") for the operator's message.
+//
+// Thread contract: any thread. The reason is kept per thread, like errno:
+// ask on the thread that ran the load or save.
+
+#include <cstdio>
+#include <string>
+
+namespace veltrix::devices {
+
+enum class MapFileAccess { kRead, kWrite };
+
+// A stream on `path`: kRead reads it as it is, kWrite creates it or empties
+// it. Null, with the reason kept, when it cannot be opened or is not a
+// regular file; a file that is refused is never emptied. Clears the reason.
+std::FILE* open_register_map_file(const char* path, MapFileAccess access);
+
+// Keeps the reason for a read or write of an open register-map file that
+// failed with `error` (an errno value).
+void keep_register_map_file_problem(int error);
+
+// The reason kept by the last call on this thread of either function above;
+// "" after an open that succeeded with nothing failing since.
+const std::string& register_map_file_problem();
+
+}  // namespace veltrix::devices
