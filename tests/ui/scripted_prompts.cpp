@@ -1,0 +1,50 @@
+#include "tests/ui/scripted_prompts.h"
+
+namespace veltrix::ui::testing {
+
+namespace {
+
+std::optional<QString> next(std::deque<QString>& answers) {
+  if (answers.empty()) {
+    return std::nullopt;
+  }
+  const QString answer = answers.front();
+  answers.pop_front();
+  if (answer.isNull()) {
+    return std::nullopt;
+  }
+  return answer;
+}
+
+}  // namespace
+
+void ScriptedPrompts::show_error(const QString& caption, const QString& text, const QString& detail) {
+  errors.push_back({caption, text, detail});
+}
+
+std::optional<QString> ScriptedPrompts::save_file_path(QWidget*, const QString& default_suffix) {
+  save_suffixes.push_back(default_suffix);
+  return next(file_answers);
+}
+
+std::optional<QString> ScriptedPrompts::open_file_path(QWidget*) { return next(file_answers); }
+
+std::optional<QString> ScriptedPrompts::pick_folder(QWidget*) {
+  ++folder_pickers_shown;
+  return next(folder_answers);
+}
+
+int ScriptedPrompts::choose_connection_mode(QWidget*) {
+  ++mode_questions_shown;
+  return connection_mode;
+}
+
+std::vector<QString> ScriptedPrompts::error_texts() const {
+  std::vector<QString> texts;
+  for (const ShownError& e : errors) {
+    texts.push_back(e.text);
+  }
+  return texts;
+}
+
+}  // namespace veltrix::ui::testing

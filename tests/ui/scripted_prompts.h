@@ -1,0 +1,44 @@
+#pragma once
+// Operator prompts answered from a script, for tests: every box is recorded
+// instead of shown, every picker returns the next scripted answer (a cancel
+// when none is left), the connection-mode question returns the
+// scripted mode.
+
+#include <QString>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "ui/operator_prompts.h"
+
+namespace veltrix::ui::testing {
+
+struct ShownError {
+  QString caption;
+  QString text;
+  QString detail;
+};
+
+class ScriptedPrompts final : public OperatorPrompts {
+ public:
+  void show_error(const QString& caption, const QString& text, const QString& detail) override;
+  std::optional<QString> save_file_path(QWidget* owner, const QString& default_suffix) override;
+  std::optional<QString> open_file_path(QWidget* owner) override;
+  std::optional<QString> pick_folder(QWidget* owner) override;
+  int choose_connection_mode(QWidget* owner) override;
+
+  std::vector<ShownError> errors;
+  // The texts of `errors`, for comparing in one go.
+  std::vector<QString> error_texts() const;
+
+  // Save and open pickers, folder picker; a null QString() is a cancel.
+  std::deque<QString> file_answers;
+  std::deque<QString> folder_answers;
+  int connection_mode = 0;
+
+  std::vector<QString> save_suffixes;  // the default suffix of each save picker shown
+  int folder_pickers_shown = 0;
+  int mode_questions_shown = 0;
+};
+
+}  // namespace veltrix::ui::testing

@@ -1,0 +1,85 @@
+#include "tests/ui/window_fixture.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QTest>
+#include <cstdlib>
+
+#include "capture/capture_control.h"
+#include "capture/capture_settings.h"
+#include "capture/console_buffer.h"
+#include "devices/device_connection.h"
+#include "link/board_protocol.h"
+
+namespace veltrix::ui::testing {
+
+void reset_process_state() {
+  capture_control::request_stop();
+  capture_control::wait();
+  (void)capture_control::take_failure_messages();
+  veltrix::devices::disconnect_device();
+  iKOR.reset();
+  set_KORREG_FIFO_R_W(0);
+  using namespace capture_settings;
+  BackgroundThreadRunningStatus = 0;
+  EnableLogToConsole = true;
+  EnableLogToFile = false;
+  FileLogFolder.set("");
+  select_components(0);
+  console_buffer::clear();
+  // Nothing answers here unless a test starts a board.
+  setenv("VELTRIX_PORT", "/nonexistent/veltrix-board", 1);
+}
+
+WindowHarness::WindowHarness() {
+  reset_process_state();
+  window = std::make_unique<VeltrixDataLoggerWFA_clr8xp::MainUIForm2>(prompts);
+}
+
+WindowHarness::~WindowHarness() {
+  window.reset();
+  iKOR.reset();
+  board.reset();
+  unsetenv("VELTRIX_PORT");
+}
+
+sim::BoardSim& WindowHarness::start_board(const std::string& model_class) {
+  sim::BoardOptions options;
+  options.sensor.model_class = model_class;
+  board = std::make_unique<sim::BoardSim>(options);
+  if (board->start() != 0) {
+    qFatal("the simulated board did not start");
+  }
+  setenv("VELTRIX_PORT", board->port_path().c_str(), 1);
+  return *board;
+}
+
+void WindowHarness::select_model(const QString& model, int mode) {
+  prompts.connection_mode = mode;
+  auto* devices = child<QComboBox>("cmbDevices");
+  devices->setCurrentIndex(devices->findText(model));
+}
+
+bool WindowHarness::connect(const std::string& model_class, const QString& model) {
+  start_board(model_class);
+  window->show();
+  if (!QTest::qWaitForWindowExposed(window.get())) {
+    return false;
+  }
+  select_model(model);
+  return iKOR != nullptr;
+}
+
+void WindowHarness::click(const char* button_name) const {
+  QTest::mouseClick(child<QAbstractButton>(button_name), Qt::LeftButton);
+}
+
+QStringList WindowHarness::board_lines() const {
+  QStringList lines;
+  for (const auto& record : board->commands()) {
+    lines.append(QString::fromStdString(record.line));
+  }
+  return lines;
+}
+
+}  // namespace veltrix::ui::testing

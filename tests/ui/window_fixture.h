@@ -1,0 +1,55 @@
+#pragma once
+// Test helper for the window: the process state a freshly started program
+// has, a simulated board the window finds through VELTRIX_PORT, the window
+// with scripted operator prompts, and access to its controls by name.
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "devices/ikor.h"
+#include "sim/board_sim.h"
+#include "tests/ui/scripted_prompts.h"
+#include "ui/main_ui_form2.h"
+
+namespace veltrix::ui::testing {
+
+// Capture settings, console buffer, current device and link as at start-up.
+void reset_process_state();
+
+class WindowHarness {
+ public:
+  WindowHarness();
+  // Destroys the window (which stops a capture and closes the link), then
+  // drops the device and stops the board.
+  ~WindowHarness();
+
+  // Starts a board serving `model_class` and points port discovery at it.
+  sim::BoardSim& start_board(const std::string& model_class);
+  // Selects `model` in the device list; a mode question is answered `mode`.
+  void select_model(const QString& model, int mode = MODE_I2C);
+  // A board for `model_class`, then `model` selected over I2C, window shown.
+  // False when the window did not connect.
+  bool connect(const std::string& model_class, const QString& model);
+
+  template <typename W>
+  W* child(const char* name) const {
+    auto* widget = window->findChild<W*>(QString::fromLatin1(name));
+    if (widget == nullptr) {
+      qFatal("the window has no %s", name);
+    }
+    return widget;
+  }
+  void click(const char* button_name) const;
+
+  // The board's command lines since the last clear_commands().
+  QStringList board_lines() const;
+
+  ScriptedPrompts prompts;
+  std::unique_ptr<sim::BoardSim> board;
+  std::unique_ptr<VeltrixDataLoggerWFA_clr8xp::MainUIForm2> window;
+};
+
+}  // namespace veltrix::ui::testing

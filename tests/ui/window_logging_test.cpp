@@ -1,0 +1,318 @@
+// The logging controls against a simulated KOR 73: rate buttons and the
+// custom entry, output switches, folder picker paths, a full capture into a
+// data log, Stop then Start at once, closing mid-capture, and a data log that
+// cannot be created.
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+
+#include "capture/capture_control.h"
+#include "capture/capture_settings.h"
+#include "capture/console_buffer.h"
+#include "devices/device_connection.h"
+#include "devices/model_catalogue.h"
+#include "tests/capture/sample_line_check.h"
+#include "tests/ui/sample_lines.h"
+#include "tests/ui/window_fixture.h"
+#include "ui/application_setup.h"
+
+using veltrix::ui::testing::check_sample_text;
+using veltrix::ui::testing::SampleRun;
+using veltrix::ui::testing::WindowHarness;
+
+namespace {
+
+constexpr int kAllComponents = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
+constexpr int kCaptureTimeoutMs = 20000;
+
+int buffered_lines() {
+  const std::string text = console_buffer::snapshot();
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+QString pane_text(const WindowHarness& h) { return h.child<QPlainTextEdit>("txtDataLogging")->toPlainText(); }
+
+QString as_pane_shows(const std::string& text) { return QString::fromLatin1(text).replace("\r\n", "\n"); }
+
+// The data log and register log a capture wrote into `folder`.
+struct Logs {
+  std::filesystem::path data;
+  std::filesystem::path registers;
+};
+Logs logs_in(const QString& folder) {
+  Logs logs;
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.toStdString())) {
+    ++files;
+    const std::string name = entry.path().filename().string();
+    (name.ends_with("_reg.txt") ? logs.registers : logs.data) = entry.path();
+  }
+  if (files != 2) {
+    qWarning("%d files in %s", files, qPrintable(folder));
+    return {};
+  }
+  return logs;
+}
+
+bool open_in_this_process(const std::filesystem::path& file) {
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ignored;
+    if (std::filesystem::read_symlink(fd.path(), ignored) == file) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+class WindowLoggingTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { veltrix::ui::prepare_application(*qApp); }
+
+  void rate_buttons_follow_and_set_the_device() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    // The sensor left at 1000 Hz by hand; a write makes the window read the rate back.
+    h.board->set_register(0x68, iKOR->lookup_address("CONFIG"), 0x01);
+    h.board->set_register(0x68, iKOR->lookup_address("SMPLRT_DIV"), 0x00);
+    h.child<QLineEdit>("txtWriteRegRegister")->setText(QStringLiteral("13"));
+    h.child<QLineEdit>("txtWriteRegData")->setText(QStringLiteral("00"));
+    h.click("btnwrite_to_register");
+    auto* custom = h.child<QRadioButton>("rdCustomSampleRate");
+    QVERIFY(custom->isVisible());
+    QVERIFY(custom->isChecked());
+    QCOMPARE(custom->text(), QStringLiteral("Custom ( 1000 Hz )"));
+    QCOMPARE(h.window->CurrentSampleRate, 1000);
+    for (const char* fixed : {"rdSamplingRate20", "rdSamplingRate50", "rdSamplingRate100", "rdSamplingRate200"}) {
+      QVERIFY(!h.child<QRadioButton>(fixed)->isChecked());
+    }
+    // The flow closes up around the custom entry: it sits after 200 Hz.
+    QCOMPARE(custom->y(), h.child<QWidget>("rdSamplingRate200")->y());
+
+    auto* map = h.child<QPlainTextEdit>("txtRegisterMap");
+    map->setPlainText(QStringLiteral("stale"));
+    h.click("rdSamplingRate100");
+    QCOMPARE(qRound(h.board->sample_rate_hz()), 100);
+    QCOMPARE(h.window->CurrentSampleRate, 100);
+    QVERIFY(custom->isHidden());
+    QVERIFY(!custom->isChecked());
+    QVERIFY(map->toPlainText().contains(QStringLiteral("SMPLRT_DIV")));
+    QVERIFY(h.prompts.errors.empty());
+
+    // During a capture the buttons stay usable and share the link with it.
+    h.click("rdSamplingRate50");
+    h.click("btnStart");
+    QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= 4, kCaptureTimeoutMs);
+    h.click("rdSamplingRate20");
+    QCOMPARE(qRound(h.board->sample_rate_hz()), 20);
+    h.click("rdSamplingRate50");
+    const int lines = buffered_lines();
+    QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= lines + 4, kCaptureTimeoutMs);
+    h.click("btnStop");
+    capture_control::wait();
+    SampleRun run;
+    const QString problem = check_sample_text(console_buffer::snapshot(), kAllComponents, &run);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(run.headers, 1);
+  }
+
+  void start_follows_the_output_switches() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    QTemporaryDir dir;
+    auto* display = h.child<QCheckBox>("chkEnableDisplay");
+    auto* file_log = h.child<QCheckBox>("chkEnableFileLog");
+    auto* start = h.child<QPushButton>("btnStart");
+    auto* timer = h.window->findChild<QTimer*>(QStringLiteral("tmDataUpdater"));
+    QVERIFY(start->isEnabled());
+
+    h.click("chkEnableDisplay");
+    QVERIFY(!display->isChecked());
+    QVERIFY(!capture_settings::EnableLogToConsole.load());
+    QVERIFY(!timer->isActive());
+    QVERIFY(!start->isEnabled());
+
+    h.prompts.folder_answers = {dir.path()};
+    h.click("chkEnableFileLog");
+    QVERIFY(file_log->isChecked());
+    QVERIFY(capture_settings::EnableLogToFile.load());
+    QVERIFY(start->isEnabled());
+
+    h.click("chkEnableDisplay");
+    QVERIFY(capture_settings::EnableLogToConsole.load());
+    QVERIFY(timer->isActive());
+    h.click("chkEnableFileLog");
+    QVERIFY(!capture_settings::EnableLogToFile.load());
+    QVERIFY(start->isEnabled());
+  }
+
+  void folder_picker_paths() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    QTemporaryDir first;
+    QTemporaryDir second;
+    auto* file_log = h.child<QCheckBox>("chkEnableFileLog");
+    auto* folder = h.child<QLineEdit>("txtSelectedFolder");
+
+    // Cancelled while switching file logging on: off again, asked once.
+    h.click("chkEnableFileLog");
+    QCOMPARE(h.prompts.folder_pickers_shown, 1);
+    QVERIFY(!file_log->isChecked());
+    QVERIFY(!capture_settings::EnableLogToFile.load());
+    QVERIFY(folder->text().isEmpty());
+
+    h.prompts.folder_answers = {first.path()};
+    h.click("chkEnableFileLog");
+    QCOMPARE(h.prompts.folder_pickers_shown, 2);
+    QCOMPARE(folder->text(), first.path());
+    QCOMPARE(capture_settings::FileLogFolder.get(), first.path().toStdString());
+    QVERIFY(capture_settings::EnableLogToFile.load());
+
+    // With a folder set, switching it on again asks nothing.
+    h.click("chkEnableFileLog");
+    h.click("chkEnableFileLog");
+    QCOMPARE(h.prompts.folder_pickers_shown, 2);
+    QVERIFY(file_log->isChecked());
+
+    // The folder button: cancel changes nothing, a choice switches file logging on.
+    h.click("chkEnableFileLog");
+    h.click("btnSelectFolder");
+    QCOMPARE(h.prompts.folder_pickers_shown, 3);
+    QCOMPARE(folder->text(), first.path());
+    QVERIFY(!file_log->isChecked());
+    h.prompts.folder_answers = {second.path()};
+    h.click("btnSelectFolder");
+    QCOMPARE(folder->text(), second.path());
+    QCOMPARE(capture_settings::FileLogFolder.get(), second.path().toStdString());
+    QVERIFY(file_log->isChecked());
+    QVERIFY(capture_settings::EnableLogToFile.load());
+    QCOMPARE(h.prompts.folder_pickers_shown, 4);
+  }
+
+  void a_capture_from_the_window_writes_the_sensors_samples() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    QTemporaryDir dir;
+    h.prompts.folder_answers = {dir.path()};
+    h.click("btnSelectFolder");
+    h.click("btnStart");
+
+    QVERIFY(h.child<QPushButton>("btnStart")->isHidden());
+    QVERIFY(h.child<QPushButton>("btnStop")->isVisible());
+    for (const char* locked : {"btnLoad", "btnwrite_to_register", "btnRead", "chkEnableDisplay", "chkEnableFileLog"}) {
+      QVERIFY2(!h.child<QWidget>(locked)->isEnabled(), locked);
+    }
+    for (const char* usable :
+         {"btnRefresh", "btnSave", "btnClear", "btnSelectFolder", "rdSamplingRate100", "chkGyro"}) {
+      QVERIFY2(h.child<QWidget>(usable)->isEnabled(), usable);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(pane_text(h).count(QLatin1Char('\n')) >= 12, kCaptureTimeoutMs);
+    h.click("btnStop");
+    QVERIFY(h.child<QPushButton>("btnStart")->isVisible());
+    QVERIFY(h.child<QPushButton>("btnStop")->isHidden());
+    QVERIFY(h.child<QWidget>("btnRead")->isEnabled());
+    capture_control::wait();
+
+    const std::string console = console_buffer::snapshot();
+    QVERIFY(as_pane_shows(console).startsWith(pane_text(h)));
+    const Logs logs = logs_in(dir.path());
+    QVERIFY(!logs.data.empty());
+    QVERIFY(logs.data.filename().string().starts_with("dataLog"));
+    QCOMPARE(logs.data.extension().string(), std::string(".csv"));
+    const std::string data_log = capture_testing::read_file(logs.data);
+    QCOMPARE(data_log, console);
+    QCOMPARE(capture_testing::split_lines(data_log, "\r\n").front(),
+             std::string("Time,Gyro_X, Gyro_Y, Gyro_Z,Accel_X, Accel_Y, Accel_Z,Comp_X, Comp_Y, Comp_Z,Temp"));
+    SampleRun run;
+    const QString problem = check_sample_text(data_log, kAllComponents, &run);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QVERIFY(run.samples >= 11);
+    QCOMPARE(static_cast<int>(capture_testing::split_lines(capture_testing::read_file(logs.registers), "\n").size()),
+             iKOR->get_register_list_size());
+    QVERIFY(h.prompts.errors.empty());
+  }
+
+  void stop_then_start_at_once_appends_the_new_capture() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    h.click("btnStart");
+    QTRY_VERIFY_WITH_TIMEOUT(pane_text(h).count(QLatin1Char('\n')) >= 4, kCaptureTimeoutMs);
+    h.click("btnStop");
+    h.click("btnStart");
+    QCOMPARE(capture_settings::BackgroundThreadRunningStatus.load(), 1);
+    QVERIFY(h.child<QPushButton>("btnStop")->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(pane_text(h).count(QStringLiteral("Time,")) == 2, kCaptureTimeoutMs);
+    const int lines = pane_text(h).count(QLatin1Char('\n'));
+    QTRY_VERIFY_WITH_TIMEOUT(pane_text(h).count(QLatin1Char('\n')) >= lines + 3, kCaptureTimeoutMs);
+    h.click("btnStop");
+    capture_control::wait();
+    h.window->tmDataUpdater_Tick();
+    QCOMPARE(pane_text(h), as_pane_shows(console_buffer::snapshot()));
+    SampleRun run;
+    const QString problem = check_sample_text(console_buffer::snapshot(), kAllComponents, &run);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(run.headers, 2);
+  }
+
+  void closing_mid_capture_leaves_a_complete_closed_data_log_and_a_free_port() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    QTemporaryDir dir;
+    h.prompts.folder_answers = {dir.path()};
+    h.click("btnSelectFolder");
+    h.click("btnStart");
+    QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= 6, kCaptureTimeoutMs);
+    h.window->close();
+
+    QVERIFY(capture_settings::BackgroundThreadRunningStatus.load() != 1);
+    const Logs logs = logs_in(dir.path());
+    QVERIFY(!logs.data.empty());
+    QVERIFY(!open_in_this_process(logs.data));
+    const std::string data_log = capture_testing::read_file(logs.data);
+    QCOMPARE(data_log, console_buffer::snapshot());
+    const QString problem = check_sample_text(data_log, kAllComponents);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+
+    // The window let go of the port: another connection may take it.
+    auto device = find_model("KOR 73")->create();
+    QCOMPARE(device->initialize(h.board->port_path().c_str(), MODE_I2C), 0L);
+    veltrix::devices::disconnect_device();
+  }
+
+  void a_data_log_that_cannot_be_created_is_reported_and_the_console_goes_on() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("missing"));
+    h.prompts.folder_answers = {missing};
+    h.click("btnSelectFolder");
+    h.click("btnStart");
+    QTRY_VERIFY_WITH_TIMEOUT(!h.prompts.errors.empty(), kCaptureTimeoutMs);
+    QCOMPARE(h.prompts.errors.size(), std::size_t{1});
+    QCOMPARE(h.prompts.errors[0].caption, QStringLiteral("Veltrix Data Logger"));
+    QVERIFY2(h.prompts.errors[0].text.contains(missing), qPrintable(h.prompts.errors[0].text));
+    QVERIFY2(h.prompts.errors[0].text.contains(QStringLiteral("No such file or directory")),
+             qPrintable(h.prompts.errors[0].text));
+    const int lines = buffered_lines();
+    QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= lines + 3, kCaptureTimeoutMs);
+    QTRY_VERIFY(pane_text(h).count(QLatin1Char('\n')) >= lines + 3);
+    h.click("btnStop");
+    QVERIFY(!QFileInfo::exists(missing));
+    QCOMPARE(h.prompts.errors.size(), std::size_t{1});
+  }
+};
+
+QTEST_MAIN(WindowLoggingTest)
+#include "window_logging_test.moc"

@@ -1,0 +1,398 @@
+// The register map panel against a simulated KOR 73: write and read entries
+// accepted and refused, the write pause, a board that stops answering, save
+// and load through scripted pickers, Clear, and Refresh during a capture.
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+
+#include "capture/capture_control.h"
+#include "capture/console_buffer.h"
+#include "devices/register_input.h"
+#include "tests/ui/sample_lines.h"
+#include "tests/ui/window_fixture.h"
+#include "ui/application_setup.h"
+
+using veltrix::ui::testing::WindowHarness;
+
+namespace {
+
+const char* const kWriteError = "Sensor Write Error. There was an error while updating register value.";
+const char* const kReadError = "Sensor Read Error. There was an error while reading register value.";
+
+QStringList sensor_writes(const WindowHarness& h) {
+  QStringList writes;
+  for (const QString& line : h.board_lines()) {
+    if (line.startsWith(QStringLiteral("WR68"))) {
+      writes.append(line);
+    }
+  }
+  return writes;
+}
+
+// The pane's text for the values of `count` registers from `first` on.
+QString register_values(const WindowHarness& h, int first, int count) {
+  QString values;
+  for (int i = 0; i < count; ++i) {
+    char value[8];
+    std::snprintf(value, sizeof value, "0x%02X ", h.board->register_value(0x68, static_cast<std::uint8_t>(first + i)));
+    values += QString::fromLatin1(value);
+  }
+  return values;
+}
+
+QByteArray read_all(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void write_all(const QString& path, const QByteArray& content) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  QCOMPARE(file.write(content), content.size());
+}
+
+// The saved map's line for `reg` with its value replaced.
+QByteArray with_value(QByteArray map, int reg, int value) {
+  const QByteArray prefix = QByteArray::number(reg, 16).toUpper().rightJustified(2, '0') + " :   ";
+  const qsizetype at = map.indexOf(prefix);
+  if (at < 0) {
+    qFatal("no line for register %02X", reg);
+  }
+  map.replace(at + prefix.size(), 2, QByteArray::number(value, 16).toUpper().rightJustified(2, '0'));
+  return map;
+}
+
+}  // namespace
+
+class WindowRegisterPanelTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { veltrix::ui::prepare_application(*qApp); }
+
+  void write_takes_hexadecimal_bytes_only_data() {
+    QTest::addColumn<QString>("reg");
+    QTest::addColumn<QString>("data");
+    QTest::addColumn<QString>("written");  // the board's WR line, "" when refused
+    QTest::newRow("6B 0") << "6B"
+                          << "0"
+                          << "WR686B00";
+    QTest::newRow("lengths differ") << "6"
+                                    << "01"
+                                    << "WR680601";
+    QTest::newRow("leading zeros") << "6C"
+                                   << "00FF"
+                                   << "WR686CFF";
+    QTest::newRow("lower case") << "6c"
+                                << "a5"
+                                << "WR686CA5";
+    QTest::newRow("prefix") << "6B"
+                            << "0x6B"
+                            << "";
+    QTest::newRow("trailing blank") << "6B "
+                                    << "00"
+                                    << "";
+    QTest::newRow("sign") << "6B"
+                          << "-1"
+                          << "";
+    QTest::newRow("above FF") << "100"
+                              << "00"
+                              << "";
+    QTest::newRow("empty data") << "6B"
+                                << ""
+                                << "";
+    QTest::newRow("empty register") << ""
+                                    << "00"
+                                    << "";
+    QTest::newRow("beyond 32 bits") << "6B"
+                                    << "1000000000"
+                                    << "";
+  }
+  void write_takes_hexadecimal_bytes_only() {
+    QFETCH(QString, reg);
+    QFETCH(QString, data);
+    QFETCH(QString, written);
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    h.board->clear_commands();
+    h.child<QLineEdit>("txtWriteRegRegister")->setText(reg);
+    h.child<QLineEdit>("txtWriteRegData")->setText(data);
+    h.click("btnwrite_to_register");
+    if (written.isEmpty()) {
+      QCOMPARE(h.prompts.error_texts(), std::vector<QString>{QString::fromLatin1(kRegisterInputError)});
+      QVERIFY(h.board_lines().isEmpty());
+    } else {
+      QVERIFY(h.prompts.errors.empty());
+      QCOMPARE(sensor_writes(h), QStringList{written});
+      QCOMPARE(h.board->register_value(0x68, written.mid(4, 2).toInt(nullptr, 16)),
+               written.mid(6, 2).toInt(nullptr, 16));
+    }
+  }
+
+  void write_pauses_with_the_window_painting_and_input_held() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    // A register the map does not list, so only Read Burst would ask for it.
+    h.child<QLineEdit>("txtReadRegAddr")->setText(QStringLiteral("FE"));
+    h.child<QLineEdit>("txtReadRegLength")->setText(QStringLiteral("1"));
+    h.child<QLineEdit>("txtWriteRegRegister")->setText(QStringLiteral("13"));
+    h.child<QLineEdit>("txtWriteRegData")->setText(QStringLiteral("5A"));
+    auto* map = h.child<QPlainTextEdit>("txtRegisterMap");
+    map->setPlainText(QStringLiteral("stale"));
+    h.board->clear_commands();
+
+    bool label_shown = false;
+    bool ran_during_pause = false;
+    QTimer::singleShot(200, h.window.get(), [&] {
+      ran_during_pause = true;
+      label_shown = h.child<QLabel>("lblWaitRM")->isVisible();
+      h.click("btnRead");
+      QTest::keyClicks(h.child<QLineEdit>("txtWriteRegData"), QStringLiteral("FF"));
+      h.window->close();
+    });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    h.click("btnwrite_to_register");
+    QVERIFY(elapsed.elapsed() >= 500);
+    QVERIFY(ran_during_pause);
+    QVERIFY(label_shown);
+    // Neither the click, the typing nor the close got through during the pause.
+    QCOMPARE(sensor_writes(h), QStringList{"WR68135A"});
+    QVERIFY(!h.board_lines().contains(QStringLiteral("RD68FE01")));
+    QCOMPARE(h.child<QLineEdit>("txtWriteRegData")->text(), QStringLiteral("5A"));
+    QVERIFY(h.child<QLabel>("lblWaitRM")->isHidden());
+    QVERIFY(map->toPlainText().contains(QStringLiteral("13 | 19  | XG_OFFSET_H        |  01011010\t5a")));
+    QVERIFY(h.prompts.errors.empty());
+    // The close asked for during the pause happens after it.
+    QVERIFY(h.window->isVisible());
+    QTRY_VERIFY(!h.window->isVisible());
+  }
+
+  void read_burst_reads_each_register_into_the_pane_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("length");
+    QTest::addColumn<QString>("header");  // "" when refused
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("count");
+    QTest::newRow("wraps at FF") << "FF"
+                                 << "2"
+                                 << "Read Burst Addr:FF Length 2" << 0xFF << 2;
+    QTest::newRow("as typed") << "2a"
+                              << "012"
+                              << "Read Burst Addr:2a Length 12" << 0x2A << 12;
+    QTest::newRow("trailing junk") << "10"
+                                   << "12abc"
+                                   << "Read Burst Addr:10 Length 12" << 0x10 << 12;
+    QTest::newRow("blank and sign") << "10"
+                                    << " +3"
+                                    << "Read Burst Addr:10 Length 3" << 0x10 << 3;
+    QTest::newRow("negative") << "10"
+                              << "-1"
+                              << "Read Burst Addr:10 Length -1" << 0x10 << 0;
+    QTest::newRow("zero") << "10"
+                          << "0"
+                          << "" << 0 << 0;
+    QTest::newRow("256") << "10"
+                         << "256"
+                         << "" << 0 << 0;
+    QTest::newRow("no digits") << "10"
+                               << "abc"
+                               << "" << 0 << 0;
+    QTest::newRow("no length") << "10"
+                               << ""
+                               << "" << 0 << 0;
+    QTest::newRow("prefixed address") << "0x10"
+                                      << "1"
+                                      << "" << 0 << 0;
+    QTest::newRow("address above FF") << "100"
+                                      << "1"
+                                      << "" << 0 << 0;
+    QTest::newRow("no address") << ""
+                                << "1"
+                                << "" << 0 << 0;
+  }
+  void read_burst_reads_each_register_into_the_pane() {
+    QFETCH(QString, address);
+    QFETCH(QString, length);
+    QFETCH(QString, header);
+    QFETCH(int, first);
+    QFETCH(int, count);
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    auto* console = h.child<QPlainTextEdit>("txtDataLogging");
+    console->setPlainText(QStringLiteral("before"));
+    h.board->clear_commands();
+    h.child<QLineEdit>("txtReadRegAddr")->setText(address);
+    h.child<QLineEdit>("txtReadRegLength")->setText(length);
+    h.click("btnRead");
+    if (header.isEmpty()) {
+      QCOMPARE(h.prompts.error_texts(), std::vector<QString>{QString::fromLatin1(kRegisterInputError)});
+      QVERIFY(h.board_lines().isEmpty());
+      QCOMPARE(console->toPlainText(), QStringLiteral("before"));
+      return;
+    }
+    QVERIFY(h.prompts.errors.empty());
+    QStringList expected_reads;
+    for (int i = 0; i < count; ++i) {
+      expected_reads.append(QStringLiteral("RD68%1").arg((first + i) % 256, 2, 16, QLatin1Char('0')).toUpper() + "01");
+    }
+    QCOMPARE(h.board_lines(), expected_reads);
+    QCOMPARE(console->toPlainText(), header + "\n" + register_values(h, first, count));
+    QVERIFY(console->textCursor().atEnd());
+  }
+
+  void a_board_that_stops_answering_fails_each_register_on_its_own() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    h.child<QLineEdit>("txtReadRegAddr")->setText(QStringLiteral("00"));
+    h.child<QLineEdit>("txtReadRegLength")->setText(QStringLiteral("5"));
+    h.child<QLineEdit>("txtWriteRegRegister")->setText(QStringLiteral("13"));
+    h.child<QLineEdit>("txtWriteRegData")->setText(QStringLiteral("5A"));
+    const QString answered = register_values(h, 0, 3);
+    veltrix::sim::Faults unplugged_after_three;
+    unplugged_after_three.hangup_after = 3;
+    h.board->set_faults(unplugged_after_three);
+
+    h.click("btnRead");
+    QCOMPARE(h.prompts.error_texts(),
+             (std::vector<QString>{QString::fromLatin1(kReadError), QString::fromLatin1(kReadError)}));
+    QCOMPARE(h.child<QPlainTextEdit>("txtDataLogging")->toPlainText(),
+             QStringLiteral("Read Burst Addr:00 Length 5\n") + answered);
+
+    // The write fails; the map is read again all the same and the wait label goes.
+    auto* map = h.child<QPlainTextEdit>("txtRegisterMap");
+    map->setPlainText(QStringLiteral("stale"));
+    h.click("btnwrite_to_register");
+    QCOMPARE(h.prompts.errors.back().text, QString::fromLatin1(kWriteError));
+    QCOMPARE(map->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), iKOR->get_register_list_size());
+    QVERIFY(h.child<QLabel>("lblWaitRM")->isHidden());
+  }
+
+  void save_and_load_go_through_the_pickers_and_refuse_a_damaged_file() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    QTemporaryDir dir;
+    const QString saved = dir.filePath(QStringLiteral("map.bin"));
+    h.prompts.file_answers = {saved};
+    h.click("btnSave");
+    QCOMPARE(h.prompts.save_suffixes, std::vector<QString>{QStringLiteral("bin")});
+    const QByteArray map = read_all(saved);
+    QCOMPARE(map.count('\n'), iKOR->get_register_list_size());
+    QVERIFY(h.prompts.errors.empty());
+
+    // A value that moves no rate: written to the sensor, the pane keeps the old text.
+    auto* pane = h.child<QPlainTextEdit>("txtRegisterMap");
+    const QString before = pane->toPlainText();
+    const QString edited = dir.filePath(QStringLiteral("edited.bin"));
+    write_all(edited, with_value(map, 0x13, 0x5A));
+    h.prompts.file_answers = {edited};
+    h.click("btnLoad");
+    QVERIFY(h.prompts.errors.empty());
+    QCOMPARE(h.board->register_value(0x68, 0x13), 0x5A);
+    QCOMPARE(pane->toPlainText(), before);
+
+    // A divider for 200 Hz moves the rate selection, which re-reads the map.
+    const int divider = iKOR->lookup_address("SMPLRT_DIV");
+    const int faster = h.board->register_value(0x68, divider) == 19 ? 4 : 39;
+    write_all(edited, with_value(map, divider, faster));
+    h.prompts.file_answers = {edited};
+    h.click("btnLoad");
+    QVERIFY(h.prompts.errors.empty());
+    QCOMPARE(h.window->CurrentSampleRate, 200);
+    QVERIFY(h.child<QRadioButton>("rdSamplingRate200")->isChecked());
+    QCOMPARE(qRound(h.board->sample_rate_hz()), 200);
+    QVERIFY(pane->toPlainText() != before);
+
+    // A damaged file is refused whole: nothing reaches the sensor.
+    QByteArray cut = map;
+    cut.chop(1);
+    cut.truncate(cut.lastIndexOf('\n') + 1);
+    write_all(edited, cut);
+    h.board->clear_commands();
+    h.prompts.file_answers = {edited};
+    h.click("btnLoad");
+    QCOMPARE(h.prompts.error_texts(),
+             std::vector<QString>{QStringLiteral("%1 is not a register map of this sensor.").arg(edited)});
+    QCOMPARE(h.prompts.errors[0].detail, QStringLiteral("Nothing was written to the sensor."));
+    QCOMPARE(h.prompts.errors[0].caption, QStringLiteral("Veltrix Data Logger"));
+    QVERIFY(sensor_writes(h).isEmpty());
+
+    // Files that cannot be opened say why; a cancelled picker does nothing.
+    h.prompts.errors.clear();
+    const QString missing = dir.filePath(QStringLiteral("missing.bin"));
+    const QString nowhere = dir.filePath(QStringLiteral("no-folder/map.bin"));
+    h.prompts.file_answers = {missing, nowhere};
+    h.click("btnLoad");
+    h.click("btnSave");
+    h.click("btnLoad");
+    h.click("btnSave");
+    QCOMPARE(h.prompts.error_texts(),
+             (std::vector<QString>{QStringLiteral("The register map file %1 could not be opened.").arg(missing),
+                                   QStringLiteral("The register map could not be saved to %1.").arg(nowhere)}));
+    QCOMPARE(h.prompts.errors[0].detail, QStringLiteral("The file does not exist."));
+    QCOMPARE(h.prompts.errors[1].detail,
+             QStringLiteral("The folder %1 does not exist.").arg(dir.filePath("no-folder")));
+    QVERIFY(!QFile::exists(nowhere));
+  }
+
+  void clear_empties_pane_and_buffer_and_read_output_lasts_until_the_next_refresh() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    auto* console = h.child<QPlainTextEdit>("txtDataLogging");
+    console_buffer::append("first\r\n");
+    h.window->tmDataUpdater_Tick();
+    QCOMPARE(console->toPlainText(), QStringLiteral("first\n"));
+
+    h.child<QLineEdit>("txtReadRegAddr")->setText(QStringLiteral("00"));
+    h.child<QLineEdit>("txtReadRegLength")->setText(QStringLiteral("1"));
+    h.click("btnRead");
+    QVERIFY(console->toPlainText().startsWith(QStringLiteral("Read Burst Addr:00 Length 1")));
+    h.window->tmDataUpdater_Tick();
+    QCOMPARE(console->toPlainText(), QStringLiteral("first\n"));
+
+    h.click("btnClear");
+    QVERIFY(console->toPlainText().isEmpty());
+    QVERIFY(console_buffer::snapshot().empty());
+    console_buffer::append("second\r\n");
+    h.window->tmDataUpdater_Tick();
+    QCOMPARE(console->toPlainText(), QStringLiteral("second\n"));
+    QVERIFY(console->textCursor().atEnd());
+  }
+
+  void refresh_during_a_capture_loses_no_sample_line() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    h.click("rdSamplingRate20");
+    h.click("btnStart");
+    QVERIFY(h.child<QPushButton>("btnRefresh")->isEnabled());
+    auto* pane = h.child<QPlainTextEdit>("txtRegisterMap");
+    for (int i = 0; i < 4; ++i) {
+      pane->clear();
+      h.click("btnRefresh");
+      QCOMPARE(pane->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), iKOR->get_register_list_size());
+      QTest::qWait(60);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(console_buffer::snapshot().find("\r\n", 800) != std::string::npos, 20000);
+    h.click("btnStop");
+    capture_control::wait();
+    veltrix::ui::testing::SampleRun run;
+    const int all = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
+    const QString problem = veltrix::ui::testing::check_sample_text(console_buffer::snapshot(), all, &run);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(run.headers, 1);
+    QVERIFY(run.samples >= 5);
+    QVERIFY(h.prompts.errors.empty());
+  }
+};
+
+QTEST_MAIN(WindowRegisterPanelTest)
+#include "window_register_panel_test.moc"

@@ -1,0 +1,21 @@
+#pragma once
+// What the program sets up once for all its windows: the style, the
+// application font the layout's pixel geometry was designed around, and the
+// fonts of the window's titles and panes.
+//
+// Thread contract: window thread only, after the QApplication exists.
+
+#include <QFont>
+
+class QApplication;
+
+namespace veltrix::ui {
+
+void prepare_application(QApplication& app);
+
+QFont section_title_font();
+QFont column_header_font();
+QFont pane_font();
+QFont wait_label_font();
+
+}  // namespace veltrix::ui

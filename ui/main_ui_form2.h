@@ -1,0 +1,165 @@
+#pragma once
+// The operator's main window: device list and connection, register map
+// panel, logging controls and console. Handlers keep the names of the
+// controls and events they serve; they validate input, call the current
+// device iKOR or the capture settings and control, and update the widgets.
+//
+// Thread contract: window thread only. The capture thread shares only the
+// capture settings and the console buffer (capture/), both safe to touch
+// from here; the link's notifier may be called from another thread and is
+// passed to this one.
+//
+// Files: layout and wiring (main_ui_form2_layout.cpp, main_ui_form2.cpp),
+// connection, register panel and logging controls (main_ui_form2_*.cpp).
+
+#include <QWidget>
+#include <optional>
+#include <string>
+
+#include "ui/anchoring.h"
+
+class ikor;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+
+namespace veltrix::ui {
+class OperatorPrompts;
+}
+
+namespace VeltrixDataLoggerWFA_clr8xp {
+
+inline constexpr const char* kMessageCaption = "Veltrix Data Logger";
+
+class MainUIForm2 : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit MainUIForm2(veltrix::ui::OperatorPrompts& prompts, QWidget* parent = nullptr);
+  // Stops and joins a running capture, then closes the link.
+  ~MainUIForm2() override;
+
+  // Connection.
+  bool conntect_to_device(const QString& pDevice);
+  bool is_device_connected(bool showMessage = true);
+  void update_sensor_ui_for_sensor(ikor& device);
+  // The RATE_* constant for a rate in Hz, -1 for a rate without one.
+  static int get_current_sample_rate_constant(int rate);
+
+  // The sampling rate in Hz last applied or read back.
+  int CurrentSampleRate = 0;
+
+  // Handlers.
+  void cmbDevices_SelectedIndexChanged();
+  void btnRefresh_Click();
+  void btnwrite_to_register_Click();
+  void btnRead_Click();
+  void btnSave_Click();
+  void btnLoad_Click();
+  void btnClear_Click();
+  void rdSamplingRate_CheckedChanged(QRadioButton* sender);
+  void rdCustomSampleRate_CheckedChanged();
+  void chkGyro_CheckedChanged();
+  void chkAccel_CheckedChanged();
+  void chkCompass_CheckedChanged();
+  void chkTemp_CheckedChanged();
+  void chkHideDisplay_CheckedChanged();
+  void chkEnableFileLog_CheckedChanged();
+  void btnSelectFolder_Click();
+  void btnStart_Click();
+  void btnStop_Click();
+  void tmDataUpdater_Tick();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void build_controls();
+  void build_register_tools();
+  void build_panel2();
+  void build_register_map_area();
+  void build_console_area();
+  void build_bottom_row();
+  void wire_handlers();
+  void install_link_notifier();
+
+  void show_error(const QString& text, const QString& detail = {});
+  void set_register_map_text(const std::string& text);
+  void show_in_console_pane(const QString& text);
+  void enable_start_for_outputs();
+  void set_capturing(bool capturing);
+  void report_capture_failures();
+  void shut_down();
+
+  veltrix::ui::OperatorPrompts& prompts_;
+  veltrix::ui::Anchoring anchoring_;
+  // The console buffer snapshot the pane shows; nullopt when it shows other text.
+  std::optional<std::string> console_shown_;
+  bool reporting_failures_ = false;
+  bool shut_down_ = false;
+
+  QPushButton* btnLoad;
+  QPushButton* btnSave;
+  QPushButton* btnRefresh;
+  QFrame* panel2;
+  QLabel* lblSelectDevice;
+  QComboBox* cmbDevices;
+  QLabel* label11;
+  QLabel* lblSamplingRates;
+  QWidget* pnlSamplingRate;
+  QRadioButton* rdSamplingRate20;
+  QRadioButton* rdSamplingRate50;
+  QRadioButton* rdSamplingRate100;
+  QRadioButton* rdSamplingRate200;
+  QRadioButton* rdCustomSampleRate;
+  QLabel* label12;
+  QLabel* lblRegisterSettings;
+  QLabel* label1;
+  QLineEdit* txtWriteRegRegister;
+  QLabel* lblWriteRegData;
+  QLineEdit* txtWriteRegData;
+  QPushButton* btnwrite_to_register;
+  QLabel* label4;
+  QLabel* label14;
+  QLineEdit* txtReadRegAddr;
+  QLabel* label15;
+  QLineEdit* txtReadRegLength;
+  QPushButton* btnRead;
+  QLabel* label13;
+  QLabel* lblComponents;
+  QCheckBox* chkGyro;
+  QCheckBox* chkTemp;
+  QCheckBox* chkAccel;
+  QCheckBox* chkCompass;
+  QPushButton* btnStart;
+  QPushButton* btnStop;
+  QLabel* label5;
+  QLabel* label6;
+  QLabel* label7;
+  QLabel* label8;
+  QLabel* label9;
+  QLabel* label10;
+  QPlainTextEdit* txtRegisterMap;
+  QLabel* lblWaitRM;
+  QLabel* label3;
+  QPushButton* btnClear;
+  QPlainTextEdit* txtDataLogging;
+  QCheckBox* chkEnableDisplay;
+  QCheckBox* chkEnableFileLog;
+  QLabel* label2;
+  QPushButton* btnSelectFolder;
+  QLineEdit* txtSelectedFolder;
+  QTimer* tmDataUpdater;
+  // Watches a running capture for failures to report, whether or not the
+  // console display is on.
+  QTimer* capture_watch_;
+};
+
+}  // namespace VeltrixDataLoggerWFA_clr8xp

@@ -1,0 +1,123 @@
+// Choosing a model, connecting to it and adapting the window to the device.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <initializer_list>
+#include <utility>
+
+#include "devices/device_connection.h"
+#include "devices/model_catalogue.h"
+#include "ui/main_ui_form2.h"
+#include "ui/operator_prompts.h"
+
+namespace VeltrixDataLoggerWFA_clr8xp {
+
+namespace {
+
+const QColor kLightGrey(211, 211, 211);
+
+}  // namespace
+
+void MainUIForm2::cmbDevices_SelectedIndexChanged() {
+  // A connection is final for the run; the capture thread may be using the device.
+  if (iKOR || !conntect_to_device(cmbDevices->currentText())) {
+    return;
+  }
+  cmbDevices->setEnabled(false);
+  QPalette list = cmbDevices->palette();
+  for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    list.setColor(group, QPalette::Button, kLightGrey);
+  }
+  cmbDevices->setPalette(list);
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           btnRefresh, btnStart, btnStop, btnwrite_to_register, btnClear, btnSelectFolder, rdSamplingRate20,
+           rdSamplingRate50, rdSamplingRate100, rdSamplingRate200, rdCustomSampleRate, btnLoad, btnSave, btnRead,
+           chkEnableDisplay, chkEnableFileLog}) {
+    control->setEnabled(true);
+  }
+}
+
+bool MainUIForm2::conntect_to_device(const QString& pDevice) {
+  const ModelEntry* model = find_model(pDevice.toStdString());
+  if (model == nullptr) {
+    return false;
+  }
+  iKOR = model->create();
+  const int modes = iKOR->get_available_modes();
+  const int mode = modes == (MODE_I2C | MODE_SPI) ? prompts_.choose_connection_mode(this) : modes;
+  if (mode != MODE_I2C && mode != MODE_SPI) {
+    iKOR.reset();
+    return false;
+  }
+  // The full port path: discovery returns it whole.
+  if (veltrix::devices::connect_device(*iKOR, mode, std::string()) != 0) {
+    iKOR.reset();
+    show_error(QString::fromLatin1(veltrix::devices::connect_failure_message(mode)),
+               QString::fromStdString(veltrix::devices::connect_failure_detail()));
+    return false;
+  }
+  (void)iKOR->set_sampling_rate(RATE_50HZ);
+  update_sensor_ui_for_sensor(*iKOR);
+  set_register_map_text(iKOR->fetch_register_map());
+  return true;
+}
+
+bool MainUIForm2::is_device_connected(bool showMessage) {
+  if (iKOR) {
+    return true;
+  }
+  if (showMessage) {
+    show_error(QStringLiteral("Sensor is not connected. Please make sure the sensor is connected."));
+  }
+  return false;
+}
+
+void MainUIForm2::update_sensor_ui_for_sensor(ikor& device) {
+  const int rates = device.get_available_sampling_rates();
+  rdSamplingRate20->setVisible((rates & RATE_20HZ) != 0);
+  rdSamplingRate50->setVisible((rates & RATE_50HZ) != 0);
+  rdSamplingRate100->setVisible((rates & RATE_100HZ) != 0);
+  rdSamplingRate200->setVisible((rates & RATE_200HZ) != 0);
+  rdCustomSampleRate->hide();
+
+  const int components = device.get_available_components();
+  const std::pair<QCheckBox*, int> boxes[] = {{chkGyro, COMPONENT_GYRO},
+                                              {chkAccel, COMPONENT_ACCEL},
+                                              {chkCompass, COMPONENT_COMPASS},
+                                              {chkTemp, COMPONENT_TEMP}};
+  for (const auto& [box, bit] : boxes) {
+    box->setVisible((components & bit) != 0);
+  }
+  for (const auto& [box, bit] : boxes) {
+    box->setChecked((components & bit) != 0);
+  }
+
+  unsigned char divider = 0;
+  unsigned char filter = 0;
+  const int rate = device.get_current_sampling_rate(divider, filter);
+  CurrentSampleRate = rate;
+  const int k = get_current_sample_rate_constant(rate);
+  if (k == -1) {
+    rdCustomSampleRate->show();
+    rdCustomSampleRate->setText(QStringLiteral("Custom ( %1 Hz )").arg(rate));
+    rdCustomSampleRate->setChecked(true);
+    return;
+  }
+  // A checked button of the group cannot be unchecked directly: checking the
+  // matching one unchecks the rest.
+  const std::pair<QRadioButton*, int> buttons[] = {{rdSamplingRate20, RATE_20HZ},
+                                                   {rdSamplingRate50, RATE_50HZ},
+                                                   {rdSamplingRate100, RATE_100HZ},
+                                                   {rdSamplingRate200, RATE_200HZ}};
+  for (const auto& [button, constant] : buttons) {
+    if ((k & constant) != 0) {
+      button->setChecked(true);
+    }
+  }
+}
+
+}  // namespace VeltrixDataLoggerWFA_clr8xp

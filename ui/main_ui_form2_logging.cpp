@@ -1,0 +1,183 @@
+// The logging controls: sampling rate, components, outputs, log folder,
+// Start and Stop, and the console pane's refresh from the console buffer.
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QTextCursor>
+#include <QTimer>
+#include <initializer_list>
+
+#include "capture/capture_control.h"
+#include "capture/capture_settings.h"
+#include "capture/console_buffer.h"
+#include "devices/ikor.h"
+#include "ui/console_update.h"
+#include "ui/main_ui_form2.h"
+#include "ui/operator_prompts.h"
+
+namespace VeltrixDataLoggerWFA_clr8xp {
+
+namespace {
+
+QString latin1(std::string_view text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
+
+int MainUIForm2::get_current_sample_rate_constant(int rate) {
+  switch (rate) {
+    case 20:
+      return RATE_20HZ;
+    case 50:
+      return RATE_50HZ;
+    case 100:
+      return RATE_100HZ;
+    case 200:
+      return RATE_200HZ;
+    default:
+      return -1;
+  }
+}
+
+void MainUIForm2::rdSamplingRate_CheckedChanged(QRadioButton* sender) {
+  if (!is_device_connected() || !sender->isChecked()) {
+    return;
+  }
+  const int rate = sender->property("tag").toString().toInt();
+  (void)iKOR->set_sampling_rate(get_current_sample_rate_constant(rate));
+  set_register_map_text(iKOR->fetch_register_map());
+  CurrentSampleRate = rate;
+}
+
+void MainUIForm2::rdCustomSampleRate_CheckedChanged() {
+  if (!rdCustomSampleRate->isChecked()) {
+    rdCustomSampleRate->hide();
+  }
+}
+
+void MainUIForm2::chkGyro_CheckedChanged() { capture_settings::chkGyroStatus = chkGyro->isChecked(); }
+void MainUIForm2::chkAccel_CheckedChanged() { capture_settings::chkAccelStatus = chkAccel->isChecked(); }
+void MainUIForm2::chkCompass_CheckedChanged() { capture_settings::chkCompStatus = chkCompass->isChecked(); }
+void MainUIForm2::chkTemp_CheckedChanged() { capture_settings::chkTempStatus = chkTemp->isChecked(); }
+
+void MainUIForm2::enable_start_for_outputs() {
+  btnStart->setEnabled(capture_settings::EnableLogToConsole.load() || capture_settings::EnableLogToFile.load());
+}
+
+void MainUIForm2::chkHideDisplay_CheckedChanged() {
+  capture_settings::EnableLogToConsole = chkEnableDisplay->isChecked();
+  if (capture_settings::EnableLogToConsole.load()) {
+    tmDataUpdater->start();
+  } else {
+    tmDataUpdater->stop();
+  }
+  enable_start_for_outputs();
+}
+
+void MainUIForm2::chkEnableFileLog_CheckedChanged() {
+  if (chkEnableFileLog->isChecked() && capture_settings::FileLogFolder.get().empty()) {
+    if (const auto folder = prompts_.pick_folder(this)) {
+      txtSelectedFolder->setText(*folder);
+      capture_settings::FileLogFolder.set(folder->toStdString());
+    } else {
+      const QSignalBlocker quiet(chkEnableFileLog);
+      chkEnableFileLog->setChecked(false);
+    }
+  }
+  capture_settings::EnableLogToFile = chkEnableFileLog->isChecked();
+  enable_start_for_outputs();
+}
+
+void MainUIForm2::btnSelectFolder_Click() {
+  if (!is_device_connected()) {
+    return;
+  }
+  const auto folder = prompts_.pick_folder(this);
+  if (!folder) {
+    return;
+  }
+  txtSelectedFolder->setText(*folder);
+  capture_settings::FileLogFolder.set(folder->toStdString());
+  chkEnableFileLog->setChecked(!folder->isEmpty());
+}
+
+void MainUIForm2::set_capturing(bool capturing) {
+  btnStart->setVisible(!capturing);
+  btnStop->setVisible(capturing);
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{btnLoad, chkEnableDisplay, chkEnableFileLog, btnwrite_to_register, btnRead}) {
+    control->setEnabled(!capturing);
+  }
+}
+
+void MainUIForm2::btnStart_Click() {
+  if (!is_device_connected()) {
+    return;
+  }
+  // The previous capture may still be finishing its last sample after Stop;
+  // waiting for it (one sample period at most) keeps this click.
+  capture_control::wait();
+  report_capture_failures();
+  if (!capture_control::start(*iKOR)) {
+    return;
+  }
+  if (capture_settings::EnableLogToConsole.load()) {
+    tmDataUpdater->start();
+  }
+  capture_watch_->start();
+  set_capturing(true);
+}
+
+void MainUIForm2::btnStop_Click() {
+  if (!is_device_connected()) {
+    return;
+  }
+  capture_control::request_stop();
+  tmDataUpdater->stop();
+  set_capturing(false);
+  report_capture_failures();
+}
+
+void MainUIForm2::tmDataUpdater_Tick() {
+  const std::string snapshot = console_buffer::snapshot();
+  const auto update = veltrix::ui::console_update(console_shown_, snapshot);
+  switch (update.kind) {
+    case veltrix::ui::ConsoleUpdate::Kind::kNone:
+      return;
+    case veltrix::ui::ConsoleUpdate::Kind::kAppend: {
+      QTextCursor end(txtDataLogging->document());
+      end.movePosition(QTextCursor::End);
+      end.insertText(latin1(update.text));
+      break;
+    }
+    case veltrix::ui::ConsoleUpdate::Kind::kReplace:
+      txtDataLogging->setPlainText(latin1(update.text));
+      break;
+  }
+  console_shown_ = snapshot;
+  txtDataLogging->moveCursor(QTextCursor::End);
+  txtDataLogging->ensureCursorVisible();
+}
+
+// A data log that cannot be created or written, or a board that went away:
+// the capture keeps the console going, the operator hears of it here.
+void MainUIForm2::report_capture_failures() {
+  if (reporting_failures_) {
+    return;
+  }
+  if (capture_settings::BackgroundThreadRunningStatus.load() != 1) {
+    capture_watch_->stop();
+  }
+  const std::string failures = capture_control::take_failure_messages();
+  if (failures.empty()) {
+    return;
+  }
+  reporting_failures_ = true;
+  show_error(QString::fromLocal8Bit(failures.data(), static_cast<qsizetype>(failures.size())));
+  reporting_failures_ = false;
+}
+
+}  // namespace VeltrixDataLoggerWFA_clr8xp

@@ -1,0 +1,37 @@
+#pragma once
+// Every question and message the window puts to the operator: error boxes,
+// file and folder pickers and the connection-mode question. The program
+// shows real dialogs (qt_operator_prompts.h); tests answer from a script, so
+// nothing blocks.
+//
+// Thread contract: window thread only.
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace veltrix::ui {
+
+class OperatorPrompts {
+ public:
+  virtual ~OperatorPrompts() = default;
+
+  // A modal box with an OK button and the error icon. `detail`, when not
+  // empty, is shown under `text`.
+  virtual void show_error(const QString& caption, const QString& text, const QString& detail = {}) = 0;
+
+  // A path to write to, with `default_suffix` added to a name given without
+  // one; nullopt when the operator cancels.
+  virtual std::optional<QString> save_file_path(QWidget* owner, const QString& default_suffix) = 0;
+  // An existing file to read; nullopt when the operator cancels.
+  virtual std::optional<QString> open_file_path(QWidget* owner) = 0;
+  // A folder; nullopt when the operator cancels.
+  virtual std::optional<QString> pick_folder(QWidget* owner) = 0;
+
+  // The bus for a model wired either way: MODE_I2C, MODE_SPI, or 0 when the
+  // operator closed the question without choosing.
+  virtual int choose_connection_mode(QWidget* owner) = 0;
+};
+
+}  // namespace veltrix::ui

@@ -1,0 +1,52 @@
+#include "ui/qt_operator_prompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "ui/select_connection_mode.h"
+
+namespace veltrix::ui {
+
+void QtOperatorPrompts::show_error(const QString& caption, const QString& text, const QString& detail) {
+  // No owner: the box stands on its own, modal for the whole application.
+  QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
+  box.setInformativeText(detail);
+  box.exec();
+}
+
+std::optional<QString> QtOperatorPrompts::save_file_path(QWidget* owner, const QString& default_suffix) {
+  QFileDialog dialog(owner);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(default_suffix);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return std::nullopt;
+  }
+  return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtOperatorPrompts::open_file_path(QWidget* owner) {
+  QFileDialog dialog(owner);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return std::nullopt;
+  }
+  return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtOperatorPrompts::pick_folder(QWidget* owner) {
+  QFileDialog dialog(owner);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return std::nullopt;
+  }
+  return dialog.selectedFiles().constFirst();
+}
+
+int QtOperatorPrompts::choose_connection_mode(QWidget* owner) {
+  VeltrixDataLoggerWFA_clr8xp::SelectConnectionMode dialog(owner);
+  dialog.exec();
+  return dialog.SELECTED_MODE;
+}
+
+}  // namespace veltrix::ui

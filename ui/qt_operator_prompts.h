@@ -1,0 +1,19 @@
+#pragma once
+// The operator prompts as real modal Qt dialogs.
+//
+// Thread contract: window thread only.
+
+#include "ui/operator_prompts.h"
+
+namespace veltrix::ui {
+
+class QtOperatorPrompts final : public OperatorPrompts {
+ public:
+  void show_error(const QString& caption, const QString& text, const QString& detail) override;
+  std::optional<QString> save_file_path(QWidget* owner, const QString& default_suffix) override;
+  std::optional<QString> open_file_path(QWidget* owner) override;
+  std::optional<QString> pick_folder(QWidget* owner) override;
+  int choose_connection_mode(QWidget* owner) override;
+};
+
+}  // namespace veltrix::ui
