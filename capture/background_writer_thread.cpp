@@ -12,6 +12,7 @@
 #include "capture/console_buffer.h"
 #include "capture/data_log.h"
 #include "capture/log_naming.h"
+#include "capture/poll_pacing.h"
 #include "capture/sample_format.h"
 #include "capture/sample_text.h"
 #include "devices/device_status.h"
@@ -108,7 +109,9 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
 
   unsigned char divider = 0;
   unsigned char filter = 0;
-  const bool timed = device.get_current_sampling_rate(divider, filter) <= kTimedRateLimitHz;
+  const int rate_hz = device.get_current_sampling_rate(divider, filter);
+  const bool timed = rate_hz <= kTimedRateLimitHz;
+  PollPacing pacing(rate_hz);
   int warm_up = 0;
   int sample_count = 0;
   int dropped = 0;
@@ -134,7 +137,11 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   SampleText text;
 
   while (BackgroundThreadRunningStatus.load() == 1) {
-    if (!device.is_data_ready()) {
+    pacing.wait_for_poll();
+    const auto poll_began = PollPacing::Clock::now();
+    const bool ready = device.is_data_ready();
+    pacing.polled(ready, poll_began, PollPacing::Clock::now());
+    if (!ready) {
       stop_on_link_failure();
       continue;
     }
