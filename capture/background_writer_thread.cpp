@@ -1,5 +1,6 @@
 #include "capture/background_writer_thread.h"
 
+#include <algorithm>
 #include <cassert>
 #include <chrono>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "capture/block_capture.h"
 #include "capture/capture_clock.h"
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
@@ -29,6 +31,8 @@ constexpr auto kOutputsOffPause = 200ms;
 // A board that has left every exchange unanswered this long has stopped: a
 // few reply deadlines, far beyond any pause a working board takes.
 constexpr long kUnansweredLimitMs = 1000;
+constexpr char kNoBlockReadNote[] =
+    "The selected components cannot be read in one block on this sensor; the capture reads them one by one.";
 
 int active_components(ikor& device) {
   const int available = device.get_available_components();
@@ -112,6 +116,13 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   const int rate_hz = device.get_current_sampling_rate(divider, filter);
   const bool timed = rate_hz <= kTimedRateLimitHz;
   PollPacing pacing(rate_hz);
+  // The fast capture reads each sample in one block where the registers allow.
+  BlockCapture block(device);
+  const bool fast = FastCapture.load() && block.block_length(active_components(device)).has_value();
+  if (FastCapture.load() && !fast) {
+    sink.note(kNoBlockReadNote);
+  }
+  SampleValues block_values;
   int warm_up = 0;
   int sample_count = 0;
   int dropped = 0;
@@ -139,7 +150,19 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   while (BackgroundThreadRunningStatus.load() == 1) {
     pacing.wait_for_poll();
     const auto poll_began = PollPacing::Clock::now();
-    const bool ready = device.is_data_ready();
+    const int polled_components = active_components(device);
+    const bool in_block = fast && block.block_length(polled_components).has_value();
+    bool ready = false;
+    if (in_block) {
+      // A failed block read counts as a sample that could not be read.
+      if (block.read(polled_components, ready, block_values) != 0) {
+        ++dropped;
+        stop_on_link_failure();
+        continue;
+      }
+    } else {
+      ready = device.is_data_ready();
+    }
     pacing.polled(ready, poll_began, PollPacing::Clock::now());
     if (!ready) {
       stop_on_link_failure();
@@ -154,10 +177,12 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
       continue;
     }
 
-    const int active = active_components(device);
+    const int active = in_block ? polled_components : active_components(device);
     if (warm_up < kWarmUpSamples) {
       SampleValues discarded;
-      (void)read_components(device, active, discarded);
+      if (!in_block) {
+        (void)read_components(device, active, discarded);
+      }
       ++warm_up;
       continue;
     }
@@ -169,7 +194,11 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     }
     // Values that could not be read are not the sensor's: the sample is left
     // out rather than written with them.
-    if (!read_components(device, active, values)) {
+    if (in_block) {
+      for (const int component : kColumnOrder) {
+        std::copy_n(block_values.of(component), 3, values.of(component));
+      }
+    } else if (!read_components(device, active, values)) {
       ++dropped;
       stop_on_link_failure();
       continue;

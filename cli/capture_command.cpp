@@ -66,6 +66,7 @@ void apply_settings(const CaptureRequest& request, int components) {
   using namespace capture_settings;
   EnableLogToConsole.store(request.console);
   EnableLogToFile.store(request.folder.has_value());
+  FastCapture.store(request.fast);
   FileLogFolder.set(request.folder.value_or(""));
   select_components(components);
 }
@@ -164,6 +165,7 @@ int run_capture(ikor& device, const CaptureRequest& request) {
     }
   }
 
+  std::fputs(capture_control::take_notes().c_str(), stderr);
   int status = kExitOk;
   if (const std::string failures = capture_control::take_failure_messages(); !failures.empty()) {
     std::fprintf(stderr, "%s\n", failures.c_str());
