@@ -1,5 +1,6 @@
 #include "capture/background_writer_thread.h"
 
+#include <algorithm>
 #include <cassert>
 #include <chrono>
 #include <cstring>
@@ -7,11 +8,13 @@
 #include <string>
 #include <thread>
 
+#include "capture/block_capture.h"
 #include "capture/capture_clock.h"
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "capture/data_log.h"
 #include "capture/log_naming.h"
+#include "capture/poll_pacing.h"
 #include "capture/sample_format.h"
 #include "capture/sample_text.h"
 #include "devices/device_status.h"
@@ -28,6 +31,8 @@ constexpr auto kOutputsOffPause = 200ms;
 // A board that has left every exchange unanswered this long has stopped: a
 // few reply deadlines, far beyond any pause a working board takes.
 constexpr long kUnansweredLimitMs = 1000;
+constexpr char kNoBlockReadNote[] =
+    "The selected components cannot be read in one block on this sensor; the capture reads them one by one.";
 
 int active_components(ikor& device) {
   const int available = device.get_available_components();
@@ -108,7 +113,16 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
 
   unsigned char divider = 0;
   unsigned char filter = 0;
-  const bool timed = device.get_current_sampling_rate(divider, filter) <= kTimedRateLimitHz;
+  const int rate_hz = device.get_current_sampling_rate(divider, filter);
+  const bool timed = rate_hz <= kTimedRateLimitHz;
+  PollPacing pacing(rate_hz);
+  // The fast capture reads each sample in one block where the registers allow.
+  BlockCapture block(device);
+  const bool fast = FastCapture.load() && block.block_length(active_components(device)).has_value();
+  if (FastCapture.load() && !fast) {
+    sink.note(kNoBlockReadNote);
+  }
+  SampleValues block_values;
   int warm_up = 0;
   int sample_count = 0;
   int dropped = 0;
@@ -134,7 +148,23 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   SampleText text;
 
   while (BackgroundThreadRunningStatus.load() == 1) {
-    if (!device.is_data_ready()) {
+    pacing.wait_for_poll();
+    const auto poll_began = PollPacing::Clock::now();
+    const int polled_components = active_components(device);
+    const bool in_block = fast && block.block_length(polled_components).has_value();
+    bool ready = false;
+    if (in_block) {
+      // A failed block read counts as a sample that could not be read.
+      if (block.read(polled_components, ready, block_values) != 0) {
+        ++dropped;
+        stop_on_link_failure();
+        continue;
+      }
+    } else {
+      ready = device.is_data_ready();
+    }
+    pacing.polled(ready, poll_began, PollPacing::Clock::now());
+    if (!ready) {
       stop_on_link_failure();
       continue;
     }
@@ -147,10 +177,12 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
       continue;
     }
 
-    const int active = active_components(device);
+    const int active = in_block ? polled_components : active_components(device);
     if (warm_up < kWarmUpSamples) {
       SampleValues discarded;
-      (void)read_components(device, active, discarded);
+      if (!in_block) {
+        (void)read_components(device, active, discarded);
+      }
       ++warm_up;
       continue;
     }
@@ -162,7 +194,11 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     }
     // Values that could not be read are not the sensor's: the sample is left
     // out rather than written with them.
-    if (!read_components(device, active, values)) {
+    if (in_block) {
+      for (const int component : kColumnOrder) {
+        std::copy_n(block_values.of(component), 3, values.of(component));
+      }
+    } else if (!read_components(device, active, values)) {
       ++dropped;
       stop_on_link_failure();
       continue;

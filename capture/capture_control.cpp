@@ -25,6 +25,7 @@ FailureObserver on_failure;
 
 std::mutex failure_mutex;
 std::string failure_messages;
+std::string notes;  // guarded by failure_mutex, one per line
 
 std::thread hBGWrite;  // guarded by control_mutex
 
@@ -55,6 +56,14 @@ class ControlSink final : public CaptureSink {
     if (observer) {
       observer(console_text, sample_count);
     }
+  }
+
+  void note(const std::string& message) override {
+    if (capture_settings::EnableLogToConsole.load()) {
+      console_buffer::append(message + "\r\n");
+    }
+    std::lock_guard lock(failure_mutex);
+    notes += message + '\n';
   }
 
   void failure(const std::string& message) override {
@@ -116,6 +125,11 @@ void wait() {
 std::string take_failure_messages() {
   std::lock_guard lock(failure_mutex);
   return std::exchange(failure_messages, {});
+}
+
+std::string take_notes() {
+  std::lock_guard lock(failure_mutex);
+  return std::exchange(notes, {});
 }
 
 }  // namespace capture_control

@@ -50,4 +50,9 @@ void wait();
 // ends. A capture that stopped itself has also set the run status to 2.
 std::string take_failure_messages();
 
+// Notes of the captures since the last call that are no failure (a fast
+// capture that fell back to one read per component), each ending in a line
+// feed; "" when none.
+std::string take_notes();
+
 }  // namespace capture_control

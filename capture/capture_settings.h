@@ -32,6 +32,10 @@ inline std::atomic<bool> chkGyroStatus{false};
 inline std::atomic<bool> chkAccelStatus{false};
 inline std::atomic<bool> chkCompStatus{false};
 inline std::atomic<bool> chkTempStatus{false};
+// Read once when a capture starts: true reads each sample in one block read,
+// or from the sensor's FIFO at high rates, where the sensor allows it (same
+// files and console text); otherwise, and by default, one read per component.
+inline std::atomic<bool> FastCapture{false};
 
 // Sets the four selections from COMPONENT_* bits, each on its own (a capture
 // may see some set before the others).

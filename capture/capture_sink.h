@@ -21,4 +21,8 @@ class CaptureSink {
 
   // One operator message about this capture, without a line end.
   virtual void failure(const std::string& message) = 0;
+
+  // Something the operator should know that is no failure (a fast capture
+  // that had to fall back), without a line end.
+  virtual void note(const std::string& message) = 0;
 };

@@ -23,6 +23,10 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr auto kStopCheckPeriod = 20ms;
+// Console text goes out at most this long after its sample: prompt for a
+// reader, and one write per batch instead of one per sample at high rates.
+constexpr auto kFlushPeriod = 50ms;
+constexpr std::size_t kStdoutBuffer = 1 << 16;
 
 // The errno of the first failed write to stdout, 0 while none failed. Set on
 // the capture thread, read after it has been joined.
@@ -62,6 +66,7 @@ void apply_settings(const CaptureRequest& request, int components) {
   using namespace capture_settings;
   EnableLogToConsole.store(request.console);
   EnableLogToFile.store(request.folder.has_value());
+  FastCapture.store(request.fast);
   FileLogFolder.set(request.folder.value_or(""));
   select_components(components);
 }
@@ -111,16 +116,27 @@ int run_capture(ikor& device, const CaptureRequest& request) {
     }
   }
   apply_settings(request, components);
+  // A terminal would otherwise flush every line: the flush period decides.
+  std::setvbuf(stdout, nullptr, _IOFBF, kStdoutBuffer);
 
   const int samples = request.samples;
-  auto print_sample = [samples](std::string_view console_text, int sample_count) {
+  // Only the capture thread touches these until it has been joined.
+  Clock::time_point last_flush = Clock::now();
+  bool unflushed = false;
+  auto print_sample = [samples, &last_flush, &unflushed](std::string_view console_text, int sample_count) {
     if (capture_failed.load()) {
       return;
     }
     if (!console_text.empty() && output_error.load() == 0) {
       errno = 0;
-      if (std::fwrite(console_text.data(), 1, console_text.size(), stdout) != console_text.size() ||
-          std::fflush(stdout) != 0) {
+      bool written = std::fwrite(console_text.data(), 1, console_text.size(), stdout) == console_text.size();
+      unflushed = true;
+      if (written && Clock::now() - last_flush >= kFlushPeriod) {
+        written = std::fflush(stdout) == 0;
+        last_flush = Clock::now();
+        unflushed = false;
+      }
+      if (!written) {
         output_error.store(errno != 0 ? errno : EIO);
         capture_control::request_stop();
       }
@@ -142,7 +158,14 @@ int run_capture(ikor& device, const CaptureRequest& request) {
   const bool interrupted = wait_for_end(request.seconds);
   capture_control::request_stop();
   capture_control::wait();
+  if (unflushed && output_error.load() == 0) {
+    errno = 0;
+    if (std::fflush(stdout) != 0) {
+      output_error.store(errno != 0 ? errno : EIO);
+    }
+  }
 
+  std::fputs(capture_control::take_notes().c_str(), stderr);
   int status = kExitOk;
   if (const std::string failures = capture_control::take_failure_messages(); !failures.empty()) {
     std::fprintf(stderr, "%s\n", failures.c_str());

@@ -17,6 +17,7 @@ struct CaptureRequest {
   double seconds = 0.0;                                // else stop after this long
   std::optional<std::string> folder;                   // file logging exactly when set
   bool console = true;
+  bool fast = false;  // block reads where the sensor allows them
 };
 
 // Call before any thread starts (before connecting). SIGINT, SIGTERM and

@@ -32,6 +32,7 @@ struct Arguments {
   int capture_rate_hz = 0;
   std::optional<std::string> components;
   CaptureRequest capture;
+  std::string capture_mode = "described";
   std::string folder;
   bool no_console = false;
 };
@@ -186,6 +187,11 @@ int main(int argc, char** argv) {
   stop->require_option(1);
   capture->add_option("--folder", args.folder, "write the data log and register log here");
   capture->add_flag("--no-console", args.no_console, "no console text on stdout");
+  capture
+      ->add_option("--mode", args.capture_mode,
+                   "described (default): one read per component; fast: one block read per sample where the "
+                   "sensor's registers allow it, else described with a note")
+      ->check(CLI::IsMember({"described", "fast"}));
   CLI::App* selftest = app.add_subcommand("selftest", "run the sensor's self test");
   app.footer(kFooter);
 
@@ -237,6 +243,7 @@ int main(int argc, char** argv) {
     }
     args.capture.rate = chosen_rate;
     args.capture.console = !args.no_console;
+    args.capture.fast = args.capture_mode == "fast";
     if (capture->count("--folder") != 0) {
       args.capture.folder = args.folder;
     }

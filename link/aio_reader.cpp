@@ -14,27 +14,27 @@ constexpr int kReadChunk = 1024;
 constexpr int kSilentReadMs = 500;
 constexpr int kCallbackPacketBytes = 128;
 
-// Wake-ups are given after the response lock is let go, so a woken
-// exchange does not at once block on it again.
+// Wake-ups are given while the response lock is held: an exchange that
+// discards the response text under that lock then also finds every wake-up
+// given for that text, and none arrives late to wake it for a reply that is
+// not there yet.
 void feed(const unsigned char* bytes, ssize_t count) {
+  std::lock_guard lock(aioVars.rsp_lock_);
   int wake_ups = 0;
-  {
-    std::lock_guard lock(aioVars.rsp_lock_);
-    for (ssize_t i = 0; i < count; ++i) {
-      switch (rx_parse_byte(aioVars, bytes[i])) {
-        case RxOutcome::kResponseLine:
-          ++wake_ups;
-          break;
-        case RxOutcome::kInterrupt:
-          vtx_interrupt_handler(aioVars.intIndex);
-          ++wake_ups;
-          break;
-        case RxOutcome::kPacket:
-          AIOUpdateBuffer();
-          break;
-        case RxOutcome::kNothing:
-          break;
-      }
+  for (ssize_t i = 0; i < count; ++i) {
+    switch (rx_parse_byte(aioVars, bytes[i])) {
+      case RxOutcome::kResponseLine:
+        ++wake_ups;
+        break;
+      case RxOutcome::kInterrupt:
+        vtx_interrupt_handler(aioVars.intIndex);
+        ++wake_ups;
+        break;
+      case RxOutcome::kPacket:
+        AIOUpdateBuffer();
+        break;
+      case RxOutcome::kNothing:
+        break;
     }
   }
   for (; wake_ups > 0; --wake_ups)

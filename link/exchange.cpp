@@ -75,9 +75,15 @@ ExchangeEnd run_exchange(const char* line, std::size_t size, ReplyTest test, cha
   const Clock::time_point t0 = Clock::now();
   for (;;) {
     const unsigned long n = AIOUartWaitRwRsp(kReplyDeadline.count());
-    if (passes(test, n)) break;
+    // A reply long enough but without its line end yet is still arriving: an
+    // interrupt notification woke us, not the reply. Taking it now would fail
+    // an exchange the board is answering correctly.
+    if (passes(test, n) && aioVars.rspReady != 0) break;
     if (vtx_serial_lost()) return ExchangeEnd::kGone;
-    if (Clock::now() - t0 > kReplyDeadline) return ExchangeEnd::kTimedOut;
+    if (Clock::now() - t0 > kReplyDeadline) {
+      const auto collected = static_cast<unsigned long>(aioVars.rspLength.load());
+      return passes(test, collected) ? ExchangeEnd::kNotReady : ExchangeEnd::kTimedOut;
+    }
   }
   return AIOUartReadRwRsp(reply, take, taken) == kStatusOk ? ExchangeEnd::kTaken : ExchangeEnd::kNotReady;
 }

@@ -1,37 +1,53 @@
 #include "rx_semaphore.h"
 
-#include <thread>
+#include <time.h>
+
+#include <cerrno>
 
 namespace {
 
-// A board answers a register read within tens of microseconds of the reader
-// seeing it; polling that long before sleeping saves the futex wake-up that
-// would otherwise dominate the round trip.
-constexpr auto kSpinBeforeSleep = std::chrono::microseconds(20);
+timespec monotonic_deadline(std::chrono::milliseconds timeout) {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const long long nanoseconds = now.tv_nsec + static_cast<long long>(timeout.count() % 1000) * 1000000LL;
+  timespec deadline{};
+  deadline.tv_sec = now.tv_sec + static_cast<time_t>(timeout.count() / 1000 + nanoseconds / 1000000000LL);
+  deadline.tv_nsec = static_cast<long>(nanoseconds % 1000000000LL);
+  return deadline;
+}
 
 }  // namespace
+
+RxSemaphore::RxSemaphore() { sem_init(&semaphore_, 0, 0); }
+
+RxSemaphore::~RxSemaphore() { sem_destroy(&semaphore_); }
 
 void RxSemaphore::release() {
   int count = count_.load();
   do {
     if (count >= kMaximum) return;
   } while (!count_.compare_exchange_weak(count, count + 1));
-  semaphore_.release();
+  sem_post(&semaphore_);
 }
 
 bool RxSemaphore::wait_for(std::chrono::milliseconds timeout) {
-  const auto spin_end = std::chrono::steady_clock::now() + kSpinBeforeSleep;
-  bool acquired = semaphore_.try_acquire();
-  while (!acquired && std::chrono::steady_clock::now() < spin_end) {
-    std::this_thread::yield();
-    acquired = semaphore_.try_acquire();
+  if (sem_trywait(&semaphore_) == 0) {
+    consumed();
+    return true;
   }
-  if (!acquired && !semaphore_.try_acquire_for(timeout)) return false;
-  count_.fetch_sub(1);
-  return true;
+  const timespec deadline = monotonic_deadline(timeout);
+  for (;;) {
+    if (sem_clockwait(&semaphore_, CLOCK_MONOTONIC, &deadline) == 0) {
+      consumed();
+      return true;
+    }
+    if (errno != EINTR) return false;
+  }
 }
 
 void RxSemaphore::drain() {
-  while (semaphore_.try_acquire())
-    count_.fetch_sub(1);
+  while (sem_trywait(&semaphore_) == 0)
+    consumed();
 }
+
+void RxSemaphore::consumed() { count_.fetch_sub(1); }

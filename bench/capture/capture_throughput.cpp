@@ -1,178 +1,296 @@
-// Capture throughput against the in-process simulated board, through the
-// real capture thread, device model and link, with file logging on.
-// 1. kor73 at 200 Hz with every component for 20 s: the share of the
-//    simulator's samples that the capture recorded (target 1.000).
-// 2. kor23 at 8 kHz with the gyroscope only: the recorded sample rate against
-//    the limit the link sets, one data-ready poll and one data read per sample
-//    at the round trip measured just before (1.000 would use every exchange).
+// Capture completeness and cost, through the real capture thread, device
+// model and link, with file logging on, against the simulated board run in a
+// child process (so the CPU figure is the capture process's alone).
+//
+// Table: mode (described, fast) x board (pseudo-terminal, replies 1 ms late)
+// x workload (kor73 200 Hz every component; kor73 1 kHz every component, set
+// by register write; kor23 8 kHz gyroscope). Per cell:
+// - recorded: distinct simulator samples among the lines / samples the sensor
+//   produced from the first line's to the last line's. Each line's sample is
+//   decoded from every field with the simulator's formula; duplicates (the
+//   sample of the line before) and mixed lines (fields of different samples)
+//   are counted apart.
+// - bound (described mode): min(sensor rate, link rate), the link rate from
+//   its exchanges per sample and the round trip timed on the same connection
+//   right after the capture; the recorded rate can never exceed it.
+// - CPU: user + system time of this process during the capture / wall time.
 
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
 #include "devices/device_connection.h"
 #include "devices/model_catalogue.h"
 #include "sim/board_sim.h"
+#include "sim/sample_formula.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
+using veltrix::sim::Channel;
 
-constexpr int kExchangesPerSample = 2;  // is_data_ready, one component read
-constexpr int kRoundTrips = 4000;
+constexpr auto kCaptureLength = 3s;
+constexpr int kRoundTrips = 400;
+constexpr int kAll = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
 
-// The simulated sensor's gyroscope X of sample n is 37 n modulo 2^16, so the
-// line's first gyroscope field names the sample. The inverse is found at
-// compile time: the observer runs on the capture thread and must not slow it.
-constexpr std::uint16_t kInverseOf37 = [] {
+struct Workload {
+  const char* name;
+  const char* model_class;
+  const char* model;
+  int components;
+  int rate_hz;
+};
+
+constexpr Workload kWorkloads[] = {
+    {"kor73 200 Hz all", "kor73", "KOR 73", kAll, 200},
+    {"kor73 1 kHz all", "kor73", "KOR 73", kAll, 1000},
+    {"kor23 8 kHz gyro", "kor23", "KOR 23", COMPONENT_GYRO, 8000},
+};
+
+// The simulated board in a child process, until the pipe to it closes.
+class ChildBoard {
+ public:
+  ChildBoard(const char* model_class, std::chrono::microseconds reply_delay) {
+    int to_child[2];
+    int from_child[2];
+    if (pipe(to_child) != 0 || pipe(from_child) != 0) return;
+    std::fflush(nullptr);
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(to_child[1]);
+      close(from_child[0]);
+      veltrix::sim::BoardOptions options;
+      options.sensor.model_class = model_class;
+      options.faults.reply_delay = reply_delay;
+      veltrix::sim::BoardSim board(options);
+      std::string path = board.start() == 0 ? board.port_path() : std::string();
+      path.push_back('\n');
+      if (write(from_child[1], path.data(), path.size()) < 0) _exit(1);
+      char byte;
+      while (read(to_child[0], &byte, 1) > 0) {
+      }
+      board.stop();
+      _exit(0);
+    }
+    close(to_child[0]);
+    close(from_child[1]);
+    control_ = to_child[1];
+    char buffer[256];
+    const ssize_t n = read(from_child[0], buffer, sizeof buffer);
+    close(from_child[0]);
+    if (n > 1) path_.assign(buffer, static_cast<std::size_t>(n - 1));
+  }
+  ~ChildBoard() {
+    if (control_ >= 0) close(control_);
+    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  pid_t pid_ = -1;
+  int control_ = -1;
+  std::string path_;
+};
+
+// Sample index (mod 2^16) of `value` on `channel` when the channel's step is
+// odd, so that the index is unique.
+std::optional<std::uint16_t> index_of(Channel channel, int value) {
+  const auto c = static_cast<std::uint32_t>(channel);
+  const auto step = static_cast<std::uint16_t>(37u * (c + 1u));
+  if (step % 2 == 0) return std::nullopt;
   std::uint16_t inverse = 1;
-  while (static_cast<std::uint16_t>(37u * inverse) != 1)
-    ++inverse;
-  return inverse;
-}();
-
-std::uint16_t sample_of_gyro_x(int value) {
-  return static_cast<std::uint16_t>(static_cast<std::uint16_t>(value) * kInverseOf37);
+  for (int i = 0; i < 4; ++i)  // Newton's iteration doubles the correct low bits
+    inverse = static_cast<std::uint16_t>(inverse * (2u - step * inverse));
+  return static_cast<std::uint16_t>(static_cast<std::uint16_t>(value - 1000 * static_cast<int>(c)) * inverse);
 }
 
-// Written by the capture thread's observer, read after the thread is joined.
-struct Recording {
-  int field = 0;  // index of the gyroscope X field in a line
+std::vector<Channel> channels_of(int components) {
+  std::vector<Channel> channels;
+  if (components & COMPONENT_GYRO) channels.insert(channels.end(), {Channel::GyroX, Channel::GyroY, Channel::GyroZ});
+  if (components & COMPONENT_ACCEL)
+    channels.insert(channels.end(), {Channel::AccelX, Channel::AccelY, Channel::AccelZ});
+  if (components & COMPONENT_COMPASS)
+    channels.insert(channels.end(), {Channel::CompassX, Channel::CompassY, Channel::CompassZ});
+  if (components & COMPONENT_TEMP) channels.push_back(Channel::Temp);
+  return channels;
+}
+
+struct Tally {
+  std::int64_t distinct = 0;
+  std::int64_t offered = 0;
+  std::int64_t duplicates = 0;
+  std::int64_t mixed = 0;
+};
+
+Tally tally(const std::vector<std::string>& lines, int components, bool timed) {
+  const std::vector<Channel> channels = channels_of(components);
+  Tally t;
   bool any = false;
   std::uint16_t previous = 0;
-  std::int64_t first_sample = 0;
-  std::int64_t last_sample = 0;
-  std::int64_t distinct = 0;
-  int count = 0;
-  Clock::time_point first_time;
-  Clock::time_point last_time;
-
-  void add(std::string_view text, int sample_count) {
-    count = sample_count;
-    if (text.size() < 2) return;
-    text.remove_suffix(2);
-    std::string_view line = text.substr(text.rfind('\n') == std::string_view::npos ? 0 : text.rfind('\n') + 1);
-    for (int i = 0; i < field; ++i)
-      line.remove_prefix(line.find(',') + 1);
-    const std::uint16_t sample = sample_of_gyro_x(std::atoi(std::string(line.substr(0, line.find(','))).c_str()));
-    last_time = Clock::now();
+  std::int64_t position = 0;
+  for (const std::string& line : lines) {
+    std::vector<int> fields;
+    for (std::size_t at = 0; at < line.size();) {
+      const std::size_t comma = line.find(',', at);
+      fields.push_back(std::atoi(line.substr(at, comma - at).c_str()));
+      at = comma == std::string::npos ? line.size() : comma + 1;
+    }
+    if (timed && !fields.empty()) fields.erase(fields.begin());
+    if (fields.size() != channels.size()) continue;  // the header
+    std::optional<std::uint16_t> n;
+    for (std::size_t i = 0; i < channels.size() && !n; ++i)
+      n = index_of(channels[i], fields[i]);
+    bool same = n.has_value();
+    for (std::size_t i = 0; same && i < channels.size(); ++i)
+      same = veltrix::sim::sample_value(channels[i], *n) == fields[i];
+    if (!same) {
+      ++t.mixed;
+      continue;
+    }
     if (!any) {
       any = true;
-      first_time = last_time;
-      first_sample = last_sample = sample;
-      distinct = 1;
-    } else if (sample != previous) {
-      last_sample += static_cast<std::uint16_t>(sample - previous);
-      ++distinct;
+      t.distinct = 1;
+    } else if (*n == previous) {
+      ++t.duplicates;
+    } else {
+      position += static_cast<std::uint16_t>(*n - previous);
+      ++t.distinct;
     }
-    previous = sample;
+    previous = *n;
   }
-};
-
-struct Connection {
-  std::unique_ptr<veltrix::sim::BoardSim> board;
-  std::unique_ptr<ikor> device;
-};
-
-Connection connect(const char* model_class, const char* model, int rate) {
-  Connection connection;
-  veltrix::sim::BoardOptions options;
-  options.sensor.model_class = model_class;
-  connection.board = std::make_unique<veltrix::sim::BoardSim>(options);
-  if (connection.board->start() != 0) return {};
-  connection.device = find_model(model)->create();
-  if (connection.device->initialize(connection.board->port_path().c_str(), MODE_I2C) != 0 ||
-      connection.device->set_sampling_rate(rate) != 0) {
-    return {};
-  }
-  return connection;
+  t.offered = any ? position + 1 : 0;
+  return t;
 }
 
-bool run_capture(Connection& connection, int components, const std::string& folder, Clock::duration length,
-                 Recording& recording) {
+double cpu_seconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+bool set_rate(ikor& device, int rate_hz) {
+  switch (rate_hz) {
+    case 200:
+      return device.set_sampling_rate(RATE_200HZ) == 0;
+    case 8000:
+      return device.set_sampling_rate(RATE_8KHZ) == 0;
+    default:  // 1 kHz: filter setting 1 (1 kHz base), divider 0
+      return device.write_to_register(static_cast<char>(device.addr_smplrt_div), 0) == 0 &&
+             device.write_to_register(static_cast<char>(device.addr_config), 1) == 0;
+  }
+}
+
+// Mean time of one data-ready poll (a one-byte read) on this connection.
+double round_trip_us(ikor& device) {
+  const auto start = Clock::now();
+  for (int i = 0; i < kRoundTrips; ++i)
+    (void)device.is_data_ready();
+  return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kRoundTrips;
+}
+
+struct Cell {
+  Tally tally;
+  double cpu_share = 0;
+  double bound_hz = 0;
+  double seconds = 0;
+  bool ok = false;
+  std::string note;
+};
+
+Cell run_cell(const Workload& w, bool fast, std::chrono::microseconds delay, const std::string& folder) {
+  Cell cell;
+  ChildBoard board(w.model_class, delay);
+  if (board.path().empty()) {
+    cell.note = "board did not start";
+    return cell;
+  }
+  std::unique_ptr<ikor> device = find_model(w.model)->create();
+  if (device->initialize(board.path().c_str(), MODE_I2C) != 0 || !set_rate(*device, w.rate_hz)) {
+    cell.note = "did not connect";
+    veltrix::devices::disconnect_device();
+    return cell;
+  }
   using namespace capture_settings;
   EnableLogToConsole = true;
   EnableLogToFile = true;
   FileLogFolder.set(folder);
-  select_components(components);
-  if (!capture_control::start(*connection.device,
-                              [&recording](std::string_view text, int count) { recording.add(text, count); })) {
-    return false;
-  }
-  std::this_thread::sleep_for(length);
-  capture_control::request_stop();
-  capture_control::wait();
-  return capture_control::take_failure_messages().empty() && recording.any;
-}
-
-// Mean time of the capture's two exchanges, alternating.
-double mean_round_trip_us(ikor& device) {
-  float values[3];
+  FastCapture = fast;
+  select_components(w.components);
+  std::vector<std::string> lines;
+  lines.reserve(static_cast<std::size_t>(w.rate_hz) * 4);
+  std::string failures;
+  const double cpu_start = cpu_seconds();
   const auto start = Clock::now();
-  for (int i = 0; i < kRoundTrips / 2; ++i) {
-    (void)device.is_data_ready();
-    device.get_component_data(COMPONENT_GYRO, values);
+  const bool started = capture_control::start(*device, [&lines](std::string_view text, int) {
+    while (!text.empty()) {
+      const std::size_t end = text.find("\r\n");
+      lines.emplace_back(text.substr(0, end));
+      text.remove_prefix(end == std::string_view::npos ? text.size() : end + 2);
+    }
+  });
+  if (started) {
+    std::this_thread::sleep_for(kCaptureLength);
+    capture_control::request_stop();
+    capture_control::wait();
   }
-  return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kRoundTrips;
-}
-
-int fail(const char* what) {
-  std::fprintf(stderr, "capture throughput: %s\n", what);
+  cell.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  cell.cpu_share = (cpu_seconds() - cpu_start) / cell.seconds;
+  failures = capture_control::take_failure_messages();
+  // The described capture makes one poll and one read per component for each
+  // sample; the fast one reads many samples per exchange, so only the sensor
+  // bounds it.
+  const int exchanges = 1 + std::popcount(static_cast<unsigned>(w.components));
+  cell.bound_hz = fast ? w.rate_hz : std::min<double>(w.rate_hz, 1e6 / (exchanges * round_trip_us(*device)));
   veltrix::devices::disconnect_device();
-  return 1;
+  cell.tally = tally(lines, w.components, w.rate_hz <= 200);
+  cell.ok = started && failures.empty();
+  if (!failures.empty()) cell.note = failures;
+  return cell;
 }
 
 }  // namespace
 
 int main() {
   char pattern[] = "/tmp/veltrix-bench-capture-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) return fail("no temporary folder");
+  if (mkdtemp(pattern) == nullptr) return 1;
   const std::string folder = pattern;
-
-  Recording all;
-  all.field = 1;  // after the time column
-  {
-    Connection kor73 = connect("kor73", "KOR 73", RATE_200HZ);
-    if (!kor73.device) return fail("kor73 did not connect");
-    constexpr int kAll = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
-    if (!run_capture(kor73, kAll, folder, 20s, all)) return fail("the 200 Hz capture failed");
+  std::printf("%-9s %-6s %-18s %10s %9s %7s %6s %10s %6s\n", "mode", "board", "workload", "recorded", "of sensor",
+              "dupl.", "mixed", "bound/s", "CPU");
+  int failed = 0;
+  for (const bool fast : {false, true}) {
+    for (const auto delay : {0us, 1000us}) {
+      for (const Workload& w : kWorkloads) {
+        const Cell cell = run_cell(w, fast, delay, folder);
+        const Tally& t = cell.tally;
+        const double share = t.offered > 0 ? static_cast<double>(t.distinct) / static_cast<double>(t.offered) : 0.0;
+        std::printf("%-9s %-6s %-18s %10lld %8.1f%% %7lld %6lld %10.0f %5.1f%%%s%s\n", fast ? "fast" : "described",
+                    delay.count() == 0 ? "pty" : "1 ms", w.name, static_cast<long long>(t.distinct), 100.0 * share,
+                    static_cast<long long>(t.duplicates), static_cast<long long>(t.mixed), cell.bound_hz,
+                    100.0 * cell.cpu_share, cell.note.empty() ? "" : "  ", cell.note.c_str());
+        std::fflush(stdout);
+        failed += cell.ok ? 0 : 1;
+      }
+    }
   }
-  const std::int64_t offered = all.last_sample - all.first_sample + 1;
-  std::printf("kor73 200 Hz, every component, 20 s: %lld of %lld simulator samples recorded (%d lines)\n",
-              static_cast<long long>(all.distinct), static_cast<long long>(offered), all.count);
-  std::printf("ratio recorded / simulator samples at 200 Hz: %.4f (target 1.000)\n",
-              static_cast<double>(all.distinct) / static_cast<double>(offered));
-
-  Recording gyro;
-  double round_trip_us = 0;
-  {
-    Connection kor23 = connect("kor23", "KOR 23", RATE_8KHZ);
-    if (!kor23.device) return fail("kor23 did not connect");
-    round_trip_us = mean_round_trip_us(*kor23.device);
-    if (!run_capture(kor23, COMPONENT_GYRO, folder, 5s, gyro)) return fail("the 8 kHz capture failed");
-  }
-  veltrix::devices::disconnect_device();
   std::filesystem::remove_all(folder);
-
-  const double seconds = std::chrono::duration<double>(gyro.last_time - gyro.first_time).count();
-  const double recorded_hz = (gyro.count - 1) / seconds;
-  const double limit_hz = 1e6 / (kExchangesPerSample * round_trip_us);
-  std::printf("kor23 8 kHz, gyroscope, 5 s: %.0f samples/s recorded (%.3f of the sensor's 8000)\n", recorded_hz,
-              recorded_hz / 8000.0);
-  std::printf("link limit: %d exchanges x %.1f us round trip = %.0f samples/s\n", kExchangesPerSample, round_trip_us,
-              limit_hz);
-  std::printf("ratio recorded / link limit at 8 kHz: %.3f%s\n", recorded_hz / limit_hz,
-              limit_hz > 8000.0 ? " (the link outpaces the sensor, which sets the rate)" : "");
-  return 0;
+  return failed == 0 ? 0 : 1;
 }

@@ -1,19 +1,26 @@
 #pragma once
 // The reader's wake-up for waiting exchanges: a counting semaphore whose
-// count stops at 2048. Releasing a std::counting_semaphore past its maximum
-// is undefined, so releases beyond the cap are dropped.
+// count stops at 2048. Releases beyond the cap are dropped. Waits block in
+// the kernel (POSIX sem_t on the monotonic clock): a waiter costs nothing
+// while no reply comes.
 //
 // Thread contract: any thread may release, wait or drain at any time.
+
+#include <semaphore.h>
 
 #include "link_internal.h"
 
 #include <atomic>
 #include <chrono>
-#include <semaphore>
 
 class RxSemaphore {
  public:
   static constexpr int kMaximum = 2048;
+
+  RxSemaphore();
+  ~RxSemaphore();
+  RxSemaphore(const RxSemaphore&) = delete;
+  RxSemaphore& operator=(const RxSemaphore&) = delete;
 
   void release();
   // True when a release was consumed within `timeout`.
@@ -22,8 +29,10 @@ class RxSemaphore {
   void drain();
 
  private:
-  // Never below the semaphore's own count: raised before a release and
-  // lowered only after an acquire.
+  void consumed();
+
+  // Never below the semaphore's own count: raised before a post and lowered
+  // only after a wait took one.
   std::atomic<int> count_{0};
-  std::counting_semaphore<kMaximum> semaphore_{0};
+  sem_t semaphore_{};
 };

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 
 #include "aio_link.h"
 #include "link/board_protocol.h"
@@ -73,13 +75,27 @@ TEST_F(ScriptedProtocolTest, ReplyPairsThatAreNotHexFailTheRead) {
   EXPECT_EQ(data[0], 0xAB);
 }
 
-TEST_F(ScriptedProtocolTest, LengthReachedWithoutLineEndIsNoReply) {
-  // The notification wakes the exchange while its two characters lack a line end.
-  connect({{"XX",
+TEST_F(ScriptedProtocolTest, LengthReachedWithoutLineEndWaitsForIt) {
+  // A notification wakes the exchange while the reply's characters lack
+  // their line end: the line end that comes later completes the reply ...
+  connect({{"CS1",
+            "CS1"
+            "I0\n"},
+           {"XX",
             "ab"
             "I1\n"}});
+  std::thread late_line_end([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    board_->send("\r\n");
+  });
   char text[8];
+  EXPECT_EQ(ARMCommand("CS1", text, 3), 0);
+  late_line_end.join();
+  EXPECT_STREQ(text, "CS1");
+  // ... and one that never comes makes it no reply at the deadline.
+  const auto start = Clock::now();
   EXPECT_EQ(ARMCommand("XX", text, 2), 54);
+  EXPECT_GE(elapsed_since(start), kDeadlineLow);
 }
 
 TEST_F(ScriptedProtocolTest, TextReplyLosesItsLineEndAndShowsInnerBreaks) {

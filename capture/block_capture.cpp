@@ -1,0 +1,88 @@
+#include "capture/block_capture.h"
+
+#include <algorithm>
+
+#include "devices/compass_kor.h"
+#include "devices/register_row.h"
+#include "devices/sample_decoding.h"
+#include "link/board_protocol.h"
+
+namespace {
+
+using veltrix::devices::kAbsentAddress;
+using veltrix::devices::kCompassReadingBytes;
+using veltrix::devices::word_from_bytes;
+
+constexpr unsigned char kSensorBus = 0x68;
+constexpr unsigned char kDataReady = 0x01;
+constexpr unsigned char kFreshCompassReading = 0x01;  // ST1
+
+int first_or_absent(unsigned char address) { return address == kAbsentAddress ? -1 : address; }
+
+void words(const unsigned char* bytes, int count, float* out) {
+  for (int i = 0; i < count; ++i) {
+    out[i] = word_from_bytes(bytes[2 * i], bytes[2 * i + 1]);
+  }
+}
+
+}  // namespace
+
+BlockCapture::BlockCapture(ikor& device)
+    : device_(device),
+      spans_{{{COMPONENT_GYRO, first_or_absent(device.addr_gyro_xout_h), 6},
+              {COMPONENT_ACCEL, first_or_absent(device.addr_accel_xout_h), 6},
+              {COMPONENT_COMPASS, first_or_absent(device.addr_compass_data), kCompassReadingBytes},
+              {COMPONENT_TEMP, first_or_absent(device.addr_temp_out_h), 2}}} {
+  const int available = device.get_available_components();
+  for (Span& span : spans_) {
+    if ((available & span.component) == 0) span.first = -1;
+  }
+}
+
+std::optional<int> BlockCapture::block_length(int components) const {
+  const int status = device_.addr_int_status;
+  if (device_.addr_int_status == kAbsentAddress) return std::nullopt;
+  int end = status + 1;
+  for (const Span& span : spans_) {
+    if ((components & span.component) != 0) {
+      if (span.first < 0) return std::nullopt;
+      end = std::max(end, span.first + span.length);
+    }
+  }
+  // Every register after INT_STATUS up to the end must be some component's.
+  for (int reg = status + 1; reg < end;) {
+    const auto covering = std::find_if(spans_.begin(), spans_.end(), [reg](const Span& span) {
+      return span.first >= 0 && reg >= span.first && reg < span.first + span.length;
+    });
+    if (covering == spans_.end()) return std::nullopt;
+    reg = covering->first + covering->length;
+  }
+  return end - status;
+}
+
+long BlockCapture::read(int components, bool& ready, SampleValues& values) {
+  unsigned char bytes[256] = {};
+  const int length = block_length(components).value_or(1);
+  const int status = device_.addr_int_status;
+  if (const long result = vtx_serial_read(nullptr, kSensorBus, static_cast<unsigned char>(status),
+                                          static_cast<unsigned short>(length), bytes);
+      result != 0) {
+    return result;
+  }
+  ready = (bytes[0] & kDataReady) != 0;
+  if (!ready) return 0;
+  for (const Span& span : spans_) {
+    if ((components & span.component) == 0 || span.first < 0) continue;
+    const unsigned char* at = bytes + (span.first - status);
+    float* out = values.of(span.component);
+    if (span.component == COMPONENT_COMPASS) {
+      if (at[0] != kFreshCompassReading) continue;
+      for (int axis = 0; axis < 3; ++axis) {
+        out[axis] = word_from_bytes(at[2 + 2 * axis], at[1 + 2 * axis]);
+      }
+    } else {
+      words(at, span.length / 2, out);
+    }
+  }
+  return 0;
+}

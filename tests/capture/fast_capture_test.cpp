@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "capture/capture_control.h"
+#include "capture/capture_settings.h"
+#include "sim/sample_formula.h"
+#include "tests/capture/capture_fixture.h"
+
+namespace capture_testing {
+namespace {
+
+using veltrix::sim::Channel;
+using veltrix::sim::sample_value;
+
+constexpr int kAll = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
+constexpr Channel kLineOrder[] = {Channel::GyroX,    Channel::GyroY,  Channel::GyroZ,    Channel::AccelX,
+                                  Channel::AccelY,   Channel::AccelZ, Channel::CompassX, Channel::CompassY,
+                                  Channel::CompassZ, Channel::Temp};
+
+// The sample index (mod 2^16) of a gyroscope X value: 37 n mod 2^16.
+std::uint16_t index_of_gyro_x(int value) {
+  std::uint16_t n = 0;
+  while (sample_value(Channel::GyroX, n) != value)
+    ++n;
+  return n;
+}
+
+// Every channel of every sample line of a timed capture with every component
+// belongs to the same sample, and no sample is recorded twice.
+void expect_whole_consecutive_samples(const std::vector<std::string>& texts) {
+  bool first = true;
+  std::uint16_t previous = 0;
+  for (const std::string& text : texts) {
+    std::string line =
+        text.substr(text.rfind('\n', text.size() - 3) == std::string::npos ? 0 : text.rfind('\n', text.size() - 3) + 1);
+    std::vector<int> fields;
+    std::stringstream in(line);
+    for (std::string field; std::getline(in, field, ',');)
+      fields.push_back(std::atoi(field.c_str()));
+    ASSERT_EQ(fields.size(), 11u) << line;
+    const std::uint16_t n = index_of_gyro_x(fields[1]);
+    for (int c = 0; c < 10; ++c)
+      EXPECT_EQ(fields[1 + c], sample_value(kLineOrder[c], n)) << line;
+    if (!first) {
+      // Never the same sample twice; a loaded machine may still skip one.
+      EXPECT_GE(static_cast<std::uint16_t>(n - previous), 1) << line;
+    }
+    first = false;
+    previous = n;
+  }
+}
+
+TEST_F(CaptureTest, FastCaptureReadsWholeSamplesInBlocksNeverTwice) {
+  connect("kor73", "KOR 73", RATE_200HZ);
+  select(kAll);
+  capture_settings::FastCapture = true;
+  const auto log = capture(60);
+  capture_settings::FastCapture = false;
+  EXPECT_EQ(capture_control::take_notes(), "");
+  expect_whole_consecutive_samples(log->texts());
+  // The header and line layout are the described capture's.
+  EXPECT_EQ(log->texts().front().substr(0, log->texts().front().find("\r\n")),
+            "Time,Gyro_X, Gyro_Y, Gyro_Z,Accel_X, Accel_Y, Accel_Z,Comp_X, Comp_Y, Comp_Z,Temp");
+}
+
+TEST_F(CaptureTest, FastCaptureFallsBackWithANoteWhereRegistersAreNotContiguous) {
+  connect("hep11", "HEP 11", RATE_100HZ);
+  select(COMPONENT_GYRO | COMPONENT_TEMP);
+  capture_settings::FastCapture = true;
+  const auto log = capture(3);
+  capture_settings::FastCapture = false;
+  EXPECT_NE(capture_control::take_notes().find("cannot be read in one block"), std::string::npos);
+  EXPECT_EQ(log->count(), 3);
+}
+
+}  // namespace
+}  // namespace capture_testing
