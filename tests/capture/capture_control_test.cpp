@@ -14,9 +14,9 @@
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "tests/capture/capture_fixture.h"
-#include "tests/capture/file_size_limit.h"
+#include "tests/support/file_size_limit.h"
 
-namespace capture_testing {
+namespace veltrix::capture::test {
 namespace {
 
 using namespace std::chrono_literals;
@@ -313,4 +313,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
-}  // namespace capture_testing
+}  // namespace veltrix::capture::test

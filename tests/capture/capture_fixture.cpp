@@ -1,15 +1,11 @@
 #include "tests/capture/capture_fixture.h"
 
-#include <stdlib.h>
-
-#include <thread>
-
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "devices/device_connection.h"
 #include "devices/model_catalogue.h"
 
-namespace capture_testing {
+namespace veltrix::capture::test {
 
 capture_control::SampleObserver SampleLog::observer() {
   return [this](std::string_view text, int count) {
@@ -57,10 +53,7 @@ void CaptureTest::SetUp() {
   select(0);
   console_buffer::clear();
   (void)capture_control::take_failure_messages();
-
-  char pattern[] = "/tmp/veltrix-capture-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  folder_ = pattern;
+  ASSERT_TRUE(folder_.made());
 }
 
 void CaptureTest::TearDown() {
@@ -69,16 +62,11 @@ void CaptureTest::TearDown() {
   device_.reset();
   veltrix::devices::disconnect_device();
   board_.reset();
-  std::error_code ignored;
-  std::filesystem::permissions(folder_, std::filesystem::perms::owner_all, ignored);
-  std::filesystem::remove_all(folder_, ignored);
 }
 
 void CaptureTest::connect(const std::string& model_class, const char* model_name, int rate) {
-  veltrix::sim::BoardOptions options;
-  options.sensor.model_class = model_class;
-  board_ = std::make_unique<veltrix::sim::BoardSim>(options);
-  ASSERT_EQ(board_->start(), 0);
+  board_ = std::make_unique<SimBoard>(model_class);
+  ASSERT_TRUE(board_->started());
   const ModelEntry* model = find_model(model_name);
   ASSERT_NE(model, nullptr);
   device_ = model->create();
@@ -104,11 +92,7 @@ std::unique_ptr<SampleLog> CaptureTest::capture(int samples) {
 }
 
 bool CaptureTest::ends_by_itself(std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (capture_settings::BackgroundThreadRunningStatus == 1 && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return capture_settings::BackgroundThreadRunningStatus != 1;
+  return eventually([] { return capture_settings::BackgroundThreadRunningStatus != 1; }, timeout, 10ms);
 }
 
 std::string CaptureTest::data_log_text() const {
@@ -122,9 +106,9 @@ std::string CaptureTest::data_log_text() const {
 
 std::vector<std::filesystem::path> CaptureTest::files_in_folder() const {
   std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder_))
+  for (const auto& entry : std::filesystem::directory_iterator(folder_.path()))
     files.push_back(entry.path());
   return files;
 }
 
-}  // namespace capture_testing
+}  // namespace veltrix::capture::test

@@ -17,10 +17,15 @@
 
 #include "capture/capture_control.h"
 #include "devices/ikor.h"
-#include "sim/board_sim.h"
 #include "tests/capture/sample_line_check.h"
+#include "tests/support/file_size_limit.h"
+#include "tests/support/sim_board.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/timing.h"
 
-namespace capture_testing {
+namespace veltrix::capture::test {
+
+using namespace veltrix::test;
 
 // What a capture's observer saw.
 class SampleLog {
@@ -63,17 +68,17 @@ class CaptureTest : public ::testing::Test {
   // Waits up to `timeout` for a capture to stop itself; true when it did.
   static bool ends_by_itself(std::chrono::milliseconds timeout);
 
-  std::filesystem::path folder() const { return folder_; }
+  std::filesystem::path folder() const { return folder_.path(); }
   std::vector<std::filesystem::path> files_in_folder() const;
   // The text of the one data log in the folder; "" (and a failure) when
   // there is not exactly one.
   std::string data_log_text() const;
 
-  std::unique_ptr<veltrix::sim::BoardSim> board_;
+  std::unique_ptr<SimBoard> board_;
   std::unique_ptr<ikor> device_;
 
  private:
-  std::filesystem::path folder_;
+  TempFolder folder_{"capture"};
 };
 
-}  // namespace capture_testing
+}  // namespace veltrix::capture::test

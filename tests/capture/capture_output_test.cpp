@@ -17,7 +17,7 @@
 #include "sim/sample_formula.h"
 #include "tests/capture/capture_fixture.h"
 
-namespace capture_testing {
+namespace veltrix::capture::test {
 namespace {
 
 constexpr int kAll = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
@@ -307,4 +307,4 @@ TEST_F(CaptureTest, StopDuringWarmUpLeavesNoFilesAndNoText) {
 }
 
 }  // namespace
-}  // namespace capture_testing
+}  // namespace veltrix::capture::test

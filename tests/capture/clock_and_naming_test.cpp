@@ -10,6 +10,7 @@
 
 #include "capture/capture_clock.h"
 #include "capture/log_naming.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -44,9 +45,9 @@ TEST(LogNamingTest, CaptureNumberIsTheLow32BitsOfTheTicksPlusOne) {
 }
 
 TEST(LogNamingTest, PathsGetOneSeparator) {
-  char pattern[] = "/tmp/veltrix-naming-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string folder = pattern;
+  const veltrix::test::TempFolder temp("naming");
+  ASSERT_TRUE(temp.made());
+  const std::string folder = temp.path().string();
   LogPaths plain;
   LogPaths slashed;
   ASSERT_EQ(log_paths_for_folder(folder, plain), 0);
@@ -59,7 +60,6 @@ TEST(LogNamingTest, PathsGetOneSeparator) {
 
   LogPaths missing;
   EXPECT_EQ(log_paths_for_folder(folder + "/absent", missing), ENOENT);
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -8,27 +8,10 @@
 #include "devices/ikor.h"
 #include "sim/sample_formula.h"
 
-namespace capture_testing {
+namespace veltrix::capture::test {
 
 using veltrix::sim::Channel;
 using veltrix::sim::sample_value;
-
-std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-std::vector<std::string> split_lines(const std::string& text, const std::string& end) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t at; (at = text.find(end, start)) != std::string::npos; start = at + end.size()) {
-    lines.push_back(text.substr(start, at - start));
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
 
 namespace {
 
@@ -117,4 +100,4 @@ std::optional<std::uint16_t> group_sample(const Group& group, const std::vector<
   return ::testing::AssertionSuccess();
 }
 
-}  // namespace capture_testing
+}  // namespace veltrix::capture::test

@@ -1,6 +1,5 @@
 #pragma once
-// Test support for capture output: reading files, splitting texts, and
-// checking a sample line against the simulated sensor's formula. Shared by
+// Checking a sample line against the simulated sensor's formula. Shared by
 // the capture and veltrix-cli suites.
 
 #include <gtest/gtest.h>
@@ -10,10 +9,12 @@
 #include <string>
 #include <vector>
 
-namespace capture_testing {
+#include "tests/support/text_files.h"
 
-std::string read_file(const std::filesystem::path& path);
-std::vector<std::string> split_lines(const std::string& text, const std::string& end);
+namespace veltrix::capture::test {
+
+using veltrix::test::read_file;
+using veltrix::test::split_lines;
 
 // Checks one sample line against the simulated sensor's formula: each
 // three-axis group holds one sample's values, each group comes from the same
@@ -25,4 +26,4 @@ std::vector<std::string> split_lines(const std::string& text, const std::string&
 ::testing::AssertionResult sample_line_matches(const std::string& line, int components, bool timed,
                                                std::uint16_t* sample = nullptr, int max_lag = 16);
 
-}  // namespace capture_testing
+}  // namespace veltrix::capture::test

@@ -12,16 +12,16 @@
 #include <thread>
 
 #include "devices/ikor.h"
-#include "tests/capture/file_size_limit.h"
 #include "tests/capture/sample_line_check.h"
 #include "tests/cli/cli_fixture.h"
+#include "tests/support/file_size_limit.h"
 
-namespace cli_testing {
+namespace veltrix::cli::test {
 namespace {
 
-using capture_testing::read_file;
-using capture_testing::sample_line_matches;
-using capture_testing::split_lines;
+using veltrix::capture::test::sample_line_matches;
+using veltrix::test::read_file;
+using veltrix::test::split_lines;
 
 constexpr int kGyroTemp = COMPONENT_GYRO | COMPONENT_TEMP;
 
@@ -202,7 +202,7 @@ TEST_F(CliCaptureTest, AFullDiskStopsTheCaptureWithTheDataLogOnAWholeLine) {
   constexpr rlim_t kLimit = 8192;
   ProgramRun run;
   {
-    capture_testing::FileSizeLimit limit(kLimit);
+    veltrix::test::FileSizeLimit limit(kLimit);
     run = cli("KOR 23", {"capture", "--rate", "8000", "--components", "gyro", "--samples", "1000000", "--folder",
                          folder().string()});
   }
@@ -221,12 +221,8 @@ TEST_F(CliCaptureTest, AFullDiskStopsTheCaptureWithTheDataLogOnAWholeLine) {
 TEST_F(CliCaptureTest, ABoardThatStopsAnsweringEndsTheCaptureWithAFailure) {
   serve("kor42");
   for (const char* stop : {"--samples", "--seconds"}) {
-    const ProgramRun run =
-        cli_while_recording({"capture", "--rate", "200", "--components", "gyro", stop, "100000"}, [&](int) {
-          veltrix::sim::Faults silent;
-          silent.silent = true;
-          board_->set_faults(silent);
-        });
+    const ProgramRun run = cli_while_recording({"capture", "--rate", "200", "--components", "gyro", stop, "100000"},
+                                               [&](int) { board_->go_silent(); });
     EXPECT_EQ(run.exit_status, 1) << stop;
     EXPECT_NE(run.err.find("The board stopped answering; the capture has stopped.\n"), std::string::npos) << run.err;
     EXPECT_EQ(whole_data_log(COMPONENT_GYRO, true), run.out);
@@ -265,4 +261,4 @@ TEST_F(CliCaptureTest, AClosedStdoutEndsTheCaptureWithCompleteLogs) {
 }
 
 }  // namespace
-}  // namespace cli_testing
+}  // namespace veltrix::cli::test

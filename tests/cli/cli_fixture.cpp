@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +12,7 @@
 
 extern char** environ;
 
-namespace cli_testing {
+namespace veltrix::cli::test {
 
 namespace {
 
@@ -161,24 +160,11 @@ int BackgroundProgram::stop() {
   return status;
 }
 
-void CliTest::SetUp() {
-  char pattern[] = "/tmp/veltrix-cli-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  folder_ = pattern;
-}
-
-void CliTest::TearDown() {
-  board_.reset();
-  std::error_code ignored;
-  std::filesystem::remove_all(folder_, ignored);
-}
+void CliTest::SetUp() { ASSERT_TRUE(folder_.made()); }
 
 void CliTest::serve(const std::string& model_class, veltrix::sim::SensorOptions sensor) {
-  veltrix::sim::BoardOptions options;
-  options.sensor = std::move(sensor);
-  options.sensor.model_class = model_class;
-  board_ = std::make_unique<veltrix::sim::BoardSim>(options);
-  ASSERT_EQ(board_->start(), 0);
+  board_ = std::make_unique<SimBoard>(board_options(model_class, std::move(sensor)));
+  ASSERT_TRUE(board_->started());
 }
 
 ProgramRun CliTest::cli(const std::string& model, std::vector<std::string> args,
@@ -187,11 +173,4 @@ ProgramRun CliTest::cli(const std::string& model, std::vector<std::string> args,
   return run_program(VELTRIX_CLI, args, {}, std::chrono::seconds(120), started);
 }
 
-std::vector<std::string> CliTest::commands() const {
-  std::vector<std::string> lines;
-  for (const auto& record : board_->commands())
-    lines.push_back(record.line);
-  return lines;
-}
-
-}  // namespace cli_testing
+}  // namespace veltrix::cli::test

@@ -13,9 +13,12 @@
 #include <utility>
 #include <vector>
 
-#include "sim/board_sim.h"
+#include "tests/support/sim_board.h"
+#include "tests/support/temp_folder.h"
 
-namespace cli_testing {
+namespace veltrix::cli::test {
+
+using namespace veltrix::test;
 
 struct ProgramRun {
   int exit_status = -1;  // -1: killed, or did not end in time
@@ -54,7 +57,6 @@ class BackgroundProgram {
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override;
-  void TearDown() override;
 
   // Starts a board serving `model_class`.
   void serve(const std::string& model_class, veltrix::sim::SensorOptions sensor = {});
@@ -62,17 +64,17 @@ class CliTest : public ::testing::Test {
   ProgramRun cli(const std::string& model, std::vector<std::string> args,
                  const std::function<void(int pid)>& started = {});
   // The commands the board received since the last clear, as lines.
-  std::vector<std::string> commands() const;
-  std::uint8_t reg(std::uint8_t address) const { return board_->register_value(0x68, address); }
+  std::vector<std::string> commands() const { return board_->lines(); }
+  std::uint8_t reg(std::uint8_t address) const { return board_->reg(address); }
 
-  std::filesystem::path folder() const { return folder_; }
+  std::filesystem::path folder() const { return folder_.path(); }
 
-  std::unique_ptr<veltrix::sim::BoardSim> board_;
+  std::unique_ptr<SimBoard> board_;
 
  private:
-  std::filesystem::path folder_;
+  TempFolder folder_{"cli"};
 };
 
 inline constexpr const char* kInputError = "Error! There is an error for your register map input.\n";
 
-}  // namespace cli_testing
+}  // namespace veltrix::cli::test

@@ -11,11 +11,11 @@
 #include "tests/capture/sample_line_check.h"
 #include "tests/cli/cli_fixture.h"
 
-namespace cli_testing {
+namespace veltrix::cli::test {
 namespace {
 
-using capture_testing::read_file;
-using capture_testing::split_lines;
+using veltrix::test::read_file;
+using veltrix::test::split_lines;
 
 constexpr const char* kReadError = "Sensor Read Error. There was an error while reading register value.\n";
 constexpr const char* kWriteError = "Sensor Write Error. There was an error while updating register value.\n";
@@ -300,4 +300,4 @@ TEST_F(CliTest, SelfTestReportsSupportAndResult) {
 }
 
 }  // namespace
-}  // namespace cli_testing
+}  // namespace veltrix::cli::test

@@ -7,7 +7,7 @@
 
 #include "tests/cli/cli_fixture.h"
 
-namespace cli_testing {
+namespace veltrix::cli::test {
 namespace {
 
 bool ends_with(const std::string& text, const std::string& end) {
@@ -152,4 +152,4 @@ TEST(CliBoardsimTest, TalksToTheBoardsimProgram) {
 }
 
 }  // namespace
-}  // namespace cli_testing
+}  // namespace veltrix::cli::test

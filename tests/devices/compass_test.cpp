@@ -10,11 +10,9 @@
 #include "devices/compass_kor.h"
 #include "tests/devices/sim_board.h"
 
-namespace veltrix::devices {
+namespace veltrix::devices::test {
 namespace {
 
-using testing::RegisterWrite;
-using testing::SimBoard;
 using Writes = std::vector<RegisterWrite>;
 
 sim::SensorOptions compass_sensor(const char* family, int compass_address) {
@@ -36,8 +34,8 @@ class CompassFamilyTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(CompassFamilyTest, FindsTheCompassAt0x0EPastOtherDevices) {
   SimBoard board(compass_sensor(GetParam(), 0x0E));
-  board.sim().set_register(0x0C, 0x00, 0x12);
-  board.sim().set_register(0x0D, 0x00, 0x00);
+  board.set_register(0x0C, 0x00, 0x12);
+  board.set_register(0x0D, 0x00, 0x00);
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
   EXPECT_EQ(dynamic_cast<CompassKor&>(*device).compass_addr, 0x0E);
@@ -52,7 +50,7 @@ TEST_P(CompassFamilyTest, FindsTheCompassAt0x0EPastOtherDevices) {
 
 TEST_P(CompassFamilyTest, NoCompassFailsWith32AndLeavesTheBypassOpen) {
   SimBoard board(compass_sensor(GetParam(), -1));
-  auto device = testing::make_device(GetParam());
+  auto device = make_device(GetParam());
   EXPECT_EQ(device->initialize(board.port().c_str(), MODE_I2C), kStatusNoCompass);
   EXPECT_EQ(probes(board.lines()), (std::vector<std::string>{"RD0C0001", "RD0D0001", "RD0E0001", "RD0F0001"}));
   EXPECT_EQ(board.reg(0x37) & 0x02, 0x02);
@@ -64,8 +62,8 @@ TEST_P(CompassFamilyTest, NoCompassFailsWith32AndLeavesTheBypassOpen) {
 
 TEST_P(CompassFamilyTest, BypassKeepsTheOtherBits) {
   SimBoard board(compass_sensor(GetParam(), 0x0C));
-  board.sim().set_register(0x68, 0x37, 0x50);
-  board.sim().set_register(0x68, 0x6A, 0xC0);  // bits that stay set (the FIFO reset bit clears itself)
+  board.set_register(0x68, 0x37, 0x50);
+  board.set_register(0x68, 0x6A, 0xC0);  // bits that stay set (the FIFO reset bit clears itself)
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
   const Writes writes = board.sensor_writes();
@@ -115,10 +113,10 @@ TEST(CompassSetup, FailedProbeEndsTheSearchWithTheLinkStatus) {
   sim::Faults faults;
   faults.silent_after = 6;  // SD, IE2, two reads and two writes of the bypass
   SimBoard board(compass_sensor("kor71", 0x0D), faults);
-  auto device = testing::make_device("kor71");
+  auto device = make_device("kor71");
   EXPECT_EQ(device->initialize(board.port().c_str(), MODE_I2C), kStatusNoReply);
   EXPECT_EQ(probes(board.lines()), std::vector<std::string>{"RD0C0001"});
 }
 
 }  // namespace
-}  // namespace veltrix::devices
+}  // namespace veltrix::devices::test

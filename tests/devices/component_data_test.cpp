@@ -10,21 +10,16 @@
 
 #include "sim/sample_formula.h"
 #include "tests/devices/sim_board.h"
+#include "tests/support/sample_match.h"
+#include "tests/support/timing.h"
 
-namespace veltrix::devices {
+namespace veltrix::devices::test {
 namespace {
 
 using sim::Channel;
-using testing::SimBoard;
-
-constexpr auto kReplyWait = std::chrono::seconds(1);
 
 bool wait_for_data_ready(ikor& device) {
-  const auto deadline = std::chrono::steady_clock::now() + kReplyWait;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (device.is_data_ready()) return true;
-  }
-  return false;
+  return veltrix::test::eventually([&] { return device.is_data_ready(); });
 }
 
 struct ComponentCase {
@@ -42,15 +37,11 @@ const ComponentCase kComponents[] = {
 
 // True when `got` holds the formula's values of one sample in [from, to].
 bool matches_a_sample(const float* got, const ComponentCase& c, std::uint32_t from, std::uint32_t to) {
-  for (std::uint32_t n = from; n <= to; ++n) {
-    bool all = true;
-    for (int i = 0; i < c.values; ++i) {
-      const auto channel = static_cast<Channel>(static_cast<int>(c.first) + i);
-      all = all && got[i] == static_cast<float>(sim::sample_value(channel, n));
-    }
-    if (all) return true;
+  std::vector<Channel> channels;
+  for (int i = 0; i < c.values; ++i) {
+    channels.push_back(static_cast<Channel>(static_cast<int>(c.first) + i));
   }
-  return false;
+  return veltrix::test::matching_sample(from, to, channels, std::vector<float>(got, got + c.values)) != 0;
 }
 
 class ComponentDataTest : public ::testing::TestWithParam<const char*> {};
@@ -71,9 +62,9 @@ TEST_P(ComponentDataTest, DeliversTheSimulatorsSamples) {
       if (!(offered & c.component)) continue;
       SCOPED_TRACE(c.component);
       float got[3] = {0.5f, 0.5f, 0.5f};
-      const auto from = board.sim().sample_index();
+      const auto from = board.sample_index();
       device->get_component_data(c.component, got);
-      const auto to = board.sim().sample_index();
+      const auto to = board.sample_index();
       EXPECT_TRUE(matches_a_sample(got, c, from, to))
           << got[0] << "," << got[1] << "," << got[2] << " not a sample in " << from << ".." << to;
     }
@@ -85,7 +76,7 @@ TEST_P(ComponentDataTest, ComponentsNotOfferedLeaveThePacketAndTheBusAlone) {
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
   const int offered = device->get_available_components();
-  board.sim().clear_commands();
+  board.clear_commands();
   for (const int component : {COMPONENT_ACCEL, COMPONENT_COMPASS, 0x10, 0}) {
     if (offered & component) continue;
     float got[3] = {7.0f, 8.0f, 9.0f};
@@ -109,9 +100,9 @@ TEST(DataReady, ReadsAndClearsBitZeroOfTheFamilysStatusRegister) {
     ASSERT_TRUE(wait_for_data_ready(*device)) << family;
     // Reading the status cleared it; the next sample is 50 ms away unless
     // a stalled machine let it come already.
-    const auto sample = board.sim().sample_index();
+    const auto sample = board.sample_index();
     const bool ready_again = device->is_data_ready();
-    if (board.sim().sample_index() == sample) {
+    if (board.sample_index() == sample) {
       EXPECT_FALSE(ready_again) << family;
     }
     EXPECT_EQ(board.lines().back(), command) << family;
@@ -136,12 +127,12 @@ class MirroredCompassTest : public ::testing::Test {
     device_ = board_.connect();
     ASSERT_NE(device_, nullptr);
     // Stop the I2C master's copying so that planted bytes stay put.
-    board_.sim().set_register(0x68, 0x27, 0x00);
+    board_.set_register(0x68, 0x27, 0x00);
   }
 
   void plant(const std::vector<std::uint8_t>& bytes) {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-      board_.sim().set_register(0x68, static_cast<std::uint8_t>(0x49 + i), bytes[i]);
+      board_.set_register(0x68, static_cast<std::uint8_t>(0x49 + i), bytes[i]);
     }
   }
 
@@ -182,4 +173,4 @@ TEST(ComponentData, FailedReadDeliversZeros) {
 }
 
 }  // namespace
-}  // namespace veltrix::devices
+}  // namespace veltrix::devices::test

@@ -16,10 +16,9 @@
 #include "link/link_notifier.h"
 #include "tests/devices/sim_board.h"
 
-namespace veltrix::devices {
+namespace veltrix::devices::test {
 namespace {
 
-using testing::SimBoard;
 using Lines = std::vector<std::string>;
 
 struct AddressCase {
@@ -71,7 +70,7 @@ TEST_P(ConnectionTest, ConnectsOverI2cAndResolvesItsAddresses) {
 }
 
 TEST_P(ConnectionTest, UnusablePortFailsWithTheLinkStatusAfterResolving) {
-  auto device = testing::make_device(GetParam().class_name);
+  auto device = make_device(GetParam().class_name);
   EXPECT_EQ(device->initialize("/nonexistent/veltrix-port", MODE_I2C), kStatusPortFailed);
   expect_addresses(*device, GetParam());
 }
@@ -84,7 +83,7 @@ class SpiSetupTest : public ::testing::TestWithParam<const char*> {};
 TEST_P(SpiSetupTest, SendsIdDdCs1WithAPauseAfterId) {
   SimBoard board(GetParam());
   ASSERT_NE(board.connect(MODE_SPI), nullptr);
-  const auto records = board.sim().commands();
+  const auto records = board.commands();
   Lines lines;
   for (const auto& r : records)
     lines.push_back(r.line);
@@ -106,7 +105,7 @@ TEST(Connection, SilentBoardFailsTheConnection) {
   sim::Faults faults;
   faults.silent = true;
   SimBoard board(sensor, faults);
-  auto device = testing::make_device("kor42");
+  auto device = make_device("kor42");
   EXPECT_EQ(device->initialize(board.port().c_str(), MODE_I2C), kStatusWriteOrTimeout);
 }
 
@@ -116,7 +115,7 @@ TEST(Connection, SpiSetupFailureIsInitializesResult) {
   sim::Faults faults;
   faults.silent_after = 2;  // answers "SD" and "IE2", then nothing
   SimBoard board(sensor, faults);
-  auto device = testing::make_device("hep11");
+  auto device = make_device("hep11");
   EXPECT_EQ(device->initialize(board.port().c_str(), MODE_SPI), kStatusWriteOrTimeout);
   EXPECT_EQ(board.lines(), (Lines{"SD", "IE2", "ID"}));
 }
@@ -147,7 +146,7 @@ class PortHolder {
 
 TEST(ConnectFailure, SaysWhyThePortWasRefusedAndNothingMoreOtherwise) {
   SimBoard board("kor42");
-  auto device = testing::make_device("kor42");
+  auto device = make_device("kor42");
 
   EXPECT_EQ(connect_device(*device, MODE_I2C, "/nonexistent/veltrix-port"), kStatusPortFailed);
   EXPECT_EQ(connect_failure_detail(), "/nonexistent/veltrix-port does not exist");
@@ -177,4 +176,4 @@ TEST(ConnectFailure, SaysWhyThePortWasRefusedAndNothingMoreOtherwise) {
 }
 
 }  // namespace
-}  // namespace veltrix::devices
+}  // namespace veltrix::devices::test

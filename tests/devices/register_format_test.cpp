@@ -10,7 +10,7 @@
 #include "devices/register_row.h"
 #include "devices/sample_decoding.h"
 
-namespace veltrix::devices {
+namespace veltrix::devices::test {
 namespace {
 
 std::string line_for(const RegisterRow& r, unsigned char value) {
@@ -95,4 +95,4 @@ TEST(WordDecoding, HighByteFirstTwosComplement) {
 }
 
 }  // namespace
-}  // namespace veltrix::devices
+}  // namespace veltrix::devices::test

@@ -14,10 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <future>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <utility>
@@ -26,56 +24,31 @@
 #include "devices/device_diagnostics.h"
 #include "devices/register_map_file_access.h"
 #include "tests/devices/sim_board.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/text_files.h"
+#include "tests/support/timing.h"
 
-namespace veltrix::devices {
+namespace veltrix::devices::test {
 namespace {
 
-using testing::RegisterWrite;
-using testing::SimBoard;
+using veltrix::test::read_file;
+using veltrix::test::TempFolder;
+using veltrix::test::write_file;
 namespace fs = std::filesystem;
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "veltrix-devices-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  std::string file(const char* name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void write_file(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
-
-std::vector<std::string> split_lines(const std::string& text, const std::string& end) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  for (std::size_t at; (at = text.find(end, start)) != std::string::npos; start = at + end.size()) {
-    out.push_back(text.substr(start, at - start));
-  }
-  EXPECT_EQ(start, text.size()) << "text after the last line end";
-  return out;
+// The lines of a text that must end with a line end.
+std::vector<std::string> whole_lines(const std::string& text, const std::string& end) {
+  EXPECT_TRUE(text.empty() || text.ends_with(end)) << "text after the last line end";
+  return veltrix::test::split_lines(text, end);
 }
 
 TEST(Listing, ShowsEveryRowWithItsPlantedValue) {
   SimBoard board("hep11");
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
-  board.sim().set_register(0x68, 0x13, 0x0A);
-  board.sim().set_register(0x68, 0x6B, 0x41);
-  const auto lines = split_lines(device->fetch_register_map(), "\r\n");
+  board.set_register(0x68, 0x13, 0x0A);
+  board.set_register(0x68, 0x6B, 0x41);
+  const auto lines = whole_lines(device->fetch_register_map(), "\r\n");
   ASSERT_EQ(lines.size(), 28u);
   EXPECT_EQ(lines[0], "13 | 19  | XG_OFFS_USRH       |  00001010\t0a");
   EXPECT_EQ(lines[22], "6B | 107 | PWR_MGMT_1         |  01000001\t41");
@@ -86,9 +59,9 @@ TEST(Listing, LongestNameAndSelectedRowsInTheirOrder) {
   SimBoard board("kor24");
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
-  board.sim().set_register(0x68, 0x67, 0x03);
+  board.set_register(0x68, 0x67, 0x03);
   const unsigned char rows[] = {65, 0, 200, 73};
-  board.sim().clear_commands();
+  board.clear_commands();
   EXPECT_EQ(device->fetch_selected_registers(rows, 4),
             "67 | 103 | I2C_MST_DELAY_CTRL |  00000011\t03\r\n"
             "0D | 13  | SELF_TEST_X        |  01001100\t4c\r\n"
@@ -111,24 +84,24 @@ TEST(Listing, FailedReadShowsZero) {
 constexpr std::uint8_t kQuietRegisters[] = {0x1B, 0x1C, 0x6B, 0x6C};
 
 TEST(MapFile, TextFormSavesEveryRowAndLoadsItBack) {
-  TempDir dir;
+  const TempFolder dir("devices");
   const std::string path = dir.file("kor42.txt");
   SimBoard board("kor42");
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
   for (const auto reg : kQuietRegisters)
-    board.sim().set_register(0x68, reg, 0xA0 + reg % 16);
+    board.set_register(0x68, reg, 0xA0 + reg % 16);
 
   ASSERT_EQ(device->save_register_map(path.c_str()), 0);
-  const auto lines = split_lines(read_file(path), "\n");
+  const auto lines = whole_lines(read_file(path), "\n");
   ASSERT_EQ(lines.size(), 87u);
   EXPECT_EQ(lines[0], "01 :   00 ");
   EXPECT_EQ(lines[3], "1B :   AB ");
   EXPECT_EQ(lines[86], "75 :   68 ");
 
   for (const auto reg : kQuietRegisters)
-    board.sim().set_register(0x68, reg, 0x00);
-  board.sim().clear_commands();
+    board.set_register(0x68, reg, 0x00);
+  board.clear_commands();
   ASSERT_EQ(device->load_register_map(path.c_str()), 0);
   for (const auto reg : kQuietRegisters)
     EXPECT_EQ(board.reg(reg), 0xA0 + reg % 16) << int(reg);
@@ -142,12 +115,12 @@ TEST(MapFile, TextFormSavesEveryRowAndLoadsItBack) {
 }
 
 TEST(MapFile, BinaryFormIsOneBytePerRowAndLoadsBack) {
-  TempDir dir;
+  const TempFolder dir("devices");
   const std::string path = dir.file("kor21.bin");
   SimBoard board("kor21");
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
-  board.sim().set_register(0x68, 0x3E, 0x5A);  // PWR_MGM, the last row
+  board.set_register(0x68, 0x3E, 0x5A);  // PWR_MGM, the last row
 
   ASSERT_EQ(device->save_register_map(path.c_str()), 0);
   const std::string content = read_file(path);
@@ -155,15 +128,15 @@ TEST(MapFile, BinaryFormIsOneBytePerRowAndLoadsBack) {
   EXPECT_EQ(static_cast<unsigned char>(content[0]), 0x68);  // WHO_AM_I
   EXPECT_EQ(static_cast<unsigned char>(content[34]), 0x5A);
 
-  board.sim().set_register(0x68, 0x3E, 0x00);
-  board.sim().clear_commands();
+  board.set_register(0x68, 0x3E, 0x00);
+  board.clear_commands();
   ASSERT_EQ(device->load_register_map(path.c_str()), 0);
   EXPECT_EQ(board.reg(0x3E), 0x5A);
   EXPECT_EQ(board.sensor_writes().size(), 35u);
 }
 
 TEST(MapFile, IdenticalTablesShareFiles) {
-  TempDir dir;
+  const TempFolder dir("devices");
   const std::string path = dir.file("kor46.txt");
   {
     SimBoard board("kor46");
@@ -178,7 +151,7 @@ TEST(MapFile, IdenticalTablesShareFiles) {
 }
 
 TEST(MapFile, RefusedFilesWriteNothing) {
-  TempDir dir;
+  const TempFolder dir("devices");
   const std::string hep11_file = dir.file("hep11.txt");
   {
     SimBoard board("hep11");
@@ -188,7 +161,7 @@ TEST(MapFile, RefusedFilesWriteNothing) {
   }
   const std::string saved = read_file(hep11_file);
   auto with_line = [&](int index, const std::string& line) {
-    auto lines = split_lines(saved, "\n");
+    auto lines = whole_lines(saved, "\n");
     lines[index] = line;
     std::string out;
     for (const auto& l : lines)
@@ -211,7 +184,7 @@ TEST(MapFile, RefusedFilesWriteNothing) {
   for (const Refused& c : cases) {
     const std::string path = dir.file("refused.txt");
     write_file(path, c.content);
-    board.sim().clear_commands();
+    board.clear_commands();
     EXPECT_EQ(device->load_register_map(path.c_str()), kStatusFileRejected) << c.name;
     EXPECT_TRUE(board.lines().empty()) << c.name;
   }
@@ -220,20 +193,20 @@ TEST(MapFile, RefusedFilesWriteNothing) {
   SimBoard other("kor24");
   auto kor24 = other.connect();
   ASSERT_NE(kor24, nullptr);
-  other.sim().clear_commands();
+  other.clear_commands();
   EXPECT_EQ(kor24->load_register_map(hep11_file.c_str()), kStatusFileRejected);
   EXPECT_TRUE(other.lines().empty());
 }
 
 TEST(MapFile, BinaryFileOfTheWrongSizeWritesNothing) {
-  TempDir dir;
+  const TempFolder dir("devices");
   SimBoard board("kor21");
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
   for (const std::size_t size : {0u, 34u, 36u}) {
     const std::string path = dir.file("wrong.bin");
     write_file(path, std::string(size, '\x01'));
-    board.sim().clear_commands();
+    board.clear_commands();
     EXPECT_EQ(device->load_register_map(path.c_str()), kStatusFileRejected) << size;
     EXPECT_TRUE(board.lines().empty()) << size;
   }
@@ -259,12 +232,12 @@ class DiagnosticCapture {
 };
 
 TEST(MapFile, FilesThatCannotBeOpenedAreReportedWithoutBusTraffic) {
-  TempDir dir;
+  const TempFolder dir("devices");
   for (const char* family : {"kor42", "kor21"}) {
     SimBoard board(family);
     auto device = board.connect();
     ASSERT_NE(device, nullptr);
-    board.sim().clear_commands();
+    board.clear_commands();
     const std::string missing = dir.file("missing/map.txt");
     EXPECT_EQ(device->save_register_map(missing.c_str()), kStatusFileOpenFailed) << family;
     EXPECT_EQ(register_map_file_problem(), "No such file or directory") << family;
@@ -294,13 +267,13 @@ std::pair<long, std::string> within_a_second(const std::string& fifo, const std:
 }
 
 TEST(MapFile, OnlyRegularFilesAreOpenedAndAFifoIsRefusedAtOnce) {
-  TempDir dir;
+  const TempFolder dir("devices");
   const std::string fifo = dir.file("map.fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   SimBoard board("kor42");
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
-  board.sim().clear_commands();
+  board.clear_commands();
   const std::pair<long, std::string> refused{kStatusFileOpenFailed, "not a regular file"};
 
   DiagnosticCapture diagnostics;
@@ -322,7 +295,7 @@ TEST(MapFile, OnlyRegularFilesAreOpenedAndAFifoIsRefusedAtOnce) {
 }
 
 TEST(MapFile, LinkFailuresAreReportedAfterTheWholeFileIsDone) {
-  TempDir dir;
+  const TempFolder dir("devices");
   const std::string saved = dir.file("naf38.txt");
   SimBoard board("naf38");
   auto device = board.connect();
@@ -331,10 +304,10 @@ TEST(MapFile, LinkFailuresAreReportedAfterTheWholeFileIsDone) {
 
   sim::Faults faults;
   faults.hangup_after = 0;
-  board.sim().set_faults(faults);
+  board.set_faults(faults);
   const std::string lost = dir.file("lost.txt");
   EXPECT_EQ(device->save_register_map(lost.c_str()), kStatusWriteOrTimeout);
-  const auto lines = split_lines(read_file(lost), "\n");
+  const auto lines = whole_lines(read_file(lost), "\n");
   ASSERT_EQ(lines.size(), 22u);
   EXPECT_EQ(lines[21], "75 :   00 ");
 
@@ -342,24 +315,21 @@ TEST(MapFile, LinkFailuresAreReportedAfterTheWholeFileIsDone) {
 }
 
 TEST(MapFile, LoadWritesEveryRowPastAFailedWriteAndReportsIt) {
-  TempDir dir;
+  const TempFolder dir("devices");
   const std::string path = dir.file("naf38.txt");
   SimBoard board("naf38");
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
-  board.sim().set_register(0x68, 0x6B, 0x41);  // PWR_MGMT_1, near the end of the table
+  board.set_register(0x68, 0x6B, 0x41);  // PWR_MGMT_1, near the end of the table
   ASSERT_EQ(device->save_register_map(path.c_str()), 0);
-  board.sim().set_register(0x68, 0x6B, 0x00);
+  board.set_register(0x68, 0x6B, 0x00);
 
   board.go_silent();
-  board.sim().clear_commands();
+  board.clear_commands();
   auto loaded = std::async(std::launch::async, [&] { return device->load_register_map(path.c_str()); });
   // The first write goes unanswered; the board answers the rest.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-  while (board.lines().empty() && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  board.sim().set_faults({});
+  EXPECT_TRUE(veltrix::test::eventually([&] { return !board.lines().empty(); }));
+  board.set_faults({});
 
   EXPECT_EQ(loaded.get(), kStatusWriteOrTimeout);
   EXPECT_EQ(board.sensor_writes().size(), 22u);
@@ -373,7 +343,7 @@ TEST(MapFile, WriteFailureIsReported) {
   EXPECT_EQ(device->save_register_map("/dev/full"), kStatusFileOpenFailed);
 
   // A regular file that cannot take the whole map: the write fails and says why.
-  TempDir dir;
+  const TempFolder dir("devices");
   const std::string path = dir.file("big.txt");
   rlimit old_limit{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
@@ -393,4 +363,4 @@ TEST(MapFile, WriteFailureIsReported) {
 }
 
 }  // namespace
-}  // namespace veltrix::devices
+}  // namespace veltrix::devices::test

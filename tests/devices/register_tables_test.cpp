@@ -12,10 +12,8 @@
 #include "devices/register_row.h"
 #include "tests/devices/sim_board.h"
 
-namespace veltrix::devices {
+namespace veltrix::devices::test {
 namespace {
-
-using testing::make_device;
 
 using Names = std::vector<std::string>;
 
@@ -198,4 +196,4 @@ TEST(Families, OfferWhatTheCatalogueGivesThem) {
 }
 
 }  // namespace
-}  // namespace veltrix::devices
+}  // namespace veltrix::devices::test

@@ -11,12 +11,10 @@
 #include <vector>
 
 #include "tests/devices/sim_board.h"
+#include "tests/support/timing.h"
 
-namespace veltrix::devices {
+namespace veltrix::devices::test {
 namespace {
-
-using testing::RegisterWrite;
-using testing::SimBoard;
 
 enum Role { kConfig, kDivider };
 struct Write {
@@ -83,7 +81,7 @@ TEST_P(SamplingRateTest, EveryConstantIsAppliedAndReadBackOrRefused) {
 
   for (const RateCase& r : kRates) {
     SCOPED_TRACE(r.hz);
-    board.sim().clear_commands();
+    board.clear_commands();
     if (!(f.offered & r.constant)) {
       EXPECT_EQ(device->set_sampling_rate(r.constant), kStatusRateRefused);
       EXPECT_TRUE(board.lines().empty());
@@ -100,7 +98,7 @@ TEST_P(SamplingRateTest, EveryConstantIsAppliedAndReadBackOrRefused) {
     EXPECT_EQ(divider, plan.back().value);
     EXPECT_EQ(filter, board.reg(f.config_reg) & 0x07);
     // The sensor itself runs at the rate reported.
-    EXPECT_DOUBLE_EQ(board.sim().sample_rate_hz(), r.hz);
+    EXPECT_DOUBLE_EQ(board.sample_rate_hz(), r.hz);
   }
 }
 
@@ -109,7 +107,7 @@ TEST_P(SamplingRateTest, ZeroAndUnofferedConstantsWriteNothing) {
   SimBoard board(f.class_name);
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
-  board.sim().clear_commands();
+  board.clear_commands();
   EXPECT_EQ(device->set_sampling_rate(0), kStatusRateRefused);
   EXPECT_EQ(device->set_sampling_rate(0x4000), kStatusRateRefused);
   EXPECT_TRUE(board.lines().empty());
@@ -120,8 +118,8 @@ TEST_P(SamplingRateTest, FilterSetting7ReadsBackByTheFamilysForm) {
   SimBoard board(f.class_name);
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
-  board.sim().set_register(0x68, f.config_reg, 0x07);
-  board.sim().set_register(0x68, f.divider_reg, 9);
+  board.set_register(0x68, f.config_reg, 0x07);
+  board.set_register(0x68, f.divider_reg, 9);
   unsigned char divider = 0;
   unsigned char filter = 0;
   EXPECT_EQ(device->get_current_sampling_rate(divider, filter), f.second_form ? 800 : 100);
@@ -136,8 +134,8 @@ TEST(SamplingRate, DividerTwoTruncatesTowardsZero) {
   SimBoard board("naf38");
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
-  board.sim().set_register(0x68, 0x1A, 0x02);
-  board.sim().set_register(0x68, 0x19, 2);
+  board.set_register(0x68, 0x1A, 0x02);
+  board.set_register(0x68, 0x19, 2);
   unsigned char divider = 0;
   unsigned char filter = 0;
   EXPECT_EQ(device->get_current_sampling_rate(divider, filter), 333);
@@ -161,7 +159,7 @@ TEST(SamplingRate, FailedConfigWriteAbandonsTheChange) {
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
   board.go_silent();
-  board.sim().clear_commands();
+  board.clear_commands();
   EXPECT_EQ(device->set_sampling_rate(RATE_100HZ), 0);
   EXPECT_EQ(board.lines(), std::vector<std::string>{"WR681A02"});
 }
@@ -195,17 +193,14 @@ TEST(SamplingRate, UnreadableDividerEndsOnlyTheFirstForm) {
     ASSERT_NE(device, nullptr);
     ASSERT_EQ(device->set_sampling_rate(RATE_100HZ), 0);
     board.go_silent();
-    board.sim().clear_commands();
+    board.clear_commands();
 
     unsigned char divider = 0xAA;
     unsigned char filter = 0xAA;
     auto rate = std::async(std::launch::async, [&] { return device->get_current_sampling_rate(divider, filter); });
     // The divider read goes unanswered; answer what follows it.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (board.lines().empty() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    board.sim().set_faults({});
+    EXPECT_TRUE(veltrix::test::eventually([&] { return !board.lines().empty(); }));
+    board.set_faults({});
 
     EXPECT_EQ(rate.get(), c.hz);
     EXPECT_EQ(board.lines(), c.lines);
@@ -217,4 +212,4 @@ TEST(SamplingRate, UnreadableDividerEndsOnlyTheFirstForm) {
 }
 
 }  // namespace
-}  // namespace veltrix::devices
+}  // namespace veltrix::devices::test

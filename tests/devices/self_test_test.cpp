@@ -11,11 +11,8 @@
 #include "devices/kor42.h"
 #include "tests/devices/sim_board.h"
 
-namespace veltrix::devices {
+namespace veltrix::devices::test {
 namespace {
-
-using testing::RegisterWrite;
-using testing::SimBoard;
 
 constexpr std::uint8_t kGyroConfig = 0x1B;
 
@@ -44,8 +41,8 @@ TEST_P(Kor42SelfTest, MeasuresAndRestoresGyroConfig) {
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
   ASSERT_EQ(device->set_sampling_rate(RATE_200HZ), 0);
-  board.sim().set_register(0x68, kGyroConfig, 0x08);
-  board.sim().clear_commands();
+  board.set_register(0x68, kGyroConfig, 0x08);
+  board.clear_commands();
 
   EXPECT_EQ(device->perform_self_test(), passes ? 1 : 0);
   EXPECT_EQ(gyro_config_writes(board), (std::vector<RegisterWrite>{{kGyroConfig, 0xE8}, {kGyroConfig, 0x08}}));
@@ -56,7 +53,7 @@ TEST_P(Kor42SelfTest, MeasuresAndRestoresGyroConfig) {
   using namespace std::chrono_literals;
   std::vector<std::chrono::steady_clock::time_point> samples;
   std::chrono::steady_clock::time_point switched_on{};
-  for (const auto& record : board.sim().commands()) {
+  for (const auto& record : board.commands()) {
     if (record.line == "RD684306") samples.push_back(record.when);
     if (record.line == "WR681BE8") switched_on = record.when;
   }
@@ -77,7 +74,7 @@ TEST(Kor42SelfTestFailures, AxisWithCodeZeroFails) {
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
   ASSERT_EQ(device->set_sampling_rate(RATE_200HZ), 0);
-  board.sim().set_register(0x68, 0x0E, 0xE0);  // Y code 0, top bits set
+  board.set_register(0x68, 0x0E, 0xE0);  // Y code 0, top bits set
   EXPECT_FALSE(dynamic_cast<kor42&>(*device).perform_gyro_self_test());
 }
 
@@ -87,8 +84,8 @@ TEST(Kor42SelfTestFailures, RateThatReadsZeroFailsBeforeChangingAnything) {
   ASSERT_NE(device, nullptr);
   sim::Faults faults;
   faults.silent_after = 4;  // the three code registers and the divider; CONFIG goes unanswered
-  board.sim().set_faults(faults);
-  board.sim().clear_commands();
+  board.set_faults(faults);
+  board.clear_commands();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(device->perform_self_test(), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
@@ -101,8 +98,8 @@ TEST(Kor42SelfTestFailures, UnreadableCodeEndsTheTestFirst) {
   ASSERT_NE(device, nullptr);
   sim::Faults faults;
   faults.silent_after = 1;
-  board.sim().set_faults(faults);
-  board.sim().clear_commands();
+  board.set_faults(faults);
+  board.clear_commands();
   EXPECT_EQ(device->perform_self_test(), 0);
   EXPECT_EQ(board.lines(), (std::vector<std::string>{"RD680D01", "RD680E01"}));
 }
@@ -144,7 +141,7 @@ TEST_P(NonMeasuringSelfTest, FailsWithoutTouchingTheBus) {
   SimBoard board(GetParam());
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
-  board.sim().clear_commands();
+  board.clear_commands();
   EXPECT_EQ(device->perform_self_test(), 0);
   EXPECT_TRUE(board.lines().empty());
 }
@@ -153,4 +150,4 @@ INSTANTIATE_TEST_SUITE_P(OtherFamilies, NonMeasuringSelfTest,
                          ::testing::Values("hep11", "naf38", "kor23", "kor21", "kor24", "kor46", "kor71", "kor73"));
 
 }  // namespace
-}  // namespace veltrix::devices
+}  // namespace veltrix::devices::test

@@ -3,18 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 
 #include "devices/model_catalogue.h"
 
-namespace veltrix::devices::testing {
+namespace veltrix::devices::test {
 namespace {
-
-sim::BoardOptions board_options(sim::SensorOptions sensor, sim::Faults faults) {
-  sim::BoardOptions options;
-  options.sensor = std::move(sensor);
-  options.faults = faults;
-  return options;
-}
 
 int hex_pair(std::string_view text) { return std::stoi(std::string(text.substr(0, 2)), nullptr, 16); }
 
@@ -28,39 +22,28 @@ void PrintTo(const RegisterWrite& w, std::ostream* os) {
 
 std::unique_ptr<ikor> make_device(std::string_view class_name) {
   for (const ModelEntry& m : model_catalogue()) {
-    if (class_name == m.class_name) return m.create();
+    if (class_name == m.class_name) {
+      return m.create();
+    }
   }
   ADD_FAILURE() << "no model of class " << class_name;
   return nullptr;
 }
 
 SimBoard::SimBoard(sim::SensorOptions sensor, sim::Faults faults)
-    : class_name_(sensor.model_class), sim_(board_options(sensor, faults)) {
-  const int error = sim_.start();
-  EXPECT_EQ(error, 0) << "simulator did not start";
-  started_ = error == 0;
-}
+    : veltrix::test::SimBoard(veltrix::test::board_options(sensor.model_class, sensor, faults)),
+      class_name_(sensor.model_class) {}
 
-SimBoard::SimBoard(std::string_view class_name)
-    : SimBoard([&] {
-        sim::SensorOptions sensor;
-        sensor.model_class = std::string(class_name);
-        return sensor;
-      }()) {}
+SimBoard::SimBoard(std::string_view class_name) : veltrix::test::SimBoard(class_name), class_name_(class_name) {}
 
 std::unique_ptr<ikor> SimBoard::connect(int mode) {
   auto device = make_device(class_name_);
-  if (!device || !started_) return nullptr;
+  if (!device || !started()) {
+    return nullptr;
+  }
   const long status = device->initialize(port().c_str(), mode);
   EXPECT_EQ(status, 0) << class_name_ << " did not connect";
   return status == 0 ? std::move(device) : nullptr;
-}
-
-std::vector<std::string> SimBoard::lines() const {
-  std::vector<std::string> out;
-  for (const auto& record : sim_.commands())
-    out.push_back(record.line);
-  return out;
 }
 
 std::vector<RegisterWrite> SimBoard::sensor_writes() const {
@@ -74,10 +57,4 @@ std::vector<RegisterWrite> SimBoard::sensor_writes() const {
   return out;
 }
 
-void SimBoard::go_silent() {
-  sim::Faults faults;
-  faults.silent = true;
-  sim_.set_faults(faults);
-}
-
-}  // namespace veltrix::devices::testing
+}  // namespace veltrix::devices::test

@@ -1,46 +1,27 @@
 #pragma once
-// Shared pieces of the link suites: timing, process counts, and a fixture
+// Shared pieces of the link suites: deadlines, process counts, and a fixture
 // that opens the real link on a fresh simulated board and closes it after.
 
 #include <dirent.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "aio_link.h"
 #include "link/board_protocol.h"
-#include "sim/board_sim.h"
+#include "tests/support/sim_board.h"
+#include "tests/support/timing.h"
 
 namespace veltrix::link::test {
 
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
+using namespace veltrix::test;
 
-inline constexpr auto kReplyWait = 1000ms;  // a reply is expected
 // A silent board fails an exchange between 320 and 640 ms; the upper bound
 // leaves room for a loaded machine and sanitizers.
 inline constexpr auto kDeadlineLow = 320ms;
 inline constexpr auto kDeadlineHigh = 640ms + 500ms;
-
-inline milliseconds elapsed_since(Clock::time_point start) {
-  return std::chrono::duration_cast<milliseconds>(Clock::now() - start);
-}
-
-// Checks `condition` every millisecond until it holds or `timeout` passes.
-inline bool eventually(const std::function<bool()>& condition, milliseconds timeout = kReplyWait) {
-  const auto deadline = Clock::now() + timeout;
-  while (!condition()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
 
 inline int entries_in(const char* folder) {
   DIR* dir = opendir(folder);
@@ -65,8 +46,8 @@ class LinkTest : public ::testing::Test {
 class SimLinkTest : public LinkTest {
  protected:
   void connect(const sim::BoardOptions& options = {}) {
-    board_ = std::make_unique<sim::BoardSim>(options);
-    ASSERT_EQ(board_->start(), 0);
+    board_ = std::make_unique<SimBoard>(options);
+    ASSERT_TRUE(board_->started());
     ASSERT_EQ(vtx_serial_open(board_->port_path().c_str(), &handle_), 0);
     board_->clear_commands();
   }
@@ -74,12 +55,7 @@ class SimLinkTest : public LinkTest {
     LinkTest::TearDown();
     board_.reset();
   }
-  std::vector<std::string> command_lines() const {
-    std::vector<std::string> lines;
-    for (const auto& record : board_->commands())
-      lines.push_back(record.line);
-    return lines;
-  }
+  std::vector<std::string> command_lines() const { return board_->lines(); }
   // A device on a bus of its own whose registers never change by themselves:
   // register r holds (r * 7 + 3) mod 256.
   static constexpr unsigned char kStillBus = 0x50;
@@ -89,7 +65,7 @@ class SimLinkTest : public LinkTest {
       board_->set_register(kStillBus, static_cast<std::uint8_t>(r), still_value(r));
   }
 
-  std::unique_ptr<sim::BoardSim> board_;
+  std::unique_ptr<SimBoard> board_;
   void* handle_ = nullptr;
 };
 

@@ -17,6 +17,7 @@
 #include "serial_port.h"
 #include "tests/link/link_fixture.h"
 #include "tests/link/scripted_board.h"
+#include "tests/support/temp_folder.h"
 
 namespace veltrix::link::test {
 namespace {
@@ -110,16 +111,14 @@ TEST_F(PortTest, UnknownRateCannotConfigureAndDefaultNotifierWritesToStderr) {
 }
 
 TEST_F(PortTest, NameTooLongForPortNameIsRefusedNotCut) {
-  char folder[] = "/tmp/veltrix-longname-XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  const std::string long_name = std::string(folder) + "/" + std::string(130, 'p');
+  const TempFolder folder("longname");
+  ASSERT_TRUE(folder.made());
+  const std::string long_name = folder.file(std::string(130, 'p'));
   // The name cut to what portName holds leads to a working port.
   const std::string cut_name = long_name.substr(0, kPortNameSize - 1);
   ASSERT_EQ(symlink(board_.port_path().c_str(), cut_name.c_str()), 0);
   AIOSetCom(long_name.c_str(), 115200);
   EXPECT_EQ(AIOOpen(1), 53);
-  unlink(cut_name.c_str());
-  rmdir(folder);
 }
 
 TEST_F(PortTest, OpenCloseCyclesLeaveNoThreadOrDescriptor) {

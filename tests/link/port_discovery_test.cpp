@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/support/temp_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -16,12 +18,9 @@ class FakeSysfs : public ::testing::Test {
  protected:
   void SetUp() override {
     unsetenv("VELTRIX_PORT");
-    char pattern[] = "/tmp/veltrix-sysfs-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    ASSERT_TRUE(sysfs_.made());
     fs::create_directories(root_ / "class/tty");
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   void add_tty(const std::string& name, const std::string& driver) {
     const fs::path device = root_ / "class/tty" / name / "device";
@@ -34,7 +33,8 @@ class FakeSysfs : public ::testing::Test {
 
   int find(char* port, int size) { return find_comm_in(root_.c_str(), port, size); }
 
-  fs::path root_;
+  const veltrix::test::TempFolder sysfs_{"sysfs"};
+  const fs::path& root_ = sysfs_.path();
 };
 
 TEST_F(FakeSysfs, TakesLowestNumberedCdcAcmTty) {

@@ -78,7 +78,7 @@ TEST_F(SimLinkTest, WriteBurstTakesAtMost507Bytes) {
 
 TEST_F(SimLinkTest, SilentBoardFailsEveryExchangeWithinTheDeadline) {
   connect();
-  board_->set_faults({.silent = true});
+  board_->go_silent();
   unsigned char data[6];
   char text[8];
   const std::vector<std::pair<const char*, std::function<long()>>> exchanges = {
@@ -108,8 +108,8 @@ TEST_F(SimLinkTest, ShortRepliesAreNeverAccepted) {
 TEST_F(SimLinkTest, OpenOnASilentBoardFailsAndClosesTheLink) {
   sim::BoardOptions options;
   options.faults.silent = true;
-  board_ = std::make_unique<sim::BoardSim>(options);
-  ASSERT_EQ(board_->start(), 0);
+  board_ = std::make_unique<SimBoard>(options);
+  ASSERT_TRUE(board_->started());
   const auto start = Clock::now();
   EXPECT_EQ(vtx_serial_open(board_->port_path().c_str(), &handle_), 55);
   EXPECT_GE(elapsed_since(start), kDeadlineLow);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/sim/board_fixture.h"
+#include "tests/support/temp_folder.h"
 
 namespace veltrix::sim::test {
 namespace {
@@ -53,7 +54,7 @@ TEST_F(BoardProtocol, ReadRepliesHaveExactLengthAndUpperCaseHex) {
 }
 
 TEST_F(BoardProtocol, WrittenRegistersReadBackAndAddressesWrap) {
-  start(sensor_options("naf38"));
+  start(board_options("naf38"));
   write_registers(0x68, {0x13, 0xA1, 0xB2, 0xC3});
   EXPECT_EQ(read_registers(0x68, 0x13, 3), (std::vector<std::uint8_t>{0xA1, 0xB2, 0xC3}));
   EXPECT_EQ(sim_->register_value(0x68, 0x14), 0xB2);
@@ -106,7 +107,7 @@ TEST_F(BoardProtocol, MalformedCommandsGetAnErrorLineAndChangeNothing) {
 }
 
 TEST_F(BoardProtocol, EmptyBusesAnswerFFUnlessAValueWasPlanted) {
-  start(sensor_options("hep11"));
+  start(board_options("hep11"));
   EXPECT_EQ(read_registers(0x0D, 0x00, 2), (std::vector<std::uint8_t>{0xFF, 0xFF}));
   write_registers(0x0D, {0x00, 0x11});  // nobody there to take it
   EXPECT_EQ(read_registers(0x0D, 0x00, 1), std::vector<std::uint8_t>{0xFF});
@@ -156,7 +157,7 @@ std::vector<std::string> lines_through_replies(PtyClient& client, int replies) {
 // "IE2" to the "SD", as the samples happen, each on its own line between
 // replies, never inside one, even when replies come in pieces.
 TEST_F(BoardProtocol, DataReadyNotificationsComeOncePerSampleBetweenReplies) {
-  start(sensor_options("kor42"));
+  start(board_options("kor42"));
   write_register(0x1A, 0x01);  // 1 kHz
   write_register(0x38, 0x01);  // the data-ready interrupt
   EXPECT_EQ(client_->read_for(kSilenceWait), "") << "no notifications before IE2";
@@ -208,7 +209,7 @@ TEST_F(BoardProtocol, DataReadyNotificationsComeOncePerSampleBetweenReplies) {
 }
 
 TEST(BoardSimLifecycle, RejectsUnknownClassAndBadCompassAddress) {
-  BoardSim unknown(sensor_options("kor99"));
+  BoardSim unknown(board_options("kor99"));
   EXPECT_NE(unknown.start(), 0);
   BoardOptions options;
   options.sensor.compass_address = 0x10;
@@ -217,10 +218,10 @@ TEST(BoardSimLifecycle, RejectsUnknownClassAndBadCompassAddress) {
 }
 
 TEST(BoardSimLifecycle, LinkPointsAtThePortUntilStopAndStopIsIdempotent) {
-  char folder[] = "/tmp/veltrix-sim-XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
+  const TempFolder folder("sim");
+  ASSERT_TRUE(folder.made());
   BoardOptions options;
-  options.link_path = std::string(folder) + "/port";
+  options.link_path = folder.file("port");
   BoardSim sim(options);
   ASSERT_EQ(sim.start(), 0);
   EXPECT_EQ(sim.start(), EALREADY);
@@ -235,7 +236,6 @@ TEST(BoardSimLifecycle, LinkPointsAtThePortUntilStopAndStopIsIdempotent) {
   sim.stop();
   sim.stop();
   EXPECT_NE(access(options.link_path.c_str(), F_OK), 0);
-  rmdir(folder);
 }
 
 }  // namespace

@@ -15,13 +15,12 @@
 #include <vector>
 
 #include "tests/sim/pty_client.h"
+#include "tests/support/temp_folder.h"
 
 extern char** environ;
 
 namespace veltrix::sim::test {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // One run of the program with its stdout and stderr on pipes.
 class BoardsimProcess {
@@ -112,25 +111,10 @@ class BoardsimProcess {
   int stderr_ = -1;
 };
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::array<char, 32> name{"/tmp/veltrix-boardsim-XXXXXX"};
-    if (mkdtemp(name.data()) != nullptr) path_ = name.data();
-  }
-  ~TempFolder() {
-    if (!path_.empty()) rmdir(path_.c_str());
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 TEST(BoardsimProgram, PrintsItsPortFirstServesAndExitsCleanlyOnSigterm) {
-  TempFolder folder;
-  ASSERT_FALSE(folder.path().empty());
-  const std::string link = folder.path() + "/board";
+  const TempFolder folder("boardsim");
+  ASSERT_TRUE(folder.made());
+  const std::string link = folder.file("board");
   BoardsimProcess program({"--sensor", "kor23", "--link", link});
   ASSERT_TRUE(program.spawned());
   const std::string port = program.first_stdout_line();

@@ -14,7 +14,6 @@
 namespace veltrix::sim::test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using BoardFaults = BoardTest;
 
 BoardOptions with_faults(const Faults& faults) {

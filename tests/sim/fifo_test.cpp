@@ -16,8 +16,6 @@
 namespace veltrix::sim::test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr std::uint8_t kCollect = 0x40;   // USER_CTRL
 constexpr std::uint8_t kOverflow = 0x10;  // INT_STATUS
 
@@ -81,7 +79,7 @@ constexpr std::array kReadSizes{10, 2, 255, 1, 37, 6};
 
 TEST_P(FifoFrames, EverySampleAfterAResetArrivesInOrder) {
   const FifoCase c = GetParam();
-  start(sensor_options(c.model_class));
+  start(board_options(c.model_class));
   write_register(c.r.config, 0x01);
   write_register(c.r.divider, 4);  // 200 Hz
   if (c.compass) write_registers(0x68, {0x25, 0x8C, 0x02, 0x88});
@@ -138,7 +136,7 @@ using FifoOverflow = BoardTest;
 
 // Gyro frames of 6 bytes at 1 kHz: the 1024 bytes are full after 171 samples.
 TEST_F(FifoOverflow, KeepsTheNewestBytesAndFlagsIt) {
-  start(sensor_options("kor42"));
+  start(board_options("kor42"));
   write_register(0x1A, 0x01);
   write_register(0x23, 0x70);
   const std::uint32_t begun = sim_->sample_index();

@@ -8,12 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/timing.h"
+
 namespace veltrix::sim::test {
 
-using namespace std::chrono_literals;
-
-inline constexpr auto kReplyWait = 1000ms;   // a reply is expected
-inline constexpr auto kSilenceWait = 100ms;  // nothing should arrive
+using namespace veltrix::test;
 
 class PtyClient {
  public:

@@ -12,7 +12,6 @@
 namespace veltrix::sim::test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using SimulatedSensor = BoardTest;
 
 // CONFIG filter 1 and divider 255: 1000 / 256 Hz, one sample every 256 ms,
@@ -23,7 +22,7 @@ constexpr std::uint8_t kSlowDivider = 0xFF;
 TEST_F(SimulatedSensor, EveryClassIdentifiesItselfAtItsWhoAmIRegister) {
   for (const auto& layout : all_layouts()) {
     SCOPED_TRACE(layout.model_class);
-    start(sensor_options(std::string(layout.model_class)));
+    start(board_options(std::string(layout.model_class)));
     const bool low_table = layout.model_class == "kor23" || layout.model_class == "kor21";
     EXPECT_EQ(read_register(low_table ? 0x00 : 0x75), 0x68);
     // Reset: divider 0 and filter 0 run the sensor at 8 kHz.
@@ -32,7 +31,7 @@ TEST_F(SimulatedSensor, EveryClassIdentifiesItselfAtItsWhoAmIRegister) {
 }
 
 TEST_F(SimulatedSensor, IntStatusIsSetPerSampleAndClearedByReading) {
-  start(sensor_options("kor42"));
+  start(board_options("kor42"));
   write_register(0x1A, kSlowFilter);
   write_register(0x19, kSlowDivider);
   read_register(0x3A);  // clear what the fast reset rate left
@@ -69,7 +68,7 @@ class SampleRate : public BoardTest, public ::testing::WithParamInterface<RateCa
 
 TEST_P(SampleRate, FollowsConfigAndDivider) {
   const RateCase c = GetParam();
-  start(sensor_options(c.model_class));
+  start(board_options(c.model_class));
   write_register(c.model_class == std::string("kor23") ? 0x16 : 0x1A, c.config);
   write_register(c.model_class == std::string("kor23") ? 0x15 : 0x19, c.divider);
   EXPECT_DOUBLE_EQ(sim_->sample_rate_hz(), c.rate);
@@ -96,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(FirstAndSecondForm, SampleRate,
                                            RateCase{"kor24", 0x03, 2, 1000.0 / 3.0}));
 
 TEST_F(SimulatedSensor, ARateChangeRestartsThePeriodAtTheWrite) {
-  start(sensor_options("hep11"));
+  start(board_options("hep11"));
   const auto sent = Clock::now();
   write_registers(0x68, {0x19, 0xF9, 0x01});  // divider 249, filter 1: 4 Hz
   const std::uint32_t at_change = sim_->sample_index();
@@ -105,7 +104,7 @@ TEST_F(SimulatedSensor, ARateChangeRestartsThePeriodAtTheWrite) {
 }
 
 TEST_F(SimulatedSensor, DataRegistersHoldTheFormulaOfTheLatestSample) {
-  start(sensor_options("kor42"));
+  start(board_options("kor42"));
   ASSERT_TRUE(wait_for_sample_after(*sim_, 0));
   const std::uint32_t low = sim_->sample_index();
   const auto bytes = read_registers(0x68, 0x3B, 14);  // accel, temp, gyro in one read
@@ -125,7 +124,7 @@ TEST_F(SimulatedSensor, DataRegistersHoldTheFormulaOfTheLatestSample) {
 // polls: every channel belongs to one sample, and the data-ready bit in it
 // says whether that sample is new since the previous read.
 TEST_F(SimulatedSensor, ABlockReadIsOneSampleAndTakesItsDataReadyBit) {
-  start(sensor_options("kor73"));
+  start(board_options("kor73"));
   write_register(0x1A, 0x01);                       // 1 kHz: some reads see a new sample, some do not
   write_registers(0x68, {0x25, 0x8C, 0x02, 0x88});  // slave 0 mirrors the compass
   ASSERT_TRUE(wait_for_sample_after(*sim_, sim_->sample_index()));
@@ -153,7 +152,7 @@ TEST_F(SimulatedSensor, ABlockReadIsOneSampleAndTakesItsDataReadyBit) {
 }
 
 TEST_F(SimulatedSensor, OlderClassesKeepDataAtTheirOwnAddresses) {
-  start(sensor_options("kor23"));
+  start(board_options("kor23"));
   ASSERT_TRUE(wait_for_sample_after(*sim_, 0));
   const std::uint32_t low = sim_->sample_index();
   const auto bytes = read_registers(0x68, 0x1B, 8);  // temp, then gyro
@@ -167,7 +166,7 @@ TEST_F(SimulatedSensor, OlderClassesKeepDataAtTheirOwnAddresses) {
 }
 
 TEST_F(SimulatedSensor, AtRestEverySampleHoldsSampleOne) {
-  BoardOptions options = sensor_options("kor46");
+  BoardOptions options = board_options("kor46");
   options.sensor.at_rest = true;
   start(options);
   ASSERT_TRUE(wait_for_sample_after(*sim_, 10));
@@ -188,7 +187,7 @@ class CompassPath : public BoardTest {
 };
 
 TEST_F(CompassPath, CompassAnswersOnlyWhileTheBypassIsOpen) {
-  BoardOptions options = sensor_options("kor73");
+  BoardOptions options = board_options("kor73");
   options.sensor.compass_address = 0x0E;
   start(options);
   sim_->set_register(0x0C, 0x00, 0x31);  // a foreign device at 0x0C
@@ -203,20 +202,20 @@ TEST_F(CompassPath, CompassAnswersOnlyWhileTheBypassIsOpen) {
 }
 
 TEST_F(CompassPath, NoCompassWithoutAnAddressOrOnAClassWithoutOne) {
-  BoardOptions options = sensor_options("kor71");
+  BoardOptions options = board_options("kor71");
   options.sensor.compass_address = -1;
   start(options);
   open_bypass();
   for (std::uint8_t bus = 0x0C; bus <= 0x0F; ++bus) {
     EXPECT_EQ(read_registers(bus, 0x00, 1), std::vector<std::uint8_t>{0xFF});
   }
-  start(sensor_options("kor42"));
+  start(board_options("kor42"));
   open_bypass();
   EXPECT_EQ(read_registers(0x0C, 0x00, 1), std::vector<std::uint8_t>{0xFF});
 }
 
 TEST_F(CompassPath, TheMasterMirrorsTheCompassOnceSetUp) {
-  BoardOptions options = sensor_options("kor71");
+  BoardOptions options = board_options("kor71");
   options.sensor.compass_address = 0x0D;
   start(options);
   write_register(0x1A, kSlowFilter);
@@ -275,7 +274,7 @@ class GyroSelfTest : public BoardTest {
 };
 
 TEST_F(GyroSelfTest, APassingUnitShiftsInsideTheBand) {
-  BoardOptions options = sensor_options("kor42");
+  BoardOptions options = board_options("kor42");
   options.sensor.at_rest = true;
   start(options);
   const auto shifts = shifts_after_setting_self_test_bits();
@@ -288,7 +287,7 @@ TEST_F(GyroSelfTest, APassingUnitShiftsInsideTheBand) {
 }
 
 TEST_F(GyroSelfTest, AFailingUnitShiftsOutsideTheBand) {
-  BoardOptions options = sensor_options("kor42");
+  BoardOptions options = board_options("kor42");
   options.sensor.at_rest = true;
   options.sensor.self_test_passes = false;
   start(options);
@@ -299,7 +298,7 @@ TEST_F(GyroSelfTest, AFailingUnitShiftsOutsideTheBand) {
 }
 
 TEST_F(GyroSelfTest, OtherClassesAndZeroCodesDoNotShift) {
-  BoardOptions options = sensor_options("kor42");
+  BoardOptions options = board_options("kor42");
   options.sensor.at_rest = true;
   start(options);
   write_registers(0x68, {0x0D, 0x00, 0x00, 0x00});

@@ -6,7 +6,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-namespace capture_testing {
+namespace veltrix::test {
 
 class FileSizeLimit {
  public:
@@ -20,4 +20,4 @@ class FileSizeLimit {
   struct sigaction old_action_ {};
 };
 
-}  // namespace capture_testing
+}  // namespace veltrix::test

@@ -1,8 +1,8 @@
-#include "tests/capture/file_size_limit.h"
+#include "tests/support/file_size_limit.h"
 
 #include <gtest/gtest.h>
 
-namespace capture_testing {
+namespace veltrix::test {
 
 FileSizeLimit::FileSizeLimit(rlim_t bytes) {
   struct sigaction ignore {};
@@ -18,4 +18,4 @@ FileSizeLimit::~FileSizeLimit() {
   sigaction(SIGXFSZ, &old_action_, nullptr);
 }
 
-}  // namespace capture_testing
+}  // namespace veltrix::test
