@@ -11,7 +11,7 @@
 #include "sim/sample_formula.h"
 #include "tests/capture/capture_fixture.h"
 
-namespace capture_testing {
+namespace veltrix::capture::test {
 namespace {
 
 using veltrix::sim::Channel;
@@ -79,4 +79,4 @@ TEST_F(CaptureTest, FastCaptureFallsBackWithANoteWhereRegistersAreNotContiguous)
 }
 
 }  // namespace
-}  // namespace capture_testing
+}  // namespace veltrix::capture::test

@@ -12,14 +12,14 @@ QString check_sample_text(const std::string& text, int components, SampleRun* ru
   }
   SampleRun counted;
   int previous = -1;  // none yet in this capture
-  for (const std::string& line : capture_testing::split_lines(text, "\r\n")) {
+  for (const std::string& line : veltrix::capture::test::split_lines(text, "\r\n")) {
     if (line.starts_with("Time,")) {
       ++counted.headers;
       previous = -1;
       continue;
     }
     std::uint16_t sample = 0;
-    const auto matches = capture_testing::sample_line_matches(line, components, true, &sample);
+    const auto matches = veltrix::capture::test::sample_line_matches(line, components, true, &sample);
     if (!matches) {
       return QString::fromStdString(matches.message());
     }

@@ -231,15 +231,15 @@ class WindowLoggingTest : public QObject {
     QVERIFY(!logs.data.empty());
     QVERIFY(logs.data.filename().string().starts_with("dataLog"));
     QCOMPARE(logs.data.extension().string(), std::string(".csv"));
-    const std::string data_log = capture_testing::read_file(logs.data);
+    const std::string data_log = veltrix::capture::test::read_file(logs.data);
     QCOMPARE(data_log, console);
-    QCOMPARE(capture_testing::split_lines(data_log, "\r\n").front(),
+    QCOMPARE(veltrix::capture::test::split_lines(data_log, "\r\n").front(),
              std::string("Time,Gyro_X, Gyro_Y, Gyro_Z,Accel_X, Accel_Y, Accel_Z,Comp_X, Comp_Y, Comp_Z,Temp"));
     SampleRun run;
     const QString problem = check_sample_text(data_log, kAllComponents, &run);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QVERIFY(run.samples >= 11);
-    QCOMPARE(static_cast<int>(capture_testing::split_lines(capture_testing::read_file(logs.registers), "\n").size()),
+    QCOMPARE(static_cast<int>(veltrix::capture::test::split_lines(veltrix::capture::test::read_file(logs.registers), "\n").size()),
              iKOR->get_register_list_size());
     QVERIFY(h.prompts.errors.empty());
   }
@@ -280,7 +280,7 @@ class WindowLoggingTest : public QObject {
     const Logs logs = logs_in(dir.path());
     QVERIFY(!logs.data.empty());
     QVERIFY(!open_in_this_process(logs.data));
-    const std::string data_log = capture_testing::read_file(logs.data);
+    const std::string data_log = veltrix::capture::test::read_file(logs.data);
     QCOMPARE(data_log, console_buffer::snapshot());
     const QString problem = check_sample_text(data_log, kAllComponents);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
