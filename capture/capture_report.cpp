@@ -1,0 +1,73 @@
+#include "capture/capture_report.h"
+
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+// An interval longer than this many periods lost at least one sample.
+constexpr double kLongInterval = 1.5;
+
+std::string counted(long long count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string fixed(double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+}  // namespace
+
+CaptureReportAccumulator::CaptureReportAccumulator(int reported_rate_hz) {
+  report_.reported_rate_hz = reported_rate_hz > 0 ? reported_rate_hz : 0;
+  period_ms_ = reported_rate_hz > 0 ? 1000.0 / reported_rate_hz : 0.0;
+}
+
+void CaptureReportAccumulator::add_sample(double time_ms) {
+  if (report_.samples == 0) {
+    first_ms_ = time_ms;
+  } else {
+    const double interval = time_ms - last_ms_;
+    report_.largest_interval_ms = std::max(report_.largest_interval_ms, interval);
+    if (period_ms_ > 0.0 && interval > kLongInterval * period_ms_) {
+      ++report_.long_intervals;
+      report_.missed_samples += std::llround(interval / period_ms_) - 1;
+    }
+    report_.duration_ms = time_ms - first_ms_;
+    report_.mean_rate_hz = report_.duration_ms > 0.0 ? 1000.0 * report_.samples / report_.duration_ms : 0.0;
+  }
+  last_ms_ = time_ms;
+  ++report_.samples;
+}
+
+std::string report_line(const CaptureReport& report) {
+  std::string line = "Capture report: " + counted(report.samples, "sample", "samples") + " in " +
+                     fixed(report.duration_ms / 1000.0, 3) + " s, mean ";
+  line += report.mean_rate_hz > 0.0 ? fixed(report.mean_rate_hz, 1) + " Hz" : "rate n/a";
+  line += report.reported_rate_hz > 0 ? " (sensor " + std::to_string(report.reported_rate_hz) + " Hz)"
+                                      : " (sensor rate unknown)";
+  line += ", largest interval " + fixed(report.largest_interval_ms, 1) + " ms, ";
+  if (report.reported_rate_hz > 0) {
+    line += counted(report.long_intervals, "interval", "intervals") + " over 1.5 periods, " +
+            counted(report.missed_samples, "sample", "samples") + " missed";
+  } else {
+    line += "long intervals not judged";
+  }
+  return line;
+}
+
+nlohmann::json report_json(const CaptureReport& report) {
+  const bool rate_known = report.reported_rate_hz > 0;
+  nlohmann::json json;
+  json["samples"] = report.samples;
+  json["duration_s"] = report.duration_ms / 1000.0;
+  json["mean_rate_hz"] = report.mean_rate_hz > 0.0 ? nlohmann::json(report.mean_rate_hz) : nlohmann::json();
+  json["reported_rate_hz"] = rate_known ? nlohmann::json(report.reported_rate_hz) : nlohmann::json();
+  json["largest_interval_ms"] = report.largest_interval_ms;
+  json["long_intervals"] = rate_known ? nlohmann::json(report.long_intervals) : nlohmann::json();
+  json["missed_samples"] = rate_known ? nlohmann::json(report.missed_samples) : nlohmann::json();
+  return json;
+}
