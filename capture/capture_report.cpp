@@ -13,6 +13,10 @@ std::string counted(long long count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+// Divided rather than multiplied by the unit, so the result is the double
+// nearest the decimal and prints short.
+double rounded(double value, double per_unit) { return std::round(value * per_unit) / per_unit; }
+
 std::string fixed(double value, int decimals) {
   char text[64];
   std::snprintf(text, sizeof text, "%.*f", decimals, value);
@@ -59,15 +63,16 @@ std::string report_line(const CaptureReport& report) {
   return line;
 }
 
-nlohmann::json report_json(const CaptureReport& report) {
+nlohmann::ordered_json report_json(const CaptureReport& report) {
+  using Json = nlohmann::ordered_json;
   const bool rate_known = report.reported_rate_hz > 0;
-  nlohmann::json json;
+  Json json;
   json["samples"] = report.samples;
-  json["duration_s"] = report.duration_ms / 1000.0;
-  json["mean_rate_hz"] = report.mean_rate_hz > 0.0 ? nlohmann::json(report.mean_rate_hz) : nlohmann::json();
-  json["reported_rate_hz"] = rate_known ? nlohmann::json(report.reported_rate_hz) : nlohmann::json();
-  json["largest_interval_ms"] = report.largest_interval_ms;
-  json["long_intervals"] = rate_known ? nlohmann::json(report.long_intervals) : nlohmann::json();
-  json["missed_samples"] = rate_known ? nlohmann::json(report.missed_samples) : nlohmann::json();
+  json["duration_s"] = rounded(report.duration_ms / 1000.0, 1e6);
+  json["mean_rate_hz"] = report.mean_rate_hz > 0.0 ? Json(rounded(report.mean_rate_hz, 100)) : Json();
+  json["reported_rate_hz"] = rate_known ? Json(report.reported_rate_hz) : Json();
+  json["largest_interval_ms"] = rounded(report.largest_interval_ms, 1e3);
+  json["long_intervals"] = rate_known ? Json(report.long_intervals) : Json();
+  json["missed_samples"] = rate_known ? Json(report.missed_samples) : Json();
   return json;
 }

@@ -41,6 +41,7 @@ class CaptureReportAccumulator {
 // 1.5 periods, 0 samples missed".
 std::string report_line(const CaptureReport& report);
 
-// The same fields with their units in the names; rates and counts that cannot
-// be known (below two samples, sensor rate unknown) are null.
-nlohmann::json report_json(const CaptureReport& report);
+// The same fields, in that order, with their units in the names, rounded to a
+// microsecond and a hundredth of a hertz; rates and counts that cannot be
+// known (below two samples, sensor rate unknown) are null.
+nlohmann::ordered_json report_json(const CaptureReport& report);

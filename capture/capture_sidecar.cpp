@@ -11,7 +11,8 @@
 
 namespace {
 
-using nlohmann::json;
+// Keys in the order a reader expects them, not sorted.
+using json = nlohmann::ordered_json;
 
 constexpr const char* kUnits = "raw counts";
 
