@@ -8,6 +8,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <thread>
 
@@ -118,6 +119,52 @@ TEST_F(CliCaptureTest, StopsAfterExactlyTheSamplesAsked) {
   EXPECT_EQ(lines[0], "Time,Gyro_X, Gyro_Y, Gyro_Z,Temp");
   for (std::size_t i = 1; i < lines.size(); ++i)
     EXPECT_TRUE(sample_line_matches(lines[i], kGyroTemp, true));
+}
+
+// The report ends stderr as one line; --report-json FILE holds it as JSON,
+// as the sidecar does; "-" puts the JSON on stderr after the line; a FILE
+// that cannot be written fails the run after a complete capture.
+TEST_F(CliCaptureTest, TheReportEndsStderrAndGoesAsJsonToAFileOrToStderr) {
+  using nlohmann::json;
+  serve("kor42");
+  const std::string report_file = folder().string() + "-report.json";
+  const ProgramRun run = cli("KOR 42", {"capture", "--rate", "100", "--components", "gyro", "--samples", "15",
+                                        "--folder", folder().string(), "--report-json", report_file});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(split_lines(run.out, "\r\n").size(), 16u);
+  std::smatch line;
+  ASSERT_TRUE(std::regex_match(run.err, line, report_line(15))) << run.err;
+  const json report = json::parse(read_file(report_file), nullptr, false);
+  std::filesystem::remove(report_file);
+  ASSERT_FALSE(report.is_discarded());
+  EXPECT_EQ(report["samples"], 15);
+  EXPECT_EQ(report["reported_rate_hz"], 100);
+  EXPECT_NE(run.err.find(", " + report["missed_samples"].dump() + " sample"), std::string::npos) << run.err;
+  for (const auto& entry : std::filesystem::directory_iterator(folder())) {
+    if (entry.path().extension() == ".json") {
+      const json sidecar = json::parse(read_file(entry.path()), nullptr, false);
+      EXPECT_EQ(sidecar["report"], report);
+      EXPECT_EQ(sidecar["model"], "KOR 42");
+      EXPECT_EQ(sidecar["port"], board_->port_path());
+    }
+  }
+  EXPECT_EQ(logs().first, run.out);
+
+  const ProgramRun on_stderr =
+      cli("KOR 42", {"capture", "--components", "temp", "--samples", "3", "--report-json", "-"});
+  EXPECT_EQ(on_stderr.exit_status, 0) << on_stderr.err;
+  const std::size_t json_at = on_stderr.err.find('\n') + 1;
+  EXPECT_TRUE(std::regex_match(on_stderr.err.substr(0, json_at), report_line(3))) << on_stderr.err;
+  EXPECT_EQ(json::parse(on_stderr.err.substr(json_at), nullptr, false)["samples"], 3) << on_stderr.err;
+
+  const std::string unwritable = (folder() / "absent" / "report.json").string();
+  const ProgramRun refused =
+      cli("KOR 42", {"capture", "--components", "temp", "--samples", "3", "--report-json", unwritable});
+  EXPECT_EQ(refused.exit_status, 1);
+  EXPECT_EQ(split_lines(refused.out, "\r\n").size(), 4u);
+  EXPECT_EQ(without_report(refused.err.substr(0, refused.err.find("Unable"))), "");
+  EXPECT_EQ(refused.err.substr(refused.err.find("Unable")),
+            "Unable to write the capture report to " + unwritable + ": No such file or directory\n");
 }
 
 TEST_F(CliCaptureTest, ByDefaultEveryComponentTheSensorOffers) {
