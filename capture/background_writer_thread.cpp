@@ -85,7 +85,7 @@ std::string failure_text(const char* what, const std::string& path, int error) {
 }
 
 // Creates the data log and the register log of this capture.
-void open_logs(ikor& device, DataLog& data_log, CaptureSink& sink) {
+void open_logs(ikor& device, DataLog& data_log, CaptureSink& sink, const SampleText& header, int components) {
   const std::string folder = FileLogFolder.get();
   LogPaths paths;
   if (const int error = log_paths_for_folder(folder, paths); error != 0) {
@@ -103,6 +103,7 @@ void open_logs(ikor& device, DataLog& data_log, CaptureSink& sink) {
     sink.failure("A register could not be read for the register log " + paths.register_log + "; it shows 0");
   }
   vtxn_base_config::first_time_logToFile = 2;
+  sink.logs_created(paths, header.view(), components);
 }
 
 }  // namespace
@@ -115,6 +116,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   unsigned char filter = 0;
   const int rate_hz = device.get_current_sampling_rate(divider, filter);
   const bool timed = rate_hz <= kTimedRateLimitHz;
+  sink.capture_began(rate_hz);
   PollPacing pacing(rate_hz);
   // The fast capture reads each sample in one block where the registers allow.
   BlockCapture block(device);
@@ -187,9 +189,11 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
       continue;
     }
 
+    // Taken at every rate for the capture report; the data log shows it only when timed.
+    const double taken_ms = elapsed_ms();
     std::optional<double> time;
     if (timed) {
-      vtxn_base_config::time_ms = elapsed_ms();
+      vtxn_base_config::time_ms = taken_ms;
       time = vtxn_base_config::time_ms;
     }
     // Values that could not be read are not the sensor's: the sample is left
@@ -208,12 +212,13 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     if (sample_count == 0) {
       format_header(header, timed, active);
       if (EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1) {
-        open_logs(device, data_log, sink);
+        open_logs(device, data_log, sink, header, active);
       }
     }
     format_sample_line(line, active, values, time);
     recorded = recorded || active != 0;
     ++sample_count;
+    sink.sample_taken(taken_ms, active, values);
 
     text.clear();
     if (!header.empty()) {
@@ -242,5 +247,6 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   if (dropped > 0) {
     sink.failure(dropped_text(dropped));
   }
+  sink.capture_ended();
   return 0;
 }

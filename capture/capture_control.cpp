@@ -3,12 +3,16 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
 #include "capture/background_writer_thread.h"
+#include "capture/capture_account.h"
 #include "capture/capture_clock.h"
 #include "capture/capture_settings.h"
 #include "capture/capture_sink.h"
@@ -22,6 +26,8 @@ std::mutex control_mutex;  // guards hBGWrite and the observers
 // Written only while no capture thread exists; read by the capture thread.
 SampleObserver observer;
 FailureObserver on_failure;
+ReportObserver on_report;
+std::optional<CaptureAccount> account;
 
 std::mutex failure_mutex;
 std::string failure_messages;
@@ -81,6 +87,30 @@ class ControlSink final : public CaptureSink {
       on_failure(message);
     }
   }
+
+  void capture_began(int rate_hz) override { account->began(rate_hz); }
+
+  void logs_created(const LogPaths& paths, std::string_view header, int components) override {
+    sidecar_failure(account->logs_created(paths, header, components));
+  }
+
+  void sample_taken(double time_ms, int components, const SampleValues& values) override {
+    account->sample_taken(time_ms, components, values);
+  }
+
+  void capture_ended() override {
+    sidecar_failure(account->ended());
+    if (on_report) {
+      on_report(account->report());
+    }
+  }
+
+ private:
+  void sidecar_failure(int error) {
+    if (error != 0) {
+      failure("Unable to write the capture description " + account->sidecar() + ": " + std::strerror(error));
+    }
+  }
 };
 
 ControlSink control_sink;
@@ -92,7 +122,7 @@ void run_capture_thread(ikor* device) {
 
 }  // namespace
 
-bool start(ikor& device, SampleObserver sample_observer, FailureObserver failure_observer) {
+bool start(ikor& device, SampleObserver sample_observer, FailureObserver failure_observer, CaptureOptions options) {
   [[maybe_unused]] static const int stops_at_exit = std::atexit(stop_capture_at_exit);
   std::lock_guard lock(control_mutex);
   if (hBGWrite.joinable()) {
@@ -103,6 +133,8 @@ bool start(ikor& device, SampleObserver sample_observer, FailureObserver failure
   }
   observer = std::move(sample_observer);
   on_failure = std::move(failure_observer);
+  on_report = std::move(options.report_observer);
+  account.emplace(std::move(options.description), options.plot_queue, std::chrono::system_clock::now());
   vtxn_base_config::first_time_logToFile = 1;
   vtxn_base_config::start_counter(&vtxn_base_config::pc_freq, &vtxn_base_config::counter_start);
   vtxn_base_config::time_ms = 0.0;
@@ -120,6 +152,7 @@ void wait() {
   }
   observer = nullptr;
   on_failure = nullptr;
+  on_report = nullptr;
 }
 
 std::string take_failure_messages() {

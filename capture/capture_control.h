@@ -13,6 +13,9 @@
 #include <string>
 #include <string_view>
 
+#include "capture/capture_report.h"
+#include "capture/capture_sidecar.h"
+#include "capture/sample_queue.h"
 #include "devices/ikor.h"
 
 namespace capture_control {
@@ -28,12 +31,28 @@ using SampleObserver = std::function<void(std::string_view console_text, int sam
 // call request_stop, nothing else of this header.
 using FailureObserver = std::function<void(const std::string& message)>;
 
+// Called on the capture thread once, when the capture ends (its logs and
+// sidecar complete), with what it achieved; also when it recorded nothing.
+// It may call request_stop, nothing else of this header.
+using ReportObserver = std::function<void(const CaptureReport& report)>;
+
+// What a capture is given besides its device; all optional.
+struct CaptureOptions {
+  // Written into the sidecar (dataLog{N}.json) when file logging is on.
+  CaptureDescription description;
+  // Fed with each recorded sample that holds a component; never waited for.
+  // Must stay until wait has returned.
+  SampleQueue* plot_queue = nullptr;
+  ReportObserver report_observer;
+};
+
 // Starts a capture on `device`, which must outlive it. Refused (false) while a
 // capture runs; a stopped capture whose thread is still finishing is joined
 // first. Sets first_time_logToFile to 1, restarts the capture clock, sets
 // time_ms to 0 and the run status to 1, then creates the thread, at a raised
 // priority where the system allows it.
-[[nodiscard]] bool start(ikor& device, SampleObserver sample_observer = {}, FailureObserver failure_observer = {});
+[[nodiscard]] bool start(ikor& device, SampleObserver sample_observer = {}, FailureObserver failure_observer = {},
+                         CaptureOptions options = {});
 
 // Run status 2; returns at once. The thread ends after its sample in progress.
 void request_stop();
@@ -45,7 +64,7 @@ void wait();
 // What went wrong in the captures since the last call, one message per line;
 // "" when nothing did. Each message is here as soon as the capture thread
 // meets the failure (a log folder that cannot be used at the first recorded
-// sample, a failed data log write, a board that stopped answering); the
+// sample, a failed data log or sidecar write, a board that stopped answering); the
 // number of samples left out because a read failed comes when the capture
 // ends. A capture that stopped itself has also set the run status to 2.
 std::string take_failure_messages();

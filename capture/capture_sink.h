@@ -1,14 +1,17 @@
 #pragma once
 // What the capture thread hands out besides its files: the console text of
-// each recorded sample, and failures the operator must hear of. The thread
-// is given a sink when it is created and never reaches back into whoever
-// started it.
+// each recorded sample, failures the operator must hear of, and what the
+// capture's report, sidecar and plot are made from. The thread is given a
+// sink when it is created and never reaches back into whoever started it.
 //
-// Thread contract: both calls come from the capture thread; an
+// Thread contract: every call comes from the capture thread; an
 // implementation guards whatever it shares with other threads.
 
 #include <string>
 #include <string_view>
+
+#include "capture/log_naming.h"
+#include "capture/sample_format.h"
 
 class CaptureSink {
  public:
@@ -25,4 +28,19 @@ class CaptureSink {
   // Something the operator should know that is no failure (a fast capture
   // that had to fall back), without a line end.
   virtual void note(const std::string& message) = 0;
+
+  // Once, first: the rate in Hz the sensor reported.
+  virtual void capture_began(int rate_hz) = 0;
+
+  // When this capture's data log and register log exist: their paths, the
+  // data log's header (without line end) and the components it shows.
+  virtual void logs_created(const LogPaths& paths, std::string_view header, int components) = 0;
+
+  // For each recorded sample, before sample_recorded: when it was taken on
+  // the capture clock (taken even when the data log has no time column), the
+  // COMPONENT_* bits read and their values. Must not block or allocate.
+  virtual void sample_taken(double time_ms, int components, const SampleValues& values) = 0;
+
+  // Once, last, when the logs are closed.
+  virtual void capture_ended() = 0;
 };

@@ -9,6 +9,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -96,6 +98,28 @@ bool wait_for_end(double seconds) {
   return false;
 }
 
+// The report as JSON to `target` ("-": stderr). Whether it was written; says
+// why not when it was not.
+bool write_report_json(const CaptureReport& report, const std::string& target) {
+  const std::string text = report_json(report).dump(2) + "\n";
+  if (target == "-") {
+    std::fputs(text.c_str(), stderr);
+    return true;
+  }
+  errno = 0;
+  FILE* file = std::fopen(target.c_str(), "w");
+  bool written = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  const int error = errno;
+  if (file != nullptr && std::fclose(file) != 0) {
+    written = false;
+  }
+  if (!written) {
+    std::fprintf(stderr, "Unable to write the capture report to %s: %s\n", target.c_str(),
+                 std::strerror(error != 0 ? error : EIO));
+  }
+  return written;
+}
+
 }  // namespace
 
 void prepare_signals_for_capture() {
@@ -151,7 +175,12 @@ int run_capture(ikor& device, const CaptureRequest& request) {
     capture_failed.store(true);
     capture_control::request_stop();
   };
-  if (!capture_control::start(device, print_sample, stop_at_failure)) {
+  // Set on the capture thread as it ends; read after the join.
+  std::optional<CaptureReport> report;
+  capture_control::CaptureOptions options;
+  options.description = request.description;
+  options.report_observer = [&report](const CaptureReport& ended) { report = ended; };
+  if (!capture_control::start(device, print_sample, stop_at_failure, std::move(options))) {
     std::fputs("A capture is already running.\n", stderr);
     return kExitFailure;
   }
@@ -179,6 +208,12 @@ int run_capture(ikor& device, const CaptureRequest& request) {
   if (interrupted) {
     std::fputs("Capture stopped by a signal before its end.\n", stderr);
     status = kExitFailure;
+  }
+  if (report) {
+    std::fprintf(stderr, "%s\n", report_line(*report).c_str());
+    if (request.report_json && !write_report_json(*report, *request.report_json)) {
+      status = kExitFailure;
+    }
   }
   return status;
 }

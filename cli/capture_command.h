@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/capture_sidecar.h"
 #include "cli/device_choices.h"
 #include "devices/ikor.h"
 
@@ -17,7 +18,10 @@ struct CaptureRequest {
   double seconds = 0.0;                                // else stop after this long
   std::optional<std::string> folder;                   // file logging exactly when set
   bool console = true;
-  bool fast = false;  // block reads where the sensor allows them
+  bool fast = false;               // block reads where the sensor allows them
+  CaptureDescription description;  // for the sidecar beside the data log
+  // Where the report also goes as JSON: a file, "-" for stderr; unset: nowhere.
+  std::optional<std::string> report_json;
 };
 
 // Call before any thread starts (before connecting). SIGINT, SIGTERM and
@@ -28,5 +32,6 @@ void prepare_signals_for_capture();
 
 // Returns the exit status (cli/exit_status.h). Any failure the capture
 // reports, a stop signal and a closed stdout end the capture at once, with
-// its data log complete and closed, and give exit status 1.
+// its data log complete and closed, and give exit status 1. Every capture
+// that ran ends with its report on stderr, one line, after any failure.
 int run_capture(ikor& device, const CaptureRequest& request);

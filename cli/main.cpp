@@ -35,6 +35,7 @@ struct Arguments {
   std::string capture_mode = "described";
   std::string folder;
   bool no_console = false;
+  std::string report_json;
 };
 
 int usage_error(const std::string& message) {
@@ -136,6 +137,12 @@ Connecting constructs the model and initialises it on the port; no rate is
 applied, so a rate set by one call survives into the next. --port defaults to
 VELTRIX_PORT, then the first USB CDC-ACM device.
 
+capture ends with one report line on stderr: samples recorded, their span,
+the mean rate against the rate the sensor reported, the largest interval,
+and the intervals over 1.5 sample periods with the samples estimated missed
+in them. With --folder, dataLog<N>.json beside the data log describes the
+capture and holds the same report once it has ended.
+
 Exit status: 0 success; 1 sensor, link or file failure; 2 usage or input error.
 Messages go to stderr; stdout carries only the documented output.)";
 
@@ -176,7 +183,8 @@ int main(int argc, char** argv) {
   rate->add_option("HZ", args.rate_hz, "rate in Hz")->required()->transform(kDecimal);
   CLI::App* capture = app.add_subcommand("capture",
                                          "[--rate HZ] [--components LIST] (--samples N | --seconds S) [--folder DIR] "
-                                         "[--no-console]: run a capture; console text on stdout, logs in DIR");
+                                         "[--no-console] [--report-json FILE]: run a capture; console text on "
+                                         "stdout, logs in DIR, the capture report on stderr");
   capture->add_option("--rate", args.capture_rate_hz, "apply this rate first: " + rate_list())->transform(kDecimal);
   capture->add_option("--components", args.components, "comma-separated from gyro,accel,compass,temp");
   CLI::App* stop = capture->add_option_group("stop", "when the capture ends");
@@ -192,6 +200,8 @@ int main(int argc, char** argv) {
                    "described (default): one read per component; fast: one block read per sample where the "
                    "sensor's registers allow it, else described with a note")
       ->check(CLI::IsMember({"described", "fast"}));
+  capture->add_option("--report-json", args.report_json,
+                      "also write the capture report as JSON to FILE (\"-\": stderr, after the line)");
   CLI::App* selftest = app.add_subcommand("selftest", "run the sensor's self test");
   app.footer(kFooter);
 
@@ -247,6 +257,9 @@ int main(int argc, char** argv) {
     if (capture->count("--folder") != 0) {
       args.capture.folder = args.folder;
     }
+    if (capture->count("--report-json") != 0) {
+      args.capture.report_json = args.report_json;
+    }
     if (!args.capture.console && !args.capture.folder) {
       return usage_error("--no-console needs --folder: the capture would have nowhere to go");
     }
@@ -254,8 +267,11 @@ int main(int argc, char** argv) {
   }
 
   veltrix::devices::set_device_diagnostic_stream(stderr);
+  // Resolved here rather than in connect_device so the capture's sidecar can name it.
+  const std::string port = args.port.empty() ? veltrix::devices::discover_board_port() : args.port;
+  args.capture.description = {model.name, model.class_name, mode == MODE_SPI ? "SPI" : "I2C", port};
   int status = kExitFailure;
-  if (veltrix::devices::connect_device(*device, mode, args.port) != 0) {
+  if (veltrix::devices::connect_device(*device, mode, port) != 0) {
     std::fprintf(stderr, "%s\n", veltrix::devices::connect_failure_message(mode));
     if (const std::string detail = veltrix::devices::connect_failure_detail(); !detail.empty()) {
       std::fprintf(stderr, "%s\n", detail.c_str());

@@ -202,6 +202,7 @@ TEST_F(CaptureTest, LogsAreNamedFromTheFolderTimeAndEachCaptureGetsNewNames) {
   for (const std::int32_t n : {first, second}) {
     expected.push_back(data_log_of(folder(), n));
     expected.push_back(folder() / ("dataLog" + std::to_string(n) + "_reg.txt"));
+    expected.push_back(folder() / ("dataLog" + std::to_string(n) + ".json"));
   }
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(files, expected);
@@ -234,7 +235,7 @@ TEST_F(CaptureTest, NoComponentAtFirstWritesNoHeaderAndLaterLinesFollowTheSelect
   for (int i = 6; i < 8; ++i)
     EXPECT_TRUE(std::regex_match(texts[i], std::regex(" {0,6}\\d+\r\n"))) << texts[i];
   EXPECT_EQ(read_file(data_log_of(folder(), expected_capture_number(before))), log->console_text());
-  EXPECT_EQ(files_in_folder().size(), 2u);
+  EXPECT_EQ(files_in_folder().size(), 3u);  // with the sidecar
 }
 
 // The compass delivers a new reading only now and then; its columns carry

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <thread>
 
@@ -27,19 +28,40 @@ constexpr int kGyroTemp = COMPONENT_GYRO | COMPONENT_TEMP;
 
 class CliCaptureTest : public CliTest {
  protected:
-  // The data log and register log in the test folder; fails when not both there.
+  // The data log and register log in the test folder; fails when not both
+  // there with the sidecar.
   std::pair<std::string, std::string> logs() {
     std::string data_log;
     std::string register_log;
     int files = 0;
+    int sidecars = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder())) {
       ++files;
       const std::string name = entry.path().filename();
       if (std::regex_match(name, std::regex("dataLog-?\\d+\\.csv"))) data_log = read_file(entry.path());
       if (std::regex_match(name, std::regex("dataLog-?\\d+_reg\\.txt"))) register_log = read_file(entry.path());
+      if (std::regex_match(name, std::regex("dataLog-?\\d+\\.json"))) ++sidecars;
     }
-    EXPECT_EQ(files, 2);
+    EXPECT_EQ(files, 3);
+    EXPECT_EQ(sidecars, 1);
     return {data_log, register_log};
+  }
+
+  // The report line every capture ends stderr with, for `samples` samples
+  // (any number when negative).
+  static std::regex report_line(int samples = -1) {
+    const std::string count = samples < 0 ? "\\d+" : std::to_string(samples);
+    return std::regex("Capture report: " + count +
+                      " samples? in \\d+\\.\\d{3} s, mean (\\d+\\.\\d Hz|rate n/a) \\(sensor \\d+ Hz\\), "
+                      "largest interval \\d+\\.\\d ms, \\d+ intervals? over 1\\.5 periods, \\d+ samples? missed\n");
+  }
+
+  // `err` without its last line, which must be the report.
+  static std::string without_report(const std::string& err) {
+    const std::size_t last = err.rfind('\n', err.size() >= 2 ? err.size() - 2 : 0);
+    const std::size_t start = last == std::string::npos ? 0 : last + 1;
+    EXPECT_TRUE(std::regex_match(err.substr(start), report_line())) << err;
+    return err.substr(0, start);
   }
 
   // Whether the register log has been written: the capture records from then on.
@@ -89,7 +111,7 @@ TEST_F(CliCaptureTest, StopsAfterExactlyTheSamplesAsked) {
   // Zero-padded, as scripts often write counts: still decimal ten.
   const ProgramRun run = cli("KOR 42", {"capture", "--rate", "100", "--components", "temp,gyro", "--samples", "010"});
   EXPECT_EQ(run.exit_status, 0) << run.err;
-  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(std::regex_match(run.err, report_line(10))) << run.err;
   EXPECT_EQ(board_->sample_rate_hz(), 100.0);
   const auto lines = split_lines(run.out, "\r\n");
   ASSERT_EQ(lines.size(), 11u) << run.out;
@@ -97,6 +119,52 @@ TEST_F(CliCaptureTest, StopsAfterExactlyTheSamplesAsked) {
   EXPECT_EQ(lines[0], "Time,Gyro_X, Gyro_Y, Gyro_Z,Temp");
   for (std::size_t i = 1; i < lines.size(); ++i)
     EXPECT_TRUE(sample_line_matches(lines[i], kGyroTemp, true));
+}
+
+// The report ends stderr as one line; --report-json FILE holds it as JSON,
+// as the sidecar does; "-" puts the JSON on stderr after the line; a FILE
+// that cannot be written fails the run after a complete capture.
+TEST_F(CliCaptureTest, TheReportEndsStderrAndGoesAsJsonToAFileOrToStderr) {
+  using nlohmann::json;
+  serve("kor42");
+  const std::string report_file = folder().string() + "-report.json";
+  const ProgramRun run = cli("KOR 42", {"capture", "--rate", "100", "--components", "gyro", "--samples", "15",
+                                        "--folder", folder().string(), "--report-json", report_file});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(split_lines(run.out, "\r\n").size(), 16u);
+  std::smatch line;
+  ASSERT_TRUE(std::regex_match(run.err, line, report_line(15))) << run.err;
+  const json report = json::parse(read_file(report_file), nullptr, false);
+  std::filesystem::remove(report_file);
+  ASSERT_FALSE(report.is_discarded());
+  EXPECT_EQ(report["samples"], 15);
+  EXPECT_EQ(report["reported_rate_hz"], 100);
+  EXPECT_NE(run.err.find(", " + report["missed_samples"].dump() + " sample"), std::string::npos) << run.err;
+  for (const auto& entry : std::filesystem::directory_iterator(folder())) {
+    if (entry.path().extension() == ".json") {
+      const json sidecar = json::parse(read_file(entry.path()), nullptr, false);
+      EXPECT_EQ(sidecar["report"], report);
+      EXPECT_EQ(sidecar["model"], "KOR 42");
+      EXPECT_EQ(sidecar["port"], board_->port_path());
+    }
+  }
+  EXPECT_EQ(logs().first, run.out);
+
+  const ProgramRun on_stderr =
+      cli("KOR 42", {"capture", "--components", "temp", "--samples", "3", "--report-json", "-"});
+  EXPECT_EQ(on_stderr.exit_status, 0) << on_stderr.err;
+  const std::size_t json_at = on_stderr.err.find('\n') + 1;
+  EXPECT_TRUE(std::regex_match(on_stderr.err.substr(0, json_at), report_line(3))) << on_stderr.err;
+  EXPECT_EQ(json::parse(on_stderr.err.substr(json_at), nullptr, false)["samples"], 3) << on_stderr.err;
+
+  const std::string unwritable = (folder() / "absent" / "report.json").string();
+  const ProgramRun refused =
+      cli("KOR 42", {"capture", "--components", "temp", "--samples", "3", "--report-json", unwritable});
+  EXPECT_EQ(refused.exit_status, 1);
+  EXPECT_EQ(split_lines(refused.out, "\r\n").size(), 4u);
+  EXPECT_EQ(without_report(refused.err.substr(0, refused.err.find("Unable"))), "");
+  EXPECT_EQ(refused.err.substr(refused.err.find("Unable")),
+            "Unable to write the capture report to " + unwritable + ": No such file or directory\n");
 }
 
 TEST_F(CliCaptureTest, ByDefaultEveryComponentTheSensorOffers) {
@@ -239,7 +307,7 @@ TEST_F(CliCaptureTest, AStopSignalEndsTheCaptureWithCompleteLogs) {
         cli_while_recording({"capture", "--rate", "200", "--components", "gyro", "--samples", "1000000"},
                             [&](int pid) { kill(pid, stop_signal); });
     EXPECT_EQ(run.exit_status, 1) << stop_signal;
-    EXPECT_EQ(run.err, "Capture stopped by a signal before its end.\n");
+    EXPECT_EQ(without_report(run.err), "Capture stopped by a signal before its end.\n");
     EXPECT_EQ(whole_data_log(COMPONENT_GYRO, true), run.out);
     std::filesystem::remove_all(folder());
     std::filesystem::create_directory(folder());
@@ -255,7 +323,8 @@ TEST_F(CliCaptureTest, AClosedStdoutEndsTheCaptureWithCompleteLogs) {
                                 board_->port_path(), "--model", "KOR 42", "capture", "--rate", "200", "--components",
                                 "gyro", "--samples", "1000000", "--folder", folder().string()});
   EXPECT_EQ(run.exit_status, 1);
-  EXPECT_EQ(run.err, "Unable to write the console text to stdout: Broken pipe; the capture has stopped.\n");
+  EXPECT_EQ(without_report(run.err),
+            "Unable to write the console text to stdout: Broken pipe; the capture has stopped.\n");
   EXPECT_EQ(split_lines(run.out, "\r\n").size(), 3u);
   EXPECT_EQ(whole_data_log(COMPONENT_GYRO, true).compare(0, run.out.size(), run.out), 0);
 }

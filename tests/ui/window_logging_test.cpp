@@ -43,10 +43,11 @@ QString pane_text(const WindowHarness& h) { return h.child<QPlainTextEdit>("txtD
 
 QString as_pane_shows(const std::string& text) { return QString::fromLatin1(text).replace("\r\n", "\n"); }
 
-// The data log and register log a capture wrote into `folder`.
+// The data log, register log and description a capture wrote into `folder`.
 struct Logs {
   std::filesystem::path data;
   std::filesystem::path registers;
+  std::filesystem::path description;
 };
 Logs logs_in(const QString& folder) {
   Logs logs;
@@ -54,9 +55,15 @@ Logs logs_in(const QString& folder) {
   for (const auto& entry : std::filesystem::directory_iterator(folder.toStdString())) {
     ++files;
     const std::string name = entry.path().filename().string();
-    (name.ends_with("_reg.txt") ? logs.registers : logs.data) = entry.path();
+    if (name.ends_with("_reg.txt")) {
+      logs.registers = entry.path();
+    } else if (name.ends_with(".json")) {
+      logs.description = entry.path();
+    } else {
+      logs.data = entry.path();
+    }
   }
-  if (files != 2) {
+  if (files != 3 || logs.description.empty()) {
     qWarning("%d files in %s", files, qPrintable(folder));
     return {};
   }

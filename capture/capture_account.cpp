@@ -1,0 +1,48 @@
+#include "capture/capture_account.h"
+
+#include <utility>
+
+CaptureAccount::CaptureAccount(CaptureDescription description, SampleQueue* plot_queue,
+                               std::chrono::system_clock::time_point started)
+    : plot_queue_(plot_queue) {
+  facts_.description = std::move(description);
+  facts_.started = started;
+}
+
+void CaptureAccount::began(int rate_hz) {
+  facts_.rate_hz = rate_hz;
+  accumulator_ = CaptureReportAccumulator(rate_hz);
+}
+
+int CaptureAccount::logs_created(const LogPaths& paths, std::string_view header, int components) {
+  facts_.paths = paths;
+  facts_.header = header;
+  facts_.components = components;
+  logged_ = true;
+  return write_sidecar(facts_, nullptr);
+}
+
+void CaptureAccount::sample_taken(double time_ms, int components, const SampleValues& values) noexcept {
+  accumulator_.add_sample(time_ms);
+  if (plot_queue_ == nullptr || components == 0) {
+    return;
+  }
+  PlotSample sample;
+  sample.x = time_ms;
+  for (const int component : kColumnOrder) {
+    if ((components & component) != 0) {
+      sample.set_component(component, values.of(component));
+    }
+  }
+  (void)plot_queue_->push(sample);
+}
+
+int CaptureAccount::ended() {
+  if (!logged_) {
+    return 0;
+  }
+  const CaptureReport report = accumulator_.report();
+  return write_sidecar(facts_, &report);
+}
+
+std::string CaptureAccount::sidecar() const { return logged_ ? sidecar_path(facts_.paths.data_log) : ""; }

@@ -1,0 +1,78 @@
+#include "capture/capture_report.h"
+
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+// An interval longer than this many periods lost at least one sample.
+constexpr double kLongInterval = 1.5;
+
+std::string counted(long long count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// Divided rather than multiplied by the unit, so the result is the double
+// nearest the decimal and prints short.
+double rounded(double value, double per_unit) { return std::round(value * per_unit) / per_unit; }
+
+std::string fixed(double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+}  // namespace
+
+CaptureReportAccumulator::CaptureReportAccumulator(int reported_rate_hz) {
+  report_.reported_rate_hz = reported_rate_hz > 0 ? reported_rate_hz : 0;
+  period_ms_ = reported_rate_hz > 0 ? 1000.0 / reported_rate_hz : 0.0;
+}
+
+void CaptureReportAccumulator::add_sample(double time_ms) {
+  if (report_.samples == 0) {
+    first_ms_ = time_ms;
+  } else {
+    const double interval = time_ms - last_ms_;
+    report_.largest_interval_ms = std::max(report_.largest_interval_ms, interval);
+    if (period_ms_ > 0.0 && interval > kLongInterval * period_ms_) {
+      ++report_.long_intervals;
+      report_.missed_samples += std::llround(interval / period_ms_) - 1;
+    }
+    report_.duration_ms = time_ms - first_ms_;
+    report_.mean_rate_hz = report_.duration_ms > 0.0 ? 1000.0 * report_.samples / report_.duration_ms : 0.0;
+  }
+  last_ms_ = time_ms;
+  ++report_.samples;
+}
+
+std::string report_line(const CaptureReport& report) {
+  std::string line = "Capture report: " + counted(report.samples, "sample", "samples") + " in " +
+                     fixed(report.duration_ms / 1000.0, 3) + " s, mean ";
+  line += report.mean_rate_hz > 0.0 ? fixed(report.mean_rate_hz, 1) + " Hz" : "rate n/a";
+  line += report.reported_rate_hz > 0 ? " (sensor " + std::to_string(report.reported_rate_hz) + " Hz)"
+                                      : " (sensor rate unknown)";
+  line += ", largest interval " + fixed(report.largest_interval_ms, 1) + " ms, ";
+  if (report.reported_rate_hz > 0) {
+    line += counted(report.long_intervals, "interval", "intervals") + " over 1.5 periods, " +
+            counted(report.missed_samples, "sample", "samples") + " missed";
+  } else {
+    line += "long intervals not judged";
+  }
+  return line;
+}
+
+nlohmann::ordered_json report_json(const CaptureReport& report) {
+  using Json = nlohmann::ordered_json;
+  const bool rate_known = report.reported_rate_hz > 0;
+  Json json;
+  json["samples"] = report.samples;
+  json["duration_s"] = rounded(report.duration_ms / 1000.0, 1e6);
+  json["mean_rate_hz"] = report.mean_rate_hz > 0.0 ? Json(rounded(report.mean_rate_hz, 100)) : Json();
+  json["reported_rate_hz"] = rate_known ? Json(report.reported_rate_hz) : Json();
+  json["largest_interval_ms"] = rounded(report.largest_interval_ms, 1e3);
+  json["long_intervals"] = rate_known ? Json(report.long_intervals) : Json();
+  json["missed_samples"] = rate_known ? Json(report.missed_samples) : Json();
+  return json;
+}

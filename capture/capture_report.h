@@ -1,0 +1,47 @@
+#pragma once
+// What a capture achieved, measured from the capture clock's time of every
+// recorded sample: how many, over how long, at what mean rate against the
+// rate the sensor reported, the largest interval between two samples, and the
+// intervals longer than 1.5 sample periods with the samples they likely lost
+// (round(interval / period) - 1 each). Times are milliseconds.
+//
+// Thread contract: CaptureReport is a plain value. An accumulator is used by
+// one thread at a time (the capture thread while the capture runs).
+
+#include <nlohmann/json_fwd.hpp>
+#include <string>
+
+struct CaptureReport {
+  int samples = 0;
+  double duration_ms = 0.0;   // first recorded sample to the last
+  int reported_rate_hz = 0;   // read back from the sensor at the start; 0 when unknown
+  double mean_rate_hz = 0.0;  // intervals per second; 0 below two samples
+  double largest_interval_ms = 0.0;
+  int long_intervals = 0;        // longer than 1.5 periods; 0 while the rate is unknown
+  long long missed_samples = 0;  // estimated from the long intervals
+};
+
+class CaptureReportAccumulator {
+ public:
+  explicit CaptureReportAccumulator(int reported_rate_hz);
+
+  // One recorded sample taken at `time_ms`; times never go back.
+  void add_sample(double time_ms);
+  CaptureReport report() const { return report_; }
+
+ private:
+  CaptureReport report_;
+  double period_ms_ = 0.0;  // 0 while the rate is unknown
+  double first_ms_ = 0.0;
+  double last_ms_ = 0.0;
+};
+
+// One line without a line end, e.g. "Capture report: 2000 samples in 9.995 s,
+// mean 200.0 Hz (sensor 200 Hz), largest interval 5.1 ms, 0 intervals over
+// 1.5 periods, 0 samples missed".
+std::string report_line(const CaptureReport& report);
+
+// The same fields, in that order, with their units in the names, rounded to a
+// microsecond and a hundredth of a hertz; rates and counts that cannot be
+// known (below two samples, sensor rate unknown) are null.
+nlohmann::ordered_json report_json(const CaptureReport& report);

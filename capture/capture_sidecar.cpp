@@ -1,0 +1,117 @@
+#include "capture/capture_sidecar.h"
+
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+#include <new>
+#include <nlohmann/json.hpp>
+
+#include "capture/whole_file.h"
+#include "devices/ikor.h"
+
+namespace {
+
+// Keys in the order a reader expects them, not sorted.
+using json = nlohmann::ordered_json;
+
+constexpr const char* kUnits = "raw counts";
+
+json text_or_null(const std::string& text) { return text.empty() ? json() : json(text); }
+
+json component_names(int components) {
+  constexpr std::pair<int, const char*> kNames[] = {
+      {COMPONENT_GYRO, "gyroscope"},
+      {COMPONENT_ACCEL, "accelerometer"},
+      {COMPONENT_COMPASS, "compass"},
+      {COMPONENT_TEMP, "temperature"},
+  };
+  json names = json::array();
+  for (const auto& [component, name] : kNames) {
+    if ((components & component) != 0) {
+      names.push_back(name);
+    }
+  }
+  return names;
+}
+
+// The header's labels: fields split at "," with the spaces of the three-axis
+// labels ("Gyro_X, Gyro_Y, Gyro_Z") trimmed.
+json column_names(const std::string& header) {
+  json columns = json::array();
+  std::size_t start = 0;
+  while (start < header.size()) {
+    std::size_t end = header.find(',', start);
+    if (end == std::string::npos) {
+      end = header.size();
+    }
+    const std::size_t first = header.find_first_not_of(' ', start);
+    if (first < end) {
+      columns.push_back(header.substr(first, end - first));
+    }
+    start = end + 1;
+  }
+  return columns;
+}
+
+// ISO 8601 in local time with its offset, to the millisecond:
+// "2024-05-01T14:03:27.512+02:00".
+std::string local_iso8601(std::chrono::system_clock::time_point when) {
+  using namespace std::chrono;
+  const auto ms = duration_cast<milliseconds>(when.time_since_epoch()).count();
+  const time_t seconds = static_cast<time_t>(ms / 1000);
+  tm local{};
+  if (localtime_r(&seconds, &local) == nullptr) {
+    return {};
+  }
+  char date[32];
+  std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+  const long offset_minutes = local.tm_gmtoff / 60;
+  const long magnitude = offset_minutes < 0 ? -offset_minutes : offset_minutes;
+  char text[64];
+  std::snprintf(text, sizeof text, "%s.%03d%c%02ld:%02ld", date, static_cast<int>(ms % 1000),
+                offset_minutes < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
+  return text;
+}
+
+std::string file_name(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+json sidecar_json(const SidecarFacts& facts, const CaptureReport* report) {
+  const CaptureDescription& description = facts.description;
+  json sidecar;
+  sidecar["program"] = "Veltrix Universal Data Logger";
+  sidecar["version"] = VELTRIX_VERSION;
+  sidecar["model"] = text_or_null(description.model_name);
+  sidecar["device_class"] = text_or_null(description.device_class);
+  sidecar["bus"] = text_or_null(description.bus);
+  sidecar["port"] = text_or_null(description.port_path);
+  sidecar["rate_hz"] = facts.rate_hz;
+  sidecar["components"] = component_names(facts.components);
+  sidecar["columns"] = column_names(facts.header);
+  sidecar["units"] = kUnits;
+  if (facts.header.starts_with("Time")) {
+    sidecar["time_units"] = "ms since Start";
+  }
+  sidecar["start_time"] = text_or_null(local_iso8601(facts.started));
+  sidecar["data_log"] = file_name(facts.paths.data_log);
+  sidecar["register_log"] = file_name(facts.paths.register_log);
+  sidecar["report"] = report != nullptr ? report_json(*report) : json();
+  return sidecar;
+}
+
+}  // namespace
+
+std::string sidecar_path(const std::string& data_log_path) {
+  return std::filesystem::path(data_log_path).replace_extension(".json").string();
+}
+
+int write_sidecar(const SidecarFacts& facts, const CaptureReport* report) {
+  try {
+    // A port path or folder need not be UTF-8: replace what is not, rather than throw.
+    const std::string text = sidecar_json(facts, report).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+    return replace_file_whole(sidecar_path(facts.paths.data_log), text);
+  } catch (const std::bad_alloc&) {
+    return ENOMEM;
+  } catch (const std::exception&) {
+    return EINVAL;
+  }
+}

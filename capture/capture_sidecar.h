@@ -1,0 +1,41 @@
+#pragma once
+// The description written beside a capture's data log, dataLog{N}.json: what
+// was captured (program, model, bus, port, rate, components, the data log's
+// columns and units, start time, register log) and, once the capture has
+// ended, its report. Written whole at the first recorded sample and replaced
+// whole at the end, so a reader never finds it torn.
+//
+// Thread contract: plain values and functions of them and the file system;
+// the capture thread writes a capture's sidecar.
+
+#include <chrono>
+#include <string>
+
+#include "capture/capture_report.h"
+#include "capture/log_naming.h"
+
+// Who is being captured, as the caller of the capture knows it; the capture
+// thread has only the device. Empty fields are written as null.
+struct CaptureDescription {
+  std::string model_name;    // as listed, e.g. "KOR 73"
+  std::string device_class;  // e.g. "kor73"
+  std::string bus;           // "I2C" or "SPI"
+  std::string port_path;
+};
+
+// What is known of a capture when its logs are created.
+struct SidecarFacts {
+  CaptureDescription description;
+  LogPaths paths;
+  int rate_hz = 0;     // read back at the start
+  int components = 0;  // COMPONENT_* bits at the first recorded sample
+  std::string header;  // the data log's header line, without line end
+  std::chrono::system_clock::time_point started;
+};
+
+// dataLog{N}.json beside dataLog{N}.csv.
+std::string sidecar_path(const std::string& data_log_path);
+
+// Writes the sidecar of `facts`, with `report` when given (else "report" is
+// null). 0, or an errno; never throws.
+int write_sidecar(const SidecarFacts& facts, const CaptureReport* report);

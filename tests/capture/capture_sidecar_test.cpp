@@ -1,0 +1,185 @@
+// The sidecar beside a logged capture: its content against the capture that
+// wrote it, the whole-file replacement it is written with (read while being
+// rewritten), and a rewrite that fails.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <regex>
+#include <thread>
+
+#include "capture/capture_control.h"
+#include "capture/whole_file.h"
+#include "tests/capture/capture_fixture.h"
+
+namespace veltrix::capture::test {
+namespace {
+
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+TEST(WholeFileTest, AReaderFindsTheOldTextOrTheNewNeverAPart) {
+  char pattern[] = "/tmp/veltrix-whole-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::filesystem::path folder = pattern;
+  const std::string path = (folder / "described.json").string();
+  // Large enough that a write in place would be seen half done.
+  const std::string texts[] = {std::string(300'000, 'a'), std::string(200'000, 'b') + "\n"};
+
+  ASSERT_EQ(replace_file_whole(path, texts[0]), 0);
+  std::atomic<bool> writing{true};
+  std::thread writer([&] {
+    for (int i = 1; i <= 300; ++i) {
+      EXPECT_EQ(replace_file_whole(path, texts[i % 2]), 0);
+    }
+    writing = false;
+  });
+  int reads = 0;
+  while (writing) {
+    const std::string seen = read_file(path);
+    ASSERT_TRUE(seen == texts[0] || seen == texts[1]) << "read " << reads << " found " << seen.size() << " bytes";
+    ++reads;
+  }
+  writer.join();
+  EXPECT_GT(reads, 0);
+  EXPECT_EQ(read_file(path), texts[0]);
+
+  // A failed replacement leaves the old file and no temporary one.
+  std::filesystem::create_directory(path + ".tmp/");
+  std::filesystem::create_directory(path + ".tmp/blocks-the-name");
+  EXPECT_NE(replace_file_whole(path, texts[1]), 0);
+  EXPECT_EQ(read_file(path), texts[0]);
+  EXPECT_EQ(replace_file_whole((folder / "absent" / "x.json").string(), "{}"), ENOENT);
+  std::filesystem::remove_all(folder);
+}
+
+// Seconds since the epoch of "YYYY-MM-DDTHH:MM:SS.mmm+HH:MM"; nullopt when
+// the text has another shape.
+std::optional<double> iso8601_seconds(const std::string& text) {
+  std::smatch parts;
+  if (!std::regex_match(text, parts,
+                        std::regex(R"((\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d):(\d\d)\.(\d{3})([+-])(\d\d):(\d\d))"))) {
+    return std::nullopt;
+  }
+  tm fields{};
+  fields.tm_year = std::stoi(parts[1]) - 1900;
+  fields.tm_mon = std::stoi(parts[2]) - 1;
+  fields.tm_mday = std::stoi(parts[3]);
+  fields.tm_hour = std::stoi(parts[4]);
+  fields.tm_min = std::stoi(parts[5]);
+  fields.tm_sec = std::stoi(parts[6]);
+  const int offset_s = (parts[8] == "-" ? -1 : 1) * (std::stoi(parts[9]) * 3600 + std::stoi(parts[10]) * 60);
+  return static_cast<double>(timegm(&fields) - offset_s) + std::stoi(parts[7]) / 1000.0;
+}
+
+double now_seconds() {
+  return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+class CaptureSidecarTest : public CaptureTest {
+ protected:
+  // The one file of the folder with `extension`; empty when not exactly one.
+  std::filesystem::path only(const std::string& extension) const {
+    std::vector<std::filesystem::path> found;
+    for (const auto& file : files_in_folder()) {
+      if (file.extension() == extension) found.push_back(file);
+    }
+    EXPECT_EQ(found.size(), 1u) << extension;
+    return found.size() == 1 ? found[0] : std::filesystem::path();
+  }
+};
+
+TEST_F(CaptureSidecarTest, DescribesTheCaptureAtItsStartAndHoldsItsReportAtTheEnd) {
+  connect("kor73", "KOR 73", RATE_100HZ);
+  select(COMPONENT_GYRO | COMPONENT_TEMP);
+  log_to(folder());
+  const double started = now_seconds();
+  std::optional<json> at_start;
+  std::optional<CaptureReport> report;
+  capture_control::CaptureOptions options;
+  options.description = {"KOR 73", "kor73", "I2C", board_->port_path()};
+  options.report_observer = [&report](const CaptureReport& ended) { report = ended; };
+  SampleLog log(20);
+  ASSERT_TRUE(capture_control::start(
+      *device_,
+      [&, inner = log.observer()](std::string_view text, int count) {
+        // On the capture thread: the first sample's sidecar is in place.
+        if (count == 2) at_start = json::parse(read_file(only(".json")), nullptr, false);
+        inner(text, count);
+      },
+      {}, std::move(options)));
+  ASSERT_TRUE(log.wait_for(20, 10s));
+  capture_control::wait();
+  const double ended = now_seconds();
+
+  ASSERT_TRUE(at_start.has_value());
+  ASSERT_FALSE(at_start->is_discarded());
+  EXPECT_TRUE((*at_start)["report"].is_null());
+  EXPECT_EQ(capture_control::take_failure_messages(), "");
+
+  const json sidecar = json::parse(read_file(only(".json")), nullptr, false);
+  ASSERT_FALSE(sidecar.is_discarded());
+  EXPECT_EQ(sidecar["program"], "Veltrix Universal Data Logger");
+  EXPECT_FALSE(sidecar["version"].get<std::string>().empty());
+  EXPECT_EQ(sidecar["model"], "KOR 73");
+  EXPECT_EQ(sidecar["device_class"], "kor73");
+  EXPECT_EQ(sidecar["bus"], "I2C");
+  EXPECT_EQ(sidecar["port"], board_->port_path());
+  EXPECT_EQ(sidecar["rate_hz"], 100);
+  EXPECT_EQ(sidecar["components"], json({"gyroscope", "temperature"}));
+  // The columns are the data log's header, label by label.
+  const std::string header = split_lines(data_log_text(), "\r\n").at(0);
+  EXPECT_EQ(header, "Time,Gyro_X, Gyro_Y, Gyro_Z,Temp");
+  EXPECT_EQ(sidecar["columns"], json({"Time", "Gyro_X", "Gyro_Y", "Gyro_Z", "Temp"}));
+  EXPECT_EQ(sidecar["units"], "raw counts");
+  EXPECT_EQ(sidecar["data_log"], only(".csv").filename().string());
+  EXPECT_EQ(sidecar["register_log"], only(".txt").filename().string());
+  EXPECT_EQ(only(".json").stem(), only(".csv").stem());
+
+  const auto start_time = iso8601_seconds(sidecar["start_time"].get<std::string>());
+  ASSERT_TRUE(start_time.has_value()) << sidecar["start_time"];
+  EXPECT_GE(*start_time, started - 0.001);
+  EXPECT_LE(*start_time, ended);
+
+  ASSERT_TRUE(report.has_value());
+  EXPECT_EQ(report->samples, 20);
+  EXPECT_EQ(sidecar["report"], json::parse(report_json(*report).dump()));
+  // Nothing left of the rewrites.
+  EXPECT_EQ(files_in_folder().size(), 3u);
+}
+
+// The end's rewrite cannot happen: the operator hears of it, and the sidecar
+// of the start stays whole.
+TEST_F(CaptureSidecarTest, ARewriteThatFailsIsReportedAndLeavesTheFirstSidecar) {
+  connect("kor73", "KOR 73", RATE_100HZ);
+  select(COMPONENT_ACCEL);
+  log_to(folder());
+  SampleLog log(5);
+  std::string blocked;
+  ASSERT_TRUE(capture_control::start(*device_, [&, inner = log.observer()](std::string_view text, int count) {
+    if (count == 1) {
+      blocked = only(".json").string() + ".tmp";
+      std::filesystem::create_directories(blocked + "/in-the-way");
+    }
+    inner(text, count);
+  }));
+  ASSERT_TRUE(log.wait_for(5, 10s));
+  capture_control::wait();
+
+  const std::string sidecar_path = blocked.substr(0, blocked.size() - 4);
+  EXPECT_EQ(capture_control::take_failure_messages(),
+            "Unable to write the capture description " + sidecar_path + ": Is a directory");
+  const json sidecar = json::parse(read_file(sidecar_path), nullptr, false);
+  ASSERT_FALSE(sidecar.is_discarded());
+  EXPECT_TRUE(sidecar["report"].is_null());
+  EXPECT_TRUE(sidecar["model"].is_null());  // no description given
+  EXPECT_EQ(sidecar["components"], json({"accelerometer"}));
+}
+
+}  // namespace
+}  // namespace veltrix::capture::test
