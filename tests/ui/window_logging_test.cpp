@@ -13,7 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <filesystem>
+#include <functional>
 
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
@@ -24,6 +26,7 @@
 #include "tests/ui/sample_lines.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/application_setup.h"
+#include "ui/termination_signals.h"
 
 using veltrix::ui::testing::check_sample_text;
 using veltrix::ui::testing::SampleRun;
@@ -84,6 +87,31 @@ bool open_in_this_process(const std::filesystem::path& file) {
 
 class WindowLoggingTest : public QObject {
   Q_OBJECT
+
+  static void close_mid_capture(const std::function<void(VeltrixDataLoggerWFA_clr8xp::MainUIForm2&)>& close) {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    QTemporaryDir dir;
+    h.prompts.folder_answers = {dir.path()};
+    h.click("btnSelectFolder");
+    h.click("btnStart");
+    QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= 6, kCaptureTimeoutMs);
+    close(*h.window);
+
+    QVERIFY(capture_settings::BackgroundThreadRunningStatus.load() != 1);
+    const Logs logs = logs_in(dir.path());
+    QVERIFY(!logs.data.empty());
+    QVERIFY(!open_in_this_process(logs.data));
+    const std::string data_log = veltrix::capture::test::read_file(logs.data);
+    QCOMPARE(data_log, console_buffer::snapshot());
+    const QString problem = check_sample_text(data_log, kAllComponents);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+
+    // The window let go of the port: another connection may take it.
+    auto device = find_model("KOR 73")->create();
+    QCOMPARE(device->initialize(h.board->port_path().c_str(), MODE_I2C), 0L);
+    veltrix::devices::disconnect_device();
+  }
 
  private slots:
   void initTestCase() { veltrix::ui::prepare_application(*qApp); }
@@ -246,7 +274,8 @@ class WindowLoggingTest : public QObject {
     const QString problem = check_sample_text(data_log, kAllComponents, &run);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QVERIFY(run.samples >= 11);
-    QCOMPARE(static_cast<int>(veltrix::capture::test::split_lines(veltrix::capture::test::read_file(logs.registers), "\n").size()),
+    QCOMPARE(static_cast<int>(
+                 veltrix::capture::test::split_lines(veltrix::capture::test::read_file(logs.registers), "\n").size()),
              iKOR->get_register_list_size());
     QVERIFY(h.prompts.errors.empty());
   }
@@ -274,28 +303,17 @@ class WindowLoggingTest : public QObject {
   }
 
   void closing_mid_capture_leaves_a_complete_closed_data_log_and_a_free_port() {
-    WindowHarness h;
-    QVERIFY(h.connect("kor73", "KOR 73"));
-    QTemporaryDir dir;
-    h.prompts.folder_answers = {dir.path()};
-    h.click("btnSelectFolder");
-    h.click("btnStart");
-    QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= 6, kCaptureTimeoutMs);
-    h.window->close();
+    close_mid_capture([](VeltrixDataLoggerWFA_clr8xp::MainUIForm2& window) { window.close(); });
+  }
 
-    QVERIFY(capture_settings::BackgroundThreadRunningStatus.load() != 1);
-    const Logs logs = logs_in(dir.path());
-    QVERIFY(!logs.data.empty());
-    QVERIFY(!open_in_this_process(logs.data));
-    const std::string data_log = veltrix::capture::test::read_file(logs.data);
-    QCOMPARE(data_log, console_buffer::snapshot());
-    const QString problem = check_sample_text(data_log, kAllComponents);
-    QVERIFY2(problem.isEmpty(), qPrintable(problem));
-
-    // The window let go of the port: another connection may take it.
-    auto device = find_model("KOR 73")->create();
-    QCOMPARE(device->initialize(h.board->port_path().c_str(), MODE_I2C), 0L);
-    veltrix::devices::disconnect_device();
+  // Ctrl-C, a logout's SIGTERM or a closed terminal's SIGHUP close the window
+  // the same way instead of killing it with the data log cut mid-line.
+  void a_termination_signal_closes_the_window_like_its_close_box() {
+    close_mid_capture([](VeltrixDataLoggerWFA_clr8xp::MainUIForm2& window) {
+      QVERIFY(veltrix::ui::close_on_termination_signals(window));
+      raise(SIGTERM);
+      QTRY_VERIFY_WITH_TIMEOUT(!window.isVisible(), kCaptureTimeoutMs);
+    });
   }
 
   void a_data_log_that_cannot_be_created_is_reported_and_the_console_goes_on() {
