@@ -146,6 +146,11 @@ long FifoCapture::restart(int components) {
       status != 0) {
     return status;
   }
+  // Reading INT_STATUS clears an overflow flag raised before the reset.
+  unsigned char old_status = 0;
+  if (const long status = vtx_serial_read(nullptr, kSensorBus, device_.addr_int_status, 1, &old_status); status != 0) {
+    return status;
+  }
   if (const long status = device_.write_to_register(static_cast<char>(fifo_en_), static_cast<char>(enable));
       status != 0) {
     return status;
@@ -194,20 +199,6 @@ long FifoCapture::poll() {
     return status;
   }
   const int count = (count_bytes[0] << 8) | count_bytes[1];
-  if (count > kFifoBytes - frame_bytes_) {
-    // Nearly full: an overflow may have overwritten the oldest frame.
-    unsigned char status_byte = 0;
-    if (const long status = vtx_serial_read(nullptr, kSensorBus, device_.addr_int_status, 1, &status_byte);
-        status != 0) {
-      return status;
-    }
-    if ((status_byte & kFifoOverflow) != 0) {
-      const std::chrono::duration<double> unread = began - last_count_;
-      lost_ += std::max(1L, std::lround(unread.count() * rate_hz_));
-      return restart(components_);
-    }
-  }
-  last_count_ = began;
   const int frames = frame_bytes_ > 0 ? count / frame_bytes_ : 0;
   const int per_read = std::max(1, kMaxReadBytes / std::max(frame_bytes_, 1));
   bytes_.resize(static_cast<std::size_t>(per_read * frame_bytes_));
@@ -221,6 +212,25 @@ long FifoCapture::poll() {
     decode_frames(bytes_.data(), static_cast<std::size_t>(batch));
     done += batch;
   }
+  // An overflow before or during these reads moved the frame boundaries: the
+  // flag is looked at once the FIFO may have come near full.
+  const std::chrono::duration<double> took = Clock::now() - began;
+  const double filled = count + took.count() * rate_hz_ * frame_bytes_;
+  if (filled > kFifoBytes / 2) {
+    unsigned char status_byte = 0;
+    if (const long status = vtx_serial_read(nullptr, kSensorBus, device_.addr_int_status, 1, &status_byte);
+        status != 0) {
+      return status;
+    }
+    if ((status_byte & kFifoOverflow) != 0) {
+      // Every sample after the last good count is gone or in doubt.
+      samples_.clear();
+      const std::chrono::duration<double> unread = Clock::now() - last_count_;
+      lost_ += std::max(1L, std::lround(unread.count() * rate_hz_));
+      return restart(components_);
+    }
+  }
+  last_count_ = began;
   return 0;
 }
 

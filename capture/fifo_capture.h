@@ -6,10 +6,11 @@
 // them out one sample at a time. Between reads it sleeps until about a
 // quarter of the FIFO has filled (at most 20 ms), far from an overflow.
 //
-// An overflow (INT_STATUS bit 4, looked at only when the FIFO is nearly full)
-// leaves a partly overwritten oldest frame: the FIFO is emptied and the
+// An overflow (INT_STATUS bit 4, looked at after a read once the FIFO may
+// have come half full) overwrites the oldest bytes, so frame boundaries are
+// lost: the frames of that read are dropped, the FIFO is emptied and the
 // capture resumes on whole frames, counting the samples lost (the time since
-// the last byte count, times the rate; the frames carry no index).
+// the last good byte count times the rate; the frames carry no index).
 //
 // Reading the FIFO data register pops bytes: anything else that reads it
 // (a register log, say) must do so before start() or after stop().
