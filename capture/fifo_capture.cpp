@@ -137,7 +137,6 @@ long FifoCapture::restart(int components) {
   const double fill_seconds = rate_hz_ > 0 ? kFifoBytes / (rate_hz_ * std::max(frame_bytes_, 1)) : 0.0;
   interval_ = std::min<Clock::duration>(
       kMaxInterval, std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(fill_seconds / 4)));
-  samples_.clear();
   resync_ = false;
   const auto collecting = static_cast<unsigned char>(saved_user_ctrl_ | kFifoCollects);
   // Frames stop while the sources change, and the reset drops the old ones.
@@ -157,14 +156,16 @@ long FifoCapture::restart(int components) {
   }
   const long status =
       device_.write_to_register(static_cast<char>(user_ctrl_), static_cast<char>(collecting | reset_bit_));
-  last_count_ = Clock::now();
-  next_poll_ = last_count_ + interval_;
+  restarted_at_ = Clock::now();
+  kept_ = 0;
+  next_poll_ = restarted_at_ + interval_;
   return status;
 }
 
 long FifoCapture::next(int components, bool& ready, SampleValues& values) {
   ready = false;
   if (components != components_) {
+    samples_.clear();
     if (const long status = restart(components); status != 0) {
       return status;
     }
@@ -202,6 +203,7 @@ long FifoCapture::poll() {
   const int frames = frame_bytes_ > 0 ? count / frame_bytes_ : 0;
   const int per_read = std::max(1, kMaxReadBytes / std::max(frame_bytes_, 1));
   bytes_.resize(static_cast<std::size_t>(per_read * frame_bytes_));
+  std::size_t sound = samples_.size();
   for (int done = 0; done < frames;) {
     const int batch = std::min(per_read, frames - done);
     if (const long status = vtx_serial_read(nullptr, kSensorBus, data_,
@@ -211,26 +213,28 @@ long FifoCapture::poll() {
     }
     decode_frames(bytes_.data(), static_cast<std::size_t>(batch));
     done += batch;
-  }
-  // An overflow before or during these reads moved the frame boundaries: the
-  // flag is looked at once the FIFO may have come near full.
-  const std::chrono::duration<double> took = Clock::now() - began;
-  const double filled = count + took.count() * rate_hz_ * frame_bytes_;
-  if (filled > kFifoBytes / 2) {
+    // An overflow before or during a read moved the frame boundaries: once
+    // the FIFO may have come half full, the flag is looked at after each read,
+    // and the frames read before it was raised are kept.
+    const std::chrono::duration<double> since_count = Clock::now() - began;
+    if (count + since_count.count() * rate_hz_ * frame_bytes_ <= kFifoBytes / 2.0) {
+      sound = samples_.size();
+      continue;
+    }
     unsigned char status_byte = 0;
     if (const long status = vtx_serial_read(nullptr, kSensorBus, device_.addr_int_status, 1, &status_byte);
         status != 0) {
       return status;
     }
     if ((status_byte & kFifoOverflow) != 0) {
-      // Every sample after the last good count is gone or in doubt.
-      samples_.clear();
-      const std::chrono::duration<double> unread = Clock::now() - last_count_;
-      lost_ += std::max(1L, std::lround(unread.count() * rate_hz_));
+      kept_ -= static_cast<long>(samples_.size() - sound);
+      samples_.resize(sound);
+      const std::chrono::duration<double> running = Clock::now() - restarted_at_;
+      lost_ += std::max(1L, std::lround(running.count() * rate_hz_) - kept_);
       return restart(components_);
     }
+    sound = samples_.size();
   }
-  last_count_ = began;
   return 0;
 }
 
@@ -241,6 +245,7 @@ void FifoCapture::decode_frames(const unsigned char* bytes, std::size_t frames) 
       bytes += component_byte_count(component);
     }
     samples_.push_back(latest_);
+    ++kept_;
   }
 }
 

@@ -6,11 +6,12 @@
 // them out one sample at a time. Between reads it sleeps until about a
 // quarter of the FIFO has filled (at most 20 ms), far from an overflow.
 //
-// An overflow (INT_STATUS bit 4, looked at after a read once the FIFO may
-// have come half full) overwrites the oldest bytes, so frame boundaries are
-// lost: the frames of that read are dropped, the FIFO is emptied and the
-// capture resumes on whole frames, counting the samples lost (the time since
-// the last good byte count times the rate; the frames carry no index).
+// An overflow (INT_STATUS bit 4, looked at after each read once the FIFO
+// may have come half full) overwrites the oldest bytes, so frame boundaries
+// are lost: the frames read since the flag was last seen clear are dropped,
+// the FIFO is emptied and the capture resumes on whole frames. The samples
+// lost are those the sensor made since the FIFO was last emptied (time times
+// the rate; the frames carry no index) less the frames taken.
 //
 // Reading the FIFO data register pops bytes: anything else that reads it
 // (a register log, say) must do so before start() or after stop().
@@ -73,7 +74,8 @@ class FifoCapture {
   double rate_hz_ = 0;
   Clock::duration interval_{};
   Clock::time_point next_poll_{};
-  Clock::time_point last_count_{};
+  Clock::time_point restarted_at_{};
+  long kept_ = 0;        // frames taken since the restart
   bool resync_ = false;  // a failed read may have left part of a frame
   long lost_ = 0;
 
