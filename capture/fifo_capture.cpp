@@ -114,6 +114,7 @@ long FifoCapture::start(int components, int rate_hz) {
     return status;
   }
   started_ = true;
+  carried_ = true;
   rate_hz_ = rate_hz;
   return restart(components);
 }
@@ -166,9 +167,17 @@ long FifoCapture::next(int components, bool& ready, SampleValues& values) {
   ready = false;
   if (components != components_) {
     samples_.clear();
-    if (const long status = restart(components); status != 0) {
+    carried_ = carries(components);
+    if (const long status = restart(carried_ ? components : 0); status != 0) {
       return status;
     }
+    components_ = components;
+  }
+  if (!carried_) {
+    // Frames without the selection's sources would decode into wrong values.
+    std::this_thread::sleep_until(next_poll_);
+    next_poll_ = Clock::now() + interval_;
+    return kNotCarried;
   }
   if (samples_.empty()) {
     if (Clock::now() < next_poll_) {

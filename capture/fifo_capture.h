@@ -42,8 +42,10 @@ class FifoCapture {
 
   // The next sample of `components` in `values` with `ready` set, or `ready`
   // clear when none has come yet. A changed selection restarts the FIFO with
-  // the new components. The link status.
+  // the new components. The link status, or kNotCarried (after a poll
+  // interval) while the selection is one the FIFO cannot take.
   long next(int components, bool& ready, SampleValues& values);
+  static constexpr long kNotCarried = -1;
 
   // Puts FIFO_EN and USER_CTRL back as start() found them.
   void stop();
@@ -67,6 +69,7 @@ class FifoCapture {
   unsigned char saved_fifo_en_ = 0;
   unsigned char saved_user_ctrl_ = 0;
   bool started_ = false;
+  bool carried_ = false;  // the FIFO takes the current selection
 
   int components_ = 0;
   int frame_bytes_ = 0;
