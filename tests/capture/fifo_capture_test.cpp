@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture/capture_control.h"
@@ -200,6 +201,30 @@ TEST_F(FifoCaptureTest, ACompassSlaveNotCopyingTheReadingFallsBackWithANote) {
             std::string::npos);
   EXPECT_EQ(log->count(), 50);
   EXPECT_EQ(board_->register_value(kBus, 0x23), 0);
+}
+
+TEST_F(FifoCaptureTest, ASelectionTheFifoCannotTakeMidCaptureRecordsNothingUntilItGoes) {
+  connect("kor73", "KOR 73", RATE_200HZ);
+  set_1khz(*device_);
+  board_->set_register(kBus, kSlave0Control, 0);
+  select(COMPONENT_GYRO);
+  capture_settings::FastCapture = true;
+  SampleLog log;
+  ASSERT_TRUE(capture_control::start(*device_, log.observer()));
+  ASSERT_TRUE(log.wait_for(100, 10s));
+  select(kAll);
+  std::this_thread::sleep_for(100ms);
+  const int before = log.count();
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(log.count(), before);
+  select(COMPONENT_GYRO);
+  ASSERT_TRUE(log.wait_for(before + 100, 10s));
+  capture_control::request_stop();
+  capture_control::wait();
+  EXPECT_NE(capture_control::take_failure_messages().find("could not be read"), std::string::npos);
+  const auto texts = log.texts();
+  EXPECT_EQ(texts.front().substr(0, texts.front().find("\r\n")), "Gyro_X, Gyro_Y, Gyro_Z");
+  (void)whole_samples(sample_lines(texts), COMPONENT_GYRO);
 }
 
 }  // namespace
