@@ -13,6 +13,7 @@
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "capture/data_log.h"
+#include "capture/fifo_capture.h"
 #include "capture/log_naming.h"
 #include "capture/poll_pacing.h"
 #include "capture/sample_format.h"
@@ -33,6 +34,8 @@ constexpr auto kOutputsOffPause = 200ms;
 constexpr long kUnansweredLimitMs = 1000;
 constexpr char kNoBlockReadNote[] =
     "The selected components cannot be read in one block on this sensor; the capture reads them one by one.";
+constexpr char kNoFifoNote[] =
+    "The sensor's FIFO cannot hold the selected components; the capture polls for each sample.";
 
 int active_components(ikor& device) {
   const int available = device.get_available_components();
@@ -80,6 +83,11 @@ std::string dropped_text(int dropped) {
                        : " samples could not be read from the sensor and were left out of the capture.");
 }
 
+std::string fifo_overflow_text(long lost) {
+  return "The sensor's FIFO overflowed; about " + std::to_string(lost) +
+         (lost == 1 ? " sample was lost." : " samples were lost.");
+}
+
 std::string failure_text(const char* what, const std::string& path, int error) {
   return std::string(what) + " " + path + ": " + std::strerror(error);
 }
@@ -117,11 +125,21 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   const int rate_hz = device.get_current_sampling_rate(divider, filter);
   const bool timed = rate_hz <= kTimedRateLimitHz;
   sink.capture_began(rate_hz);
-  PollPacing pacing(rate_hz);
-  // The fast capture reads each sample in one block where the registers allow.
+  // The fast capture reads the sensor's FIFO above the timed rates, where a
+  // read per sample cannot follow a board that answers in a millisecond, and
+  // else each sample in one block where the registers allow.
+  const bool fast_asked = FastCapture.load();
+  FifoCapture fifo(device);
+  const bool use_fifo = fast_asked && !timed && fifo.carries(active_components(device));
+  if (fast_asked && !timed) {
+    if (!use_fifo) {
+      sink.note(kNoFifoNote);
+    }
+  }
+  PollPacing pacing(use_fifo ? 0 : rate_hz);
   BlockCapture block(device);
-  const bool fast = FastCapture.load() && block.block_length(active_components(device)).has_value();
-  if (FastCapture.load() && !fast) {
+  const bool fast = fast_asked && !use_fifo && block.block_length(active_components(device)).has_value();
+  if (fast_asked && !use_fifo && !fast) {
     sink.note(kNoBlockReadNote);
   }
   SampleValues block_values;
@@ -148,14 +166,32 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   SampleText header;
   SampleText line;
   SampleText text;
+  // Reading every register for the register log would pop FIFO bytes: it is
+  // written before the FIFO starts.
+  if (use_fifo) {
+    if (EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1) {
+      const int components = active_components(device);
+      format_header(header, timed, components);
+      open_logs(device, data_log, sink, header, components);
+    }
+    if (fifo.start(active_components(device), rate_hz) != 0) {
+      stop_on_link_failure();
+    }
+  }
 
   while (BackgroundThreadRunningStatus.load() == 1) {
     pacing.wait_for_poll();
     const auto poll_began = PollPacing::Clock::now();
     const int polled_components = active_components(device);
-    const bool in_block = fast && block.block_length(polled_components).has_value();
+    const bool in_block = use_fifo || (fast && block.block_length(polled_components).has_value());
     bool ready = false;
-    if (in_block) {
+    if (use_fifo) {
+      if (fifo.next(polled_components, ready, block_values) != 0) {
+        ++dropped;
+        stop_on_link_failure();
+        continue;
+      }
+    } else if (in_block) {
       // A failed block read counts as a sample that could not be read.
       if (block.read(polled_components, ready, block_values) != 0) {
         ++dropped;
@@ -211,7 +247,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     header.clear();
     if (sample_count == 0) {
       format_header(header, timed, active);
-      if (EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1) {
+      if (EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1 && !use_fifo) {
         open_logs(device, data_log, sink, header, active);
       }
     }
@@ -244,6 +280,10 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     report_data_log_error(data_log.write(text.view()));
   }
   report_data_log_error(data_log.close());
+  fifo.stop();
+  if (fifo.lost_samples() > 0) {
+    sink.failure(fifo_overflow_text(fifo.lost_samples()));
+  }
   if (dropped > 0) {
     sink.failure(dropped_text(dropped));
   }

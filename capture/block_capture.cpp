@@ -2,28 +2,20 @@
 
 #include <algorithm>
 
+#include "capture/component_bytes.h"
 #include "devices/compass_kor.h"
 #include "devices/register_row.h"
-#include "devices/sample_decoding.h"
 #include "link/board_protocol.h"
 
 namespace {
 
 using veltrix::devices::kAbsentAddress;
 using veltrix::devices::kCompassReadingBytes;
-using veltrix::devices::word_from_bytes;
 
 constexpr unsigned char kSensorBus = 0x68;
 constexpr unsigned char kDataReady = 0x01;
-constexpr unsigned char kFreshCompassReading = 0x01;  // ST1
 
 int first_or_absent(unsigned char address) { return address == kAbsentAddress ? -1 : address; }
-
-void words(const unsigned char* bytes, int count, float* out) {
-  for (int i = 0; i < count; ++i) {
-    out[i] = word_from_bytes(bytes[2 * i], bytes[2 * i + 1]);
-  }
-}
 
 }  // namespace
 
@@ -73,16 +65,7 @@ long BlockCapture::read(int components, bool& ready, SampleValues& values) {
   if (!ready) return 0;
   for (const Span& span : spans_) {
     if ((components & span.component) == 0 || span.first < 0) continue;
-    const unsigned char* at = bytes + (span.first - status);
-    float* out = values.of(span.component);
-    if (span.component == COMPONENT_COMPASS) {
-      if (at[0] != kFreshCompassReading) continue;
-      for (int axis = 0; axis < 3; ++axis) {
-        out[axis] = word_from_bytes(at[2 + 2 * axis], at[1 + 2 * axis]);
-      }
-    } else {
-      words(at, span.length / 2, out);
-    }
+    decode_component(span.component, bytes + (span.first - status), values.of(span.component));
   }
   return 0;
 }

@@ -197,8 +197,9 @@ int main(int argc, char** argv) {
   capture->add_flag("--no-console", args.no_console, "no console text on stdout");
   capture
       ->add_option("--mode", args.capture_mode,
-                   "described (default): one read per component; fast: one block read per sample where the "
-                   "sensor's registers allow it, else described with a note")
+                   "described (default): one read per component; fast: above 200 Hz the sensor's FIFO read "
+                   "in bulk, else one block read per sample, where the sensor allows it, else described "
+                   "with a note")
       ->check(CLI::IsMember({"described", "fast"}));
   capture->add_option("--report-json", args.report_json,
                       "also write the capture report as JSON to FILE (\"-\": stderr, after the line)");
