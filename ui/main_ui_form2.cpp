@@ -14,6 +14,7 @@
 #include "devices/device_connection.h"
 #include "link/link_notifier.h"
 #include "ui/operator_prompts.h"
+#include "ui/plot/live_plot_window.h"
 
 namespace VeltrixDataLoggerWFA_clr8xp {
 
@@ -27,6 +28,8 @@ MainUIForm2::MainUIForm2(veltrix::ui::OperatorPrompts& prompts, QWidget* parent)
 
 MainUIForm2::~MainUIForm2() {
   shut_down();
+  // Before the queue it reads goes with this window's members.
+  delete live_plot_.data();
   set_link_notifier({});
 }
 
@@ -53,6 +56,7 @@ void MainUIForm2::wire_handlers() {
   connect(btnStop, &QPushButton::clicked, this, &MainUIForm2::btnStop_Click);
   connect(tmDataUpdater, &QTimer::timeout, this, &MainUIForm2::tmDataUpdater_Tick);
   connect(capture_watch_, &QTimer::timeout, this, &MainUIForm2::report_capture_failures);
+  wire_capture_extras();
 }
 
 // The link's port-configuration messages keep their own caption. They are
@@ -82,6 +86,9 @@ void MainUIForm2::resizeEvent(QResizeEvent* event) {
 
 void MainUIForm2::closeEvent(QCloseEvent* event) {
   shut_down();
+  if (!live_plot_.isNull()) {
+    live_plot_->close();
+  }
   QWidget::closeEvent(event);
 }
 

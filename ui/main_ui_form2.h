@@ -5,17 +5,20 @@
 // device iKOR or the capture settings and control, and update the widgets.
 //
 // Thread contract: window thread only. The capture thread shares only the
-// capture settings and the console buffer (capture/), both safe to touch
-// from here; the link's notifier may be called from another thread and is
-// passed to this one.
+// capture settings, the console buffer and the plot queue (capture/), all
+// safe to touch from here; the link's notifier and the capture's report come
+// from other threads and are passed to this one.
 //
 // Files: layout and wiring (main_ui_form2_layout.cpp, main_ui_form2.cpp),
-// connection, register panel and logging controls (main_ui_form2_*.cpp).
+// connection, register panel and logging controls, live plot and capture
+// report (main_ui_form2_*.cpp).
 
+#include <QPointer>
 #include <QWidget>
 #include <optional>
 #include <string>
 
+#include "capture/capture_control.h"
 #include "ui/anchoring.h"
 
 class ikor;
@@ -28,6 +31,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTimer;
+class LivePlotWindow;
 
 namespace veltrix::ui {
 class OperatorPrompts;
@@ -75,6 +79,9 @@ class MainUIForm2 : public QWidget {
   void btnStart_Click();
   void btnStop_Click();
   void tmDataUpdater_Tick();
+  void chkFastCapture_CheckedChanged();
+  // Shows the one "Live Plot" window, creating it the first time.
+  void show_live_plot();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -87,6 +94,7 @@ class MainUIForm2 : public QWidget {
   void build_register_map_area();
   void build_console_area();
   void build_bottom_row();
+  void wire_capture_extras();
   void wire_handlers();
   void install_link_notifier();
 
@@ -97,6 +105,11 @@ class MainUIForm2 : public QWidget {
   void set_capturing(bool capturing);
   void report_capture_failures();
   void shut_down();
+  // The live plot and report side of Start; the options the capture is given.
+  capture_control::CaptureOptions begin_capture_extras();
+  void show_capture_report(int capture, const CaptureReport& report);
+  void collect_capture_notes();
+  void show_capture_outcome();
 
   veltrix::ui::OperatorPrompts& prompts_;
   veltrix::ui::Anchoring anchoring_;
@@ -104,6 +117,14 @@ class MainUIForm2 : public QWidget {
   std::optional<std::string> console_shown_;
   bool reporting_failures_ = false;
   bool shut_down_ = false;
+  // Who the connected sensor is, as connect found it, for each capture's sidecar.
+  CaptureDescription description_;
+  // Fed by every capture, read by the live plot; outlives each capture thread.
+  SampleQueue plot_queue_;
+  QPointer<LivePlotWindow> live_plot_;
+  QString capture_notes_;
+  QString capture_report_;
+  int capture_serial_ = 0;  // which Start a report belongs to
 
   QPushButton* btnLoad;
   QPushButton* btnSave;
@@ -156,6 +177,9 @@ class MainUIForm2 : public QWidget {
   QLabel* label2;
   QPushButton* btnSelectFolder;
   QLineEdit* txtSelectedFolder;
+  QPushButton* btnLivePlot;
+  QLabel* lblCaptureReport;
+  QCheckBox* chkFastCapture;
   QTimer* tmDataUpdater;
   // Watches a running capture for failures to report, whether or not the
   // console display is on.

@@ -36,7 +36,7 @@ void MainUIForm2::cmbDevices_SelectedIndexChanged() {
   for (QWidget* control : std::initializer_list<QWidget*>{
            btnRefresh, btnStart, btnStop, btnwrite_to_register, btnClear, btnSelectFolder, rdSamplingRate20,
            rdSamplingRate50, rdSamplingRate100, rdSamplingRate200, rdCustomSampleRate, btnLoad, btnSave, btnRead,
-           chkEnableDisplay, chkEnableFileLog}) {
+           chkEnableDisplay, chkEnableFileLog, chkFastCapture}) {
     control->setEnabled(true);
   }
 }
@@ -53,13 +53,15 @@ bool MainUIForm2::conntect_to_device(const QString& pDevice) {
     iKOR.reset();
     return false;
   }
-  // The full port path: discovery returns it whole.
-  if (veltrix::devices::connect_device(*iKOR, mode, std::string()) != 0) {
+  // The full port path: discovery returns it whole. Kept for the sidecars.
+  const std::string port = veltrix::devices::discover_board_port();
+  if (veltrix::devices::connect_device(*iKOR, mode, port) != 0) {
     iKOR.reset();
     show_error(QString::fromLatin1(veltrix::devices::connect_failure_message(mode)),
                QString::fromStdString(veltrix::devices::connect_failure_detail()));
     return false;
   }
+  description_ = {model->name, model->class_name, mode == MODE_I2C ? "I2C" : "SPI", port};
   (void)iKOR->set_sampling_rate(RATE_50HZ);
   update_sensor_ui_for_sensor(*iKOR);
   set_register_map_text(iKOR->fetch_register_map());

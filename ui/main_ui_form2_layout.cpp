@@ -291,6 +291,16 @@ void MainUIForm2::build_console_area() {
   label3 = make_label(this, "label3", 61, {236, 259}, "Console Log", veltrix::ui::section_title_font());
   btnClear = make_icon_button(this, "btnClear", 50, QRect(label3->geometry().right() + 6, 263, 17, 17), "clear", 13,
                               "Clear console");
+  btnLivePlot = make_icon_button(this, "btnLivePlot", 51, QRect(btnClear->geometry().right() + 6, 263, 17, 17),
+                                 "live_plot", 13, "Live plot");
+  // Reviewing a saved data log needs no sensor.
+  btnLivePlot->setEnabled(true);
+  // Two lines under the console title, beside its buttons, above the pane.
+  const int report_x = btnLivePlot->geometry().right() + 10;
+  lblCaptureReport = make<QLabel>(this, "lblCaptureReport", 61, QRect(report_x, 258, 860 - report_x, 29));
+  lblCaptureReport->setWordWrap(true);
+  lblCaptureReport->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  anchoring_.add(lblCaptureReport, kAnchorTop | kAnchorLeft | kAnchorRight);
   txtDataLogging = make_pane(this, "txtDataLogging", 41, QRect(236, 288, 624, 208));
   anchoring_.add(txtDataLogging, kAnchorTop | kAnchorBottom | kAnchorLeft | kAnchorRight);
 }
@@ -301,6 +311,11 @@ void MainUIForm2::build_bottom_row() {
   chkEnableDisplay->setEnabled(false);
   chkEnableFileLog = make_check(this, "chkEnableFileLog", 55, {400, 503}, "Enable File Log");
   chkEnableFileLog->setEnabled(false);
+  chkFastCapture =
+      make_check(this, "chkFastCapture", 56, {chkEnableFileLog->geometry().right() + 24, 503}, "Fast capture");
+  chkFastCapture->setToolTip(
+      QStringLiteral("Read each sample in one block where the sensor allows it; the logs stay the same"));
+  chkFastCapture->setEnabled(false);
   label2 = make_label(this, "label2", 38, {236, 535}, "Data Log Folder :");
   btnSelectFolder = make_icon_button(this, "btnSelectFolder", 39, QRect(label2->geometry().right() + 6, 531, 22, 22),
                                      "folder", 16, "Choose log folder…");
@@ -310,7 +325,8 @@ void MainUIForm2::build_bottom_row() {
   QPalette on_window = txtSelectedFolder->palette();
   on_window.setColor(QPalette::Base, kWindowColour);
   txtSelectedFolder->setPalette(on_window);
-  for (QWidget* w : std::initializer_list<QWidget*>{chkEnableDisplay, chkEnableFileLog, label2, btnSelectFolder}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{chkEnableDisplay, chkEnableFileLog, chkFastCapture, label2, btnSelectFolder}) {
     anchoring_.add(w, kAnchorBottom | kAnchorLeft);
   }
   anchoring_.add(txtSelectedFolder, kAnchorBottom | kAnchorLeft | kAnchorRight);

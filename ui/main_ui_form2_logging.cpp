@@ -107,8 +107,8 @@ void MainUIForm2::btnSelectFolder_Click() {
 void MainUIForm2::set_capturing(bool capturing) {
   btnStart->setVisible(!capturing);
   btnStop->setVisible(capturing);
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{btnLoad, chkEnableDisplay, chkEnableFileLog, btnwrite_to_register, btnRead}) {
+  for (QWidget* control : std::initializer_list<QWidget*>{btnLoad, chkEnableDisplay, chkEnableFileLog, chkFastCapture,
+                                                          btnwrite_to_register, btnRead}) {
     control->setEnabled(!capturing);
   }
 }
@@ -121,7 +121,7 @@ void MainUIForm2::btnStart_Click() {
   // waiting for it (one sample period at most) keeps this click.
   capture_control::wait();
   report_capture_failures();
-  if (!capture_control::start(*iKOR)) {
+  if (!capture_control::start(*iKOR, {}, {}, begin_capture_extras())) {
     return;
   }
   if (capture_settings::EnableLogToConsole.load()) {
@@ -129,6 +129,7 @@ void MainUIForm2::btnStart_Click() {
   }
   capture_watch_->start();
   set_capturing(true);
+  collect_capture_notes();
 }
 
 void MainUIForm2::btnStop_Click() {
@@ -139,6 +140,7 @@ void MainUIForm2::btnStop_Click() {
   tmDataUpdater->stop();
   set_capturing(false);
   report_capture_failures();
+  collect_capture_notes();
 }
 
 void MainUIForm2::tmDataUpdater_Tick() {

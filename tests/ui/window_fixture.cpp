@@ -25,6 +25,8 @@ void reset_process_state() {
   EnableLogToConsole = true;
   EnableLogToFile = false;
   FileLogFolder.set("");
+  FastCapture = false;
+  (void)capture_control::take_notes();
   select_components(0);
   console_buffer::clear();
   // Nothing answers here unless a test starts a board.
