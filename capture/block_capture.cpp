@@ -27,17 +27,23 @@ BlockCapture::BlockCapture(ikor& device)
               {COMPONENT_TEMP, first_or_absent(device.addr_temp_out_h), 2}}} {
   const int available = device.get_available_components();
   for (Span& span : spans_) {
-    if ((available & span.component) == 0) span.first = -1;
+    if ((available & span.component) == 0) {
+      span.first = -1;
+    }
   }
 }
 
 std::optional<int> BlockCapture::block_length(int components) const {
   const int status = device_.addr_int_status;
-  if (device_.addr_int_status == kAbsentAddress) return std::nullopt;
+  if (device_.addr_int_status == kAbsentAddress) {
+    return std::nullopt;
+  }
   int end = status + 1;
   for (const Span& span : spans_) {
     if ((components & span.component) != 0) {
-      if (span.first < 0) return std::nullopt;
+      if (span.first < 0) {
+        return std::nullopt;
+      }
       end = std::max(end, span.first + span.length);
     }
   }
@@ -46,7 +52,9 @@ std::optional<int> BlockCapture::block_length(int components) const {
     const auto covering = std::find_if(spans_.begin(), spans_.end(), [reg](const Span& span) {
       return span.first >= 0 && reg >= span.first && reg < span.first + span.length;
     });
-    if (covering == spans_.end()) return std::nullopt;
+    if (covering == spans_.end()) {
+      return std::nullopt;
+    }
     reg = covering->first + covering->length;
   }
   return end - status;
@@ -62,9 +70,13 @@ long BlockCapture::read(int components, bool& ready, SampleValues& values) {
     return result;
   }
   ready = (bytes[0] & kDataReady) != 0;
-  if (!ready) return 0;
+  if (!ready) {
+    return 0;
+  }
   for (const Span& span : spans_) {
-    if ((components & span.component) == 0 || span.first < 0) continue;
+    if ((components & span.component) == 0 || span.first < 0) {
+      continue;
+    }
     decode_component(span.component, bytes + (span.first - status), values.of(span.component));
   }
   return 0;

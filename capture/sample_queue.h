@@ -50,7 +50,9 @@ struct PlotSample {
   // axes; temperature uses the first) and marks it present.
   void set_component(int component, const float data[3]) {
     const int first = first_channel_of(component);
-    if (first < 0) return;
+    if (first < 0) {
+      return;
+    }
     std::copy_n(data, component == COMPONENT_TEMP ? 1 : 3, values.begin() + first);
     components |= component;
   }
@@ -106,8 +108,9 @@ class SampleQueue {
     const std::uint64_t tail = tail_.load(std::memory_order_relaxed);
     const std::uint64_t available = head_.load(std::memory_order_acquire) - tail;
     const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(available, out.size()));
-    for (std::size_t i = 0; i < count; ++i)
+    for (std::size_t i = 0; i < count; ++i) {
       out[i] = slots_[(tail + i) & mask_];
+    }
     tail_.store(tail + count, std::memory_order_release);
     return count;
   }

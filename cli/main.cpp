@@ -278,15 +278,33 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", detail.c_str());
     }
   } else {
-    if (*info) status = run_info(*device);
-    if (*map) status = run_map(*device);
-    if (*read) status = run_read(*device, args.address, *address, length);
-    if (*write) status = run_write(*device, *address, *value);
-    if (*save) status = run_save(*device, args.file);
-    if (*load) status = run_load(*device, args.file);
-    if (*rate) status = run_rate(*device, *chosen_rate);
-    if (*capture) status = run_capture(*device, args.capture);
-    if (*selftest) status = run_selftest(*device);
+    if (*info) {
+      status = run_info(*device);
+    }
+    if (*map) {
+      status = run_map(*device);
+    }
+    if (*read) {
+      status = run_read(*device, args.address, *address, length);
+    }
+    if (*write) {
+      status = run_write(*device, *address, *value);
+    }
+    if (*save) {
+      status = run_save(*device, args.file);
+    }
+    if (*load) {
+      status = run_load(*device, args.file);
+    }
+    if (*rate) {
+      status = run_rate(*device, *chosen_rate);
+    }
+    if (*capture) {
+      status = run_capture(*device, args.capture);
+    }
+    if (*selftest) {
+      status = run_selftest(*device);
+    }
   }
   std::fflush(stdout);
   veltrix::devices::disconnect_device();

@@ -135,7 +135,9 @@ int run_load(ikor& device, const std::string& file) {
   char* diagnostic = nullptr;
   std::size_t diagnostic_size = 0;
   std::FILE* diagnostic_stream = open_memstream(&diagnostic, &diagnostic_size);
-  if (diagnostic_stream != nullptr) veltrix::devices::set_device_diagnostic_stream(diagnostic_stream);
+  if (diagnostic_stream != nullptr) {
+    veltrix::devices::set_device_diagnostic_stream(diagnostic_stream);
+  }
   const long status = device.load_register_map(file.c_str());
   veltrix::devices::set_device_diagnostic_stream(stderr);
   std::string prefix;
@@ -144,7 +146,9 @@ int run_load(ikor& device, const std::string& file) {
     prefix.assign(diagnostic, diagnostic_size);
     std::free(diagnostic);
   }
-  if (!prefix.empty()) prefix += ": ";
+  if (!prefix.empty()) {
+    prefix += ": ";
+  }
 
   switch (status) {
     case 0:

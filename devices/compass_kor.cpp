@@ -24,20 +24,36 @@ CompassKor::CompassKor(const DeviceTraits& traits, const CompassTraits& compass)
     : GenericKor(traits), compass_(compass) {}
 
 long CompassKor::after_connect() {
-  if (const long s = enable_by_pass(true); s != 0) return s;
-  if (const long s = find_compass(); s != 0) return s;
-  if (const long s = enable_by_pass(false); s != 0) return s;
-  if (const long s = enable_wait_for_external_sensor(); s != 0) return s;
-  if (const long s = configure_slaves(); s != 0) return s;
-  if (compass_.sets_50hz_after_connect) (void)set_sampling_rate(RATE_50HZ);
+  if (const long s = enable_by_pass(true); s != 0) {
+    return s;
+  }
+  if (const long s = find_compass(); s != 0) {
+    return s;
+  }
+  if (const long s = enable_by_pass(false); s != 0) {
+    return s;
+  }
+  if (const long s = enable_wait_for_external_sensor(); s != 0) {
+    return s;
+  }
+  if (const long s = configure_slaves(); s != 0) {
+    return s;
+  }
+  if (compass_.sets_50hz_after_connect) {
+    (void)set_sampling_rate(RATE_50HZ);
+  }
   return 0;
 }
 
 long CompassKor::enable_by_pass(bool pEnable) {
   unsigned char pin_cfg = 0;
   unsigned char user_ctrl = 0;
-  if (const long s = read_register(kIntPinCfg, pin_cfg); s != 0) return s;
-  if (const long s = read_register(kUserCtrl, user_ctrl); s != 0) return s;
+  if (const long s = read_register(kIntPinCfg, pin_cfg); s != 0) {
+    return s;
+  }
+  if (const long s = read_register(kUserCtrl, user_ctrl); s != 0) {
+    return s;
+  }
   if (pEnable) {
     pin_cfg |= kBypassEnable;
     user_ctrl &= static_cast<unsigned char>(~kI2cMasterEnable);
@@ -45,7 +61,9 @@ long CompassKor::enable_by_pass(bool pEnable) {
     pin_cfg &= static_cast<unsigned char>(~kBypassEnable);
     user_ctrl |= kI2cMasterEnable;
   }
-  if (const long s = write_register(kIntPinCfg, pin_cfg); s != 0) return s;
+  if (const long s = write_register(kIntPinCfg, pin_cfg); s != 0) {
+    return s;
+  }
   return write_register(kUserCtrl, user_ctrl);
 }
 
@@ -68,7 +86,9 @@ long CompassKor::enable_wait_for_external_sensor() { return write_register(kI2cM
 long CompassKor::configure_slaves() {
   for (const SlaveWrite& w : compass_.slave_writes) {
     const auto value = static_cast<unsigned char>(w.with_compass_addr ? w.value | compass_addr : w.value);
-    if (const long s = write_register(w.reg, value, w.how); s != 0) return s;
+    if (const long s = write_register(w.reg, value, w.how); s != 0) {
+      return s;
+    }
   }
   return 0;
 }
@@ -84,7 +104,9 @@ long CompassKor::get_component_data(int component, float* dataPacket) {
     return status;
   }
   // A reading without the fresh flag keeps the caller's previous values.
-  if (bytes[0] != kFreshReading) return 0;
+  if (bytes[0] != kFreshReading) {
+    return 0;
+  }
   for (int axis = 0; axis < 3; ++axis) {
     dataPacket[axis] = word_from_bytes(bytes[2 + 2 * axis], bytes[1 + 2 * axis]);
   }

@@ -33,15 +33,25 @@ void keep_failure(ConnectFailure failure) {
 }
 
 std::string describe(const ConnectFailure& failure) {
-  if (failure.no_board) return "no evaluation board found (set VELTRIX_PORT or plug in the board)";
+  if (failure.no_board) {
+    return "no evaluation board found (set VELTRIX_PORT or plug in the board)";
+  }
   const int error = failure.open_error;
-  if (error == 0) return "";
-  if (error == EWOULDBLOCK || error == EBUSY) return failure.port + " is in use by another program";
+  if (error == 0) {
+    return "";
+  }
+  if (error == EWOULDBLOCK || error == EBUSY) {
+    return failure.port + " is in use by another program";
+  }
   if (error == EACCES || error == EPERM) {
     return "permission denied for " + failure.port + ": add your user to the dialout group";
   }
-  if (error == ENOENT) return failure.port + " does not exist";
-  if (error == ENOTTY) return failure.port + " is not a serial port";
+  if (error == ENOENT) {
+    return failure.port + " does not exist";
+  }
+  if (error == ENOTTY) {
+    return failure.port + " is not a serial port";
+  }
   return failure.port + ": " + std::strerror(error);
 }
 

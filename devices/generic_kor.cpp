@@ -26,7 +26,9 @@ GenericKor::GenericKor(const DeviceTraits& traits) : traits_(traits) {
 long GenericKor::initialize(const char* port_number, int connectMode) {
   load_generic_register_addresses();
   addr_config = lookup_address(traits_.config_register);
-  if (traits_.components & COMPONENT_ACCEL) addr_accel_xout_h = lookup_address("ACCEL_XOUT_H");
+  if (traits_.components & COMPONENT_ACCEL) {
+    addr_accel_xout_h = lookup_address("ACCEL_XOUT_H");
+  }
   if (traits_.components & COMPONENT_COMPASS) {
     addr_compass_data = lookup_address("EXT_SENS_DATA_00");
   }
@@ -35,7 +37,9 @@ long GenericKor::initialize(const char* port_number, int connectMode) {
     return status;
   }
   if (traits_.sends_spi_setup && connectMode == MODE_SPI) {
-    if (const long status = vtx_serial_spi_setup(); status != 0) return status;
+    if (const long status = vtx_serial_spi_setup(); status != 0) {
+      return status;
+    }
   }
   return after_connect();
 }
@@ -59,7 +63,9 @@ long GenericKor::write_register(unsigned char reg, unsigned char value, WriteKin
 long GenericKor::read_register(unsigned char reg, unsigned char& value) {
   value = 0;
   const long status = vtx_serial_read(serial_handle, slave_addr, reg, 1, &value);
-  if (status != 0) value = 0;
+  if (status != 0) {
+    value = 0;
+  }
   return status;
 }
 
@@ -93,7 +99,9 @@ long GenericKor::read_words(unsigned char first_register, int count, float* out)
 
 long GenericKor::get_component_data(int component, float* dataPacket) {
   assert(dataPacket != nullptr);
-  if (!(component & traits_.components)) return 0;
+  if (!(component & traits_.components)) {
+    return 0;
+  }
   switch (component) {
     case COMPONENT_GYRO:
       return read_words(addr_gyro_xout_h, 3, dataPacket);
@@ -109,9 +117,13 @@ long GenericKor::get_component_data(int component, float* dataPacket) {
 int GenericKor::get_current_sampling_rate(unsigned char& SampleRateDivider, unsigned char& DLPF) {
   DLPF = 0;
   const long divider_status = read_register(addr_smplrt_div, SampleRateDivider);
-  if (divider_status != 0 && traits_.readback == RateReadback::kFirstForm) return 0;
+  if (divider_status != 0 && traits_.readback == RateReadback::kFirstForm) {
+    return 0;
+  }
   unsigned char config = 0;
-  if (read_register(addr_config, config) != 0) return 0;
+  if (read_register(addr_config, config) != 0) {
+    return 0;
+  }
   DLPF = config & kFilterMask;
   return rate_hz(traits_.readback, SampleRateDivider, config);
 }
@@ -140,7 +152,9 @@ std::string GenericKor::fetch_selected_registers(const unsigned char* indexArray
   std::string out;
   for (int i = 0; i < Size; ++i) {
     // An index past the table names no register; it is skipped, not read.
-    if (indexArray[i] >= traits_.table.size()) continue;
+    if (indexArray[i] >= traits_.table.size()) {
+      continue;
+    }
     const RegisterRow& r = traits_.table[indexArray[i]];
     append_listing_line(out, r, read_or_zero(row_address(r)));
   }
@@ -150,14 +164,18 @@ std::string GenericKor::fetch_selected_registers(const unsigned char* indexArray
 void GenericKor::enable_fifo(bool enable) { (void)write_register(addr_fifo_en, enable ? 0xFF : 0x00); }
 
 long GenericKor::set_sampling_rate(int pSamplingRate) {
-  if ((pSamplingRate & traits_.rate_mask) == 0) return kStatusRateRefused;
+  if ((pSamplingRate & traits_.rate_mask) == 0) {
+    return kStatusRateRefused;
+  }
   apply_sampling_rate(pSamplingRate);
   return 0;
 }
 
 void GenericKor::apply_sampling_rate(int pSamplingRate) {
   const unsigned char base = traits_.base_config;
-  if (write_register(addr_config, base) != 0) return;
+  if (write_register(addr_config, base) != 0) {
+    return;
+  }
   const RatePlan plan = plan_sampling_rate(pSamplingRate, base);
   if (plan.rewrite) {
     const auto config = static_cast<unsigned char>((base & ~kFilterMask) | plan.rewrite->filter);

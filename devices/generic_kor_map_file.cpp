@@ -24,7 +24,9 @@ bool read_bounded(std::FILE* f, std::string& content) {
   content.resize(kMaxRegisterMapFileBytes + 1);
   const std::size_t n = std::fread(content.data(), 1, content.size(), f);
   content.resize(n);
-  if (std::ferror(f) == 0) return true;
+  if (std::ferror(f) == 0) {
+    return true;
+  }
   keep_register_map_file_problem(errno);
   return false;
 }
@@ -33,7 +35,9 @@ bool read_bounded(std::FILE* f, std::string& content) {
 
 long GenericKor::save_register_map(const char* fileName) {
   std::FILE* raw = open_register_map_file(fileName, MapFileAccess::kWrite);
-  if (raw == nullptr) return kStatusFileOpenFailed;
+  if (raw == nullptr) {
+    return kStatusFileOpenFailed;
+  }
 
   // A register that cannot be read is saved as 0 like the others, but the
   // caller learns of it: a file of zeros must not pass for a good save.
@@ -45,7 +49,9 @@ long GenericKor::save_register_map(const char* fileName) {
     const long status = ARM_ReadBurst(serial_handle, slave_addr, row_address(r), 1, &value);
     if (status != 0) {
       value = 0;
-      if (link_status == 0) link_status = status;
+      if (link_status == 0) {
+        link_status = status;
+      }
     }
     values.push_back(value);
   }
@@ -54,7 +60,9 @@ long GenericKor::save_register_map(const char* fileName) {
   const int write_error = errno;
   // fclose flushes; a full disk shows up here rather than in fwrite.
   const bool closed = std::fclose(raw) == 0;
-  if (written && closed) return link_status;
+  if (written && closed) {
+    return link_status;
+  }
   keep_register_map_file_problem(written ? errno : write_error);
   return kStatusFileOpenFailed;
 }
@@ -67,7 +75,9 @@ long GenericKor::load_register_map(const char* fileName) {
       write_device_diagnostic("fopen failed");
       return kStatusFileOpenFailed;
     }
-    if (!read_bounded(f.get(), content)) return kStatusFileOpenFailed;
+    if (!read_bounded(f.get(), content)) {
+      return kStatusFileOpenFailed;
+    }
   }
 
   std::vector<unsigned char> values;
@@ -77,7 +87,9 @@ long GenericKor::load_register_map(const char* fileName) {
   long link_status = 0;
   for (std::size_t i = 0; i < values.size(); ++i) {
     const long status = write_register(row_address(traits_.table[i]), values[i]);
-    if (link_status == 0) link_status = status;
+    if (link_status == 0) {
+      link_status = status;
+    }
   }
   return link_status;
 }

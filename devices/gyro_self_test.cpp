@@ -17,7 +17,9 @@ constexpr double kAxisSign[3] = {1.0, -1.0, 1.0};
 AxisReferences gyro_self_test_references(const AxisCodes& codes) {
   AxisReferences reference{};
   for (int axis = 0; axis < 3; ++axis) {
-    if (codes[axis] == 0) continue;
+    if (codes[axis] == 0) {
+      continue;
+    }
     reference[axis] = kAxisSign[axis] * 3275.0 * std::pow(1.046, static_cast<int>(codes[axis]) - 1);
   }
   return reference;
@@ -25,11 +27,15 @@ AxisReferences gyro_self_test_references(const AxisCodes& codes) {
 
 bool gyro_self_test_passes(const AxisReferences& reference, const AxisAverages& normal, const AxisAverages& self_test) {
   for (int axis = 0; axis < 3; ++axis) {
-    if (reference[axis] == 0.0) return false;
+    if (reference[axis] == 0.0) {
+      return false;
+    }
     const double change = static_cast<double>(self_test[axis]) - normal[axis];
     const auto deviation =
         static_cast<float>(std::fabs((change - reference[axis]) / reference[axis]) * 100.0 * kAxisSign[axis]);
-    if (!(deviation >= kBands[axis].low && deviation <= kBands[axis].high)) return false;
+    if (!(deviation >= kBands[axis].low && deviation <= kBands[axis].high)) {
+      return false;
+    }
   }
   return true;
 }

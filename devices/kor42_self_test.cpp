@@ -26,7 +26,9 @@ bool kor42::perform_gyro_self_test() {
   veltrix::devices::AxisCodes codes{};
   for (int axis = 0; axis < 3; ++axis) {
     unsigned char code = 0;
-    if (read_register(static_cast<unsigned char>(kSelfTestCodeX + axis), code) != 0) return false;
+    if (read_register(static_cast<unsigned char>(kSelfTestCodeX + axis), code) != 0) {
+      return false;
+    }
     codes[axis] = code & kSelfTestCodeMask;
   }
   const auto reference = veltrix::devices::gyro_self_test_references(codes);
@@ -35,7 +37,9 @@ bool kor42::perform_gyro_self_test() {
   unsigned char divider = 0;
   unsigned char filter = 0;
   const int rate = get_current_sampling_rate(divider, filter);
-  if (rate <= 0) return false;
+  if (rate <= 0) {
+    return false;
+  }
   const int period_ms = static_cast<int>((1.0 / rate) * 1000.0);
 
   auto average_gyro = [&] {
@@ -43,21 +47,27 @@ bool kor42::perform_gyro_self_test() {
     for (int i = 0; i < kSamplesPerSeries; ++i) {
       float sample[3] = {0.0f, 0.0f, 0.0f};
       get_component_data(COMPONENT_GYRO, sample);
-      for (int axis = 0; axis < 3; ++axis)
+      for (int axis = 0; axis < 3; ++axis) {
         sum[axis] += sample[axis];
+      }
       sleep_ms(kPeriodsBetweenSamples * period_ms);
     }
     AxisAverages average;
-    for (int axis = 0; axis < 3; ++axis)
+    for (int axis = 0; axis < 3; ++axis) {
       average[axis] = static_cast<float>(sum[axis] / 10.0);
+    }
     return average;
   };
 
   const AxisAverages normal = average_gyro();
 
   unsigned char saved_config = 0;
-  if (read_register(kGyroConfig, saved_config) != 0) return false;
-  if (write_register(kGyroConfig, saved_config | kGyroSelfTestBits) != 0) return false;
+  if (read_register(kGyroConfig, saved_config) != 0) {
+    return false;
+  }
+  if (write_register(kGyroConfig, saved_config | kGyroSelfTestBits) != 0) {
+    return false;
+  }
   sleep_ms(kSettlePeriods * period_ms);
 
   const AxisAverages self_test = average_gyro();

@@ -37,7 +37,9 @@ std::span<const ModelEntry> model_catalogue() { return kModels; }
 
 const ModelEntry* find_model(std::string_view name) {
   for (const ModelEntry& m : kModels) {
-    if (name == m.name) return &m;
+    if (name == m.name) {
+      return &m;
+    }
   }
   return nullptr;
 }

@@ -8,8 +8,9 @@ namespace veltrix::devices {
 
 void append_listing_line(std::string& out, const RegisterRow& row, unsigned char value) {
   char bits[9];
-  for (int i = 0; i < 8; ++i)
+  for (int i = 0; i < 8; ++i) {
     bits[i] = (value & (0x80 >> i)) ? '1' : '0';
+  }
   bits[8] = '\0';
   // Fields hold at most 19 characters each, so the line fits with room to spare.
   char line[96];

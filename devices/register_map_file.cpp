@@ -17,8 +17,9 @@ class LineReader {
   explicit LineReader(std::string_view line) : line_(line) {}
 
   void skip_blanks() {
-    while (at_ < line_.size() && is_blank(line_[at_]))
+    while (at_ < line_.size() && is_blank(line_[at_])) {
       ++at_;
+    }
   }
 
   // One or two hexadecimal digits, either case.
@@ -29,12 +30,16 @@ class LineReader {
       value = value * 16 + hex_digit(line_[at_++]);
       ++digits;
     }
-    if (digits == 0) return std::nullopt;
+    if (digits == 0) {
+      return std::nullopt;
+    }
     return static_cast<unsigned char>(value);
   }
 
   bool take(char c) {
-    if (at_ >= line_.size() || line_[at_] != c) return false;
+    if (at_ >= line_.size() || line_[at_] != c) {
+      return false;
+    }
     ++at_;
     return true;
   }
@@ -52,23 +57,33 @@ std::optional<std::pair<unsigned char, unsigned char>> parse_line(std::string_vi
   in.skip_blanks();
   const auto address = in.hex_byte();
   in.skip_blanks();
-  if (!address || !in.take(':')) return std::nullopt;
+  if (!address || !in.take(':')) {
+    return std::nullopt;
+  }
   in.skip_blanks();
   const auto value = in.hex_byte();
   in.skip_blanks();
-  if (!value || !in.at_end()) return std::nullopt;
+  if (!value || !in.at_end()) {
+    return std::nullopt;
+  }
   return std::pair{*address, *value};
 }
 
 bool decode_text(std::span<const RegisterRow> table, std::string_view content, std::vector<unsigned char>& values) {
-  if (content.ends_with('\n')) content.remove_suffix(1);
+  if (content.ends_with('\n')) {
+    content.remove_suffix(1);
+  }
   std::size_t row_index = 0;
   std::size_t start = 0;
   while (start <= content.size()) {
     const std::size_t end = std::min(content.find('\n', start), content.size());
-    if (row_index == table.size()) return false;
+    if (row_index == table.size()) {
+      return false;
+    }
     const auto parsed = parse_line(content.substr(start, end - start));
-    if (!parsed || parsed->first != row_address(table[row_index])) return false;
+    if (!parsed || parsed->first != row_address(table[row_index])) {
+      return false;
+    }
     values.push_back(parsed->second);
     ++row_index;
     start = end + 1;
@@ -99,11 +114,15 @@ bool decode_register_map(MapFileForm form, std::span<const RegisterRow> table, s
                          std::vector<unsigned char>& values) {
   values.clear();
   if (form == MapFileForm::kBinary) {
-    if (content.size() != table.size()) return false;
+    if (content.size() != table.size()) {
+      return false;
+    }
     values.assign(content.begin(), content.end());
     return true;
   }
-  if (decode_text(table, content, values)) return true;
+  if (decode_text(table, content, values)) {
+    return true;
+  }
   values.clear();
   return false;
 }

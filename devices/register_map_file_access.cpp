@@ -28,7 +28,9 @@ std::FILE* refuse_descriptor(int fd, const char* reason) {
 // before it can be looked at; its reason is then what it is.
 const char* open_failure_reason(const char* path, int error) {
   struct stat info {};
-  if (error == ENXIO && stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return kNotRegular;
+  if (error == ENXIO && stat(path, &info) == 0 && !S_ISREG(info.st_mode)) {
+    return kNotRegular;
+  }
   return std::strerror(error);
 }
 
@@ -36,22 +38,36 @@ const char* open_failure_reason(const char* path, int error) {
 
 std::FILE* open_register_map_file(const char* path, MapFileAccess access) {
   kept_problem.clear();
-  if (path == nullptr) return refuse(std::strerror(EINVAL));
+  if (path == nullptr) {
+    return refuse(std::strerror(EINVAL));
+  }
   const bool writing = access == MapFileAccess::kWrite;
   // Non-blocking, so that a FIFO or a terminal cannot hold the open; no
   // truncation before the file is known to be a regular one.
   const int flags = (writing ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
   const int fd = open(path, flags, 0666);
-  if (fd < 0) return refuse(open_failure_reason(path, errno));
+  if (fd < 0) {
+    return refuse(open_failure_reason(path, errno));
+  }
 
   struct stat info {};
-  if (fstat(fd, &info) != 0) return refuse_descriptor(fd, std::strerror(errno));
-  if (!S_ISREG(info.st_mode)) return refuse_descriptor(fd, kNotRegular);
-  if (writing && ftruncate(fd, 0) != 0) return refuse_descriptor(fd, std::strerror(errno));
-  if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) return refuse_descriptor(fd, std::strerror(errno));
+  if (fstat(fd, &info) != 0) {
+    return refuse_descriptor(fd, std::strerror(errno));
+  }
+  if (!S_ISREG(info.st_mode)) {
+    return refuse_descriptor(fd, kNotRegular);
+  }
+  if (writing && ftruncate(fd, 0) != 0) {
+    return refuse_descriptor(fd, std::strerror(errno));
+  }
+  if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    return refuse_descriptor(fd, std::strerror(errno));
+  }
 
   std::FILE* stream = fdopen(fd, writing ? "wb" : "rb");
-  if (stream == nullptr) return refuse_descriptor(fd, std::strerror(errno));
+  if (stream == nullptr) {
+    return refuse_descriptor(fd, std::strerror(errno));
+  }
   return stream;
 }
 

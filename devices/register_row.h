@@ -20,22 +20,31 @@ inline constexpr std::size_t kMaxRegisterNameLength = 18;
 inline constexpr char kRowMark[] = "\x01";
 
 constexpr void copy_field(char (&field)[20], std::string_view text) {
-  for (std::size_t i = 0; i < text.size() && i + 1 < sizeof field; ++i)
+  for (std::size_t i = 0; i < text.size() && i + 1 < sizeof field; ++i) {
     field[i] = text[i];
+  }
 }
 
 constexpr RegisterRow row(std::string_view address, std::string_view name, bool marked = false) {
   RegisterRow r{};
   copy_field(r.address, address);
   copy_field(r.name, name);
-  if (marked) copy_field(r.mark, kRowMark);
+  if (marked) {
+    copy_field(r.mark, kRowMark);
+  }
   return r;
 }
 
 constexpr int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
   return -1;
 }
 
@@ -46,8 +55,9 @@ constexpr unsigned char row_address(const RegisterRow& r) {
 
 constexpr std::string_view field_text(const char (&field)[20]) {
   std::size_t n = 0;
-  while (n < sizeof field && field[n] != '\0')
+  while (n < sizeof field && field[n] != '\0') {
     ++n;
+  }
   return {field, n};
 }
 
@@ -57,7 +67,9 @@ inline constexpr unsigned char kAbsentAddress = 0xFF;
 // The address of the row named `name`, kAbsentAddress when there is none.
 constexpr unsigned char address_of(std::span<const RegisterRow> table, std::string_view name) {
   for (const RegisterRow& r : table) {
-    if (field_text(r.name) == name) return row_address(r);
+    if (field_text(r.name) == name) {
+      return row_address(r);
+    }
   }
   return kAbsentAddress;
 }
@@ -78,14 +90,24 @@ constexpr bool is_upper_hex_pair(const RegisterRow& r) {
 constexpr bool is_well_formed(std::span<const RegisterRow> table) {
   for (std::size_t i = 0; i < table.size(); ++i) {
     const RegisterRow& r = table[i];
-    if (!is_upper_hex_pair(r)) return false;
+    if (!is_upper_hex_pair(r)) {
+      return false;
+    }
     const std::string_view name = field_text(r.name);
-    if (name.empty() || name.size() > kMaxRegisterNameLength) return false;
+    if (name.empty() || name.size() > kMaxRegisterNameLength) {
+      return false;
+    }
     const std::string_view mark = field_text(r.mark);
-    if (!mark.empty() && mark != kRowMark) return false;
-    if (i > 0 && row_address(table[i - 1]) >= row_address(r)) return false;
+    if (!mark.empty() && mark != kRowMark) {
+      return false;
+    }
+    if (i > 0 && row_address(table[i - 1]) >= row_address(r)) {
+      return false;
+    }
     for (std::size_t j = 0; j < i; ++j) {
-      if (field_text(table[j].name) == name) return false;
+      if (field_text(table[j].name) == name) {
+        return false;
+      }
     }
   }
   return true;

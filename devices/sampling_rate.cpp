@@ -50,7 +50,9 @@ int base_rate_hz(RateReadback form, unsigned char config) {
 
 RatePlan plan_sampling_rate(int rate_constant, unsigned char base_config) {
   for (const RateRow& r : kRates) {
-    if (r.constant != rate_constant) continue;
+    if (r.constant != rate_constant) {
+      continue;
+    }
     const ColumnEntry& e = selects_1khz_base(base_config) ? r.on_1khz_base : r.on_8khz_base;
     return {e.rewrite, e.divider};
   }

@@ -45,7 +45,9 @@ void wake_reader() {
 
 void close_descriptors() {
   const int fd = aioVars.hComm.exchange(-1);
-  if (fd >= 0) serial_close(fd);
+  if (fd >= 0) {
+    serial_close(fd);
+  }
   if (aioVars.hRxEvent >= 0) {
     close(aioVars.hRxEvent);
     aioVars.hRxEvent = -1;
@@ -55,7 +57,9 @@ void close_descriptors() {
 }  // namespace
 
 int AIOSetCom(const char* port, unsigned long dwBaud) {
-  if (port == nullptr || dwBaud == 0) return 0;
+  if (port == nullptr || dwBaud == 0) {
+    return 0;
+  }
   std::lock_guard lock(aioVars.exchange_lock_);
   const std::size_t length = std::strlen(port);
   if (length < sizeof aioVars.portName) {
@@ -70,7 +74,9 @@ int AIOSetCom(const char* port, unsigned long dwBaud) {
 int AIOInit(const char* port, unsigned long dwBaud) {
   std::lock_guard lock(aioVars.exchange_lock_);
   aioVars.open_error_ = 0;
-  if (aioVars.hComm >= 0 || port == nullptr || port[0] == '\0') return kStatusPortFailed;
+  if (aioVars.hComm >= 0 || port == nullptr || port[0] == '\0') {
+    return kStatusPortFailed;
+  }
   const int fd = serial_open_exclusive(port);
   if (fd < 0) {
     aioVars.open_error_ = errno;
@@ -78,14 +84,19 @@ int AIOInit(const char* port, unsigned long dwBaud) {
   }
 
   termios settings{};
-  if (tcgetattr(fd, &settings) != 0) link_notify("Unable to get port state", kErrorCaption);
-  if (!serial_line_settings(settings, dwBaud))
+  if (tcgetattr(fd, &settings) != 0) {
+    link_notify("Unable to get port state", kErrorCaption);
+  }
+  if (!serial_line_settings(settings, dwBaud)) {
     return refuse_configuration(fd, EINVAL, "Unable to configure the serial port");
-  if (tcsetattr(fd, TCSANOW, &settings) != 0)
+  }
+  if (tcsetattr(fd, TCSANOW, &settings) != 0) {
     return refuse_configuration(fd, errno, "Unable to configure the serial port");
+  }
   serial_read_timeouts(settings);
-  if (tcsetattr(fd, TCSANOW, &settings) != 0)
+  if (tcsetattr(fd, TCSANOW, &settings) != 0) {
     return refuse_configuration(fd, errno, "Unable to set the time-out parameters");
+  }
   serial_assert_modem_lines(fd);
 
   const int event = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -105,7 +116,9 @@ int AIOInit(const char* port, unsigned long dwBaud) {
 int AIOOpen(unsigned char createThread) {
   std::lock_guard lock(aioVars.exchange_lock_);
   const int status = AIOInit(aioVars.portName, aioVars.baudRate);
-  if (status != 0) return status;
+  if (status != 0) {
+    return status;
+  }
   bool allocated = false;
   {
     std::lock_guard ring_lock(mutex);
@@ -130,8 +143,12 @@ int AIOOpen(unsigned char createThread) {
 
 int AIOClose() {
   std::lock_guard lock(aioVars.exchange_lock_);
-  if (aioVars.threadRunning.exchange(0) != 0) wake_reader();
-  if (g_hAIOThread.joinable()) g_hAIOThread.join();
+  if (aioVars.threadRunning.exchange(0) != 0) {
+    wake_reader();
+  }
+  if (g_hAIOThread.joinable()) {
+    g_hAIOThread.join();
+  }
   close_descriptors();
   std::lock_guard ring_lock(mutex);
   ring_release(aioVars);
@@ -143,6 +160,8 @@ int AIOUartFlush() {
   // number to a different file between the load and the flush.
   std::lock_guard lock(aioVars.exchange_lock_);
   const int fd = aioVars.hComm;
-  if (fd < 0 || tcflush(fd, TCIOFLUSH) != 0) return kStatusWriteOrTimeout;
+  if (fd < 0 || tcflush(fd, TCIOFLUSH) != 0) {
+    return kStatusWriteOrTimeout;
+  }
   return 0;
 }

@@ -37,8 +37,9 @@ void feed(const unsigned char* bytes, ssize_t count) {
         break;
     }
   }
-  for (; wake_ups > 0; --wake_ups)
+  for (; wake_ups > 0; --wake_ups) {
     aioVars.hRxSemaphore.release();
+  }
 }
 
 // A packet being assembled when a read fails must not be stored later:
@@ -61,13 +62,21 @@ int wait_for_close() {
 
 int AIORead() {
   const int fd = aioVars.hComm;
-  if (fd < 0) return read_failed();
-  if (vtx_serial_lost()) return wait_for_close();
+  if (fd < 0) {
+    return read_failed();
+  }
+  if (vtx_serial_lost()) {
+    return wait_for_close();
+  }
 
   pollfd fds[2] = {{fd, POLLIN, 0}, {aioVars.hRxEvent, POLLIN, 0}};
   const int ready = poll(fds, 2, kSilentReadMs);
-  if (ready < 0) return errno == EINTR ? 0 : read_failed();
-  if (ready == 0 || fds[1].revents != 0 || fds[0].revents == 0) return 0;
+  if (ready < 0) {
+    return errno == EINTR ? 0 : read_failed();
+  }
+  if (ready == 0 || fds[1].revents != 0 || fds[0].revents == 0) {
+    return 0;
+  }
   if ((fds[0].revents & POLLNVAL) != 0) {
     aio_mark_gone();
     return read_failed();
@@ -86,7 +95,9 @@ int AIORead() {
     aio_mark_gone();
     return 0;
   }
-  if (errno == EAGAIN || errno == EINTR) return 0;
+  if (errno == EAGAIN || errno == EINTR) {
+    return 0;
+  }
   return read_failed();
 }
 
@@ -94,9 +105,13 @@ std::uint32_t AIOThread(void* /*lpvoid*/) {
   while (aioVars.threadRunning != 0) {
     AIORead();
     const PacketCallback callback = aioVars.packetCallback;
-    if (callback == nullptr) continue;
+    if (callback == nullptr) {
+      continue;
+    }
     unsigned char packet[kCallbackPacketBytes];
-    if (AIOReadBuffer(kCallbackPacketBytes, 1, packet) == 0) callback(packet, kCallbackPacketBytes);
+    if (AIOReadBuffer(kCallbackPacketBytes, 1, packet) == 0) {
+      callback(packet, kCallbackPacketBytes);
+    }
   }
   return 0;
 }

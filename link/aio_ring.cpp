@@ -16,7 +16,9 @@ int AIOUpdateBuffer() {
 }
 
 int AIOReadBuffer(unsigned short cnt, unsigned char bufferMode, unsigned char* rBuff) {
-  if (cnt > kPacketBufferSize) return kStatusNoReply;
+  if (cnt > kPacketBufferSize) {
+    return kStatusNoReply;
+  }
   if (bufferMode == 0) {
     std::lock_guard lock(aioVars.rsp_lock_);
     std::memcpy(rBuff, aioVars.pktBuffer, cnt);

@@ -12,12 +12,20 @@ constexpr unsigned long kBoardBaud = 115200;
 long vtx_serial_open(const char* port, void** /*sl_handle*/) {
   std::lock_guard lock(aioVars.exchange_lock_);
   AIOClose();
-  if (port != nullptr) AIOSetCom(port, kBoardBaud);
+  if (port != nullptr) {
+    AIOSetCom(port, kBoardBaud);
+  }
   const int opened = AIOOpen(1);
-  if (opened != 0) return opened;
+  if (opened != 0) {
+    return opened;
+  }
   long status = HbxDisableStreaming();
-  if (status == 0) status = HbxEnableIntStream();
-  if (status != 0) AIOClose();
+  if (status == 0) {
+    status = HbxEnableIntStream();
+  }
+  if (status != 0) {
+    AIOClose();
+  }
   return status;
 }
 

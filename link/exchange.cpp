@@ -36,15 +36,23 @@ int AIOUartWrite(const void* lpBuffer, unsigned long nBufferSize, unsigned long*
   std::size_t written = 0;
   const int fd = aioVars.hComm;
   SerialWrite result = SerialWrite::kFailed;
-  if (fd >= 0 && !vtx_serial_lost()) result = serial_write_all(fd, lpBuffer, nBufferSize, &written);
-  if (lpBytesWritten != nullptr) *lpBytesWritten = written;
-  if (result == SerialWrite::kGone) aio_mark_gone();
+  if (fd >= 0 && !vtx_serial_lost()) {
+    result = serial_write_all(fd, lpBuffer, nBufferSize, &written);
+  }
+  if (lpBytesWritten != nullptr) {
+    *lpBytesWritten = written;
+  }
+  if (result == SerialWrite::kGone) {
+    aio_mark_gone();
+  }
   return result == SerialWrite::kDone ? 0 : kStatusWriteOrTimeout;
 }
 
 unsigned long AIOUartWaitRwRsp(unsigned long timeout) {
   const bool woken = aioVars.hRxSemaphore.wait_for(std::chrono::milliseconds(timeout));
-  if (!woken && aioVars.rspReady == 0) return 0;
+  if (!woken && aioVars.rspReady == 0) {
+    return 0;
+  }
   return static_cast<unsigned long>(aioVars.rspLength.load());
 }
 
@@ -68,18 +76,25 @@ namespace {
 ExchangeEnd run_exchange(const char* line, std::size_t size, ReplyTest test, char* reply, unsigned long take,
                          unsigned long* taken) {
   discard_response_text();
-  if (vtx_serial_lost()) return ExchangeEnd::kGone;
+  if (vtx_serial_lost()) {
+    return ExchangeEnd::kGone;
+  }
   unsigned long written = 0;
-  if (AIOUartWrite(line, size, &written) != 0)
+  if (AIOUartWrite(line, size, &written) != 0) {
     return vtx_serial_lost() ? ExchangeEnd::kGone : ExchangeEnd::kWriteFailed;
+  }
   const Clock::time_point t0 = Clock::now();
   for (;;) {
     const unsigned long n = AIOUartWaitRwRsp(kReplyDeadline.count());
     // A reply long enough but without its line end yet is still arriving: an
     // interrupt notification woke us, not the reply. Taking it now would fail
     // an exchange the board is answering correctly.
-    if (passes(test, n) && aioVars.rspReady != 0) break;
-    if (vtx_serial_lost()) return ExchangeEnd::kGone;
+    if (passes(test, n) && aioVars.rspReady != 0) {
+      break;
+    }
+    if (vtx_serial_lost()) {
+      return ExchangeEnd::kGone;
+    }
     if (Clock::now() - t0 > kReplyDeadline) {
       const auto collected = static_cast<unsigned long>(aioVars.rspLength.load());
       return passes(test, collected) ? ExchangeEnd::kNotReady : ExchangeEnd::kTimedOut;
@@ -109,7 +124,9 @@ ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* r
 
 long vtx_serial_unanswered_ms() {
   const Clock::rep first = first_unanswered.load();
-  if (first == kAnswered) return 0;
+  if (first == kAnswered) {
+    return 0;
+  }
   const auto unanswered = Clock::now() - Clock::time_point(Clock::duration(first));
   return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(unanswered).count());
 }
@@ -127,7 +144,9 @@ int exchange_status(ExchangeEnd end) {
 
 void discard_complete_line() {
   std::lock_guard lock(aioVars.rsp_lock_);
-  if (aioVars.rspReady == 0) return;
+  if (aioVars.rspReady == 0) {
+    return;
+  }
   aioVars.rspReady = 0;
   aioVars.rspLength = 0;
 }

@@ -16,7 +16,9 @@ bool links_to_board_driver(const std::string& tty_folder) {
   char target[4096];
   const std::string link = tty_folder + "/device/driver";
   const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
-  if (n <= 0) return false;
+  if (n <= 0) {
+    return false;
+  }
   target[n] = '\0';
   const char* slash = std::strrchr(target, '/');
   return std::strcmp(slash != nullptr ? slash + 1 : target, kBoardDriver) == 0;
@@ -27,8 +29,9 @@ bool links_to_board_driver(const std::string& tty_folder) {
 bool numbered_before(const std::string& a, const std::string& b) {
   const auto split = [](const std::string& name) {
     std::size_t digits = name.size();
-    while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9')
+    while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') {
       --digits;
+    }
     const std::string number = name.substr(digits);
     return std::make_pair(name.substr(0, digits), number.empty() ? -1L : std::strtol(number.c_str(), nullptr, 10));
   };
@@ -36,7 +39,9 @@ bool numbered_before(const std::string& a, const std::string& b) {
 }
 
 int copy_path(const std::string& path, char* port, int size) {
-  if (size <= 0 || path.size() + 1 > static_cast<std::size_t>(size)) return -1;
+  if (size <= 0 || path.size() + 1 > static_cast<std::size_t>(size)) {
+    return -1;
+  }
   std::memcpy(port, path.c_str(), path.size() + 1);
   return 0;
 }
@@ -45,20 +50,32 @@ int copy_path(const std::string& path, char* port, int size) {
 
 int find_comm_in(const char* sysfs_root, char* port, int size) {
   const char* forced = std::getenv("VELTRIX_PORT");
-  if (forced != nullptr && forced[0] != '\0') return copy_path(forced, port, size);
+  if (forced != nullptr && forced[0] != '\0') {
+    return copy_path(forced, port, size);
+  }
 
   const std::string class_folder = std::string(sysfs_root) + "/class/tty";
   DIR* dir = opendir(class_folder.c_str());
-  if (dir == nullptr) return 1;
+  if (dir == nullptr) {
+    return 1;
+  }
   std::optional<std::string> best;
   while (const dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    if (!links_to_board_driver(class_folder + "/" + name)) continue;
-    if (!best || numbered_before(name, *best)) best = name;
+    if (name == "." || name == "..") {
+      continue;
+    }
+    if (!links_to_board_driver(class_folder + "/" + name)) {
+      continue;
+    }
+    if (!best || numbered_before(name, *best)) {
+      best = name;
+    }
   }
   closedir(dir);
-  if (!best) return -1;
+  if (!best) {
+    return -1;
+  }
   return copy_path("/dev/" + *best, port, size);
 }
 

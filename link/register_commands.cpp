@@ -30,15 +30,25 @@ struct ReadStep {
 // register must not be read past the bytes wanted, so its read is split in
 // two; any other register is read one byte further.
 ReadStep plan_read(unsigned short left, bool fifo) {
-  if ((2 * left + 8) % 32 != 0) return {left, left, 0};
-  if (fifo) return {static_cast<unsigned short>(left - 2), static_cast<unsigned short>(left - 2), 2};
+  if ((2 * left + 8) % 32 != 0) {
+    return {left, left, 0};
+  }
+  if (fifo) {
+    return {static_cast<unsigned short>(left - 2), static_cast<unsigned short>(left - 2), 2};
+  }
   return {static_cast<unsigned short>(left + 1), left, 0};
 }
 
 int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
   return -1;
 }
 
@@ -47,7 +57,9 @@ bool decode_pairs(const char* reply, unsigned short count, unsigned char* data) 
   for (unsigned short i = 0; i < count; ++i) {
     const int high = hex_digit(reply[6 + 2 * i]);
     const int low = hex_digit(reply[7 + 2 * i]);
-    if (high < 0 || low < 0) return false;
+    if (high < 0 || low < 0) {
+      return false;
+    }
     data[i] = static_cast<unsigned char>(high * 16 + low);
   }
   return true;
@@ -65,8 +77,12 @@ long read_once(unsigned char slaveAddr, unsigned char registerAddr, ReadStep ste
     discard_complete_line();
     return kStatusNoReply;
   }
-  if (end != ExchangeEnd::kTaken) return exchange_status(end);
-  if (taken != expected || !decode_pairs(reply, step.used, data)) return kStatusNoReply;
+  if (end != ExchangeEnd::kTaken) {
+    return exchange_status(end);
+  }
+  if (taken != expected || !decode_pairs(reply, step.used, data)) {
+    return kStatusNoReply;
+  }
   return kStatusOk;
 }
 
@@ -75,11 +91,14 @@ long read_once(unsigned char slaveAddr, unsigned char registerAddr, ReadStep ste
 void set_KORREG_FIFO_R_W(unsigned char value) { KORREG_FIFO_R_W = value; }
 
 long ARM_WriteBurst(void* /*sl_handle*/, unsigned char slaveAddr, unsigned short length, const unsigned char* data) {
-  if (length > kMaxWriteBytes) return kStatusWriteOrTimeout;
+  if (length > kMaxWriteBytes) {
+    return kStatusWriteOrTimeout;
+  }
   char line[1024];
   int size = std::snprintf(line, sizeof line, "WR%02X", slaveAddr);
-  for (unsigned short i = 0; i < length; ++i)
+  for (unsigned short i = 0; i < length; ++i) {
     size += std::snprintf(line + size, sizeof line - static_cast<std::size_t>(size), "%02X", data[i]);
+  }
   line[size++] = '\n';
   line[size++] = '\r';
   std::lock_guard lock(aioVars.exchange_lock_);
@@ -96,7 +115,9 @@ long vtx_serial_single_write(void* sl_handle, unsigned char slaveAddr, unsigned 
 
 long ARM_ReadBurst(void* /*sl_handle*/, unsigned char slaveAddr, unsigned char registerAddr, unsigned short length,
                    unsigned char* data) {
-  if (length > kMaxReadCount) return kStatusReplyTooLong;
+  if (length > kMaxReadCount) {
+    return kStatusReplyTooLong;
+  }
   std::lock_guard lock(aioVars.exchange_lock_);
   const bool fifo = registerAddr == KORREG_FIFO_R_W;
   unsigned short left = length;
@@ -104,7 +125,9 @@ long ARM_ReadBurst(void* /*sl_handle*/, unsigned char slaveAddr, unsigned char r
   while (left > 0) {
     const ReadStep step = plan_read(left, fifo);
     const long status = read_once(slaveAddr, registerAddr, step, data + offset);
-    if (status != kStatusOk) return status;
+    if (status != kStatusOk) {
+      return status;
+    }
     offset = static_cast<unsigned short>(offset + step.used);
     left = step.left;
   }
@@ -118,7 +141,9 @@ long vtx_serial_read(void* hbx_handle, unsigned char slaveAddr, unsigned char re
     const auto chunk = static_cast<unsigned short>(std::min<unsigned>(kReadChunk, length - done));
     const auto reg = static_cast<unsigned char>((registerAddr + done) % 256);
     const long status = ARM_ReadBurst(hbx_handle, slaveAddr, reg, chunk, data + done);
-    if (status != kStatusOk) return status;
+    if (status != kStatusOk) {
+      return status;
+    }
   }
   return kStatusOk;
 }

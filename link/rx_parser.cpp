@@ -21,12 +21,16 @@ void append_packet_byte(RxFrameState& s, unsigned char b) {
 
 // A packet that has not ended within the assembly buffer is dropped.
 void drop_overlong_packet(RxFrameState& s) {
-  if (s.pktCount >= kPacketBufferSize) s.rxState = RX_IDLE;
+  if (s.pktCount >= kPacketBufferSize) {
+    s.rxState = RX_IDLE;
+  }
 }
 
 RxOutcome parse_binary_packet(RxFrameState& s, unsigned char b) {
   append_packet_byte(s, b);
-  if (s.pktCount == 2) s.pktLength = b & 0x7F;
+  if (s.pktCount == 2) {
+    s.pktLength = b & 0x7F;
+  }
   RxOutcome outcome = RxOutcome::kNothing;
   if (s.pktCount >= s.pktLength + 3) {
     s.rxState = RX_IDLE;

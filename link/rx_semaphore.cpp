@@ -25,7 +25,9 @@ RxSemaphore::~RxSemaphore() { sem_destroy(&semaphore_); }
 void RxSemaphore::release() {
   int count = count_.load();
   do {
-    if (count >= kMaximum) return;
+    if (count >= kMaximum) {
+      return;
+    }
   } while (!count_.compare_exchange_weak(count, count + 1));
   sem_post(&semaphore_);
 }
@@ -41,13 +43,16 @@ bool RxSemaphore::wait_for(std::chrono::milliseconds timeout) {
       consumed();
       return true;
     }
-    if (errno != EINTR) return false;
+    if (errno != EINTR) {
+      return false;
+    }
   }
 }
 
 void RxSemaphore::drain() {
-  while (sem_trywait(&semaphore_) == 0)
+  while (sem_trywait(&semaphore_) == 0) {
     consumed();
+  }
 }
 
 void RxSemaphore::consumed() { count_.fetch_sub(1); }

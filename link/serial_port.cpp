@@ -31,7 +31,9 @@ constexpr BaudRate kBaudRates[] = {
 
 int serial_open_exclusive(const char* path) {
   const int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    return -1;
+  }
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
     close(fd);
@@ -52,7 +54,9 @@ void serial_close(int fd) {
 
 bool serial_line_settings(termios& settings, unsigned long baud) {
   for (const BaudRate& entry : kBaudRates) {
-    if (entry.rate != baud) continue;
+    if (entry.rate != baud) {
+      continue;
+    }
     cfmakeraw(&settings);
     settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | CRTSCTS);
     settings.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -89,7 +93,9 @@ SerialWrite serial_write_all(int fd, const void* data, std::size_t size, std::si
       done += static_cast<std::size_t>(n);
       continue;
     }
-    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
     if (n < 0 && errno != EAGAIN) {
       result = serial_error_means_gone(errno) ? SerialWrite::kGone : SerialWrite::kFailed;
       break;
@@ -109,6 +115,8 @@ SerialWrite serial_write_all(int fd, const void* data, std::size_t size, std::si
       break;
     }
   }
-  if (written != nullptr) *written = done;
+  if (written != nullptr) {
+    *written = done;
+  }
   return result;
 }

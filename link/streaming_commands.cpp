@@ -19,7 +19,9 @@ long streaming_command(const char* line, std::size_t size) {
 long HbxDisableStreaming() {
   std::lock_guard lock(aioVars.exchange_lock_);
   const long status = streaming_command("SD\r\n", 4);
-  if (status != 0) return status;
+  if (status != 0) {
+    return status;
+  }
   // Whatever the board streamed before it stopped is of no use to anyone.
   [[maybe_unused]] const int flushed = AIOUartFlush();
   AIOEmptyBuffer();

@@ -13,21 +13,31 @@ constexpr std::string_view kError = "ERR\r\n";
 constexpr std::array<std::string_view, 5> kTextCommands{"SD", "IE2", "ID", "DD", "CS1"};
 
 int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
   return -1;
 }
 
 // The whole text as bytes, two hex digits each; nothing for odd or bad text.
 std::optional<std::vector<std::uint8_t>> hex_bytes(std::string_view text) {
-  if (text.size() % 2 != 0) return std::nullopt;
+  if (text.size() % 2 != 0) {
+    return std::nullopt;
+  }
   std::vector<std::uint8_t> bytes;
   bytes.reserve(text.size() / 2);
   for (std::size_t i = 0; i < text.size(); i += 2) {
     const int high = hex_digit(text[i]);
     const int low = hex_digit(text[i + 1]);
-    if (high < 0 || low < 0) return std::nullopt;
+    if (high < 0 || low < 0) {
+      return std::nullopt;
+    }
     bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
   }
   return bytes;
@@ -41,22 +51,27 @@ void append_hex(std::string& out, std::uint8_t byte) {
 
 std::string read_registers(std::string_view args, SensorModel& sensor, SensorModel::Clock::time_point now) {
   const auto fields = hex_bytes(args);
-  if (!fields || fields->size() != 3) return std::string(kError);
+  if (!fields || fields->size() != 3) {
+    return std::string(kError);
+  }
   const std::uint8_t bus = (*fields)[0];
   const std::uint8_t first = (*fields)[1];
   const int count = (*fields)[2];
   std::string reply = "RD";
   append_hex(reply, bus);
   append_hex(reply, first);
-  for (const std::uint8_t byte : sensor.read(bus, first, count, now))
+  for (const std::uint8_t byte : sensor.read(bus, first, count, now)) {
     append_hex(reply, byte);
+  }
   reply += kLineEnd;
   return reply;
 }
 
 std::string write_registers(std::string_view args, SensorModel& sensor, SensorModel::Clock::time_point now) {
   const auto fields = hex_bytes(args);
-  if (!fields || fields->empty()) return std::string(kError);
+  if (!fields || fields->empty()) {
+    return std::string(kError);
+  }
   const std::uint8_t bus = (*fields)[0];
   if (fields->size() > 2) {
     const std::uint8_t first = (*fields)[1];
@@ -75,12 +90,22 @@ std::string write_registers(std::string_view args, SensorModel& sensor, SensorMo
 
 std::string answer_command(std::string_view line, SensorModel& sensor, BoardState& board,
                            SensorModel::Clock::time_point now) {
-  if (line.starts_with("RD")) return read_registers(line.substr(2), sensor, now);
-  if (line.starts_with("WR")) return write_registers(line.substr(2), sensor, now);
-  if (line == "IE2") board.interrupt_stream = true;
-  if (line == "SD") board.interrupt_stream = false;
+  if (line.starts_with("RD")) {
+    return read_registers(line.substr(2), sensor, now);
+  }
+  if (line.starts_with("WR")) {
+    return write_registers(line.substr(2), sensor, now);
+  }
+  if (line == "IE2") {
+    board.interrupt_stream = true;
+  }
+  if (line == "SD") {
+    board.interrupt_stream = false;
+  }
   for (const auto command : kTextCommands) {
-    if (line == command) return std::string(line) + std::string(kLineEnd);
+    if (line == command) {
+      return std::string(line) + std::string(kLineEnd);
+    }
   }
   return std::string(kError);
 }

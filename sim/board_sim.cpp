@@ -58,12 +58,16 @@ struct BoardSim::Impl {
       int_status = layout->int_status;
     }
     faults = options.faults;
-    if (pipe2(wake.data(), O_CLOEXEC | O_NONBLOCK) != 0) wake = {-1, -1};
+    if (pipe2(wake.data(), O_CLOEXEC | O_NONBLOCK) != 0) {
+      wake = {-1, -1};
+    }
   }
 
   ~Impl() {
     for (const int fd : wake) {
-      if (fd >= 0) close(fd);
+      if (fd >= 0) {
+        close(fd);
+      }
     }
   }
 
@@ -118,13 +122,23 @@ struct BoardSim::Impl {
 };
 
 int BoardSim::Impl::start() {
-  if (running) return EALREADY;
-  if (!sensor || !valid_compass_address(options.sensor.compass_address)) return EINVAL;
-  if (wake[0] < 0) return EMFILE;
-  if (const int error = open_pseudo_terminal(pty); error != 0) return error;
+  if (running) {
+    return EALREADY;
+  }
+  if (!sensor || !valid_compass_address(options.sensor.compass_address)) {
+    return EINVAL;
+  }
+  if (wake[0] < 0) {
+    return EMFILE;
+  }
+  if (const int error = open_pseudo_terminal(pty); error != 0) {
+    return error;
+  }
   if (!options.link_path.empty()) {
     struct stat info {};
-    if (lstat(options.link_path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) unlink(options.link_path.c_str());
+    if (lstat(options.link_path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+      unlink(options.link_path.c_str());
+    }
     if (symlink(pty.path.c_str(), options.link_path.c_str()) != 0) {
       const int error = errno;
       close_pseudo_terminal(pty);
@@ -156,12 +170,16 @@ int BoardSim::Impl::start() {
 }
 
 void BoardSim::Impl::stop() {
-  if (!running) return;
+  if (!running) {
+    return;
+  }
   stopping = true;
   wake_up();
   thread.join();
   close_pseudo_terminal(pty);
-  if (link_made) unlink(options.link_path.c_str());
+  if (link_made) {
+    unlink(options.link_path.c_str());
+  }
   link_made = false;
   running = false;
 }
@@ -182,7 +200,9 @@ void BoardSim::Impl::serve() {
     hang_up_when_due();
     std::array<pollfd, 3> fds{pollfd{wake[0], POLLIN, 0}, pollfd{pty.master, POLLIN, 0},
                               pollfd{pty.close_watch, POLLIN, 0}};
-    if (blocked) fds[1].events |= POLLOUT;
+    if (blocked) {
+      fds[1].events |= POLLOUT;
+    }
     const nfds_t count = pty.master >= 0 ? 3 : 1;
     // Sleeps to the next due reply or sample on the steady clock (ppoll takes
     // nanoseconds), so sub-millisecond delays hold without spinning. A full
@@ -198,17 +218,28 @@ void BoardSim::Impl::serve() {
       wait = to_timespec(*wake_at - Clock::now());
       timeout = &wait;
     }
-    if (ppoll(fds.data(), count, timeout, nullptr) < 0) continue;  // EINTR
-    if (fds[0].revents != 0) drain_wake();
-    if (count < 3) continue;
-    if (fds[2].revents != 0) release_exclusive_use(pty);
-    if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+    if (ppoll(fds.data(), count, timeout, nullptr) < 0) {
+      continue;  // EINTR
+    }
+    if (fds[0].revents != 0) {
+      drain_wake();
+    }
+    if (count < 3) {
+      continue;
+    }
+    if (fds[2].revents != 0) {
+      release_exclusive_use(pty);
+    }
+    if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+      continue;
+    }
     const ssize_t got = read(pty.master, buffer.data(), buffer.size());
     if (got > 0) {
       lines.clear();
       framer.feed(std::string_view(buffer.data(), static_cast<std::size_t>(got)), lines);
-      for (auto& line : lines)
+      for (auto& line : lines) {
         handle_line(std::move(line));
+      }
     } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
       hang_up();
     }
@@ -217,9 +248,13 @@ void BoardSim::Impl::serve() {
 
 void BoardSim::Impl::handle_line(std::string line) {
   std::lock_guard lock(mutex);
-  if (hung_up || hangup_requested) return;
+  if (hung_up || hangup_requested) {
+    return;
+  }
   const Clock::time_point now = Clock::now();
-  if (commands.size() == kMaxRecordedCommands) commands.pop_front();
+  if (commands.size() == kMaxRecordedCommands) {
+    commands.pop_front();
+  }
   commands.push_back(CommandRecord{now, line});
   // Closing the master discards what the host has not read yet, so the
   // board hangs up at the first command past the limit, when the replies
@@ -229,16 +264,22 @@ void BoardSim::Impl::handle_line(std::string line) {
     return;
   }
   ++received_since_faults;
-  if (faults.silent || (faults.silent_after >= 0 && answered_since_faults >= faults.silent_after)) return;
+  if (faults.silent || (faults.silent_after >= 0 && answered_since_faults >= faults.silent_after)) {
+    return;
+  }
   ++answered_since_faults;
   // Counted on both sides of the command, so notifications start and stop at
   // the sample current when it arrives.
   collect_notices(now);
-  if (faults.never_ready) sensor->plant(kSensorBus, int_status, 0, now);
+  if (faults.never_ready) {
+    sensor->plant(kSensorBus, int_status, 0, now);
+  }
   ShapedReply shaped = shape_reply(answer_command(line, *sensor, board, now), faults, reply_sequence++);
   collect_notices(now);
   const Clock::time_point due = std::max(now + faults.reply_delay, last_due);
-  if (!shaped.noise.empty()) outgoing.push_back(Chunk{due, std::move(shaped.noise)});
+  if (!shaped.noise.empty()) {
+    outgoing.push_back(Chunk{due, std::move(shaped.noise)});
+  }
   Clock::time_point piece_due = due;
   for (std::size_t i = 0; i < shaped.pieces.size(); ++i) {
     outgoing.push_back(Chunk{piece_due, std::move(shaped.pieces[i]), i + 1 == shaped.pieces.size()});
@@ -264,19 +305,26 @@ bool BoardSim::Impl::flush_output(Clock::time_point now) {
   for (;;) {
     if (notices.empty() && owed_notices > 0 && between_replies()) {
       notices.reserve(owed_notices * kNotice.size());
-      for (; owed_notices > 0; --owed_notices)
+      for (; owed_notices > 0; --owed_notices) {
         notices += kNotice;
+      }
       notices_sent = 0;
     }
     if (!notices.empty()) {
       const Written written = write_pending(notices, notices_sent);
-      if (written != Written::kAll) return written == Written::kBlocked;
+      if (written != Written::kAll) {
+        return written == Written::kBlocked;
+      }
       notices.clear();
     }
-    if (outgoing.empty() || outgoing.front().due > now) return false;
+    if (outgoing.empty() || outgoing.front().due > now) {
+      return false;
+    }
     Chunk& chunk = outgoing.front();
     const Written written = write_pending(chunk.bytes, chunk.sent);
-    if (written != Written::kAll) return written == Written::kBlocked;
+    if (written != Written::kAll) {
+      return written == Written::kBlocked;
+    }
     reply_open = !chunk.ends_reply;
     outgoing.pop_front();
   }
@@ -288,8 +336,12 @@ BoardSim::Impl::Written BoardSim::Impl::write_pending(const std::string& bytes, 
   while (sent < bytes.size()) {
     const ssize_t written = write(pty.master, bytes.data() + sent, bytes.size() - sent);
     if (written < 0) {
-      if (errno == EINTR) continue;
-      if (errno == EAGAIN) return Written::kBlocked;
+      if (errno == EINTR) {
+        continue;
+      }
+      if (errno == EAGAIN) {
+        return Written::kBlocked;
+      }
       hang_up();
       return Written::kFailed;
     }
@@ -299,11 +351,15 @@ BoardSim::Impl::Written BoardSim::Impl::write_pending(const std::string& bytes, 
 }
 
 void BoardSim::Impl::hang_up_when_due() {
-  if (hung_up || !outgoing.empty()) return;
+  if (hung_up || !outgoing.empty()) {
+    return;
+  }
   std::unique_lock lock(mutex);
   const bool due = hangup_requested || faults.hangup_after == 0;
   lock.unlock();
-  if (due) hang_up();
+  if (due) {
+    hang_up();
+  }
 }
 
 void BoardSim::Impl::hang_up() {
@@ -315,7 +371,9 @@ void BoardSim::Impl::hang_up() {
 }
 
 void BoardSim::Impl::wake_up() const {
-  if (wake[1] < 0) return;
+  if (wake[1] < 0) {
+    return;
+  }
   const char byte = 1;
   [[maybe_unused]] const ssize_t ignored = write(wake[1], &byte, 1);  // a full pipe already wakes
 }
@@ -354,7 +412,9 @@ std::uint8_t BoardSim::register_value(std::uint8_t bus, std::uint8_t reg) const 
 void BoardSim::set_register(std::uint8_t bus, std::uint8_t reg, std::uint8_t value) {
   {
     std::lock_guard lock(impl_->mutex);
-    if (impl_->sensor) impl_->sensor->plant(bus, reg, value, Clock::now());
+    if (impl_->sensor) {
+      impl_->sensor->plant(bus, reg, value, Clock::now());
+    }
   }
   impl_->wake_up();  // a planted INT_ENABLE may start notifications
 }

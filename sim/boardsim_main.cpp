@@ -33,7 +33,9 @@ std::string parse_compass_address(const std::string& text, int& address) {
 std::string known_classes() {
   std::string names;
   for (const auto& layout : veltrix::sim::all_layouts()) {
-    if (!names.empty()) names += ", ";
+    if (!names.empty()) {
+      names += ", ";
+    }
     names += layout.model_class;
   }
   return names;

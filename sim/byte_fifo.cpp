@@ -17,7 +17,9 @@ bool ByteFifo::push(std::span<const std::uint8_t> bytes) {
 }
 
 std::uint8_t ByteFifo::pop() {
-  if (size_ == 0) return 0x00;
+  if (size_ == 0) {
+    return 0x00;
+  }
   const std::uint8_t byte = bytes_[head_];
   head_ = (head_ + 1) % kCapacity;
   --size_;

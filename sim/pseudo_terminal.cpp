@@ -15,7 +15,9 @@ namespace veltrix::sim {
 int open_pseudo_terminal(PseudoTerminal& pty) {
   PseudoTerminal opened;
   opened.master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-  if (opened.master < 0) return errno;
+  if (opened.master < 0) {
+    return errno;
+  }
   std::array<char, 128> name{};
   if (grantpt(opened.master) != 0 || unlockpt(opened.master) != 0 ||
       ptsname_r(opened.master, name.data(), name.size()) != 0) {
@@ -59,7 +61,9 @@ void release_exclusive_use(PseudoTerminal& pty) {
 
 void close_pseudo_terminal(PseudoTerminal& pty) {
   for (int* fd : {&pty.close_watch, &pty.slave, &pty.master}) {
-    if (*fd >= 0) close(*fd);
+    if (*fd >= 0) {
+      close(*fd);
+    }
     *fd = -1;
   }
 }

@@ -19,8 +19,12 @@ std::string noise_burst(unsigned sequence) {
 
 ShapedReply shape_reply(std::string reply, const Faults& faults, unsigned sequence) {
   ShapedReply shaped;
-  if (faults.noise) shaped.noise = noise_burst(sequence);
-  if (faults.short_reply && reply.size() >= 3) reply.erase(reply.size() - 3, 1);
+  if (faults.noise) {
+    shaped.noise = noise_burst(sequence);
+  }
+  if (faults.short_reply && reply.size() >= 3) {
+    reply.erase(reply.size() - 3, 1);
+  }
   if (faults.split_writes == 0) {
     shaped.pieces.push_back(std::move(reply));
     return shaped;

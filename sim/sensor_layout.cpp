@@ -44,7 +44,9 @@ constexpr std::array kLayouts{
 
 const SensorLayout* find_layout(std::string_view model_class) {
   for (const auto& layout : kLayouts) {
-    if (layout.model_class == model_class) return &layout;
+    if (layout.model_class == model_class) {
+      return &layout;
+    }
   }
   return nullptr;
 }

@@ -42,12 +42,14 @@ Channel channel_at(Channel first, int offset) { return static_cast<Channel>(stat
 
 SensorModel::SensorModel(const SensorLayout& layout, const SensorOptions& options)
     : layout_(layout), options_(options) {
-  for (const auto& rv : layout_.reset_values)
+  for (const auto& rv : layout_.reset_values) {
     sensor_[rv.reg] = rv.value;
+  }
   compass_[kCompassWhoAmI] = 0x48;
   compass_[kCompassInfo] = 0x9A;
-  for (int axis = 0; axis < 3; ++axis)
+  for (int axis = 0; axis < 3; ++axis) {
     compass_[kCompassAsax + axis] = 0x80;
+  }
 }
 
 void SensorModel::start_clock(Clock::time_point now) {
@@ -72,16 +74,24 @@ std::vector<std::uint8_t> SensorModel::read(std::uint8_t bus, std::uint8_t first
     } else {
       bytes.push_back((*file)[reg]);
     }
-    if (file != &sensor_ || reg != layout_.fifo.data) ++reg;
+    if (file != &sensor_ || reg != layout_.fifo.data) {
+      ++reg;
+    }
   }
   return bytes;
 }
 
 std::uint8_t SensorModel::read_sensor(std::uint8_t reg) {
-  if (reg == layout_.fifo.data) return fifo_.pop();
-  if (reg == layout_.fifo.count_h || reg == layout_.fifo.count_h + 1) return fifo_count_byte(reg);
+  if (reg == layout_.fifo.data) {
+    return fifo_.pop();
+  }
+  if (reg == layout_.fifo.count_h || reg == layout_.fifo.count_h + 1) {
+    return fifo_count_byte(reg);
+  }
   const std::uint8_t value = sensor_[reg];
-  if (reg == layout_.int_status) sensor_[reg] = 0;
+  if (reg == layout_.int_status) {
+    sensor_[reg] = 0;
+  }
   return value;
 }
 
@@ -93,7 +103,9 @@ std::uint8_t SensorModel::fifo_count_byte(std::uint8_t reg) const {
 void SensorModel::write(std::uint8_t bus, std::uint8_t reg, std::uint8_t value, Clock::time_point now) {
   advance(now);
   RegisterFile* file = device_at(bus, true);
-  if (file == nullptr) return;
+  if (file == nullptr) {
+    return;
+  }
   if (file == &sensor_ && reg == layout_.fifo.user_ctrl && (value & layout_.fifo.reset_bit) != 0) {
     fifo_.clear();
     value = static_cast<std::uint8_t>(value & ~layout_.fifo.reset_bit);
@@ -104,16 +116,26 @@ void SensorModel::write(std::uint8_t bus, std::uint8_t reg, std::uint8_t value, 
 std::uint8_t SensorModel::peek(std::uint8_t bus, std::uint8_t reg, Clock::time_point now) {
   advance(now);
   RegisterFile* file = device_at(bus, false);
-  if (file == nullptr) return 0xFF;
-  if (file != &sensor_) return (*file)[reg];
-  if (reg == layout_.fifo.data) return fifo_.front();
-  if (reg == layout_.fifo.count_h || reg == layout_.fifo.count_h + 1) return fifo_count_byte(reg);
+  if (file == nullptr) {
+    return 0xFF;
+  }
+  if (file != &sensor_) {
+    return (*file)[reg];
+  }
+  if (reg == layout_.fifo.data) {
+    return fifo_.front();
+  }
+  if (reg == layout_.fifo.count_h || reg == layout_.fifo.count_h + 1) {
+    return fifo_count_byte(reg);
+  }
   return sensor_[reg];
 }
 
 void SensorModel::plant(std::uint8_t bus, std::uint8_t reg, std::uint8_t value, Clock::time_point now) {
   advance(now);
-  if (device_at(bus, false) == nullptr) planted_[bus].fill(0xFF);
+  if (device_at(bus, false) == nullptr) {
+    planted_[bus].fill(0xFF);
+  }
   store(bus, reg, value, now);
 }
 
@@ -127,7 +149,9 @@ double SensorModel::sample_rate_hz() const {
 }
 
 std::optional<SensorModel::Clock::time_point> SensorModel::next_sample_time() const {
-  if (!clock_running_) return std::nullopt;
+  if (!clock_running_) {
+    return std::nullopt;
+  }
   // The first time at which advance() counts sample k after the anchor,
   // split like advance() so that the product cannot overflow.
   const auto k = static_cast<std::int64_t>(index_ - anchor_index_ + 1);
@@ -146,7 +170,9 @@ bool SensorModel::bypass_open() const {
 }
 
 SensorModel::RegisterFile* SensorModel::device_at(std::uint8_t bus, bool through_bus) {
-  if (bus == kSensorBus) return &sensor_;
+  if (bus == kSensorBus) {
+    return &sensor_;
+  }
   if (compass_present() && bus == options_.compass_address) {
     return through_bus && !bypass_open() ? nullptr : &compass_;
   }
@@ -176,7 +202,9 @@ std::int64_t SensorModel::base_rate_hz() const {
 }
 
 void SensorModel::advance(Clock::time_point now) {
-  if (!clock_running_ || now <= anchor_time_) return;
+  if (!clock_running_ || now <= anchor_time_) {
+    return;
+  }
   // samples = elapsed × base / (10^9 × (divider + 1)), split so that the
   // product cannot overflow however long the simulator runs.
   const std::int64_t nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(now - anchor_time_).count();
@@ -184,7 +212,9 @@ void SensorModel::advance(Clock::time_point now) {
   const std::int64_t divisor = kNanosPerSecond * (sensor_[layout_.smplrt_div] + 1);
   const auto samples = static_cast<std::uint64_t>((nanos / divisor) * base + (nanos % divisor) * base / divisor);
   const std::uint64_t n = anchor_index_ + samples;
-  if (n <= index_) return;
+  if (n <= index_) {
+    return;
+  }
   const std::uint64_t previous = index_;
   index_ = n;
   if ((sensor_[layout_.fifo.user_ctrl] & kFifoCollects) != 0) {
@@ -205,12 +235,16 @@ void SensorModel::fill_fifo(std::uint64_t from, std::uint64_t to) {
     return;
   }
   const std::uint64_t needed = ByteFifo::kCapacity / frame_.size() + 1;
-  if (to - from + 1 > needed) from = to - needed + 1;
+  if (to - from + 1 > needed) {
+    from = to - needed + 1;
+  }
   for (std::uint64_t n = from; n <= to; ++n) {
     produce_sample(n);
     frame_.clear();
     append_fifo_frame(layout_, sensor_, frame_);
-    if (!fifo_.push(frame_)) sensor_[layout_.int_status] |= kFifoOverflow;
+    if (!fifo_.push(frame_)) {
+      sensor_[layout_.int_status] |= kFifoOverflow;
+    }
   }
 }
 
@@ -251,7 +285,9 @@ std::int16_t SensorModel::channel_value(Channel channel, std::uint64_t n) const 
 std::int16_t SensorModel::gyro_value(int axis, std::uint64_t n) const {
   const std::int16_t plain = channel_value(channel_at(Channel::GyroX, axis), n);
   const bool shifted = layout_.gyro_self_test && (sensor_[kGyroConfig] & (kGyroSelfTestX >> axis)) != 0;
-  if (!shifted) return plain;
+  if (!shifted) {
+    return plain;
+  }
   const int code = sensor_[kSelfTestCodeX + axis] & 0x1F;
   const double sign = axis == 1 ? -1.0 : 1.0;
   const double reference = code == 0 ? 0.0 : sign * 3275.0 * std::pow(1.046, code - 1);
@@ -266,7 +302,9 @@ std::int16_t SensorModel::gyro_value(int axis, std::uint64_t n) const {
 void SensorModel::mirror_compass() {
   const std::uint8_t slave = sensor_[kSlv0Addr];
   const std::uint8_t ctrl = sensor_[kSlv0Ctrl];
-  if ((ctrl & kSlvEnable) == 0 || (slave & kSlvRead) == 0 || (slave & 0x7F) != options_.compass_address) return;
+  if ((ctrl & kSlvEnable) == 0 || (slave & kSlvRead) == 0 || (slave & 0x7F) != options_.compass_address) {
+    return;
+  }
   const int length = ctrl & kSlvLengthMask;
   for (int i = 0; i < length; ++i) {
     sensor_[static_cast<std::uint8_t>(kExtSensData + i)] = compass_[static_cast<std::uint8_t>(sensor_[kSlv0Reg] + i)];

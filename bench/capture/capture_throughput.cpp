@@ -71,7 +71,9 @@ class ChildBoard {
   ChildBoard(const char* model_class, std::chrono::microseconds reply_delay) {
     int to_child[2];
     int from_child[2];
-    if (pipe(to_child) != 0 || pipe(from_child) != 0) return;
+    if (pipe(to_child) != 0 || pipe(from_child) != 0) {
+      return;
+    }
     std::fflush(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
@@ -83,7 +85,9 @@ class ChildBoard {
       veltrix::sim::BoardSim board(options);
       std::string path = board.start() == 0 ? board.port_path() : std::string();
       path.push_back('\n');
-      if (write(from_child[1], path.data(), path.size()) < 0) _exit(1);
+      if (write(from_child[1], path.data(), path.size()) < 0) {
+        _exit(1);
+      }
       char byte;
       while (read(to_child[0], &byte, 1) > 0) {
       }
@@ -96,11 +100,17 @@ class ChildBoard {
     char buffer[256];
     const ssize_t n = read(from_child[0], buffer, sizeof buffer);
     close(from_child[0]);
-    if (n > 1) path_.assign(buffer, static_cast<std::size_t>(n - 1));
+    if (n > 1) {
+      path_.assign(buffer, static_cast<std::size_t>(n - 1));
+    }
   }
   ~ChildBoard() {
-    if (control_ >= 0) close(control_);
-    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+    if (control_ >= 0) {
+      close(control_);
+    }
+    if (pid_ > 0) {
+      waitpid(pid_, nullptr, 0);
+    }
   }
   const std::string& path() const { return path_; }
 
@@ -115,21 +125,30 @@ class ChildBoard {
 std::optional<std::uint16_t> index_of(Channel channel, int value) {
   const auto c = static_cast<std::uint32_t>(channel);
   const auto step = static_cast<std::uint16_t>(37u * (c + 1u));
-  if (step % 2 == 0) return std::nullopt;
+  if (step % 2 == 0) {
+    return std::nullopt;
+  }
   std::uint16_t inverse = 1;
-  for (int i = 0; i < 4; ++i)  // Newton's iteration doubles the correct low bits
+  for (int i = 0; i < 4; ++i) {  // Newton's iteration doubles the correct low bits
     inverse = static_cast<std::uint16_t>(inverse * (2u - step * inverse));
+  }
   return static_cast<std::uint16_t>(static_cast<std::uint16_t>(value - 1000 * static_cast<int>(c)) * inverse);
 }
 
 std::vector<Channel> channels_of(int components) {
   std::vector<Channel> channels;
-  if (components & COMPONENT_GYRO) channels.insert(channels.end(), {Channel::GyroX, Channel::GyroY, Channel::GyroZ});
-  if (components & COMPONENT_ACCEL)
+  if (components & COMPONENT_GYRO) {
+    channels.insert(channels.end(), {Channel::GyroX, Channel::GyroY, Channel::GyroZ});
+  }
+  if (components & COMPONENT_ACCEL) {
     channels.insert(channels.end(), {Channel::AccelX, Channel::AccelY, Channel::AccelZ});
-  if (components & COMPONENT_COMPASS)
+  }
+  if (components & COMPONENT_COMPASS) {
     channels.insert(channels.end(), {Channel::CompassX, Channel::CompassY, Channel::CompassZ});
-  if (components & COMPONENT_TEMP) channels.push_back(Channel::Temp);
+  }
+  if (components & COMPONENT_TEMP) {
+    channels.push_back(Channel::Temp);
+  }
   return channels;
 }
 
@@ -153,14 +172,20 @@ Tally tally(const std::vector<std::string>& lines, int components, bool timed) {
       fields.push_back(std::atoi(line.substr(at, comma - at).c_str()));
       at = comma == std::string::npos ? line.size() : comma + 1;
     }
-    if (timed && !fields.empty()) fields.erase(fields.begin());
-    if (fields.size() != channels.size()) continue;  // the header
+    if (timed && !fields.empty()) {
+      fields.erase(fields.begin());
+    }
+    if (fields.size() != channels.size()) {
+      continue;  // the header
+    }
     std::optional<std::uint16_t> n;
-    for (std::size_t i = 0; i < channels.size() && !n; ++i)
+    for (std::size_t i = 0; i < channels.size() && !n; ++i) {
       n = index_of(channels[i], fields[i]);
+    }
     bool same = n.has_value();
-    for (std::size_t i = 0; same && i < channels.size(); ++i)
+    for (std::size_t i = 0; same && i < channels.size(); ++i) {
       same = veltrix::sim::sample_value(channels[i], *n) == fields[i];
+    }
     if (!same) {
       ++t.mixed;
       continue;
@@ -202,8 +227,9 @@ bool set_rate(ikor& device, int rate_hz) {
 // Mean time of one data-ready poll (a one-byte read) on this connection.
 double round_trip_us(ikor& device) {
   const auto start = Clock::now();
-  for (int i = 0; i < kRoundTrips; ++i)
+  for (int i = 0; i < kRoundTrips; ++i) {
     (void)device.is_data_ready();
+  }
   return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kRoundTrips;
 }
 
@@ -263,7 +289,9 @@ Cell run_cell(const Workload& w, bool fast, std::chrono::microseconds delay, con
   veltrix::devices::disconnect_device();
   cell.tally = tally(lines, w.components, w.rate_hz <= 200);
   cell.ok = started && failures.empty();
-  if (!failures.empty()) cell.note = failures;
+  if (!failures.empty()) {
+    cell.note = failures;
+  }
   return cell;
 }
 
@@ -271,7 +299,9 @@ Cell run_cell(const Workload& w, bool fast, std::chrono::microseconds delay, con
 
 int main() {
   char pattern[] = "/tmp/veltrix-bench-capture-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) return 1;
+  if (mkdtemp(pattern) == nullptr) {
+    return 1;
+  }
   const std::string folder = pattern;
   std::printf("%-9s %-6s %-18s %10s %9s %7s %6s %10s %6s\n", "mode", "board", "workload", "recorded", "of sensor",
               "dupl.", "mixed", "bound/s", "CPU");

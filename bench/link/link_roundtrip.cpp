@@ -54,7 +54,9 @@ bool measure(Series& series, int count, Exchange exchange) {
   const double cpu_start = process_cpu_us();
   for (int i = 0; i < count; ++i) {
     const auto start = Clock::now();
-    if (!exchange()) return false;
+    if (!exchange()) {
+      return false;
+    }
     series.latency_us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
   }
   series.cpu_us += process_cpu_us() - cpu_start;
@@ -68,31 +70,46 @@ class RawEcho {
   RawEcho() {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     char name[128];
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 || ptsname_r(master_, name, sizeof name) != 0)
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 || ptsname_r(master_, name, sizeof name) != 0) {
       return;
+    }
     host_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios raw{};
-    if (host_ < 0 || tcgetattr(host_, &raw) != 0) return;
+    if (host_ < 0 || tcgetattr(host_, &raw) != 0) {
+      return;
+    }
     cfmakeraw(&raw);
     tcsetattr(host_, TCSANOW, &raw);
     peer_ = std::thread([this] { answer(); });
   }
   ~RawEcho() {
-    if (host_ >= 0) close(host_);  // the peer's read then fails and it ends
-    if (peer_.joinable()) peer_.join();
-    if (master_ >= 0) close(master_);
+    if (host_ >= 0) {
+      close(host_);  // the peer's read then fails and it ends
+    }
+    if (peer_.joinable()) {
+      peer_.join();
+    }
+    if (master_ >= 0) {
+      close(master_);
+    }
   }
   bool ok() const { return peer_.joinable(); }
 
   bool exchange() {
-    if (write(host_, kCommand, sizeof kCommand - 1) != static_cast<ssize_t>(sizeof kCommand - 1)) return false;
+    if (write(host_, kCommand, sizeof kCommand - 1) != static_cast<ssize_t>(sizeof kCommand - 1)) {
+      return false;
+    }
     char buffer[64];
     std::size_t got = 0;
     while (got == 0 || buffer[got - 1] != '\n') {
       pollfd pfd{host_, POLLIN, 0};
-      if (poll(&pfd, 1, 1000) != 1) return false;
+      if (poll(&pfd, 1, 1000) != 1) {
+        return false;
+      }
       const ssize_t n = read(host_, buffer + got, sizeof buffer - got);
-      if (n <= 0) return false;
+      if (n <= 0) {
+        return false;
+      }
       got += static_cast<std::size_t>(n);
     }
     return got == sizeof kReply - 1;
@@ -104,10 +121,14 @@ class RawEcho {
     std::size_t pending = 0;
     for (;;) {
       const ssize_t n = read(master_, buffer, sizeof buffer);
-      if (n <= 0) return;
+      if (n <= 0) {
+        return;
+      }
       pending += static_cast<std::size_t>(n);
       for (; pending >= sizeof kCommand - 1; pending -= sizeof kCommand - 1) {
-        if (write(master_, kReply, sizeof kReply - 1) < 0) return;
+        if (write(master_, kReply, sizeof kReply - 1) < 0) {
+          return;
+        }
       }
     }
   }
@@ -144,8 +165,9 @@ int main() {
   Series link;
   Series raw;
   bool ok = measure(warm_up, kWarmUp, link_exchange) && measure(warm_up, kWarmUp, raw_exchange);
-  for (int round = 0; ok && round < kRounds; ++round)
+  for (int round = 0; ok && round < kRounds; ++round) {
     ok = measure(link, kPerRound, link_exchange) && measure(raw, kPerRound, raw_exchange);
+  }
   vtx_serial_close();
   if (!ok) {
     std::fprintf(stderr, "an exchange failed\n");

@@ -85,14 +85,18 @@ void BM_LivePlotFrame8kHzGyro10sWindow(benchmark::State& state) {
   g_cpu_ms_per_frame = cpu_spent / frames;
   state.counters["ms_per_frame"] = g_ms_per_frame;
   state.counters["cpu_ms_per_frame"] = g_cpu_ms_per_frame;
-  if (queue.dropped() != 0) state.SkipWithError("the queue overflowed: the benchmark fed it wrongly");
+  if (queue.dropped() != 0) {
+    state.SkipWithError("the queue overflowed: the benchmark fed it wrongly");
+  }
 }
 BENCHMARK(BM_LivePlotFrame8kHzGyro10sWindow)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

@@ -23,7 +23,9 @@ using namespace std::chrono_literals;
 
 std::vector<std::string> sample_lines(const std::string& text) {
   auto lines = split_lines(text, "\r\n");
-  if (!lines.empty() && lines[0].find('_') != std::string::npos) lines.erase(lines.begin());
+  if (!lines.empty() && lines[0].find('_') != std::string::npos) {
+    lines.erase(lines.begin());
+  }
   return lines;
 }
 
@@ -154,7 +156,9 @@ TEST_F(CaptureTest, ExitingDuringACaptureStopsAndJoinsIt) {
         SampleLog log;
         // Held where the window holds it: a global that exit destroys.
         iKOR = std::move(device_);
-        if (!capture_control::start(*iKOR, log.observer()) || !log.wait_for(3, 10s)) std::_Exit(3);
+        if (!capture_control::start(*iKOR, log.observer()) || !log.wait_for(3, 10s)) {
+          std::_Exit(3);
+        }
         std::filesystem::remove(folder());  // exit skips TearDown
         std::exit(0);
       },
@@ -172,7 +176,9 @@ TEST_P(UnwritableFolderTest, IsReportedAndTheConsoleCaptureGoesOn) {
   connect("kor73", "KOR 73", RATE_200HZ);
   select(COMPONENT_GYRO);
   const std::string bad_folder = (folder() / "logs").string();
-  if (GetParam().folder_is_a_file) std::ofstream(bad_folder) << "not a folder";
+  if (GetParam().folder_is_a_file) {
+    std::ofstream(bad_folder) << "not a folder";
+  }
   log_to(bad_folder);
   const auto log = capture(5);
 
@@ -276,8 +282,9 @@ TEST_P(RateChangeTest, RegisterWorkDuringACaptureNeverMixesReplies) {
   EXPECT_EQ(device_->set_sampling_rate(change.new_rate), 0);
   const int samples_at_change = log.count();
   std::string map;
-  for (int i = 0; i < 3; ++i)
+  for (int i = 0; i < 3; ++i) {
     map = device_->fetch_register_map();
+  }
   unsigned char who_am_i = 0;
   EXPECT_EQ(device_->read_from_register(static_cast<char>(device_->lookup_address("WHO_AM_I")), who_am_i), 0);
   EXPECT_EQ(who_am_i, board_->register_value(0x68, device_->lookup_address("WHO_AM_I")));
@@ -298,7 +305,9 @@ TEST_P(RateChangeTest, RegisterWorkDuringACaptureNeverMixesReplies) {
 
   const auto files = files_in_folder();
   for (const auto& file : files) {
-    if (file.extension() != ".csv") continue;
+    if (file.extension() != ".csv") {
+      continue;
+    }
     const std::string data_log = read_file(file);
     EXPECT_EQ(data_log.find("Total Time") != std::string::npos, !timed);
   }

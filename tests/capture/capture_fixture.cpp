@@ -35,8 +35,9 @@ int SampleLog::count() const {
 std::string SampleLog::console_text() const {
   std::lock_guard lock(mutex_);
   std::string all;
-  for (const std::string& text : texts_)
+  for (const std::string& text : texts_) {
     all += text;
+  }
   return all;
 }
 
@@ -98,7 +99,9 @@ bool CaptureTest::ends_by_itself(std::chrono::milliseconds timeout) {
 std::string CaptureTest::data_log_text() const {
   std::vector<std::filesystem::path> data_logs;
   for (const auto& file : files_in_folder()) {
-    if (file.extension() == ".csv") data_logs.push_back(file);
+    if (file.extension() == ".csv") {
+      data_logs.push_back(file);
+    }
   }
   EXPECT_EQ(data_logs.size(), 1u);
   return data_logs.size() == 1 ? read_file(data_logs[0]) : "";
@@ -106,8 +109,9 @@ std::string CaptureTest::data_log_text() const {
 
 std::vector<std::filesystem::path> CaptureTest::files_in_folder() const {
   std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder_.path()))
+  for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
     files.push_back(entry.path());
+  }
   return files;
 }
 

@@ -96,8 +96,9 @@ TEST_F(CaptureTest, FiveWarmUpSamplesAreReadAndNeverShown) {
   const auto log = capture(6);
 
   int gyro_reads = 0;
-  for (const auto& command : board_->commands())
+  for (const auto& command : board_->commands()) {
     gyro_reads += command.line == "RD684306" ? 1 : 0;
+  }
   EXPECT_EQ(gyro_reads, 5 + 6);
   const auto lines = split_lines(log->console_text(), "\r\n");
   ASSERT_EQ(lines.size(), 7u);
@@ -217,23 +218,31 @@ TEST_F(CaptureTest, NoComponentAtFirstWritesNoHeaderAndLaterLinesFollowTheSelect
   auto log = std::make_unique<SampleLog>();
   ASSERT_TRUE(capture_control::start(*device_, [inner = log->observer()](std::string_view text, int count) {
     inner(text, count);
-    if (count == 3) select(COMPONENT_GYRO);
-    if (count == 6) select(0);
-    if (count == 8) capture_control::request_stop();
+    if (count == 3) {
+      select(COMPONENT_GYRO);
+    }
+    if (count == 6) {
+      select(0);
+    }
+    if (count == 8) {
+      capture_control::request_stop();
+    }
   }));
   ASSERT_TRUE(log->wait_for(8, std::chrono::seconds(10)));
   capture_control::wait();
 
   const auto texts = log->texts();
   ASSERT_EQ(texts.size(), 8u);
-  for (int i = 0; i < 3; ++i)
+  for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(texts[i], "") << i;
+  }
   for (int i = 3; i < 6; ++i) {
     ASSERT_GE(texts[i].size(), 2u);
     EXPECT_TRUE(sample_line_matches(texts[i].substr(0, texts[i].size() - 2), COMPONENT_GYRO, true));
   }
-  for (int i = 6; i < 8; ++i)
+  for (int i = 6; i < 8; ++i) {
     EXPECT_TRUE(std::regex_match(texts[i], std::regex(" {0,6}\\d+\r\n"))) << texts[i];
+  }
   EXPECT_EQ(read_file(data_log_of(folder(), expected_capture_number(before))), log->console_text());
   EXPECT_EQ(files_in_folder().size(), 3u);  // with the sidecar
 }
@@ -256,9 +265,15 @@ TEST_F(CaptureTest, CompassColumnsCarryTheLastCompassReading) {
   SampleLog log;
   ASSERT_TRUE(capture_control::start(*device_, [&, inner = log.observer()](std::string_view text, int count) {
     inner(text, count);
-    if (count == 3) board_->set_register(0x68, kSlave0Control.reg, kSlave0Control.value);
-    if (count == 6) stop_compass();
-    if (count == 9) capture_control::request_stop();
+    if (count == 3) {
+      board_->set_register(0x68, kSlave0Control.reg, kSlave0Control.value);
+    }
+    if (count == 6) {
+      stop_compass();
+    }
+    if (count == 9) {
+      capture_control::request_stop();
+    }
     // The next sample comes after the change.
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
   }));
@@ -294,8 +309,9 @@ TEST_F(CaptureTest, StopDuringWarmUpLeavesNoFilesAndNoText) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   bool warming_up = false;
   while (!warming_up && std::chrono::steady_clock::now() < deadline) {
-    for (const auto& command : board_->commands())
+    for (const auto& command : board_->commands()) {
       warming_up = warming_up || command.line == "RD684306";
+    }
   }
   capture_control::request_stop();
   capture_control::wait();

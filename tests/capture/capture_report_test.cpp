@@ -98,7 +98,9 @@ class CaptureReportTest : public CaptureTest {
     EXPECT_TRUE(capture_control::start(
         *device_,
         [&, inner = log.observer()](std::string_view text, int count) {
-          if (after_sample) after_sample(count);
+          if (after_sample) {
+            after_sample(count);
+          }
           inner(text, count);
         },
         {}, std::move(options)));
@@ -159,8 +161,12 @@ TEST_F(CaptureReportTest, AStalledBoardShowsTheSamplesItCostInTheEstimate) {
   select(COMPONENT_GYRO);
   const ObservedCapture capture = observe(20, [this](int count) {
     veltrix::sim::Faults faults;
-    if (count == 10) faults.reply_delay = 250ms;
-    if (count == 10 || count == 11) board_->set_faults(faults);
+    if (count == 10) {
+      faults.reply_delay = 250ms;
+    }
+    if (count == 10 || count == 11) {
+      board_->set_faults(faults);
+    }
   });
   const CaptureReport& report = capture.report;
 
@@ -181,8 +187,12 @@ TEST_F(CaptureReportTest, ThePlotQueueGetsEachRecordedSampleAsItsLineShowsIt) {
   connect("kor73", "KOR 73", RATE_100HZ);
   constexpr int kGyroAccelTemp = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_TEMP;
   const ObservedCapture capture = observe(12, [](int count) {
-    if (count == 2) select(kGyroAccelTemp);
-    if (count == 8) select(COMPONENT_TEMP);
+    if (count == 2) {
+      select(kGyroAccelTemp);
+    }
+    if (count == 8) {
+      select(COMPONENT_TEMP);
+    }
   });
 
   EXPECT_EQ(capture.report.samples, 12);
@@ -200,10 +210,12 @@ TEST_F(CaptureReportTest, ThePlotQueueGetsEachRecordedSampleAsItsLineShowsIt) {
     const auto fields = split_lines(line, ",");
     EXPECT_EQ(static_cast<int>(sample.x), std::stoi(fields[0])) << line;
     std::vector<PlotChannel> channels;
-    if (components & COMPONENT_GYRO)
+    if (components & COMPONENT_GYRO) {
       channels.insert(channels.end(), {PlotChannel::kGyroX, PlotChannel::kGyroY, PlotChannel::kGyroZ});
-    if (components & COMPONENT_ACCEL)
+    }
+    if (components & COMPONENT_ACCEL) {
       channels.insert(channels.end(), {PlotChannel::kAccelX, PlotChannel::kAccelY, PlotChannel::kAccelZ});
+    }
     channels.push_back(PlotChannel::kTemp);
     ASSERT_EQ(fields.size(), channels.size() + 1) << line;
     for (std::size_t c = 0; c < channels.size(); ++c) {

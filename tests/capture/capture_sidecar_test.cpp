@@ -87,7 +87,9 @@ class CaptureSidecarTest : public CaptureTest {
   std::filesystem::path only(const std::string& extension) const {
     std::vector<std::filesystem::path> found;
     for (const auto& file : files_in_folder()) {
-      if (file.extension() == extension) found.push_back(file);
+      if (file.extension() == extension) {
+        found.push_back(file);
+      }
     }
     EXPECT_EQ(found.size(), 1u) << extension;
     return found.size() == 1 ? found[0] : std::filesystem::path();
@@ -109,7 +111,9 @@ TEST_F(CaptureSidecarTest, DescribesTheCaptureAtItsStartAndHoldsItsReportAtTheEn
       *device_,
       [&, inner = log.observer()](std::string_view text, int count) {
         // On the capture thread: the first sample's sidecar is in place.
-        if (count == 2) at_start = json::parse(read_file(only(".json")), nullptr, false);
+        if (count == 2) {
+          at_start = json::parse(read_file(only(".json")), nullptr, false);
+        }
         inner(text, count);
       },
       {}, std::move(options)));

@@ -52,8 +52,9 @@ TEST_F(ConsoleBufferTest, SnapshotsSeeWholeTextsWhileAnotherThreadAppends) {
   // The writer goes on until the reader has looked a hundred times: a busy
   // machine could otherwise let it finish before the first snapshot.
   std::thread writer([&] {
-    for (int i = 0; i < 20000 || snapshots < 100; ++i)
+    for (int i = 0; i < 20000 || snapshots < 100; ++i) {
       console_buffer::append(line);
+    }
     done = true;
   });
   int torn = 0;
@@ -64,7 +65,9 @@ TEST_F(ConsoleBufferTest, SnapshotsSeeWholeTextsWhileAnotherThreadAppends) {
       whole = text.compare(at, line.size(), line) == 0;
     }
     torn += whole ? 0 : 1;
-    if (++snapshots % 16 == 0) console_buffer::clear();
+    if (++snapshots % 16 == 0) {
+      console_buffer::clear();
+    }
   }
   writer.join();
   EXPECT_EQ(torn, 0) << "of " << snapshots << " snapshots";

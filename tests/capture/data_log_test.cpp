@@ -17,8 +17,9 @@ TEST(DataLogTest, AFullDiskIsReportedByWriteOrClose) {
   // Small writes stay in the log's buffer; the error shows when it is written out.
   const std::string line(100, 'x');
   int write_error = 0;
-  for (int i = 0; i < 1000 && write_error == 0; ++i)
+  for (int i = 0; i < 1000 && write_error == 0; ++i) {
     write_error = log.write(line);
+  }
   const int close_error = log.close();
   EXPECT_TRUE(write_error == ENOSPC || close_error == ENOSPC) << write_error << " " << close_error;
   EXPECT_FALSE(log.is_open());

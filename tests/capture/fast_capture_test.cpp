@@ -25,8 +25,9 @@ constexpr Channel kLineOrder[] = {Channel::GyroX,    Channel::GyroY,  Channel::G
 // The sample index (mod 2^16) of a gyroscope X value: 37 n mod 2^16.
 std::uint16_t index_of_gyro_x(int value) {
   std::uint16_t n = 0;
-  while (sample_value(Channel::GyroX, n) != value)
+  while (sample_value(Channel::GyroX, n) != value) {
     ++n;
+  }
   return n;
 }
 
@@ -40,12 +41,14 @@ void expect_whole_consecutive_samples(const std::vector<std::string>& texts) {
         text.substr(text.rfind('\n', text.size() - 3) == std::string::npos ? 0 : text.rfind('\n', text.size() - 3) + 1);
     std::vector<int> fields;
     std::stringstream in(line);
-    for (std::string field; std::getline(in, field, ',');)
+    for (std::string field; std::getline(in, field, ',');) {
       fields.push_back(std::atoi(field.c_str()));
+    }
     ASSERT_EQ(fields.size(), 11u) << line;
     const std::uint16_t n = index_of_gyro_x(fields[1]);
-    for (int c = 0; c < 10; ++c)
+    for (int c = 0; c < 10; ++c) {
       EXPECT_EQ(fields[1 + c], sample_value(kLineOrder[c], n)) << line;
+    }
     if (!first) {
       // Never the same sample twice; a loaded machine may still skip one.
       EXPECT_GE(static_cast<std::uint16_t>(n - previous), 1) << line;

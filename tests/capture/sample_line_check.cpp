@@ -42,7 +42,9 @@ std::optional<std::uint16_t> group_sample(const Group& group, const std::vector<
   const int first = after ? *after : 0;
   const int last = after ? *after + max_lag : 0xFFFF;
   for (int n = first; n <= last; ++n) {
-    if (group_holds(group, fields, at, static_cast<std::uint16_t>(n))) return static_cast<std::uint16_t>(n);
+    if (group_holds(group, fields, at, static_cast<std::uint16_t>(n))) {
+      return static_cast<std::uint16_t>(n);
+    }
   }
   return std::nullopt;
 }
@@ -56,7 +58,9 @@ std::optional<std::uint16_t> group_sample(const Group& group, const std::vector<
     try {
       std::size_t used = 0;
       fields.push_back(std::stoi(field, &used));
-      if (used != field.size()) throw std::invalid_argument(field);
+      if (used != field.size()) {
+        throw std::invalid_argument(field);
+      }
     } catch (const std::exception&) {
       return ::testing::AssertionFailure() << "field \"" << field << "\" of \"" << line << "\"";
     }
@@ -72,22 +76,30 @@ std::optional<std::uint16_t> group_sample(const Group& group, const std::vector<
   };
   std::size_t expected_fields = timed ? 1 : 0;
   for (const Group& group : kGroups) {
-    if ((components & group.component) != 0) expected_fields += static_cast<std::size_t>(group.values);
+    if ((components & group.component) != 0) {
+      expected_fields += static_cast<std::size_t>(group.values);
+    }
   }
   if (fields.size() != expected_fields) {
     return ::testing::AssertionFailure() << fields.size() << " fields in \"" << line << "\"";
   }
-  if (timed) add("%7i", fields[at++]);
+  if (timed) {
+    add("%7i", fields[at++]);
+  }
   std::optional<std::uint16_t> previous;
   std::optional<std::uint16_t> first_sample;
   for (const Group& group : kGroups) {
-    if ((components & group.component) == 0) continue;
+    if ((components & group.component) == 0) {
+      continue;
+    }
     const auto n = group_sample(group, fields, at, previous, max_lag);
     if (!n) {
       return ::testing::AssertionFailure()
              << "values of component " << group.component << " match no sample in \"" << line << "\"";
     }
-    if (!first_sample) first_sample = n;
+    if (!first_sample) {
+      first_sample = n;
+    }
     previous = n;
     for (int i = 0; i < group.values; ++i) {
       add(group.component == COMPONENT_ACCEL && i == 0 ? " %6i" : "%6i", fields[at++]);
@@ -96,7 +108,9 @@ std::optional<std::uint16_t> group_sample(const Group& group, const std::vector<
   if (rebuilt != line) {
     return ::testing::AssertionFailure() << "widths: \"" << line << "\" should read \"" << rebuilt << "\"";
   }
-  if (sample != nullptr && first_sample) *sample = *first_sample;
+  if (sample != nullptr && first_sample) {
+    *sample = *first_sample;
+  }
   return ::testing::AssertionSuccess();
 }
 

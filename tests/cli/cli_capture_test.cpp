@@ -38,9 +38,15 @@ class CliCaptureTest : public CliTest {
     for (const auto& entry : std::filesystem::directory_iterator(folder())) {
       ++files;
       const std::string name = entry.path().filename();
-      if (std::regex_match(name, std::regex("dataLog-?\\d+\\.csv"))) data_log = read_file(entry.path());
-      if (std::regex_match(name, std::regex("dataLog-?\\d+_reg\\.txt"))) register_log = read_file(entry.path());
-      if (std::regex_match(name, std::regex("dataLog-?\\d+\\.json"))) ++sidecars;
+      if (std::regex_match(name, std::regex("dataLog-?\\d+\\.csv"))) {
+        data_log = read_file(entry.path());
+      }
+      if (std::regex_match(name, std::regex("dataLog-?\\d+_reg\\.txt"))) {
+        register_log = read_file(entry.path());
+      }
+      if (std::regex_match(name, std::regex("dataLog-?\\d+\\.json"))) {
+        ++sidecars;
+      }
     }
     EXPECT_EQ(files, 3);
     EXPECT_EQ(sidecars, 1);
@@ -69,7 +75,9 @@ class CliCaptureTest : public CliTest {
     for (const auto& entry : std::filesystem::directory_iterator(folder())) {
       const std::string name = entry.path().filename();
       std::error_code ignored;
-      if (name.ends_with("_reg.txt") && std::filesystem::file_size(entry.path(), ignored) > 0) return true;
+      if (name.ends_with("_reg.txt") && std::filesystem::file_size(entry.path(), ignored) > 0) {
+        return true;
+      }
     }
     return false;
   }
@@ -85,7 +93,9 @@ class CliCaptureTest : public CliTest {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      if (pid > 0) while_recording(pid);
+      if (pid > 0) {
+        while_recording(pid);
+      }
     });
     args.insert(args.end(), {"--folder", folder().string()});
     const ProgramRun run = cli("KOR 42", args, [&](int started) { pid = started; });
@@ -117,8 +127,9 @@ TEST_F(CliCaptureTest, StopsAfterExactlyTheSamplesAsked) {
   ASSERT_EQ(lines.size(), 11u) << run.out;
   EXPECT_EQ(run.out.substr(run.out.size() - 2), "\r\n");
   EXPECT_EQ(lines[0], "Time,Gyro_X, Gyro_Y, Gyro_Z,Temp");
-  for (std::size_t i = 1; i < lines.size(); ++i)
+  for (std::size_t i = 1; i < lines.size(); ++i) {
     EXPECT_TRUE(sample_line_matches(lines[i], kGyroTemp, true));
+  }
 }
 
 // The report ends stderr as one line; --report-json FILE holds it as JSON,
@@ -246,8 +257,9 @@ TEST_F(CliCaptureTest, SecondsBoundTheCapture) {
   EXPECT_LE(lines.size(), 52u);
   const int last_ms = std::stoi(lines.back().substr(0, 7));
   EXPECT_GE(last_ms, 300);
-  for (std::size_t i = 1; i < lines.size(); ++i)
+  for (std::size_t i = 1; i < lines.size(); ++i) {
     EXPECT_TRUE(sample_line_matches(lines[i], COMPONENT_TEMP, true));
+  }
 }
 
 // File logging was asked for: a folder that cannot take the logs stops the

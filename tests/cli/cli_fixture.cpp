@@ -22,9 +22,12 @@ std::vector<std::string> merged_environment(const std::vector<std::string>& over
     const std::string text = *entry;
     const std::string name = text.substr(0, text.find('='));
     bool replaced = false;
-    for (const std::string& override : overrides)
+    for (const std::string& override : overrides) {
       replaced = replaced || override.substr(0, override.find('=')) == name;
-    if (!replaced) merged.push_back(text);
+    }
+    if (!replaced) {
+      merged.push_back(text);
+    }
   }
   merged.insert(merged.end(), overrides.begin(), overrides.end());
   return merged;
@@ -32,8 +35,9 @@ std::vector<std::string> merged_environment(const std::vector<std::string>& over
 
 std::vector<char*> pointers(std::vector<std::string>& texts) {
   std::vector<char*> result;
-  for (std::string& text : texts)
+  for (std::string& text : texts) {
     result.push_back(text.data());
+  }
   result.push_back(nullptr);
   return result;
 }
@@ -92,8 +96,12 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
                        const std::function<void(int pid)>& started) {
   ProgramRun run;
   const Child child = spawn_child(program, args, environment);
-  if (child.pid < 0) return run;
-  if (started) started(child.pid);
+  if (child.pid < 0) {
+    return run;
+  }
+  if (started) {
+    started(child.pid);
+  }
 
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   pollfd fds[2] = {{child.out, POLLIN, 0}, {child.err, POLLIN, 0}};
@@ -108,9 +116,13 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
       kill(child.pid, SIGKILL);
       killed = true;
     }
-    if (poll(fds, 2, killed ? 1000 : static_cast<int>(left.count())) < 0 && errno != EINTR) break;
+    if (poll(fds, 2, killed ? 1000 : static_cast<int>(left.count())) < 0 && errno != EINTR) {
+      break;
+    }
     for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      if (fds[i].fd < 0 || fds[i].revents == 0) {
+        continue;
+      }
       char buffer[65536];
       const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
       if (got > 0) {
@@ -130,7 +142,9 @@ BackgroundProgram::BackgroundProgram(const std::string& program, const std::vect
   const Child child = spawn_child(program, args, {});
   pid_ = child.pid;
   out_ = child.out;
-  if (child.err >= 0) close(child.err);
+  if (child.err >= 0) {
+    close(child.err);
+  }
 }
 
 BackgroundProgram::~BackgroundProgram() { (void)stop(); }
@@ -142,20 +156,28 @@ std::string BackgroundProgram::first_line(std::chrono::seconds timeout) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd fd{out_, POLLIN, 0};
-    if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0) return "";
+    if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0) {
+      return "";
+    }
     char c = 0;
-    if (read(out_, &c, 1) != 1) return "";
+    if (read(out_, &c, 1) != 1) {
+      return "";
+    }
     line += c;
   }
   return line.substr(0, line.find('\n'));
 }
 
 int BackgroundProgram::stop() {
-  if (pid_ < 0) return -1;
+  if (pid_ < 0) {
+    return -1;
+  }
   kill(pid_, SIGTERM);
   const int status = wait_for_exit(pid_, false);
   pid_ = -1;
-  if (out_ >= 0) close(out_);
+  if (out_ >= 0) {
+    close(out_);
+  }
   out_ = -1;
   return status;
 }

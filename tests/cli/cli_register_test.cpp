@@ -22,14 +22,17 @@ constexpr const char* kWriteError = "Sensor Write Error. There was an error whil
 
 int count_of(const std::string& text, const std::string& piece) {
   int count = 0;
-  for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size()))
+  for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + piece.size())) {
     ++count;
+  }
   return count;
 }
 
 bool wrote_any_register(const std::vector<std::string>& commands) {
   for (const std::string& command : commands) {
-    if (command.rfind("WR", 0) == 0) return true;
+    if (command.rfind("WR", 0) == 0) {
+      return true;
+    }
   }
   return false;
 }
@@ -106,11 +109,14 @@ TEST_F(CliTest, MapPrintsTheRegisterListingByteForByte) {
   for (int i = 0; i < device->get_register_list_size(); ++i) {
     const RegisterRow& row = device->get_register_list()[i];
     const auto address = static_cast<std::uint8_t>(std::stoul(row.address, nullptr, 16));
-    if (std::string(row.name) == "INT_STATUS") continue;  // cleared by reading
+    if (std::string(row.name) == "INT_STATUS") {
+      continue;  // cleared by reading
+    }
     const std::uint8_t value = reg(address);
     std::string binary;
-    for (int bit = 7; bit >= 0; --bit)
+    for (int bit = 7; bit >= 0; --bit) {
       binary += (value >> bit) & 1 ? '1' : '0';
+    }
     char expected[96];
     std::snprintf(expected, sizeof expected, "%s | %-3u | %-18s |  %s\t%02x", row.address, address, row.name,
                   binary.c_str(), value);
@@ -142,8 +148,9 @@ TEST_F(CliTest, ReadPrintsTheHeaderAsTypedAndOneValueAPerRegister) {
   run = cli("KOR 42", {"read", "10", "-1"});
   EXPECT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.out, "Read Burst Addr:10 Length -1\r\n\r\n");
-  for (const std::string& command : commands())
+  for (const std::string& command : commands()) {
     EXPECT_NE(command.rfind("RD6810", 0), 0u) << command;
+  }
 }
 
 TEST_F(CliTest, BadRegisterInputIsRefusedWithTheWindowsMessage) {

@@ -25,7 +25,9 @@ sim::SensorOptions compass_sensor(const char* family, int compass_address) {
 std::vector<std::string> probes(const std::vector<std::string>& lines) {
   std::vector<std::string> out;
   for (const auto& line : lines) {
-    if (line.starts_with("RD0")) out.push_back(line);
+    if (line.starts_with("RD0")) {
+      out.push_back(line);
+    }
   }
   return out;
 }

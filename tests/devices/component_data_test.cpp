@@ -59,7 +59,9 @@ TEST_P(ComponentDataTest, DeliversTheSimulatorsSamples) {
   for (int round = 0; round < 3; ++round) {
     ASSERT_TRUE(wait_for_data_ready(*device));
     for (const ComponentCase& c : kComponents) {
-      if (!(offered & c.component)) continue;
+      if (!(offered & c.component)) {
+        continue;
+      }
       SCOPED_TRACE(c.component);
       float got[3] = {0.5f, 0.5f, 0.5f};
       const auto from = board.sample_index();
@@ -78,7 +80,9 @@ TEST_P(ComponentDataTest, ComponentsNotOfferedLeaveThePacketAndTheBusAlone) {
   const int offered = device->get_available_components();
   board.clear_commands();
   for (const int component : {COMPONENT_ACCEL, COMPONENT_COMPASS, 0x10, 0}) {
-    if (offered & component) continue;
+    if (offered & component) {
+      continue;
+    }
     float got[3] = {7.0f, 8.0f, 9.0f};
     device->get_component_data(component, got);
     EXPECT_EQ(got[0], 7.0f);

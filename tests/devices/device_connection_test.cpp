@@ -85,8 +85,9 @@ TEST_P(SpiSetupTest, SendsIdDdCs1WithAPauseAfterId) {
   ASSERT_NE(board.connect(MODE_SPI), nullptr);
   const auto records = board.commands();
   Lines lines;
-  for (const auto& r : records)
+  for (const auto& r : records) {
     lines.push_back(r.line);
+  }
   ASSERT_EQ(lines, (Lines{"SD", "IE2", "ID", "DD", "CS1"}));
   EXPECT_GE(records[3].when - records[2].when, std::chrono::milliseconds(100));
 }
@@ -136,7 +137,9 @@ class PortHolder {
  public:
   explicit PortHolder(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
   ~PortHolder() {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0) {
+      close(fd_);
+    }
   }
   bool holds() const { return fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) == 0; }
 

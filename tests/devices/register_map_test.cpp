@@ -89,8 +89,9 @@ TEST(MapFile, TextFormSavesEveryRowAndLoadsItBack) {
   SimBoard board("kor42");
   auto device = board.connect();
   ASSERT_NE(device, nullptr);
-  for (const auto reg : kQuietRegisters)
+  for (const auto reg : kQuietRegisters) {
     board.set_register(0x68, reg, 0xA0 + reg % 16);
+  }
 
   ASSERT_EQ(device->save_register_map(path.c_str()), 0);
   const auto lines = whole_lines(read_file(path), "\n");
@@ -99,12 +100,14 @@ TEST(MapFile, TextFormSavesEveryRowAndLoadsItBack) {
   EXPECT_EQ(lines[3], "1B :   AB ");
   EXPECT_EQ(lines[86], "75 :   68 ");
 
-  for (const auto reg : kQuietRegisters)
+  for (const auto reg : kQuietRegisters) {
     board.set_register(0x68, reg, 0x00);
+  }
   board.clear_commands();
   ASSERT_EQ(device->load_register_map(path.c_str()), 0);
-  for (const auto reg : kQuietRegisters)
+  for (const auto reg : kQuietRegisters) {
     EXPECT_EQ(board.reg(reg), 0xA0 + reg % 16) << int(reg);
+  }
 
   const auto writes = board.sensor_writes();
   ASSERT_EQ(writes.size(), 87u);
@@ -164,8 +167,9 @@ TEST(MapFile, RefusedFilesWriteNothing) {
     auto lines = whole_lines(saved, "\n");
     lines[index] = line;
     std::string out;
-    for (const auto& l : lines)
+    for (const auto& l : lines) {
       out += l + "\n";
+    }
     return out;
   };
 
@@ -222,8 +226,9 @@ class DiagnosticCapture {
   std::string text() {
     std::rewind(file_);
     std::string out;
-    for (int c; (c = std::fgetc(file_)) != EOF;)
+    for (int c; (c = std::fgetc(file_)) != EOF;) {
       out.push_back(static_cast<char>(c));
+    }
     return out;
   }
 

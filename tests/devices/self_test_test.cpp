@@ -27,7 +27,9 @@ sim::SensorOptions kor42_at_rest(bool passes) {
 std::vector<RegisterWrite> gyro_config_writes(const SimBoard& board) {
   std::vector<RegisterWrite> out;
   for (const auto& w : board.sensor_writes()) {
-    if (w.reg == kGyroConfig) out.push_back(w);
+    if (w.reg == kGyroConfig) {
+      out.push_back(w);
+    }
   }
   return out;
 }
@@ -54,12 +56,18 @@ TEST_P(Kor42SelfTest, MeasuresAndRestoresGyroConfig) {
   std::vector<std::chrono::steady_clock::time_point> samples;
   std::chrono::steady_clock::time_point switched_on{};
   for (const auto& record : board.commands()) {
-    if (record.line == "RD684306") samples.push_back(record.when);
-    if (record.line == "WR681BE8") switched_on = record.when;
+    if (record.line == "RD684306") {
+      samples.push_back(record.when);
+    }
+    if (record.line == "WR681BE8") {
+      switched_on = record.when;
+    }
   }
   ASSERT_EQ(samples.size(), 20u);
   for (std::size_t i = 1; i < samples.size(); ++i) {
-    if (i == 10) continue;
+    if (i == 10) {
+      continue;
+    }
     EXPECT_GE(samples[i] - samples[i - 1], 50ms) << i;
   }
   EXPECT_GE(switched_on - samples[9], 50ms);

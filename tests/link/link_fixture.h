@@ -25,10 +25,13 @@ inline constexpr auto kDeadlineHigh = 640ms + 500ms;
 
 inline int entries_in(const char* folder) {
   DIR* dir = opendir(folder);
-  if (dir == nullptr) return -1;
+  if (dir == nullptr) {
+    return -1;
+  }
   int count = 0;
-  while (readdir(dir) != nullptr)
+  while (readdir(dir) != nullptr) {
     ++count;
+  }
   closedir(dir);
   return count;
 }
@@ -61,8 +64,9 @@ class SimLinkTest : public LinkTest {
   static constexpr unsigned char kStillBus = 0x50;
   static unsigned char still_value(unsigned r) { return static_cast<unsigned char>(r * 7 + 3); }
   void plant_still_device() {
-    for (unsigned r = 0; r < 256; ++r)
+    for (unsigned r = 0; r < 256; ++r) {
       board_->set_register(kStillBus, static_cast<std::uint8_t>(r), still_value(r));
+    }
   }
 
   std::unique_ptr<SimBoard> board_;

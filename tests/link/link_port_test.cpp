@@ -206,7 +206,9 @@ TEST(LinkAtExit, ProcessEndsCleanlyWithTheLinkStillOpen) {
       {
         static ScriptedBoard board(no_answer);
         AIOSetCom(board.port_path().c_str(), 115200);
-        if (AIOOpen(1) != 0) std::exit(3);
+        if (AIOOpen(1) != 0) {
+          std::exit(3);
+        }
         std::exit(0);
       },
       testing::ExitedWithCode(0), "");

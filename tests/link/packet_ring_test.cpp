@@ -33,12 +33,14 @@ class RingTest : public ::testing::Test {
 
 TEST_F(RingTest, KeepsOrderAndDropsOldestWhenFull) {
   allocate(128);
-  for (int i = 0; i < 128; ++i)
+  for (int i = 0; i < 128; ++i) {
     store_line_packet(static_cast<char>('A' + i % 50));
+  }
   EXPECT_EQ(take_tag(), 'B');  // the first packet stored was lost
   int remaining = 0;
-  while (take_tag() != '\0')
+  while (take_tag() != '\0') {
     ++remaining;
+  }
   EXPECT_EQ(remaining, 126);
 }
 
@@ -79,8 +81,9 @@ TEST(RingSize, BufferSizeOutsideOneTo128Gives128) {
 TEST_F(RingTest, ResizingAnAllocatedRingWaitsForTheNextAllocation) {
   allocate(128);
   ring_configure(ring_, 2);
-  for (int i = 0; i < 5; ++i)
+  for (int i = 0; i < 5; ++i) {
     store_line_packet(static_cast<char>('a' + i));
+  }
   EXPECT_EQ(take_tag(), 'a');
   ring_release(ring_);
   ASSERT_TRUE(ring_allocate(ring_));

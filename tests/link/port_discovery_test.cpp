@@ -25,7 +25,9 @@ class FakeSysfs : public ::testing::Test {
   void add_tty(const std::string& name, const std::string& driver) {
     const fs::path device = root_ / "class/tty" / name / "device";
     fs::create_directories(device);
-    if (driver.empty()) return;
+    if (driver.empty()) {
+      return;
+    }
     const fs::path target = root_ / "bus/drivers" / driver;
     fs::create_directories(target);
     fs::create_symlink(target, device / "driver");

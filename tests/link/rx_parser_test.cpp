@@ -13,7 +13,9 @@ std::vector<RxOutcome> feed(RxFrameState& state, std::string_view bytes) {
   std::vector<RxOutcome> done;
   for (const char b : bytes) {
     const RxOutcome outcome = rx_parse_byte(state, static_cast<unsigned char>(b));
-    if (outcome != RxOutcome::kNothing) done.push_back(outcome);
+    if (outcome != RxOutcome::kNothing) {
+      done.push_back(outcome);
+    }
   }
   return done;
 }

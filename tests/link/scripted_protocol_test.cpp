@@ -47,8 +47,9 @@ TEST_F(ScriptedProtocolTest, CommandsGoOutByteForByte) {
 
   unsigned char data[12]{};
   ASSERT_EQ(vtx_serial_read(handle_, 0x68, 0x3B, 12, data), 0);
-  for (int i = 0; i < 12; ++i)
+  for (int i = 0; i < 12; ++i) {
     EXPECT_EQ(data[i], i) << i;
+  }
   EXPECT_EQ(vtx_serial_single_write(handle_, 0x68, 0x6B, 0x01), 0);
   char text[8];
   EXPECT_EQ(ARMCommand("ID", text, 2), 0);

@@ -21,8 +21,9 @@ TEST_F(SimLinkTest, ReadsAndWritesRegisters) {
   plant_still_device();
   unsigned char data[8]{};
   ASSERT_EQ(vtx_serial_read(handle_, kStillBus, 0x10, 8, data), 0);
-  for (unsigned i = 0; i < 8; ++i)
+  for (unsigned i = 0; i < 8; ++i) {
     EXPECT_EQ(data[i], still_value(0x10 + i));
+  }
   EXPECT_EQ(vtx_serial_single_write(handle_, kStillBus, 0x20, 0xAB), 0);
   EXPECT_EQ(board_->register_value(kStillBus, 0x20), 0xAB);
   const unsigned char burst[] = {0x30, 1, 2, 3};
@@ -38,16 +39,19 @@ TEST_F(SimLinkTest, RepliesOfAMultipleOf32AreNeverAskedFor) {
   set_KORREG_FIFO_R_W(0x74);
   unsigned char data[12]{};
   ASSERT_EQ(vtx_serial_read(handle_, kStillBus, 0x3B, 12, data), 0);
-  for (unsigned i = 0; i < 12; ++i)
+  for (unsigned i = 0; i < 12; ++i) {
     EXPECT_EQ(data[i], still_value(0x3B + i));
+  }
   // The FIFO register is never read past what is wanted: 10 now, 2 after.
   ASSERT_EQ(vtx_serial_read(handle_, kStillBus, 0x74, 12, data), 0);
-  for (unsigned i = 0; i < 10; ++i)
+  for (unsigned i = 0; i < 10; ++i) {
     EXPECT_EQ(data[i], still_value(0x74 + i));
+  }
   EXPECT_EQ(data[10], still_value(0x74));
   EXPECT_EQ(data[11], still_value(0x75));
-  for (const unsigned short n : {1, 2, 6, 8})
+  for (const unsigned short n : {1, 2, 6, 8}) {
     ASSERT_EQ(vtx_serial_read(handle_, kStillBus, 0x00, n, data), 0);
+  }
   EXPECT_EQ(command_lines(),
             (Lines{"RD503B0D", "RD50740A", "RD507402", "RD500001", "RD500002", "RD500006", "RD500008"}));
 }
@@ -58,8 +62,9 @@ TEST_F(SimLinkTest, LongReadsGoInChunksThatWrapTheRegister) {
   set_KORREG_FIFO_R_W(0x74);
   std::vector<unsigned char> data(300);
   ASSERT_EQ(vtx_serial_read(handle_, kStillBus, 0x00, 300, data.data()), 0);
-  for (unsigned i = 0; i < 300; ++i)
+  for (unsigned i = 0; i < 300; ++i) {
     ASSERT_EQ(data[i], still_value(i % 256)) << i;
+  }
   EXPECT_EQ(command_lines(), (Lines{"RD500080", "RD508080", "RD50002D"}));
 }
 
@@ -145,7 +150,9 @@ TEST_F(SimLinkTest, SpiSetupIsNotCutByAnotherThreadsReads) {
   std::thread reader([&] {
     unsigned char data[1];
     while (!done) {
-      if (vtx_serial_read(handle_, kStillBus, 0x00, 1, data) == 0) ++reads;
+      if (vtx_serial_read(handle_, kStillBus, 0x00, 1, data) == 0) {
+        ++reads;
+      }
       std::this_thread::sleep_for(1ms);  // pacing, so the set-up can take the link
     }
   });
@@ -187,8 +194,9 @@ TEST_F(SimLinkTest, NoiseAndSplitRepliesChangeNoResult) {
     board_->set_faults(faults);
     unsigned char data[8]{};
     ASSERT_EQ(vtx_serial_read(handle_, kStillBus, 0x40, 8, data), 0);
-    for (unsigned i = 0; i < 8; ++i)
+    for (unsigned i = 0; i < 8; ++i) {
       EXPECT_EQ(data[i], still_value(0x40 + i));
+    }
     EXPECT_EQ(vtx_serial_single_write(handle_, kStillBus, 0x41, 0x99), 0);
     ASSERT_EQ(vtx_serial_read(handle_, kStillBus, 0x41, 1, data), 0);
     EXPECT_EQ(data[0], 0x99);
@@ -203,20 +211,27 @@ TEST_F(SimLinkTest, NoiseAndSplitRepliesChangeNoResult) {
 TEST_F(SimLinkTest, TwoThreadsNeverMixReplies) {
   connect();
   plant_still_device();
-  for (unsigned r = 0; r < 256; ++r)
+  for (unsigned r = 0; r < 256; ++r) {
     board_->set_register(kStillBus + 1, static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(255 - r));
+  }
   std::atomic<int> wrong{0};
   const auto hammer = [&](unsigned char bus, bool inverted) {
     for (unsigned i = 0; i < 150; ++i) {
       const auto reg = static_cast<unsigned char>(i * 13 % 200);
       const auto length = static_cast<unsigned short>(1 + i % 8);
       unsigned char data[8]{};
-      if (vtx_serial_read(handle_, bus, reg, length, data) != 0) ++wrong;
+      if (vtx_serial_read(handle_, bus, reg, length, data) != 0) {
+        ++wrong;
+      }
       for (unsigned k = 0; k < length; ++k) {
         const unsigned r = reg + k;
-        if (data[k] != (inverted ? 255 - r : still_value(r))) ++wrong;
+        if (data[k] != (inverted ? 255 - r : still_value(r))) {
+          ++wrong;
+        }
       }
-      if (i % 10 == 0 && vtx_serial_single_write(handle_, bus, 0xF0, 0) != 0) ++wrong;
+      if (i % 10 == 0 && vtx_serial_single_write(handle_, bus, 0xF0, 0) != 0) {
+        ++wrong;
+      }
     }
   };
   std::thread first(hammer, kStillBus, false);
@@ -236,8 +251,9 @@ TEST_F(SimLinkTest, HangUpFailsExchangesPromptlyAndTheReaderRests) {
   connect();
   board_->set_faults({.hangup_after = 3});
   unsigned char data[1];
-  for (int i = 0; i < 3; ++i)
+  for (int i = 0; i < 3; ++i) {
     ASSERT_EQ(vtx_serial_read(handle_, 0x68, 0x00, 1, data), 0);
+  }
   // The board goes away while this exchange waits: the waiter hears of it
   // at once instead of sitting out its deadline.
   const auto hung_up = Clock::now();

@@ -24,7 +24,9 @@ PlotSample random_sample(std::mt19937& random, double x, int components) {
   for (const int component : {COMPONENT_GYRO, COMPONENT_ACCEL, COMPONENT_COMPASS, COMPONENT_TEMP}) {
     const float values[3] = {static_cast<float>(value(random)), static_cast<float>(value(random)),
                              static_cast<float>(value(random))};
-    if ((components & component) != 0) sample.set_component(component, values);
+    if ((components & component) != 0) {
+      sample.set_component(component, values);
+    }
   }
   return sample;
 }
@@ -35,7 +37,9 @@ void expect_same_samples(const SampleSeries& read, const std::vector<PlotSample>
     EXPECT_EQ(read.x()[i], written[i].x) << i;
     for (int c = 0; c < kPlotChannelCount; ++c) {
       const auto channel = static_cast<PlotChannel>(c);
-      if (!written[i].has(channel)) continue;
+      if (!written[i].has(channel)) {
+        continue;
+      }
       ASSERT_FALSE(read.values(channel).empty()) << c;
       EXPECT_EQ(read.values(channel)[i], written[i].value(channel)) << "sample " << i << ", channel " << c;
     }
@@ -68,10 +72,13 @@ TEST(DataLogReader, ReadsEveryComponentSetWithAndWithoutTimeColumn) {
       SCOPED_TRACE(testing::Message() << "time " << has_time << ", components " << components);
       const LogLayout layout{has_time, components};
       std::vector<PlotSample> samples;
-      for (int i = 0; i < 50; ++i)
+      for (int i = 0; i < 50; ++i) {
         samples.push_back(random_sample(random, has_time ? 10 * i + i % 3 : i, components));
+      }
       std::string text = plot_testing::data_log(layout, samples);
-      if (!has_time) text += plot_testing::summary(6, 50);
+      if (!has_time) {
+        text += plot_testing::summary(6, 50);
+      }
 
       const auto reading = read_data_log(text);
       ASSERT_TRUE(reading.log) << reading.error;
@@ -160,9 +167,13 @@ TEST(SampleSeries, DroppingOldSamplesKeepsChannelsAlignedWhenOneStartsLate) {
     sample.x = i;
     const float values[3] = {static_cast<float>(i), static_cast<float>(-i), 7};
     sample.set_component(COMPONENT_GYRO, values);
-    if (i >= 60) sample.set_component(COMPONENT_TEMP, values);
+    if (i >= 60) {
+      sample.set_component(COMPONENT_TEMP, values);
+    }
     series.append(sample);
-    if (i % 10 == 9) series.drop_before(i - 25);
+    if (i % 10 == 9) {
+      series.drop_before(i - 25);
+    }
   }
   ASSERT_EQ(series.size(), 26u);  // 74..99
   for (std::size_t i = 0; i < series.size(); ++i) {

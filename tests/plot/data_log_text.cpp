@@ -15,7 +15,9 @@ std::string printed(const char* format, double value) {
 }
 
 void separate(std::string& line) {
-  if (!line.empty()) line += ",";
+  if (!line.empty()) {
+    line += ",";
+  }
 }
 
 }  // namespace
@@ -27,7 +29,9 @@ std::string header_line(const LogLayout& layout) {
                                                 {COMPONENT_COMPASS, "Comp_X, Comp_Y, Comp_Z"},
                                                 {COMPONENT_TEMP, "Temp"}};
   for (const auto& [component, label] : labels) {
-    if ((layout.components & component) == 0) continue;
+    if ((layout.components & component) == 0) {
+      continue;
+    }
     separate(header);
     header += label;
   }
@@ -48,9 +52,15 @@ std::string sample_line(const LogLayout& layout, const PlotSample& sample) {
             printed("%6.0f", sample.values[static_cast<std::size_t>(c + 1)]) + "," +
             printed("%6.0f", sample.values[static_cast<std::size_t>(c + 2)]);
   };
-  if ((sample.components & COMPONENT_GYRO) != 0) axes(PlotChannel::kGyroX, "%6.0f");
-  if ((sample.components & COMPONENT_ACCEL) != 0) axes(PlotChannel::kAccelX, " %6.0f");
-  if ((sample.components & COMPONENT_COMPASS) != 0) axes(PlotChannel::kCompX, "%6.0f");
+  if ((sample.components & COMPONENT_GYRO) != 0) {
+    axes(PlotChannel::kGyroX, "%6.0f");
+  }
+  if ((sample.components & COMPONENT_ACCEL) != 0) {
+    axes(PlotChannel::kAccelX, " %6.0f");
+  }
+  if ((sample.components & COMPONENT_COMPASS) != 0) {
+    axes(PlotChannel::kCompX, "%6.0f");
+  }
   if ((sample.components & COMPONENT_TEMP) != 0) {
     separate(line);
     line += printed("%6.0f", sample.value(PlotChannel::kTemp));
@@ -67,8 +77,9 @@ std::string summary(int total_ms, int total_samples) {
 
 std::string data_log(const LogLayout& layout, const std::vector<PlotSample>& samples) {
   std::string text = header_line(layout);
-  for (const PlotSample& sample : samples)
+  for (const PlotSample& sample : samples) {
     text += sample_line(layout, sample);
+  }
   return text;
 }
 

@@ -38,7 +38,9 @@ PlotSample gyro_sample(double x_ms) {
 template <typename T>
 T* child(QWidget& window, const char* name) {
   T* found = window.findChild<T*>(QString::fromLatin1(name));
-  if (found == nullptr) qFatal("no child %s", name);
+  if (found == nullptr) {
+    qFatal("no child %s", name);
+  }
   return found;
 }
 
@@ -59,8 +61,9 @@ class LivePlotWindowTest : public QObject {
     Script script;
     LivePlotWindow window(&queue, script.prompts());
     window.show();
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 100; ++i) {
       (void)queue.push(gyro_sample(i * 10));
+    }
     window.refresh();
     QCOMPARE(window.shown_series().size(), std::size_t{64});
     QCOMPARE(window.shown_series().components(), COMPONENT_GYRO);
@@ -84,15 +87,17 @@ class LivePlotWindowTest : public QObject {
     Script script;
     LivePlotWindow window(&queue, script.prompts());
     window.show();
-    for (int i = 0; i <= 1000; ++i)  // 10 s at 100 Hz
+    for (int i = 0; i <= 1000; ++i) {  // 10 s at 100 Hz
       (void)queue.push(gyro_sample(i * 10));
+    }
     window.refresh();
     QCOMPARE(text_of(window, "channelValue0"), QStringLiteral("10000"));
 
     child<QAbstractButton>(window, "btnPause")->click();
     for (int round = 0; round < 5; ++round) {
-      for (int i = 1; i <= 2000; ++i)
+      for (int i = 1; i <= 2000; ++i) {
         (void)queue.push(gyro_sample(10000 + round * 20000 + i * 10));
+      }
       window.refresh();
     }
     QCOMPARE(queue.dropped(), std::uint64_t{0});
@@ -123,8 +128,9 @@ class LivePlotWindowTest : public QObject {
       PlotSample sample;
       sample.x = i * 10 + 3;
       const float values[3] = {static_cast<float>(i), static_cast<float>(-i), static_cast<float>(i * 60)};
-      for (const int component : {COMPONENT_GYRO, COMPONENT_ACCEL, COMPONENT_COMPASS, COMPONENT_TEMP})
+      for (const int component : {COMPONENT_GYRO, COMPONENT_ACCEL, COMPONENT_COMPASS, COMPONENT_TEMP}) {
         sample.set_component(component, values);
+      }
       samples.push_back(sample);
     }
     script.open_answer = folder.filePath(QStringLiteral("dataLog-12345.csv"));
@@ -148,8 +154,9 @@ class LivePlotWindowTest : public QObject {
 
     // A log without time column, with its summary, is numbered by sample.
     std::vector<PlotSample> gyro_only;
-    for (int i = 0; i < 1500; ++i)
+    for (int i = 0; i < 1500; ++i) {
       gyro_only.push_back(gyro_sample(i));
+    }
     script.open_answer = folder.filePath(QStringLiteral("fast.csv"));
     write_file(script.open_answer,
                plot_testing::data_log({false, COMPONENT_GYRO}, gyro_only) + plot_testing::summary(62, 1500));
@@ -185,8 +192,9 @@ class LivePlotWindowTest : public QObject {
     Script script;
     LivePlotWindow window(&queue, script.prompts());
     window.show();
-    for (int i = 0; i < 300; ++i)
+    for (int i = 0; i < 300; ++i) {
       (void)queue.push(gyro_sample(i * 10));
+    }
     window.refresh();
 
     child<QAbstractButton>(window, "btnSaveImage")->click();  // cancelled

@@ -20,7 +20,9 @@ std::vector<PixelColumn> brute_force(const std::vector<double>& times, const std
     bool gap = false;
     bool started = false;
     for (std::size_t i = 0; i < times.size(); ++i) {
-      if (times[i] < t0 || times[i] >= t1) continue;
+      if (times[i] < t0 || times[i] >= t1) {
+        continue;
+      }
       const auto column =
           std::min(n - 1, static_cast<std::size_t>((times[i] - t0) * (static_cast<double>(n) / (t1 - t0))));
       if (std::isnan(values[i])) {
@@ -72,7 +74,9 @@ TEST(MinMaxDecimation, MatchesEveryColumnOfABruteForceReferenceOnRandomData) {
     for (std::size_t c = 0; c < n; ++c) {
       SCOPED_TRACE(testing::Message() << "round " << round << ", column " << c << " of " << n);
       ASSERT_EQ(columns[c].count, expected[c].count);
-      if (expected[c].empty()) continue;
+      if (expected[c].empty()) {
+        continue;
+      }
       EXPECT_EQ(columns[c].min, expected[c].min);
       EXPECT_EQ(columns[c].max, expected[c].max);
       EXPECT_EQ(columns[c].first, expected[c].first);

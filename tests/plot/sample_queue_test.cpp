@@ -26,8 +26,9 @@ PlotSample numbered(std::uint64_t n) {
 TEST(SampleQueue, HandsOverInOrderAndDropsNewSamplesWhenFull) {
   SampleQueue queue(6);  // rounded up to 8
   ASSERT_EQ(queue.capacity(), 8u);
-  for (std::uint64_t n = 0; n < 11; ++n)
+  for (std::uint64_t n = 0; n < 11; ++n) {
     EXPECT_EQ(queue.push(numbered(n)), n < 8) << n;
+  }
   EXPECT_EQ(queue.dropped(), 3u);
 
   std::vector<PlotSample> out(5);
@@ -67,8 +68,9 @@ TEST(SampleQueue, AFastProducerNeverWaitsAndEverySampleIsTakenWholeOrCounted) {
   std::atomic<bool> produced{false};
 
   std::thread producer([&] {
-    for (std::uint64_t n = 0; n < kPushes; ++n)
+    for (std::uint64_t n = 0; n < kPushes; ++n) {
       (void)queue.push(numbered(n));
+    }
     produced = true;
   });
 
@@ -87,11 +89,15 @@ TEST(SampleQueue, AFastProducerNeverWaitsAndEverySampleIsTakenWholeOrCounted) {
           s.value(PlotChannel::kGyroZ) != base + 2 || s.value(PlotChannel::kCompY) != base + 1) {
         ++torn;
       }
-      if (s.x <= previous) ++disordered;
+      if (s.x <= previous) {
+        ++disordered;
+      }
       previous = s.x;
     }
     taken += count;
-    if (finished && count == 0) break;
+    if (finished && count == 0) {
+      break;
+    }
     std::this_thread::sleep_for(std::chrono::microseconds(50));
   }
   producer.join();

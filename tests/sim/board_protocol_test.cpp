@@ -23,7 +23,9 @@ using BoardProtocol = BoardTest;
 
 bool upper_hex(const std::string& text) {
   for (const char c : text) {
-    if (!std::isxdigit(static_cast<unsigned char>(c)) || std::islower(static_cast<unsigned char>(c))) return false;
+    if (!std::isxdigit(static_cast<unsigned char>(c)) || std::islower(static_cast<unsigned char>(c))) {
+      return false;
+    }
   }
   return true;
 }
@@ -146,8 +148,12 @@ std::vector<std::string> lines_through_replies(PtyClient& client, int replies) {
   std::vector<std::string> lines;
   while (replies > 0 && std::chrono::steady_clock::now() < deadline) {
     std::string line = client.read_line();
-    if (line.empty()) break;
-    if (line != kNotice) --replies;
+    if (line.empty()) {
+      break;
+    }
+    if (line != kNotice) {
+      --replies;
+    }
     lines.push_back(std::move(line));
   }
   return lines;
@@ -180,8 +186,9 @@ TEST_F(BoardProtocol, DataReadyNotificationsComeOncePerSampleBetweenReplies) {
   EXPECT_GE(idle_notices, static_cast<int>(idle_end - on_high) / 2) << "notifications come as samples happen";
 
   constexpr int kReads = 20;  // 16 characters each: six pieces, five milliseconds
-  for (int i = 0; i < kReads; ++i)
+  for (int i = 0; i < kReads; ++i) {
     client_->send(rd(0x68, 0x75, 4));
+  }
   const auto reads = lines_through_replies(*client_, kReads);
   lines.insert(lines.end(), reads.begin(), reads.end());
   const std::uint32_t off_low = sim_->sample_index();

@@ -28,17 +28,22 @@ class BoardsimProcess {
   explicit BoardsimProcess(std::vector<std::string> args) {
     args.insert(args.begin(), VELTRIX_BOARDSIM);
     std::vector<char*> argv;
-    for (auto& arg : args)
+    for (auto& arg : args) {
       argv.push_back(arg.data());
+    }
     argv.push_back(nullptr);
     std::array<int, 2> out{};
     std::array<int, 2> err{};
-    if (pipe2(out.data(), O_CLOEXEC) != 0 || pipe2(err.data(), O_CLOEXEC) != 0) return;
+    if (pipe2(out.data(), O_CLOEXEC) != 0 || pipe2(err.data(), O_CLOEXEC) != 0) {
+      return;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+      pid_ = -1;
+    }
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     close(err[1]);
@@ -51,8 +56,12 @@ class BoardsimProcess {
       kill(pid_, SIGKILL);
       waitpid(pid_, nullptr, 0);
     }
-    if (stdout_ >= 0) close(stdout_);
-    if (stderr_ >= 0) close(stderr_);
+    if (stdout_ >= 0) {
+      close(stdout_);
+    }
+    if (stderr_ >= 0) {
+      close(stderr_);
+    }
   }
 
   bool spawned() const { return pid_ > 0; }
@@ -62,7 +71,9 @@ class BoardsimProcess {
     const auto deadline = Clock::now() + 2s;
     char c = 0;
     while (Clock::now() < deadline && wait_readable(stdout_, deadline) && read(stdout_, &c, 1) == 1) {
-      if (c == '\n') return line;
+      if (c == '\n') {
+        return line;
+      }
       line.push_back(c);
     }
     return {};
@@ -100,7 +111,9 @@ class BoardsimProcess {
     const auto deadline = Clock::now() + 2s;
     while (wait_readable(fd, deadline)) {
       const ssize_t got = read(fd, chunk.data(), chunk.size());
-      if (got <= 0) break;
+      if (got <= 0) {
+        break;
+      }
       text.append(chunk.data(), static_cast<std::size_t>(got));
     }
     return text;

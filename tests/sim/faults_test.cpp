@@ -53,7 +53,9 @@ HostView split_like_a_host(const std::string& bytes) {
         break;
       case RxOutcome::kNothing:
         // Outside a frame, a byte that neither starts one nor joins the text is dropped.
-        if (idle && state->rxState == RX_IDLE && state->rspLength == length_before) ++view.dropped;
+        if (idle && state->rxState == RX_IDLE && state->rspLength == length_before) {
+          ++view.dropped;
+        }
         break;
     }
   }
@@ -163,8 +165,9 @@ TEST_F(BoardFaults, NoiseOnlyEverArrivesBetweenReplies) {
   start(with_faults(faults));
   const std::vector<std::string> commands{"SD\r\n",          rd(0x68, 0x75, 1),      "ID\r\n",
                                           rd(0x68, 0x13, 4), wr(0x68, {0x13, 0x01}), "IE2\r\n"};
-  for (const auto& command : commands)
+  for (const auto& command : commands) {
     client_->send(command);
+  }
   std::string received;
   for (std::size_t replies = 0; replies < commands.size();) {
     const std::string line = client_->read_line();

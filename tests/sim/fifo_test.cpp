@@ -52,11 +52,14 @@ void PrintTo(const FifoCase& c, std::ostream* os) { *os << c.model_class; }
 std::uint32_t frame_sample(std::vector<Channel> channels, bool compass, const std::uint8_t* frame, std::uint32_t low,
                            std::uint32_t high) {
   std::vector<std::int16_t> values;
-  for (std::size_t i = 0; i < channels.size(); ++i)
+  for (std::size_t i = 0; i < channels.size(); ++i) {
     values.push_back(static_cast<std::int16_t>(static_cast<std::uint16_t>(frame[2 * i] << 8 | frame[2 * i + 1])));
+  }
   if (compass) {
     const std::uint8_t* mirror = frame + 2 * channels.size();
-    if (mirror[0] != 0x01 || mirror[7] != 0x10) return 0;  // ST1 data ready, ST2 16-bit output
+    if (mirror[0] != 0x01 || mirror[7] != 0x10) {
+      return 0;  // ST1 data ready, ST2 16-bit output
+    }
     for (int axis = 0; axis < 3; ++axis) {
       channels.push_back(static_cast<Channel>(static_cast<int>(Channel::CompassX) + axis));
       values.push_back(
@@ -82,7 +85,9 @@ TEST_P(FifoFrames, EverySampleAfterAResetArrivesInOrder) {
   start(board_options(c.model_class));
   write_register(c.r.config, 0x01);
   write_register(c.r.divider, 4);  // 200 Hz
-  if (c.compass) write_registers(0x68, {0x25, 0x8C, 0x02, 0x88});
+  if (c.compass) {
+    write_registers(0x68, {0x25, 0x8C, 0x02, 0x88});
+  }
   write_register(c.r.fifo_en, c.sources);
   write_register(c.r.user_ctrl, kCollect);
   ASSERT_TRUE(wait_for_sample_after(*sim_, sim_->sample_index() + 3));
@@ -102,7 +107,9 @@ TEST_P(FifoFrames, EverySampleAfterAResetArrivesInOrder) {
     int count = fifo_count(c);
     ASSERT_GE(count, 0);
     ASSERT_EQ(count % size, 0u) << "the FIFO holds whole frames";
-    if (count == 0) std::this_thread::sleep_for(1ms);  // pacing only
+    if (count == 0) {
+      std::this_thread::sleep_for(1ms);  // pacing only
+    }
     while (count > 0) {
       const int ask = std::min(count, kReadSizes[reads++ % kReadSizes.size()]);
       const auto bytes = read_registers(0x68, c.r.data, ask);

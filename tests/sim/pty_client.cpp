@@ -14,7 +14,9 @@ namespace veltrix::sim::test {
 
 PtyClient::PtyClient(const std::string& path) {
   fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd_ < 0) return;
+  if (fd_ < 0) {
+    return;
+  }
   termios settings{};
   if (tcgetattr(fd_, &settings) == 0) {
     cfmakeraw(&settings);
@@ -23,14 +25,18 @@ PtyClient::PtyClient(const std::string& path) {
 }
 
 PtyClient::~PtyClient() {
-  if (fd_ >= 0) close(fd_);
+  if (fd_ >= 0) {
+    close(fd_);
+  }
 }
 
 void PtyClient::send(std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = write(fd_, bytes.data(), bytes.size());
     if (written < 0) {
-      if (errno == EINTR || errno == EAGAIN) continue;
+      if (errno == EINTR || errno == EAGAIN) {
+        continue;
+      }
       return;
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
@@ -38,11 +44,17 @@ void PtyClient::send(std::string_view bytes) {
 }
 
 bool PtyClient::fill(std::chrono::steady_clock::time_point deadline) {
-  if (closed_by_peer_) return false;
+  if (closed_by_peer_) {
+    return false;
+  }
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-  if (left.count() < 0) return false;
+  if (left.count() < 0) {
+    return false;
+  }
   pollfd pfd{fd_, POLLIN, 0};
-  if (poll(&pfd, 1, static_cast<int>(left.count()) + 1) <= 0) return false;
+  if (poll(&pfd, 1, static_cast<int>(left.count()) + 1) <= 0) {
+    return false;
+  }
   std::array<char, 4096> chunk{};
   const ssize_t got = read(fd_, chunk.data(), chunk.size());
   if (got > 0) {
@@ -64,14 +76,18 @@ std::string PtyClient::read_line(std::chrono::milliseconds timeout) {
       buffered_.erase(0, end + 1);
       return line;
     }
-    if (!fill(deadline)) return {};
+    if (!fill(deadline)) {
+      return {};
+    }
   }
 }
 
 std::string PtyClient::read_for(std::chrono::milliseconds window) {
   const auto deadline = std::chrono::steady_clock::now() + window;
   while (std::chrono::steady_clock::now() < deadline) {
-    if (!fill(deadline) && closed_by_peer_) break;
+    if (!fill(deadline) && closed_by_peer_) {
+      break;
+    }
   }
   return std::exchange(buffered_, {});
 }
@@ -83,8 +99,9 @@ std::string PtyClient::exchange(std::string_view command, std::chrono::milliseco
 
 bool PtyClient::sees_hangup(std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!closed_by_peer_ && std::chrono::steady_clock::now() < deadline)
+  while (!closed_by_peer_ && std::chrono::steady_clock::now() < deadline) {
     fill(deadline);
+  }
   return closed_by_peer_;
 }
 
@@ -106,11 +123,15 @@ std::string wr(std::uint8_t bus, const std::vector<std::uint8_t>& bytes) {
 }
 
 std::vector<std::uint8_t> reply_bytes(const std::string& reply) {
-  if (reply.size() < 8 || reply.size() % 2 != 0 || !reply.ends_with("\r\n")) return {};
+  if (reply.size() < 8 || reply.size() % 2 != 0 || !reply.ends_with("\r\n")) {
+    return {};
+  }
   std::vector<std::uint8_t> bytes;
   for (std::size_t at = 6; at + 2 < reply.size(); at += 2) {
     unsigned value = 0;
-    if (std::sscanf(reply.substr(at, 2).c_str(), "%2X", &value) != 1) return {};
+    if (std::sscanf(reply.substr(at, 2).c_str(), "%2X", &value) != 1) {
+      return {};
+    }
     bytes.push_back(static_cast<std::uint8_t>(value));
   }
   return bytes;

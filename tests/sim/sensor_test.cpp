@@ -111,8 +111,9 @@ TEST_F(SimulatedSensor, DataRegistersHoldTheFormulaOfTheLatestSample) {
   const std::uint32_t high = sim_->sample_index();
   ASSERT_EQ(bytes.size(), 14u);
   std::vector<std::int16_t> values;
-  for (std::size_t at = 0; at < 14; at += 2)
+  for (std::size_t at = 0; at < 14; at += 2) {
     values.push_back(big_endian(bytes, at));
+  }
   const std::uint32_t n = matching_sample(low, high,
                                           {Channel::AccelX, Channel::AccelY, Channel::AccelZ, Channel::Temp,
                                            Channel::GyroX, Channel::GyroY, Channel::GyroZ},
@@ -138,10 +139,12 @@ TEST_F(SimulatedSensor, ABlockReadIsOneSampleAndTakesItsDataReadyBit) {
     const std::uint32_t high = sim_->sample_index();
     ASSERT_EQ(bytes.size(), 23u);
     std::vector<std::int16_t> values;
-    for (std::size_t at = 1; at < 15; at += 2)
+    for (std::size_t at = 1; at < 15; at += 2) {
       values.push_back(big_endian(bytes, at));
-    for (std::size_t at = 16; at < 22; at += 2)  // the compass's own order: low byte first
+    }
+    for (std::size_t at = 16; at < 22; at += 2) {  // the compass's own order: low byte first
       values.push_back(static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[at + 1] << 8 | bytes[at])));
+    }
     const std::uint32_t n = matching_sample(low, high, channels, values);
     ASSERT_GE(n, 1u) << "read " << i << ": the channels of " << low << ".." << high << " are mixed";
     if (i > 0) {
@@ -293,8 +296,9 @@ TEST_F(GyroSelfTest, AFailingUnitShiftsOutsideTheBand) {
   start(options);
   const auto shifts = shifts_after_setting_self_test_bits();
   ASSERT_EQ(shifts.size(), 3u);
-  for (int axis = 0; axis < 3; ++axis)
+  for (int axis = 0; axis < 3; ++axis) {
     EXPECT_LT(deviation(axis, shifts[axis]), 10.0) << "axis " << axis;
+  }
 }
 
 TEST_F(GyroSelfTest, OtherClassesAndZeroCodesDoNotShift) {

@@ -47,7 +47,9 @@ ChannelLegend::ChannelLegend(QWidget* parent) : QWidget(parent) {
           QStringLiteral("%1 %2").arg(QString::fromLatin1(component.title), axis_name(component, axis)));
       boxes_[c]->setToolTip(tr("Show or hide this channel"));
       connect(boxes_[c], &QCheckBox::toggled, this, [this, channel](bool on) {
-        if (on_toggled_) on_toggled_(channel, on);
+        if (on_toggled_) {
+          on_toggled_(channel, on);
+        }
       });
       values_[c] = new QLabel(QStringLiteral("–"), group);
       values_[c]->setObjectName(QStringLiteral("channelValue%1").arg(static_cast<int>(channel)));
@@ -63,8 +65,9 @@ ChannelLegend::ChannelLegend(QWidget* parent) : QWidget(parent) {
 }
 
 void ChannelLegend::set_components(int components) {
-  for (std::size_t g = 0; g < kPlotComponents.size(); ++g)
+  for (std::size_t g = 0; g < kPlotComponents.size(); ++g) {
     groups_[g]->setVisible((components & kPlotComponents[g].component) != 0);
+  }
 }
 
 void ChannelLegend::set_value(PlotChannel channel, std::optional<float> value) {

@@ -24,7 +24,9 @@ constexpr std::array<Group, 4> kGroups{{
 
 std::string_view trim(std::string_view text) {
   const auto first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
+  if (first == std::string_view::npos) {
+    return {};
+  }
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
@@ -34,7 +36,9 @@ void split_fields(std::string_view line, std::vector<std::string_view>& fields) 
   for (;;) {
     const auto comma = line.find(',');
     fields.push_back(trim(line.substr(0, comma)));
-    if (comma == std::string_view::npos) return;
+    if (comma == std::string_view::npos) {
+      return;
+    }
     line.remove_prefix(comma + 1);
   }
 }
@@ -45,10 +49,14 @@ class Lines {
   explicit Lines(std::string_view text) : rest_(text) {}
   bool next(std::string_view& line) {
     // The text after the last line end is a line only when it is not empty.
-    if (done_ || (number_ > 0 && rest_.empty())) return false;
+    if (done_ || (number_ > 0 && rest_.empty())) {
+      return false;
+    }
     const auto end = rest_.find('\n');
     line = rest_.substr(0, end);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r') {
+      line.remove_suffix(1);
+    }
     if (end == std::string_view::npos) {
       done_ = true;
     } else {
@@ -81,13 +89,19 @@ std::optional<Layout> parse_header(std::string_view line) {
     ++at;
   }
   for (const Group& group : kGroups) {
-    if (at >= labels.size() || labels[at] != group.labels[0]) continue;
+    if (at >= labels.size() || labels[at] != group.labels[0]) {
+      continue;
+    }
     for (int axis = 0; axis < group.axes; ++axis, ++at) {
-      if (at >= labels.size() || labels[at] != group.labels[static_cast<std::size_t>(axis)]) return std::nullopt;
+      if (at >= labels.size() || labels[at] != group.labels[static_cast<std::size_t>(axis)]) {
+        return std::nullopt;
+      }
     }
     layout.components |= group.component;
   }
-  if (layout.components == 0 || at != labels.size()) return std::nullopt;
+  if (layout.components == 0 || at != labels.size()) {
+    return std::nullopt;
+  }
   layout.fields = labels.size();
   return layout;
 }
@@ -120,7 +134,9 @@ std::string at_line(int number) { return "line " + std::to_string(number) + ": "
 DataLogReading read_data_log(std::string_view text) {
   Lines lines(text);
   std::string_view line;
-  if (text.empty() || !lines.next(line)) return refuse("The file is empty.");
+  if (text.empty() || !lines.next(line)) {
+    return refuse("The file is empty.");
+  }
   const std::optional<Layout> layout = parse_header(line);
   if (!layout) {
     return refuse(
@@ -141,7 +157,9 @@ DataLogReading read_data_log(std::string_view text) {
         return refuse(at_line(lines.number()) + "the closing summary is incomplete.");
       }
       while (lines.next(line)) {
-        if (!trim(line).empty()) return refuse(at_line(lines.number()) + "text after the closing summary.");
+        if (!trim(line).empty()) {
+          return refuse(at_line(lines.number()) + "text after the closing summary.");
+        }
       }
       break;
     }
@@ -164,7 +182,9 @@ DataLogReading read_data_log(std::string_view text) {
     if (!no_component) {
       std::size_t f = layout->has_time ? 1 : 0;
       for (const Group& group : kGroups) {
-        if ((layout->components & group.component) == 0) continue;
+        if ((layout->components & group.component) == 0) {
+          continue;
+        }
         const float values[3] = {static_cast<float>(numbers[f]), static_cast<float>(numbers[f + 1]),
                                  static_cast<float>(numbers[f + 2])};
         sample.set_component(group.component, values);

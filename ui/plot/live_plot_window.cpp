@@ -145,24 +145,34 @@ void LivePlotWindow::set_status(const QString& text) {
 
 void LivePlotWindow::refresh() {
   drain();
-  if (isVisible()) update_view();
+  if (isVisible()) {
+    update_view();
+  }
 }
 
 void LivePlotWindow::drain() {
-  if (queue_ == nullptr) return;
+  if (queue_ == nullptr) {
+    return;
+  }
   for (;;) {
     const std::size_t count = queue_->pop(batch_);
     for (std::size_t i = 0; i < count; ++i) {
       // Time starts again at the next capture.
-      if (!live_.empty() && batch_[i].x < live_.x().back()) live_.clear();
+      if (!live_.empty() && batch_[i].x < live_.x().back()) {
+        live_.clear();
+      }
       live_.append(batch_[i]);
     }
-    if (count < batch_.size()) break;
+    if (count < batch_.size()) {
+      break;
+    }
   }
   if (!live_.empty()) {
     const double newest = live_.x().back();
     double keep_from = newest - kLongestSpan;
-    if (paused_ && live_.size() < kMostKeptWhilePaused) keep_from = std::min(keep_from, view_end_ - span_);
+    if (paused_ && live_.size() < kMostKeptWhilePaused) {
+      keep_from = std::min(keep_from, view_end_ - span_);
+    }
     live_.drop_before(keep_from);
   }
   const std::uint64_t drops = queue_->dropped() - drops_seen_;
@@ -190,7 +200,9 @@ void LivePlotWindow::update_view() {
   const double last = series.empty() ? 0 : series.x().back();
   const double earliest_end = first + span_;
   const double latest_end = std::max(last, earliest_end);
-  if (following()) view_end_ = latest_end;
+  if (following()) {
+    view_end_ = latest_end;
+  }
   view_end_ = std::clamp(view_end_, earliest_end, latest_end);
   scroll_->setVisible(!following());
   {
@@ -244,7 +256,9 @@ bool LivePlotWindow::open_data_log(const QString& path) {
   }
   log_ = std::move(reading.log);
   log_summary_ = tr("%1: %2 samples").arg(name).arg(log_->samples.size());
-  if (!log_->has_time) log_summary_ += tr(", numbered (no time column)");
+  if (!log_->has_time) {
+    log_summary_ += tr(", numbered (no time column)");
+  }
   if (log_->total_time_ms) {
     log_summary_ += tr("; its summary: %1 ms, %2 samples").arg(*log_->total_time_ms).arg(*log_->total_samples);
   }
@@ -258,21 +272,29 @@ bool LivePlotWindow::open_data_log(const QString& path) {
 }
 
 bool LivePlotWindow::save_image(const QString& path) {
-  if (plot_area_->grab().save(path, "PNG")) return true;
+  if (plot_area_->grab().save(path, "PNG")) {
+    return true;
+  }
   prompts_.error(this, tr("Save image"), tr("The image could not be written to %1.").arg(path));
   return false;
 }
 
 void LivePlotWindow::prompt_open() {
   const QString path = prompts_.open_file_name(this, tr("Open data log"), tr("Data logs (*.csv);;All files (*)"));
-  if (!path.isEmpty()) open_data_log(path);
+  if (!path.isEmpty()) {
+    open_data_log(path);
+  }
 }
 
 void LivePlotWindow::prompt_save() {
   QString path =
       prompts_.save_file_name(this, tr("Save image"), QStringLiteral("livePlot.png"), tr("PNG image (*.png)"));
-  if (path.isEmpty()) return;
-  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".png");
+  if (path.isEmpty()) {
+    return;
+  }
+  if (QFileInfo(path).suffix().isEmpty()) {
+    path += QStringLiteral(".png");
+  }
   save_image(path);
 }
 

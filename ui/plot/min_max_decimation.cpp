@@ -52,7 +52,9 @@ void decimate_min_max(std::span<const float> values, std::span<const std::size_t
 void decimate_min_max(std::span<const double> times, std::span<const float> values, double t0, double t1,
                       std::span<PixelColumn> columns) {
   assert(times.size() == values.size());
-  if (columns.empty()) return;
+  if (columns.empty()) {
+    return;
+  }
   std::vector<std::size_t> starts(columns.size() + 1);
   split_columns(times, t0, t1, starts);
   decimate_min_max(values, starts, columns);

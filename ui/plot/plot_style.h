@@ -35,7 +35,9 @@ inline QString axis_name(const PlotComponent& component, int axis) {
 }
 
 inline QColor channel_color(PlotChannel channel) {
-  if (channel == PlotChannel::kTemp) return QColor(0xd9, 0x6b, 0x00);
+  if (channel == PlotChannel::kTemp) {
+    return QColor(0xd9, 0x6b, 0x00);
+  }
   static const std::array<QColor, 3> kAxes{QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0x9a, 0x2c),
                                            QColor(0x1f, 0x6f, 0xc4)};
   return kAxes[static_cast<std::size_t>(static_cast<int>(channel) % 3)];

@@ -22,14 +22,18 @@ double nice_step(double raw) {
   const double least = raw * 0.7;
   const double magnitude = std::pow(10.0, std::floor(std::log10(least)));
   for (const double m : {1.0, 2.0, 5.0}) {
-    if (m * magnitude >= least) return m * magnitude;
+    if (m * magnitude >= least) {
+      return m * magnitude;
+    }
   }
   return 10 * magnitude;
 }
 
 QString tick_label(double value, double step) {
   const int decimals = step >= 1 ? 0 : std::min(6, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
-  if (std::abs(value) < step * 1e-6) value = 0;  // no "-0"
+  if (std::abs(value) < step * 1e-6) {
+    value = 0;  // no "-0"
+  }
   return QString::number(value, 'f', decimals);
 }
 
@@ -76,12 +80,16 @@ StripCharts::Scale StripCharts::y_scale(int component_index) const {
   float hi = -lo;
   for (int axis = 0; axis < component.channels; ++axis) {
     for (const PixelColumn& column : columns_[static_cast<std::size_t>(plot_channel(component, axis))]) {
-      if (column.empty()) continue;
+      if (column.empty()) {
+        continue;
+      }
       lo = std::min(lo, column.min);
       hi = std::max(hi, column.max);
     }
   }
-  if (lo > hi) return {};
+  if (lo > hi) {
+    return {};
+  }
   const double pad = std::max(1.0, (static_cast<double>(hi) - lo) * 0.05);
   // Snapped to a fifth of the tick step: the axis holds still while noise
   // moves, and the curves still fill most of the chart.
@@ -121,7 +129,9 @@ void StripCharts::draw_chart(QPainter& painter, const QRect& plot, int component
     const std::vector<PixelColumn>& columns = columns_[static_cast<std::size_t>(channel)];
     for (std::size_t i = 0; i < columns.size(); ++i) {
       const PixelColumn& column = columns[i];
-      if (column.empty()) continue;
+      if (column.empty()) {
+        continue;
+      }
       if (column.gap_before && points_.size() > 1) {
         painter.drawPolyline(points_.data(), static_cast<int>(points_.size()));
         points_.clear();
@@ -134,8 +144,12 @@ void StripCharts::draw_chart(QPainter& painter, const QRect& plot, int component
         points_.emplace_back(x, y_of(column.last));
       }
     }
-    if (points_.size() == 1) points_.push_back(points_.front() + QPointF(1, 0));
-    if (!points_.empty()) painter.drawPolyline(points_.data(), static_cast<int>(points_.size()));
+    if (points_.size() == 1) {
+      points_.push_back(points_.front() + QPointF(1, 0));
+    }
+    if (!points_.empty()) {
+      painter.drawPolyline(points_.data(), static_cast<int>(points_.size()));
+    }
   }
   painter.restore();
 
@@ -176,7 +190,9 @@ void StripCharts::paintEvent(QPaintEvent*) {
   const int present = series_ == nullptr ? 0 : series_->components();
   std::vector<int> shown;
   for (int i = 0; i < static_cast<int>(kPlotComponents.size()); ++i) {
-    if ((present & kPlotComponents[static_cast<std::size_t>(i)].component) != 0) shown.push_back(i);
+    if ((present & kPlotComponents[static_cast<std::size_t>(i)].component) != 0) {
+      shown.push_back(i);
+    }
   }
   if (shown.empty()) {
     painter.setPen(kText);
