@@ -21,10 +21,24 @@
 #include "devices/device_status.h"
 #include "link/board_protocol.h"
 
+using veltrix::capture::BlockCapture;
+using veltrix::capture::CaptureSink;
+using veltrix::capture::DataLog;
+using veltrix::capture::FifoCapture;
+using veltrix::capture::format_header;
+using veltrix::capture::format_sample_line;
+using veltrix::capture::format_summary;
+using veltrix::capture::kColumnOrder;
+using veltrix::capture::log_paths_for_folder;
+using veltrix::capture::LogPaths;
+using veltrix::capture::PollPacing;
+using veltrix::capture::SampleText;
+using veltrix::capture::SampleValues;
+
 namespace {
 
 using namespace std::chrono_literals;
-using namespace capture_settings;
+using namespace veltrix::capture::settings;
 
 constexpr int kWarmUpSamples = 5;
 constexpr int kTimedRateLimitHz = 200;  // time column only at this rate or below
@@ -266,7 +280,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     std::string_view console_text;
     if (recorded && EnableLogToConsole.load()) {
       console_text = text.view();
-      console_buffer::append(console_text);
+      veltrix::capture::console_buffer::append(console_text);
     }
     if (recorded && EnableLogToFile.load() && data_log.is_open()) {
       report_data_log_error(data_log.write(text.view()));

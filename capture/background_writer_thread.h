@@ -12,4 +12,4 @@
 #include "capture/capture_sink.h"
 #include "devices/ikor.h"
 
-int background_writer_thread(ikor* device, CaptureSink& sink);
+int background_writer_thread(ikor* device, veltrix::capture::CaptureSink& sink);

@@ -7,6 +7,8 @@
 #include "devices/register_row.h"
 #include "link/board_protocol.h"
 
+namespace veltrix::capture {
+
 namespace {
 
 using veltrix::devices::kAbsentAddress;
@@ -81,3 +83,5 @@ long BlockCapture::read(int components, bool& ready, SampleValues& values) {
   }
   return 0;
 }
+
+}  // namespace veltrix::capture

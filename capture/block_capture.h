@@ -13,6 +13,8 @@
 #include "capture/sample_format.h"
 #include "devices/ikor.h"
 
+namespace veltrix::capture {
+
 class BlockCapture {
  public:
   explicit BlockCapture(ikor& device);
@@ -38,3 +40,5 @@ class BlockCapture {
   ikor& device_;
   std::array<Span, 4> spans_;
 };
+
+}  // namespace veltrix::capture

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace veltrix::capture {
+
 CaptureAccount::CaptureAccount(CaptureDescription description, SampleQueue* plot_queue,
                                std::chrono::system_clock::time_point started)
     : plot_queue_(plot_queue) {
@@ -46,3 +48,5 @@ int CaptureAccount::ended() {
 }
 
 std::string CaptureAccount::sidecar() const { return logged_ ? sidecar_path(facts_.paths.data_log) : ""; }
+
+}  // namespace veltrix::capture

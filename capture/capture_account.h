@@ -14,6 +14,8 @@
 #include "capture/sample_format.h"
 #include "capture/sample_queue.h"
 
+namespace veltrix::capture {
+
 class CaptureAccount {
  public:
   // `plot_queue` may be null; it must outlive the capture thread.
@@ -39,3 +41,5 @@ class CaptureAccount {
   SampleQueue* plot_queue_;
   CaptureReportAccumulator accumulator_{0};
 };
+
+}  // namespace veltrix::capture

@@ -18,7 +18,9 @@
 #include "capture/capture_sink.h"
 #include "capture/console_buffer.h"
 
-namespace capture_control {
+namespace veltrix::capture {
+
+namespace control {
 
 namespace {
 
@@ -65,7 +67,7 @@ class ControlSink final : public CaptureSink {
   }
 
   void note(const std::string& message) override {
-    if (capture_settings::EnableLogToConsole.load()) {
+    if (settings::EnableLogToConsole.load()) {
       console_buffer::append(message + "\r\n");
     }
     std::lock_guard lock(failure_mutex);
@@ -73,7 +75,7 @@ class ControlSink final : public CaptureSink {
   }
 
   void failure(const std::string& message) override {
-    if (capture_settings::EnableLogToConsole.load()) {
+    if (settings::EnableLogToConsole.load()) {
       console_buffer::append(message + "\r\n");
     }
     {
@@ -126,7 +128,7 @@ bool start(ikor& device, SampleObserver sample_observer, FailureObserver failure
   [[maybe_unused]] static const int stops_at_exit = std::atexit(stop_capture_at_exit);
   std::lock_guard lock(control_mutex);
   if (hBGWrite.joinable()) {
-    if (capture_settings::BackgroundThreadRunningStatus.load() == 1) {
+    if (settings::BackgroundThreadRunningStatus.load() == 1) {
       return false;
     }
     hBGWrite.join();
@@ -138,12 +140,12 @@ bool start(ikor& device, SampleObserver sample_observer, FailureObserver failure
   vtxn_base_config::first_time_logToFile = 1;
   vtxn_base_config::start_counter(&vtxn_base_config::pc_freq, &vtxn_base_config::counter_start);
   vtxn_base_config::time_ms = 0.0;
-  capture_settings::BackgroundThreadRunningStatus.store(1);
+  settings::BackgroundThreadRunningStatus.store(1);
   hBGWrite = std::thread(run_capture_thread, &device);
   return true;
 }
 
-void request_stop() { capture_settings::BackgroundThreadRunningStatus.store(2); }
+void request_stop() { settings::BackgroundThreadRunningStatus.store(2); }
 
 void wait() {
   std::lock_guard lock(control_mutex);
@@ -165,4 +167,6 @@ std::string take_notes() {
   return std::exchange(notes, {});
 }
 
-}  // namespace capture_control
+}  // namespace control
+
+}  // namespace veltrix::capture

@@ -18,7 +18,9 @@
 #include "capture/sample_queue.h"
 #include "devices/ikor.h"
 
-namespace capture_control {
+namespace veltrix::capture {
+
+namespace control {
 
 // Called on the capture thread after each recorded sample (warm-up samples
 // are not recorded) with the console text that sample added to the console
@@ -74,4 +76,6 @@ std::string take_failure_messages();
 // feed; "" when none.
 std::string take_notes();
 
-}  // namespace capture_control
+}  // namespace control
+
+}  // namespace veltrix::capture

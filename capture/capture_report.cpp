@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+namespace veltrix::capture {
+
 namespace {
 
 // An interval longer than this many periods lost at least one sample.
@@ -76,3 +78,5 @@ nlohmann::ordered_json report_json(const CaptureReport& report) {
   json["missed_samples"] = rate_known ? Json(report.missed_samples) : Json();
   return json;
 }
+
+}  // namespace veltrix::capture

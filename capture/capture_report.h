@@ -11,6 +11,8 @@
 #include <nlohmann/json_fwd.hpp>
 #include <string>
 
+namespace veltrix::capture {
+
 struct CaptureReport {
   int samples = 0;
   double duration_ms = 0.0;   // first recorded sample to the last
@@ -45,3 +47,5 @@ std::string report_line(const CaptureReport& report);
 // microsecond and a hundredth of a hertz; rates and counts that cannot be
 // known (below two samples, sensor rate unknown) are null.
 nlohmann::ordered_json report_json(const CaptureReport& report);
+
+}  // namespace veltrix::capture

@@ -4,7 +4,9 @@
 
 #include "devices/ikor.h"
 
-namespace capture_settings {
+namespace veltrix::capture {
+
+namespace settings {
 
 void LockedText::set(std::string text) {
   std::lock_guard lock(mutex_);
@@ -23,4 +25,6 @@ void select_components(int components) {
   chkTempStatus.store((components & COMPONENT_TEMP) != 0);
 }
 
-}  // namespace capture_settings
+}  // namespace settings
+
+}  // namespace veltrix::capture

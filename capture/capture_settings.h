@@ -10,7 +10,9 @@
 #include <mutex>
 #include <string>
 
-namespace capture_settings {
+namespace veltrix::capture {
+
+namespace settings {
 
 // A text shared between threads, read and written whole.
 class LockedText {
@@ -41,4 +43,6 @@ inline std::atomic<bool> FastCapture{false};
 // may see some set before the others).
 void select_components(int components);
 
-}  // namespace capture_settings
+}  // namespace settings
+
+}  // namespace veltrix::capture

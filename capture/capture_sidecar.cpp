@@ -9,6 +9,8 @@
 #include "capture/whole_file.h"
 #include "devices/ikor.h"
 
+namespace veltrix::capture {
+
 namespace {
 
 // Keys in the order a reader expects them, not sorted.
@@ -115,3 +117,5 @@ int write_sidecar(const SidecarFacts& facts, const CaptureReport* report) {
     return EINVAL;
   }
 }
+
+}  // namespace veltrix::capture

@@ -14,6 +14,8 @@
 #include "capture/capture_report.h"
 #include "capture/log_naming.h"
 
+namespace veltrix::capture {
+
 // Who is being captured, as the caller of the capture knows it; the capture
 // thread has only the device. Empty fields are written as null.
 struct CaptureDescription {
@@ -39,3 +41,5 @@ std::string sidecar_path(const std::string& data_log_path);
 // Writes the sidecar of `facts`, with `report` when given (else "report" is
 // null). 0, or an errno; never throws.
 int write_sidecar(const SidecarFacts& facts, const CaptureReport* report);
+
+}  // namespace veltrix::capture

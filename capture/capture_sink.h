@@ -13,6 +13,8 @@
 #include "capture/log_naming.h"
 #include "capture/sample_format.h"
 
+namespace veltrix::capture {
+
 class CaptureSink {
  public:
   virtual ~CaptureSink() = default;
@@ -44,3 +46,5 @@ class CaptureSink {
   // Once, last, when the logs are closed.
   virtual void capture_ended() = 0;
 };
+
+}  // namespace veltrix::capture

@@ -4,6 +4,8 @@
 #include "devices/ikor.h"
 #include "devices/sample_decoding.h"
 
+namespace veltrix::capture {
+
 namespace {
 
 using veltrix::devices::kCompassReadingBytes;
@@ -38,3 +40,5 @@ void decode_component(int component, const unsigned char* bytes, float* out) {
     out[i] = word_from_bytes(bytes[2 * i], bytes[2 * i + 1]);
   }
 }
+
+}  // namespace veltrix::capture

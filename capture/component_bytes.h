@@ -7,8 +7,12 @@
 // Thread contract: pure functions.
 
 // The bytes of `component` (a COMPONENT_* identifier).
+
+namespace veltrix::capture {
 int component_byte_count(int component);
 
 // Decodes `bytes` of `component` into `out` as get_component_data does. A
 // compass reading that is not new leaves `out` as it was.
 void decode_component(int component, const unsigned char* bytes, float* out);
+
+}  // namespace veltrix::capture

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <thread>
 
+namespace veltrix::capture {
+
 namespace console_buffer {
 namespace {
 
@@ -51,3 +53,5 @@ void clear() {
 }
 
 }  // namespace console_buffer
+
+}  // namespace veltrix::capture

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace veltrix::capture {
+
 namespace console_buffer {
 
 inline constexpr int kUsableBytes = 51000;
@@ -20,3 +22,5 @@ std::string snapshot();
 void clear();
 
 }  // namespace console_buffer
+
+}  // namespace veltrix::capture

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace veltrix::capture {
+
 DataLog::~DataLog() { (void)close(); }
 
 int DataLog::open(const std::string& path) {
@@ -78,3 +80,5 @@ int DataLog::write_out(const char* data, std::size_t size) {
   written_ += static_cast<long long>(size);
   return 0;
 }
+
+}  // namespace veltrix::capture

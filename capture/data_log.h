@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+namespace veltrix::capture {
+
 class DataLog {
  public:
   DataLog() = default;
@@ -44,3 +46,5 @@ class DataLog {
   std::size_t buffered_ = 0;
   long long written_ = 0;  // bytes in the file, all of them whole lines
 };
+
+}  // namespace veltrix::capture

@@ -9,6 +9,8 @@
 #include "devices/register_row.h"
 #include "link/board_protocol.h"
 
+namespace veltrix::capture {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -267,3 +269,5 @@ void FifoCapture::stop() {
   (void)device_.write_to_register(static_cast<char>(fifo_en_), static_cast<char>(saved_fifo_en_));
   (void)device_.write_to_register(static_cast<char>(user_ctrl_), static_cast<char>(saved_user_ctrl_));
 }
+
+}  // namespace veltrix::capture

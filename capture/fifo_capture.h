@@ -26,6 +26,8 @@
 #include "capture/sample_format.h"
 #include "devices/ikor.h"
 
+namespace veltrix::capture {
+
 class FifoCapture {
  public:
   explicit FifoCapture(ikor& device);
@@ -86,3 +88,5 @@ class FifoCapture {
   std::deque<SampleValues> samples_;
   std::vector<unsigned char> bytes_;
 };
+
+}  // namespace veltrix::capture

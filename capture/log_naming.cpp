@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+namespace veltrix::capture {
+
 namespace {
 
 constexpr std::int64_t kTicksPerSecond = 10'000'000;
@@ -36,3 +38,5 @@ int log_paths_for_folder(const std::string& folder, LogPaths& paths) {
   paths.register_log = stem + "_reg.txt";
   return 0;
 }
+
+}  // namespace veltrix::capture

@@ -12,6 +12,8 @@
 #include <ctime>
 #include <string>
 
+namespace veltrix::capture {
+
 struct LogPaths {
   std::int32_t capture_number = 0;
   std::string data_log;
@@ -25,3 +27,5 @@ std::int32_t capture_number_from_time(const timespec& mtime, long utc_offset_s);
 // Reads the folder's modification time and fills `paths`. 0, or the errno of
 // the failed stat.
 int log_paths_for_folder(const std::string& folder, LogPaths& paths);
+
+}  // namespace veltrix::capture

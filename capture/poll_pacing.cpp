@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <thread>
 
+namespace veltrix::capture {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -50,3 +52,5 @@ void PollPacing::polled(bool ready, Clock::time_point began, Clock::time_point e
   }
   missing_seen_ = false;
 }
+
+}  // namespace veltrix::capture

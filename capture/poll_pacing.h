@@ -11,6 +11,8 @@
 
 #include <chrono>
 
+namespace veltrix::capture {
+
 class PollPacing {
  public:
   using Clock = std::chrono::steady_clock;
@@ -32,3 +34,5 @@ class PollPacing {
   bool missing_seen_ = false;          // a poll since the last sample found none
   Clock::time_point wake_{Clock::time_point::min()};
 };
+
+}  // namespace veltrix::capture

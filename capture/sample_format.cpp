@@ -3,6 +3,8 @@
 #include <cassert>
 #include <climits>
 
+namespace veltrix::capture {
+
 namespace {
 
 const char* label_of(int component) {
@@ -84,3 +86,5 @@ void format_summary(SampleText& line, double elapsed_ms, int sample_count) {
   line.clear();
   line.appendf("Total Time %7i ms\r\n Total Sample recorded %7i \r\n        ", whole_ms(elapsed_ms), sample_count);
 }
+
+}  // namespace veltrix::capture

@@ -14,6 +14,8 @@
 #include "capture/sample_text.h"
 #include "devices/ikor.h"
 
+namespace veltrix::capture {
+
 // One sample's values as get_component_data delivers them, by component.
 // Temperature uses its first value only.
 struct SampleValues {
@@ -39,3 +41,5 @@ void format_sample_line(SampleText& line, int components, const SampleValues& va
 // "Total Time %7i ms\r\n Total Sample recorded %7i \r\n" and eight spaces:
 // the end of the data log of a capture above 200 Hz.
 void format_summary(SampleText& line, double elapsed_ms, int sample_count);
+
+}  // namespace veltrix::capture

@@ -22,6 +22,8 @@
 
 #include "devices/ikor.h"
 
+namespace veltrix::capture {
+
 // Channels in the order the data log writes them.
 enum class PlotChannel : int {
   kGyroX,
@@ -128,3 +130,5 @@ class SampleQueue {
   alignas(64) std::atomic<std::uint64_t> tail_{0};  // next slot to read
   alignas(64) std::atomic<std::uint64_t> dropped_{0};
 };
+
+}  // namespace veltrix::capture

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace veltrix::capture {
+
 void SampleText::append(std::string_view text) {
   const std::size_t count = std::min(text.size(), kCapacity - size_);
   std::memcpy(text_.data() + size_, text.data(), count);
@@ -25,3 +27,5 @@ void SampleText::appendf(const char* format, ...) {
     size_ += std::min(static_cast<std::size_t>(written), room - 1);
   }
 }
+
+}  // namespace veltrix::capture

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <string_view>
 
+namespace veltrix::capture {
+
 class SampleText {
  public:
   static constexpr std::size_t kCapacity = 1024;
@@ -24,3 +26,5 @@ class SampleText {
   std::array<char, kCapacity> text_{};
   std::size_t size_ = 0;
 };
+
+}  // namespace veltrix::capture

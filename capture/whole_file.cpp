@@ -5,6 +5,8 @@
 
 #include <cerrno>
 
+namespace veltrix::capture {
+
 namespace {
 
 int write_all(int fd, std::string_view text) {
@@ -43,3 +45,5 @@ int replace_file_whole(const std::string& path, std::string_view text) {
   }
   return error;
 }
+
+}  // namespace veltrix::capture

@@ -9,6 +9,10 @@
 #include <string>
 #include <string_view>
 
+namespace veltrix::capture {
+
 // 0, or the errno of the step that failed; the temporary file is then gone
 // and `path` is as it was.
 int replace_file_whole(const std::string& path, std::string_view text);
+
+}  // namespace veltrix::capture

@@ -19,6 +19,12 @@
 #include "cli/exit_status.h"
 #include "cli/register_commands.h"
 
+using veltrix::capture::CaptureReport;
+using veltrix::capture::report_json;
+using veltrix::capture::report_line;
+
+namespace veltrix::cli {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -65,7 +71,7 @@ int selected_components(ikor& device, const CaptureRequest& request) {
 }
 
 void apply_settings(const CaptureRequest& request, int components) {
-  using namespace capture_settings;
+  using namespace veltrix::capture::settings;
   EnableLogToConsole.store(request.console);
   EnableLogToFile.store(request.folder.has_value());
   FastCapture.store(request.fast);
@@ -80,7 +86,7 @@ bool wait_for_end(double seconds) {
   const sigset_t signals = stop_signals();
   const auto deadline =
       Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-  while (capture_settings::BackgroundThreadRunningStatus.load() == 1) {
+  while (veltrix::capture::settings::BackgroundThreadRunningStatus.load() == 1) {
     Clock::duration slice = kStopCheckPeriod;
     if (seconds > 0.0) {
       const auto left = deadline - Clock::now();
@@ -162,31 +168,31 @@ int run_capture(ikor& device, const CaptureRequest& request) {
       }
       if (!written) {
         output_error.store(errno != 0 ? errno : EIO);
-        capture_control::request_stop();
+        veltrix::capture::control::request_stop();
       }
     }
     if (samples > 0 && sample_count >= samples) {
-      capture_control::request_stop();
+      veltrix::capture::control::request_stop();
     }
   };
   // File logging was asked for explicitly: a log that cannot be created or
   // written ends the capture at once, as does any other failure.
   auto stop_at_failure = [](const std::string&) {
     capture_failed.store(true);
-    capture_control::request_stop();
+    veltrix::capture::control::request_stop();
   };
   // Set on the capture thread as it ends; read after the join.
   std::optional<CaptureReport> report;
-  capture_control::CaptureOptions options;
+  veltrix::capture::control::CaptureOptions options;
   options.description = request.description;
   options.report_observer = [&report](const CaptureReport& ended) { report = ended; };
-  if (!capture_control::start(device, print_sample, stop_at_failure, std::move(options))) {
+  if (!veltrix::capture::control::start(device, print_sample, stop_at_failure, std::move(options))) {
     std::fputs("A capture is already running.\n", stderr);
     return kExitFailure;
   }
   const bool interrupted = wait_for_end(request.seconds);
-  capture_control::request_stop();
-  capture_control::wait();
+  veltrix::capture::control::request_stop();
+  veltrix::capture::control::wait();
   if (unflushed && output_error.load() == 0) {
     errno = 0;
     if (std::fflush(stdout) != 0) {
@@ -194,9 +200,9 @@ int run_capture(ikor& device, const CaptureRequest& request) {
     }
   }
 
-  std::fputs(capture_control::take_notes().c_str(), stderr);
+  std::fputs(veltrix::capture::control::take_notes().c_str(), stderr);
   int status = kExitOk;
-  if (const std::string failures = capture_control::take_failure_messages(); !failures.empty()) {
+  if (const std::string failures = veltrix::capture::control::take_failure_messages(); !failures.empty()) {
     std::fprintf(stderr, "%s\n", failures.c_str());
     status = kExitFailure;
   }
@@ -217,3 +223,5 @@ int run_capture(ikor& device, const CaptureRequest& request) {
   }
   return status;
 }
+
+}  // namespace veltrix::cli

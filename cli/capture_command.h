@@ -11,6 +11,8 @@
 #include "cli/device_choices.h"
 #include "devices/ikor.h"
 
+namespace veltrix::cli {
+
 struct CaptureRequest {
   const RateChoice* rate = nullptr;                    // applied first when set
   std::optional<std::vector<std::string>> components;  // names; unset: all the sensor offers
@@ -18,8 +20,8 @@ struct CaptureRequest {
   double seconds = 0.0;                                // else stop after this long
   std::optional<std::string> folder;                   // file logging exactly when set
   bool console = true;
-  bool fast = false;               // block reads where the sensor allows them
-  CaptureDescription description;  // for the sidecar beside the data log
+  bool fast = false;                                 // block reads where the sensor allows them
+  veltrix::capture::CaptureDescription description;  // for the sidecar beside the data log
   // Where the report also goes as JSON: a file, "-" for stderr; unset: nowhere.
   std::optional<std::string> report_json;
 };
@@ -35,3 +37,5 @@ void prepare_signals_for_capture();
 // its data log complete and closed, and give exit status 1. Every capture
 // that ran ends with its report on stderr, one line, after any failure.
 int run_capture(ikor& device, const CaptureRequest& request);
+
+}  // namespace veltrix::cli

@@ -2,6 +2,8 @@
 
 #include "devices/ikor.h"
 
+namespace veltrix::cli {
+
 namespace {
 
 constexpr RateChoice kRates[] = {
@@ -39,3 +41,5 @@ const ComponentChoice* find_component(std::string_view name) {
   }
   return nullptr;
 }
+
+}  // namespace veltrix::cli

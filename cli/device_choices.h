@@ -5,6 +5,8 @@
 #include <span>
 #include <string_view>
 
+namespace veltrix::cli {
+
 struct RateChoice {
   int hz;
   int constant;  // RATE_* of devices/ikor.h
@@ -22,3 +24,5 @@ const RateChoice* find_rate(int hz);
 // In column order: gyro, accel, compass, temp.
 std::span<const ComponentChoice> component_choices();
 const ComponentChoice* find_component(std::string_view name);
+
+}  // namespace veltrix::cli

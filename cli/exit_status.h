@@ -1,6 +1,9 @@
 #pragma once
 // veltrix-cli's exit statuses.
 
+namespace veltrix::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;  // sensor, link or file failure
 inline constexpr int kExitUsage = 2;    // usage or input error
+
+}  // namespace veltrix::cli

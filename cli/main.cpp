@@ -19,6 +19,25 @@
 #include "devices/model_catalogue.h"
 #include "devices/register_input.h"
 
+using veltrix::cli::CaptureRequest;
+using veltrix::cli::find_component;
+using veltrix::cli::find_rate;
+using veltrix::cli::kExitFailure;
+using veltrix::cli::kExitOk;
+using veltrix::cli::kExitUsage;
+using veltrix::cli::prepare_signals_for_capture;
+using veltrix::cli::rate_choices;
+using veltrix::cli::RateChoice;
+using veltrix::cli::run_capture;
+using veltrix::cli::run_info;
+using veltrix::cli::run_load;
+using veltrix::cli::run_map;
+using veltrix::cli::run_rate;
+using veltrix::cli::run_read;
+using veltrix::cli::run_save;
+using veltrix::cli::run_selftest;
+using veltrix::cli::run_write;
+
 namespace {
 
 struct Arguments {

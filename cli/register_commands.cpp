@@ -11,6 +11,8 @@
 #include "devices/register_map_file_access.h"
 #include "link/board_protocol.h"
 
+namespace veltrix::cli {
+
 namespace {
 
 void print_message(const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); }
@@ -194,3 +196,5 @@ int run_selftest(ikor& device) {
   std::printf("result: %s\n", passed ? "pass" : "fail");
   return passed ? kExitOk : kExitFailure;
 }
+
+}  // namespace veltrix::cli

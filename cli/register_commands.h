@@ -8,6 +8,8 @@
 #include "cli/device_choices.h"
 #include "devices/ikor.h"
 
+namespace veltrix::cli {
+
 int run_info(ikor& device);
 int run_map(ikor& device);
 // `address_text` is the address as typed, for the header line.
@@ -21,3 +23,5 @@ int run_selftest(ikor& device);
 // Sets the rate without printing it; on refusal prints the message. Returns
 // the exit status.
 int apply_rate(ikor& device, const RateChoice& rate);
+
+}  // namespace veltrix::cli

@@ -101,10 +101,10 @@ void MainUIForm2::shut_down() {
   shut_down_ = true;
   tmDataUpdater->stop();
   capture_watch_->stop();
-  if (capture_settings::BackgroundThreadRunningStatus.load() == 1) {
-    capture_control::request_stop();
+  if (veltrix::capture::settings::BackgroundThreadRunningStatus.load() == 1) {
+    veltrix::capture::control::request_stop();
   }
-  capture_control::wait();
+  veltrix::capture::control::wait();
   veltrix::devices::disconnect_device();
 }
 

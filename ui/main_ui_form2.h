@@ -106,8 +106,8 @@ class MainUIForm2 : public QWidget {
   void report_capture_failures();
   void shut_down();
   // The live plot and report side of Start; the options the capture is given.
-  capture_control::CaptureOptions begin_capture_extras();
-  void show_capture_report(int capture, const CaptureReport& report);
+  veltrix::capture::control::CaptureOptions begin_capture_extras();
+  void show_capture_report(int capture, const veltrix::capture::CaptureReport& report);
   void collect_capture_notes();
   void show_capture_outcome();
 
@@ -118,9 +118,9 @@ class MainUIForm2 : public QWidget {
   bool reporting_failures_ = false;
   bool shut_down_ = false;
   // Who the connected sensor is, as connect found it, for each capture's sidecar.
-  CaptureDescription description_;
+  veltrix::capture::CaptureDescription description_;
   // Fed by every capture, read by the live plot; outlives each capture thread.
-  SampleQueue plot_queue_;
+  veltrix::capture::SampleQueue plot_queue_;
   QPointer<LivePlotWindow> live_plot_;
   QString capture_notes_;
   QString capture_report_;

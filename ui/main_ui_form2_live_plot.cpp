@@ -13,6 +13,9 @@
 #include "ui/operator_prompts.h"
 #include "ui/plot/live_plot_window.h"
 
+using veltrix::capture::CaptureReport;
+using veltrix::capture::report_line;
+
 namespace VeltrixDataLoggerWFA_clr8xp {
 
 namespace {
@@ -45,17 +48,19 @@ void MainUIForm2::show_live_plot() {
   live_plot_->activateWindow();
 }
 
-void MainUIForm2::chkFastCapture_CheckedChanged() { capture_settings::FastCapture = chkFastCapture->isChecked(); }
+void MainUIForm2::chkFastCapture_CheckedChanged() {
+  veltrix::capture::settings::FastCapture = chkFastCapture->isChecked();
+}
 
-capture_control::CaptureOptions MainUIForm2::begin_capture_extras() {
-  (void)capture_control::take_notes();
+veltrix::capture::control::CaptureOptions MainUIForm2::begin_capture_extras() {
+  (void)veltrix::capture::control::take_notes();
   capture_notes_.clear();
   capture_report_.clear();
   show_capture_outcome();
   if (!live_plot_.isNull()) {
     live_plot_->begin_capture();
   }
-  capture_control::CaptureOptions options;
+  veltrix::capture::control::CaptureOptions options;
   options.description = description_;
   options.plot_queue = &plot_queue_;
   // Runs on the capture thread; the window may be closing meanwhile, and then
@@ -81,7 +86,7 @@ void MainUIForm2::show_capture_report(int capture, const CaptureReport& report) 
 // A capture leaves its notes (a fast capture that fell back, say) as it
 // starts; the capture watch and the report pick them up.
 void MainUIForm2::collect_capture_notes() {
-  const QString notes = QString::fromStdString(capture_control::take_notes()).trimmed();
+  const QString notes = QString::fromStdString(veltrix::capture::control::take_notes()).trimmed();
   if (notes.isEmpty()) {
     return;
   }

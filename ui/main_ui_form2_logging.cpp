@@ -58,18 +58,19 @@ void MainUIForm2::rdCustomSampleRate_CheckedChanged() {
   }
 }
 
-void MainUIForm2::chkGyro_CheckedChanged() { capture_settings::chkGyroStatus = chkGyro->isChecked(); }
-void MainUIForm2::chkAccel_CheckedChanged() { capture_settings::chkAccelStatus = chkAccel->isChecked(); }
-void MainUIForm2::chkCompass_CheckedChanged() { capture_settings::chkCompStatus = chkCompass->isChecked(); }
-void MainUIForm2::chkTemp_CheckedChanged() { capture_settings::chkTempStatus = chkTemp->isChecked(); }
+void MainUIForm2::chkGyro_CheckedChanged() { veltrix::capture::settings::chkGyroStatus = chkGyro->isChecked(); }
+void MainUIForm2::chkAccel_CheckedChanged() { veltrix::capture::settings::chkAccelStatus = chkAccel->isChecked(); }
+void MainUIForm2::chkCompass_CheckedChanged() { veltrix::capture::settings::chkCompStatus = chkCompass->isChecked(); }
+void MainUIForm2::chkTemp_CheckedChanged() { veltrix::capture::settings::chkTempStatus = chkTemp->isChecked(); }
 
 void MainUIForm2::enable_start_for_outputs() {
-  btnStart->setEnabled(capture_settings::EnableLogToConsole.load() || capture_settings::EnableLogToFile.load());
+  btnStart->setEnabled(veltrix::capture::settings::EnableLogToConsole.load() ||
+                       veltrix::capture::settings::EnableLogToFile.load());
 }
 
 void MainUIForm2::chkHideDisplay_CheckedChanged() {
-  capture_settings::EnableLogToConsole = chkEnableDisplay->isChecked();
-  if (capture_settings::EnableLogToConsole.load()) {
+  veltrix::capture::settings::EnableLogToConsole = chkEnableDisplay->isChecked();
+  if (veltrix::capture::settings::EnableLogToConsole.load()) {
     tmDataUpdater->start();
   } else {
     tmDataUpdater->stop();
@@ -78,16 +79,16 @@ void MainUIForm2::chkHideDisplay_CheckedChanged() {
 }
 
 void MainUIForm2::chkEnableFileLog_CheckedChanged() {
-  if (chkEnableFileLog->isChecked() && capture_settings::FileLogFolder.get().empty()) {
+  if (chkEnableFileLog->isChecked() && veltrix::capture::settings::FileLogFolder.get().empty()) {
     if (const auto folder = prompts_.pick_folder(this)) {
       txtSelectedFolder->setText(*folder);
-      capture_settings::FileLogFolder.set(folder->toStdString());
+      veltrix::capture::settings::FileLogFolder.set(folder->toStdString());
     } else {
       const QSignalBlocker quiet(chkEnableFileLog);
       chkEnableFileLog->setChecked(false);
     }
   }
-  capture_settings::EnableLogToFile = chkEnableFileLog->isChecked();
+  veltrix::capture::settings::EnableLogToFile = chkEnableFileLog->isChecked();
   enable_start_for_outputs();
 }
 
@@ -100,7 +101,7 @@ void MainUIForm2::btnSelectFolder_Click() {
     return;
   }
   txtSelectedFolder->setText(*folder);
-  capture_settings::FileLogFolder.set(folder->toStdString());
+  veltrix::capture::settings::FileLogFolder.set(folder->toStdString());
   chkEnableFileLog->setChecked(!folder->isEmpty());
 }
 
@@ -119,12 +120,12 @@ void MainUIForm2::btnStart_Click() {
   }
   // The previous capture may still be finishing its last sample after Stop;
   // waiting for it (one sample period at most) keeps this click.
-  capture_control::wait();
+  veltrix::capture::control::wait();
   report_capture_failures();
-  if (!capture_control::start(*iKOR, {}, {}, begin_capture_extras())) {
+  if (!veltrix::capture::control::start(*iKOR, {}, {}, begin_capture_extras())) {
     return;
   }
-  if (capture_settings::EnableLogToConsole.load()) {
+  if (veltrix::capture::settings::EnableLogToConsole.load()) {
     tmDataUpdater->start();
   }
   capture_watch_->start();
@@ -136,7 +137,7 @@ void MainUIForm2::btnStop_Click() {
   if (!is_device_connected()) {
     return;
   }
-  capture_control::request_stop();
+  veltrix::capture::control::request_stop();
   tmDataUpdater->stop();
   set_capturing(false);
   report_capture_failures();
@@ -144,7 +145,7 @@ void MainUIForm2::btnStop_Click() {
 }
 
 void MainUIForm2::tmDataUpdater_Tick() {
-  const std::string snapshot = console_buffer::snapshot();
+  const std::string snapshot = veltrix::capture::console_buffer::snapshot();
   const auto update = veltrix::ui::console_update(console_shown_, snapshot);
   switch (update.kind) {
     case veltrix::ui::ConsoleUpdate::Kind::kNone:
@@ -170,10 +171,10 @@ void MainUIForm2::report_capture_failures() {
   if (reporting_failures_) {
     return;
   }
-  if (capture_settings::BackgroundThreadRunningStatus.load() != 1) {
+  if (veltrix::capture::settings::BackgroundThreadRunningStatus.load() != 1) {
     capture_watch_->stop();
   }
-  const std::string failures = capture_control::take_failure_messages();
+  const std::string failures = veltrix::capture::control::take_failure_messages();
   if (failures.empty()) {
     return;
   }

@@ -164,7 +164,7 @@ void MainUIForm2::btnLoad_Click() {
 }
 
 void MainUIForm2::btnClear_Click() {
-  console_buffer::clear();
+  veltrix::capture::console_buffer::clear();
   txtDataLogging->clear();
   console_shown_ = std::string();
 }

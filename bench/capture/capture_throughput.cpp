@@ -255,7 +255,7 @@ Cell run_cell(const Workload& w, bool fast, std::chrono::microseconds delay, con
     veltrix::devices::disconnect_device();
     return cell;
   }
-  using namespace capture_settings;
+  using namespace veltrix::capture::settings;
   EnableLogToConsole = true;
   EnableLogToFile = true;
   FileLogFolder.set(folder);
@@ -266,7 +266,7 @@ Cell run_cell(const Workload& w, bool fast, std::chrono::microseconds delay, con
   std::string failures;
   const double cpu_start = cpu_seconds();
   const auto start = Clock::now();
-  const bool started = capture_control::start(*device, [&lines](std::string_view text, int) {
+  const bool started = veltrix::capture::control::start(*device, [&lines](std::string_view text, int) {
     while (!text.empty()) {
       const std::size_t end = text.find("\r\n");
       lines.emplace_back(text.substr(0, end));
@@ -275,12 +275,12 @@ Cell run_cell(const Workload& w, bool fast, std::chrono::microseconds delay, con
   });
   if (started) {
     std::this_thread::sleep_for(kCaptureLength);
-    capture_control::request_stop();
-    capture_control::wait();
+    veltrix::capture::control::request_stop();
+    veltrix::capture::control::wait();
   }
   cell.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   cell.cpu_share = (cpu_seconds() - cpu_start) / cell.seconds;
-  failures = capture_control::take_failure_messages();
+  failures = veltrix::capture::control::take_failure_messages();
   // The described capture makes one poll and one read per component for each
   // sample; the fast one reads many samples per exchange, so only the sensor
   // bounds it.

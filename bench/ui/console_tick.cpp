@@ -70,13 +70,13 @@ std::string sample_line(int n) {
 
 // Fills the console buffer to within one tick's lines of its limit.
 int fill_buffer(int first) {
-  console_buffer::clear();
+  veltrix::capture::console_buffer::clear();
   int n = first;
   std::string text;
-  while (text.size() + 2 * kLinesPerTick * sample_line(n).size() < console_buffer::kUsableBytes) {
+  while (text.size() + 2 * kLinesPerTick * sample_line(n).size() < veltrix::capture::console_buffer::kUsableBytes) {
     text += sample_line(n++);
   }
-  console_buffer::append(text);
+  veltrix::capture::console_buffer::append(text);
   return n;
 }
 
@@ -114,11 +114,12 @@ void BM_TickWhileCapturing(benchmark::State& state) {
     for (int i = 0; i < kLinesPerTick; ++i) {
       lines += sample_line(n++);
     }
-    if (console_buffer::snapshot().size() + lines.size() > console_buffer::kUsableBytes) {
+    if (veltrix::capture::console_buffer::snapshot().size() + lines.size() >
+        veltrix::capture::console_buffer::kUsableBytes) {
       n = fill_buffer(n);
       window.form.tmDataUpdater_Tick();
     }
-    console_buffer::append(lines);
+    veltrix::capture::console_buffer::append(lines);
     state.ResumeTiming();
     measure(spent, [&] {
       window.form.tmDataUpdater_Tick();
@@ -150,7 +151,7 @@ void BM_ReplaceAllText(benchmark::State& state) {
   Spent spent;
   for (auto _ : state) {
     measure(spent, [&] {
-      const std::string text = console_buffer::snapshot();
+      const std::string text = veltrix::capture::console_buffer::snapshot();
       window.pane->setPlainText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
       window.pane->moveCursor(QTextCursor::End);
       window.pane->ensureCursorVisible();

@@ -17,6 +17,9 @@
 #include "capture/sample_queue.h"
 #include "ui/plot/live_plot_window.h"
 
+using veltrix::capture::PlotSample;
+using veltrix::capture::SampleQueue;
+
 namespace {
 
 constexpr int kRate = 8000;

@@ -33,20 +33,20 @@ TEST_F(CaptureTest, StartRefusesWhileRunningAndJoinsAStoppedCaptureAtOnce) {
   connect("kor73", "KOR 73", RATE_200HZ);
   select(COMPONENT_GYRO);
   SampleLog first(4);
-  ASSERT_TRUE(capture_control::start(*device_, first.observer()));
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, first.observer()));
   SampleLog refused;
-  EXPECT_FALSE(capture_control::start(*device_, refused.observer()));
+  EXPECT_FALSE(veltrix::capture::control::start(*device_, refused.observer()));
   ASSERT_TRUE(first.wait_for(4, 10s));
 
   // The first thread may still be finishing its last sample; Start waits for it.
   SampleLog second(4);
-  ASSERT_TRUE(capture_control::start(*device_, second.observer()));
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, second.observer()));
   ASSERT_TRUE(second.wait_for(4, 10s));
-  capture_control::wait();
+  veltrix::capture::control::wait();
 
   EXPECT_EQ(first.count(), 4);
   EXPECT_EQ(refused.count(), 0);
-  EXPECT_EQ(console_buffer::snapshot(), first.console_text() + second.console_text());
+  EXPECT_EQ(veltrix::capture::console_buffer::snapshot(), first.console_text() + second.console_text());
   const auto lines = split_lines(second.console_text(), "\r\n");
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[0], "Time,Gyro_X, Gyro_Y, Gyro_Z");
@@ -57,16 +57,16 @@ TEST_F(CaptureTest, AnUnpluggedBoardEndsTheCaptureWithACompleteDataLog) {
   select(COMPONENT_GYRO);
   log_to(folder().string());
   SampleLog log;
-  ASSERT_TRUE(capture_control::start(*device_, log.observer()));
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.observer()));
   ASSERT_TRUE(log.wait_for(3, 10s));
   veltrix::sim::Faults unplugged;
   unplugged.hangup_after = 0;
   board_->set_faults(unplugged);
 
   EXPECT_TRUE(ends_by_itself(5s)) << "the capture went on polling a dead link";
-  capture_control::request_stop();
-  capture_control::wait();
-  EXPECT_NE(capture_control::take_failure_messages().find("link to the board was lost"), std::string::npos);
+  veltrix::capture::control::request_stop();
+  veltrix::capture::control::wait();
+  EXPECT_NE(veltrix::capture::control::take_failure_messages().find("link to the board was lost"), std::string::npos);
 
   const std::string text = data_log_text();
   EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
@@ -87,7 +87,7 @@ TEST_F(CaptureTest, ABoardThatStopsAnsweringEndsTheCaptureWithoutAHalfReadSample
   select(COMPONENT_GYRO | COMPONENT_TEMP);
   log_to(folder());
   SampleLog log;
-  ASSERT_TRUE(capture_control::start(*device_, [&, inner = log.observer()](std::string_view text, int count) {
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, [&, inner = log.observer()](std::string_view text, int count) {
     inner(text, count);
     if (count == 4) {
       // A new sample is flagged by then, so the next poll finds data ready.
@@ -99,10 +99,10 @@ TEST_F(CaptureTest, ABoardThatStopsAnsweringEndsTheCaptureWithoutAHalfReadSample
   }));
   ASSERT_TRUE(log.wait_for(4, 10s));
   EXPECT_TRUE(ends_by_itself(10s));
-  capture_control::request_stop();
-  capture_control::wait();
+  veltrix::capture::control::request_stop();
+  veltrix::capture::control::wait();
 
-  EXPECT_EQ(capture_control::take_failure_messages(),
+  EXPECT_EQ(veltrix::capture::control::take_failure_messages(),
             "The board stopped answering; the capture has stopped.\n"
             "1 sample could not be read from the sensor and was left out of the capture.");
   EXPECT_EQ(log.count(), 4);
@@ -123,25 +123,25 @@ TEST_F(CaptureTest, ABoardThatAnswersButNeverFlagsDataKeepsTheCaptureWaiting) {
   never_ready.never_ready = true;
   board_->set_faults(never_ready);
   SampleLog log;
-  ASSERT_TRUE(capture_control::start(*device_, log.observer()));
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.observer()));
   EXPECT_FALSE(ends_by_itself(1500ms));
-  capture_control::request_stop();
-  capture_control::wait();
+  veltrix::capture::control::request_stop();
+  veltrix::capture::control::wait();
   EXPECT_EQ(log.count(), 0);
-  EXPECT_EQ(capture_control::take_failure_messages(), "");
+  EXPECT_EQ(veltrix::capture::control::take_failure_messages(), "");
   EXPECT_TRUE(files_in_folder().empty());
 }
 
 TEST_F(CaptureTest, StopEndsACaptureWithBothOutputsOff) {
   connect("kor73", "KOR 73", RATE_200HZ);
   select(COMPONENT_GYRO);
-  capture_settings::EnableLogToConsole = false;
+  veltrix::capture::settings::EnableLogToConsole = false;
   SampleLog log;
-  ASSERT_TRUE(capture_control::start(*device_, log.observer()));
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.observer()));
   EXPECT_FALSE(log.wait_for(1, 100ms));
   const auto stopped = std::chrono::steady_clock::now();
-  capture_control::request_stop();
-  capture_control::wait();
+  veltrix::capture::control::request_stop();
+  veltrix::capture::control::wait();
   // One pause of the parked thread is 200 ms.
   EXPECT_LT(std::chrono::steady_clock::now() - stopped, 2s);
   EXPECT_EQ(log.count(), 0);
@@ -156,7 +156,7 @@ TEST_F(CaptureTest, ExitingDuringACaptureStopsAndJoinsIt) {
         SampleLog log;
         // Held where the window holds it: a global that exit destroys.
         iKOR = std::move(device_);
-        if (!capture_control::start(*iKOR, log.observer()) || !log.wait_for(3, 10s)) {
+        if (!veltrix::capture::control::start(*iKOR, log.observer()) || !log.wait_for(3, 10s)) {
           std::_Exit(3);
         }
         std::filesystem::remove(folder());  // exit skips TearDown
@@ -182,12 +182,12 @@ TEST_P(UnwritableFolderTest, IsReportedAndTheConsoleCaptureGoesOn) {
   log_to(bad_folder);
   const auto log = capture(5);
 
-  const std::string message = capture_control::take_failure_messages();
+  const std::string message = veltrix::capture::control::take_failure_messages();
   EXPECT_NE(message.find("Unable to create the data log"), std::string::npos) << message;
   EXPECT_NE(message.find(bad_folder), std::string::npos) << message;
-  EXPECT_EQ(capture_control::take_failure_messages(), "");
+  EXPECT_EQ(veltrix::capture::control::take_failure_messages(), "");
   // The console shows the message first, then the samples.
-  EXPECT_EQ(console_buffer::snapshot(), message + "\r\n" + log->console_text());
+  EXPECT_EQ(veltrix::capture::console_buffer::snapshot(), message + "\r\n" + log->console_text());
   EXPECT_EQ(sample_lines(log->console_text()).size(), 5u);
   EXPECT_EQ(files_in_folder().size(), GetParam().folder_is_a_file ? 1u : 0u);
   EXPECT_EQ(vtxn_base_config::first_time_logToFile, 1);
@@ -210,7 +210,7 @@ TEST_F(CaptureTest, AFailedWriteEndsFileLoggingOnAWholeLine) {
     log = capture(1000);
   }
 
-  const std::string message = capture_control::take_failure_messages();
+  const std::string message = veltrix::capture::control::take_failure_messages();
   EXPECT_EQ(message.find("Unable to write the data log "), 0u) << message;
   EXPECT_NE(message.find(": File too large"), std::string::npos) << message;
   EXPECT_EQ(sample_lines(log->console_text()).size(), 1000u);
@@ -224,9 +224,9 @@ TEST_F(CaptureTest, AFailedWriteEndsFileLoggingOnAWholeLine) {
 TEST_F(CaptureTest, AConsoleTextThatWouldOverflowRestartsTheBuffer) {
   connect("kor73", "KOR 73", RATE_200HZ);
   select(COMPONENT_GYRO);
-  console_buffer::append(std::string(console_buffer::kUsableBytes - 10, 'x'));
+  veltrix::capture::console_buffer::append(std::string(veltrix::capture::console_buffer::kUsableBytes - 10, 'x'));
   const auto log = capture(3);
-  EXPECT_EQ(console_buffer::snapshot(), log->console_text());
+  EXPECT_EQ(veltrix::capture::console_buffer::snapshot(), log->console_text());
 }
 
 TEST_F(CaptureTest, EveryLineSurvivesManyBufferRestartsAt8kHz) {
@@ -251,8 +251,8 @@ TEST_F(CaptureTest, EveryLineSurvivesManyBufferRestartsAt8kHz) {
   ASSERT_EQ(files_in_folder().size(), 3u);  // with the register log and the sidecar
   const auto data_log = data_log_text();
   EXPECT_EQ(data_log.substr(0, data_log.find("Total Time")), log->console_text());
-  const std::string buffered = console_buffer::snapshot();
-  EXPECT_LE(buffered.size(), static_cast<std::size_t>(console_buffer::kUsableBytes));
+  const std::string buffered = veltrix::capture::console_buffer::snapshot();
+  EXPECT_LE(buffered.size(), static_cast<std::size_t>(veltrix::capture::console_buffer::kUsableBytes));
   EXPECT_EQ(log->console_text().substr(log->console_text().size() - buffered.size()), buffered);
 }
 
@@ -277,7 +277,7 @@ TEST_P(RateChangeTest, RegisterWorkDuringACaptureNeverMixesReplies) {
   select(COMPONENT_GYRO | COMPONENT_TEMP);
   log_to(folder());
   SampleLog log;
-  ASSERT_TRUE(capture_control::start(*device_, log.observer()));
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.observer()));
   ASSERT_TRUE(log.wait_for(5, 10s));
   EXPECT_EQ(device_->set_sampling_rate(change.new_rate), 0);
   const int samples_at_change = log.count();
@@ -289,8 +289,8 @@ TEST_P(RateChangeTest, RegisterWorkDuringACaptureNeverMixesReplies) {
   EXPECT_EQ(device_->read_from_register(static_cast<char>(device_->lookup_address("WHO_AM_I")), who_am_i), 0);
   EXPECT_EQ(who_am_i, board_->register_value(0x68, device_->lookup_address("WHO_AM_I")));
   ASSERT_TRUE(log.wait_for(samples_at_change + 10, 10s));
-  capture_control::request_stop();
-  capture_control::wait();
+  veltrix::capture::control::request_stop();
+  veltrix::capture::control::wait();
 
   EXPECT_EQ(board_->sample_rate_hz(), change.new_rate_hz);
   EXPECT_EQ(static_cast<int>(split_lines(map, "\r\n").size()), device_->get_register_list_size());

@@ -7,11 +7,11 @@
 
 namespace veltrix::capture::test {
 
-capture_control::SampleObserver SampleLog::observer() {
+veltrix::capture::control::SampleObserver SampleLog::observer() {
   return [this](std::string_view text, int count) {
     // Stop before telling a waiter, so it finds the capture stopping.
     if (stop_at_ > 0 && count >= stop_at_) {
-      capture_control::request_stop();
+      veltrix::capture::control::request_stop();
     }
     {
       std::lock_guard lock(mutex_);
@@ -47,19 +47,19 @@ std::vector<std::string> SampleLog::texts() const {
 }
 
 void CaptureTest::SetUp() {
-  using namespace capture_settings;
+  using namespace veltrix::capture::settings;
   EnableLogToConsole = true;
   EnableLogToFile = false;
   FileLogFolder.set("");
   select(0);
-  console_buffer::clear();
-  (void)capture_control::take_failure_messages();
+  veltrix::capture::console_buffer::clear();
+  (void)veltrix::capture::control::take_failure_messages();
   ASSERT_TRUE(folder_.made());
 }
 
 void CaptureTest::TearDown() {
-  capture_control::request_stop();
-  capture_control::wait();
+  veltrix::capture::control::request_stop();
+  veltrix::capture::control::wait();
   device_.reset();
   veltrix::devices::disconnect_device();
   board_.reset();
@@ -75,25 +75,25 @@ void CaptureTest::connect(const std::string& model_class, const char* model_name
   ASSERT_EQ(device_->set_sampling_rate(rate), 0);
 }
 
-void CaptureTest::select(int components) { capture_settings::select_components(components); }
+void CaptureTest::select(int components) { veltrix::capture::settings::select_components(components); }
 
 void CaptureTest::log_to(const std::string& folder) {
-  capture_settings::FileLogFolder.set(folder);
-  capture_settings::EnableLogToFile = true;
+  veltrix::capture::settings::FileLogFolder.set(folder);
+  veltrix::capture::settings::EnableLogToFile = true;
 }
 
 std::unique_ptr<SampleLog> CaptureTest::capture(int samples) {
   auto log = std::make_unique<SampleLog>(samples);
-  EXPECT_TRUE(capture_control::start(*device_, log->observer()));
+  EXPECT_TRUE(veltrix::capture::control::start(*device_, log->observer()));
   // Warm-up and samples at 20 Hz or more, with room for slow sanitizer runs.
   EXPECT_TRUE(log->wait_for(samples, std::chrono::seconds(10) + std::chrono::milliseconds(60) * samples));
-  capture_control::request_stop();
-  capture_control::wait();
+  veltrix::capture::control::request_stop();
+  veltrix::capture::control::wait();
   return log;
 }
 
 bool CaptureTest::ends_by_itself(std::chrono::milliseconds timeout) {
-  return eventually([] { return capture_settings::BackgroundThreadRunningStatus != 1; }, timeout, 10ms);
+  return eventually([] { return veltrix::capture::settings::BackgroundThreadRunningStatus != 1; }, timeout, 10ms);
 }
 
 std::string CaptureTest::data_log_text() const {

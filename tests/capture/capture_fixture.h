@@ -33,7 +33,7 @@ class SampleLog {
   // Stops the capture after `stop_at` samples when positive.
   explicit SampleLog(int stop_at = 0) : stop_at_(stop_at) {}
 
-  capture_control::SampleObserver observer();
+  veltrix::capture::control::SampleObserver observer();
   // Waits up to `timeout` for at least `count` samples.
   bool wait_for(int count, std::chrono::milliseconds timeout);
   int count() const;

@@ -61,7 +61,7 @@ TEST_P(CaptureHeaderTest, HeaderAndLinesMatchTheSelectionInConsoleAndDataLog) {
   const auto log = capture(8);
 
   const std::string console = log->console_text();
-  EXPECT_EQ(console_buffer::snapshot(), console);
+  EXPECT_EQ(veltrix::capture::console_buffer::snapshot(), console);
   const auto lines = split_lines(console, "\r\n");
   ASSERT_EQ(lines.size(), 9u) << console;
   EXPECT_EQ(lines[0], GetParam().header);
@@ -115,10 +115,10 @@ TEST_F(CaptureTest, TimeColumnUpTo200HzOnly) {
   EXPECT_EQ(lines[0], "Time,Gyro_X, Gyro_Y, Gyro_Z");
   EXPECT_TRUE(sample_line_matches(lines[1], COMPONENT_GYRO, true));
 
-  capture_control::wait();
+  veltrix::capture::control::wait();
   device_.reset();
   connect("kor23", "KOR 23", RATE_400HZ);
-  console_buffer::clear();
+  veltrix::capture::console_buffer::clear();
   select(COMPONENT_GYRO | COMPONENT_TEMP);
   lines = split_lines(capture(5)->console_text(), "\r\n");
   ASSERT_EQ(lines.size(), 6u);
@@ -216,7 +216,7 @@ TEST_F(CaptureTest, NoComponentAtFirstWritesNoHeaderAndLaterLinesFollowTheSelect
   // The observer runs on the capture thread after each sample, so the
   // selection changes between exactly known samples.
   auto log = std::make_unique<SampleLog>();
-  ASSERT_TRUE(capture_control::start(*device_, [inner = log->observer()](std::string_view text, int count) {
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, [inner = log->observer()](std::string_view text, int count) {
     inner(text, count);
     if (count == 3) {
       select(COMPONENT_GYRO);
@@ -225,11 +225,11 @@ TEST_F(CaptureTest, NoComponentAtFirstWritesNoHeaderAndLaterLinesFollowTheSelect
       select(0);
     }
     if (count == 8) {
-      capture_control::request_stop();
+      veltrix::capture::control::request_stop();
     }
   }));
   ASSERT_TRUE(log->wait_for(8, std::chrono::seconds(10)));
-  capture_control::wait();
+  veltrix::capture::control::wait();
 
   const auto texts = log->texts();
   ASSERT_EQ(texts.size(), 8u);
@@ -263,7 +263,7 @@ TEST_F(CaptureTest, CompassColumnsCarryTheLastCompassReading) {
   };
   stop_compass();
   SampleLog log;
-  ASSERT_TRUE(capture_control::start(*device_, [&, inner = log.observer()](std::string_view text, int count) {
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, [&, inner = log.observer()](std::string_view text, int count) {
     inner(text, count);
     if (count == 3) {
       board_->set_register(0x68, kSlave0Control.reg, kSlave0Control.value);
@@ -272,13 +272,13 @@ TEST_F(CaptureTest, CompassColumnsCarryTheLastCompassReading) {
       stop_compass();
     }
     if (count == 9) {
-      capture_control::request_stop();
+      veltrix::capture::control::request_stop();
     }
     // The next sample comes after the change.
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
   }));
   ASSERT_TRUE(log.wait_for(9, std::chrono::seconds(10)));
-  capture_control::wait();
+  veltrix::capture::control::wait();
 
   const auto lines = split_lines(log.console_text(), "\r\n");
   ASSERT_EQ(lines.size(), 10u);
@@ -304,7 +304,7 @@ TEST_F(CaptureTest, StopDuringWarmUpLeavesNoFilesAndNoText) {
   log_to(folder());
   board_->clear_commands();
   SampleLog log;
-  ASSERT_TRUE(capture_control::start(*device_, log.observer()));
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.observer()));
   // Stop right after the first warm-up read; four more samples would take 150 ms at 20 Hz.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   bool warming_up = false;
@@ -313,13 +313,13 @@ TEST_F(CaptureTest, StopDuringWarmUpLeavesNoFilesAndNoText) {
       warming_up = warming_up || command.line == "RD684306";
     }
   }
-  capture_control::request_stop();
-  capture_control::wait();
+  veltrix::capture::control::request_stop();
+  veltrix::capture::control::wait();
 
   EXPECT_TRUE(warming_up);
   EXPECT_EQ(log.count(), 0);
   EXPECT_TRUE(files_in_folder().empty());
-  EXPECT_EQ(console_buffer::snapshot(), "");
+  EXPECT_EQ(veltrix::capture::console_buffer::snapshot(), "");
   EXPECT_EQ(vtxn_base_config::first_time_logToFile, 1);
 }
 

@@ -92,10 +92,10 @@ class CaptureReportTest : public CaptureTest {
     SampleLog log(samples);
     SampleQueue queue(1024);
     std::optional<CaptureReport> report;
-    capture_control::CaptureOptions options;
+    veltrix::capture::control::CaptureOptions options;
     options.plot_queue = &queue;
     options.report_observer = [&report](const CaptureReport& ended) { report = ended; };
-    EXPECT_TRUE(capture_control::start(
+    EXPECT_TRUE(veltrix::capture::control::start(
         *device_,
         [&, inner = log.observer()](std::string_view text, int count) {
           if (after_sample) {
@@ -105,7 +105,7 @@ class CaptureReportTest : public CaptureTest {
         },
         {}, std::move(options)));
     EXPECT_TRUE(log.wait_for(samples, 20s));
-    capture_control::wait();
+    veltrix::capture::control::wait();
 
     ObservedCapture observed;
     EXPECT_TRUE(report.has_value());

@@ -103,11 +103,11 @@ TEST_F(CaptureSidecarTest, DescribesTheCaptureAtItsStartAndHoldsItsReportAtTheEn
   const double started = now_seconds();
   std::optional<json> at_start;
   std::optional<CaptureReport> report;
-  capture_control::CaptureOptions options;
+  veltrix::capture::control::CaptureOptions options;
   options.description = {"KOR 73", "kor73", "I2C", board_->port_path()};
   options.report_observer = [&report](const CaptureReport& ended) { report = ended; };
   SampleLog log(20);
-  ASSERT_TRUE(capture_control::start(
+  ASSERT_TRUE(veltrix::capture::control::start(
       *device_,
       [&, inner = log.observer()](std::string_view text, int count) {
         // On the capture thread: the first sample's sidecar is in place.
@@ -118,13 +118,13 @@ TEST_F(CaptureSidecarTest, DescribesTheCaptureAtItsStartAndHoldsItsReportAtTheEn
       },
       {}, std::move(options)));
   ASSERT_TRUE(log.wait_for(20, 10s));
-  capture_control::wait();
+  veltrix::capture::control::wait();
   const double ended = now_seconds();
 
   ASSERT_TRUE(at_start.has_value());
   ASSERT_FALSE(at_start->is_discarded());
   EXPECT_TRUE((*at_start)["report"].is_null());
-  EXPECT_EQ(capture_control::take_failure_messages(), "");
+  EXPECT_EQ(veltrix::capture::control::take_failure_messages(), "");
 
   const json sidecar = json::parse(read_file(only(".json")), nullptr, false);
   ASSERT_FALSE(sidecar.is_discarded());
@@ -165,7 +165,7 @@ TEST_F(CaptureSidecarTest, ARewriteThatFailsIsReportedAndLeavesTheFirstSidecar) 
   log_to(folder());
   SampleLog log(5);
   std::string blocked;
-  ASSERT_TRUE(capture_control::start(*device_, [&, inner = log.observer()](std::string_view text, int count) {
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, [&, inner = log.observer()](std::string_view text, int count) {
     if (count == 1) {
       blocked = only(".json").string() + ".tmp";
       std::filesystem::create_directories(blocked + "/in-the-way");
@@ -173,10 +173,10 @@ TEST_F(CaptureSidecarTest, ARewriteThatFailsIsReportedAndLeavesTheFirstSidecar) 
     inner(text, count);
   }));
   ASSERT_TRUE(log.wait_for(5, 10s));
-  capture_control::wait();
+  veltrix::capture::control::wait();
 
   const std::string sidecar_path = blocked.substr(0, blocked.size() - 4);
-  EXPECT_EQ(capture_control::take_failure_messages(),
+  EXPECT_EQ(veltrix::capture::control::take_failure_messages(),
             "Unable to write the capture description " + sidecar_path + ": Is a directory");
   const json sidecar = json::parse(read_file(sidecar_path), nullptr, false);
   ASSERT_FALSE(sidecar.is_discarded());

@@ -12,6 +12,10 @@
 #include "capture/log_naming.h"
 #include "tests/support/temp_folder.h"
 
+using veltrix::capture::capture_number_from_time;
+using veltrix::capture::log_paths_for_folder;
+using veltrix::capture::LogPaths;
+
 namespace {
 
 TEST(CaptureClockTest, CountsMillisecondsWithTheirFraction) {

@@ -13,35 +13,35 @@ namespace {
 
 class ConsoleBufferTest : public ::testing::Test {
  protected:
-  void SetUp() override { console_buffer::clear(); }
-  void TearDown() override { console_buffer::clear(); }
+  void SetUp() override { veltrix::capture::console_buffer::clear(); }
+  void TearDown() override { veltrix::capture::console_buffer::clear(); }
 };
 
 TEST_F(ConsoleBufferTest, AppendsAccumulateUntilCleared) {
-  console_buffer::append("first\r\n");
-  console_buffer::append("second\r\n");
-  EXPECT_EQ(console_buffer::snapshot(), "first\r\nsecond\r\n");
-  console_buffer::clear();
-  EXPECT_EQ(console_buffer::snapshot(), "");
-  console_buffer::append("third\r\n");
-  EXPECT_EQ(console_buffer::snapshot(), "third\r\n");
+  veltrix::capture::console_buffer::append("first\r\n");
+  veltrix::capture::console_buffer::append("second\r\n");
+  EXPECT_EQ(veltrix::capture::console_buffer::snapshot(), "first\r\nsecond\r\n");
+  veltrix::capture::console_buffer::clear();
+  EXPECT_EQ(veltrix::capture::console_buffer::snapshot(), "");
+  veltrix::capture::console_buffer::append("third\r\n");
+  EXPECT_EQ(veltrix::capture::console_buffer::snapshot(), "third\r\n");
 }
 
 TEST_F(ConsoleBufferTest, RestartsWhenATextWouldPassTheUsableSize) {
-  const std::string filler(console_buffer::kUsableBytes - 5, 'a');
-  console_buffer::append(filler);
-  console_buffer::append("12345");  // exactly fills it
-  EXPECT_EQ(console_buffer::snapshot(), filler + "12345");
-  console_buffer::append("6");
-  EXPECT_EQ(console_buffer::snapshot(), "6");
+  const std::string filler(veltrix::capture::console_buffer::kUsableBytes - 5, 'a');
+  veltrix::capture::console_buffer::append(filler);
+  veltrix::capture::console_buffer::append("12345");  // exactly fills it
+  EXPECT_EQ(veltrix::capture::console_buffer::snapshot(), filler + "12345");
+  veltrix::capture::console_buffer::append("6");
+  EXPECT_EQ(veltrix::capture::console_buffer::snapshot(), "6");
 }
 
 TEST_F(ConsoleBufferTest, AnOversizedTextKeepsItsNewestPart) {
-  std::string text(console_buffer::kUsableBytes, 'o');
+  std::string text(veltrix::capture::console_buffer::kUsableBytes, 'o');
   text += "newest";
-  console_buffer::append(text);
-  const std::string buffered = console_buffer::snapshot();
-  EXPECT_EQ(buffered.size(), static_cast<std::size_t>(console_buffer::kUsableBytes));
+  veltrix::capture::console_buffer::append(text);
+  const std::string buffered = veltrix::capture::console_buffer::snapshot();
+  EXPECT_EQ(buffered.size(), static_cast<std::size_t>(veltrix::capture::console_buffer::kUsableBytes));
   EXPECT_EQ(buffered.substr(buffered.size() - 6), "newest");
 }
 
@@ -53,20 +53,20 @@ TEST_F(ConsoleBufferTest, SnapshotsSeeWholeTextsWhileAnotherThreadAppends) {
   // machine could otherwise let it finish before the first snapshot.
   std::thread writer([&] {
     for (int i = 0; i < 20000 || snapshots < 100; ++i) {
-      console_buffer::append(line);
+      veltrix::capture::console_buffer::append(line);
     }
     done = true;
   });
   int torn = 0;
   while (!done) {
-    const std::string text = console_buffer::snapshot();
+    const std::string text = veltrix::capture::console_buffer::snapshot();
     bool whole = text.size() % line.size() == 0;
     for (std::size_t at = 0; whole && at < text.size(); at += line.size()) {
       whole = text.compare(at, line.size(), line) == 0;
     }
     torn += whole ? 0 : 1;
     if (++snapshots % 16 == 0) {
-      console_buffer::clear();
+      veltrix::capture::console_buffer::clear();
     }
   }
   writer.join();

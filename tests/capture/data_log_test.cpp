@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <string>
 
+using veltrix::capture::DataLog;
+
 namespace {
 
 TEST(DataLogTest, AFullDiskIsReportedByWriteOrClose) {

@@ -61,10 +61,10 @@ void expect_whole_consecutive_samples(const std::vector<std::string>& texts) {
 TEST_F(CaptureTest, FastCaptureReadsWholeSamplesInBlocksNeverTwice) {
   connect("kor73", "KOR 73", RATE_200HZ);
   select(kAll);
-  capture_settings::FastCapture = true;
+  veltrix::capture::settings::FastCapture = true;
   const auto log = capture(60);
-  capture_settings::FastCapture = false;
-  EXPECT_EQ(capture_control::take_notes(), "");
+  veltrix::capture::settings::FastCapture = false;
+  EXPECT_EQ(veltrix::capture::control::take_notes(), "");
   expect_whole_consecutive_samples(log->texts());
   // The header and line layout are the described capture's.
   EXPECT_EQ(log->texts().front().substr(0, log->texts().front().find("\r\n")),
@@ -74,10 +74,10 @@ TEST_F(CaptureTest, FastCaptureReadsWholeSamplesInBlocksNeverTwice) {
 TEST_F(CaptureTest, FastCaptureFallsBackWithANoteWhereRegistersAreNotContiguous) {
   connect("hep11", "HEP 11", RATE_100HZ);
   select(COMPONENT_GYRO | COMPONENT_TEMP);
-  capture_settings::FastCapture = true;
+  veltrix::capture::settings::FastCapture = true;
   const auto log = capture(3);
-  capture_settings::FastCapture = false;
-  EXPECT_NE(capture_control::take_notes().find("cannot be read in one block"), std::string::npos);
+  veltrix::capture::settings::FastCapture = false;
+  EXPECT_NE(veltrix::capture::control::take_notes().find("cannot be read in one block"), std::string::npos);
   EXPECT_EQ(log->count(), 3);
 }
 

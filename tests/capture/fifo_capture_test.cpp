@@ -88,14 +88,14 @@ std::filesystem::path only_file(const std::filesystem::path& folder, const std::
 class FifoCaptureTest : public CaptureTest {
  protected:
   void TearDown() override {
-    capture_settings::FastCapture = false;
+    veltrix::capture::settings::FastCapture = false;
     CaptureTest::TearDown();
   }
 
   std::unique_ptr<SampleLog> fast_capture(int samples) {
-    capture_settings::FastCapture = true;
+    veltrix::capture::settings::FastCapture = true;
     auto log = capture(samples);
-    capture_settings::FastCapture = false;
+    veltrix::capture::settings::FastCapture = false;
     return log;
   }
 };
@@ -104,8 +104,8 @@ TEST_F(FifoCaptureTest, Kor23GyroAt8kHzKeepsEverySampleOnceAndRestoresTheFifoReg
   connect("kor23", "KOR 23", RATE_8KHZ);
   select(COMPONENT_GYRO);
   const auto log = fast_capture(4000);
-  EXPECT_EQ(capture_control::take_notes(), "");
-  const std::string failures = capture_control::take_failure_messages();
+  EXPECT_EQ(veltrix::capture::control::take_notes(), "");
+  const std::string failures = veltrix::capture::control::take_failure_messages();
   const auto texts = log->texts();
   ASSERT_EQ(texts.size(), 4000u);
   EXPECT_EQ(texts.front().substr(0, texts.front().find("\r\n")), "Gyro_X, Gyro_Y, Gyro_Z");
@@ -130,8 +130,8 @@ TEST_F(FifoCaptureTest, Kor73AllComponentsAt1kHzWritesTheDescribedFilesWithEvery
   (void)capture(20);
   log_to(fast.string());
   (void)fast_capture(1500);
-  EXPECT_EQ(capture_control::take_notes(), "");
-  const std::string failures = capture_control::take_failure_messages();
+  EXPECT_EQ(veltrix::capture::control::take_notes(), "");
+  const std::string failures = veltrix::capture::control::take_failure_messages();
 
   const std::regex summary("Total Time +\\d+ ms\r\n Total Sample recorded +(\\d+) \r\n {8}");
   std::vector<std::vector<std::string>> data_lines;
@@ -174,7 +174,7 @@ TEST_F(FifoCaptureTest, AStalledReaderReportsTheOverflowAndResumesOnWholeFrames)
   slow.reply_delay = 4ms;  // too slow to drain 48 kB/s
   board_->set_faults(slow);
   const auto log = fast_capture(1500);
-  const std::string failures = capture_control::take_failure_messages();
+  const std::string failures = veltrix::capture::control::take_failure_messages();
   std::smatch match;
   ASSERT_TRUE(
       std::regex_search(failures, match, std::regex("The sensor's FIFO overflowed; about (\\d+) samples were lost\\.")))
@@ -192,12 +192,12 @@ TEST_F(FifoCaptureTest, ACompassSlaveNotCopyingTheReadingFallsBackWithANote) {
   set_1khz(*device_);
   select(COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_TEMP);
   (void)fast_capture(50);
-  EXPECT_EQ(capture_control::take_notes(), "");
+  EXPECT_EQ(veltrix::capture::control::take_notes(), "");
 
   board_->set_register(kBus, kSlave0Control, 0);
   select(kAll);
   const auto log = fast_capture(50);
-  EXPECT_NE(capture_control::take_notes().find("The sensor's FIFO cannot hold the selected components"),
+  EXPECT_NE(veltrix::capture::control::take_notes().find("The sensor's FIFO cannot hold the selected components"),
             std::string::npos);
   EXPECT_EQ(log->count(), 50);
   EXPECT_EQ(board_->register_value(kBus, 0x23), 0);
@@ -208,9 +208,9 @@ TEST_F(FifoCaptureTest, ASelectionTheFifoCannotTakeMidCaptureRecordsNothingUntil
   set_1khz(*device_);
   board_->set_register(kBus, kSlave0Control, 0);
   select(COMPONENT_GYRO);
-  capture_settings::FastCapture = true;
+  veltrix::capture::settings::FastCapture = true;
   SampleLog log;
-  ASSERT_TRUE(capture_control::start(*device_, log.observer()));
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.observer()));
   ASSERT_TRUE(log.wait_for(100, 10s));
   select(kAll);
   std::this_thread::sleep_for(100ms);
@@ -219,9 +219,9 @@ TEST_F(FifoCaptureTest, ASelectionTheFifoCannotTakeMidCaptureRecordsNothingUntil
   EXPECT_EQ(log.count(), before);
   select(COMPONENT_GYRO);
   ASSERT_TRUE(log.wait_for(before + 100, 10s));
-  capture_control::request_stop();
-  capture_control::wait();
-  EXPECT_NE(capture_control::take_failure_messages().find("could not be read"), std::string::npos);
+  veltrix::capture::control::request_stop();
+  veltrix::capture::control::wait();
+  EXPECT_NE(veltrix::capture::control::take_failure_messages().find("could not be read"), std::string::npos);
   const auto texts = log.texts();
   EXPECT_EQ(texts.front().substr(0, texts.front().find("\r\n")), "Gyro_X, Gyro_Y, Gyro_Z");
   (void)whole_samples(sample_lines(texts), COMPONENT_GYRO);

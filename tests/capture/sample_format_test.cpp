@@ -8,6 +8,12 @@
 #include <climits>
 #include <string>
 
+using veltrix::capture::format_header;
+using veltrix::capture::format_sample_line;
+using veltrix::capture::format_summary;
+using veltrix::capture::SampleText;
+using veltrix::capture::SampleValues;
+
 namespace {
 
 constexpr int kAll = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;

@@ -11,6 +11,10 @@
 #include "devices/ikor.h"
 #include "tests/plot/data_log_text.h"
 
+using veltrix::capture::kPlotChannelCount;
+using veltrix::capture::PlotChannel;
+using veltrix::capture::PlotSample;
+
 namespace {
 
 using plot_testing::LogLayout;

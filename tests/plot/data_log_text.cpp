@@ -4,6 +4,9 @@
 
 #include "devices/ikor.h"
 
+using veltrix::capture::PlotChannel;
+using veltrix::capture::PlotSample;
+
 namespace plot_testing {
 
 namespace {

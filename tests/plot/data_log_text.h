@@ -16,9 +16,9 @@ struct LogLayout {
 
 std::string header_line(const LogLayout& layout);
 // One sample line for the components in `sample.components`, x as the time.
-std::string sample_line(const LogLayout& layout, const PlotSample& sample);
+std::string sample_line(const LogLayout& layout, const veltrix::capture::PlotSample& sample);
 std::string summary(int total_ms, int total_samples);
 // Header and one line per sample, each ending in CR LF.
-std::string data_log(const LogLayout& layout, const std::vector<PlotSample>& samples);
+std::string data_log(const LogLayout& layout, const std::vector<veltrix::capture::PlotSample>& samples);
 
 }  // namespace plot_testing

@@ -12,6 +12,10 @@
 #include "tests/plot/data_log_text.h"
 #include "ui/plot/live_plot_window.h"
 
+using veltrix::capture::PlotChannel;
+using veltrix::capture::PlotSample;
+using veltrix::capture::SampleQueue;
+
 namespace {
 
 // Scripted answers and what the window asked.

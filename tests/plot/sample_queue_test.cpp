@@ -11,6 +11,10 @@
 #include <thread>
 #include <vector>
 
+using veltrix::capture::PlotChannel;
+using veltrix::capture::PlotSample;
+using veltrix::capture::SampleQueue;
+
 namespace {
 
 PlotSample numbered(std::uint64_t n) {

@@ -4,7 +4,7 @@
 
 #include "tests/capture/sample_line_check.h"
 
-namespace veltrix::ui::testing {
+namespace veltrix::ui::test {
 
 QString check_sample_text(const std::string& text, int components, SampleRun* run) {
   if (!text.empty() && !text.ends_with("\r\n")) {
@@ -38,4 +38,4 @@ QString check_sample_text(const std::string& text, int components, SampleRun* ru
   return {};
 }
 
-}  // namespace veltrix::ui::testing
+}  // namespace veltrix::ui::test

@@ -5,7 +5,7 @@
 #include <QString>
 #include <string>
 
-namespace veltrix::ui::testing {
+namespace veltrix::ui::test {
 
 struct SampleRun {
   int headers = 0;  // header lines met (one per capture)
@@ -20,4 +20,4 @@ struct SampleRun {
 // machine can miss some. Returns "" or what is wrong; fills `run`.
 QString check_sample_text(const std::string& text, int components, SampleRun* run = nullptr);
 
-}  // namespace veltrix::ui::testing
+}  // namespace veltrix::ui::test

@@ -1,6 +1,6 @@
 #include "tests/ui/scripted_prompts.h"
 
-namespace veltrix::ui::testing {
+namespace veltrix::ui::test {
 
 namespace {
 
@@ -47,4 +47,4 @@ std::vector<QString> ScriptedPrompts::error_texts() const {
   return texts;
 }
 
-}  // namespace veltrix::ui::testing
+}  // namespace veltrix::ui::test

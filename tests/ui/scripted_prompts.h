@@ -11,7 +11,7 @@
 
 #include "ui/operator_prompts.h"
 
-namespace veltrix::ui::testing {
+namespace veltrix::ui::test {
 
 struct ShownError {
   QString caption;
@@ -41,4 +41,4 @@ class ScriptedPrompts final : public OperatorPrompts {
   int mode_questions_shown = 0;
 };
 
-}  // namespace veltrix::ui::testing
+}  // namespace veltrix::ui::test

@@ -20,7 +20,7 @@
 #include "tests/ui/window_fixture.h"
 #include "ui/application_setup.h"
 
-using veltrix::ui::testing::WindowHarness;
+using veltrix::ui::test::WindowHarness;
 
 namespace {
 
@@ -113,10 +113,10 @@ class WindowConnectionTest : public QObject {
       const char* box;
       int bit;
       const std::atomic<bool>& status;
-    } boxes[] = {{"chkGyro", COMPONENT_GYRO, capture_settings::chkGyroStatus},
-                 {"chkAccel", COMPONENT_ACCEL, capture_settings::chkAccelStatus},
-                 {"chkCompass", COMPONENT_COMPASS, capture_settings::chkCompStatus},
-                 {"chkTemp", COMPONENT_TEMP, capture_settings::chkTempStatus}};
+    } boxes[] = {{"chkGyro", COMPONENT_GYRO, veltrix::capture::settings::chkGyroStatus},
+                 {"chkAccel", COMPONENT_ACCEL, veltrix::capture::settings::chkAccelStatus},
+                 {"chkCompass", COMPONENT_COMPASS, veltrix::capture::settings::chkCompStatus},
+                 {"chkTemp", COMPONENT_TEMP, veltrix::capture::settings::chkTempStatus}};
     for (const auto& b : boxes) {
       const bool offered = (components & b.bit) != 0;
       QCOMPARE(h.child<QCheckBox>(b.box)->isVisible(), offered);

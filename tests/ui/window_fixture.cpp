@@ -11,24 +11,24 @@
 #include "devices/device_connection.h"
 #include "link/board_protocol.h"
 
-namespace veltrix::ui::testing {
+namespace veltrix::ui::test {
 
 void reset_process_state() {
-  capture_control::request_stop();
-  capture_control::wait();
-  (void)capture_control::take_failure_messages();
+  veltrix::capture::control::request_stop();
+  veltrix::capture::control::wait();
+  (void)veltrix::capture::control::take_failure_messages();
   veltrix::devices::disconnect_device();
   iKOR.reset();
   set_KORREG_FIFO_R_W(0);
-  using namespace capture_settings;
+  using namespace veltrix::capture::settings;
   BackgroundThreadRunningStatus = 0;
   EnableLogToConsole = true;
   EnableLogToFile = false;
   FileLogFolder.set("");
   FastCapture = false;
-  (void)capture_control::take_notes();
+  (void)veltrix::capture::control::take_notes();
   select_components(0);
-  console_buffer::clear();
+  veltrix::capture::console_buffer::clear();
   // Nothing answers here unless a test starts a board.
   setenv("VELTRIX_PORT", "/nonexistent/veltrix-board", 1);
 }
@@ -84,4 +84,4 @@ QStringList WindowHarness::board_lines() const {
   return lines;
 }
 
-}  // namespace veltrix::ui::testing
+}  // namespace veltrix::ui::test

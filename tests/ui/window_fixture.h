@@ -14,7 +14,7 @@
 #include "tests/ui/scripted_prompts.h"
 #include "ui/main_ui_form2.h"
 
-namespace veltrix::ui::testing {
+namespace veltrix::ui::test {
 
 // Capture settings, console buffer, current device and link as at start-up.
 void reset_process_state();
@@ -52,4 +52,4 @@ class WindowHarness {
   std::unique_ptr<VeltrixDataLoggerWFA_clr8xp::MainUIForm2> window;
 };
 
-}  // namespace veltrix::ui::testing
+}  // namespace veltrix::ui::test

@@ -19,7 +19,7 @@
 #include "ui/select_connection_mode.h"
 
 using veltrix::ui::ConsoleUpdate;
-using veltrix::ui::testing::WindowHarness;
+using veltrix::ui::test::WindowHarness;
 
 class WindowLayoutTest : public QObject {
   Q_OBJECT
@@ -64,21 +64,21 @@ class WindowLayoutTest : public QObject {
         (std::vector<QString>{QStringLiteral("Sensor is not connected. Please make sure the sensor is connected."),
                               QStringLiteral("Sensor is not connected. Please make sure the sensor is connected.")}));
     QCOMPARE(h.prompts.errors[0].caption, QStringLiteral("Veltrix Data Logger"));
-    QCOMPARE(capture_settings::BackgroundThreadRunningStatus.load(), 0);
+    QCOMPARE(veltrix::capture::settings::BackgroundThreadRunningStatus.load(), 0);
   }
 
   void building_the_window_runs_no_handler() {
-    veltrix::ui::testing::reset_process_state();
+    veltrix::ui::test::reset_process_state();
     // Values no handler would leave: a handler run while building shows up.
-    capture_settings::EnableLogToConsole = false;
-    capture_settings::chkGyroStatus = true;
-    veltrix::ui::testing::ScriptedPrompts prompts;
+    veltrix::capture::settings::EnableLogToConsole = false;
+    veltrix::capture::settings::chkGyroStatus = true;
+    veltrix::ui::test::ScriptedPrompts prompts;
     VeltrixDataLoggerWFA_clr8xp::MainUIForm2 window(prompts);
-    QVERIFY(!capture_settings::EnableLogToConsole.load());
-    QVERIFY(capture_settings::chkGyroStatus.load());
+    QVERIFY(!veltrix::capture::settings::EnableLogToConsole.load());
+    QVERIFY(veltrix::capture::settings::chkGyroStatus.load());
     QVERIFY(!window.findChild<QTimer*>(QStringLiteral("tmDataUpdater"))->isActive());
     QVERIFY(prompts.errors.empty());
-    veltrix::ui::testing::reset_process_state();
+    veltrix::ui::test::reset_process_state();
   }
 
   void controls_sit_where_designed_and_follow_their_anchors() {

@@ -20,9 +20,10 @@
 #include "ui/application_setup.h"
 #include "ui/plot/live_plot_window.h"
 
-using veltrix::ui::testing::check_sample_text;
-using veltrix::ui::testing::SampleRun;
-using veltrix::ui::testing::WindowHarness;
+using veltrix::capture::BlockCapture;
+using veltrix::ui::test::check_sample_text;
+using veltrix::ui::test::SampleRun;
+using veltrix::ui::test::WindowHarness;
 
 namespace {
 
@@ -30,7 +31,7 @@ constexpr int kAllComponents = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMP
 constexpr int kCaptureTimeoutMs = 20000;
 
 int buffered_lines() {
-  const std::string text = console_buffer::snapshot();
+  const std::string text = veltrix::capture::console_buffer::snapshot();
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
@@ -53,7 +54,7 @@ void capture_lines(WindowHarness& h, int lines) {
   h.click("btnStart");
   QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= lines, kCaptureTimeoutMs);
   h.click("btnStop");
-  capture_control::wait();
+  veltrix::capture::control::wait();
 }
 
 QString hex_byte(int value) { return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); }
@@ -113,7 +114,7 @@ class WindowLivePlotTest : public QObject {
     capture_lines(h, 12);
     QTRY_VERIFY_WITH_TIMEOUT(!report_label(h).isEmpty(), kCaptureTimeoutMs);
     SampleRun run;
-    const QString problem = check_sample_text(console_buffer::snapshot(), kAllComponents, &run);
+    const QString problem = check_sample_text(veltrix::capture::console_buffer::snapshot(), kAllComponents, &run);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QVERIFY(report_label(h).startsWith(QStringLiteral("Capture report: %1 samples in ").arg(run.samples)));
     QVERIFY2(report_label(h).contains(QStringLiteral("(sensor 50 Hz)")), qPrintable(report_label(h)));
@@ -142,7 +143,7 @@ class WindowLivePlotTest : public QObject {
     h.click("btnStart");
     QVERIFY(report_label(h).isEmpty());
     h.click("btnStop");
-    capture_control::wait();
+    veltrix::capture::control::wait();
     QTRY_VERIFY_WITH_TIMEOUT(report_label(h).startsWith(QStringLiteral("Capture report: ")), kCaptureTimeoutMs);
     QVERIFY(h.prompts.errors.empty());
   }
@@ -154,17 +155,17 @@ class WindowLivePlotTest : public QObject {
       auto* fast = h.child<QCheckBox>("chkFastCapture");
       QVERIFY(fast->isEnabled());
       h.click("chkFastCapture");
-      QVERIFY(capture_settings::FastCapture.load());
+      QVERIFY(veltrix::capture::settings::FastCapture.load());
       h.board->clear_commands();
       h.click("btnStart");
       QVERIFY(!fast->isEnabled());
       QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= 12, kCaptureTimeoutMs);
       h.click("btnStop");
-      capture_control::wait();
+      veltrix::capture::control::wait();
       QVERIFY(fast->isEnabled());
 
       SampleRun run;
-      const QString problem = check_sample_text(console_buffer::snapshot(), kAllComponents, &run);
+      const QString problem = check_sample_text(veltrix::capture::console_buffer::snapshot(), kAllComponents, &run);
       QVERIFY2(problem.isEmpty(), qPrintable(problem));
       const auto length = BlockCapture(*iKOR).block_length(kAllComponents);
       QVERIFY(length.has_value());
@@ -185,7 +186,7 @@ class WindowLivePlotTest : public QObject {
                                kCaptureTimeoutMs);
       QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= 4, kCaptureTimeoutMs);
       h.click("btnStop");
-      capture_control::wait();
+      veltrix::capture::control::wait();
       QTRY_VERIFY_WITH_TIMEOUT(report_label(h).startsWith(QStringLiteral("Capture report: ")), kCaptureTimeoutMs);
       QVERIFY(report_label(h).contains(QStringLiteral("cannot be read in one block")));
       QVERIFY(h.prompts.errors.empty());

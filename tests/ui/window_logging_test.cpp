@@ -28,9 +28,9 @@
 #include "ui/application_setup.h"
 #include "ui/termination_signals.h"
 
-using veltrix::ui::testing::check_sample_text;
-using veltrix::ui::testing::SampleRun;
-using veltrix::ui::testing::WindowHarness;
+using veltrix::ui::test::check_sample_text;
+using veltrix::ui::test::SampleRun;
+using veltrix::ui::test::WindowHarness;
 
 namespace {
 
@@ -38,7 +38,7 @@ constexpr int kAllComponents = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMP
 constexpr int kCaptureTimeoutMs = 20000;
 
 int buffered_lines() {
-  const std::string text = console_buffer::snapshot();
+  const std::string text = veltrix::capture::console_buffer::snapshot();
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
@@ -98,12 +98,12 @@ class WindowLoggingTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= 6, kCaptureTimeoutMs);
     close(*h.window);
 
-    QVERIFY(capture_settings::BackgroundThreadRunningStatus.load() != 1);
+    QVERIFY(veltrix::capture::settings::BackgroundThreadRunningStatus.load() != 1);
     const Logs logs = logs_in(dir.path());
     QVERIFY(!logs.data.empty());
     QVERIFY(!open_in_this_process(logs.data));
     const std::string data_log = veltrix::capture::test::read_file(logs.data);
-    QCOMPARE(data_log, console_buffer::snapshot());
+    QCOMPARE(data_log, veltrix::capture::console_buffer::snapshot());
     const QString problem = check_sample_text(data_log, kAllComponents);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
@@ -156,9 +156,9 @@ class WindowLoggingTest : public QObject {
     const int lines = buffered_lines();
     QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= lines + 4, kCaptureTimeoutMs);
     h.click("btnStop");
-    capture_control::wait();
+    veltrix::capture::control::wait();
     SampleRun run;
-    const QString problem = check_sample_text(console_buffer::snapshot(), kAllComponents, &run);
+    const QString problem = check_sample_text(veltrix::capture::console_buffer::snapshot(), kAllComponents, &run);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QCOMPARE(run.headers, 1);
   }
@@ -175,21 +175,21 @@ class WindowLoggingTest : public QObject {
 
     h.click("chkEnableDisplay");
     QVERIFY(!display->isChecked());
-    QVERIFY(!capture_settings::EnableLogToConsole.load());
+    QVERIFY(!veltrix::capture::settings::EnableLogToConsole.load());
     QVERIFY(!timer->isActive());
     QVERIFY(!start->isEnabled());
 
     h.prompts.folder_answers = {dir.path()};
     h.click("chkEnableFileLog");
     QVERIFY(file_log->isChecked());
-    QVERIFY(capture_settings::EnableLogToFile.load());
+    QVERIFY(veltrix::capture::settings::EnableLogToFile.load());
     QVERIFY(start->isEnabled());
 
     h.click("chkEnableDisplay");
-    QVERIFY(capture_settings::EnableLogToConsole.load());
+    QVERIFY(veltrix::capture::settings::EnableLogToConsole.load());
     QVERIFY(timer->isActive());
     h.click("chkEnableFileLog");
-    QVERIFY(!capture_settings::EnableLogToFile.load());
+    QVERIFY(!veltrix::capture::settings::EnableLogToFile.load());
     QVERIFY(start->isEnabled());
   }
 
@@ -205,15 +205,15 @@ class WindowLoggingTest : public QObject {
     h.click("chkEnableFileLog");
     QCOMPARE(h.prompts.folder_pickers_shown, 1);
     QVERIFY(!file_log->isChecked());
-    QVERIFY(!capture_settings::EnableLogToFile.load());
+    QVERIFY(!veltrix::capture::settings::EnableLogToFile.load());
     QVERIFY(folder->text().isEmpty());
 
     h.prompts.folder_answers = {first.path()};
     h.click("chkEnableFileLog");
     QCOMPARE(h.prompts.folder_pickers_shown, 2);
     QCOMPARE(folder->text(), first.path());
-    QCOMPARE(capture_settings::FileLogFolder.get(), first.path().toStdString());
-    QVERIFY(capture_settings::EnableLogToFile.load());
+    QCOMPARE(veltrix::capture::settings::FileLogFolder.get(), first.path().toStdString());
+    QVERIFY(veltrix::capture::settings::EnableLogToFile.load());
 
     // With a folder set, switching it on again asks nothing.
     h.click("chkEnableFileLog");
@@ -230,9 +230,9 @@ class WindowLoggingTest : public QObject {
     h.prompts.folder_answers = {second.path()};
     h.click("btnSelectFolder");
     QCOMPARE(folder->text(), second.path());
-    QCOMPARE(capture_settings::FileLogFolder.get(), second.path().toStdString());
+    QCOMPARE(veltrix::capture::settings::FileLogFolder.get(), second.path().toStdString());
     QVERIFY(file_log->isChecked());
-    QVERIFY(capture_settings::EnableLogToFile.load());
+    QVERIFY(veltrix::capture::settings::EnableLogToFile.load());
     QCOMPARE(h.prompts.folder_pickers_shown, 4);
   }
 
@@ -258,9 +258,9 @@ class WindowLoggingTest : public QObject {
     QVERIFY(h.child<QPushButton>("btnStart")->isVisible());
     QVERIFY(h.child<QPushButton>("btnStop")->isHidden());
     QVERIFY(h.child<QWidget>("btnRead")->isEnabled());
-    capture_control::wait();
+    veltrix::capture::control::wait();
 
-    const std::string console = console_buffer::snapshot();
+    const std::string console = veltrix::capture::console_buffer::snapshot();
     QVERIFY(as_pane_shows(console).startsWith(pane_text(h)));
     const Logs logs = logs_in(dir.path());
     QVERIFY(!logs.data.empty());
@@ -287,17 +287,17 @@ class WindowLoggingTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(pane_text(h).count(QLatin1Char('\n')) >= 4, kCaptureTimeoutMs);
     h.click("btnStop");
     h.click("btnStart");
-    QCOMPARE(capture_settings::BackgroundThreadRunningStatus.load(), 1);
+    QCOMPARE(veltrix::capture::settings::BackgroundThreadRunningStatus.load(), 1);
     QVERIFY(h.child<QPushButton>("btnStop")->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(pane_text(h).count(QStringLiteral("Time,")) == 2, kCaptureTimeoutMs);
     const int lines = pane_text(h).count(QLatin1Char('\n'));
     QTRY_VERIFY_WITH_TIMEOUT(pane_text(h).count(QLatin1Char('\n')) >= lines + 3, kCaptureTimeoutMs);
     h.click("btnStop");
-    capture_control::wait();
+    veltrix::capture::control::wait();
     h.window->tmDataUpdater_Tick();
-    QCOMPARE(pane_text(h), as_pane_shows(console_buffer::snapshot()));
+    QCOMPARE(pane_text(h), as_pane_shows(veltrix::capture::console_buffer::snapshot()));
     SampleRun run;
-    const QString problem = check_sample_text(console_buffer::snapshot(), kAllComponents, &run);
+    const QString problem = check_sample_text(veltrix::capture::console_buffer::snapshot(), kAllComponents, &run);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QCOMPARE(run.headers, 2);
   }

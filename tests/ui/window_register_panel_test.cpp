@@ -21,7 +21,7 @@
 #include "tests/ui/window_fixture.h"
 #include "ui/application_setup.h"
 
-using veltrix::ui::testing::WindowHarness;
+using veltrix::ui::test::WindowHarness;
 
 namespace {
 
@@ -348,7 +348,7 @@ class WindowRegisterPanelTest : public QObject {
     WindowHarness h;
     QVERIFY(h.connect("kor73", "KOR 73"));
     auto* console = h.child<QPlainTextEdit>("txtDataLogging");
-    console_buffer::append("first\r\n");
+    veltrix::capture::console_buffer::append("first\r\n");
     h.window->tmDataUpdater_Tick();
     QCOMPARE(console->toPlainText(), QStringLiteral("first\n"));
 
@@ -361,8 +361,8 @@ class WindowRegisterPanelTest : public QObject {
 
     h.click("btnClear");
     QVERIFY(console->toPlainText().isEmpty());
-    QVERIFY(console_buffer::snapshot().empty());
-    console_buffer::append("second\r\n");
+    QVERIFY(veltrix::capture::console_buffer::snapshot().empty());
+    veltrix::capture::console_buffer::append("second\r\n");
     h.window->tmDataUpdater_Tick();
     QCOMPARE(console->toPlainText(), QStringLiteral("second\n"));
     QVERIFY(console->textCursor().atEnd());
@@ -381,12 +381,14 @@ class WindowRegisterPanelTest : public QObject {
       QCOMPARE(pane->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), iKOR->get_register_list_size());
       QTest::qWait(60);
     }
-    QTRY_VERIFY_WITH_TIMEOUT(console_buffer::snapshot().find("\r\n", 800) != std::string::npos, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(veltrix::capture::console_buffer::snapshot().find("\r\n", 800) != std::string::npos,
+                             20000);
     h.click("btnStop");
-    capture_control::wait();
-    veltrix::ui::testing::SampleRun run;
+    veltrix::capture::control::wait();
+    veltrix::ui::test::SampleRun run;
     const int all = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
-    const QString problem = veltrix::ui::testing::check_sample_text(console_buffer::snapshot(), all, &run);
+    const QString problem =
+        veltrix::ui::test::check_sample_text(veltrix::capture::console_buffer::snapshot(), all, &run);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QCOMPARE(run.headers, 1);
     QVERIFY(run.samples >= 5);

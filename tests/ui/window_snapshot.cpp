@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   setenv("VELTRIX_PORT", board.port_path().c_str(), 1);
   int written = 1;
   {
-    veltrix::ui::testing::ScriptedPrompts prompts;
+    veltrix::ui::test::ScriptedPrompts prompts;
     VeltrixDataLoggerWFA_clr8xp::MainUIForm2 window(prompts);
     window.show();
     auto* devices = window.findChild<QComboBox*>(QStringLiteral("cmbDevices"));
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
       QApplication::processEvents(QEventLoop::AllEvents, 50);
     }
     window.findChild<QPushButton*>(QStringLiteral("btnStop"))->click();
-    capture_control::wait();
+    veltrix::capture::control::wait();
     window.tmDataUpdater_Tick();
     QApplication::processEvents();
     written = window.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;

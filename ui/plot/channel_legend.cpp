@@ -8,6 +8,8 @@
 
 #include "ui/plot/plot_style.h"
 
+using veltrix::capture::PlotChannel;
+
 namespace {
 
 QIcon swatch(const QColor& color) {

@@ -21,13 +21,15 @@ class ChannelLegend : public QWidget {
   explicit ChannelLegend(QWidget* parent = nullptr);
 
   // Called when the operator ticks or clears a channel's entry.
-  void on_toggled(std::function<void(PlotChannel, bool visible)> handler) { on_toggled_ = std::move(handler); }
+  void on_toggled(std::function<void(veltrix::capture::PlotChannel, bool visible)> handler) {
+    on_toggled_ = std::move(handler);
+  }
   void set_components(int components);
-  void set_value(PlotChannel channel, std::optional<float> value);
+  void set_value(veltrix::capture::PlotChannel channel, std::optional<float> value);
 
  private:
-  std::function<void(PlotChannel, bool)> on_toggled_;
+  std::function<void(veltrix::capture::PlotChannel, bool)> on_toggled_;
   std::array<QWidget*, 4> groups_{};
-  std::array<QCheckBox*, kPlotChannelCount> boxes_{};
-  std::array<QLabel*, kPlotChannelCount> values_{};
+  std::array<QCheckBox*, veltrix::capture::kPlotChannelCount> boxes_{};
+  std::array<QLabel*, veltrix::capture::kPlotChannelCount> values_{};
 };

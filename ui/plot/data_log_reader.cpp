@@ -7,6 +7,8 @@
 
 #include "devices/ikor.h"
 
+using veltrix::capture::PlotSample;
+
 namespace {
 
 struct Group {

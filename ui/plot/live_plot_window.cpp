@@ -16,6 +16,10 @@
 #include "ui/plot/channel_legend.h"
 #include "ui/plot/strip_charts.h"
 
+using veltrix::capture::kPlotChannelCount;
+using veltrix::capture::PlotChannel;
+using veltrix::capture::SampleQueue;
+
 namespace {
 
 constexpr std::array<int, 3> kSpanSeconds{2, 10, 60};

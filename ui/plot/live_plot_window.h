@@ -35,10 +35,10 @@ class LivePlotWindow : public QWidget {
 
   // `queue` may be null (no capture to show yet) and must outlive the window
   // or be replaced with set_source first.
-  explicit LivePlotWindow(SampleQueue* queue = nullptr, PlotPrompts prompts = PlotPrompts::dialogs(),
+  explicit LivePlotWindow(veltrix::capture::SampleQueue* queue = nullptr, PlotPrompts prompts = PlotPrompts::dialogs(),
                           QWidget* parent = nullptr);
 
-  void set_source(SampleQueue* queue);
+  void set_source(veltrix::capture::SampleQueue* queue);
   // A new capture starts: forget the previous one's samples and skip count.
   void begin_capture();
   // The status line, e.g. the capture report.
@@ -69,7 +69,7 @@ class LivePlotWindow : public QWidget {
   void show_status();
   bool following() const { return !log_ && !paused_; }
 
-  SampleQueue* queue_ = nullptr;
+  veltrix::capture::SampleQueue* queue_ = nullptr;
   std::uint64_t drops_seen_ = 0;  // queue drops before this capture
   std::uint64_t drops_ = 0;       // in this capture
   PlotPrompts prompts_;
@@ -77,7 +77,7 @@ class LivePlotWindow : public QWidget {
   std::optional<LoadedDataLog> log_;
   QString log_summary_;
   QString capture_status_;
-  std::vector<PlotSample> batch_;
+  std::vector<veltrix::capture::PlotSample> batch_;
   double span_ = 10000;  // x units: ms, or samples for a log without time column
   double view_end_ = 0;
   bool paused_ = false;

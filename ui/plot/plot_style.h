@@ -14,19 +14,19 @@
 struct PlotComponent {
   int component;  // COMPONENT_*
   const char* title;
-  PlotChannel first;
+  veltrix::capture::PlotChannel first;
   int channels;
 };
 
 inline constexpr std::array<PlotComponent, 4> kPlotComponents{{
-    {COMPONENT_GYRO, "Gyroscope", PlotChannel::kGyroX, 3},
-    {COMPONENT_ACCEL, "Accelerometer", PlotChannel::kAccelX, 3},
-    {COMPONENT_COMPASS, "Compass", PlotChannel::kCompX, 3},
-    {COMPONENT_TEMP, "Temperature", PlotChannel::kTemp, 1},
+    {COMPONENT_GYRO, "Gyroscope", veltrix::capture::PlotChannel::kGyroX, 3},
+    {COMPONENT_ACCEL, "Accelerometer", veltrix::capture::PlotChannel::kAccelX, 3},
+    {COMPONENT_COMPASS, "Compass", veltrix::capture::PlotChannel::kCompX, 3},
+    {COMPONENT_TEMP, "Temperature", veltrix::capture::PlotChannel::kTemp, 1},
 }};
 
-inline PlotChannel plot_channel(const PlotComponent& component, int axis) {
-  return static_cast<PlotChannel>(static_cast<int>(component.first) + axis);
+inline veltrix::capture::PlotChannel plot_channel(const PlotComponent& component, int axis) {
+  return static_cast<veltrix::capture::PlotChannel>(static_cast<int>(component.first) + axis);
 }
 
 // "X", "Y", "Z", or "Temp" for the single temperature channel.
@@ -34,8 +34,8 @@ inline QString axis_name(const PlotComponent& component, int axis) {
   return component.channels == 1 ? QStringLiteral("Temp") : QString(QChar(u'X' + axis));
 }
 
-inline QColor channel_color(PlotChannel channel) {
-  if (channel == PlotChannel::kTemp) {
+inline QColor channel_color(veltrix::capture::PlotChannel channel) {
+  if (channel == veltrix::capture::PlotChannel::kTemp) {
     return QColor(0xd9, 0x6b, 0x00);
   }
   static const std::array<QColor, 3> kAxes{QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0x9a, 0x2c),

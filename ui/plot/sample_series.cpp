@@ -4,6 +4,10 @@
 #include <cmath>
 #include <limits>
 
+using veltrix::capture::kPlotChannelCount;
+using veltrix::capture::PlotChannel;
+using veltrix::capture::PlotSample;
+
 namespace {
 constexpr float kMissing = std::numeric_limits<float>::quiet_NaN();
 }

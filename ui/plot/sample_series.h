@@ -18,7 +18,7 @@
 class SampleSeries {
  public:
   // `sample.x` must not be below the last x (start a new series instead).
-  void append(const PlotSample& sample);
+  void append(const veltrix::capture::PlotSample& sample);
   void clear();
   // Forgets the samples with x below `x`.
   void drop_before(double x);
@@ -27,15 +27,15 @@ class SampleSeries {
   bool empty() const { return size() == 0; }
   std::span<const double> x() const { return std::span(x_).subspan(start_); }
   // Empty when the channel was never recorded.
-  std::span<const float> values(PlotChannel channel) const;
+  std::span<const float> values(veltrix::capture::PlotChannel channel) const;
   // COMPONENT_* bits of every component recorded at least once.
   int components() const { return components_; }
   // The last recorded value of `channel` at or before `x` and after `not_before`.
-  std::optional<float> value_at(PlotChannel channel, double x, double not_before) const;
+  std::optional<float> value_at(veltrix::capture::PlotChannel channel, double x, double not_before) const;
 
  private:
   std::vector<double> x_;
-  std::array<std::vector<float>, kPlotChannelCount> columns_;
+  std::array<std::vector<float>, veltrix::capture::kPlotChannelCount> columns_;
   std::size_t start_ = 0;  // samples before it are dropped, not yet erased
   int components_ = 0;
 };

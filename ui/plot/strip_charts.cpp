@@ -7,6 +7,8 @@
 
 #include "ui/plot/plot_style.h"
 
+using veltrix::capture::PlotChannel;
+
 namespace {
 
 constexpr int kTargetYTicks = 4;

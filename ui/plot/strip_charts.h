@@ -23,7 +23,7 @@ class StripCharts : public QWidget {
   void set_series(const SampleSeries* series) { series_ = series; }
   // The x range drawn, [x0, x1], in the series' unit.
   void set_view(double x0, double x1, XUnit unit);
-  void set_channel_visible(PlotChannel channel, bool visible);
+  void set_channel_visible(veltrix::capture::PlotChannel channel, bool visible);
   // Shown in place of the charts while the series is empty.
   void set_placeholder(const QString& text) { placeholder_ = text; }
 
@@ -46,10 +46,10 @@ class StripCharts : public QWidget {
   const SampleSeries* series_ = nullptr;
   double x0_ = 0, x1_ = 1;
   XUnit unit_ = XUnit::kMilliseconds;
-  std::array<bool, kPlotChannelCount> visible_;
+  std::array<bool, veltrix::capture::kPlotChannelCount> visible_;
   // Kept between frames, so a frame allocates nothing.
   std::vector<std::size_t> starts_;
-  std::array<std::vector<PixelColumn>, kPlotChannelCount> columns_;
+  std::array<std::vector<PixelColumn>, veltrix::capture::kPlotChannelCount> columns_;
   std::vector<QPointF> points_;
   QString placeholder_;
 };
