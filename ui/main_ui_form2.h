@@ -31,11 +31,13 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTimer;
-class LivePlotWindow;
 
 namespace veltrix::ui {
-class OperatorPrompts;
+namespace plot {
+class LivePlotWindow;
 }
+class OperatorPrompts;
+}  // namespace veltrix::ui
 
 namespace VeltrixDataLoggerWFA_clr8xp {
 
@@ -121,7 +123,7 @@ class MainUIForm2 : public QWidget {
   veltrix::capture::CaptureDescription description_;
   // Fed by every capture, read by the live plot; outlives each capture thread.
   veltrix::capture::SampleQueue plot_queue_;
-  QPointer<LivePlotWindow> live_plot_;
+  QPointer<veltrix::ui::plot::LivePlotWindow> live_plot_;
   QString capture_notes_;
   QString capture_report_;
   int capture_serial_ = 0;  // which Start a report belongs to

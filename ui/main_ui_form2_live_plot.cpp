@@ -15,6 +15,8 @@
 
 using veltrix::capture::CaptureReport;
 using veltrix::capture::report_line;
+using veltrix::ui::plot::LivePlotWindow;
+using veltrix::ui::plot::PlotPrompts;
 
 namespace VeltrixDataLoggerWFA_clr8xp {
 

@@ -19,6 +19,7 @@
 
 using veltrix::capture::PlotSample;
 using veltrix::capture::SampleQueue;
+using veltrix::ui::plot::LivePlotWindow;
 
 namespace {
 

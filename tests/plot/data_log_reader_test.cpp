@@ -14,10 +14,12 @@
 using veltrix::capture::kPlotChannelCount;
 using veltrix::capture::PlotChannel;
 using veltrix::capture::PlotSample;
+using veltrix::ui::plot::read_data_log;
+using veltrix::ui::plot::SampleSeries;
 
 namespace {
 
-using plot_testing::LogLayout;
+using veltrix::ui::plot::test::LogLayout;
 
 constexpr int kAll = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
 
@@ -79,9 +81,9 @@ TEST(DataLogReader, ReadsEveryComponentSetWithAndWithoutTimeColumn) {
       for (int i = 0; i < 50; ++i) {
         samples.push_back(random_sample(random, has_time ? 10 * i + i % 3 : i, components));
       }
-      std::string text = plot_testing::data_log(layout, samples);
+      std::string text = veltrix::ui::plot::test::data_log(layout, samples);
       if (!has_time) {
-        text += plot_testing::summary(6, 50);
+        text += veltrix::ui::plot::test::summary(6, 50);
       }
 
       const auto reading = read_data_log(text);
@@ -104,11 +106,12 @@ TEST(DataLogReader, ReadsEveryComponentSetWithAndWithoutTimeColumn) {
 TEST(DataLogReader, KeepsGapsAndSkipsLinesWithOtherColumns) {
   std::mt19937 random(11);
   const LogLayout timed{true, COMPONENT_GYRO};
-  const auto reading = read_data_log(plot_testing::header_line(timed) +
-                                     plot_testing::sample_line(timed, random_sample(random, 5, COMPONENT_GYRO)) +
-                                     plot_testing::sample_line(timed, random_sample(random, 10, 0)) +
-                                     plot_testing::sample_line(timed, random_sample(random, 15, kAll)) +
-                                     plot_testing::sample_line(timed, random_sample(random, 20, COMPONENT_GYRO)));
+  const auto reading =
+      read_data_log(veltrix::ui::plot::test::header_line(timed) +
+                    veltrix::ui::plot::test::sample_line(timed, random_sample(random, 5, COMPONENT_GYRO)) +
+                    veltrix::ui::plot::test::sample_line(timed, random_sample(random, 10, 0)) +
+                    veltrix::ui::plot::test::sample_line(timed, random_sample(random, 15, kAll)) +
+                    veltrix::ui::plot::test::sample_line(timed, random_sample(random, 20, COMPONENT_GYRO)));
   ASSERT_TRUE(reading.log) << reading.error;
   const SampleSeries& samples = reading.log->samples;
   ASSERT_EQ(samples.size(), 3u);
@@ -118,12 +121,12 @@ TEST(DataLogReader, KeepsGapsAndSkipsLinesWithOtherColumns) {
   EXPECT_EQ(reading.log->skipped_lines, 1u);
 
   const LogLayout untimed{false, COMPONENT_TEMP | COMPONENT_COMPASS};
-  const auto numbered =
-      read_data_log(plot_testing::header_line(untimed) +
-                    plot_testing::sample_line(untimed, random_sample(random, 0, COMPONENT_TEMP | COMPONENT_COMPASS)) +
-                    "\r\n" + plot_testing::sample_line(untimed, random_sample(random, 0, COMPONENT_TEMP)) +
-                    plot_testing::sample_line(untimed, random_sample(random, 0, COMPONENT_TEMP | COMPONENT_COMPASS)) +
-                    "\r\n" + plot_testing::summary(1, 5));
+  const auto numbered = read_data_log(
+      veltrix::ui::plot::test::header_line(untimed) +
+      veltrix::ui::plot::test::sample_line(untimed, random_sample(random, 0, COMPONENT_TEMP | COMPONENT_COMPASS)) +
+      "\r\n" + veltrix::ui::plot::test::sample_line(untimed, random_sample(random, 0, COMPONENT_TEMP)) +
+      veltrix::ui::plot::test::sample_line(untimed, random_sample(random, 0, COMPONENT_TEMP | COMPONENT_COMPASS)) +
+      "\r\n" + veltrix::ui::plot::test::summary(1, 5));
   ASSERT_TRUE(numbered.log) << numbered.error;
   ASSERT_EQ(numbered.log->samples.size(), 4u);
   EXPECT_EQ(numbered.log->samples.x()[1], 1);
@@ -154,7 +157,7 @@ TEST(DataLogReader, RefusesTextThatIsNotADataLogAndSaysWhere) {
       {"summary cut short", "Gyro_X, Gyro_Y, Gyro_Z\r\n    -1,     2,     3\r\nTotal Time       9 ms\r\n",
        "summary is incomplete"},
       {"text after the summary",
-       "Gyro_X, Gyro_Y, Gyro_Z\r\n    -1,     2,     3\r\n" + plot_testing::summary(9, 1) + "\r\nmore\r\n",
+       "Gyro_X, Gyro_Y, Gyro_Z\r\n    -1,     2,     3\r\n" + veltrix::ui::plot::test::summary(9, 1) + "\r\nmore\r\n",
        "line 6: text after the closing summary"},
   };
   for (const auto& c : cases) {

@@ -7,7 +7,7 @@
 using veltrix::capture::PlotChannel;
 using veltrix::capture::PlotSample;
 
-namespace plot_testing {
+namespace veltrix::ui::plot::test {
 
 namespace {
 
@@ -86,4 +86,4 @@ std::string data_log(const LogLayout& layout, const std::vector<PlotSample>& sam
   return text;
 }
 
-}  // namespace plot_testing
+}  // namespace veltrix::ui::plot::test

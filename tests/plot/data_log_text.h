@@ -7,7 +7,7 @@
 
 #include "capture/sample_queue.h"
 
-namespace plot_testing {
+namespace veltrix::ui::plot::test {
 
 struct LogLayout {
   bool has_time = true;
@@ -21,4 +21,4 @@ std::string summary(int total_ms, int total_samples);
 // Header and one line per sample, each ending in CR LF.
 std::string data_log(const LogLayout& layout, const std::vector<veltrix::capture::PlotSample>& samples);
 
-}  // namespace plot_testing
+}  // namespace veltrix::ui::plot::test

@@ -15,6 +15,8 @@
 using veltrix::capture::PlotChannel;
 using veltrix::capture::PlotSample;
 using veltrix::capture::SampleQueue;
+using veltrix::ui::plot::LivePlotWindow;
+using veltrix::ui::plot::PlotPrompts;
 
 namespace {
 
@@ -138,7 +140,7 @@ class LivePlotWindowTest : public QObject {
       samples.push_back(sample);
     }
     script.open_answer = folder.filePath(QStringLiteral("dataLog-12345.csv"));
-    write_file(script.open_answer, plot_testing::data_log({true, all}, samples));
+    write_file(script.open_answer, veltrix::ui::plot::test::data_log({true, all}, samples));
     child<QAbstractButton>(window, "btnOpenDataLog")->click();
     QVERIFY2(script.errors.isEmpty(), qPrintable(script.errors.join('\n')));
     QCOMPARE(window.shown_series().size(), std::size_t{1500});
@@ -162,8 +164,8 @@ class LivePlotWindowTest : public QObject {
       gyro_only.push_back(gyro_sample(i));
     }
     script.open_answer = folder.filePath(QStringLiteral("fast.csv"));
-    write_file(script.open_answer,
-               plot_testing::data_log({false, COMPONENT_GYRO}, gyro_only) + plot_testing::summary(62, 1500));
+    write_file(script.open_answer, veltrix::ui::plot::test::data_log({false, COMPONENT_GYRO}, gyro_only) +
+                                       veltrix::ui::plot::test::summary(62, 1500));
     child<QAbstractButton>(window, "btnOpenDataLog")->click();
     QCOMPARE(window.shown_series().size(), std::size_t{1500});
     QCOMPARE(window.shown_series().x()[1499], 1499.0);

@@ -10,6 +10,9 @@
 #include <random>
 #include <vector>
 
+using veltrix::ui::plot::decimate_min_max;
+using veltrix::ui::plot::PixelColumn;
+
 namespace {
 
 // Column i holds exactly the samples that floor((t - t0) / (t1 - t0) * n) puts there.

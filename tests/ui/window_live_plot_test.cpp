@@ -21,6 +21,7 @@
 #include "ui/plot/live_plot_window.h"
 
 using veltrix::capture::BlockCapture;
+using veltrix::ui::plot::LivePlotWindow;
 using veltrix::ui::test::check_sample_text;
 using veltrix::ui::test::SampleRun;
 using veltrix::ui::test::WindowHarness;

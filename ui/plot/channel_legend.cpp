@@ -10,6 +10,8 @@
 
 using veltrix::capture::PlotChannel;
 
+namespace veltrix::ui::plot {
+
 namespace {
 
 QIcon swatch(const QColor& color) {
@@ -75,3 +77,5 @@ void ChannelLegend::set_components(int components) {
 void ChannelLegend::set_value(PlotChannel channel, std::optional<float> value) {
   values_[static_cast<std::size_t>(channel)]->setText(value ? QString::number(*value, 'f', 0) : QStringLiteral("–"));
 }
+
+}  // namespace veltrix::ui::plot

@@ -16,6 +16,8 @@
 class QCheckBox;
 class QLabel;
 
+namespace veltrix::ui::plot {
+
 class ChannelLegend : public QWidget {
  public:
   explicit ChannelLegend(QWidget* parent = nullptr);
@@ -33,3 +35,5 @@ class ChannelLegend : public QWidget {
   std::array<QCheckBox*, veltrix::capture::kPlotChannelCount> boxes_{};
   std::array<QLabel*, veltrix::capture::kPlotChannelCount> values_{};
 };
+
+}  // namespace veltrix::ui::plot

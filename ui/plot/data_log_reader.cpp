@@ -9,6 +9,8 @@
 
 using veltrix::capture::PlotSample;
 
+namespace veltrix::ui::plot {
+
 namespace {
 
 struct Group {
@@ -201,3 +203,5 @@ DataLogReading read_data_log(std::string_view text) {
   }
   return {std::move(log), {}};
 }
+
+}  // namespace veltrix::ui::plot

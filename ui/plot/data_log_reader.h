@@ -18,6 +18,8 @@
 
 #include "ui/plot/sample_series.h"
 
+namespace veltrix::ui::plot {
+
 struct LoadedDataLog {
   SampleSeries samples;
   bool has_time = false;
@@ -33,3 +35,5 @@ struct DataLogReading {
 };
 
 DataLogReading read_data_log(std::string_view text);
+
+}  // namespace veltrix::ui::plot

@@ -20,6 +20,8 @@ using veltrix::capture::kPlotChannelCount;
 using veltrix::capture::PlotChannel;
 using veltrix::capture::SampleQueue;
 
+namespace veltrix::ui::plot {
+
 namespace {
 
 constexpr std::array<int, 3> kSpanSeconds{2, 10, 60};
@@ -308,3 +310,5 @@ void LivePlotWindow::resizeEvent(QResizeEvent* event) {
   remembered_size() = event->size();
   QWidget::resizeEvent(event);
 }
+
+}  // namespace veltrix::ui::plot

@@ -21,12 +21,15 @@
 #include "ui/plot/plot_prompts.h"
 #include "ui/plot/sample_series.h"
 
-class ChannelLegend;
 class QAbstractButton;
 class QButtonGroup;
 class QLabel;
 class QScrollBar;
 class QToolButton;
+
+namespace veltrix::ui::plot {
+
+class ChannelLegend;
 class StripCharts;
 
 class LivePlotWindow : public QWidget {
@@ -93,3 +96,5 @@ class LivePlotWindow : public QWidget {
   QLabel* status_ = nullptr;
   QLabel* drops_label_ = nullptr;
 };
+
+}  // namespace veltrix::ui::plot

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <vector>
 
+namespace veltrix::ui::plot {
+
 void split_columns(std::span<const double> times, double t0, double t1, std::span<std::size_t> starts) {
   assert(t1 > t0 && starts.size() >= 2);
   const std::size_t n = starts.size() - 1;
@@ -59,3 +61,5 @@ void decimate_min_max(std::span<const double> times, std::span<const float> valu
   split_columns(times, t0, t1, starts);
   decimate_min_max(values, starts, columns);
 }
+
+}  // namespace veltrix::ui::plot

@@ -10,6 +10,8 @@
 #include <limits>
 #include <span>
 
+namespace veltrix::ui::plot {
+
 struct PixelColumn {
   float min = std::numeric_limits<float>::infinity();
   float max = -std::numeric_limits<float>::infinity();
@@ -38,3 +40,5 @@ void decimate_min_max(std::span<const float> values, std::span<const std::size_t
 // Both steps, for a single channel.
 void decimate_min_max(std::span<const double> times, std::span<const float> values, double t0, double t1,
                       std::span<PixelColumn> columns);
+
+}  // namespace veltrix::ui::plot

@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+namespace veltrix::ui::plot {
+
 PlotPrompts PlotPrompts::dialogs() {
   return {
       [](QWidget* parent, const QString& caption, const QString& filter) {
@@ -14,3 +16,5 @@ PlotPrompts PlotPrompts::dialogs() {
       [](QWidget* parent, const QString& title, const QString& text) { QMessageBox::warning(parent, title, text); },
   };
 }
+
+}  // namespace veltrix::ui::plot

@@ -10,6 +10,8 @@
 
 class QWidget;
 
+namespace veltrix::ui::plot {
+
 struct PlotPrompts {
   // The chosen file, or "" when the operator cancels.
   std::function<QString(QWidget* parent, const QString& caption, const QString& filter)> open_file_name;
@@ -19,3 +21,5 @@ struct PlotPrompts {
 
   static PlotPrompts dialogs();
 };
+
+}  // namespace veltrix::ui::plot

@@ -11,6 +11,8 @@
 #include "capture/sample_queue.h"
 #include "devices/ikor.h"
 
+namespace veltrix::ui::plot {
+
 struct PlotComponent {
   int component;  // COMPONENT_*
   const char* title;
@@ -42,3 +44,5 @@ inline QColor channel_color(veltrix::capture::PlotChannel channel) {
                                            QColor(0x1f, 0x6f, 0xc4)};
   return kAxes[static_cast<std::size_t>(static_cast<int>(channel) % 3)];
 }
+
+}  // namespace veltrix::ui::plot

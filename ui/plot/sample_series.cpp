@@ -8,6 +8,8 @@ using veltrix::capture::kPlotChannelCount;
 using veltrix::capture::PlotChannel;
 using veltrix::capture::PlotSample;
 
+namespace veltrix::ui::plot {
+
 namespace {
 constexpr float kMissing = std::numeric_limits<float>::quiet_NaN();
 }
@@ -75,3 +77,5 @@ std::optional<float> SampleSeries::value_at(PlotChannel channel, double x, doubl
   }
   return std::nullopt;
 }
+
+}  // namespace veltrix::ui::plot

@@ -15,6 +15,8 @@
 
 #include "capture/sample_queue.h"
 
+namespace veltrix::ui::plot {
+
 class SampleSeries {
  public:
   // `sample.x` must not be below the last x (start a new series instead).
@@ -39,3 +41,5 @@ class SampleSeries {
   std::size_t start_ = 0;  // samples before it are dropped, not yet erased
   int components_ = 0;
 };
+
+}  // namespace veltrix::ui::plot

@@ -9,6 +9,8 @@
 
 using veltrix::capture::PlotChannel;
 
+namespace veltrix::ui::plot {
+
 namespace {
 
 constexpr int kTargetYTicks = 4;
@@ -223,3 +225,5 @@ void StripCharts::paintEvent(QPaintEvent*) {
   painter.drawText(QRect(left, last_bottom + metrics.height() + 4, right - left, metrics.height() + 2),
                    Qt::AlignHCenter | Qt::AlignTop, unit);
 }
+
+}  // namespace veltrix::ui::plot

@@ -14,6 +14,8 @@
 #include "ui/plot/min_max_decimation.h"
 #include "ui/plot/sample_series.h"
 
+namespace veltrix::ui::plot {
+
 class StripCharts : public QWidget {
  public:
   enum class XUnit { kMilliseconds, kSamples };
@@ -53,3 +55,5 @@ class StripCharts : public QWidget {
   std::vector<QPointF> points_;
   QString placeholder_;
 };
+
+}  // namespace veltrix::ui::plot
