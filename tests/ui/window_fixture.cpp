@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QTest>
+#include <algorithm>
 #include <cstdlib>
 
 #include "capture/capture_control.h"
@@ -82,6 +83,11 @@ QStringList WindowHarness::board_lines() const {
     lines.append(QString::fromStdString(record.line));
   }
   return lines;
+}
+
+int buffered_lines() {
+  const std::string text = veltrix::capture::console_buffer::snapshot();
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
 }  // namespace veltrix::ui::test

@@ -16,6 +16,13 @@
 
 namespace veltrix::ui::test {
 
+inline constexpr int kAllComponents = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
+// A capture's lines should appear within this even on a loaded machine.
+inline constexpr int kCaptureTimeoutMs = 20000;
+
+// Lines in the console buffer now.
+int buffered_lines();
+
 // Capture settings, console buffer, current device and link as at start-up.
 void reset_process_state();
 

@@ -22,19 +22,14 @@
 
 using veltrix::capture::BlockCapture;
 using veltrix::ui::plot::LivePlotWindow;
+using veltrix::ui::test::buffered_lines;
 using veltrix::ui::test::check_sample_text;
+using veltrix::ui::test::kAllComponents;
+using veltrix::ui::test::kCaptureTimeoutMs;
 using veltrix::ui::test::SampleRun;
 using veltrix::ui::test::WindowHarness;
 
 namespace {
-
-constexpr int kAllComponents = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
-constexpr int kCaptureTimeoutMs = 20000;
-
-int buffered_lines() {
-  const std::string text = veltrix::capture::console_buffer::snapshot();
-  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-}
 
 // The plot window has no meta-object of its own, so the window's widgets are
 // told apart by type here.

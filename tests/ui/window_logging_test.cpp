@@ -28,19 +28,14 @@
 #include "ui/application_setup.h"
 #include "ui/termination_signals.h"
 
+using veltrix::ui::test::buffered_lines;
 using veltrix::ui::test::check_sample_text;
+using veltrix::ui::test::kAllComponents;
+using veltrix::ui::test::kCaptureTimeoutMs;
 using veltrix::ui::test::SampleRun;
 using veltrix::ui::test::WindowHarness;
 
 namespace {
-
-constexpr int kAllComponents = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
-constexpr int kCaptureTimeoutMs = 20000;
-
-int buffered_lines() {
-  const std::string text = veltrix::capture::console_buffer::snapshot();
-  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
-}
 
 QString pane_text(const WindowHarness& h) { return h.child<QPlainTextEdit>("txtDataLogging")->toPlainText(); }
 
