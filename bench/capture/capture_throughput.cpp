@@ -288,7 +288,10 @@ Cell run_cell(const Workload& w, bool fast, std::chrono::microseconds delay, con
   cell.bound_hz = fast ? w.rate_hz : std::min<double>(w.rate_hz, 1e6 / (exchanges * round_trip_us(*device)));
   veltrix::devices::disconnect_device();
   cell.tally = tally(lines, w.components, w.rate_hz <= 200);
-  cell.ok = started && failures.empty();
+  // What a capture reports (a FIFO overflow while a loaded machine held the
+  // thread back) is a result, printed beside its cell; only a capture that
+  // could not start fails the run.
+  cell.ok = started;
   if (!failures.empty()) {
     cell.note = failures;
   }
