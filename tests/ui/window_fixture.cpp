@@ -85,6 +85,12 @@ QStringList WindowHarness::board_lines() const {
   return lines;
 }
 
+void WindowHarness::start_logged_capture(const QString& folder) {
+  prompts.folder_answers = {folder};
+  click("btnSelectFolder");
+  click("btnStart");
+}
+
 int buffered_lines() {
   const std::string text = veltrix::capture::console_buffer::snapshot();
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));

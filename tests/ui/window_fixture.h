@@ -50,6 +50,9 @@ class WindowHarness {
     return widget;
   }
   void click(const char* button_name) const;
+  // Chooses `folder` through the folder button (which switches file logging
+  // on) and presses Start.
+  void start_logged_capture(const QString& folder);
 
   // The board's command lines since the last clear_commands().
   QStringList board_lines() const;

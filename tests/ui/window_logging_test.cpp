@@ -87,9 +87,7 @@ class WindowLoggingTest : public QObject {
     WindowHarness h;
     QVERIFY(h.connect("kor73", "KOR 73"));
     QTemporaryDir dir;
-    h.prompts.folder_answers = {dir.path()};
-    h.click("btnSelectFolder");
-    h.click("btnStart");
+    h.start_logged_capture(dir.path());
     QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= 6, kCaptureTimeoutMs);
     close(*h.window);
 
@@ -235,9 +233,7 @@ class WindowLoggingTest : public QObject {
     WindowHarness h;
     QVERIFY(h.connect("kor73", "KOR 73"));
     QTemporaryDir dir;
-    h.prompts.folder_answers = {dir.path()};
-    h.click("btnSelectFolder");
-    h.click("btnStart");
+    h.start_logged_capture(dir.path());
 
     QVERIFY(h.child<QPushButton>("btnStart")->isHidden());
     QVERIFY(h.child<QPushButton>("btnStop")->isVisible());
