@@ -5,7 +5,6 @@
 #include "capture/component_bytes.h"
 #include "devices/compass_kor.h"
 #include "devices/register_row.h"
-#include "link/board_protocol.h"
 
 namespace veltrix::capture {
 
@@ -14,7 +13,6 @@ namespace {
 using veltrix::devices::kAbsentAddress;
 using veltrix::devices::kCompassReadingBytes;
 
-constexpr unsigned char kSensorBus = 0x68;
 constexpr unsigned char kDataReady = 0x01;
 
 int first_or_absent(unsigned char address) { return address == kAbsentAddress ? -1 : address; }
@@ -66,8 +64,8 @@ long BlockCapture::read(int components, bool& ready, SampleValues& values) {
   unsigned char bytes[256] = {};
   const int length = block_length(components).value_or(1);
   const int status = device_.addr_int_status;
-  if (const long result = vtx_serial_read(nullptr, kSensorBus, static_cast<unsigned char>(status),
-                                          static_cast<unsigned short>(length), bytes);
+  if (const long result =
+          device_.read_registers(static_cast<unsigned char>(status), static_cast<unsigned short>(length), bytes);
       result != 0) {
     return result;
   }

@@ -7,7 +7,6 @@
 #include "capture/component_bytes.h"
 #include "devices/compass_kor.h"
 #include "devices/register_row.h"
-#include "link/board_protocol.h"
 
 namespace veltrix::capture {
 
@@ -18,9 +17,7 @@ using veltrix::devices::kAbsentAddress;
 using veltrix::devices::kCompassReadingBytes;
 using veltrix::devices::kCompassReadingStart;
 
-constexpr unsigned char kSensorBus = 0x68;
 constexpr int kFifoBytes = 1024;
-constexpr int kMaxReadBytes = 128;
 constexpr auto kMaxInterval = 20ms;
 constexpr unsigned char kFifoOverflow = 0x10;  // INT_STATUS
 constexpr unsigned char kFifoCollects = 0x40;  // USER_CTRL
@@ -55,6 +52,18 @@ unsigned char data_register_of(ikor& device, int component) {
     default:
       return device.addr_temp_out_h;
   }
+}
+
+// The most whole frames one FIFO read takes in a single exchange: the board
+// never sends a reply of a multiple of 32 characters (2 per byte plus 8), so
+// such a read would cost a second exchange.
+int frames_per_read(int frame_bytes) {
+  const int size = std::max(frame_bytes, 1);
+  int frames = std::max(1, ikor::kMaxFifoRead / size);
+  while (frames > 1 && (2 * frames * size + 8) % 32 == 0) {
+    --frames;
+  }
+  return frames;
 }
 
 unsigned char read_or_zero(ikor& device, unsigned char reg) {
@@ -107,8 +116,6 @@ bool FifoCapture::carries(int components) {
 }
 
 long FifoCapture::start(int components, int rate_hz) {
-  // Burst reads of the data register must never read past the bytes asked for.
-  set_KORREG_FIFO_R_W(data_);
   if (const long status = device_.read_from_register(static_cast<char>(fifo_en_), saved_fifo_en_); status != 0) {
     return status;
   }
@@ -150,7 +157,8 @@ long FifoCapture::restart(int components) {
   }
   // Reading INT_STATUS clears an overflow flag raised before the reset.
   unsigned char old_status = 0;
-  if (const long status = vtx_serial_read(nullptr, kSensorBus, device_.addr_int_status, 1, &old_status); status != 0) {
+  if (const long status = device_.read_from_register(static_cast<char>(device_.addr_int_status), old_status);
+      status != 0) {
     return status;
   }
   if (const long status = device_.write_to_register(static_cast<char>(fifo_en_), static_cast<char>(enable));
@@ -207,18 +215,17 @@ long FifoCapture::poll() {
     return restart(components_);
   }
   unsigned char count_bytes[2] = {};
-  if (const long status = vtx_serial_read(nullptr, kSensorBus, count_h_, 2, count_bytes); status != 0) {
+  if (const long status = device_.read_registers(count_h_, 2, count_bytes); status != 0) {
     return status;
   }
   const int count = (count_bytes[0] << 8) | count_bytes[1];
   const int frames = frame_bytes_ > 0 ? count / frame_bytes_ : 0;
-  const int per_read = std::max(1, kMaxReadBytes / std::max(frame_bytes_, 1));
+  const int per_read = frames_per_read(frame_bytes_);
   bytes_.resize(static_cast<std::size_t>(per_read * frame_bytes_));
   std::size_t sound = samples_.size();
   for (int done = 0; done < frames;) {
     const int batch = std::min(per_read, frames - done);
-    if (const long status = vtx_serial_read(nullptr, kSensorBus, data_,
-                                            static_cast<unsigned short>(batch * frame_bytes_), bytes_.data());
+    if (const long status = device_.read_fifo(data_, static_cast<unsigned short>(batch * frame_bytes_), bytes_.data());
         status != 0) {
       return status;
     }
@@ -233,7 +240,7 @@ long FifoCapture::poll() {
       continue;
     }
     unsigned char status_byte = 0;
-    if (const long status = vtx_serial_read(nullptr, kSensorBus, device_.addr_int_status, 1, &status_byte);
+    if (const long status = device_.read_from_register(static_cast<char>(device_.addr_int_status), status_byte);
         status != 0) {
       return status;
     }

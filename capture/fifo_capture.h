@@ -2,7 +2,7 @@
 // The fast capture's FIFO read, for rates a read per sample cannot follow:
 // the sensor queues one frame per sample (the selected components' data
 // registers in register order) and the capture reads the byte count, then as
-// many whole frames as are there, in reads of at most 128 bytes, and hands
+// many whole frames as are there, in reads of at most kMaxFifoRead bytes, and hands
 // them out one sample at a time. Between reads it sleeps until about a
 // quarter of the FIFO has filled (at most 20 ms), far from an overflow.
 //

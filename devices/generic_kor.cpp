@@ -75,6 +75,16 @@ unsigned char GenericKor::read_or_zero(unsigned char reg) {
   return value;
 }
 
+long GenericKor::read_registers(unsigned char first, unsigned short length, unsigned char* bytes) {
+  return vtx_serial_read(serial_handle, slave_addr, first, length, bytes);
+}
+
+long GenericKor::read_fifo(unsigned char fifo_data, unsigned short length, unsigned char* bytes) {
+  // The link splits reads of this register rather than reading past the end.
+  set_KORREG_FIFO_R_W(fifo_data);
+  return ARM_ReadBurst(serial_handle, slave_addr, fifo_data, length, bytes);
+}
+
 long GenericKor::write_to_register(char registerAdd, char value) {
   return write_register(static_cast<unsigned char>(registerAdd), static_cast<unsigned char>(value));
 }

@@ -61,6 +61,8 @@ class GenericKor : public ikor {
   long save_register_map(const char* fileName) override;
   long load_register_map(const char* fileName) override;
   bool is_data_ready() override;
+  long read_registers(unsigned char first, unsigned short length, unsigned char* bytes) override;
+  long read_fifo(unsigned char fifo_data, unsigned short length, unsigned char* bytes) override;
 
  protected:
   explicit GenericKor(const DeviceTraits& traits);

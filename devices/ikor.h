@@ -76,6 +76,15 @@ class ikor {
   virtual long load_register_map(const char* fileName) = 0;
   virtual bool is_data_ready() = 0;
 
+  // The fast capture's reads, both at the sensor's bus address; the link
+  // status. `length` registers from `first` on (wrapping past 0xFF), in as
+  // few exchanges as the board allows.
+  virtual long read_registers(unsigned char first, unsigned short length, unsigned char* bytes) = 0;
+  // `length` bytes (at most kMaxFifoRead) popped from the FIFO data register
+  // `fifo_data` in one exchange, never one byte more.
+  virtual long read_fifo(unsigned char fifo_data, unsigned short length, unsigned char* bytes) = 0;
+  static constexpr unsigned short kMaxFifoRead = 255;
+
   // Fills the address fields below from the generic register names.
   void load_generic_register_addresses();
 
