@@ -180,17 +180,17 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   SampleText header;
   SampleText line;
   SampleText text;
-  // Reading every register for the register log would pop FIFO bytes: it is
-  // written before the FIFO starts.
-  if (use_fifo) {
-    if (EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1) {
-      const int components = active_components(device);
-      format_header(header, timed, components);
-      open_logs(device, data_log, sink, header, components);
-    }
-    if (fifo.start(active_components(device), rate_hz) != 0) {
-      stop_on_link_failure();
-    }
+  // The fast capture writes the register log before its first sample: read
+  // after it, every register would pop FIFO bytes, and with a board that
+  // answers in a millisecond the block reads would miss a hundred samples.
+  const bool logs_first = use_fifo || fast;
+  if (logs_first && EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1) {
+    const int components = active_components(device);
+    format_header(header, timed, components);
+    open_logs(device, data_log, sink, header, components);
+  }
+  if (use_fifo && fifo.start(active_components(device), rate_hz) != 0) {
+    stop_on_link_failure();
   }
 
   while (BackgroundThreadRunningStatus.load() == 1) {
@@ -261,7 +261,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     header.clear();
     if (sample_count == 0) {
       format_header(header, timed, active);
-      if (EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1 && !use_fifo) {
+      if (EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1 && !logs_first) {
         open_logs(device, data_log, sink, header, active);
       }
     }
