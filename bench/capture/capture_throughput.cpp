@@ -175,7 +175,7 @@ Tally tally(const std::vector<std::string>& lines, int components, bool timed) {
     if (timed && !fields.empty()) {
       fields.erase(fields.begin());
     }
-    if (fields.size() != channels.size()) {
+    if (line.find_first_not_of(" -0123456789,") != std::string::npos || fields.size() != channels.size()) {
       continue;  // the header
     }
     std::optional<std::uint16_t> n;
@@ -300,7 +300,9 @@ Cell run_cell(const Workload& w, bool fast, std::chrono::microseconds delay, con
 
 }  // namespace
 
-int main() {
+// An argument runs only the cells whose "mode board workload" contains it.
+int main(int argc, char** argv) {
+  const std::string only = argc > 1 ? argv[1] : "";
   char pattern[] = "/tmp/veltrix-bench-capture-XXXXXX";
   if (mkdtemp(pattern) == nullptr) {
     return 1;
@@ -312,13 +314,18 @@ int main() {
   for (const bool fast : {false, true}) {
     for (const auto delay : {0us, 1000us}) {
       for (const Workload& w : kWorkloads) {
+        const char* mode = fast ? "fast" : "described";
+        const char* board = delay.count() == 0 ? "pty" : "1 ms";
+        if ((std::string(mode) + " " + board + " " + w.name).find(only) == std::string::npos) {
+          continue;
+        }
         const Cell cell = run_cell(w, fast, delay, folder);
         const Tally& t = cell.tally;
         const double share = t.offered > 0 ? static_cast<double>(t.distinct) / static_cast<double>(t.offered) : 0.0;
-        std::printf("%-9s %-6s %-18s %10lld %8.1f%% %7lld %6lld %10.0f %5.1f%%%s%s\n", fast ? "fast" : "described",
-                    delay.count() == 0 ? "pty" : "1 ms", w.name, static_cast<long long>(t.distinct), 100.0 * share,
-                    static_cast<long long>(t.duplicates), static_cast<long long>(t.mixed), cell.bound_hz,
-                    100.0 * cell.cpu_share, cell.note.empty() ? "" : "  ", cell.note.c_str());
+        std::printf("%-9s %-6s %-18s %10lld %8.1f%% %7lld %6lld %10.0f %5.1f%%%s%s\n", mode, board, w.name,
+                    static_cast<long long>(t.distinct), 100.0 * share, static_cast<long long>(t.duplicates),
+                    static_cast<long long>(t.mixed), cell.bound_hz, 100.0 * cell.cpu_share,
+                    cell.note.empty() ? "" : "  ", cell.note.c_str());
         std::fflush(stdout);
         failed += cell.ok ? 0 : 1;
       }
