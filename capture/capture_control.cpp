@@ -1,5 +1,6 @@
 #include "capture/capture_control.h"
 
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -117,8 +118,13 @@ class ControlSink final : public CaptureSink {
 
 ControlSink control_sink;
 
+// The paced poll sleeps to shortly before a sample is due: the default 50 us
+// of timer slack would make it wake late, or need a wider margin of polls.
+constexpr unsigned long kTimerSlackNs = 5000;
+
 void run_capture_thread(ikor* device) {
   (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kRaisedNice);
+  (void)prctl(PR_SET_TIMERSLACK, kTimerSlackNs);
   (void)background_writer_thread(device, control_sink);
 }
 

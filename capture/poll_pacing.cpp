@@ -10,7 +10,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // Room for a late wake-up from sleep and for the board's own jitter.
-constexpr auto kWakeUpSlack = 150us;
+constexpr auto kWakeUpSlack = 50us;
 
 }  // namespace
 
@@ -37,7 +37,7 @@ void PollPacing::polled(bool ready, Clock::time_point began, Clock::time_point e
   poll_time_ = std::max(took, poll_time_ - poll_time_ / 8 + took / 8);
   // Two polls' time before the due one: the due poll may begin just before
   // the sample, and the next must still come before the one after it.
-  margin_ = 2 * poll_time_ + kWakeUpSlack;
+  margin_ = poll_time_ + kWakeUpSlack;
   if (!ready) {
     missing_since_ = began;
     missing_seen_ = true;

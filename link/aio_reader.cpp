@@ -14,12 +14,11 @@ constexpr int kReadChunk = 1024;
 constexpr int kSilentReadMs = 500;
 constexpr int kCallbackPacketBytes = 128;
 
-// Wake-ups are given while the response lock is held: an exchange that
-// discards the response text under that lock then also finds every wake-up
-// given for that text, and none arrives late to wake it for a reply that is
-// not there yet.
+// Wake-ups are given after the response lock is let go, so that the woken
+// exchange does not at once block on it. One given for text an exchange has
+// just discarded wakes it early; it finds no reply line and waits again.
 void feed(const unsigned char* bytes, ssize_t count) {
-  std::lock_guard lock(aioVars.rsp_lock_);
+  std::unique_lock lock(aioVars.rsp_lock_);
   int wake_ups = 0;
   for (ssize_t i = 0; i < count; ++i) {
     switch (rx_parse_byte(aioVars, bytes[i])) {
@@ -37,6 +36,7 @@ void feed(const unsigned char* bytes, ssize_t count) {
         break;
     }
   }
+  lock.unlock();
   for (; wake_ups > 0; --wake_ups) {
     aioVars.hRxSemaphore.release();
   }
