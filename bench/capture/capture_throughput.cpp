@@ -120,21 +120,6 @@ class ChildBoard {
   std::string path_;
 };
 
-// Sample index (mod 2^16) of `value` on `channel` when the channel's step is
-// odd, so that the index is unique.
-std::optional<std::uint16_t> index_of(Channel channel, int value) {
-  const auto c = static_cast<std::uint32_t>(channel);
-  const auto step = static_cast<std::uint16_t>(37u * (c + 1u));
-  if (step % 2 == 0) {
-    return std::nullopt;
-  }
-  std::uint16_t inverse = 1;
-  for (int i = 0; i < 4; ++i) {  // Newton's iteration doubles the correct low bits
-    inverse = static_cast<std::uint16_t>(inverse * (2u - step * inverse));
-  }
-  return static_cast<std::uint16_t>(static_cast<std::uint16_t>(value - 1000 * static_cast<int>(c)) * inverse);
-}
-
 std::vector<Channel> channels_of(int components) {
   std::vector<Channel> channels;
   if (components & COMPONENT_GYRO) {
@@ -180,7 +165,7 @@ Tally tally(const std::vector<std::string>& lines, int components, bool timed) {
     }
     std::optional<std::uint16_t> n;
     for (std::size_t i = 0; i < channels.size() && !n; ++i) {
-      n = index_of(channels[i], fields[i]);
+      n = veltrix::sim::sample_index(channels[i], fields[i]);
     }
     bool same = n.has_value();
     for (std::size_t i = 0; same && i < channels.size(); ++i) {

@@ -22,15 +22,6 @@ constexpr Channel kLineOrder[] = {Channel::GyroX,    Channel::GyroY,  Channel::G
                                   Channel::AccelY,   Channel::AccelZ, Channel::CompassX, Channel::CompassY,
                                   Channel::CompassZ, Channel::Temp};
 
-// The sample index (mod 2^16) of a gyroscope X value: 37 n mod 2^16.
-std::uint16_t index_of_gyro_x(int value) {
-  std::uint16_t n = 0;
-  while (sample_value(Channel::GyroX, n) != value) {
-    ++n;
-  }
-  return n;
-}
-
 // Every channel of every sample line of a timed capture with every component
 // belongs to the same sample, and no sample is recorded twice.
 void expect_whole_consecutive_samples(const std::vector<std::string>& texts) {
@@ -45,7 +36,7 @@ void expect_whole_consecutive_samples(const std::vector<std::string>& texts) {
       fields.push_back(std::atoi(field.c_str()));
     }
     ASSERT_EQ(fields.size(), 11u) << line;
-    const std::uint16_t n = index_of_gyro_x(fields[1]);
+    const std::uint16_t n = veltrix::sim::sample_index(Channel::GyroX, fields[1]).value();
     for (int c = 0; c < 10; ++c) {
       EXPECT_EQ(fields[1 + c], sample_value(kLineOrder[c], n)) << line;
     }
