@@ -189,6 +189,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     format_header(header, timed, components);
     open_logs(device, data_log, sink, header, components);
   }
+  const double fifo_started_ms = elapsed_ms();
   if (use_fifo && fifo.start(active_components(device), rate_hz) != 0) {
     stop_on_link_failure();
   }
@@ -239,8 +240,11 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
       continue;
     }
 
-    // Taken at every rate for the capture report; the data log shows it only when timed.
-    const double taken_ms = elapsed_ms();
+    // Taken at every rate for the capture report and the plot; the data log
+    // shows it only when timed. FIFO samples arrive in batches: theirs is
+    // the time the sensor made them.
+    const double taken_ms =
+        use_fifo ? fifo_started_ms + 1000.0 * static_cast<double>(fifo.number()) / rate_hz : elapsed_ms();
     std::optional<double> time;
     if (timed) {
       vtxn_base_config::time_ms = taken_ms;

@@ -125,6 +125,8 @@ long FifoCapture::start(int components, int rate_hz) {
   started_ = true;
   carried_ = true;
   rate_hz_ = rate_hz;
+  started_at_ = Clock::now();
+  next_number_ = 0;
   return restart(components);
 }
 
@@ -168,6 +170,10 @@ long FifoCapture::restart(int components) {
   const long status =
       device_.write_to_register(static_cast<char>(user_ctrl_), static_cast<char>(collecting | reset_bit_));
   restarted_at_ = Clock::now();
+  // What the sensor made since the start and nobody took is lost: the next
+  // frame is at least the one due now.
+  const std::chrono::duration<double> since_start = restarted_at_ - started_at_;
+  next_number_ = std::max(next_number_, std::lround(since_start.count() * rate_hz_));
   kept_ = 0;
   next_poll_ = restarted_at_ + interval_;
   return status;
@@ -202,7 +208,8 @@ long FifoCapture::next(int components, bool& ready, SampleValues& values) {
   if (samples_.empty()) {
     return 0;
   }
-  values = samples_.front();
+  values = samples_.front().values;
+  number_ = samples_.front().number;
   samples_.pop_front();
   ready = true;
   return 0;
@@ -245,7 +252,9 @@ long FifoCapture::poll() {
       return status;
     }
     if ((status_byte & kFifoOverflow) != 0) {
-      kept_ -= static_cast<long>(samples_.size() - sound);
+      const auto unsound = static_cast<long>(samples_.size() - sound);
+      kept_ -= unsound;
+      next_number_ -= unsound;
       samples_.resize(sound);
       const std::chrono::duration<double> running = Clock::now() - restarted_at_;
       lost_ += std::max(1L, std::lround(running.count() * rate_hz_) - kept_);
@@ -262,7 +271,7 @@ void FifoCapture::decode_frames(const unsigned char* bytes, std::size_t frames) 
       decode_component(component, bytes, latest_.of(component));
       bytes += component_byte_count(component);
     }
-    samples_.push_back(latest_);
+    samples_.push_back({next_number_++, latest_});
     ++kept_;
   }
 }

@@ -55,8 +55,18 @@ class FifoCapture {
   // Samples lost to overflows so far.
   long lost_samples() const { return lost_; }
 
+  // The sensor's count of the sample next() gave last, from 0 at start();
+  // samples lost to an overflow or a restart are counted by the time they
+  // took. Its time is the start's plus this many periods.
+  long number() const { return number_; }
+
  private:
   using Clock = std::chrono::steady_clock;
+
+  struct Sample {
+    long number;
+    SampleValues values;
+  };
 
   long restart(int components);
   long poll();
@@ -79,13 +89,16 @@ class FifoCapture {
   double rate_hz_ = 0;
   Clock::duration interval_{};
   Clock::time_point next_poll_{};
+  Clock::time_point started_at_{};
   Clock::time_point restarted_at_{};
   long kept_ = 0;        // frames taken since the restart
   bool resync_ = false;  // a failed read may have left part of a frame
   long lost_ = 0;
+  long next_number_ = 0;  // of the next frame decoded
+  long number_ = 0;
 
   SampleValues latest_;  // a compass without a new reading keeps these
-  std::deque<SampleValues> samples_;
+  std::deque<Sample> samples_;
   std::vector<unsigned char> bytes_;
 };
 

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "capture/capture_control.h"
+#include "capture/capture_settings.h"
 #include "capture/sample_queue.h"
 #include "tests/capture/capture_fixture.h"
 
@@ -224,6 +225,33 @@ TEST_F(CaptureReportTest, ThePlotQueueGetsEachRecordedSampleAsItsLineShowsIt) {
     if (i > 0) {
       EXPECT_GE(sample.x, capture.plotted[i - 1].x);
     }
+  }
+}
+
+// FIFO samples reach the capture thread in batches of dozens: the report
+// and the plot go by the time the sensor made each one, not its arrival.
+TEST_F(CaptureReportTest, AFifoCaptureIsJudgedByTheSensorsOwnSampleTimes) {
+  connect("kor23", "KOR 23", RATE_8KHZ);
+  select(COMPONENT_GYRO);
+  veltrix::capture::settings::FastCapture = true;
+  const ObservedCapture capture = observe(4000);
+  veltrix::capture::settings::FastCapture = false;
+  const CaptureReport& report = capture.report;
+
+  EXPECT_EQ(report.samples, 4000);
+  const std::string failures = veltrix::capture::control::take_failure_messages();
+  if (failures.empty()) {
+    EXPECT_EQ(report.long_intervals, 0);
+    EXPECT_EQ(report.missed_samples, 0);
+    EXPECT_NEAR(report.largest_interval_ms, 0.125, 1e-9);
+    EXPECT_NEAR(report.mean_rate_hz, 8000.0, 0.5);
+  } else {  // a machine too loaded to read the FIFO in time
+    EXPECT_NE(failures.find("The sensor's FIFO overflowed"), std::string::npos) << failures;
+    EXPECT_GE(report.missed_samples, 1);
+  }
+  ASSERT_GE(capture.plotted.size(), 2u);
+  for (std::size_t i = 1; i < capture.plotted.size() && failures.empty(); ++i) {
+    EXPECT_NEAR(capture.plotted[i].x - capture.plotted[i - 1].x, 0.125, 1e-9) << i;
   }
 }
 
