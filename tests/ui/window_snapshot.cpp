@@ -1,14 +1,22 @@
-// Writes a picture of the window connected to a simulated KOR 73 board after
-// a one-second capture, for a person to compare with the designed layout:
+// Writes pictures for a person to compare with the designed layout:
 //   window_snapshot OUT.png
+//     the window connected to a simulated KOR 73 board after a one-second
+//     capture;
+//   window_snapshot --live-plot-8khz OUT.png
+//     the Live Plot window during a fast capture of a simulated KOR 23 at
+//     8 kHz (gyroscope, read from the FIFO) for 2.5 s, showing 2 s, with
+//     its report.
 // Runs on any Qt platform; use QT_QPA_PLATFORM=offscreen without a display.
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QPushButton>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "capture/capture_control.h"
 #include "devices/ikor.h"
@@ -17,15 +25,29 @@
 #include "ui/application_setup.h"
 #include "ui/main_ui_form2.h"
 
+namespace {
+
+void run_events_for(int ms) {
+  QElapsedTimer running;
+  running.start();
+  while (running.elapsed() < ms) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: window_snapshot OUT.png\n");
+  const bool plot = argc == 3 && std::strcmp(argv[1], "--live-plot-8khz") == 0;
+  if (argc != 2 && !plot) {
+    std::fprintf(stderr, "usage: window_snapshot [--live-plot-8khz] OUT.png\n");
     return 2;
   }
+  const QString out = QString::fromLocal8Bit(argv[argc - 1]);
   QApplication app(argc, argv);
   veltrix::ui::prepare_application(app);
   veltrix::sim::BoardOptions options;
-  options.sensor.model_class = "kor73";
+  options.sensor.model_class = plot ? "kor23" : "kor73";
   veltrix::sim::BoardSim board(options);
   if (board.start() != 0) {
     std::fprintf(stderr, "the simulated board did not start\n");
@@ -35,21 +57,41 @@ int main(int argc, char** argv) {
   int written = 1;
   {
     veltrix::ui::test::ScriptedPrompts prompts;
+    prompts.connection_mode = MODE_I2C;  // for a model that asks
     VeltrixDataLoggerWFA_clr8xp::MainUIForm2 window(prompts);
     window.show();
     auto* devices = window.findChild<QComboBox*>(QStringLiteral("cmbDevices"));
-    devices->setCurrentIndex(devices->findText(QStringLiteral("KOR 73")));
-    window.findChild<QPushButton*>(QStringLiteral("btnStart"))->click();
-    QElapsedTimer capturing;
-    capturing.start();
-    while (capturing.elapsed() < 1000) {
-      QApplication::processEvents(QEventLoop::AllEvents, 50);
+    devices->setCurrentIndex(devices->findText(QString::fromLatin1(plot ? "KOR 23" : "KOR 73")));
+    if (plot) {
+      // 8 kHz as a user sets it in the register panel: no rate button offers it.
+      if (iKOR == nullptr || iKOR->set_sampling_rate(RATE_8KHZ) != 0) {
+        std::fprintf(stderr, "the simulated board did not connect\n");
+        return 1;
+      }
+      window.findChild<QCheckBox*>(QStringLiteral("chkFastCapture"))->click();
+      for (const char* name : {"chkAccel", "chkCompass", "chkTemp"}) {
+        if (auto* box = window.findChild<QCheckBox*>(QString::fromLatin1(name)); box != nullptr && box->isChecked()) {
+          box->click();
+        }
+      }
+      window.findChild<QPushButton*>(QStringLiteral("btnLivePlot"))->click();
+      if (auto* two_seconds = window.findChild<QAbstractButton*>(QStringLiteral("span2")); two_seconds != nullptr) {
+        two_seconds->click();
+      }
     }
+    window.findChild<QPushButton*>(QStringLiteral("btnStart"))->click();
+    run_events_for(plot ? 2500 : 1000);
     window.findChild<QPushButton*>(QStringLiteral("btnStop"))->click();
     veltrix::capture::control::wait();
-    window.tmDataUpdater_Tick();
-    QApplication::processEvents();
-    written = window.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+    if (plot) {
+      run_events_for(300);  // the capture report reaches the plot's status line
+      QWidget* live_plot = window.findChild<QWidget*>(QStringLiteral("livePlotWindow"));
+      written = live_plot != nullptr && live_plot->grab().save(out) ? 0 : 1;
+    } else {
+      window.tmDataUpdater_Tick();
+      QApplication::processEvents();
+      written = window.grab().save(out) ? 0 : 1;
+    }
   }
   iKOR.reset();
   return written;
