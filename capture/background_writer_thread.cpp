@@ -13,6 +13,7 @@
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "capture/data_log.h"
+#include "capture/data_ready_wait.h"
 #include "capture/fifo_capture.h"
 #include "capture/log_naming.h"
 #include "capture/poll_pacing.h"
@@ -24,6 +25,7 @@
 using veltrix::capture::BlockCapture;
 using veltrix::capture::CaptureSink;
 using veltrix::capture::DataLog;
+using veltrix::capture::DataReadyWait;
 using veltrix::capture::FifoCapture;
 using veltrix::capture::format_header;
 using veltrix::capture::format_sample_line;
@@ -193,9 +195,18 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   if (use_fifo && fifo.start(active_components(device), rate_hz) != 0) {
     stop_on_link_failure();
   }
+  // Block reads sleep until the board says a sample is there, where it does.
+  DataReadyWait notified(device);
+  if (fast) {
+    notified.start(rate_hz);
+  }
 
   while (BackgroundThreadRunningStatus.load() == 1) {
-    pacing.wait_for_poll();
+    if (notified.active()) {
+      notified.wait();
+    } else {
+      pacing.wait_for_poll();
+    }
     const auto poll_began = PollPacing::Clock::now();
     const int polled_components = active_components(device);
     const bool in_block = use_fifo || (fast && block.block_length(polled_components).has_value());
@@ -298,6 +309,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     report_data_log_error(data_log.write(text.view()));
   }
   report_data_log_error(data_log.close());
+  notified.stop();
   fifo.stop();
   if (fifo.lost_samples() > 0) {
     sink.failure(fifo_overflow_text(fifo.lost_samples()));

@@ -85,6 +85,11 @@ long GenericKor::read_fifo(unsigned char fifo_data, unsigned short length, unsig
   return ARM_ReadBurst(serial_handle, slave_addr, fifo_data, length, bytes);
 }
 
+bool GenericKor::wait_for_data_ready(long timeout_ms) {
+  constexpr unsigned char kDataReadySource = 0;
+  return vtx_wait_interrupt(kDataReadySource, timeout_ms);
+}
+
 long GenericKor::write_to_register(char registerAdd, char value) {
   return write_register(static_cast<unsigned char>(registerAdd), static_cast<unsigned char>(value));
 }

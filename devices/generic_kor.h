@@ -63,6 +63,7 @@ class GenericKor : public ikor {
   bool is_data_ready() override;
   long read_registers(unsigned char first, unsigned short length, unsigned char* bytes) override;
   long read_fifo(unsigned char fifo_data, unsigned short length, unsigned char* bytes) override;
+  bool wait_for_data_ready(long timeout_ms) override;
 
  protected:
   explicit GenericKor(const DeviceTraits& traits);

@@ -84,6 +84,10 @@ class ikor {
   // `fifo_data` in one exchange, never one byte more.
   virtual long read_fifo(unsigned char fifo_data, unsigned short length, unsigned char* bytes) = 0;
   static constexpr unsigned short kMaxFifoRead = 255;
+  // Waits up to `timeout_ms` for the board's notification that the sensor
+  // raised its data-ready interrupt (sent while INT_ENABLE's bit 0 is set).
+  // True when one came since the last call; false on timeout.
+  virtual bool wait_for_data_ready(long timeout_ms) = 0;
 
   // Fills the address fields below from the generic register names.
   void load_generic_register_addresses();

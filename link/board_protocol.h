@@ -51,6 +51,12 @@ void vtx_serial_close();
 [[nodiscard]] long HbxDisableStreaming();
 [[nodiscard]] long HbxEnableIntStream();
 
+// Waits up to `timeout_ms` for the board's notification of interrupt
+// `source` (an "I<source>" line; the board sends them after "IE2" while the
+// sensor raises that interrupt). True when one came since the last call,
+// which it consumes; false on timeout. One waiting thread at a time.
+[[nodiscard]] bool vtx_wait_interrupt(unsigned char source, long timeout_ms);
+
 // True once the port hung up or failed (the board was unplugged): every
 // exchange then fails at once with 55 until the link is opened again.
 [[nodiscard]] bool vtx_serial_lost();

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "capture/block_capture.h"
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
+#include "link/board_protocol.h"
 #include "sim/sample_formula.h"
 #include "tests/capture/capture_fixture.h"
 
@@ -49,9 +53,22 @@ void expect_whole_consecutive_samples(const std::vector<std::string>& texts) {
   }
 }
 
+// The board's block reads: "RD", bus, INT_STATUS, length.
+long block_reads(const SimBoard& board, ikor& device, int components) {
+  char line[16];
+  std::snprintf(line, sizeof line, "RD68%02X%02X", device.addr_int_status,
+                BlockCapture(device).block_length(components).value_or(0));
+  const std::vector<std::string> lines = board.lines();
+  return std::count(lines.begin(), lines.end(), std::string(line));
+}
+
+// The simulated board notifies each sample: one block read per sample, no
+// polling between.
 TEST_F(CaptureTest, FastCaptureReadsWholeSamplesInBlocksNeverTwice) {
   connect("kor73", "KOR 73", RATE_200HZ);
   select(kAll);
+  const std::uint8_t int_enable = board_->reg(device_->addr_int_enable);
+  board_->clear_commands();
   veltrix::capture::settings::FastCapture = true;
   const auto log = capture(60);
   veltrix::capture::settings::FastCapture = false;
@@ -60,6 +77,23 @@ TEST_F(CaptureTest, FastCaptureReadsWholeSamplesInBlocksNeverTwice) {
   // The header and line layout are the described capture's.
   EXPECT_EQ(log->texts().front().substr(0, log->texts().front().find("\r\n")),
             "Time,Gyro_X, Gyro_Y, Gyro_Z,Accel_X, Accel_Y, Accel_Z,Comp_X, Comp_Y, Comp_Z,Temp");
+  // 60 samples and 5 warm-up ones; polling would need two or more each.
+  EXPECT_LE(block_reads(*board_, *device_, kAll), 65 + 10);
+  EXPECT_EQ(board_->reg(device_->addr_int_enable), int_enable);
+}
+
+// A board that sends no notifications (streaming switched off): the capture
+// polls and still keeps every sample.
+TEST_F(CaptureTest, FastCaptureWithoutNotificationsPollsForEverySample) {
+  connect("kor73", "KOR 73", RATE_200HZ);
+  select(kAll);
+  ASSERT_EQ(HbxDisableStreaming(), 0);
+  board_->clear_commands();
+  veltrix::capture::settings::FastCapture = true;
+  const auto log = capture(60);
+  veltrix::capture::settings::FastCapture = false;
+  expect_whole_consecutive_samples(log->texts());
+  EXPECT_GT(block_reads(*board_, *device_, kAll), 65 + 10);
 }
 
 // With a board that answers in 2 ms, a register log read after the first

@@ -1,0 +1,46 @@
+#include "capture/data_ready_wait.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "devices/register_row.h"
+
+namespace veltrix::capture {
+
+namespace {
+
+constexpr unsigned char kDataReadyEnable = 0x01;
+// A notification comes once a period; one that has not come after two has
+// stopped coming. A few milliseconds at the least, for a board on USB.
+constexpr double kPeriodsWithout = 2.0;
+constexpr long kShortestTimeoutMs = 4;
+
+}  // namespace
+
+DataReadyWait::DataReadyWait(ikor& device) : device_(device) {}
+
+void DataReadyWait::start(int rate_hz) {
+  const unsigned char enable = device_.addr_int_enable;
+  if (rate_hz <= 0 || enable == veltrix::devices::kAbsentAddress ||
+      device_.read_from_register(static_cast<char>(enable), saved_) != 0 ||
+      device_.write_to_register(static_cast<char>(enable), static_cast<char>(saved_ | kDataReadyEnable)) != 0) {
+    return;
+  }
+  started_ = true;
+  timeout_ms_ = std::max(kShortestTimeoutMs, std::lround(std::ceil(kPeriodsWithout * 1000.0 / rate_hz)));
+  (void)device_.wait_for_data_ready(0);  // one left from before the capture
+  active_ = device_.wait_for_data_ready(timeout_ms_);
+}
+
+void DataReadyWait::wait() { active_ = active_ && device_.wait_for_data_ready(timeout_ms_); }
+
+void DataReadyWait::stop() {
+  if (!started_) {
+    return;
+  }
+  started_ = false;
+  active_ = false;
+  (void)device_.write_to_register(static_cast<char>(device_.addr_int_enable), static_cast<char>(saved_));
+}
+
+}  // namespace veltrix::capture

@@ -1,0 +1,35 @@
+#pragma once
+// The fast capture's wait for a sample: where the board passes the sensor's
+// data-ready interrupt on as a notification, the capture thread sleeps until
+// it comes instead of polling. start() sets INT_ENABLE's data-ready bit and
+// waits for a first notification; a board that sends none, or stops (no
+// notification for two sample periods), leaves the capture to poll.
+//
+// Thread contract: one object per capture, used by the capture thread only.
+
+#include "devices/ikor.h"
+
+namespace veltrix::capture {
+
+class DataReadyWait {
+ public:
+  explicit DataReadyWait(ikor& device);
+
+  // Remembers INT_ENABLE and sets its data-ready bit; active() then tells
+  // whether the board notifies. A rate of 0 or below does nothing.
+  void start(int rate_hz);
+  bool active() const { return active_; }
+  // Sleeps until the next notification; without one in time, turns inactive.
+  void wait();
+  // Puts INT_ENABLE back as start() found it.
+  void stop();
+
+ private:
+  ikor& device_;
+  long timeout_ms_ = 0;
+  bool started_ = false;
+  bool active_ = false;
+  unsigned char saved_ = 0;
+};
+
+}  // namespace veltrix::capture
