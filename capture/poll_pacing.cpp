@@ -10,7 +10,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // Room for a late wake-up from sleep and for the board's own jitter.
-constexpr auto kWakeUpSlack = 50us;
+constexpr auto kWakeUpSlack = 30us;
 
 }  // namespace
 
@@ -21,11 +21,13 @@ PollPacing::PollPacing(int rate_hz) {
 }
 
 void PollPacing::wait_for_poll() {
+  slept_ = false;
   if (wake_ == Clock::time_point::min()) {
     return;
   }
   if (Clock::now() < wake_) {
     std::this_thread::sleep_until(wake_);
+    slept_ = true;
   }
   wake_ = Clock::time_point::min();
 }
@@ -35,22 +37,31 @@ void PollPacing::polled(bool ready, Clock::time_point began, Clock::time_point e
   // slowly, so one quick reply does not shrink the margin below a slow board.
   const Clock::duration took = ended - began;
   poll_time_ = std::max(took, poll_time_ - poll_time_ / 8 + took / 8);
-  // Two polls' time before the due one: the due poll may begin just before
-  // the sample, and the next must still come before the one after it.
-  margin_ = poll_time_ + kWakeUpSlack;
+  // Half a poll's time before the sample, one poll finds it missing and the
+  // next finds it there.
+  const Clock::duration least_margin = poll_time_ / 2 + kWakeUpSlack;
   if (!ready) {
     missing_since_ = began;
     missing_seen_ = true;
     return;
   }
-  if (missing_seen_ && period_ > Clock::duration::zero() && margin_ < period_) {
-    // The sample came after missing_since_: the next one not before a
-    // period later.
-    wake_ = missing_since_ + period_ - margin_;
+  if (period_ <= Clock::duration::zero()) {
+    return;
+  }
+  if (missing_seen_) {
+    // It came after missing_since_: pinned. The margin eases back.
+    due_ = missing_since_;
+    scheduled_ = true;
+    margin_ = std::max(least_margin, margin_ - (margin_ - least_margin) / 4);
+  } else if (scheduled_ && slept_ && began - due_ < 2 * period_) {
+    // There at the first poll: it kept its time. Look earlier next time.
+    due_ += period_;
+    margin_ = std::max(least_margin, std::min(2 * margin_, period_ / 2));
   } else {
-    wake_ = Clock::time_point::min();
+    scheduled_ = false;
   }
   missing_seen_ = false;
+  wake_ = scheduled_ && margin_ < period_ ? due_ + period_ - margin_ : Clock::time_point::min();
 }
 
 }  // namespace veltrix::capture

@@ -1,11 +1,14 @@
 #pragma once
 // When the capture thread polls data ready. Samples come one period apart
 // (the rate read at the capture start), so after a sample the thread sleeps
-// until shortly before the next one is due, then polls back to back. The
-// sample's time is known only when a poll found it missing just before: a
-// sample already there at the first poll (after a sleep, or after a long
-// read) came at an unknown time, so the thread polls without sleeping until
-// it sees the next one arrive.
+// until shortly before the next one is due, then polls back to back.
+//
+// A sample's time is pinned when a poll found it missing just before: the
+// next is due a period after that poll began. A sample already there at the
+// first poll after a sleep came at or before its due time: the schedule
+// holds, and the thread wakes earlier next time to pin it again. With no
+// schedule (at the start, or after falling behind) the thread polls without
+// sleeping until it sees a sample arrive.
 //
 // Thread contract: one object per capture, used by the capture thread only.
 
@@ -29,7 +32,10 @@ class PollPacing {
  private:
   Clock::duration period_{};
   Clock::duration poll_time_{};        // a poll's expected time
-  Clock::duration margin_{};           // before the due time
+  Clock::duration margin_{};           // how long before the due time the thread wakes
+  Clock::time_point due_{};            // the last pinned sample time plus whole periods
+  bool scheduled_ = false;             // due_ holds a schedule
+  bool slept_ = false;                 // the last poll was the first after a sleep
   Clock::time_point missing_since_{};  // start of the last poll that found no sample
   bool missing_seen_ = false;          // a poll since the last sample found none
   Clock::time_point wake_{Clock::time_point::min()};
