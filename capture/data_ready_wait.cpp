@@ -14,6 +14,7 @@ constexpr unsigned char kDataReadyEnable = 0x01;
 // stopped coming. A few milliseconds at the least, for a board on USB.
 constexpr double kPeriodsWithout = 2.0;
 constexpr long kShortestTimeoutMs = 4;
+constexpr int kTimeoutsInARow = 3;
 
 }  // namespace
 
@@ -32,7 +33,15 @@ void DataReadyWait::start(int rate_hz) {
   active_ = device_.wait_for_data_ready(timeout_ms_);
 }
 
-void DataReadyWait::wait() { active_ = active_ && device_.wait_for_data_ready(timeout_ms_); }
+void DataReadyWait::wait() {
+  // One wait too long may be a loaded machine; a few in a row, a board that
+  // stopped notifying.
+  if (device_.wait_for_data_ready(timeout_ms_)) {
+    timeouts_ = 0;
+  } else if (++timeouts_ >= kTimeoutsInARow) {
+    active_ = false;
+  }
+}
 
 void DataReadyWait::stop() {
   if (!started_) {

@@ -78,7 +78,7 @@ TEST_F(CaptureTest, FastCaptureReadsWholeSamplesInBlocksNeverTwice) {
   EXPECT_EQ(log->texts().front().substr(0, log->texts().front().find("\r\n")),
             "Time,Gyro_X, Gyro_Y, Gyro_Z,Accel_X, Accel_Y, Accel_Z,Comp_X, Comp_Y, Comp_Z,Temp");
   // 60 samples and 5 warm-up ones; polling would need two or more each.
-  EXPECT_LE(block_reads(*board_, *device_, kAll), 65 + 10);
+  EXPECT_LE(block_reads(*board_, *device_, kAll), 65 + 25);
   EXPECT_EQ(board_->reg(device_->addr_int_enable), int_enable);
 }
 
@@ -93,7 +93,7 @@ TEST_F(CaptureTest, FastCaptureWithoutNotificationsPollsForEverySample) {
   const auto log = capture(60);
   veltrix::capture::settings::FastCapture = false;
   expect_whole_consecutive_samples(log->texts());
-  EXPECT_GT(block_reads(*board_, *device_, kAll), 65 + 10);
+  EXPECT_GT(block_reads(*board_, *device_, kAll), 65 + 25);
 }
 
 // With a board that answers in 2 ms, a register log read after the first
