@@ -48,9 +48,11 @@ void close_descriptors() {
   if (fd >= 0) {
     serial_close(fd);
   }
-  if (aioVars.hRxEvent >= 0) {
-    close(aioVars.hRxEvent);
-    aioVars.hRxEvent = -1;
+  for (int* event : {&aioVars.hRxEvent, &aioVars.hReplyEvent}) {
+    if (*event >= 0) {
+      close(*event);
+      *event = -1;
+    }
   }
 }
 
@@ -100,12 +102,17 @@ int AIOInit(const char* port, unsigned long dwBaud) {
   serial_assert_modem_lines(fd);
 
   const int event = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (event < 0) {
+  const int reply_event = event < 0 ? -1 : eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (reply_event < 0) {
     aioVars.open_error_ = errno;
+    if (event >= 0) {
+      close(event);
+    }
     serial_close(fd);
     return kStatusPortFailed;
   }
   aioVars.hRxEvent = event;
+  aioVars.hReplyEvent = reply_event;
   reset_receive_state();
   aioVars.packetCallback = nullptr;
   aioVars.link_dead_ = false;

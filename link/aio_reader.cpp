@@ -82,15 +82,29 @@ int AIORead() {
     return read_failed();
   }
 
+  const long fed = aio_read_port(fd, fds[0].revents);
+  if (fed < 0) {
+    return kStatusNoReply;
+  }
+  // An exchange waiting in poll may have missed these bytes' wake-up.
+  if (fed > 0 && aioVars.exchange_waits_) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = write(aioVars.hReplyEvent, &one, sizeof one);
+  }
+  return 0;
+}
+
+long aio_read_port(int fd, short revents) {
+  std::lock_guard lock(aioVars.read_lock_);
   unsigned char chunk[kReadChunk];
   const ssize_t n = read(fd, chunk, sizeof chunk);
   if (n > 0) {
     feed(chunk, n);
-    return 0;
+    return n;
   }
   // End of file on a terminal means it hung up; a hang-up with nothing to
   // read would otherwise wake every poll at once.
-  const bool hung_up = (fds[0].revents & (POLLHUP | POLLERR)) != 0;
+  const bool hung_up = (revents & (POLLHUP | POLLERR)) != 0;
   if (n == 0 || serial_error_means_gone(errno) || (hung_up && errno == EAGAIN)) {
     aio_mark_gone();
     return 0;
@@ -98,7 +112,8 @@ int AIORead() {
   if (errno == EAGAIN || errno == EINTR) {
     return 0;
   }
-  return read_failed();
+  (void)read_failed();
+  return -1;
 }
 
 std::uint32_t AIOThread(void* /*lpvoid*/) {

@@ -1,5 +1,8 @@
 #include "exchange.h"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -48,8 +51,49 @@ int AIOUartWrite(const void* lpBuffer, unsigned long nBufferSize, unsigned long*
   return result == SerialWrite::kDone ? 0 : kStatusWriteOrTimeout;
 }
 
+namespace {
+
+// Waits for a wake-up (a reply line or a notification parsed) until
+// `deadline`, reading the port itself: the reply is parsed on this thread as
+// soon as it arrives, without waiting for the reader thread to hand it over.
+// The reader may still take bytes first; it then signals hReplyEvent.
+bool wait_reading(Clock::time_point deadline) {
+  aioVars.exchange_waits_ = true;
+  bool woken = false;
+  for (;;) {
+    woken = aioVars.hRxSemaphore.try_acquire();
+    const Clock::duration left = deadline - Clock::now();
+    const int fd = aioVars.hComm;
+    if (woken || left <= Clock::duration::zero()) {
+      break;
+    }
+    if (fd < 0 || vtx_serial_lost()) {
+      woken = aioVars.hRxSemaphore.wait_for(std::chrono::ceil<std::chrono::milliseconds>(left));
+      break;
+    }
+    pollfd fds[2] = {{fd, POLLIN, 0}, {aioVars.hReplyEvent, POLLIN, 0}};
+    const int ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+    if (poll(fds, 2, ms) <= 0) {
+      continue;
+    }
+    if (fds[1].revents != 0) {
+      std::uint64_t count = 0;
+      [[maybe_unused]] const ssize_t n = read(aioVars.hReplyEvent, &count, sizeof count);
+    }
+    if ((fds[0].revents & POLLNVAL) != 0) {
+      aio_mark_gone();
+    } else if (fds[0].revents != 0) {
+      (void)aio_read_port(fd, fds[0].revents);
+    }
+  }
+  aioVars.exchange_waits_ = false;
+  return woken;
+}
+
+}  // namespace
+
 unsigned long AIOUartWaitRwRsp(unsigned long timeout) {
-  const bool woken = aioVars.hRxSemaphore.wait_for(std::chrono::milliseconds(timeout));
+  const bool woken = wait_reading(Clock::now() + std::chrono::milliseconds(timeout));
   if (!woken && aioVars.rspReady == 0) {
     return 0;
   }

@@ -32,9 +32,16 @@ void RxSemaphore::release() {
   sem_post(&semaphore_);
 }
 
+bool RxSemaphore::try_acquire() {
+  if (sem_trywait(&semaphore_) != 0) {
+    return false;
+  }
+  consumed();
+  return true;
+}
+
 bool RxSemaphore::wait_for(std::chrono::milliseconds timeout) {
-  if (sem_trywait(&semaphore_) == 0) {
-    consumed();
+  if (try_acquire()) {
     return true;
   }
   const timespec deadline = monotonic_deadline(timeout);

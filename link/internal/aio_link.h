@@ -4,8 +4,12 @@
 // `g_int_trigger`, with the functions that open, read, buffer and close.
 //
 // Thread contract:
-// - The reader thread (AIOThread, started by AIOOpen) is the only one that
-//   feeds the receive parser; it holds `rsp_lock_` while it feeds a chunk.
+// - The reader thread (AIOThread, started by AIOOpen) reads the port and
+//   feeds the receive parser; so does an exchange waiting for its reply
+//   (AIOUartWaitRwRsp), which saves the reply a hand-over between threads.
+//   Each holds `read_lock_` from one read to the end of feeding its bytes, so
+//   the stream is parsed in order, and `rsp_lock_` while it feeds.
+//   Lock order: read_lock_ before rsp_lock_.
 // - The ring (ringRead, ringWrite, slot contents) is guarded by `mutex`;
 //   AIOUpdateBuffer, AIOReadBuffer in ring mode and AIOEmptyBuffer take it.
 //   Lock order: rsp_lock_ before mutex.
@@ -41,14 +45,17 @@ inline constexpr int kInterruptTriggers = 100;
 struct tAIOVars : RxFrameState, PacketRingState {
   char portName[kPortNameSize]{};
   std::uint32_t baudRate = 0;
-  std::atomic<int> hComm{-1};  // file descriptor of the open port, -1 when closed
-  RxSemaphore hRxSemaphore;    // one release per response line or notification
-  int hRxEvent = -1;           // eventfd that wakes the reader when the link closes
+  std::atomic<int> hComm{-1};                // file descriptor of the open port, -1 when closed
+  RxSemaphore hRxSemaphore;                  // one release per response line or notification
+  int hRxEvent = -1;                         // eventfd that wakes the reader when the link closes
+  int hReplyEvent = -1;                      // eventfd: the reader fed bytes while an exchange waited
+  std::atomic<bool> exchange_waits_{false};  // an exchange is in AIOUartWaitRwRsp
   std::atomic<unsigned char> threadRunning{0};
   std::atomic<PacketCallback> packetCallback{nullptr};
 
   std::atomic<bool> link_dead_{false};  // the port hung up or failed with an I/O error
   std::atomic<int> open_error_{0};      // errno of the last AIOInit's failed port open or set-up, else 0
+  std::mutex read_lock_;                // one read of the port and the feeding of its bytes
   std::mutex rsp_lock_;                 // the parser's state while a chunk is fed or a reply taken
   std::recursive_mutex exchange_lock_;  // one exchange (or open/close) at a time
 };
@@ -90,6 +97,12 @@ std::uint32_t AIOThread(void* lpvoid);
 // being assembled is then spoiled). A hung-up or failing port marks the link
 // dead, wakes any waiting exchange, and later passes only wait for closing.
 int AIORead();
+
+// Reads what the port has (it polled readable with `revents`) and feeds it
+// to the parser, under read_lock_. The bytes fed; 0 when there were none (a
+// hung-up or failing port is marked dead); -1 when the read failed otherwise
+// (the packet being assembled is spoiled).
+long aio_read_port(int fd, short revents);
 
 // Stores the packet just completed in pktBuffer into the ring. 0.
 int AIOUpdateBuffer();

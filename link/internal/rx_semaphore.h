@@ -23,6 +23,8 @@ class RxSemaphore {
   RxSemaphore& operator=(const RxSemaphore&) = delete;
 
   void release();
+  // True when a release was pending and is now consumed; never waits.
+  bool try_acquire();
   // True when a release was consumed within `timeout`.
   bool wait_for(std::chrono::milliseconds timeout);
   // Consumes every pending release.
