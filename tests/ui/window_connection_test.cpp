@@ -178,7 +178,7 @@ class WindowConnectionTest : public QObject {
     WindowHarness h;
     QTemporaryFile not_a_port;
     QVERIFY(not_a_port.open());
-    setenv("VELTRIX_PORT", QFile::encodeName(not_a_port.fileName()).constData(), 1);
+    qputenv("VELTRIX_PORT", QFile::encodeName(not_a_port.fileName()));
     h.select_model(QStringLiteral("KOR 73"));
     QCOMPARE(h.prompts.error_texts(), (std::vector<QString>{QStringLiteral("Unable to get port state"),
                                                             QStringLiteral("Unable to configure the serial port"),

@@ -30,8 +30,10 @@ void reset_process_state() {
   (void)veltrix::capture::control::take_notes();
   select_components(0);
   veltrix::capture::console_buffer::clear();
-  // Nothing answers here unless a test starts a board.
-  setenv("VELTRIX_PORT", "/nonexistent/veltrix-board", 1);
+  // Nothing answers here unless a test starts a board. Through Qt's
+  // environment lock: QtTest's watchdog thread reads the environment while a
+  // test runs, and a bare setenv beside its getenv can crash it.
+  qputenv("VELTRIX_PORT", "/nonexistent/veltrix-board");
 }
 
 WindowHarness::WindowHarness() {
@@ -43,7 +45,7 @@ WindowHarness::~WindowHarness() {
   window.reset();
   iKOR.reset();
   board.reset();
-  unsetenv("VELTRIX_PORT");
+  qunsetenv("VELTRIX_PORT");
 }
 
 sim::BoardSim& WindowHarness::start_board(const std::string& model_class) {
@@ -53,7 +55,7 @@ sim::BoardSim& WindowHarness::start_board(const std::string& model_class) {
   if (board->start() != 0) {
     qFatal("the simulated board did not start");
   }
-  setenv("VELTRIX_PORT", board->port_path().c_str(), 1);
+  qputenv("VELTRIX_PORT", QByteArray::fromStdString(board->port_path()));
   return *board;
 }
 

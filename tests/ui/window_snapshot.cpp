@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "the simulated board did not start\n");
     return 1;
   }
-  setenv("VELTRIX_PORT", board.port_path().c_str(), 1);
+  qputenv("VELTRIX_PORT", QByteArray::fromStdString(board.port_path()));
   int written = 1;
   {
     veltrix::ui::test::ScriptedPrompts prompts;
