@@ -8,32 +8,26 @@
 #include <string>
 #include <thread>
 
-#include "capture/block_capture.h"
 #include "capture/capture_clock.h"
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "capture/data_log.h"
-#include "capture/data_ready_wait.h"
-#include "capture/fifo_capture.h"
 #include "capture/log_naming.h"
-#include "capture/poll_pacing.h"
 #include "capture/sample_format.h"
+#include "capture/sample_reads.h"
 #include "capture/sample_text.h"
 #include "devices/device_status.h"
 #include "link/board_protocol.h"
 
-using veltrix::capture::BlockCapture;
 using veltrix::capture::CaptureSink;
 using veltrix::capture::DataLog;
-using veltrix::capture::DataReadyWait;
-using veltrix::capture::FifoCapture;
 using veltrix::capture::format_header;
 using veltrix::capture::format_sample_line;
 using veltrix::capture::format_summary;
 using veltrix::capture::kColumnOrder;
 using veltrix::capture::log_paths_for_folder;
 using veltrix::capture::LogPaths;
-using veltrix::capture::PollPacing;
+using veltrix::capture::SampleReads;
 using veltrix::capture::SampleText;
 using veltrix::capture::SampleValues;
 
@@ -48,10 +42,6 @@ constexpr auto kOutputsOffPause = 200ms;
 // A board that has left every exchange unanswered this long has stopped: a
 // few reply deadlines, far beyond any pause a working board takes.
 constexpr long kUnansweredLimitMs = 1000;
-constexpr char kNoBlockReadNote[] =
-    "The selected components cannot be read in one block on this sensor; the capture reads them one by one.";
-constexpr char kNoFifoNote[] =
-    "The sensor's FIFO cannot hold the selected components; the capture polls for each sample.";
 
 int active_components(ikor& device) {
   const int available = device.get_available_components();
@@ -141,24 +131,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   const int rate_hz = device.get_current_sampling_rate(divider, filter);
   const bool timed = rate_hz <= kTimedRateLimitHz;
   sink.capture_began(rate_hz);
-  // The fast capture reads the sensor's FIFO above the timed rates, where a
-  // read per sample cannot follow a board that answers in a millisecond, and
-  // else each sample in one block where the registers allow.
-  const bool fast_asked = FastCapture.load();
-  FifoCapture fifo(device);
-  const bool use_fifo = fast_asked && !timed && fifo.carries(active_components(device));
-  if (fast_asked && !timed) {
-    if (!use_fifo) {
-      sink.note(kNoFifoNote);
-    }
-  }
-  PollPacing pacing(use_fifo ? 0 : rate_hz);
-  BlockCapture block(device);
-  const bool fast = fast_asked && !use_fifo && block.block_length(active_components(device)).has_value();
-  if (fast_asked && !use_fifo && !fast) {
-    sink.note(kNoBlockReadNote);
-  }
-  SampleValues block_values;
+  SampleReads reads(device, sink, rate_hz, timed, FastCapture.load(), active_components(device));
   int warm_up = 0;
   int sample_count = 0;
   int dropped = 0;
@@ -179,55 +152,29 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   // Each component's last reading of this capture: a compass without a new
   // reading shows its previous one, 0 before its first.
   SampleValues values;
+  SampleValues read_whole;
   SampleText header;
   SampleText line;
   SampleText text;
-  // The fast capture writes the register log before its first sample: read
-  // after it, every register would pop FIFO bytes, and with a board that
-  // answers in a millisecond the block reads would miss a hundred samples.
-  const bool logs_first = use_fifo || fast;
-  if (logs_first && EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1) {
+  if (reads.logs_first() && EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1) {
     const int components = active_components(device);
     format_header(header, timed, components);
     open_logs(device, data_log, sink, header, components);
   }
-  const double fifo_started_ms = elapsed_ms();
-  if (use_fifo && fifo.start(active_components(device), rate_hz) != 0) {
+  if (reads.start(active_components(device), elapsed_ms()) != 0) {
     stop_on_link_failure();
-  }
-  // Block reads sleep until the board says a sample is there, where it does.
-  DataReadyWait notified(device);
-  if (fast) {
-    notified.start(rate_hz);
   }
 
   while (BackgroundThreadRunningStatus.load() == 1) {
-    if (notified.active()) {
-      notified.wait();
-    } else {
-      pacing.wait_for_poll();
-    }
-    const auto poll_began = PollPacing::Clock::now();
     const int polled_components = active_components(device);
-    const bool in_block = use_fifo || (fast && block.block_length(polled_components).has_value());
     bool ready = false;
-    if (use_fifo) {
-      if (fifo.next(polled_components, ready, block_values) != 0) {
-        ++dropped;
-        stop_on_link_failure();
-        continue;
-      }
-    } else if (in_block) {
-      // A failed block read counts as a sample that could not be read.
-      if (block.read(polled_components, ready, block_values) != 0) {
-        ++dropped;
-        stop_on_link_failure();
-        continue;
-      }
-    } else {
-      ready = device.is_data_ready();
+    bool whole = false;
+    // A failed fast read counts as a sample that could not be read.
+    if (reads.poll(polled_components, ready, whole, read_whole) != 0) {
+      ++dropped;
+      stop_on_link_failure();
+      continue;
     }
-    pacing.polled(ready, poll_began, PollPacing::Clock::now());
     if (!ready) {
       stop_on_link_failure();
       continue;
@@ -241,10 +188,10 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
       continue;
     }
 
-    const int active = in_block ? polled_components : active_components(device);
+    const int active = whole ? polled_components : active_components(device);
     if (warm_up < kWarmUpSamples) {
       SampleValues discarded;
-      if (!in_block) {
+      if (!whole) {
         (void)read_components(device, active, discarded);
       }
       ++warm_up;
@@ -252,10 +199,8 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     }
 
     // Taken at every rate for the capture report and the plot; the data log
-    // shows it only when timed. FIFO samples arrive in batches: theirs is
-    // the time the sensor made them.
-    const double taken_ms =
-        use_fifo ? fifo_started_ms + 1000.0 * static_cast<double>(fifo.number()) / rate_hz : elapsed_ms();
+    // shows it only when timed.
+    const double taken_ms = reads.sample_time_ms(elapsed_ms());
     std::optional<double> time;
     if (timed) {
       vtxn_base_config::time_ms = taken_ms;
@@ -263,9 +208,9 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     }
     // Values that could not be read are not the sensor's: the sample is left
     // out rather than written with them.
-    if (in_block) {
+    if (whole) {
       for (const int component : kColumnOrder) {
-        std::copy_n(block_values.of(component), 3, values.of(component));
+        std::copy_n(read_whole.of(component), 3, values.of(component));
       }
     } else if (!read_components(device, active, values)) {
       ++dropped;
@@ -276,7 +221,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     header.clear();
     if (sample_count == 0) {
       format_header(header, timed, active);
-      if (EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1 && !logs_first) {
+      if (EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1 && !reads.logs_first()) {
         open_logs(device, data_log, sink, header, active);
       }
     }
@@ -309,10 +254,9 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     report_data_log_error(data_log.write(text.view()));
   }
   report_data_log_error(data_log.close());
-  notified.stop();
-  fifo.stop();
-  if (fifo.lost_samples() > 0) {
-    sink.failure(fifo_overflow_text(fifo.lost_samples()));
+  reads.stop();
+  if (reads.lost_samples() > 0) {
+    sink.failure(fifo_overflow_text(reads.lost_samples()));
   }
   if (dropped > 0) {
     sink.failure(dropped_text(dropped));

@@ -1,0 +1,84 @@
+#include "capture/sample_reads.h"
+
+namespace veltrix::capture {
+
+namespace {
+
+constexpr char kNoBlockReadNote[] =
+    "The selected components cannot be read in one block on this sensor; the capture reads them one by one.";
+constexpr char kNoFifoNote[] =
+    "The sensor's FIFO cannot hold the selected components; the capture polls for each sample.";
+
+}  // namespace
+
+SampleReads::SampleReads(ikor& device, CaptureSink& sink, int rate_hz, bool timed, bool fast, int components)
+    : device_(device),
+      rate_hz_(rate_hz),
+      fifo_capture_(device),
+      block_capture_(device),
+      pacing_(rate_hz),
+      notified_(device) {
+  if (!fast) {
+    return;
+  }
+  // Above the timed rates a read per sample cannot follow a board that
+  // answers in a millisecond: the FIFO, where it takes the selection.
+  fifo_ = !timed && fifo_capture_.carries(components);
+  if (!timed && !fifo_) {
+    sink.note(kNoFifoNote);
+  }
+  blocks_ = !fifo_ && block_capture_.block_length(components).has_value();
+  if (!fifo_ && !blocks_) {
+    sink.note(kNoBlockReadNote);
+  }
+}
+
+long SampleReads::start(int components, double now_ms) {
+  fifo_started_ms_ = now_ms;
+  if (fifo_) {
+    return fifo_capture_.start(components, rate_hz_);
+  }
+  if (blocks_) {
+    notified_.start(rate_hz_);
+  }
+  return 0;
+}
+
+long SampleReads::poll(int components, bool& ready, bool& whole, SampleValues& values) {
+  ready = false;
+  whole = true;
+  if (fifo_) {
+    return fifo_capture_.next(components, ready, values);  // it keeps its own pace
+  }
+  if (notified_.active()) {
+    notified_.wait();
+  } else {
+    pacing_.wait_for_poll();
+  }
+  const auto began = PollPacing::Clock::now();
+  // A selection changed mid-capture may not be readable in one block.
+  whole = blocks_ && block_capture_.block_length(components).has_value();
+  if (whole) {
+    if (const long status = block_capture_.read(components, ready, values); status != 0) {
+      return status;
+    }
+  } else {
+    ready = device_.is_data_ready();
+  }
+  pacing_.polled(ready, began, PollPacing::Clock::now());
+  return 0;
+}
+
+double SampleReads::sample_time_ms(double now_ms) const {
+  if (!fifo_) {
+    return now_ms;
+  }
+  return fifo_started_ms_ + 1000.0 * static_cast<double>(fifo_capture_.number()) / rate_hz_;
+}
+
+void SampleReads::stop() {
+  notified_.stop();
+  fifo_capture_.stop();
+}
+
+}  // namespace veltrix::capture

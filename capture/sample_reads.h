@@ -1,0 +1,65 @@
+#pragma once
+// How the capture thread waits for each sample and reads it. The described
+// way polls data ready (paced to the sensor's rate), then reads the
+// components one by one. The fast way reads every component with the status
+// in one exchange: a block from INT_STATUS on, woken by the board's
+// data-ready notification where it sends one; above the timed rates, the
+// sensor's FIFO in bulk. Where the sensor does not allow the fast way, the
+// capture falls back and is told why in a note.
+//
+// Thread contract: one object per capture, used by the capture thread only.
+
+#include "capture/block_capture.h"
+#include "capture/capture_sink.h"
+#include "capture/data_ready_wait.h"
+#include "capture/fifo_capture.h"
+#include "capture/poll_pacing.h"
+#include "capture/sample_format.h"
+#include "devices/ikor.h"
+
+namespace veltrix::capture {
+
+class SampleReads {
+ public:
+  // `timed` rates are read per sample; `fast` asks for the fast way for
+  // `components`, with a note to `sink` for each fall-back.
+  SampleReads(ikor& device, CaptureSink& sink, int rate_hz, bool timed, bool fast, int components);
+
+  // The fast way reads the register log before the first sample: read
+  // after it, every register would pop FIFO bytes, and with a board that
+  // answers in a millisecond the block reads would miss a hundred samples.
+  bool logs_first() const { return fifo_ || blocks_; }
+
+  // Starts the FIFO or the notifications, once the logs are written; `now_ms`
+  // on the capture clock. The link status.
+  long start(int components, double now_ms);
+
+  // Waits until the next poll is due, then polls for a sample of
+  // `components`. The link status of a fast read (the described poll cannot
+  // fail). On 0, `ready` tells whether a sample is there, and `whole`
+  // whether `values` already hold it (else its components are still to read).
+  long poll(int components, bool& ready, bool& whole, SampleValues& values);
+
+  // The capture-clock time of the sample just polled, given the time now:
+  // FIFO samples arrive in batches, and theirs is the time the sensor made
+  // them.
+  double sample_time_ms(double now_ms) const;
+
+  // Puts back the registers start() changed.
+  void stop();
+  // Samples lost to FIFO overflows.
+  long lost_samples() const { return fifo_capture_.lost_samples(); }
+
+ private:
+  ikor& device_;
+  int rate_hz_;
+  FifoCapture fifo_capture_;
+  BlockCapture block_capture_;
+  PollPacing pacing_;
+  DataReadyWait notified_;
+  bool fifo_ = false;
+  bool blocks_ = false;
+  double fifo_started_ms_ = 0.0;
+};
+
+}  // namespace veltrix::capture
