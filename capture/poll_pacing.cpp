@@ -21,15 +21,9 @@ PollPacing::PollPacing(int rate_hz) {
 }
 
 void PollPacing::wait_for_poll() {
-  slept_ = false;
-  if (wake_ == Clock::time_point::min()) {
-    return;
-  }
-  if (Clock::now() < wake_) {
+  if (wake_ != Clock::time_point::min() && Clock::now() < wake_) {
     std::this_thread::sleep_until(wake_);
-    slept_ = true;
   }
-  wake_ = Clock::time_point::min();
 }
 
 void PollPacing::polled(bool ready, Clock::time_point began, Clock::time_point ended) {
@@ -40,6 +34,9 @@ void PollPacing::polled(bool ready, Clock::time_point began, Clock::time_point e
   // Half a poll's time before the sample, one poll finds it missing and the
   // next finds it there.
   const Clock::duration least_margin = poll_time_ / 2 + kWakeUpSlack;
+  // This poll was the first one due at a scheduled time.
+  const bool scheduled_poll = wake_ != Clock::time_point::min();
+  wake_ = Clock::time_point::min();
   if (!ready) {
     missing_since_ = began;
     missing_seen_ = true;
@@ -53,7 +50,7 @@ void PollPacing::polled(bool ready, Clock::time_point began, Clock::time_point e
     due_ = missing_since_;
     scheduled_ = true;
     margin_ = std::max(least_margin, margin_ - (margin_ - least_margin) / 4);
-  } else if (scheduled_ && slept_ && began - due_ < 2 * period_) {
+  } else if (scheduled_ && scheduled_poll && began - due_ < 2 * period_) {
     // There at the first poll: it kept its time. Look earlier next time.
     due_ += period_;
     margin_ = std::max(least_margin, std::min(2 * margin_, period_ / 2));

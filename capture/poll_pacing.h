@@ -25,6 +25,8 @@ class PollPacing {
 
   // Sleeps until the next poll is due; returns at once while polling back to back.
   void wait_for_poll();
+  // When the next poll is due: Clock::time_point::min() while polling back to back.
+  Clock::time_point wake_time() const { return wake_; }
 
   // One data-ready poll that began at `began` and returned `ready` at `ended`.
   void polled(bool ready, Clock::time_point began, Clock::time_point ended);
@@ -35,7 +37,6 @@ class PollPacing {
   Clock::duration margin_{};           // how long before the due time the thread wakes
   Clock::time_point due_{};            // the last pinned sample time plus whole periods
   bool scheduled_ = false;             // due_ holds a schedule
-  bool slept_ = false;                 // the last poll was the first after a sleep
   Clock::time_point missing_since_{};  // start of the last poll that found no sample
   bool missing_seen_ = false;          // a poll since the last sample found none
   Clock::time_point wake_{Clock::time_point::min()};
