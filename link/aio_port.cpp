@@ -10,6 +10,7 @@
 #include "aio_link.h"
 #include "link/link_notifier.h"
 #include "link/link_status.h"
+#include "port_wait.h"
 #include "serial_port.h"
 
 namespace {
@@ -48,7 +49,7 @@ void close_descriptors() {
   if (fd >= 0) {
     serial_close(fd);
   }
-  for (int* event : {&aioVars.hRxEvent, &aioVars.hReplyEvent}) {
+  for (int* event : {&aioVars.hExchangeWait, &aioVars.hReaderWait, &aioVars.hRxEvent, &aioVars.hReplyEvent}) {
     if (*event >= 0) {
       close(*event);
       *event = -1;
@@ -101,18 +102,19 @@ int AIOInit(const char* port, unsigned long dwBaud) {
   }
   serial_assert_modem_lines(fd);
 
-  const int event = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  const int reply_event = event < 0 ? -1 : eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (reply_event < 0) {
+  aioVars.hRxEvent = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  aioVars.hReplyEvent = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  // The exchange's set first: it then takes the port's wake-ups while it waits.
+  if (aioVars.hRxEvent >= 0 && aioVars.hReplyEvent >= 0) {
+    aioVars.hExchangeWait = port_wait_set(fd, aioVars.hReplyEvent);
+    aioVars.hReaderWait = aioVars.hExchangeWait < 0 ? -1 : port_wait_set(fd, aioVars.hRxEvent);
+  }
+  if (aioVars.hReaderWait < 0) {
     aioVars.open_error_ = errno;
-    if (event >= 0) {
-      close(event);
-    }
     serial_close(fd);
+    close_descriptors();
     return kStatusPortFailed;
   }
-  aioVars.hRxEvent = event;
-  aioVars.hReplyEvent = reply_event;
   reset_receive_state();
   aioVars.packetCallback = nullptr;
   aioVars.link_dead_ = false;

@@ -6,6 +6,7 @@
 #include "aio_link.h"
 #include "link/board_protocol.h"
 #include "link/link_status.h"
+#include "port_wait.h"
 #include "serial_port.h"
 
 namespace {
@@ -69,24 +70,19 @@ int AIORead() {
     return wait_for_close();
   }
 
-  pollfd fds[2] = {{fd, POLLIN, 0}, {aioVars.hRxEvent, POLLIN, 0}};
-  const int ready = poll(fds, 2, kSilentReadMs);
-  if (ready < 0) {
-    return errno == EINTR ? 0 : read_failed();
-  }
-  if (ready == 0 || fds[1].revents != 0 || fds[0].revents == 0) {
-    return 0;
-  }
-  if ((fds[0].revents & POLLNVAL) != 0) {
-    aio_mark_gone();
+  PortWake wake;
+  if (port_wait(aioVars.hReaderWait, fd, kSilentReadMs, wake) != 0) {
     return read_failed();
   }
+  if (wake.event || wake.port_events == 0) {
+    return 0;
+  }
 
-  const long fed = aio_read_port(fd, fds[0].revents);
+  const long fed = aio_read_port(fd, wake.port_events);
   if (fed < 0) {
     return kStatusNoReply;
   }
-  // An exchange waiting in poll may have missed these bytes' wake-up.
+  // An exchange that began to wait after these bytes' wake-up would miss them.
   if (fed > 0 && aioVars.exchange_waits_) {
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = write(aioVars.hReplyEvent, &one, sizeof one);

@@ -1,6 +1,5 @@
 #include "exchange.h"
 
-#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include "aio_link.h"
 #include "link/board_protocol.h"
 #include "link/link_status.h"
+#include "port_wait.h"
 #include "serial_port.h"
 
 namespace {
@@ -71,19 +71,18 @@ bool wait_reading(Clock::time_point deadline) {
       woken = aioVars.hRxSemaphore.wait_for(std::chrono::ceil<std::chrono::milliseconds>(left));
       break;
     }
-    pollfd fds[2] = {{fd, POLLIN, 0}, {aioVars.hReplyEvent, POLLIN, 0}};
+    PortWake wake;
     const int ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
-    if (poll(fds, 2, ms) <= 0) {
-      continue;
+    if (port_wait(aioVars.hExchangeWait, fd, ms, wake) != 0) {
+      woken = aioVars.hRxSemaphore.wait_for(std::chrono::ceil<std::chrono::milliseconds>(left));
+      break;
     }
-    if (fds[1].revents != 0) {
+    if (wake.event) {
       std::uint64_t count = 0;
       [[maybe_unused]] const ssize_t n = read(aioVars.hReplyEvent, &count, sizeof count);
     }
-    if ((fds[0].revents & POLLNVAL) != 0) {
-      aio_mark_gone();
-    } else if (fds[0].revents != 0) {
-      (void)aio_read_port(fd, fds[0].revents);
+    if (wake.port_events != 0) {
+      (void)aio_read_port(fd, wake.port_events);
     }
   }
   aioVars.exchange_waits_ = false;

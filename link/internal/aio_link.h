@@ -49,6 +49,8 @@ struct tAIOVars : RxFrameState, PacketRingState {
   RxSemaphore hRxSemaphore;                  // one release per response line or notification
   int hRxEvent = -1;                         // eventfd that wakes the reader when the link closes
   int hReplyEvent = -1;                      // eventfd: the reader fed bytes while an exchange waited
+  int hExchangeWait = -1;                    // port_wait set of an exchange: the port and hReplyEvent
+  int hReaderWait = -1;                      // port_wait set of the reader: the port and hRxEvent
   std::atomic<bool> exchange_waits_{false};  // an exchange is in AIOUartWaitRwRsp
   std::atomic<unsigned char> threadRunning{0};
   std::atomic<PacketCallback> packetCallback{nullptr};
