@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "devices/ikor.h"
+#include "link/hex_digit.h"
 
 namespace veltrix::devices {
 
@@ -35,18 +36,7 @@ constexpr RegisterRow row(std::string_view address, std::string_view name, bool 
   return r;
 }
 
-constexpr int hex_digit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  return -1;
-}
+using veltrix::link::hex_digit;
 
 // The row's address field as a number (fields are checked at compile time).
 constexpr unsigned char row_address(const RegisterRow& r) {

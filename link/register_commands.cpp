@@ -6,9 +6,12 @@
 #include "aio_link.h"
 #include "exchange.h"
 #include "link/board_protocol.h"
+#include "link/hex_digit.h"
 #include "link/link_status.h"
 
 namespace {
+
+using veltrix::link::hex_digit;
 
 std::atomic<unsigned char> KORREG_FIFO_R_W{0};
 
@@ -37,19 +40,6 @@ ReadStep plan_read(unsigned short left, bool fifo) {
     return {static_cast<unsigned short>(left - 2), static_cast<unsigned short>(left - 2), 2};
   }
   return {static_cast<unsigned short>(left + 1), left, 0};
-}
-
-int hex_digit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  return -1;
 }
 
 // Pairs start after the six characters that echo the command.

@@ -5,25 +5,16 @@
 #include <optional>
 #include <vector>
 
+#include "link/hex_digit.h"
+
 namespace veltrix::sim {
 namespace {
+
+using veltrix::link::hex_digit;
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kError = "ERR\r\n";
 constexpr std::array<std::string_view, 5> kTextCommands{"SD", "IE2", "ID", "DD", "CS1"};
-
-int hex_digit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  return -1;
-}
 
 // The whole text as bytes, two hex digits each; nothing for odd or bad text.
 std::optional<std::vector<std::uint8_t>> hex_bytes(std::string_view text) {
