@@ -59,7 +59,7 @@ constexpr DeviceTraits compass_family_traits(std::span<const RegisterRow> table)
   return {
       .table = table,
       .modes = MODE_I2C,
-      .components = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP,
+      .components = kAllComponents,
       .rate_mask = kStandardRates,
       .base_config = 0x02,
       .readback = RateReadback::kSecondForm,

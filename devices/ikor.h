@@ -20,6 +20,10 @@ inline constexpr int COMPONENT_ACCEL = 2;
 inline constexpr int COMPONENT_COMPASS = 4;
 inline constexpr int COMPONENT_TEMP = 8;
 
+namespace veltrix::devices {
+inline constexpr int kAllComponents = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
+}  // namespace veltrix::devices
+
 inline constexpr int MODE_SPI = 1;
 inline constexpr int MODE_I2C = 2;
 

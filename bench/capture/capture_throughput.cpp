@@ -49,7 +49,7 @@ using veltrix::sim::Channel;
 
 constexpr auto kCaptureLength = 3s;
 constexpr int kRoundTrips = 400;
-constexpr int kAll = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
+using veltrix::devices::kAllComponents;
 
 struct Workload {
   const char* name;
@@ -60,8 +60,8 @@ struct Workload {
 };
 
 constexpr Workload kWorkloads[] = {
-    {"kor73 200 Hz all", "kor73", "KOR 73", kAll, 200},
-    {"kor73 1 kHz all", "kor73", "KOR 73", kAll, 1000},
+    {"kor73 200 Hz all", "kor73", "KOR 73", kAllComponents, 200},
+    {"kor73 1 kHz all", "kor73", "KOR 73", kAllComponents, 1000},
     {"kor23 8 kHz gyro", "kor23", "KOR 23", COMPONENT_GYRO, 8000},
 };
 

@@ -38,7 +38,7 @@ using veltrix::capture::SampleQueue;
 using veltrix::ui::plot::LivePlotWindow;
 
 constexpr auto kCaptureLength = 3s;
-constexpr int kAll = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
+using veltrix::devices::kAllComponents;
 
 struct Workload {
   const char* name;
@@ -51,7 +51,7 @@ struct Workload {
 };
 
 constexpr Workload kWorkloads[] = {
-    {"kor73 200 Hz all, described", "kor73", "KOR 73", RATE_200HZ, kAll, false, true},
+    {"kor73 200 Hz all, described", "kor73", "KOR 73", RATE_200HZ, kAllComponents, false, true},
     {"kor23 8 kHz gyro, fast (FIFO)", "kor23", "KOR 23", RATE_8KHZ, COMPONENT_GYRO, true, false},
 };
 

@@ -20,7 +20,7 @@
 namespace veltrix::capture::test {
 namespace {
 
-constexpr int kAll = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
+using veltrix::devices::kAllComponents;
 
 // The capture number of a folder modified at `mtime`, worked out with the
 // calendar rather than a tick constant.
@@ -80,7 +80,7 @@ TEST_P(CaptureHeaderTest, HeaderAndLinesMatchTheSelectionInConsoleAndDataLog) {
 
 INSTANTIATE_TEST_SUITE_P(
     ComponentSets, CaptureHeaderTest,
-    ::testing::Values(HeaderCase{"All", kAll,
+    ::testing::Values(HeaderCase{"All", kAllComponents,
                                  "Time,Gyro_X, Gyro_Y, Gyro_Z,Accel_X, Accel_Y, Accel_Z,Comp_X, Comp_Y, Comp_Z,Temp"},
                       HeaderCase{"GyroAccelTemp", COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_TEMP,
                                  "Time,Gyro_X, Gyro_Y, Gyro_Z,Accel_X, Accel_Y, Accel_Z,Temp"},

@@ -21,7 +21,7 @@ namespace {
 using veltrix::sim::Channel;
 using veltrix::sim::sample_value;
 
-constexpr int kAll = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
+using veltrix::devices::kAllComponents;
 constexpr Channel kLineOrder[] = {Channel::GyroX,    Channel::GyroY,  Channel::GyroZ,    Channel::AccelX,
                                   Channel::AccelY,   Channel::AccelZ, Channel::CompassX, Channel::CompassY,
                                   Channel::CompassZ, Channel::Temp};
@@ -66,7 +66,7 @@ long block_reads(const SimBoard& board, ikor& device, int components) {
 // polling between.
 TEST_F(CaptureTest, FastCaptureReadsWholeSamplesInBlocksNeverTwice) {
   connect("kor73", "KOR 73", RATE_200HZ);
-  select(kAll);
+  select(kAllComponents);
   const std::uint8_t int_enable = board_->reg(device_->addr_int_enable);
   board_->clear_commands();
   veltrix::capture::settings::FastCapture = true;
@@ -78,7 +78,7 @@ TEST_F(CaptureTest, FastCaptureReadsWholeSamplesInBlocksNeverTwice) {
   EXPECT_EQ(log->texts().front().substr(0, log->texts().front().find("\r\n")),
             "Time,Gyro_X, Gyro_Y, Gyro_Z,Accel_X, Accel_Y, Accel_Z,Comp_X, Comp_Y, Comp_Z,Temp");
   // 60 samples and 5 warm-up ones; polling would need two or more each.
-  EXPECT_LE(block_reads(*board_, *device_, kAll), 65 + 25);
+  EXPECT_LE(block_reads(*board_, *device_, kAllComponents), 65 + 25);
   EXPECT_EQ(board_->reg(device_->addr_int_enable), int_enable);
 }
 
@@ -86,14 +86,14 @@ TEST_F(CaptureTest, FastCaptureReadsWholeSamplesInBlocksNeverTwice) {
 // polls and still keeps every sample.
 TEST_F(CaptureTest, FastCaptureWithoutNotificationsPollsForEverySample) {
   connect("kor73", "KOR 73", RATE_200HZ);
-  select(kAll);
+  select(kAllComponents);
   ASSERT_EQ(HbxDisableStreaming(), 0);
   board_->clear_commands();
   veltrix::capture::settings::FastCapture = true;
   const auto log = capture(60);
   veltrix::capture::settings::FastCapture = false;
   expect_whole_consecutive_samples(log->texts());
-  EXPECT_GT(block_reads(*board_, *device_, kAll), 65 + 25);
+  EXPECT_GT(block_reads(*board_, *device_, kAllComponents), 65 + 25);
 }
 
 // With a board that answers in 2 ms, a register log read after the first

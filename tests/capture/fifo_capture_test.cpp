@@ -16,7 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kAll = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
+using veltrix::devices::kAllComponents;
 constexpr std::uint8_t kBus = 0x68;
 constexpr std::uint8_t kSlave0Control = 0x27;
 
@@ -121,7 +121,7 @@ TEST_F(FifoCaptureTest, Kor23GyroAt8kHzKeepsEverySampleOnceAndRestoresTheFifoReg
 TEST_F(FifoCaptureTest, Kor73AllComponentsAt1kHzWritesTheDescribedFilesWithEverySample) {
   connect("kor73", "KOR 73", RATE_200HZ);
   set_1khz(*device_);
-  select(kAll);
+  select(kAllComponents);
   const std::filesystem::path described = folder() / "described";
   const std::filesystem::path fast = folder() / "fast";
   std::filesystem::create_directory(described);
@@ -150,7 +150,7 @@ TEST_F(FifoCaptureTest, Kor73AllComponentsAt1kHzWritesTheDescribedFilesWithEvery
   ASSERT_EQ(data_lines[1].size(), 1501u);
   EXPECT_EQ(data_lines[0].front(), data_lines[1].front());
   data_lines[1].erase(data_lines[1].begin());
-  expect_no_silent_loss(skipped(whole_samples(data_lines[1], kAll)), failures);
+  expect_no_silent_loss(skipped(whole_samples(data_lines[1], kAllComponents)), failures);
 
   const auto described_registers = split_lines(read_file(only_file(described, "_reg.txt")), "\n");
   const auto fast_registers = split_lines(read_file(only_file(fast, "_reg.txt")), "\n");
@@ -195,7 +195,7 @@ TEST_F(FifoCaptureTest, ACompassSlaveNotCopyingTheReadingFallsBackWithANote) {
   EXPECT_EQ(veltrix::capture::control::take_notes(), "");
 
   board_->set_register(kBus, kSlave0Control, 0);
-  select(kAll);
+  select(kAllComponents);
   const auto log = fast_capture(50);
   EXPECT_NE(veltrix::capture::control::take_notes().find("The sensor's FIFO cannot hold the selected components"),
             std::string::npos);
@@ -212,7 +212,7 @@ TEST_F(FifoCaptureTest, ASelectionTheFifoCannotTakeMidCaptureRecordsNothingUntil
   SampleLog log;
   ASSERT_TRUE(veltrix::capture::control::start(*device_, log.observer()));
   ASSERT_TRUE(log.wait_for(100, 10s));
-  select(kAll);
+  select(kAllComponents);
   std::this_thread::sleep_for(100ms);
   const int before = log.count();
   std::this_thread::sleep_for(200ms);

@@ -16,7 +16,7 @@ using veltrix::capture::SampleValues;
 
 namespace {
 
-constexpr int kAll = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
+using veltrix::devices::kAllComponents;
 
 std::string header(bool timed, int components) {
   SampleText line;
@@ -45,7 +45,8 @@ SampleValues values(float gyro, float accel, float compass, float temp) {
 }
 
 TEST(SampleFormatTest, HeaderLabelsFollowTheColumnOrderWhateverTheBitsSay) {
-  EXPECT_EQ(header(true, kAll), "Time,Gyro_X, Gyro_Y, Gyro_Z,Accel_X, Accel_Y, Accel_Z,Comp_X, Comp_Y, Comp_Z,Temp");
+  EXPECT_EQ(header(true, kAllComponents),
+            "Time,Gyro_X, Gyro_Y, Gyro_Z,Accel_X, Accel_Y, Accel_Z,Comp_X, Comp_Y, Comp_Z,Temp");
   EXPECT_EQ(header(false, COMPONENT_TEMP | COMPONENT_GYRO), "Gyro_X, Gyro_Y, Gyro_Z,Temp");
   EXPECT_EQ(header(false, COMPONENT_COMPASS | COMPONENT_ACCEL), "Accel_X, Accel_Y, Accel_Z,Comp_X, Comp_Y, Comp_Z");
   EXPECT_EQ(header(true, COMPONENT_TEMP), "Time,Temp");
@@ -59,7 +60,7 @@ TEST(SampleFormatTest, LinesKeepTheirWidthsAndTheAccelerometersExtraBlank) {
             "     12,   -15,     3,    20,   -120,    40, 16384,  1234");
 
   // The extremes of a signed 16-bit count fill the fields exactly.
-  EXPECT_EQ(sample_line(kAll, values(-32768, -32768, 32765, -32768), 1234567.0),
+  EXPECT_EQ(sample_line(kAllComponents, values(-32768, -32768, 32765, -32768), 1234567.0),
             "1234567,-32768,-32767,-32766, -32768,-32767,-32766, 32765, 32766, 32767,-32768");
   EXPECT_EQ(sample_line(COMPONENT_COMPASS | COMPONENT_ACCEL, values(9, 7, 5, 3), std::nullopt),
             "      7,     8,     9,     5,     6,     7");

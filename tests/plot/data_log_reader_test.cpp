@@ -21,7 +21,7 @@ namespace {
 
 using veltrix::ui::plot::test::LogLayout;
 
-constexpr int kAll = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
+using veltrix::devices::kAllComponents;
 
 PlotSample random_sample(std::mt19937& random, double x, int components) {
   std::uniform_int_distribution<int> value(-32768, 32767);
@@ -74,7 +74,7 @@ TEST(DataLogReader, ReadsTheCaptureExampleLine) {
 TEST(DataLogReader, ReadsEveryComponentSetWithAndWithoutTimeColumn) {
   std::mt19937 random(7);
   for (const bool has_time : {true, false}) {
-    for (int components = 1; components <= kAll; ++components) {
+    for (int components = 1; components <= kAllComponents; ++components) {
       SCOPED_TRACE(testing::Message() << "time " << has_time << ", components " << components);
       const LogLayout layout{has_time, components};
       std::vector<PlotSample> samples;
@@ -110,7 +110,7 @@ TEST(DataLogReader, KeepsGapsAndSkipsLinesWithOtherColumns) {
       read_data_log(veltrix::ui::plot::test::header_line(timed) +
                     veltrix::ui::plot::test::sample_line(timed, random_sample(random, 5, COMPONENT_GYRO)) +
                     veltrix::ui::plot::test::sample_line(timed, random_sample(random, 10, 0)) +
-                    veltrix::ui::plot::test::sample_line(timed, random_sample(random, 15, kAll)) +
+                    veltrix::ui::plot::test::sample_line(timed, random_sample(random, 15, kAllComponents)) +
                     veltrix::ui::plot::test::sample_line(timed, random_sample(random, 20, COMPONENT_GYRO)));
   ASSERT_TRUE(reading.log) << reading.error;
   const SampleSeries& samples = reading.log->samples;

@@ -128,7 +128,6 @@ class LivePlotWindowTest : public QObject {
     (void)queue.push(gyro_sample(0));
     window.refresh();
 
-    const int all = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
     std::vector<PlotSample> samples;
     for (int i = 0; i < 1500; ++i) {  // 15 s at 100 Hz
       PlotSample sample;
@@ -140,11 +139,12 @@ class LivePlotWindowTest : public QObject {
       samples.push_back(sample);
     }
     script.open_answer = folder.filePath(QStringLiteral("dataLog-12345.csv"));
-    write_file(script.open_answer, veltrix::ui::plot::test::data_log({true, all}, samples));
+    write_file(script.open_answer,
+               veltrix::ui::plot::test::data_log({true, veltrix::devices::kAllComponents}, samples));
     child<QAbstractButton>(window, "btnOpenDataLog")->click();
     QVERIFY2(script.errors.isEmpty(), qPrintable(script.errors.join('\n')));
     QCOMPARE(window.shown_series().size(), std::size_t{1500});
-    QCOMPARE(window.shown_series().components(), all);
+    QCOMPARE(window.shown_series().components(), veltrix::devices::kAllComponents);
     QCOMPARE(window.shown_series().values(PlotChannel::kAccelZ)[1499], 1499.0f * 60);
     QVERIFY(text_of(window, "lblStatus").startsWith(QStringLiteral("dataLog-12345.csv: 1500 samples")));
     // The view opens at the start of the log: the values at its 10 s edge.

@@ -16,7 +16,7 @@
 
 namespace veltrix::ui::test {
 
-inline constexpr int kAllComponents = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
+using veltrix::devices::kAllComponents;
 // A capture's lines should appear within this even on a loaded machine.
 inline constexpr int kCaptureTimeoutMs = 20000;
 

@@ -386,9 +386,8 @@ class WindowRegisterPanelTest : public QObject {
     h.click("btnStop");
     veltrix::capture::control::wait();
     veltrix::ui::test::SampleRun run;
-    const int all = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
-    const QString problem =
-        veltrix::ui::test::check_sample_text(veltrix::capture::console_buffer::snapshot(), all, &run);
+    const QString problem = veltrix::ui::test::check_sample_text(veltrix::capture::console_buffer::snapshot(),
+                                                                 veltrix::devices::kAllComponents, &run);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QCOMPARE(run.headers, 1);
     QVERIFY(run.samples >= 5);
