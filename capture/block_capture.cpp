@@ -60,9 +60,8 @@ std::optional<int> BlockCapture::block_length(int components) const {
   return end - status;
 }
 
-long BlockCapture::read(int components, bool& ready, SampleValues& values) {
+long BlockCapture::read(int components, int length, bool& ready, SampleValues& values) {
   unsigned char bytes[256] = {};
-  const int length = block_length(components).value_or(1);
   const int status = device_.addr_int_status;
   if (const long result =
           device_.read_registers(static_cast<unsigned char>(status), static_cast<unsigned short>(length), bytes);

@@ -24,11 +24,11 @@ class BlockCapture {
   // components (or the device has no INT_STATUS).
   std::optional<int> block_length(int components) const;
 
-  // One block read for `components` (which block_length accepts). The link
+  // One block read of `length` bytes (block_length's) for `components`. The link
   // status; on 0, `ready` tells whether the block holds a new sample, and
   // then `values` hold its components. A compass without a new reading keeps
   // its previous values, as get_component_data does.
-  long read(int components, bool& ready, SampleValues& values);
+  long read(int components, int length, bool& ready, SampleValues& values);
 
  private:
   struct Span {

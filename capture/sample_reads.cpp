@@ -1,5 +1,7 @@
 #include "capture/sample_reads.h"
 
+#include <optional>
+
 namespace veltrix::capture {
 
 namespace {
@@ -57,9 +59,10 @@ long SampleReads::poll(int components, bool& ready, bool& whole, SampleValues& v
   }
   const auto began = PollPacing::Clock::now();
   // A selection changed mid-capture may not be readable in one block.
-  whole = blocks_ && block_capture_.block_length(components).has_value();
+  const std::optional<int> length = blocks_ ? block_capture_.block_length(components) : std::nullopt;
+  whole = length.has_value();
   if (whole) {
-    if (const long status = block_capture_.read(components, ready, values); status != 0) {
+    if (const long status = block_capture_.read(components, *length, ready, values); status != 0) {
       return status;
     }
   } else {
