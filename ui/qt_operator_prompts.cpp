@@ -7,6 +7,18 @@
 
 namespace veltrix::ui {
 
+namespace {
+
+// The file or folder the operator chose, or nullopt when they cancelled.
+std::optional<QString> chosen(QFileDialog& dialog) {
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    return std::nullopt;
+  }
+  return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
 void QtOperatorPrompts::show_error(const QString& caption, const QString& text, const QString& detail) {
   // No owner: the box stands on its own, modal for the whole application.
   QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
@@ -18,29 +30,20 @@ std::optional<QString> QtOperatorPrompts::save_file_path(QWidget* owner, const Q
   QFileDialog dialog(owner);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(default_suffix);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-    return std::nullopt;
-  }
-  return dialog.selectedFiles().constFirst();
+  return chosen(dialog);
 }
 
 std::optional<QString> QtOperatorPrompts::open_file_path(QWidget* owner) {
   QFileDialog dialog(owner);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-    return std::nullopt;
-  }
-  return dialog.selectedFiles().constFirst();
+  return chosen(dialog);
 }
 
 std::optional<QString> QtOperatorPrompts::pick_folder(QWidget* owner) {
   QFileDialog dialog(owner);
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-    return std::nullopt;
-  }
-  return dialog.selectedFiles().constFirst();
+  return chosen(dialog);
 }
 
 int QtOperatorPrompts::choose_connection_mode(QWidget* owner) {
