@@ -4,8 +4,8 @@
 //     capture;
 //   window_snapshot --live-plot-8khz OUT.png
 //     the Live Plot window during a fast capture of a simulated KOR 23 at
-//     8 kHz (gyroscope, read from the FIFO) for 2.5 s, showing 2 s, with
-//     its report.
+//     8 kHz (set in the register panel; gyroscope, read from the FIFO) for
+//     2.5 s, showing 2 s, with its report.
 // Runs on any Qt platform; use QT_QPA_PLATFORM=offscreen without a display.
 
 #include <QAbstractButton>
@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPushButton>
 #include <cstdio>
 #include <cstdlib>
@@ -63,9 +64,17 @@ int main(int argc, char** argv) {
     auto* devices = window.findChild<QComboBox*>(QStringLiteral("cmbDevices"));
     devices->setCurrentIndex(devices->findText(QString::fromLatin1(plot ? "KOR 23" : "KOR 73")));
     if (plot) {
-      // 8 kHz as a user sets it in the register panel: no rate button offers it.
-      if (iKOR == nullptr || iKOR->set_sampling_rate(RATE_8KHZ) != 0) {
-        std::fprintf(stderr, "the simulated board did not connect\n");
+      // 8 kHz as a user sets it, no rate button offering it: SMPLRT_DIV (15)
+      // and DLPF_FS_SYNC (16) to 0 through the register panel's Write.
+      for (const char* reg : {"15", "16"}) {
+        window.findChild<QLineEdit*>(QStringLiteral("txtWriteRegRegister"))->setText(QString::fromLatin1(reg));
+        window.findChild<QLineEdit*>(QStringLiteral("txtWriteRegData"))->setText(QStringLiteral("00"));
+        window.findChild<QPushButton*>(QStringLiteral("btnwrite_to_register"))->click();
+      }
+      unsigned char divider = 0;
+      unsigned char filter = 0;
+      if (iKOR == nullptr || iKOR->get_current_sampling_rate(divider, filter) != 8000) {
+        std::fprintf(stderr, "the simulated board did not connect at 8 kHz\n");
         return 1;
       }
       window.findChild<QCheckBox*>(QStringLiteral("chkFastCapture"))->click();
