@@ -5,21 +5,18 @@
 #include <span>
 #include <string_view>
 
+#include "devices/rate_choices.h"
+
 namespace veltrix::cli {
 
-struct RateChoice {
-  int hz;
-  int constant;  // RATE_* of devices/ikor.h
-};
+using veltrix::devices::find_rate;
+using veltrix::devices::rate_choices;
+using veltrix::devices::RateChoice;
 
 struct ComponentChoice {
   const char* name;
   int id;  // COMPONENT_* of devices/ikor.h
 };
-
-// Ascending by rate.
-std::span<const RateChoice> rate_choices();
-const RateChoice* find_rate(int hz);
 
 // In column order: gyro, accel, compass, temp.
 std::span<const ComponentChoice> component_choices();

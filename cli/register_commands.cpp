@@ -7,9 +7,7 @@
 #include "cli/exit_status.h"
 #include "devices/device_diagnostics.h"
 #include "devices/device_status.h"
-#include "devices/register_listing.h"
-#include "devices/register_map_file_access.h"
-#include "link/board_protocol.h"
+#include "devices/register_operations.h"
 
 namespace veltrix::cli {
 
@@ -17,23 +15,16 @@ namespace {
 
 void print_message(const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); }
 
-// " (reason)" for a register-map file that could not be used, "" when none is known.
-std::string file_problem() {
-  const std::string& problem = veltrix::devices::register_map_file_problem();
-  return problem.empty() ? "" : " (" + problem + ")";
-}
+using veltrix::devices::kSensorReadError;
+using veltrix::devices::kSensorWriteError;
 
-// 0 when the rate cannot be read back.
-int current_rate(ikor& device) {
-  unsigned char divider = 0;
-  unsigned char filter = 0;
-  return device.get_current_sampling_rate(divider, filter);
+// " (reason)" for a register-map file that could not be used, "" when none is known.
+std::string file_problem(const veltrix::devices::MapFileTransfer& transfer) {
+  return transfer.file_problem.empty() ? "" : " (" + transfer.file_problem + ")";
 }
 
 constexpr const char* kRateUnreadable = "Unable to read the sampling rate back from the sensor.";
 constexpr const char* kLinkLost = "The link to the board was lost.";
-constexpr const char* kReadError = "Sensor Read Error. There was an error while reading register value.";
-constexpr const char* kWriteError = "Sensor Write Error. There was an error while updating register value.";
 
 std::string join_offered_rates(int offered) {
   std::string text;
@@ -60,7 +51,7 @@ std::string join_offered_components(int offered) {
 }  // namespace
 
 int run_info(ikor& device) {
-  const int rate = current_rate(device);
+  const int rate = veltrix::devices::current_rate_hz(device);
   if (rate == 0) {
     print_message(kRateUnreadable);
     return kExitFailure;
@@ -74,59 +65,46 @@ int run_info(ikor& device) {
 }
 
 int run_map(ikor& device) {
-  // Row by row rather than fetch_register_map, which shows a register it
-  // cannot read as 0: a board that went away midway must not pass for a
-  // sensor full of zeros.
-  const RegisterRow* rows = device.get_register_list();
-  std::string line;
-  for (int i = 0; i < device.get_register_list_size(); ++i) {
-    unsigned char value = 0;
-    if (device.read_from_register(static_cast<char>(device.lookup_address(rows[i].name)), value) != 0) {
-      std::fflush(stdout);
-      print_message(std::string(vtx_serial_lost() ? kLinkLost : kReadError) + " The listing stops at register " +
-                    rows[i].address + ", which could not be read.");
-      return kExitFailure;
-    }
-    line.clear();
-    veltrix::devices::append_listing_line(line, rows[i], value);
-    std::fwrite(line.data(), 1, line.size(), stdout);
+  // A board that went away midway must not pass for a sensor full of zeros.
+  const auto listing = veltrix::devices::list_register_map(device, veltrix::devices::UnreadRow::kStop);
+  std::fwrite(listing.text.data(), 1, listing.text.size(), stdout);
+  if (listing.failed_row == nullptr) {
+    return kExitOk;
   }
-  return kExitOk;
+  std::fflush(stdout);
+  print_message(std::string(listing.link_lost ? kLinkLost : kSensorReadError) + " The listing stops at register " +
+                listing.failed_row->address + ", which could not be read.");
+  return kExitFailure;
 }
 
 int run_read(ikor& device, const std::string& address_text, unsigned char address, int length) {
-  std::printf("Read Burst Addr:%s Length %d\r\n", address_text.c_str(), length);
-  int status = kExitOk;
-  for (int i = 0; i < length; ++i) {
-    unsigned char value = 0;
-    if (device.read_from_register(static_cast<char>((address + i) % 256), value) != 0) {
-      print_message(kReadError);
-      status = kExitFailure;
-      continue;
-    }
-    std::printf("0x%02X ", value);
-  }
+  const auto burst = veltrix::devices::read_register_burst(device, address_text, address, length);
+  std::fwrite(burst.text.data(), 1, burst.text.size(), stdout);
   std::printf("\r\n");
-  return status;
+  for (int i = 0; i < burst.failed_reads; ++i) {
+    print_message(kSensorReadError);
+  }
+  return burst.failed_reads == 0 ? kExitOk : kExitFailure;
 }
 
 int run_write(ikor& device, unsigned char address, unsigned char value) {
-  if (device.write_to_register(static_cast<char>(address), static_cast<char>(value)) != 0) {
-    print_message(kWriteError);
+  if (veltrix::devices::write_register_value(device, address, value).status != 0) {
+    print_message(kSensorWriteError);
     return kExitFailure;
   }
   return kExitOk;
 }
 
 int run_save(ikor& device, const std::string& file) {
-  switch (device.save_register_map(file.c_str())) {
+  const auto saved = veltrix::devices::save_register_values(device, file);
+  switch (saved.status) {
     case 0:
       return kExitOk;
     case kStatusFileOpenFailed:
-      print_message("Unable to write the register-map file " + file + file_problem() + ".");
+      print_message("Unable to write the register-map file " + file + file_problem(saved) + ".");
       return kExitFailure;
     default:
-      print_message(std::string(kReadError) + " The register-map file " + file + " holds 0 for it.");
+      print_message(std::string(kSensorReadError) + " The register-map file " + file + " holds 0 for it.");
       return kExitFailure;
   }
 }
@@ -140,7 +118,7 @@ int run_load(ikor& device, const std::string& file) {
   if (diagnostic_stream != nullptr) {
     veltrix::devices::set_device_diagnostic_stream(diagnostic_stream);
   }
-  const long status = device.load_register_map(file.c_str());
+  const auto loaded = veltrix::devices::load_register_values(device, file);
   veltrix::devices::set_device_diagnostic_stream(stderr);
   std::string prefix;
   if (diagnostic_stream != nullptr) {
@@ -152,7 +130,7 @@ int run_load(ikor& device, const std::string& file) {
     prefix += ": ";
   }
 
-  switch (status) {
+  switch (loaded.status) {
     case 0:
       return kExitOk;
     case kStatusFileRejected:
@@ -160,17 +138,17 @@ int run_load(ikor& device, const std::string& file) {
                     " does not match this sensor's register table; nothing was written.");
       return kExitFailure;
     case kStatusFileOpenFailed:
-      print_message(prefix + "Unable to read the register-map file " + file + file_problem() +
+      print_message(prefix + "Unable to read the register-map file " + file + file_problem(loaded) +
                     "; nothing was written.");
       return kExitFailure;
     default:
-      print_message(kWriteError);
+      print_message(kSensorWriteError);
       return kExitFailure;
   }
 }
 
 int apply_rate(ikor& device, const RateChoice& rate) {
-  if (device.set_sampling_rate(rate.constant) != 0) {
+  if (veltrix::devices::change_sampling_rate(device, rate.constant) != 0) {
     print_message("The sensor does not offer " + std::to_string(rate.hz) + " Hz.");
     return kExitFailure;
   }
@@ -181,7 +159,7 @@ int run_rate(ikor& device, const RateChoice& rate) {
   if (const int status = apply_rate(device, rate); status != kExitOk) {
     return status;
   }
-  const int read_back = current_rate(device);
+  const int read_back = veltrix::devices::current_rate_hz(device);
   if (read_back == 0) {
     print_message(kRateUnreadable);
     return kExitFailure;

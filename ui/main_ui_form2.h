@@ -102,6 +102,8 @@ class MainUIForm2 : public QWidget {
 
   void show_error(const QString& text, const QString& detail = {});
   void set_register_map_text(const std::string& text);
+  // The register map pane read afresh from the sensor.
+  void show_register_map();
   void show_in_console_pane(const QString& text);
   void enable_start_for_outputs();
   void set_capturing(bool capturing);

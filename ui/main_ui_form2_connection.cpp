@@ -11,6 +11,7 @@
 
 #include "devices/device_connection.h"
 #include "devices/model_catalogue.h"
+#include "devices/register_operations.h"
 #include "ui/main_ui_form2.h"
 #include "ui/operator_prompts.h"
 
@@ -62,9 +63,9 @@ bool MainUIForm2::conntect_to_device(const QString& pDevice) {
     return false;
   }
   description_ = {model->name, model->class_name, mode == MODE_I2C ? "I2C" : "SPI", port};
-  (void)iKOR->set_sampling_rate(RATE_50HZ);
+  (void)veltrix::devices::change_sampling_rate(*iKOR, RATE_50HZ);
   update_sensor_ui_for_sensor(*iKOR);
-  set_register_map_text(iKOR->fetch_register_map());
+  show_register_map();
   return true;
 }
 
@@ -98,9 +99,7 @@ void MainUIForm2::update_sensor_ui_for_sensor(ikor& device) {
     box->setChecked((components & bit) != 0);
   }
 
-  unsigned char divider = 0;
-  unsigned char filter = 0;
-  const int rate = device.get_current_sampling_rate(divider, filter);
+  const int rate = veltrix::devices::current_rate_hz(device);
   CurrentSampleRate = rate;
   const int k = get_current_sample_rate_constant(rate);
   if (k == -1) {

@@ -15,6 +15,8 @@
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "devices/ikor.h"
+#include "devices/rate_choices.h"
+#include "devices/register_operations.h"
 #include "ui/console_update.h"
 #include "ui/main_ui_form2.h"
 #include "ui/operator_prompts.h"
@@ -28,18 +30,9 @@ QString latin1(std::string_view text) { return QString::fromLatin1(text.data(), 
 }  // namespace
 
 int MainUIForm2::get_current_sample_rate_constant(int rate) {
-  switch (rate) {
-    case 20:
-      return RATE_20HZ;
-    case 50:
-      return RATE_50HZ;
-    case 100:
-      return RATE_100HZ;
-    case 200:
-      return RATE_200HZ;
-    default:
-      return -1;
-  }
+  constexpr int kButtonRates = RATE_20HZ | RATE_50HZ | RATE_100HZ | RATE_200HZ;
+  const veltrix::devices::RateChoice* choice = veltrix::devices::find_rate(rate);
+  return choice != nullptr && (choice->constant & kButtonRates) != 0 ? choice->constant : -1;
 }
 
 void MainUIForm2::rdSamplingRate_CheckedChanged(QRadioButton* sender) {
@@ -47,8 +40,8 @@ void MainUIForm2::rdSamplingRate_CheckedChanged(QRadioButton* sender) {
     return;
   }
   const int rate = sender->property("tag").toString().toInt();
-  (void)iKOR->set_sampling_rate(get_current_sample_rate_constant(rate));
-  set_register_map_text(iKOR->fetch_register_map());
+  (void)veltrix::devices::change_sampling_rate(*iKOR, get_current_sample_rate_constant(rate));
+  show_register_map();
   CurrentSampleRate = rate;
 }
 

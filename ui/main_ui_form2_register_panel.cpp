@@ -7,12 +7,12 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <chrono>
-#include <cstdio>
 
 #include "capture/console_buffer.h"
 #include "devices/device_status.h"
 #include "devices/ikor.h"
 #include "devices/register_input.h"
+#include "devices/register_operations.h"
 #include "ui/input_hold.h"
 #include "ui/main_ui_form2.h"
 #include "ui/operator_prompts.h"
@@ -24,10 +24,8 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kWritePause = 500ms;
-const char* const kWriteError = "Sensor Write Error. There was an error while updating register value.";
-const char* const kReadError = "Sensor Read Error. There was an error while reading register value.";
 
-QByteArray device_path(const QString& path) { return QFile::encodeName(path); }
+std::string device_path(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // Why a register-map file could not be opened, in the operator's words.
 QString file_problem(const QString& path, bool for_writing) {
@@ -67,11 +65,15 @@ void MainUIForm2::show_in_console_pane(const QString& text) {
   console_shown_.reset();
 }
 
+void MainUIForm2::show_register_map() {
+  set_register_map_text(veltrix::devices::list_register_map(*iKOR, veltrix::devices::UnreadRow::kShowAsZero).text);
+}
+
 void MainUIForm2::btnRefresh_Click() {
   if (!is_device_connected()) {
     return;
   }
-  set_register_map_text(iKOR->fetch_register_map());
+  show_register_map();
 }
 
 void MainUIForm2::btnwrite_to_register_Click() {
@@ -87,11 +89,11 @@ void MainUIForm2::btnwrite_to_register_Click() {
   lblWaitRM->show();
   lblWaitRM->repaint();
   veltrix::ui::pause_with_input_held(this, kWritePause);
-  if (iKOR->write_to_register(static_cast<char>(*address), static_cast<char>(*value)) != 0) {
-    show_error(QString::fromLatin1(kWriteError));
+  if (veltrix::devices::write_register_value(*iKOR, *address, *value).status != 0) {
+    show_error(QString::fromLatin1(veltrix::devices::kSensorWriteError));
   }
   update_sensor_ui_for_sensor(*iKOR);
-  set_register_map_text(iKOR->fetch_register_map());
+  show_register_map();
   lblWaitRM->hide();
   lblWaitRM->repaint();
 }
@@ -111,19 +113,11 @@ void MainUIForm2::btnRead_Click() {
     show_error(QString::fromLatin1(kRegisterInputError));
     return;
   }
-  QString output = QStringLiteral("Read Burst Addr:%1 Length %2\r\n").arg(address_text).arg(length);
-  for (int i = 0; i < length; ++i) {
-    const auto reg = static_cast<char>((*address + i) % 256);
-    unsigned char value = 0;
-    if (iKOR->read_from_register(reg, value) != 0) {
-      show_error(QString::fromLatin1(kReadError));
-      continue;
-    }
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X ", value);
-    output += QString::fromLatin1(text);
+  const auto burst = veltrix::devices::read_register_burst(*iKOR, address_text.toStdString(), *address, length);
+  for (int i = 0; i < burst.failed_reads; ++i) {
+    show_error(QString::fromLatin1(veltrix::devices::kSensorReadError));
   }
-  show_in_console_pane(output);
+  show_in_console_pane(QString::fromStdString(burst.text));
 }
 
 void MainUIForm2::btnSave_Click() {
@@ -134,11 +128,11 @@ void MainUIForm2::btnSave_Click() {
   if (!path) {
     return;
   }
-  const long status = iKOR->save_register_map(device_path(*path).constData());
+  const long status = veltrix::devices::save_register_values(*iKOR, device_path(*path)).status;
   if (status == kStatusFileOpenFailed) {
     show_error(QStringLiteral("The register map could not be saved to %1.").arg(*path), file_problem(*path, true));
   } else if (status != 0) {
-    show_error(QString::fromLatin1(kReadError),
+    show_error(QString::fromLatin1(veltrix::devices::kSensorReadError),
                QStringLiteral("%1 was saved with 0 for the registers that could not be read.").arg(*path));
   }
 }
@@ -151,14 +145,14 @@ void MainUIForm2::btnLoad_Click() {
   if (!path) {
     return;
   }
-  const long status = iKOR->load_register_map(device_path(*path).constData());
+  const long status = veltrix::devices::load_register_values(*iKOR, device_path(*path)).status;
   if (status == kStatusFileOpenFailed) {
     show_error(QStringLiteral("The register map file %1 could not be opened.").arg(*path), file_problem(*path, false));
   } else if (status == kStatusFileRejected) {
     show_error(QStringLiteral("%1 is not a register map of this sensor.").arg(*path),
                QStringLiteral("Nothing was written to the sensor."));
   } else if (status != 0) {
-    show_error(QString::fromLatin1(kWriteError));
+    show_error(QString::fromLatin1(veltrix::devices::kSensorWriteError));
   }
   update_sensor_ui_for_sensor(*iKOR);
 }
