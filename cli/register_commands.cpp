@@ -24,7 +24,12 @@ std::string file_problem(const veltrix::devices::MapFileTransfer& transfer) {
 }
 
 constexpr const char* kRateUnreadable = "Unable to read the sampling rate back from the sensor.";
-constexpr const char* kLinkLost = "The link to the board was lost.";
+
+std::string hex_byte(unsigned char value) {
+  char text[4];
+  std::snprintf(text, sizeof text, "%02X", value);
+  return text;
+}
 
 std::string join_offered_rates(int offered) {
   std::string text;
@@ -66,14 +71,14 @@ int run_info(ikor& device) {
 
 int run_map(ikor& device) {
   // A board that went away midway must not pass for a sensor full of zeros.
-  const auto listing = veltrix::devices::list_register_map(device, veltrix::devices::UnreadRow::kStop);
+  const auto listing = veltrix::devices::list_register_map(device);
   std::fwrite(listing.text.data(), 1, listing.text.size(), stdout);
   if (listing.failed_row == nullptr) {
     return kExitOk;
   }
   std::fflush(stdout);
-  print_message(std::string(listing.link_lost ? kLinkLost : kSensorReadError) + " The listing stops at register " +
-                listing.failed_row->address + ", which could not be read.");
+  print_message(veltrix::devices::failure_sentence(listing.cause, kSensorReadError) +
+                " The listing stops at register " + listing.failed_row->address + ", which could not be read.");
   return kExitFailure;
 }
 
@@ -81,15 +86,19 @@ int run_read(ikor& device, const std::string& address_text, unsigned char addres
   const auto burst = veltrix::devices::read_register_burst(device, address_text, address, length);
   std::fwrite(burst.text.data(), 1, burst.text.size(), stdout);
   std::printf("\r\n");
-  for (int i = 0; i < burst.failed_reads; ++i) {
-    print_message(kSensorReadError);
+  if (!burst.failed) {
+    return kExitOk;
   }
-  return burst.failed_reads == 0 ? kExitOk : kExitFailure;
+  std::fflush(stdout);
+  print_message(veltrix::devices::failure_sentence(burst.cause, kSensorReadError) + " The read stops at register " +
+                hex_byte(burst.failed_address) + ", which could not be read.");
+  return kExitFailure;
 }
 
 int run_write(ikor& device, unsigned char address, unsigned char value) {
-  if (veltrix::devices::write_register_value(device, address, value).status != 0) {
-    print_message(kSensorWriteError);
+  if (const auto write = veltrix::devices::write_register_value(device, address, value); write.status != 0) {
+    print_message(veltrix::devices::failure_sentence(write.cause, kSensorWriteError) + " Register " +
+                  hex_byte(address) + " was not written.");
     return kExitFailure;
   }
   return kExitOk;

@@ -8,22 +8,38 @@
 
 namespace veltrix::devices {
 
-MapListing list_register_map(ikor& device, UnreadRow unread) {
+FailureCause last_failure_cause() {
+  if (vtx_serial_lost()) {
+    return FailureCause::kBoardLost;
+  }
+  return vtx_serial_unanswered_ms() > 0 ? FailureCause::kBoardSilent : FailureCause::kBadReply;
+}
+
+std::string failure_sentence(FailureCause cause, const char* bad_reply_text) {
+  switch (cause) {
+    case FailureCause::kBoardLost:
+      return "The link to the board was lost.";
+    case FailureCause::kBoardSilent:
+      return "The board stopped answering.";
+    default:
+      return bad_reply_text;
+  }
+}
+
+MapListing list_register_map(ikor& device) {
   MapListing listing;
   const RegisterRow* rows = device.get_register_list();
   listing.rows = device.get_register_list_size();
   for (int i = 0; i < listing.rows; ++i) {
     unsigned char value = 0;
     const long status = device.read_from_register(static_cast<char>(device.lookup_address(rows[i].name)), value);
-    if (status != 0 && listing.failed_row == nullptr) {
+    if (status != 0) {
       listing.failed_row = &rows[i];
       listing.status = status;
-      listing.link_lost = vtx_serial_lost();
-    }
-    if (status != 0 && unread == UnreadRow::kStop) {
+      listing.cause = last_failure_cause();
       break;
     }
-    append_listing_line(listing.text, rows[i], status == 0 ? value : 0);
+    append_listing_line(listing.text, rows[i], value);
     ++listing.rows_listed;
   }
   return listing;
@@ -36,11 +52,13 @@ BurstRead read_register_burst(ikor& device, std::string_view address_text, unsig
   burst.text += " Length " + std::to_string(length) + "\r\n";
   for (int i = 0; i < length; ++i) {
     unsigned char value = 0;
-    if (const long status = device.read_from_register(static_cast<char>((first + i) % 256), value); status != 0) {
-      if (burst.failed_reads++ == 0) {
-        burst.status = status;
-      }
-      continue;
+    const auto address = static_cast<unsigned char>((first + i) % 256);
+    if (const long status = device.read_from_register(static_cast<char>(address), value); status != 0) {
+      burst.failed = true;
+      burst.failed_address = address;
+      burst.status = status;
+      burst.cause = last_failure_cause();
+      break;
     }
     char text[8];
     std::snprintf(text, sizeof text, "0x%02X ", value);
@@ -50,7 +68,12 @@ BurstRead read_register_burst(ikor& device, std::string_view address_text, unsig
 }
 
 RegisterWrite write_register_value(ikor& device, unsigned char address, unsigned char value) {
-  return {device.write_to_register(static_cast<char>(address), static_cast<char>(value))};
+  RegisterWrite write;
+  write.status = device.write_to_register(static_cast<char>(address), static_cast<char>(value));
+  if (write.status != 0) {
+    write.cause = last_failure_cause();
+  }
+  return write;
 }
 
 MapFileTransfer save_register_values(ikor& device, const std::string& path) {

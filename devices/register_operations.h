@@ -23,38 +23,48 @@ inline constexpr const char* kSensorReadError = "Sensor Read Error. There was an
 inline constexpr const char* kSensorWriteError =
     "Sensor Write Error. There was an error while updating register value.";
 
-// What a listing does at a row it cannot read.
-enum class UnreadRow { kStop, kShowAsZero };
+// Why an exchange with the board failed.
+enum class FailureCause { kBadReply, kBoardSilent, kBoardLost };
 
+// The cause of the last failed exchange, as the link saw it.
+FailureCause last_failure_cause();
+
+// The operator's sentence for `cause`: "The link to the board was lost.",
+// "The board stopped answering.", or `bad_reply_text`.
+std::string failure_sentence(FailureCause cause, const char* bad_reply_text);
+
+// Stops at the first row it cannot read: a row nobody read never shows as 0.
 struct MapListing {
   std::string text;  // one listing line per row listed, in table order
   int rows_listed = 0;
   int rows = 0;  // rows in the device's table
-  // The first row that could not be read, null when none; with kStop it is
-  // the row after the last one listed.
+  // The row that could not be read (the one after the last listed), null
+  // when every row was listed.
   const RegisterRow* failed_row = nullptr;
-  long status = 0;         // that row's link status
-  bool link_lost = false;  // the board went away (unplugged) rather than kept silent
+  long status = 0;  // that row's link status
+  FailureCause cause = FailureCause::kBadReply;
 };
 
-[[nodiscard]] MapListing list_register_map(ikor& device, UnreadRow unread);
+[[nodiscard]] MapListing list_register_map(ikor& device);
 
 struct BurstRead {
   // "Read Burst Addr:" + the address as typed + " Length " + the length +
   // "\r\n", then "0x%02X " for each register read.
   std::string text;
-  int failed_reads = 0;
-  long status = 0;  // of the first read that failed
+  bool failed = false;
+  unsigned char failed_address = 0;  // the register that could not be read
+  long status = 0;
+  FailureCause cause = FailureCause::kBadReply;
 };
 
-// `length` registers from `first` on, wrapping past 0xFF, one read each; a
-// register that cannot be read is left out of the text and the burst goes on.
-// A length below 1 reads nothing.
+// `length` registers from `first` on, wrapping past 0xFF, one read each,
+// stopping at the first that cannot be read. A length below 1 reads nothing.
 [[nodiscard]] BurstRead read_register_burst(ikor& device, std::string_view address_text, unsigned char first,
                                             int length);
 
 struct RegisterWrite {
   long status = 0;
+  FailureCause cause = FailureCause::kBadReply;  // when status is not 0
 };
 
 // Every register write the operator asks for goes through here.

@@ -102,7 +102,9 @@ class MainUIForm2 : public QWidget {
 
   void show_error(const QString& text, const QString& detail = {});
   void set_register_map_text(const std::string& text);
-  // The register map pane read afresh from the sensor.
+  // The register map pane read afresh from the sensor. At a row that cannot
+  // be read it stops and tells the operator; that row and the later ones keep
+  // the text they had.
   void show_register_map();
   void show_in_console_pane(const QString& text);
   void enable_start_for_outputs();

@@ -25,6 +25,8 @@ using namespace std::chrono_literals;
 
 constexpr auto kWritePause = 500ms;
 
+QString hex_byte(unsigned char value) { return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); }
+
 std::string device_path(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // Why a register-map file could not be opened, in the operator's words.
@@ -66,7 +68,22 @@ void MainUIForm2::show_in_console_pane(const QString& text) {
 }
 
 void MainUIForm2::show_register_map() {
-  set_register_map_text(veltrix::devices::list_register_map(*iKOR, veltrix::devices::UnreadRow::kShowAsZero).text);
+  const auto listing = veltrix::devices::list_register_map(*iKOR);
+  if (listing.failed_row == nullptr) {
+    set_register_map_text(listing.text);
+    return;
+  }
+  // The rows not read keep what the pane showed; none reads as 0.
+  std::string text = listing.text;
+  const QStringList shown = txtRegisterMap->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  for (qsizetype i = listing.rows_listed; i < shown.size() && i < listing.rows; ++i) {
+    text += shown[i].toLatin1().toStdString() + "\r\n";
+  }
+  set_register_map_text(text);
+  show_error(
+      QString::fromStdString(veltrix::devices::failure_sentence(listing.cause, veltrix::devices::kSensorReadError)),
+      QStringLiteral("Register %1 (%2) could not be read; the rows from it on show their last values.")
+          .arg(QString::fromLatin1(listing.failed_row->address), QString::fromLatin1(listing.failed_row->name)));
 }
 
 void MainUIForm2::btnRefresh_Click() {
@@ -89,11 +106,14 @@ void MainUIForm2::btnwrite_to_register_Click() {
   lblWaitRM->show();
   lblWaitRM->repaint();
   veltrix::ui::pause_with_input_held(this, kWritePause);
-  if (veltrix::devices::write_register_value(*iKOR, *address, *value).status != 0) {
-    show_error(QString::fromLatin1(veltrix::devices::kSensorWriteError));
+  if (const auto write = veltrix::devices::write_register_value(*iKOR, *address, *value); write.status != 0) {
+    show_error(
+        QString::fromStdString(veltrix::devices::failure_sentence(write.cause, veltrix::devices::kSensorWriteError)),
+        QStringLiteral("Register %1 was not written.").arg(hex_byte(*address)));
+  } else {
+    update_sensor_ui_for_sensor(*iKOR);
+    show_register_map();
   }
-  update_sensor_ui_for_sensor(*iKOR);
-  show_register_map();
   lblWaitRM->hide();
   lblWaitRM->repaint();
 }
@@ -114,10 +134,12 @@ void MainUIForm2::btnRead_Click() {
     return;
   }
   const auto burst = veltrix::devices::read_register_burst(*iKOR, address_text.toStdString(), *address, length);
-  for (int i = 0; i < burst.failed_reads; ++i) {
-    show_error(QString::fromLatin1(veltrix::devices::kSensorReadError));
-  }
   show_in_console_pane(QString::fromStdString(burst.text));
+  if (burst.failed) {
+    show_error(
+        QString::fromStdString(veltrix::devices::failure_sentence(burst.cause, veltrix::devices::kSensorReadError)),
+        QStringLiteral("Register %1 could not be read; the read stops there.").arg(hex_byte(burst.failed_address)));
+  }
 }
 
 void MainUIForm2::btnSave_Click() {

@@ -25,9 +25,6 @@ using veltrix::ui::test::WindowHarness;
 
 namespace {
 
-const char* const kWriteError = "Sensor Write Error. There was an error while updating register value.";
-const char* const kReadError = "Sensor Read Error. There was an error while reading register value.";
-
 QStringList sensor_writes(const WindowHarness& h) {
   QStringList writes;
   for (const QString& line : h.board_lines()) {
@@ -250,30 +247,47 @@ class WindowRegisterPanelTest : public QObject {
     QVERIFY(console->textCursor().atEnd());
   }
 
-  void a_board_that_stops_answering_fails_each_register_on_its_own() {
+  void a_board_that_falls_silent_stops_each_operation_at_the_first_unanswered_register() {
     WindowHarness h;
     QVERIFY(h.connect("kor73", "KOR 73"));
+    auto* map = h.child<QPlainTextEdit>("txtRegisterMap");
+    const QStringList before = map->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    veltrix::sim::Faults silent_after_three;
+    silent_after_three.silent_after = 3;
+    h.board->set_faults(silent_after_three);
+
+    // The rows not read keep their values; one box names the register.
+    h.click("btnRefresh");
+    const QString stopped = QStringLiteral("The board stopped answering.");
+    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{stopped});
+    const RegisterRow& fourth = iKOR->get_register_list()[3];
+    QCOMPARE(h.prompts.errors[0].detail,
+             QStringLiteral("Register %1 (%2) could not be read; the rows from it on show their last values.")
+                 .arg(QString::fromLatin1(fourth.address), QString::fromLatin1(fourth.name)));
+    const QStringList after = map->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(after.size(), before.size());
+    QCOMPARE(after.mid(3), before.mid(3));
+
+    h.prompts.errors.clear();
     h.child<QLineEdit>("txtReadRegAddr")->setText(QStringLiteral("00"));
     h.child<QLineEdit>("txtReadRegLength")->setText(QStringLiteral("5"));
+    h.board->clear_commands();
+    h.click("btnRead");
+    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{stopped});
+    QCOMPARE(h.prompts.errors[0].detail, QStringLiteral("Register 00 could not be read; the read stops there."));
+    QCOMPARE(h.child<QPlainTextEdit>("txtDataLogging")->toPlainText(), QStringLiteral("Read Burst Addr:00 Length 5\n"));
+    QCOMPARE(h.board_lines(), QStringList{QStringLiteral("RD680001")});
+
+    // The failed write is the last exchange: nothing is read back after it.
+    h.prompts.errors.clear();
     h.child<QLineEdit>("txtWriteRegRegister")->setText(QStringLiteral("13"));
     h.child<QLineEdit>("txtWriteRegData")->setText(QStringLiteral("5A"));
-    const QString answered = register_values(h, 0, 3);
-    veltrix::sim::Faults unplugged_after_three;
-    unplugged_after_three.hangup_after = 3;
-    h.board->set_faults(unplugged_after_three);
-
-    h.click("btnRead");
-    QCOMPARE(h.prompts.error_texts(),
-             (std::vector<QString>{QString::fromLatin1(kReadError), QString::fromLatin1(kReadError)}));
-    QCOMPARE(h.child<QPlainTextEdit>("txtDataLogging")->toPlainText(),
-             QStringLiteral("Read Burst Addr:00 Length 5\n") + answered);
-
-    // The write fails; the map is read again all the same and the wait label goes.
-    auto* map = h.child<QPlainTextEdit>("txtRegisterMap");
-    map->setPlainText(QStringLiteral("stale"));
+    h.board->clear_commands();
     h.click("btnwrite_to_register");
-    QCOMPARE(h.prompts.errors.back().text, QString::fromLatin1(kWriteError));
-    QCOMPARE(map->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), iKOR->get_register_list_size());
+    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{stopped});
+    QCOMPARE(h.prompts.errors[0].detail, QStringLiteral("Register 13 was not written."));
+    QCOMPARE(h.board_lines(), QStringList{QStringLiteral("WR68135A")});
+    QCOMPARE(map->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(3), before.mid(3));
     QVERIFY(h.child<QLabel>("lblWaitRM")->isHidden());
   }
 
