@@ -39,7 +39,7 @@ enum class Field { kNumber, kNotANumber };
 
 // The field starting at `at`: blanks, an optional '-', decimal digits,
 // blanks, then the separator or the end. `at` moves past the separator;
-// `field` is the field's text, for a message.
+// `field` is the field's text when it is not a number, for a message.
 Field read_field(const char*& at, const char* end, long long& value, std::string_view& field) {
   const char* p = at;
   while (p < end && *p == ' ') {
@@ -57,15 +57,16 @@ Field read_field(const char*& at, const char* end, long long& value, std::string
   while (p < end && *p == ' ') {
     ++p;
   }
-  const char* field_end = static_cast<const char*>(std::memchr(p, kFieldSeparator, static_cast<std::size_t>(end - p)));
-  field_end = field_end == nullptr ? end : field_end;
+  if (has_digits && (p == end || *p == kFieldSeparator)) {
+    at = p == end ? end : p + 1;
+    value = negative ? -number : number;
+    return Field::kNumber;
+  }
+  const void* separator = std::memchr(p, kFieldSeparator, static_cast<std::size_t>(end - p));
+  const char* field_end = separator == nullptr ? end : static_cast<const char*>(separator);
   field = trim(std::string_view(at, static_cast<std::size_t>(field_end - at)));
   at = field_end == end ? end : field_end + 1;
-  if (!has_digits || p != field_end) {
-    return Field::kNotANumber;
-  }
-  value = negative ? -number : number;
-  return Field::kNumber;
+  return Field::kNotANumber;
 }
 
 // "Label   123 unit" with `unit` possibly empty.
