@@ -69,6 +69,11 @@ Field read_field(const char*& at, const char* end, long long& value, std::string
   return Field::kNotANumber;
 }
 
+// The text of the field that read_field moved `at` over, for a message.
+std::string_view read_text(const char* start, const char* at, const char* end) {
+  return trim(std::string_view(start, static_cast<std::size_t>(at - start - (at == end ? 0 : 1))));
+}
+
 // "Label   123 unit" with `unit` possibly empty.
 bool read_labelled_number(std::string_view line, std::string_view label, std::string_view unit, int& value) {
   line = trim(line);
@@ -202,11 +207,12 @@ DataLogStatus DataLogReader::next(std::string_view& text, DataLogRecord& record)
     long long value = 0;
     std::string_view field;
     if (columns_.has_time) {
+      const char* start = at;
       if (read_field(at, end, value, field) != Field::kNumber) {
         return fail(DataLogStatus::kNotANumber, number, field);
       }
       if (value < INT_MIN || value > INT_MAX) {
-        return fail(DataLogStatus::kOutOfRange, number, field);
+        return fail(DataLogStatus::kOutOfRange, number, read_text(start, at, end));
       }
       if (timed_seen_ && value < last_time_ms_) {
         return fail(DataLogStatus::kTimeBackwards, number);
@@ -215,11 +221,12 @@ DataLogStatus DataLogReader::next(std::string_view& text, DataLogRecord& record)
     }
     const int values = gap ? 0 : columns_.value_count;
     for (int i = 0; i < values; ++i) {
+      const char* start = at;
       if (read_field(at, end, value, field) != Field::kNumber) {
         return fail(DataLogStatus::kNotANumber, number, field);
       }
       if (value < INT16_MIN || value > INT16_MAX) {
-        return fail(DataLogStatus::kOutOfRange, number, field);
+        return fail(DataLogStatus::kOutOfRange, number, read_text(start, at, end));
       }
       record.values[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(value);
     }
