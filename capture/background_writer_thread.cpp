@@ -20,11 +20,13 @@
 #include "link/board_protocol.h"
 
 using veltrix::capture::CaptureSink;
+using veltrix::capture::data_log_has_time;
 using veltrix::capture::DataLog;
 using veltrix::capture::format_header;
 using veltrix::capture::format_sample_line;
 using veltrix::capture::format_summary;
 using veltrix::capture::kColumnOrder;
+using veltrix::capture::kLineEnd;
 using veltrix::capture::log_paths_for_folder;
 using veltrix::capture::LogPaths;
 using veltrix::capture::SampleReads;
@@ -37,7 +39,6 @@ using namespace std::chrono_literals;
 using namespace veltrix::capture::settings;
 
 constexpr int kWarmUpSamples = 5;
-constexpr int kTimedRateLimitHz = 200;  // time column only at this rate or below
 constexpr auto kOutputsOffPause = 200ms;
 // A board that has left every exchange unanswered this long has stopped: a
 // few reply deadlines, far beyond any pause a working board takes.
@@ -129,7 +130,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   unsigned char divider = 0;
   unsigned char filter = 0;
   const int rate_hz = device.get_current_sampling_rate(divider, filter);
-  const bool timed = rate_hz <= kTimedRateLimitHz;
+  const bool timed = data_log_has_time(rate_hz);
   sink.capture_began(rate_hz);
   SampleReads reads(device, sink, rate_hz, timed, FastCapture.load(), active_components(device));
   int warm_up = 0;
@@ -233,10 +234,10 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     text.clear();
     if (!header.empty()) {
       text.append(header.view());
-      text.append("\r\n");
+      text.append(kLineEnd);
     }
     text.append(line.view());
-    text.append("\r\n");
+    text.append(kLineEnd);
     std::string_view console_text;
     if (recorded && EnableLogToConsole.load()) {
       console_text = text.view();

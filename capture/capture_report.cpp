@@ -25,6 +25,17 @@ std::string fixed(double value, int decimals) {
   return text;
 }
 
+// The number at `key`, 0 when null; false when missing or of another type.
+template <typename Number>
+bool number_at(const nlohmann::ordered_json& json, const char* key, Number& number) {
+  const auto found = json.find(key);
+  if (found == json.end() || !(found->is_null() || found->is_number())) {
+    return false;
+  }
+  number = found->is_null() ? Number{} : found->template get<Number>();
+  return true;
+}
+
 }  // namespace
 
 CaptureReportAccumulator::CaptureReportAccumulator(int reported_rate_hz) {
@@ -77,6 +88,21 @@ nlohmann::ordered_json report_json(const CaptureReport& report) {
   json["long_intervals"] = rate_known ? Json(report.long_intervals) : Json();
   json["missed_samples"] = rate_known ? Json(report.missed_samples) : Json();
   return json;
+}
+
+std::optional<CaptureReport> report_from_json(const nlohmann::ordered_json& json) {
+  CaptureReport report;
+  double duration_s = 0.0;
+  if (!json.is_object() || !number_at(json, "samples", report.samples) || !number_at(json, "duration_s", duration_s) ||
+      !number_at(json, "mean_rate_hz", report.mean_rate_hz) ||
+      !number_at(json, "reported_rate_hz", report.reported_rate_hz) ||
+      !number_at(json, "largest_interval_ms", report.largest_interval_ms) ||
+      !number_at(json, "long_intervals", report.long_intervals) ||
+      !number_at(json, "missed_samples", report.missed_samples)) {
+    return std::nullopt;
+  }
+  report.duration_ms = rounded(duration_s * 1000.0, 1e3);
+  return report;
 }
 
 }  // namespace veltrix::capture

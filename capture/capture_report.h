@@ -9,6 +9,7 @@
 // one thread at a time (the capture thread while the capture runs).
 
 #include <nlohmann/json_fwd.hpp>
+#include <optional>
 #include <string>
 
 namespace veltrix::capture {
@@ -47,5 +48,8 @@ std::string report_line(const CaptureReport& report);
 // microsecond and a hundredth of a hertz; rates and counts that cannot be
 // known (below two samples, sensor rate unknown) are null.
 nlohmann::ordered_json report_json(const CaptureReport& report);
+// What report_json wrote, its nulls read as 0 and its rounding kept;
+// nullopt when `json` is not such an object. Never throws.
+std::optional<CaptureReport> report_from_json(const nlohmann::ordered_json& json);
 
 }  // namespace veltrix::capture

@@ -1,5 +1,6 @@
 #include "capture/capture_sidecar.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
@@ -20,15 +21,16 @@ constexpr const char* kUnits = "raw counts";
 
 json text_or_null(const std::string& text) { return text.empty() ? json() : json(text); }
 
+constexpr std::pair<int, const char*> kComponentNames[] = {
+    {COMPONENT_GYRO, "gyroscope"},
+    {COMPONENT_ACCEL, "accelerometer"},
+    {COMPONENT_COMPASS, "compass"},
+    {COMPONENT_TEMP, "temperature"},
+};
+
 json component_names(int components) {
-  constexpr std::pair<int, const char*> kNames[] = {
-      {COMPONENT_GYRO, "gyroscope"},
-      {COMPONENT_ACCEL, "accelerometer"},
-      {COMPONENT_COMPASS, "compass"},
-      {COMPONENT_TEMP, "temperature"},
-  };
   json names = json::array();
-  for (const auto& [component, name] : kNames) {
+  for (const auto& [component, name] : kComponentNames) {
     if ((components & component) != 0) {
       names.push_back(name);
     }
@@ -100,6 +102,27 @@ json sidecar_json(const SidecarFacts& facts, const CaptureReport* report) {
   return sidecar;
 }
 
+std::string text_at(const json& sidecar, const char* key) {
+  const auto found = sidecar.find(key);
+  return found != sidecar.end() && found->is_string() ? found->get<std::string>() : std::string();
+}
+
+// The components named, or -1 when a name is not one.
+int component_bits(const json& names) {
+  int components = 0;
+  for (const json& name : names) {
+    const auto known = std::find_if(std::begin(kComponentNames), std::end(kComponentNames),
+                                    [&name](const auto& entry) { return name == entry.second; });
+    if (known == std::end(kComponentNames)) {
+      return -1;
+    }
+    components |= known->first;
+  }
+  return components;
+}
+
+SidecarReading refuse(std::string error) { return {std::nullopt, std::move(error)}; }
+
 }  // namespace
 
 std::string sidecar_path(const std::string& data_log_path) {
@@ -115,6 +138,49 @@ int write_sidecar(const SidecarFacts& facts, const CaptureReport* report) {
     return ENOMEM;
   } catch (const std::exception&) {
     return EINVAL;
+  }
+}
+
+SidecarReading read_sidecar(std::string_view text) {
+  try {
+    const json sidecar = json::parse(text.begin(), text.end(), nullptr, false);
+    if (sidecar.is_discarded() || !sidecar.is_object()) {
+      return refuse("The text is not a JSON object.");
+    }
+    const auto rate = sidecar.find("rate_hz");
+    const auto components = sidecar.find("components");
+    const auto columns = sidecar.find("columns");
+    const auto report = sidecar.find("report");
+    if (rate == sidecar.end() || !rate->is_number_integer() || components == sidecar.end() || !components->is_array() ||
+        columns == sidecar.end() || !columns->is_array() || report == sidecar.end()) {
+      return refuse(
+          "It does not describe a capture: \"rate_hz\", \"components\", \"columns\" or \"report\" is missing.");
+    }
+    SidecarContents contents;
+    contents.model = text_at(sidecar, "model");
+    contents.device_class = text_at(sidecar, "device_class");
+    contents.rate_hz = rate->get<int>();
+    contents.components = component_bits(*components);
+    if (contents.components < 0) {
+      return refuse("\"components\" names a component this program does not know.");
+    }
+    for (const json& column : *columns) {
+      if (!column.is_string()) {
+        return refuse("\"columns\" holds something other than a label.");
+      }
+      contents.columns.push_back(column.get<std::string>());
+    }
+    contents.data_log = text_at(sidecar, "data_log");
+    contents.register_log = text_at(sidecar, "register_log");
+    if (!report->is_null()) {
+      contents.report = report_from_json(*report);
+      if (!contents.report) {
+        return refuse("\"report\" is not a capture report.");
+      }
+    }
+    return {std::move(contents), {}};
+  } catch (const std::exception& error) {
+    return refuse(std::string("It could not be read: ") + error.what());
   }
 }
 

@@ -6,10 +6,13 @@
 // whole at the end, so a reader never finds it torn.
 //
 // Thread contract: plain values and functions of them and the file system;
-// the capture thread writes a capture's sidecar.
+// the capture thread writes a capture's sidecar, any thread may read one.
 
 #include <chrono>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "capture/capture_report.h"
 #include "capture/log_naming.h"
@@ -41,5 +44,25 @@ std::string sidecar_path(const std::string& data_log_path);
 // Writes the sidecar of `facts`, with `report` when given (else "report" is
 // null). 0, or an errno; never throws.
 int write_sidecar(const SidecarFacts& facts, const CaptureReport* report);
+
+// A sidecar read back: what an analysis of the data log needs to know.
+struct SidecarContents {
+  std::string model;                 // empty when null
+  std::string device_class;          // empty when null
+  int rate_hz = 0;                   // read back at the start
+  int components = 0;                // COMPONENT_* bits
+  std::vector<std::string> columns;  // the data log's labels in order, "Time" first when it has one
+  std::string data_log;              // file names, beside the sidecar
+  std::string register_log;
+  std::optional<CaptureReport> report;  // once the capture has ended
+};
+
+struct SidecarReading {
+  std::optional<SidecarContents> sidecar;
+  std::string error;  // why the text is not a sidecar, when sidecar is empty
+};
+
+// Reads the text of a dataLog{N}.json. Never throws.
+SidecarReading read_sidecar(std::string_view text);
 
 }  // namespace veltrix::capture

@@ -7,24 +7,11 @@ namespace veltrix::capture {
 
 namespace {
 
-const char* label_of(int component) {
-  switch (component) {
-    case COMPONENT_GYRO:
-      return "Gyro_X, Gyro_Y, Gyro_Z";
-    case COMPONENT_ACCEL:
-      return "Accel_X, Accel_Y, Accel_Z";
-    case COMPONENT_COMPASS:
-      return "Comp_X, Comp_Y, Comp_Z";
-    default:
-      return "Temp";
-  }
-}
-
 int whole_ms(double ms) { return ms < static_cast<double>(INT_MAX) ? static_cast<int>(ms) : INT_MAX; }
 
 void separate(SampleText& line) {
   if (!line.empty()) {
-    line.append(",");
+    line.append({&kFieldSeparator, 1});
   }
 }
 
@@ -51,12 +38,12 @@ const float* SampleValues::of(int component) const {
 void format_header(SampleText& line, bool timed, int components) {
   line.clear();
   if (timed) {
-    line.append("Time");
+    line.append(kTimeLabel);
   }
-  for (const int component : kColumnOrder) {
-    if ((components & component) != 0) {
+  for (const DataLogGroup& group : kDataLogGroups) {
+    if ((components & group.component) != 0) {
       separate(line);
-      line.append(label_of(component));
+      line.append(group.header);
     }
   }
 }
@@ -65,26 +52,24 @@ void format_sample_line(SampleText& line, int components, const SampleValues& va
                         std::optional<double> elapsed_ms) {
   line.clear();
   if (elapsed_ms) {
-    line.appendf("%7i", whole_ms(*elapsed_ms));
+    line.appendf(kTimeFormat, whole_ms(*elapsed_ms));
   }
-  for (const int component : kColumnOrder) {
-    if ((components & component) == 0) {
+  for (const DataLogGroup& group : kDataLogGroups) {
+    if ((components & group.component) == 0) {
       continue;
     }
-    separate(line);
-    const float* v = values.of(component);
-    if (component == COMPONENT_TEMP) {
-      line.appendf("%6.0f", static_cast<double>(v[0]));
-    } else {
-      line.appendf(component == COMPONENT_ACCEL ? " %6.0f,%6.0f,%6.0f" : "%6.0f,%6.0f,%6.0f", static_cast<double>(v[0]),
-                   static_cast<double>(v[1]), static_cast<double>(v[2]));
+    const float* v = values.of(group.component);
+    for (int axis = 0; axis < group.axes; ++axis) {
+      separate(line);
+      line.appendf(axis == 0 ? group.first_format : kValueFormat, static_cast<double>(v[axis]));
     }
   }
 }
 
 void format_summary(SampleText& line, double elapsed_ms, int sample_count) {
   line.clear();
-  line.appendf("Total Time %7i ms\r\n Total Sample recorded %7i \r\n        ", whole_ms(elapsed_ms), sample_count);
+  line.appendf(kSummaryFormat, kSummaryTimeLabel, whole_ms(elapsed_ms), kSummaryTimeUnit, kSummarySamplesLabel,
+               sample_count);
 }
 
 }  // namespace veltrix::capture

@@ -1,16 +1,16 @@
 #pragma once
 // The text a capture writes, as pure functions of what it shows: the header
 // line, one line per sample, and the summary that ends a capture above
-// 200 Hz. Columns run gyroscope, accelerometer, compass, temperature, each
-// only when its COMPONENT_* bit is given; fields are joined by "," and lines
-// carry no line end (the capture adds "\r\n"). Time is whole milliseconds
-// printed "%7i"; values are printed "%6.0f", the accelerometer's X value
-// " %6.0f". Each function replaces the contents of `line`.
+// 200 Hz, laid out as data_log_format.h says. Columns run gyroscope,
+// accelerometer, compass, temperature, each only when its COMPONENT_* bit is
+// given; lines carry no line end (the capture adds kLineEnd). Each function
+// replaces the contents of `line`.
 //
 // Thread contract: pure functions and plain values; no shared state.
 
 #include <optional>
 
+#include "capture/data_log_format.h"
 #include "capture/sample_text.h"
 #include "devices/ikor.h"
 
@@ -28,8 +28,6 @@ struct SampleValues {
   float* of(int component);
   const float* of(int component) const;
 };
-
-inline constexpr int kColumnOrder[] = {COMPONENT_GYRO, COMPONENT_ACCEL, COMPONENT_COMPASS, COMPONENT_TEMP};
 
 // "Time" when `timed`, then one label per component; empty when neither.
 void format_header(SampleText& line, bool timed, int components);

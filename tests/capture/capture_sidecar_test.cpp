@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "capture/capture_control.h"
+#include "capture/capture_sidecar.h"
 #include "capture/whole_file.h"
 #include "tests/capture/capture_fixture.h"
 
@@ -56,6 +57,48 @@ TEST(WholeFileTest, AReaderFindsTheOldTextOrTheNewNeverAPart) {
   EXPECT_EQ(read_file(path), texts[0]);
   EXPECT_EQ(replace_file_whole((folder / "absent" / "x.json").string(), "{}"), ENOENT);
   std::filesystem::remove_all(folder);
+}
+
+TEST(CaptureSidecarReadTest, WhatIsWrittenReadsBackAndOtherTextIsRefused) {
+  char pattern[] = "/tmp/veltrix-sidecar-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::filesystem::path folder = pattern;
+  SidecarFacts facts;
+  facts.description = {"KOR 23", "kor23", "SPI", "/dev/ttyACM0"};
+  facts.paths = {7, (folder / "dataLog7.csv").string(), (folder / "dataLog7_reg.txt").string()};
+  facts.rate_hz = 8000;
+  facts.components = COMPONENT_GYRO | COMPONENT_COMPASS;
+  facts.header = "Gyro_X, Gyro_Y, Gyro_Z,Comp_X, Comp_Y, Comp_Z";
+  const CaptureReport report{16000, 1999.875, 8000, 8000.5, 21.25, 3, 170};
+
+  for (const CaptureReport* written : {static_cast<const CaptureReport*>(nullptr), &report}) {
+    ASSERT_EQ(write_sidecar(facts, written), 0);
+    const SidecarReading reading = read_sidecar(read_file(sidecar_path(facts.paths.data_log)));
+    ASSERT_TRUE(reading.sidecar) << reading.error;
+    const SidecarContents& read = *reading.sidecar;
+    EXPECT_EQ(read.model, "KOR 23");
+    EXPECT_EQ(read.device_class, "kor23");
+    EXPECT_EQ(read.rate_hz, 8000);
+    EXPECT_EQ(read.components, facts.components);
+    EXPECT_EQ(read.columns, (std::vector<std::string>{"Gyro_X", "Gyro_Y", "Gyro_Z", "Comp_X", "Comp_Y", "Comp_Z"}));
+    EXPECT_EQ(read.data_log, "dataLog7.csv");
+    EXPECT_EQ(read.register_log, "dataLog7_reg.txt");
+    ASSERT_EQ(read.report.has_value(), written != nullptr);
+    if (written != nullptr) {
+      EXPECT_EQ(report_json(*read.report), report_json(report));
+      EXPECT_EQ(read.report->duration_ms, report.duration_ms);
+    }
+  }
+  std::filesystem::remove_all(folder);
+
+  for (const char* text :
+       {"", "[1,2]", "{\"rate_hz\": 100}",
+        "{\"rate_hz\": 100, \"components\": [\"sonar\"], \"columns\": [], \"report\": null}",
+        "{\"rate_hz\": 100, \"components\": [], \"columns\": [], \"report\": {\"samples\": \"many\"}}"}) {
+    const SidecarReading reading = read_sidecar(text);
+    EXPECT_FALSE(reading.sidecar) << text;
+    EXPECT_FALSE(reading.error.empty()) << text;
+  }
 }
 
 // Seconds since the epoch of "YYYY-MM-DDTHH:MM:SS.mmm+HH:MM"; nullopt when

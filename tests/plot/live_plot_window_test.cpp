@@ -9,7 +9,7 @@
 #include <QtTest>
 #include <fstream>
 
-#include "tests/plot/data_log_text.h"
+#include "tests/plot/written_log.h"
 #include "ui/plot/live_plot_window.h"
 
 using veltrix::capture::PlotChannel;
@@ -132,7 +132,7 @@ class LivePlotWindowTest : public QObject {
     for (int i = 0; i < 1500; ++i) {  // 15 s at 100 Hz
       PlotSample sample;
       sample.x = i * 10 + 3;
-      const float values[3] = {static_cast<float>(i), static_cast<float>(-i), static_cast<float>(i * 60)};
+      const float values[3] = {static_cast<float>(i), static_cast<float>(-i), static_cast<float>(i * 20)};
       for (const int component : {COMPONENT_GYRO, COMPONENT_ACCEL, COMPONENT_COMPASS, COMPONENT_TEMP}) {
         sample.set_component(component, values);
       }
@@ -145,11 +145,11 @@ class LivePlotWindowTest : public QObject {
     QVERIFY2(script.errors.isEmpty(), qPrintable(script.errors.join('\n')));
     QCOMPARE(window.shown_series().size(), std::size_t{1500});
     QCOMPARE(window.shown_series().components(), veltrix::devices::kAllComponents);
-    QCOMPARE(window.shown_series().values(PlotChannel::kAccelZ)[1499], 1499.0f * 60);
+    QCOMPARE(window.shown_series().values(PlotChannel::kAccelZ)[1499], 1499.0f * 20);
     QVERIFY(text_of(window, "lblStatus").startsWith(QStringLiteral("dataLog-12345.csv: 1500 samples")));
     // The view opens at the start of the log: the values at its 10 s edge.
     QCOMPARE(text_of(window, "channelValue9"), QStringLiteral("1000"));
-    QCOMPARE(text_of(window, "channelValue5"), QStringLiteral("60000"));
+    QCOMPARE(text_of(window, "channelValue5"), QStringLiteral("20000"));
     QVERIFY(child<QAbstractButton>(window, "btnShowLive")->isVisible());
     QVERIFY(!child<QAbstractButton>(window, "btnPause")->isEnabled());
 

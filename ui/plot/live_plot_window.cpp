@@ -254,7 +254,7 @@ bool LivePlotWindow::open_data_log(const QString& path) {
     return false;
   }
   const QByteArray bytes = file.readAll();
-  DataLogReading reading = read_data_log(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  DataLogReading reading = load_data_log(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
   if (!reading.log) {
     prompts_.error(this, title,
                    tr("%1 is not a data log of this program.\n\n%2").arg(name, QString::fromStdString(reading.error)));
@@ -270,6 +270,9 @@ bool LivePlotWindow::open_data_log(const QString& path) {
   }
   if (log_->skipped_lines > 0) {
     log_summary_ += tr("; %1 lines with other columns than the header not shown").arg(log_->skipped_lines);
+  }
+  if (log_->cut_last_line) {
+    log_summary_ += tr("; its last line is cut short and not shown");
   }
   view_end_ = 0;  // from the start of the log
   show_status();

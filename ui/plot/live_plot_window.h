@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "capture/sample_queue.h"
-#include "ui/plot/data_log_reader.h"
+#include "ui/plot/data_log_series.h"
 #include "ui/plot/plot_prompts.h"
 #include "ui/plot/sample_series.h"
 

@@ -1,7 +1,7 @@
 // Reading data logs back: with and without the time column, the capture's
 // gaps and summary, and text that is not a data log.
 
-#include "ui/plot/data_log_reader.h"
+#include "ui/plot/data_log_series.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +9,12 @@
 #include <random>
 
 #include "devices/ikor.h"
-#include "tests/plot/data_log_text.h"
+#include "tests/plot/written_log.h"
 
 using veltrix::capture::kPlotChannelCount;
 using veltrix::capture::PlotChannel;
 using veltrix::capture::PlotSample;
-using veltrix::ui::plot::read_data_log;
+using veltrix::ui::plot::load_data_log;
 using veltrix::ui::plot::SampleSeries;
 
 namespace {
@@ -53,7 +53,7 @@ void expect_same_samples(const SampleSeries& read, const std::vector<PlotSample>
 }
 
 TEST(DataLogReader, ReadsTheCaptureExampleLine) {
-  const auto reading = read_data_log(
+  const auto reading = load_data_log(
       "Time,Gyro_X, Gyro_Y, Gyro_Z,Accel_X, Accel_Y, Accel_Z,Temp\r\n"
       "     12,   -15,     3,    20,   -120,    40, 16384,  1234\r\n");
   ASSERT_TRUE(reading.log) << reading.error;
@@ -86,7 +86,7 @@ TEST(DataLogReader, ReadsEveryComponentSetWithAndWithoutTimeColumn) {
         text += veltrix::ui::plot::test::summary(6, 50);
       }
 
-      const auto reading = read_data_log(text);
+      const auto reading = load_data_log(text);
       ASSERT_TRUE(reading.log) << reading.error;
       EXPECT_EQ(reading.log->has_time, has_time);
       EXPECT_EQ(reading.log->samples.components(), components);
@@ -107,7 +107,7 @@ TEST(DataLogReader, KeepsGapsAndSkipsLinesWithOtherColumns) {
   std::mt19937 random(11);
   const LogLayout timed{true, COMPONENT_GYRO};
   const auto reading =
-      read_data_log(veltrix::ui::plot::test::header_line(timed) +
+      load_data_log(veltrix::ui::plot::test::header_line(timed) +
                     veltrix::ui::plot::test::sample_line(timed, random_sample(random, 5, COMPONENT_GYRO)) +
                     veltrix::ui::plot::test::sample_line(timed, random_sample(random, 10, 0)) +
                     veltrix::ui::plot::test::sample_line(timed, random_sample(random, 15, kAllComponents)) +
@@ -121,7 +121,7 @@ TEST(DataLogReader, KeepsGapsAndSkipsLinesWithOtherColumns) {
   EXPECT_EQ(reading.log->skipped_lines, 1u);
 
   const LogLayout untimed{false, COMPONENT_TEMP | COMPONENT_COMPASS};
-  const auto numbered = read_data_log(
+  const auto numbered = load_data_log(
       veltrix::ui::plot::test::header_line(untimed) +
       veltrix::ui::plot::test::sample_line(untimed, random_sample(random, 0, COMPONENT_TEMP | COMPONENT_COMPASS)) +
       "\r\n" + veltrix::ui::plot::test::sample_line(untimed, random_sample(random, 0, COMPONENT_TEMP)) +
@@ -161,7 +161,7 @@ TEST(DataLogReader, RefusesTextThatIsNotADataLogAndSaysWhere) {
        "line 6: text after the closing summary"},
   };
   for (const auto& c : cases) {
-    const auto reading = read_data_log(c.text);
+    const auto reading = load_data_log(c.text);
     EXPECT_FALSE(reading.log) << c.name;
     EXPECT_NE(reading.error.find(c.error), std::string::npos) << c.name << ": " << reading.error;
   }

@@ -1,0 +1,37 @@
+#pragma once
+// A data log this program wrote ("dataLog{N}.csv"), read whole into the
+// samples the plot shows, through the capture's data log reader. x is the
+// Time column (ms), or the sample index when there is none. A gap (no
+// component recorded) is a sample without values; a line with other columns
+// than the header's is skipped but still counts as a sample. A last line cut
+// short (a log still being written) is left out and said so; any other
+// fault refuses the text with a message naming the line.
+//
+// Thread contract: a pure function; any thread.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ui/plot/sample_series.h"
+
+namespace veltrix::ui::plot {
+
+struct LoadedDataLog {
+  SampleSeries samples;
+  bool has_time = false;
+  std::size_t skipped_lines = 0;
+  bool cut_last_line = false;
+  // From the summary, when the log has one.
+  std::optional<int> total_time_ms;
+  std::optional<int> total_samples;
+};
+
+struct DataLogReading {
+  std::optional<LoadedDataLog> log;
+  std::string error;  // why the text is not a data log, when log is empty
+};
+
+DataLogReading load_data_log(std::string_view text);
+
+}  // namespace veltrix::ui::plot
