@@ -11,8 +11,10 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Veltrix)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Veltrix Universal Data Logger for motion sensors on an evaluation board")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Reads, sets and records Veltrix motion sensors (gyroscopes, accelerometers, compasses) that sit on an evaluation board connected as a USB serial port: a window (veltrix-logger), a command-line tool for scripts (veltrix-cli) and a simulated board (veltrix-boardsim)."
-)
+    "Reads, sets and records Veltrix motion sensors (gyroscopes, accelerometers,
+compasses) on an evaluation board that the host sees as a USB serial port:
+a window (veltrix-logger), a command-line tool for scripts (veltrix-cli) and
+a simulated board (veltrix-boardsim).")
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
