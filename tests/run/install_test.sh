@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# cmake --install puts exactly the programs (and with the window its desktop
-# entry and icon) under the prefix, and the installed programs run from there.
-#   install_test.sh BUILD_DIR WITH_WINDOW(0|1)
+# cmake --install puts exactly the programs, their man pages when the build
+# makes them, and with the window its desktop entry and icon under the prefix,
+# and the installed programs run from there.
+#   install_test.sh BUILD_DIR WITH_WINDOW(0|1) WITH_MAN_PAGES(0|1)
 set -uo pipefail
 build=$1
 with_window=$2
+with_man_pages=$3
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 failures=0
@@ -15,16 +17,24 @@ fail() {
 
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
 
-expected=(bin/veltrix-boardsim bin/veltrix-cli)
+programs=(veltrix-boardsim veltrix-cli)
+expected=()
 if ((with_window)); then
-  expected+=(bin/veltrix-logger share/applications/veltrix-logger.desktop
-    share/icons/hicolor/scalable/apps/veltrix-logger.svg)
+  programs+=(veltrix-logger)
+  expected+=(share/applications/veltrix-logger.desktop share/icons/hicolor/scalable/apps/veltrix-logger.svg)
 fi
+for program in "${programs[@]}"; do
+  expected+=("bin/$program")
+  if ((with_man_pages)); then
+    expected+=("share/man/man1/$program.1.gz")
+  fi
+done
 actual=$(cd "$prefix" && find . ! -type d | sed 's|^\./||' | sort)
 diff <(printf '%s\n' "${expected[@]}" | sort) <(printf '%s\n' "$actual") ||
   fail "installed files differ from the expected list (< expected, > installed)"
 
-for program in veltrix-cli veltrix-boardsim; do
+# The window answers --help before it needs a display.
+for program in "${programs[@]}"; do
   "$prefix/bin/$program" --help >/dev/null || fail "installed $program --help failed"
 done
 

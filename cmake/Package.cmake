@@ -1,0 +1,36 @@
+# `cpack -G DEB` in the build folder makes veltrix-logger_VERSION_ARCH.deb from
+# the install rules. The architecture is dpkg's (CPack asks
+# `dpkg --print-architecture`), the library Depends come from dpkg-shlibdeps
+# run on the programs.
+set(VELTRIX_PACKAGE_MAINTAINER "Veltrix Universal Data Logger developers <veltrix-logger@localhost>"
+    CACHE STRING "Maintainer field of the Debian package")
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME veltrix-logger)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR Veltrix)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Veltrix Universal Data Logger for motion sensors on an evaluation board")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Reads, sets and records Veltrix motion sensors (gyroscopes, accelerometers,
+compasses) on an evaluation board that the host sees as a USB serial port:
+a window (veltrix-logger), a command-line tool for scripts (veltrix-cli) and
+a simulated board (veltrix-boardsim).")
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VELTRIX_PACKAGE_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# dpkg-shlibdeps sees only what the programs link, not what Qt loads at run
+# time or asks fontconfig for:
+# - libqt6svg6: the window's button icons are SVG, drawn by its icon engine
+#   plugin (the programs link no QtSvg symbol);
+# - the fonts: the window's layout is measured in these faces' metrics
+#   (application_setup.cpp asks for them by name); others clip its labels.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, fonts-crosextra-carlito, fonts-liberation2, fonts-dejavu-core")
+# The platform plugins: Debian 12's libqt6gui6 carries xcb and offscreen
+# itself; this adds the others (VNC, touch and tablet input).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-qpa-plugins)
+
+include(CPack)

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# `cpack -G DEB` makes veltrix-logger_VERSION_ARCH.deb holding exactly the
+# three programs, the desktop entry, the icon and a man page per program; its
+# Depends (dpkg-shlibdeps) name Qt 6 Widgets and libc beside the fonts, and
+# once unpacked its programs answer --help and its man pages render what
+# --help lists.
+#   deb_package_test.sh BUILD_DIR VERSION
+set -uo pipefail
+build=$1
+version=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+
+# -B keeps the package and CPack's staging tree out of the build folder.
+if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1; then
+  cat "$work/cpack.log" >&2
+  echo "FAIL: cpack -G DEB failed" >&2
+  exit 1
+fi
+arch=$(dpkg --print-architecture)
+deb=$work/out/veltrix-logger_${version}_$arch.deb
+if [ ! -f "$deb" ]; then
+  echo "FAIL: no $(basename "$deb"); cpack made: $(cd "$work/out" && echo *.deb)" >&2
+  exit 1
+fi
+
+programs=(veltrix-boardsim veltrix-cli veltrix-logger)
+expected=(usr/share/applications/veltrix-logger.desktop usr/share/icons/hicolor/scalable/apps/veltrix-logger.svg)
+for program in "${programs[@]}"; do
+  expected+=("usr/bin/$program" "usr/share/man/man1/$program.1.gz")
+done
+actual=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's|^\./||' | sort)
+diff <(printf '%s\n' "${expected[@]}" | sort) <(printf '%s\n' "$actual") ||
+  fail "the package's files differ from the expected list (< expected, > packaged)"
+
+[ "$(dpkg-deb -f "$deb" Package)" = veltrix-logger ] || fail "Package is not veltrix-logger"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "Version is not $version"
+[ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || fail "Architecture is not $arch"
+depends=$(dpkg-deb -f "$deb" Depends)
+for package in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 \
+  fonts-crosextra-carlito fonts-liberation2 fonts-dejavu-core; do
+  [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]] || fail "Depends lacks $package: $depends"
+done
+[[ "$(dpkg-deb -f "$deb" Recommends)" == *qt6-qpa-plugins* ]] || fail "Recommends lacks qt6-qpa-plugins"
+
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+for program in "${programs[@]}"; do
+  if ! help=$("$root/usr/bin/$program" --help); then
+    fail "packaged $program --help failed"
+    continue
+  fi
+  # Wide enough that no option name is broken across lines.
+  page=$(MANWIDTH=1000 man -l "$root/usr/share/man/man1/$program.1.gz" 2>"$work/man.err") ||
+    fail "man cannot show $program's page: $(cat "$work/man.err")"
+  grep -q "^NAME" <<<"$page" && grep -q "$program - " <<<"$page" || fail "$program's man page has no NAME line"
+  for option in $(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
+    grep -q -- "$option" <<<"$page" || fail "$program's man page lacks $option of its --help"
+  done
+done
+
+if ((failures)); then
+  exit 1
+fi
+echo "package as expected: $(basename "$deb")"
