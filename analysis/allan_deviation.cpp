@@ -1,8 +1,10 @@
 #include "analysis/allan_deviation.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cmath>
+#include <thread>
 
 namespace veltrix::analysis {
 namespace {
@@ -10,6 +12,9 @@ namespace {
 // Squares summed in double over blocks this short lose nothing that matters
 // before they join the long double total.
 constexpr std::size_t kBlock = 4096;
+// Passes over the data in parallel; the machine's cores beyond two gain little
+// against memory bandwidth.
+constexpr unsigned kMaxThreads = 2;
 
 std::vector<double> prefix_sums(Segment segment) {
   std::vector<double> sums(segment.size() + 1);
@@ -79,6 +84,7 @@ std::optional<std::vector<AdevPoint>> allan_deviation(Segments segments, double 
     work += static_cast<double>(s.size()) * static_cast<double>(sizes.size() + 1);
   }
   double done = 0;
+  const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads) - 1;
   for (const Segment& segment : segments) {
     if (segment.size() < 2) {
       continue;
@@ -88,19 +94,35 @@ std::optional<std::vector<AdevPoint>> allan_deviation(Segments segments, double 
     }
     const std::vector<double> sums = prefix_sums(segment);
     done += static_cast<double>(segment.size());
-    for (std::size_t j = 0; j < sizes.size(); ++j) {
-      const std::size_t m = sizes[j];
-      if (2 * m <= segment.size()) {
-        const std::size_t count = segment.size() - 2 * m + 1;
-        squares[j] += sum_squared_differences(sums, m, count);
-        counts[j] += count;
+    // Each τ is one independent pass: helpers and this thread take the next
+    // untaken τ; only this thread reports progress.
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> finished{0};
+    auto take_passes = [&](bool reporting) {
+      for (std::size_t j = next++; j < sizes.size() && !progress.cancelled(); j = next++) {
+        const std::size_t m = sizes[j];
+        if (2 * m <= segment.size()) {
+          const std::size_t count = segment.size() - 2 * m + 1;
+          squares[j] += sum_squared_differences(sums, m, count);
+          counts[j] += count;
+        }
+        const std::size_t passes = ++finished;
+        if (reporting) {
+          progress.update((done + static_cast<double>(passes * segment.size())) / work);
+        }
       }
-      done += static_cast<double>(segment.size());
-      progress.update(done / work);
-      if (progress.cancelled()) {
-        return std::nullopt;
+    };
+    {
+      std::vector<std::jthread> threads;
+      for (unsigned i = 0; i < helpers && i + 1 < sizes.size(); ++i) {
+        threads.emplace_back(take_passes, false);
       }
+      take_passes(true);
     }
+    if (progress.cancelled()) {
+      return std::nullopt;
+    }
+    done += static_cast<double>(sizes.size() * segment.size());
   }
 
   std::vector<AdevPoint> curve;

@@ -14,9 +14,12 @@
 // τ (O(N) each). The prefix sums of int16 data are integers held exactly in
 // doubles, so each difference is exact; only its square is rounded, and the
 // squares are summed in short double blocks joined in long double: about
-// 1e-13 relative over 28.8 M samples.
+// 1e-13 relative over 28.8 M samples. The passes for different τ run on two
+// threads (the caller's and one it starts and joins) where the machine has
+// two cores.
 //
-// Thread contract: a pure function; safe on any thread (see progress.h).
+// Thread contract: a pure function; safe on any thread. Progress is reported
+// on the calling thread only (see progress.h).
 
 #include <cstdint>
 #include <optional>
