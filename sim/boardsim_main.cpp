@@ -69,6 +69,14 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_flag("--self-test-fail", self_test_fails, "the gyroscope self test (kor42) fails");
   app.add_flag("--at-rest", options.sensor.at_rest, "every sample holds the values of sample 1");
+  app.add_option("--white-noise", options.sensor.noise.white_noise,
+                 "add Gaussian noise of SIGMA counts (standard deviation) to every sample")
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("--bias-walk", options.sensor.noise.bias_walk,
+                 "let each channel's bias walk by a Gaussian step of K counts per sample")
+      ->check(CLI::NonNegativeNumber);
+  app.add_option("--seed", options.sensor.noise.seed, "seed of the noise (same seed, same values)")
+      ->capture_default_str();
   app.add_flag("--silent", faults.silent, "never answer");
   app.add_flag("--never-ready", faults.never_ready, "answer, but never flag a new sample");
   app.add_option("--silent-after", faults.silent_after, "answer N commands, then fall silent")

@@ -41,7 +41,7 @@ Channel channel_at(Channel first, int offset) { return static_cast<Channel>(stat
 }  // namespace
 
 SensorModel::SensorModel(const SensorLayout& layout, const SensorOptions& options)
-    : layout_(layout), options_(options) {
+    : layout_(layout), options_(options), noise_(options.noise) {
   for (const auto& rv : layout_.reset_values) {
     sensor_[rv.reg] = rv.value;
   }
@@ -58,6 +58,7 @@ void SensorModel::start_clock(Clock::time_point now) {
   anchor_index_ = 0;
   index_ = 0;
   fifo_.clear();
+  noise_ = NoiseModel(options_.noise);
 }
 
 std::vector<std::uint8_t> SensorModel::read(std::uint8_t bus, std::uint8_t first, int count, Clock::time_point now) {
@@ -249,22 +250,21 @@ void SensorModel::fill_fifo(std::uint64_t from, std::uint64_t to) {
 }
 
 void SensorModel::produce_sample(std::uint64_t n) {
-  const std::uint64_t shown = options_.at_rest ? 1 : n;
   auto put16 = [this](int reg, std::int16_t v) {
     sensor_[static_cast<std::uint8_t>(reg)] = high_byte(v);
     sensor_[static_cast<std::uint8_t>(reg + 1)] = low_byte(v);
   };
   for (int axis = 0; axis < 3; ++axis) {
-    put16(layout_.gyro_xout_h + 2 * axis, gyro_value(axis, shown));
+    put16(layout_.gyro_xout_h + 2 * axis, gyro_value(axis, n));
     if (layout_.accel_xout_h >= 0) {
-      put16(layout_.accel_xout_h + 2 * axis, channel_value(channel_at(Channel::AccelX, axis), shown));
+      put16(layout_.accel_xout_h + 2 * axis, channel_value(channel_at(Channel::AccelX, axis), n));
     }
   }
-  put16(layout_.temp_out_h, channel_value(Channel::Temp, shown));
+  put16(layout_.temp_out_h, channel_value(Channel::Temp, n));
   if (compass_present()) {
     compass_[kCompassSt1] = kDataReady;
     for (int axis = 0; axis < 3; ++axis) {
-      const std::int16_t v = channel_value(channel_at(Channel::CompassX, axis), shown);
+      const std::int16_t v = channel_value(channel_at(Channel::CompassX, axis), n);
       compass_[kCompassHxl + 2 * axis] = low_byte(v);
       compass_[kCompassHxl + 2 * axis + 1] = high_byte(v);
     }
@@ -274,15 +274,16 @@ void SensorModel::produce_sample(std::uint64_t n) {
   sensor_[layout_.int_status] |= kDataReady;
 }
 
-std::int16_t SensorModel::channel_value(Channel channel, std::uint64_t n) const {
-  return sample_value(channel, static_cast<std::uint32_t>(n));
+std::int16_t SensorModel::channel_value(Channel channel, std::uint64_t n) {
+  const std::uint64_t shown = options_.at_rest ? 1 : n;
+  return noise_.apply(channel, n, sample_value(channel, static_cast<std::uint32_t>(shown)));
 }
 
 // While an axis's self-test bit is set its output moves by a multiple of the
 // reference change the self test expects for that axis's code: 1.5 × the
 // reference lands in the pass band, 1.0 × gives no deviation and fails.
 // The output saturates as a real converter would.
-std::int16_t SensorModel::gyro_value(int axis, std::uint64_t n) const {
+std::int16_t SensorModel::gyro_value(int axis, std::uint64_t n) {
   const std::int16_t plain = channel_value(channel_at(Channel::GyroX, axis), n);
   const bool shifted = layout_.gyro_self_test && (sensor_[kGyroConfig] & (kGyroSelfTestX >> axis)) != 0;
   if (!shifted) {

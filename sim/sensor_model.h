@@ -7,10 +7,10 @@
 // Sample clock: n counts samples since start_clock(), advancing at the rate
 // the CONFIG filter setting and SMPLRT_DIV select (base 8000 Hz for filter
 // setting 0, and 7 on the newer classes, else 1000 Hz; rate = base /
-// (divider + 1)). A write that changes the rate restarts the period at the
-// write: the next sample comes one new period later. Each new sample refreshes
-// the data registers from sample_formula.h and sets INT_STATUS bit 0; reading
-// INT_STATUS over the bus clears all its bits.
+// (divider + 1)). Each value is the formula's (of sample 1 when at rest)
+// plus the noise of sim/noise_model.h for sample n, if any was asked for. A write that changes the rate restarts the
+// period at the write: the next sample comes one new period later. Each new sample refreshes the data registers from
+// sample_formula.h and sets INT_STATUS bit 0; reading INT_STATUS over the bus clears all its bits.
 //
 // Block reads: one read latches the newest sample once, before its first
 // byte, so every byte of it (INT_STATUS, accel, temp, gyro, EXT_SENS_DATA)
@@ -41,6 +41,7 @@
 
 #include "sim/board_sim.h"
 #include "sim/byte_fifo.h"
+#include "sim/noise_model.h"
 #include "sim/sample_formula.h"
 #include "sim/sensor_layout.h"
 
@@ -88,12 +89,13 @@ class SensorModel {
   void advance(Clock::time_point now);
   void produce_sample(std::uint64_t n);
   void fill_fifo(std::uint64_t from, std::uint64_t to);
-  std::int16_t channel_value(Channel channel, std::uint64_t n) const;
-  std::int16_t gyro_value(int axis, std::uint64_t n) const;
+  std::int16_t channel_value(Channel channel, std::uint64_t n);
+  std::int16_t gyro_value(int axis, std::uint64_t n);
   void mirror_compass();
 
   const SensorLayout& layout_;
   SensorOptions options_;
+  NoiseModel noise_;
   RegisterFile sensor_{};
   RegisterFile compass_{};
   std::map<std::uint8_t, RegisterFile> planted_;
