@@ -133,7 +133,8 @@ TEST_F(CaptureTest, EventsTellTheStartEverySampleAndWhyTheCaptureEnded) {
 }
 
 // Asked to end at a failure, a capture whose data log cannot be created ends
-// itself, and says why; unasked, it goes on for the console (below).
+// itself, the failure that ends it heard as ending, and says why; unasked, it
+// goes on for the console (below).
 TEST_F(CaptureTest, EndAtFailureEndsTheCaptureWhenALogCannotBeCreated) {
   connect("kor73", "KOR 73", RATE_200HZ);
   select(COMPONENT_GYRO);
@@ -144,7 +145,7 @@ TEST_F(CaptureTest, EndAtFailureEndsTheCaptureWhenALogCannotBeCreated) {
   veltrix::capture::control::wait();
   const auto events = record.events();
   ASSERT_GE(events.size(), 3u);
-  EXPECT_EQ(events[1].find("failure, running: Unable to create the data log in "), 0u) << events[1];
+  EXPECT_EQ(events[1].find("failure, ending: Unable to create the data log in "), 0u) << events[1];
   EXPECT_EQ(events.back(), "ended");
   EXPECT_EQ(record.reason(), EndReason::kLogFailed);
   EXPECT_LE(record.samples(), 1);
