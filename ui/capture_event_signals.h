@@ -3,8 +3,8 @@
 // is queued to the thread this object lives on and emitted there, so
 // whoever connects to it hears of them on the window thread in the order
 // they happened. Progress is folded: while one progress signal is still
-// queued, later samples only update its count, so a fast capture never
-// floods the event loop.
+// queued, later samples only update its count (the newest when it is
+// emitted), so a fast capture never floods the event loop.
 //
 // Thread contract: the CaptureEvents calls come from the capture thread; the
 // signals are emitted on this object's thread; deliver_queued and

@@ -13,10 +13,12 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "capture/capture_control.h"
 #include "capture/capture_events.h"
@@ -28,6 +30,7 @@
 #include "tests/ui/sample_lines.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/application_setup.h"
+#include "ui/capture_event_signals.h"
 #include "ui/termination_signals.h"
 
 using veltrix::ui::test::buffered_lines;
@@ -357,6 +360,49 @@ class WindowLoggingTest : public QObject {
     h.click("btnStop");
     QVERIFY(!QFileInfo::exists(missing));
     QCOMPARE(h.prompts.errors.size(), std::size_t{1});
+  }
+
+  // Events told on another thread come out as signals on this one, in their
+  // order, the many samples folded into one progress signal while it waits.
+  void capture_events_become_signals_on_the_window_thread() {
+    using veltrix::capture::EndReason;
+    using veltrix::ui::CaptureEventSignals;
+    CaptureEventSignals events;
+    QStringList heard;
+    auto hear = [&](const QString& what) {
+      QCOMPARE(QThread::currentThread(), events.thread());
+      heard.append(what);
+    };
+    connect(&events, &CaptureEventSignals::capture_started,
+            [&](int rate) { hear(QStringLiteral("started %1").arg(rate)); });
+    connect(&events, &CaptureEventSignals::capture_progress,
+            [&](int count) { hear(QStringLiteral("progress %1").arg(count)); });
+    connect(&events, &CaptureEventSignals::capture_note,
+            [&](const QString& text) { hear(QStringLiteral("note ") + text); });
+    connect(&events, &CaptureEventSignals::capture_failure,
+            [&](const QString& text) { hear(QStringLiteral("failure ") + text); });
+    connect(&events, &CaptureEventSignals::capture_ended,
+            [&](EndReason reason, const veltrix::capture::CaptureReport& report) {
+              hear(QStringLiteral("ended %1 %2").arg(static_cast<int>(reason)).arg(report.samples));
+            });
+    std::thread capture([&events] {
+      events.started(200);
+      for (int count = 1; count <= 1000; ++count) {
+        events.progress("", count);
+      }
+      events.note("fell back");
+      events.progress("", 1001);
+      events.failure("gone");
+      veltrix::capture::CaptureReport report;
+      report.samples = 1001;
+      events.ended(EndReason::kBoardLost, report);
+    });
+    capture.join();
+    QVERIFY(heard.isEmpty());
+    events.deliver_queued();
+    // The one progress signal queued carries the count when it is emitted.
+    QCOMPARE(heard, (QStringList{"started 200", "progress 1001", "note fell back", "failure gone",
+                                 QStringLiteral("ended %1 1001").arg(static_cast<int>(EndReason::kBoardLost))}));
   }
 
   void a_board_that_falls_silent_returns_the_window_to_idle() {
