@@ -22,6 +22,7 @@
 using veltrix::capture::CaptureSink;
 using veltrix::capture::data_log_has_time;
 using veltrix::capture::DataLog;
+using veltrix::capture::EndReason;
 using veltrix::capture::format_header;
 using veltrix::capture::format_sample_line;
 using veltrix::capture::format_summary;
@@ -60,17 +61,17 @@ double elapsed_ms() {
   return vtxn_base_config::get_counter(&vtxn_base_config::counter_start, &vtxn_base_config::pc_freq);
 }
 
-// Why the board can no longer be polled, or nullptr while it can.
-const char* link_failure() {
+// Why the board can no longer be polled, or nullopt while it can.
+std::optional<EndReason> link_failure() {
   // An unplugged board fails every exchange at once: polling on would only
   // burn a core at raised priority.
   if (vtx_serial_lost()) {
-    return "The link to the board was lost; the capture has stopped.";
+    return EndReason::kBoardLost;
   }
   if (vtx_serial_unanswered_ms() >= kUnansweredLimitMs) {
-    return "The board stopped answering; the capture has stopped.";
+    return EndReason::kBoardNotAnswering;
   }
-  return nullptr;
+  return std::nullopt;
 }
 
 // Reads every component in `components` into `values`, stopping at the first
@@ -144,10 +145,14 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
       sink.failure(failure_text("Unable to write the data log", data_log.path(), error));
     }
   };
+  EndReason end_reason = EndReason::kStopRequested;
+  // The run status changes first: whoever hears of the failure finds the
+  // capture ending.
   auto stop_on_link_failure = [&] {
-    if (const char* failure = link_failure(); failure != nullptr) {
-      sink.failure(failure);
+    if (const auto failure = link_failure()) {
+      end_reason = *failure;
       BackgroundThreadRunningStatus.store(2);
+      sink.failure(veltrix::capture::end_reason_text(end_reason));
     }
   };
   // Each component's last reading of this capture: a compass without a new
@@ -262,6 +267,6 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   if (dropped > 0) {
     sink.failure(dropped_text(dropped));
   }
-  sink.capture_ended();
+  sink.capture_ended(end_reason);
   return 0;
 }

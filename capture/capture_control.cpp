@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cassert>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -25,11 +26,10 @@ namespace control {
 
 namespace {
 
-std::mutex control_mutex;  // guards hBGWrite and the observers
+std::mutex control_mutex;  // guards hBGWrite and what the next capture is given
 // Written only while no capture thread exists; read by the capture thread.
-SampleObserver observer;
-FailureObserver on_failure;
-ReportObserver on_report;
+CaptureEvents* events = nullptr;
+bool end_at_failure = false;
 std::optional<CaptureAccount> account;
 
 std::mutex failure_mutex;
@@ -56,23 +56,58 @@ void stop_capture_at_exit() {
 // processes may not raise it, which is not an error.
 constexpr int kRaisedNice = -5;
 
-// Hands each sample to the observer given to start and keeps failures for
-// take_failure_messages, putting them on the console too when it is on,
-// before it tells the failure observer.
+// The functions of the convenience start, as events.
+class ObservedEvents final : public CaptureEvents {
+ public:
+  void progress(std::string_view console_text, int sample_count) override {
+    if (on_sample) {
+      on_sample(console_text, sample_count);
+    }
+  }
+  void failure(const std::string& message) override {
+    if (on_failure) {
+      on_failure(message);
+    }
+  }
+  void ended(EndReason, const CaptureReport& report) override {
+    if (on_report) {
+      on_report(report);
+    }
+  }
+
+  void clear() {
+    on_sample = nullptr;
+    on_failure = nullptr;
+    on_report = nullptr;
+  }
+
+  SampleObserver on_sample;
+  FailureObserver on_failure;
+  ReportObserver on_report;
+};
+
+// Written only while no capture thread exists.
+ObservedEvents observed_events;
+CaptureEvents no_events;
+
+// Keeps the capture's account, notes and failures, puts notes and failures
+// on the console too when it is on, and passes everything on as events.
+// Capture thread only, apart from the records take_* empties.
 class ControlSink final : public CaptureSink {
  public:
   void sample_recorded(std::string_view console_text, int sample_count) override {
-    if (observer) {
-      observer(console_text, sample_count);
-    }
+    events->progress(console_text, sample_count);
   }
 
   void note(const std::string& message) override {
     if (settings::EnableLogToConsole.load()) {
       console_buffer::append(message + "\r\n");
     }
-    std::lock_guard lock(failure_mutex);
-    notes += message + '\n';
+    {
+      std::lock_guard lock(failure_mutex);
+      notes += message + '\n';
+    }
+    events->note(message);
   }
 
   void failure(const std::string& message) override {
@@ -86,12 +121,20 @@ class ControlSink final : public CaptureSink {
       }
       failure_messages += message;
     }
-    if (on_failure) {
-      on_failure(message);
+    // Only a running capture ends for it: a failure met while ending (a
+    // sidecar that cannot be rewritten) changes no reason.
+    int running = 1;
+    if (end_at_failure && settings::BackgroundThreadRunningStatus.compare_exchange_strong(running, 2)) {
+      ended_at_failure_ = true;
     }
+    events->failure(message);
   }
 
-  void capture_began(int rate_hz) override { account->began(rate_hz); }
+  void capture_began(int rate_hz) override {
+    ended_at_failure_ = false;
+    account->began(rate_hz);
+    events->started(rate_hz);
+  }
 
   void logs_created(const LogPaths& paths, std::string_view header, int components) override {
     sidecar_failure(account->logs_created(paths, header, components));
@@ -101,11 +144,12 @@ class ControlSink final : public CaptureSink {
     account->sample_taken(time_ms, components, values);
   }
 
-  void capture_ended() override {
+  void capture_ended(EndReason reason) override {
     sidecar_failure(account->ended());
-    if (on_report) {
-      on_report(account->report());
+    if (reason == EndReason::kStopRequested && ended_at_failure_) {
+      reason = EndReason::kLogFailed;
     }
+    events->ended(reason, account->report());
   }
 
  private:
@@ -114,6 +158,8 @@ class ControlSink final : public CaptureSink {
       failure("Unable to write the capture description " + account->sidecar() + ": " + std::strerror(error));
     }
   }
+
+  bool ended_at_failure_ = false;
 };
 
 ControlSink control_sink;
@@ -130,18 +176,18 @@ void run_capture_thread(ikor* device) {
 
 }  // namespace
 
-bool start(ikor& device, SampleObserver sample_observer, FailureObserver failure_observer, CaptureOptions options) {
-  [[maybe_unused]] static const int stops_at_exit = std::atexit(stop_capture_at_exit);
-  std::lock_guard lock(control_mutex);
+namespace {
+
+// With control_mutex held.
+bool start_locked(ikor& device, CaptureOptions options) {
   if (hBGWrite.joinable()) {
     if (settings::BackgroundThreadRunningStatus.load() == 1) {
       return false;
     }
     hBGWrite.join();
   }
-  observer = std::move(sample_observer);
-  on_failure = std::move(failure_observer);
-  on_report = std::move(options.report_observer);
+  events = options.events != nullptr ? options.events : &no_events;
+  end_at_failure = options.end_at_failure;
   account.emplace(std::move(options.description), options.plot_queue, std::chrono::system_clock::now());
   vtxn_base_config::first_time_logToFile = 1;
   vtxn_base_config::start_counter(&vtxn_base_config::pc_freq, &vtxn_base_config::counter_start);
@@ -151,6 +197,33 @@ bool start(ikor& device, SampleObserver sample_observer, FailureObserver failure
   return true;
 }
 
+}  // namespace
+
+bool start(ikor& device, CaptureOptions options) {
+  [[maybe_unused]] static const int stops_at_exit = std::atexit(stop_capture_at_exit);
+  std::lock_guard lock(control_mutex);
+  return start_locked(device, std::move(options));
+}
+
+bool start(ikor& device, SampleObserver sample_observer, FailureObserver failure_observer, CaptureOptions options,
+           ReportObserver report_observer) {
+  [[maybe_unused]] static const int stops_at_exit = std::atexit(stop_capture_at_exit);
+  assert(options.events == nullptr);
+  std::lock_guard lock(control_mutex);
+  if (hBGWrite.joinable() && settings::BackgroundThreadRunningStatus.load() == 1) {
+    return false;
+  }
+  // A stopped capture still finishing uses the functions of its own start.
+  if (hBGWrite.joinable()) {
+    hBGWrite.join();
+  }
+  observed_events.on_sample = std::move(sample_observer);
+  observed_events.on_failure = std::move(failure_observer);
+  observed_events.on_report = std::move(report_observer);
+  options.events = &observed_events;
+  return start_locked(device, std::move(options));
+}
+
 void request_stop() { settings::BackgroundThreadRunningStatus.store(2); }
 
 void wait() {
@@ -158,9 +231,8 @@ void wait() {
   if (hBGWrite.joinable()) {
     hBGWrite.join();
   }
-  observer = nullptr;
-  on_failure = nullptr;
-  on_report = nullptr;
+  events = &no_events;
+  observed_events.clear();
 }
 
 std::string take_failure_messages() {

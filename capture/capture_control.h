@@ -1,18 +1,20 @@
 #pragma once
 // Starting, stopping and waiting for the capture thread; used by the window
-// and by veltrix-cli alike.
+// and by veltrix-cli alike. What the capture does reaches its starter as
+// events (capture_events.h).
 //
-// Thread contract: start, wait and take_failure_messages may be called from
-// any thread but the capture thread (start and wait serialise on one mutex,
-// the failure messages have their own).
+// Thread contract: start, wait, take_failure_messages and take_notes may be
+// called from any thread but the capture thread (start and wait serialise on
+// one mutex, the failure messages and notes have their own).
 // request_stop may be called from any thread, the capture thread included, so
-// a sample observer can end the capture after a given sample. One capture
+// an event handler can end the capture after a given sample. One capture
 // thread at most exists at any time; it is kept in hBGWrite.
 
 #include <functional>
 #include <string>
 #include <string_view>
 
+#include "capture/capture_events.h"
 #include "capture/capture_report.h"
 #include "capture/capture_sidecar.h"
 #include "capture/sample_queue.h"
@@ -22,22 +24,6 @@ namespace veltrix::capture {
 
 namespace control {
 
-// Called on the capture thread after each recorded sample (warm-up samples
-// are not recorded) with the console text that sample added to the console
-// buffer ("" when it added none) and the number of samples recorded so far.
-// It may call request_stop, nothing else of this header.
-using SampleObserver = std::function<void(std::string_view console_text, int sample_count)>;
-
-// Called on the capture thread with each failure message as the capture
-// meets it, after the message was kept for take_failure_messages. It may
-// call request_stop, nothing else of this header.
-using FailureObserver = std::function<void(const std::string& message)>;
-
-// Called on the capture thread once, when the capture ends (its logs and
-// sidecar complete), with what it achieved; also when it recorded nothing.
-// It may call request_stop, nothing else of this header.
-using ReportObserver = std::function<void(const CaptureReport& report)>;
-
 // What a capture is given besides its device; all optional.
 struct CaptureOptions {
   // Written into the sidecar (dataLog{N}.json) when file logging is on.
@@ -45,7 +31,12 @@ struct CaptureOptions {
   // Fed with each recorded sample that holds a component; never waited for.
   // Must stay until wait has returned.
   SampleQueue* plot_queue = nullptr;
-  ReportObserver report_observer;
+  // Told everything the capture does, on the capture thread. Must stay until
+  // wait has returned.
+  CaptureEvents* events = nullptr;
+  // A log that cannot be created or written ends the capture
+  // (EndReason::kLogFailed) instead of leaving it to the console.
+  bool end_at_failure = false;
 };
 
 // Starts a capture on `device`, which must outlive it. Refused (false) while a
@@ -53,8 +44,16 @@ struct CaptureOptions {
 // first. Sets first_time_logToFile to 1, restarts the capture clock, sets
 // time_ms to 0 and the run status to 1, then creates the thread, at a raised
 // priority where the system allows it.
-[[nodiscard]] bool start(ikor& device, SampleObserver sample_observer = {}, FailureObserver failure_observer = {},
-                         CaptureOptions options = {});
+[[nodiscard]] bool start(ikor& device, CaptureOptions options = {});
+
+// The same, for a caller that follows only the samples, the failures and the
+// report: each function is called from the events of those names
+// (progress, failure, ended); `options` must carry no events of its own.
+using SampleObserver = std::function<void(std::string_view console_text, int sample_count)>;
+using FailureObserver = std::function<void(const std::string& message)>;
+using ReportObserver = std::function<void(const CaptureReport& report)>;
+[[nodiscard]] bool start(ikor& device, SampleObserver sample_observer, FailureObserver failure_observer = {},
+                         CaptureOptions options = {}, ReportObserver report_observer = {});
 
 // Run status 2; returns at once. The thread ends after its sample in progress.
 void request_stop();
@@ -64,8 +63,9 @@ void request_stop();
 void wait();
 
 // What went wrong in the captures since the last call, one message per line;
-// "" when nothing did. Each message is here as soon as the capture thread
-// meets the failure (a log folder that cannot be used at the first recorded
+// "" when nothing did: the failure events kept for a caller that asks
+// afterwards. Each message is here as soon as the capture thread meets the
+// failure (a log folder that cannot be used at the first recorded
 // sample, a failed data log or sidecar write, a board that stopped answering); the
 // number of samples left out because a read failed comes when the capture
 // ends. A capture that stopped itself has also set the run status to 2.

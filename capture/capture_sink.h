@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "capture/capture_events.h"
 #include "capture/log_naming.h"
 #include "capture/sample_format.h"
 
@@ -43,8 +44,9 @@ class CaptureSink {
   // COMPONENT_* bits read and their values. Must not block or allocate.
   virtual void sample_taken(double time_ms, int components, const SampleValues& values) = 0;
 
-  // Once, last, when the logs are closed.
-  virtual void capture_ended() = 0;
+  // Once, last, when the logs are closed: kStopRequested unless the board
+  // went away or stopped answering.
+  virtual void capture_ended(EndReason reason) = 0;
 };
 
 }  // namespace veltrix::capture

@@ -3,7 +3,6 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -19,7 +18,9 @@
 #include "cli/exit_status.h"
 #include "cli/register_commands.h"
 
+using veltrix::capture::CaptureEvents;
 using veltrix::capture::CaptureReport;
+using veltrix::capture::EndReason;
 using veltrix::capture::report_json;
 using veltrix::capture::report_line;
 
@@ -35,13 +36,6 @@ constexpr auto kStopCheckPeriod = 20ms;
 // reader, and one write per batch instead of one per sample at high rates.
 constexpr auto kFlushPeriod = 50ms;
 constexpr std::size_t kStdoutBuffer = 1 << 16;
-
-// The errno of the first failed write to stdout, 0 while none failed. Set on
-// the capture thread, read after it has been joined.
-std::atomic<int> output_error{0};
-// Set on the capture thread at its first reported failure: nothing more goes
-// to stdout after it.
-std::atomic<bool> capture_failed{false};
 
 sigset_t stop_signals() {
   sigset_t signals;
@@ -126,6 +120,81 @@ bool write_report_json(const CaptureReport& report, const std::string& target) {
   return written;
 }
 
+// Console text to stdout as the capture records it, and what the run ends
+// with: notes, failures, the report. The capture thread alone uses it until
+// the capture has been joined.
+class CliEvents final : public CaptureEvents {
+ public:
+  explicit CliEvents(int samples) : samples_(samples) {}
+
+  void progress(std::string_view console_text, int sample_count) override {
+    // Nothing more goes to stdout after a failure.
+    if (!failures_.empty()) {
+      return;
+    }
+    if (!console_text.empty() && output_error_ == 0) {
+      errno = 0;
+      bool written = std::fwrite(console_text.data(), 1, console_text.size(), stdout) == console_text.size();
+      unflushed_ = true;
+      if (written && Clock::now() - last_flush_ >= kFlushPeriod) {
+        written = flush();
+      }
+      if (!written) {
+        output_error_ = errno != 0 ? errno : EIO;
+        veltrix::capture::control::request_stop();
+      }
+    }
+    if (samples_ > 0 && sample_count >= samples_) {
+      veltrix::capture::control::request_stop();
+    }
+  }
+
+  void note(const std::string& message) override { notes_ += message + '\n'; }
+
+  void failure(const std::string& message) override {
+    if (!failures_.empty()) {
+      failures_ += '\n';
+    }
+    failures_ += message;
+  }
+
+  void ended(EndReason reason, const CaptureReport& report) override {
+    reason_ = reason;
+    report_ = report;
+  }
+
+  // After the join: the console text still buffered goes out.
+  void flush_the_rest() {
+    if (unflushed_ && output_error_ == 0 && !flush()) {
+      output_error_ = errno != 0 ? errno : EIO;
+    }
+  }
+
+  const std::string& notes() const { return notes_; }
+  const std::string& failures() const { return failures_; }
+  int output_error() const { return output_error_; }
+  EndReason reason() const { return reason_; }
+  const std::optional<CaptureReport>& report() const { return report_; }
+
+ private:
+  bool flush() {
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    last_flush_ = Clock::now();
+    unflushed_ = false;
+    return flushed;
+  }
+
+  int samples_;
+  Clock::time_point last_flush_ = Clock::now();
+  bool unflushed_ = false;
+  int output_error_ = 0;  // the errno of the first failed write to stdout
+  std::string notes_;
+  std::string failures_;
+  EndReason reason_ = EndReason::kStopRequested;
+  std::optional<CaptureReport> report_;  // set as the capture ends
+};
+
 }  // namespace
 
 void prepare_signals_for_capture() {
@@ -149,64 +218,33 @@ int run_capture(ikor& device, const CaptureRequest& request) {
   // A terminal would otherwise flush every line: the flush period decides.
   std::setvbuf(stdout, nullptr, _IOFBF, kStdoutBuffer);
 
-  const int samples = request.samples;
-  // Only the capture thread touches these until it has been joined.
-  Clock::time_point last_flush = Clock::now();
-  bool unflushed = false;
-  auto print_sample = [samples, &last_flush, &unflushed](std::string_view console_text, int sample_count) {
-    if (capture_failed.load()) {
-      return;
-    }
-    if (!console_text.empty() && output_error.load() == 0) {
-      errno = 0;
-      bool written = std::fwrite(console_text.data(), 1, console_text.size(), stdout) == console_text.size();
-      unflushed = true;
-      if (written && Clock::now() - last_flush >= kFlushPeriod) {
-        written = std::fflush(stdout) == 0;
-        last_flush = Clock::now();
-        unflushed = false;
-      }
-      if (!written) {
-        output_error.store(errno != 0 ? errno : EIO);
-        veltrix::capture::control::request_stop();
-      }
-    }
-    if (samples > 0 && sample_count >= samples) {
-      veltrix::capture::control::request_stop();
-    }
-  };
-  // File logging was asked for explicitly: a log that cannot be created or
-  // written ends the capture at once, as does any other failure.
-  auto stop_at_failure = [](const std::string&) {
-    capture_failed.store(true);
-    veltrix::capture::control::request_stop();
-  };
-  // Set on the capture thread as it ends; read after the join.
-  std::optional<CaptureReport> report;
+  CliEvents events(request.samples);
   veltrix::capture::control::CaptureOptions options;
   options.description = request.description;
-  options.report_observer = [&report](const CaptureReport& ended) { report = ended; };
-  if (!veltrix::capture::control::start(device, print_sample, stop_at_failure, std::move(options))) {
+  options.events = &events;
+  // File logging was asked for explicitly: a log that cannot be created or
+  // written ends the capture at once, as does any other failure.
+  options.end_at_failure = true;
+  if (!veltrix::capture::control::start(device, std::move(options))) {
     std::fputs("A capture is already running.\n", stderr);
     return kExitFailure;
   }
   const bool interrupted = wait_for_end(request.seconds);
   veltrix::capture::control::request_stop();
   veltrix::capture::control::wait();
-  if (unflushed && output_error.load() == 0) {
-    errno = 0;
-    if (std::fflush(stdout) != 0) {
-      output_error.store(errno != 0 ? errno : EIO);
-    }
-  }
+  events.flush_the_rest();
 
-  std::fputs(veltrix::capture::control::take_notes().c_str(), stderr);
+  std::fputs(events.notes().c_str(), stderr);
   int status = kExitOk;
-  if (const std::string failures = veltrix::capture::control::take_failure_messages(); !failures.empty()) {
-    std::fprintf(stderr, "%s\n", failures.c_str());
+  if (!events.failures().empty()) {
+    std::fprintf(stderr, "%s\n", events.failures().c_str());
     status = kExitFailure;
   }
-  if (const int error = output_error.load(); error != 0) {
+  // A capture that ended by itself said why among its failures.
+  if (events.reason() != EndReason::kStopRequested) {
+    status = kExitFailure;
+  }
+  if (const int error = events.output_error(); error != 0) {
     std::fprintf(stderr, "Unable to write the console text to stdout: %s; the capture has stopped.\n",
                  std::strerror(error));
     status = kExitFailure;
@@ -215,7 +253,7 @@ int run_capture(ikor& device, const CaptureRequest& request) {
     std::fputs("Capture stopped by a signal before its end.\n", stderr);
     status = kExitFailure;
   }
-  if (report) {
+  if (const auto& report = events.report()) {
     std::fprintf(stderr, "%s\n", report_line(*report).c_str());
     if (request.report_json && !write_report_json(*report, *request.report_json)) {
       status = kExitFailure;

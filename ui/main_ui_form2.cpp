@@ -55,7 +55,7 @@ void MainUIForm2::wire_handlers() {
   connect(btnStart, &QPushButton::clicked, this, &MainUIForm2::btnStart_Click);
   connect(btnStop, &QPushButton::clicked, this, &MainUIForm2::btnStop_Click);
   connect(tmDataUpdater, &QTimer::timeout, this, &MainUIForm2::tmDataUpdater_Tick);
-  connect(capture_watch_, &QTimer::timeout, this, &MainUIForm2::report_capture_failures);
+  wire_capture_events();
   wire_capture_extras();
 }
 
@@ -100,7 +100,6 @@ void MainUIForm2::shut_down() {
   }
   shut_down_ = true;
   tmDataUpdater->stop();
-  capture_watch_->stop();
   if (veltrix::capture::settings::BackgroundThreadRunningStatus.load() == 1) {
     veltrix::capture::control::request_stop();
   }

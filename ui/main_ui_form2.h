@@ -6,7 +6,7 @@
 //
 // Thread contract: window thread only. The capture thread shares only the
 // capture settings, the console buffer and the plot queue (capture/), all
-// safe to touch from here; the link's notifier and the capture's report come
+// safe to touch from here; the link's notifier and the capture's events come
 // from other threads and are passed to this one.
 //
 // Files: layout and wiring (main_ui_form2_layout.cpp, main_ui_form2.cpp),
@@ -20,6 +20,7 @@
 
 #include "capture/capture_control.h"
 #include "ui/anchoring.h"
+#include "ui/capture_event_signals.h"
 
 class ikor;
 class QCheckBox;
@@ -109,28 +110,31 @@ class MainUIForm2 : public QWidget {
   void show_in_console_pane(const QString& text);
   void enable_start_for_outputs();
   void set_capturing(bool capturing);
-  void report_capture_failures();
   void shut_down();
   // The live plot and report side of Start; the options the capture is given.
   veltrix::capture::control::CaptureOptions begin_capture_extras();
-  void show_capture_report(int capture, const veltrix::capture::CaptureReport& report);
-  void collect_capture_notes();
+  void wire_capture_events();
+  void capture_note(const QString& message);
+  void capture_failure(const QString& message);
+  void capture_ended(veltrix::capture::EndReason reason, const veltrix::capture::CaptureReport& report);
   void show_capture_outcome();
 
   veltrix::ui::OperatorPrompts& prompts_;
   veltrix::ui::Anchoring anchoring_;
   // The console buffer snapshot the pane shows; nullopt when it shows other text.
   std::optional<std::string> console_shown_;
-  bool reporting_failures_ = false;
   bool shut_down_ = false;
   // Who the connected sensor is, as connect found it, for each capture's sidecar.
   veltrix::capture::CaptureDescription description_;
   // Fed by every capture, read by the live plot; outlives each capture thread.
   veltrix::capture::SampleQueue plot_queue_;
   QPointer<veltrix::ui::plot::LivePlotWindow> live_plot_;
+  // Heard on this thread; outlives each capture thread.
+  veltrix::ui::CaptureEventSignals capture_events_;
   QString capture_notes_;
   QString capture_report_;
-  int capture_serial_ = 0;  // which Start a report belongs to
+  QString capture_end_;    // why the last capture ended by itself; "" when it was stopped
+  QString held_failures_;  // of a capture that is ending, shown with its end
 
   QPushButton* btnLoad;
   QPushButton* btnSave;
@@ -186,10 +190,9 @@ class MainUIForm2 : public QWidget {
   QPushButton* btnLivePlot;
   QLabel* lblCaptureReport;
   QCheckBox* chkFastCapture;
+  // Repaints the console pane from the console buffer: a fast capture's
+  // lines are painted in batches.
   QTimer* tmDataUpdater;
-  // Watches a running capture for failures to report, whether or not the
-  // console display is on.
-  QTimer* capture_watch_;
 };
 
 }  // namespace VeltrixDataLoggerWFA_clr8xp

@@ -190,8 +190,6 @@ void MainUIForm2::build_controls() {
   tmDataUpdater = new QTimer(this);
   tmDataUpdater->setObjectName(QStringLiteral("tmDataUpdater"));
   tmDataUpdater->setInterval(100);
-  capture_watch_ = new QTimer(this);
-  capture_watch_->setInterval(100);
 
   std::vector<QWidget*> chain;
   collect_tab_chain(this, chain);

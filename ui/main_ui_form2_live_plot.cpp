@@ -6,15 +6,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QShortcut>
-#include <QTimer>
 
 #include "capture/capture_settings.h"
 #include "ui/main_ui_form2.h"
 #include "ui/operator_prompts.h"
 #include "ui/plot/live_plot_window.h"
 
-using veltrix::capture::CaptureReport;
-using veltrix::capture::report_line;
 using veltrix::ui::plot::LivePlotWindow;
 using veltrix::ui::plot::PlotPrompts;
 
@@ -55,9 +52,9 @@ void MainUIForm2::chkFastCapture_CheckedChanged() {
 }
 
 veltrix::capture::control::CaptureOptions MainUIForm2::begin_capture_extras() {
-  (void)veltrix::capture::control::take_notes();
   capture_notes_.clear();
   capture_report_.clear();
+  capture_end_.clear();
   show_capture_outcome();
   if (!live_plot_.isNull()) {
     live_plot_->begin_capture();
@@ -65,41 +62,23 @@ veltrix::capture::control::CaptureOptions MainUIForm2::begin_capture_extras() {
   veltrix::capture::control::CaptureOptions options;
   options.description = description_;
   options.plot_queue = &plot_queue_;
-  // Runs on the capture thread; the window may be closing meanwhile, and then
-  // the queued call is dropped with it.
-  options.report_observer = [this, capture = ++capture_serial_](const CaptureReport& report) {
-    QMetaObject::invokeMethod(
-        this, [this, capture, report] { show_capture_report(capture, report); }, Qt::QueuedConnection);
-  };
+  options.events = &capture_events_;
   return options;
 }
 
-// A report of an earlier capture, arriving after a quick Stop and Start, is
-// not this capture's.
-void MainUIForm2::show_capture_report(int capture, const CaptureReport& report) {
-  if (capture != capture_serial_) {
-    return;
-  }
-  collect_capture_notes();
-  capture_report_ = QString::fromStdString(report_line(report));
-  show_capture_outcome();
-}
-
-// A capture leaves its notes (a fast capture that fell back, say) as it
-// starts; the capture watch and the report pick them up.
-void MainUIForm2::collect_capture_notes() {
-  const QString notes = QString::fromStdString(veltrix::capture::control::take_notes()).trimmed();
-  if (notes.isEmpty()) {
-    return;
-  }
-  capture_notes_ = capture_notes_.isEmpty() ? notes : capture_notes_ + QLatin1Char(' ') + notes;
+// A capture's notes (a fast capture that fell back, say) stay beside its
+// report.
+void MainUIForm2::capture_note(const QString& message) {
+  capture_notes_ = capture_notes_.isEmpty() ? message : capture_notes_ + QLatin1Char(' ') + message;
   show_capture_outcome();
 }
 
 void MainUIForm2::show_capture_outcome() {
-  QString text = capture_report_;
-  if (!capture_notes_.isEmpty()) {
-    text = text.isEmpty() ? capture_notes_ : text + QLatin1Char(' ') + capture_notes_;
+  QString text;
+  for (const QString& part : {capture_end_, capture_report_, capture_notes_}) {
+    if (!part.isEmpty()) {
+      text = text.isEmpty() ? part : text + QLatin1Char(' ') + part;
+    }
   }
   text.replace(QLatin1Char('\n'), QLatin1Char(' '));
   lblCaptureReport->setText(text);
@@ -114,7 +93,6 @@ void MainUIForm2::wire_capture_extras() {
   connect(shortcut, &QShortcut::activated, this, &MainUIForm2::show_live_plot);
   connect(btnLivePlot, &QPushButton::clicked, this, &MainUIForm2::show_live_plot);
   connect(chkFastCapture, &QCheckBox::toggled, this, &MainUIForm2::chkFastCapture_CheckedChanged);
-  connect(capture_watch_, &QTimer::timeout, this, &MainUIForm2::collect_capture_notes);
 }
 
 }  // namespace VeltrixDataLoggerWFA_clr8xp

@@ -1,5 +1,6 @@
 // The logging controls: sampling rate, components, outputs, log folder,
-// Start and Stop, and the console pane's refresh from the console buffer.
+// Start and Stop, the console pane's refresh from the console buffer, and
+// the window's state following the capture's events.
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <initializer_list>
+#include <utility>
 
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
@@ -112,18 +114,17 @@ void MainUIForm2::btnStart_Click() {
     return;
   }
   // The previous capture may still be finishing its last sample after Stop;
-  // waiting for it (one sample period at most) keeps this click.
+  // waiting for it (one sample period at most) keeps this click, and its
+  // last events are heard before the new capture's.
   veltrix::capture::control::wait();
-  report_capture_failures();
-  if (!veltrix::capture::control::start(*iKOR, {}, {}, begin_capture_extras())) {
+  capture_events_.deliver_queued();
+  if (!veltrix::capture::control::start(*iKOR, begin_capture_extras())) {
     return;
   }
   if (veltrix::capture::settings::EnableLogToConsole.load()) {
     tmDataUpdater->start();
   }
-  capture_watch_->start();
   set_capturing(true);
-  collect_capture_notes();
 }
 
 void MainUIForm2::btnStop_Click() {
@@ -133,8 +134,6 @@ void MainUIForm2::btnStop_Click() {
   veltrix::capture::control::request_stop();
   tmDataUpdater->stop();
   set_capturing(false);
-  report_capture_failures();
-  collect_capture_notes();
 }
 
 void MainUIForm2::tmDataUpdater_Tick() {
@@ -158,22 +157,53 @@ void MainUIForm2::tmDataUpdater_Tick() {
   txtDataLogging->ensureCursorVisible();
 }
 
-// A data log that cannot be created or written, or a board that went away:
-// the capture keeps the console going, the operator hears of it here.
-void MainUIForm2::report_capture_failures() {
-  if (reporting_failures_) {
+void MainUIForm2::wire_capture_events() {
+  using veltrix::ui::CaptureEventSignals;
+  connect(&capture_events_, &CaptureEventSignals::capture_note, this, &MainUIForm2::capture_note);
+  connect(&capture_events_, &CaptureEventSignals::capture_failure, this, &MainUIForm2::capture_failure);
+  connect(&capture_events_, &CaptureEventSignals::capture_ended, this, &MainUIForm2::capture_ended);
+}
+
+// A data log that cannot be created or written while the capture goes on is
+// shown at once. The failures of a capture that is ending (among them the
+// one that ended it) wait for its end, so the operator gets one box. The run
+// status is back at 1 only after the next Start, which hears every event of
+// the previous capture first: a failure found running came from a capture
+// that was still going on.
+void MainUIForm2::capture_failure(const QString& message) {
+  if (veltrix::capture::settings::BackgroundThreadRunningStatus.load() == 1) {
+    show_error(message);
     return;
   }
-  if (veltrix::capture::settings::BackgroundThreadRunningStatus.load() != 1) {
-    capture_watch_->stop();
-  }
-  const std::string failures = veltrix::capture::control::take_failure_messages();
-  if (failures.empty()) {
+  held_failures_ = held_failures_.isEmpty() ? message : held_failures_ + QLatin1Char('\n') + message;
+}
+
+// A capture that ended by itself (the board went away or stopped answering)
+// leaves the window idle, as Stop does, with the reason in the report line
+// and in the box.
+void MainUIForm2::capture_ended(veltrix::capture::EndReason reason, const veltrix::capture::CaptureReport& report) {
+  if (shut_down_) {
     return;
   }
-  reporting_failures_ = true;
-  show_error(QString::fromLocal8Bit(failures.data(), static_cast<qsizetype>(failures.size())));
-  reporting_failures_ = false;
+  const QString why = QString::fromLatin1(veltrix::capture::end_reason_text(reason));
+  if (!why.isEmpty() && !btnStop->isHidden()) {
+    // Its last lines, the reason among them, are not left unpainted.
+    if (tmDataUpdater->isActive()) {
+      tmDataUpdater_Tick();
+    }
+    tmDataUpdater->stop();
+    set_capturing(false);
+  }
+  capture_end_ = why;
+  capture_report_ = QString::fromStdString(veltrix::capture::report_line(report));
+  show_capture_outcome();
+  QString failures = std::exchange(held_failures_, {});
+  if (!why.isEmpty() && !failures.contains(why)) {
+    failures = failures.isEmpty() ? why : why + QLatin1Char('\n') + failures;
+  }
+  if (!failures.isEmpty()) {
+    show_error(failures);
+  }
 }
 
 }  // namespace VeltrixDataLoggerWFA_clr8xp

@@ -1,16 +1,20 @@
-// Running captures: start and stop ordering, failures reported to the
-// operator, the console buffer restart, and the link shared with register
-// work while a capture runs.
+// Running captures: start and stop ordering, the events a capture tells its
+// starter, failures reported to the operator, the console buffer restart, and
+// the link shared with register work while a capture runs.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 #include "capture/capture_clock.h"
+#include "capture/capture_events.h"
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "tests/capture/capture_fixture.h"
@@ -27,6 +31,125 @@ std::vector<std::string> sample_lines(const std::string& text) {
     lines.erase(lines.begin());
   }
   return lines;
+}
+
+// One capture's events as text, each progress with its count; each failure
+// says whether the run status was still 1 when it came.
+class EventRecord final : public CaptureEvents {
+ public:
+  explicit EventRecord(int stop_at = 0) : stop_at_(stop_at) {}
+
+  void started(int rate_hz) override { add("started " + std::to_string(rate_hz)); }
+  void progress(std::string_view, int sample_count) override {
+    if (stop_at_ > 0 && sample_count >= stop_at_) {
+      veltrix::capture::control::request_stop();
+    }
+    add("progress " + std::to_string(sample_count));
+  }
+  void note(const std::string& message) override { add("note " + message); }
+  void failure(const std::string& message) override {
+    const bool running = settings::BackgroundThreadRunningStatus.load() == 1;
+    add((running ? "failure, running: " : "failure, ending: ") + message);
+  }
+  void ended(EndReason reason, const CaptureReport& report) override {
+    std::lock_guard lock(mutex_);
+    reason_ = reason;
+    report_ = report;
+    events_.push_back("ended");
+  }
+
+  std::vector<std::string> events() const {
+    std::lock_guard lock(mutex_);
+    return events_;
+  }
+  std::optional<EndReason> reason() const {
+    std::lock_guard lock(mutex_);
+    return reason_;
+  }
+  CaptureReport report() const {
+    std::lock_guard lock(mutex_);
+    return report_;
+  }
+  int samples() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(std::count_if(events_.begin(), events_.end(),
+                                          [](const std::string& event) { return event.starts_with("progress"); }));
+  }
+
+ private:
+  void add(std::string event) {
+    std::lock_guard lock(mutex_);
+    events_.push_back(std::move(event));
+  }
+
+  int stop_at_;
+  mutable std::mutex mutex_;
+  std::vector<std::string> events_;
+  std::optional<EndReason> reason_;
+  CaptureReport report_;
+};
+
+bool start_with(ikor& device, EventRecord& record, bool end_at_failure = false) {
+  veltrix::capture::control::CaptureOptions options;
+  options.events = &record;
+  options.end_at_failure = end_at_failure;
+  return veltrix::capture::control::start(device, std::move(options));
+}
+
+TEST_F(CaptureTest, EventsTellTheStartEverySampleAndWhyTheCaptureEnded) {
+  connect("kor42", "KOR 42", RATE_200HZ);
+  select(COMPONENT_GYRO);
+  {
+    EventRecord stopped(3);
+    ASSERT_TRUE(start_with(*device_, stopped));
+    veltrix::capture::control::wait();
+    EXPECT_EQ(stopped.events(),
+              (std::vector<std::string>{"started 200", "progress 1", "progress 2", "progress 3", "ended"}));
+    EXPECT_EQ(stopped.reason(), EndReason::kStopRequested);
+    EXPECT_EQ(stopped.report().samples, 3);
+    EXPECT_STREQ(end_reason_text(EndReason::kStopRequested), "");
+  }
+
+  // The failure that ends a capture by itself comes once the run status is
+  // 2, so a listener can tell it from one the capture goes on after.
+  EventRecord unplugged;
+  ASSERT_TRUE(start_with(*device_, unplugged));
+  ASSERT_TRUE(eventually([&] { return unplugged.samples() >= 3; }, 10s));
+  veltrix::sim::Faults hangup;
+  hangup.hangup_after = 0;
+  board_->set_faults(hangup);
+  EXPECT_TRUE(ends_by_itself(5s));
+  veltrix::capture::control::wait();
+  const auto events = unplugged.events();
+  ASSERT_GE(events.size(), 5u);
+  EXPECT_EQ(events.front(), "started 200");
+  EXPECT_EQ(events.back(), "ended");
+  const auto lost = std::find(events.begin(), events.end(),
+                              std::string("failure, ending: ") + end_reason_text(EndReason::kBoardLost));
+  ASSERT_NE(lost, events.end());
+  EXPECT_TRUE(std::none_of(lost, events.end(), [](const std::string& e) { return e.starts_with("progress"); }));
+  EXPECT_EQ(unplugged.reason(), EndReason::kBoardLost);
+  EXPECT_EQ(unplugged.report().samples, unplugged.samples());
+}
+
+// Asked to end at a failure, a capture whose data log cannot be created ends
+// itself, the failure that ends it heard as ending, and says why; unasked, it
+// goes on for the console (below).
+TEST_F(CaptureTest, EndAtFailureEndsTheCaptureWhenALogCannotBeCreated) {
+  connect("kor73", "KOR 73", RATE_200HZ);
+  select(COMPONENT_GYRO);
+  log_to((folder() / "missing").string());
+  EventRecord record;
+  ASSERT_TRUE(start_with(*device_, record, true));
+  EXPECT_TRUE(ends_by_itself(10s));
+  veltrix::capture::control::wait();
+  const auto events = record.events();
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(events[1].find("failure, ending: Unable to create the data log in "), 0u) << events[1];
+  EXPECT_EQ(events.back(), "ended");
+  EXPECT_EQ(record.reason(), EndReason::kLogFailed);
+  EXPECT_LE(record.samples(), 1);
+  EXPECT_TRUE(files_in_folder().empty());
 }
 
 TEST_F(CaptureTest, StartRefusesWhileRunningAndJoinsAStoppedCaptureAtOnce) {

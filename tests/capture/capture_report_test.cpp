@@ -95,7 +95,6 @@ class CaptureReportTest : public CaptureTest {
     std::optional<CaptureReport> report;
     veltrix::capture::control::CaptureOptions options;
     options.plot_queue = &queue;
-    options.report_observer = [&report](const CaptureReport& ended) { report = ended; };
     EXPECT_TRUE(veltrix::capture::control::start(
         *device_,
         [&, inner = log.observer()](std::string_view text, int count) {
@@ -104,7 +103,7 @@ class CaptureReportTest : public CaptureTest {
           }
           inner(text, count);
         },
-        {}, std::move(options)));
+        {}, std::move(options), [&report](const CaptureReport& ended) { report = ended; }));
     EXPECT_TRUE(log.wait_for(samples, 20s));
     veltrix::capture::control::wait();
 

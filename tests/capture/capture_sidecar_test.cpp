@@ -148,7 +148,6 @@ TEST_F(CaptureSidecarTest, DescribesTheCaptureAtItsStartAndHoldsItsReportAtTheEn
   std::optional<CaptureReport> report;
   veltrix::capture::control::CaptureOptions options;
   options.description = {"KOR 73", "kor73", "I2C", board_->port_path()};
-  options.report_observer = [&report](const CaptureReport& ended) { report = ended; };
   SampleLog log(20);
   ASSERT_TRUE(veltrix::capture::control::start(
       *device_,
@@ -159,7 +158,7 @@ TEST_F(CaptureSidecarTest, DescribesTheCaptureAtItsStartAndHoldsItsReportAtTheEn
         }
         inner(text, count);
       },
-      {}, std::move(options)));
+      {}, std::move(options), [&report](const CaptureReport& ended) { report = ended; }));
   ASSERT_TRUE(log.wait_for(20, 10s));
   veltrix::capture::control::wait();
   const double ended = now_seconds();

@@ -1,23 +1,27 @@
 // The logging controls against a simulated KOR 73: rate buttons and the
 // custom entry, output switches, folder picker paths, a full capture into a
-// data log, Stop then Start at once, closing mid-capture, and a data log that
-// cannot be created.
+// data log, Stop then Start at once, closing mid-capture, a data log that
+// cannot be created, and captures that end by themselves.
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "capture/capture_control.h"
+#include "capture/capture_events.h"
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "devices/device_connection.h"
@@ -26,6 +30,7 @@
 #include "tests/ui/sample_lines.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/application_setup.h"
+#include "ui/capture_event_signals.h"
 #include "ui/termination_signals.h"
 
 using veltrix::ui::test::buffered_lines;
@@ -104,6 +109,34 @@ class WindowLoggingTest : public QObject {
     auto device = find_model("KOR 73")->create();
     QCOMPARE(device->initialize(h.board->port_path().c_str(), MODE_I2C), 0L);
     veltrix::devices::disconnect_device();
+  }
+
+  // The board falls silent or goes away mid-capture: with nobody pressing
+  // Stop, the window is idle again, the reason in one box and in the report
+  // line.
+  static void ends_by_itself(const veltrix::sim::Faults& faults, veltrix::capture::EndReason reason) {
+    const QString why = QString::fromLatin1(veltrix::capture::end_reason_text(reason));
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    h.click("btnStart");
+    QTRY_VERIFY_WITH_TIMEOUT(pane_text(h).count(QLatin1Char('\n')) >= 4, kCaptureTimeoutMs);
+    h.board->set_faults(faults);
+
+    QTRY_VERIFY_WITH_TIMEOUT(h.child<QPushButton>("btnStart")->isVisible(), kCaptureTimeoutMs);
+    QVERIFY(h.child<QPushButton>("btnStop")->isHidden());
+    for (const char* usable :
+         {"btnLoad", "btnwrite_to_register", "btnRead", "chkEnableDisplay", "chkEnableFileLog", "chkFastCapture"}) {
+      QVERIFY2(h.child<QWidget>(usable)->isEnabled(), usable);
+    }
+    QVERIFY(!h.window->findChild<QTimer*>(QStringLiteral("tmDataUpdater"))->isActive());
+    QVERIFY(pane_text(h).contains(why));
+    const QString report = h.child<QLabel>("lblCaptureReport")->text();
+    QVERIFY2(report.startsWith(why + QStringLiteral(" Capture report: ")), qPrintable(report));
+    QCOMPARE(h.prompts.errors.size(), std::size_t{1});
+    QCOMPARE(h.prompts.errors[0].caption, QStringLiteral("Veltrix Data Logger"));
+    QVERIFY2(h.prompts.errors[0].text.startsWith(why), qPrintable(h.prompts.errors[0].text));
+    QTest::qWait(200);
+    QCOMPARE(h.prompts.errors.size(), std::size_t{1});
   }
 
  private slots:
@@ -327,6 +360,61 @@ class WindowLoggingTest : public QObject {
     h.click("btnStop");
     QVERIFY(!QFileInfo::exists(missing));
     QCOMPARE(h.prompts.errors.size(), std::size_t{1});
+  }
+
+  // Events told on another thread come out as signals on this one, in their
+  // order, the many samples folded into one progress signal while it waits.
+  void capture_events_become_signals_on_the_window_thread() {
+    using veltrix::capture::EndReason;
+    using veltrix::ui::CaptureEventSignals;
+    CaptureEventSignals events;
+    QStringList heard;
+    auto hear = [&](const QString& what) {
+      QCOMPARE(QThread::currentThread(), events.thread());
+      heard.append(what);
+    };
+    connect(&events, &CaptureEventSignals::capture_started,
+            [&](int rate) { hear(QStringLiteral("started %1").arg(rate)); });
+    connect(&events, &CaptureEventSignals::capture_progress,
+            [&](int count) { hear(QStringLiteral("progress %1").arg(count)); });
+    connect(&events, &CaptureEventSignals::capture_note,
+            [&](const QString& text) { hear(QStringLiteral("note ") + text); });
+    connect(&events, &CaptureEventSignals::capture_failure,
+            [&](const QString& text) { hear(QStringLiteral("failure ") + text); });
+    connect(&events, &CaptureEventSignals::capture_ended,
+            [&](EndReason reason, const veltrix::capture::CaptureReport& report) {
+              hear(QStringLiteral("ended %1 %2").arg(static_cast<int>(reason)).arg(report.samples));
+            });
+    std::thread capture([&events] {
+      events.started(200);
+      for (int count = 1; count <= 1000; ++count) {
+        events.progress("", count);
+      }
+      events.note("fell back");
+      events.progress("", 1001);
+      events.failure("gone");
+      veltrix::capture::CaptureReport report;
+      report.samples = 1001;
+      events.ended(EndReason::kBoardLost, report);
+    });
+    capture.join();
+    QVERIFY(heard.isEmpty());
+    events.deliver_queued();
+    // The one progress signal queued carries the count when it is emitted.
+    QCOMPARE(heard, (QStringList{"started 200", "progress 1001", "note fell back", "failure gone",
+                                 QStringLiteral("ended %1 1001").arg(static_cast<int>(EndReason::kBoardLost))}));
+  }
+
+  void a_board_that_falls_silent_returns_the_window_to_idle() {
+    veltrix::sim::Faults silent;
+    silent.silent_after = 10;
+    ends_by_itself(silent, veltrix::capture::EndReason::kBoardNotAnswering);
+  }
+
+  void a_board_that_hangs_up_returns_the_window_to_idle() {
+    veltrix::sim::Faults unplugged;
+    unplugged.hangup_after = 10;
+    ends_by_itself(unplugged, veltrix::capture::EndReason::kBoardLost);
   }
 };
 

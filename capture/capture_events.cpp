@@ -1,0 +1,19 @@
+#include "capture/capture_events.h"
+
+namespace veltrix::capture {
+
+const char* end_reason_text(EndReason reason) {
+  switch (reason) {
+    case EndReason::kStopRequested:
+      return "";
+    case EndReason::kBoardLost:
+      return "The link to the board was lost; the capture has stopped.";
+    case EndReason::kBoardNotAnswering:
+      return "The board stopped answering; the capture has stopped.";
+    case EndReason::kLogFailed:
+      return "A log could not be written; the capture has stopped.";
+  }
+  return "";
+}
+
+}  // namespace veltrix::capture

@@ -1,0 +1,53 @@
+#pragma once
+// What a running capture tells whoever started it: one interface for the
+// window and veltrix-cli alike. started comes once, first; progress after
+// every recorded sample; note and failure as they happen; ended once, last,
+// with why the capture ended and what it achieved.
+//
+// Thread contract: every call comes from the capture thread, in that order,
+// one at a time. An implementation hands what it shares to its own thread
+// under a lock or through a queue, and never blocks for long: the capture
+// waits meanwhile. A handler may call control::request_stop, nothing else of
+// capture_control.h.
+
+#include <string>
+#include <string_view>
+
+#include "capture/capture_report.h"
+
+namespace veltrix::capture {
+
+enum class EndReason {
+  kStopRequested,      // request_stop: the operator, a sample limit, a signal
+  kBoardLost,          // the port went away, like an unplugged board
+  kBoardNotAnswering,  // every exchange left unanswered for a second
+  kLogFailed,          // a log could not be created or written, and failures end the capture
+};
+
+// The operator's message for a capture that ended by itself, without a line
+// end; "" for kStopRequested.
+const char* end_reason_text(EndReason reason);
+
+class CaptureEvents {
+ public:
+  virtual ~CaptureEvents() = default;
+
+  // The rate in Hz the sensor reported as the capture began.
+  virtual void started(int /*rate_hz*/) {}
+  // After each recorded sample (never a warm-up one), with the console text
+  // it added to the console buffer ("" when none) and the number of samples
+  // recorded so far.
+  virtual void progress(std::string_view /*console_text*/, int /*sample_count*/) {}
+  // Something the operator should know that is no failure (a fast capture
+  // that had to fall back), without a line end.
+  virtual void note(const std::string& /*message*/) {}
+  // One operator message about this capture, without a line end. The
+  // failure that ends a capture by itself comes after the run status became
+  // 2, so a failure seen while it is still 1 leaves the capture going.
+  virtual void failure(const std::string& /*message*/) {}
+  // The logs and sidecar are complete and closed; also when nothing was
+  // recorded.
+  virtual void ended(EndReason /*reason*/, const CaptureReport& /*report*/) {}
+};
+
+}  // namespace veltrix::capture
