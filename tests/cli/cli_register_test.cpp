@@ -265,6 +265,17 @@ TEST_F(CliSilentBoardTest, SaveLoadAndRateStopAtTheFirstRegisterLeftUnanswered) 
   EXPECT_EQ(run.err,
             "The board stopped answering. Register 1A (CONFIG) was not written; the sampling rate is not known.\n");
   EXPECT_EQ(commands(), (std::vector<std::string>{"SD", "IE2", "WR681A02"}));
+
+  // KOR 73 reads its registers as it connects.
+  serve("kor73");
+  veltrix::sim::Faults silent_after_open;
+  silent_after_open.silent_after = static_cast<int>(kConnectCommands);
+  board_->set_faults(silent_after_open);
+  run = cli("KOR 73", {"info"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.err,
+            "Can't connect to the sensor. Please make sure the sensor is connected.\nThe board stopped answering.\n");
+  EXPECT_EQ(commands().size(), kConnectCommands + 1);
 }
 
 TEST_F(CliTest, SaveAndLoadRoundTripTheRegisterValues) {
