@@ -18,6 +18,7 @@
 #include "devices/device_diagnostics.h"
 #include "devices/model_catalogue.h"
 #include "devices/register_input.h"
+#include "devices/register_operations.h"
 
 using veltrix::cli::CaptureRequest;
 using veltrix::cli::find_component;
@@ -152,8 +153,9 @@ const CLI::Validator kDecimal(
     "");
 
 const char* kFooter = R"(
-Connecting constructs the model and initialises it on the port; no rate is
-applied, so a rate set by one call survives into the next. --port defaults to
+Connecting constructs the model and initialises it on the port. rate sets the
+sensor's rate; the next call keeps it, except that connecting to KOR 73
+applies 50 Hz, as the window does on every connection. --port defaults to
 VELTRIX_PORT, then the first USB CDC-ACM device.
 
 capture ends with one report line on stderr: samples recorded, their span,
@@ -295,6 +297,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", veltrix::devices::connect_failure_message(mode));
     if (const std::string detail = veltrix::devices::connect_failure_detail(); !detail.empty()) {
       std::fprintf(stderr, "%s\n", detail.c_str());
+    } else if (const auto cause = veltrix::devices::last_failure_cause();
+               cause != veltrix::devices::FailureCause::kBadReply) {
+      std::fprintf(stderr, "%s\n", veltrix::devices::failure_sentence(cause, "").c_str());
     }
   } else {
     if (*info) {

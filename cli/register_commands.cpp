@@ -31,6 +31,12 @@ std::string hex_byte(unsigned char value) {
   return text;
 }
 
+// "1A (CONFIG)", or the address alone when the table has no row for it.
+std::string register_named(const veltrix::devices::StoppedAt& stopped) {
+  return stopped.row == nullptr ? hex_byte(stopped.address)
+                                : hex_byte(stopped.address) + " (" + stopped.row->name + ")";
+}
+
 std::string join_offered_rates(int offered) {
   std::string text;
   for (const RateChoice& rate : rate_choices()) {
@@ -106,6 +112,12 @@ int run_write(ikor& device, unsigned char address, unsigned char value) {
 
 int run_save(ikor& device, const std::string& file) {
   const auto saved = veltrix::devices::save_register_values(device, file);
+  if (saved.stopped) {
+    print_message(veltrix::devices::failure_sentence(saved.stopped->cause, kSensorReadError) +
+                  " The save stops at register " + register_named(*saved.stopped) + ", which could not be read; " +
+                  file + " was not written.");
+    return kExitFailure;
+  }
   switch (saved.status) {
     case 0:
       return kExitOk;
@@ -139,6 +151,13 @@ int run_load(ikor& device, const std::string& file) {
     prefix += ": ";
   }
 
+  if (loaded.stopped) {
+    print_message(veltrix::devices::failure_sentence(loaded.stopped->cause, kSensorWriteError) +
+                  " The load stops at register " + register_named(*loaded.stopped) + ": " +
+                  std::to_string(loaded.stopped->rows_done) + " of " + std::to_string(loaded.rows) +
+                  " registers written.");
+    return kExitFailure;
+  }
   switch (loaded.status) {
     case 0:
       return kExitOk;
@@ -157,8 +176,14 @@ int run_load(ikor& device, const std::string& file) {
 }
 
 int apply_rate(ikor& device, const RateChoice& rate) {
-  if (veltrix::devices::change_sampling_rate(device, rate.constant) != 0) {
+  const auto change = veltrix::devices::change_sampling_rate(device, rate.constant);
+  if (change.status == kStatusRateRefused) {
     print_message("The sensor does not offer " + std::to_string(rate.hz) + " Hz.");
+    return kExitFailure;
+  }
+  if (change.stopped) {
+    print_message(veltrix::devices::failure_sentence(change.stopped->cause, kSensorWriteError) + " Register " +
+                  register_named(*change.stopped) + " was not written; the sampling rate is not known.");
     return kExitFailure;
   }
   return kExitOk;

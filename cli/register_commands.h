@@ -20,8 +20,8 @@ int run_load(ikor& device, const std::string& file);
 int run_rate(ikor& device, const RateChoice& rate);
 int run_selftest(ikor& device);
 
-// Sets the rate without printing it; on refusal prints the message. Returns
-// the exit status.
+// Sets the rate without printing it; on refusal or a failed write prints the
+// message. Returns the exit status.
 int apply_rate(ikor& device, const RateChoice& rate);
 
 }  // namespace veltrix::cli

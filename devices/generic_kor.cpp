@@ -5,6 +5,7 @@
 
 #include "devices/register_listing.h"
 #include "devices/register_row.h"
+#include "devices/register_stop.h"
 #include "devices/sample_decoding.h"
 #include "link/board_protocol.h"
 
@@ -179,24 +180,36 @@ std::string GenericKor::fetch_selected_registers(const unsigned char* indexArray
 void GenericKor::enable_fifo(bool enable) { (void)write_register(addr_fifo_en, enable ? 0xFF : 0x00); }
 
 long GenericKor::set_sampling_rate(int pSamplingRate) {
+  clear_register_stop();
   if ((pSamplingRate & traits_.rate_mask) == 0) {
     return kStatusRateRefused;
   }
-  apply_sampling_rate(pSamplingRate);
-  return 0;
+  return apply_sampling_rate(pSamplingRate);
 }
 
-void GenericKor::apply_sampling_rate(int pSamplingRate) {
+long GenericKor::apply_sampling_rate(int pSamplingRate) {
+  // The first write that fails ends the change: the rate is then not known.
+  int writes_done = 0;
+  const auto write = [&](unsigned char reg, unsigned char value, WriteKind how) {
+    const long status = write_register(reg, value, how);
+    if (status != 0) {
+      keep_register_stop(reg, writes_done, status);
+    }
+    ++writes_done;
+    return status;
+  };
   const unsigned char base = traits_.base_config;
-  if (write_register(addr_config, base) != 0) {
-    return;
+  if (const long status = write(addr_config, base, WriteKind::kWriteBurst); status != 0) {
+    return status;
   }
   const RatePlan plan = plan_sampling_rate(pSamplingRate, base);
   if (plan.rewrite) {
     const auto config = static_cast<unsigned char>((base & ~kFilterMask) | plan.rewrite->filter);
-    (void)write_register(addr_config, config, plan.rewrite->write);
+    if (const long status = write(addr_config, config, plan.rewrite->write); status != 0) {
+      return status;
+    }
   }
-  (void)write_register(addr_smplrt_div, plan.divider);
+  return write(addr_smplrt_div, plan.divider, WriteKind::kWriteBurst);
 }
 
 bool GenericKor::is_self_test_supported() { return traits_.self_test_supported; }

@@ -82,7 +82,8 @@ class GenericKor : public ikor {
   // link status on failure.
   long read_words(unsigned char first_register, int count, float* out);
 
-  void apply_sampling_rate(int pSamplingRate);
+  // Stops at the first write that fails and returns its status.
+  [[nodiscard]] long apply_sampling_rate(int pSamplingRate);
 
   void* serial_handle = nullptr;
 

@@ -8,6 +8,7 @@
 #include "devices/generic_kor.h"
 #include "devices/register_map_file_access.h"
 #include "devices/register_row.h"
+#include "devices/register_stop.h"
 #include "link/board_protocol.h"
 
 namespace veltrix::devices {
@@ -34,13 +35,13 @@ bool read_bounded(std::FILE* f, std::string& content) {
 }  // namespace
 
 long GenericKor::save_register_map(const char* fileName) {
-  std::FILE* raw = open_register_map_file(fileName, MapFileAccess::kWrite);
-  if (raw == nullptr) {
+  clear_register_stop();
+  bool created = false;
+  File f(open_register_map_file(fileName, MapFileAccess::kWrite, &created));
+  if (!f) {
     return kStatusFileOpenFailed;
   }
 
-  // A register that cannot be read is saved as 0 like the others, but the
-  // caller learns of it: a file of zeros must not pass for a good save.
   long link_status = 0;
   std::vector<unsigned char> values;
   values.reserve(traits_.table.size());
@@ -48,6 +49,16 @@ long GenericKor::save_register_map(const char* fileName) {
     unsigned char value = 0;
     const long status = ARM_ReadBurst(serial_handle, slave_addr, row_address(r), 1, &value);
     if (status != 0) {
+      // A board that stopped answering leaves no file claiming values
+      // nobody read, and an earlier file as it was.
+      if (stop_if_unanswered(row_address(r), static_cast<int>(values.size()), status)) {
+        if (created) {
+          std::remove(fileName);
+        }
+        return status;
+      }
+      // A board that answers badly has the register saved as 0, and the
+      // caller learns of it: a file of zeros must not pass for a good save.
       value = 0;
       if (link_status == 0) {
         link_status = status;
@@ -55,11 +66,15 @@ long GenericKor::save_register_map(const char* fileName) {
     }
     values.push_back(value);
   }
+
+  if (!empty_register_map_file(f.get())) {
+    return kStatusFileOpenFailed;
+  }
   const std::string content = encode_register_map(traits_.file_form, traits_.table, values);
-  const bool written = std::fwrite(content.data(), 1, content.size(), raw) == content.size();
+  const bool written = std::fwrite(content.data(), 1, content.size(), f.get()) == content.size();
   const int write_error = errno;
   // fclose flushes; a full disk shows up here rather than in fwrite.
-  const bool closed = std::fclose(raw) == 0;
+  const bool closed = std::fclose(f.release()) == 0;
   if (written && closed) {
     return link_status;
   }
@@ -68,6 +83,7 @@ long GenericKor::save_register_map(const char* fileName) {
 }
 
 long GenericKor::load_register_map(const char* fileName) {
+  clear_register_stop();
   std::string content;
   {
     const File f(open_register_map_file(fileName, MapFileAccess::kRead));
@@ -86,7 +102,15 @@ long GenericKor::load_register_map(const char* fileName) {
   }
   long link_status = 0;
   for (std::size_t i = 0; i < values.size(); ++i) {
-    const long status = write_register(row_address(traits_.table[i]), values[i]);
+    const unsigned char address = row_address(traits_.table[i]);
+    const long status = write_register(address, values[i]);
+    if (status == 0) {
+      continue;
+    }
+    if (stop_if_unanswered(address, static_cast<int>(i), status)) {
+      return status;
+    }
+    // A board that answers badly still gets the rows after it.
     if (link_status == 0) {
       link_status = status;
     }

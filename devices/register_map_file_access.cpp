@@ -36,16 +36,25 @@ const char* open_failure_reason(const char* path, int error) {
 
 }  // namespace
 
-std::FILE* open_register_map_file(const char* path, MapFileAccess access) {
+std::FILE* open_register_map_file(const char* path, MapFileAccess access, bool* created) {
   kept_problem.clear();
+  if (created != nullptr) {
+    *created = false;
+  }
   if (path == nullptr) {
     return refuse(std::strerror(EINVAL));
   }
   const bool writing = access == MapFileAccess::kWrite;
-  // Non-blocking, so that a FIFO or a terminal cannot hold the open; no
-  // truncation before the file is known to be a regular one.
+  // Non-blocking, so that a FIFO or a terminal cannot hold the open.
   const int flags = (writing ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-  const int fd = open(path, flags, 0666);
+  // Exclusive first, so that a save knows whether the file is its own.
+  int fd = writing ? open(path, flags | O_EXCL, 0666) : -1;
+  if (fd >= 0 && created != nullptr) {
+    *created = true;
+  }
+  if (fd < 0 && (!writing || errno == EEXIST)) {
+    fd = open(path, flags, 0666);
+  }
   if (fd < 0) {
     return refuse(open_failure_reason(path, errno));
   }
@@ -57,9 +66,6 @@ std::FILE* open_register_map_file(const char* path, MapFileAccess access) {
   if (!S_ISREG(info.st_mode)) {
     return refuse_descriptor(fd, kNotRegular);
   }
-  if (writing && ftruncate(fd, 0) != 0) {
-    return refuse_descriptor(fd, std::strerror(errno));
-  }
   if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     return refuse_descriptor(fd, std::strerror(errno));
   }
@@ -69,6 +75,14 @@ std::FILE* open_register_map_file(const char* path, MapFileAccess access) {
     return refuse_descriptor(fd, std::strerror(errno));
   }
   return stream;
+}
+
+bool empty_register_map_file(std::FILE* stream) {
+  if (ftruncate(fileno(stream), 0) == 0) {
+    return true;
+  }
+  keep_register_map_file_problem(errno);
+  return false;
 }
 
 void keep_register_map_file_problem(int error) { kept_problem = std::strerror(error); }

@@ -15,10 +15,17 @@ namespace veltrix::devices {
 
 enum class MapFileAccess { kRead, kWrite };
 
-// A stream on `path`: kRead reads it as it is, kWrite creates it or empties
-// it. Null, with the reason kept, when it cannot be opened or is not a
-// regular file; a file that is refused is never emptied. Clears the reason.
-std::FILE* open_register_map_file(const char* path, MapFileAccess access);
+// A stream on `path`: kRead reads it as it is, kWrite creates it when
+// missing (`created`, when given, tells whether this open did) and leaves
+// what it holds until empty_register_map_file, so that a save can check its
+// file before it reads the sensor and still leave the file as it was. Null,
+// with the reason kept, when it cannot be opened or is not a regular file.
+// Clears the reason.
+std::FILE* open_register_map_file(const char* path, MapFileAccess access, bool* created = nullptr);
+
+// Empties a file opened with kWrite before anything is written to it; false,
+// with the reason kept, when it cannot be.
+[[nodiscard]] bool empty_register_map_file(std::FILE* stream);
 
 // Keeps the reason for a read or write of an open register-map file that
 // failed with `error` (an errno value).

@@ -4,16 +4,41 @@
 
 #include "devices/register_listing.h"
 #include "devices/register_map_file_access.h"
-#include "link/board_protocol.h"
+#include "devices/register_row.h"
 
 namespace veltrix::devices {
+namespace {
 
-FailureCause last_failure_cause() {
-  if (vtx_serial_lost()) {
-    return FailureCause::kBoardLost;
+// The stop the device kept, with its row in the device's table.
+std::optional<StoppedAt> kept_stop(ikor& device) {
+  const std::optional<RegisterStop>& stop = register_stop();
+  if (!stop) {
+    return std::nullopt;
   }
-  return vtx_serial_unanswered_ms() > 0 ? FailureCause::kBoardSilent : FailureCause::kBadReply;
+  StoppedAt stopped;
+  stopped.address = stop->address;
+  stopped.rows_done = stop->rows_done;
+  stopped.cause = stop->cause;
+  const RegisterRow* rows = device.get_register_list();
+  for (int i = 0; i < device.get_register_list_size(); ++i) {
+    if (row_address(rows[i]) == stop->address) {
+      stopped.row = &rows[i];
+      break;
+    }
+  }
+  return stopped;
 }
+
+MapFileTransfer finish_transfer(ikor& device, long status) {
+  MapFileTransfer transfer;
+  transfer.status = status;
+  transfer.file_problem = register_map_file_problem();
+  transfer.rows = device.get_register_list_size();
+  transfer.stopped = kept_stop(device);
+  return transfer;
+}
+
+}  // namespace
 
 std::string failure_sentence(FailureCause cause, const char* bad_reply_text) {
   switch (cause) {
@@ -77,20 +102,22 @@ RegisterWrite write_register_value(ikor& device, unsigned char address, unsigned
 }
 
 MapFileTransfer save_register_values(ikor& device, const std::string& path) {
-  MapFileTransfer transfer;
-  transfer.status = device.save_register_map(path.c_str());
-  transfer.file_problem = register_map_file_problem();
-  return transfer;
+  clear_register_stop();
+  return finish_transfer(device, device.save_register_map(path.c_str()));
 }
 
 MapFileTransfer load_register_values(ikor& device, const std::string& path) {
-  MapFileTransfer transfer;
-  transfer.status = device.load_register_map(path.c_str());
-  transfer.file_problem = register_map_file_problem();
-  return transfer;
+  clear_register_stop();
+  return finish_transfer(device, device.load_register_map(path.c_str()));
 }
 
-long change_sampling_rate(ikor& device, int rate_constant) { return device.set_sampling_rate(rate_constant); }
+RateChange change_sampling_rate(ikor& device, int rate_constant) {
+  clear_register_stop();
+  RateChange change;
+  change.status = device.set_sampling_rate(rate_constant);
+  change.stopped = kept_stop(device);
+  return change;
+}
 
 int current_rate_hz(ikor& device) {
   unsigned char divider = 0;

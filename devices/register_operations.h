@@ -12,22 +12,18 @@
 // Status: 0, a link status (link/link_status.h) or a device status
 // (devices/device_status.h).
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "devices/ikor.h"
+#include "devices/register_stop.h"
 
 namespace veltrix::devices {
 
 inline constexpr const char* kSensorReadError = "Sensor Read Error. There was an error while reading register value.";
 inline constexpr const char* kSensorWriteError =
     "Sensor Write Error. There was an error while updating register value.";
-
-// Why an exchange with the board failed.
-enum class FailureCause { kBadReply, kBoardSilent, kBoardLost };
-
-// The cause of the last failed exchange, as the link saw it.
-FailureCause last_failure_cause();
 
 // The operator's sentence for `cause`: "The link to the board was lost.",
 // "The board stopped answering.", or `bad_reply_text`.
@@ -70,19 +66,37 @@ struct RegisterWrite {
 // Every register write the operator asks for goes through here.
 [[nodiscard]] RegisterWrite write_register_value(ikor& device, unsigned char address, unsigned char value);
 
+// Where a save, load or rate change stopped.
+struct StoppedAt {
+  unsigned char address = 0;         // the register that failed
+  const RegisterRow* row = nullptr;  // its row, null when the table has none
+  int rows_done = 0;                 // registers read or written before it
+  FailureCause cause = FailureCause::kBadReply;
+};
+
 struct MapFileTransfer {
   // kStatusFileOpenFailed, kStatusFileRejected (nothing was written), or the
-  // first link status of a register that could not be read (saved as 0) or
-  // written.
+  // first link status of a register that could not be read or written.
   long status = 0;
   std::string file_problem;  // why the file could not be used, "" when not known
+  int rows = 0;              // registers in the device's table
+  // Set when the board left a register unanswered: the transfer stopped
+  // there, and a save wrote no file. A board that answers badly has the
+  // register saved as 0, or the rows after it still written, and no stop.
+  std::optional<StoppedAt> stopped;
 };
 
 [[nodiscard]] MapFileTransfer save_register_values(ikor& device, const std::string& path);
 [[nodiscard]] MapFileTransfer load_register_values(ikor& device, const std::string& path);
 
-// kStatusRateRefused when the device does not offer `rate_constant`.
-[[nodiscard]] long change_sampling_rate(ikor& device, int rate_constant);
+struct RateChange {
+  // kStatusRateRefused when the device does not offer the rate (nothing
+  // written), else the link status of the first write that failed.
+  long status = 0;
+  std::optional<StoppedAt> stopped;  // that write; the rate is then not known
+};
+
+[[nodiscard]] RateChange change_sampling_rate(ikor& device, int rate_constant);
 
 // The sensor's rate in Hz; 0 when it cannot be read back.
 [[nodiscard]] int current_rate_hz(ikor& device);

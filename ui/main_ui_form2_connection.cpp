@@ -14,6 +14,7 @@
 #include "devices/register_operations.h"
 #include "ui/main_ui_form2.h"
 #include "ui/operator_prompts.h"
+#include "ui/stopped_operation.h"
 
 namespace VeltrixDataLoggerWFA_clr8xp {
 
@@ -63,8 +64,23 @@ bool MainUIForm2::conntect_to_device(const QString& pDevice) {
     return false;
   }
   description_ = {model->name, model->class_name, mode == MODE_I2C ? "I2C" : "SPI", port};
-  (void)veltrix::devices::change_sampling_rate(*iKOR, RATE_50HZ);
+  // A board that leaves the rate unanswered is not connected: the window
+  // would show a rate nobody set and read back.
+  const auto rate = veltrix::devices::change_sampling_rate(*iKOR, RATE_50HZ);
+  if (rate.stopped && rate.stopped->cause != veltrix::devices::FailureCause::kBadReply) {
+    iKOR.reset();
+    show_error(veltrix::ui::failure_text(rate.stopped->cause, veltrix::devices::kSensorWriteError),
+               QStringLiteral("Register %1 was not written; the sensor is not connected.")
+                   .arg(veltrix::ui::register_named(*rate.stopped)));
+    return false;
+  }
   update_sensor_ui_for_sensor(*iKOR);
+  if (CurrentSampleRate == 0 && veltrix::devices::last_failure_cause() != veltrix::devices::FailureCause::kBadReply) {
+    iKOR.reset();
+    show_error(veltrix::ui::failure_text(veltrix::devices::last_failure_cause(), veltrix::devices::kSensorReadError),
+               QStringLiteral("The sampling rate could not be read back; the sensor is not connected."));
+    return false;
+  }
   show_register_map();
   return true;
 }
@@ -101,6 +117,11 @@ void MainUIForm2::update_sensor_ui_for_sensor(ikor& device) {
 
   const int rate = veltrix::devices::current_rate_hz(device);
   CurrentSampleRate = rate;
+  if (rate == 0) {
+    // Not read back: no button claims a rate.
+    veltrix::ui::show_no_rate({rdSamplingRate20, rdSamplingRate50, rdSamplingRate100, rdSamplingRate200});
+    return;
+  }
   const int k = get_current_sample_rate_constant(rate);
   if (k == -1) {
     rdCustomSampleRate->show();

@@ -278,6 +278,8 @@ void MainUIForm2::build_register_map_area() {
 
   lblWaitRM = make_label(this, "lblWaitRM", 60, {375, 215}, "Updating register map. Please wait ...",
                          veltrix::ui::wait_label_font());
+  // Painted on its own ground: over the map's text it must stay readable.
+  fill(lblWaitRM, kWindowColour);
   QPalette palette = lblWaitRM->palette();
   palette.setColor(QPalette::WindowText, kDarkRed);
   lblWaitRM->setPalette(palette);

@@ -22,6 +22,7 @@
 #include "ui/console_update.h"
 #include "ui/main_ui_form2.h"
 #include "ui/operator_prompts.h"
+#include "ui/stopped_operation.h"
 
 namespace VeltrixDataLoggerWFA_clr8xp {
 
@@ -42,7 +43,14 @@ void MainUIForm2::rdSamplingRate_CheckedChanged(QRadioButton* sender) {
     return;
   }
   const int rate = sender->property("tag").toString().toInt();
-  (void)veltrix::devices::change_sampling_rate(*iKOR, get_current_sample_rate_constant(rate));
+  const auto change = veltrix::devices::change_sampling_rate(*iKOR, get_current_sample_rate_constant(rate));
+  if (change.stopped) {
+    veltrix::ui::show_no_rate({sender});
+    show_error(veltrix::ui::failure_text(change.stopped->cause, veltrix::devices::kSensorWriteError),
+               QStringLiteral("Register %1 was not written; the sampling rate is not known.")
+                   .arg(veltrix::ui::register_named(*change.stopped)));
+    return;
+  }
   show_register_map();
   CurrentSampleRate = rate;
 }

@@ -16,6 +16,7 @@
 #include "ui/input_hold.h"
 #include "ui/main_ui_form2.h"
 #include "ui/operator_prompts.h"
+#include "ui/stopped_operation.h"
 
 namespace VeltrixDataLoggerWFA_clr8xp {
 
@@ -150,7 +151,14 @@ void MainUIForm2::btnSave_Click() {
   if (!path) {
     return;
   }
-  const long status = veltrix::devices::save_register_values(*iKOR, device_path(*path)).status;
+  const auto saved = veltrix::devices::save_register_values(*iKOR, device_path(*path));
+  if (saved.stopped) {
+    show_error(veltrix::ui::failure_text(saved.stopped->cause, veltrix::devices::kSensorReadError),
+               QStringLiteral("Register %1 could not be read; %2 was not written.")
+                   .arg(veltrix::ui::register_named(*saved.stopped), *path));
+    return;
+  }
+  const long status = saved.status;
   if (status == kStatusFileOpenFailed) {
     show_error(QStringLiteral("The register map could not be saved to %1.").arg(*path), file_problem(*path, true));
   } else if (status != 0) {
@@ -167,7 +175,17 @@ void MainUIForm2::btnLoad_Click() {
   if (!path) {
     return;
   }
-  const long status = veltrix::devices::load_register_values(*iKOR, device_path(*path)).status;
+  const auto loaded = veltrix::devices::load_register_values(*iKOR, device_path(*path));
+  if (loaded.stopped) {
+    // Nothing more is asked of a board that stopped answering.
+    show_error(veltrix::ui::failure_text(loaded.stopped->cause, veltrix::devices::kSensorWriteError),
+               QStringLiteral("The load stops at register %1: %2 of %3 registers written.")
+                   .arg(veltrix::ui::register_named(*loaded.stopped))
+                   .arg(loaded.stopped->rows_done)
+                   .arg(loaded.rows));
+    return;
+  }
+  const long status = loaded.status;
   if (status == kStatusFileOpenFailed) {
     show_error(QStringLiteral("The register map file %1 could not be opened.").arg(*path), file_problem(*path, false));
   } else if (status == kStatusFileRejected) {

@@ -228,20 +228,54 @@ TEST_F(CliSilentBoardTest, AFailedWriteIsReported) {
   EXPECT_EQ(run.err, "The board stopped answering. Register 6B was not written.\n");
 }
 
-TEST_F(CliSilentBoardTest, ARegisterThatFailsInSaveOrLoadIsReported) {
-  const int rows = find_model("KOR 42")->create()->get_register_list_size();
+TEST_F(CliSilentBoardTest, SaveLoadAndRateStopAtTheFirstRegisterLeftUnanswered) {
+  constexpr std::size_t kConnectCommands = 2;  // SD, IE2
+  const auto device = find_model("KOR 42")->create();
+  const RegisterRow* rows = device->get_register_list();
+  const auto named = [](const RegisterRow& row) { return std::string(row.address) + " (" + row.name + ")"; };
   const std::string file = (folder() / "map.txt").string();
-  serve_falling_silent(rows - 1);  // the last register's read goes unanswered
+  serve("kor42");
+  ASSERT_EQ(cli("KOR 42", {"save", file}).exit_status, 0);
+  const std::string saved = read_file(file);
+
+  // The earlier file is left as it was; a new one is not made.
+  serve_falling_silent(3);
   ProgramRun run = cli("KOR 42", {"save", file});
   EXPECT_EQ(run.exit_status, 1);
-  EXPECT_EQ(run.err, std::string(kReadError, std::strlen(kReadError) - 1) + " The register-map file " + file +
-                         " holds 0 for it.\n");
-  EXPECT_EQ(static_cast<int>(split_lines(read_file(file), "\n").size()), rows);
+  EXPECT_EQ(run.err, "The board stopped answering. The save stops at register " + named(rows[3]) +
+                         ", which could not be read; " + file + " was not written.\n");
+  EXPECT_EQ(read_file(file), saved);
+  EXPECT_EQ(commands().size(), kConnectCommands + 4);
+  const std::string fresh = (folder() / "fresh.txt").string();
+  serve_falling_silent(3);
+  EXPECT_EQ(cli("KOR 42", {"save", fresh}).exit_status, 1);
+  EXPECT_FALSE(std::filesystem::exists(fresh));
 
-  serve_falling_silent(rows - 1);  // the last register's write goes unanswered
+  serve_falling_silent(5);
   run = cli("KOR 42", {"load", file});
   EXPECT_EQ(run.exit_status, 1);
-  EXPECT_EQ(run.err, kWriteError);
+  EXPECT_EQ(run.err, "The board stopped answering. The load stops at register " + named(rows[5]) + ": 5 of " +
+                         std::to_string(device->get_register_list_size()) + " registers written.\n");
+  EXPECT_EQ(commands().size(), kConnectCommands + 6);
+
+  serve_falling_silent(0);
+  run = cli("KOR 42", {"rate", "100"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err,
+            "The board stopped answering. Register 1A (CONFIG) was not written; the sampling rate is not known.\n");
+  EXPECT_EQ(commands(), (std::vector<std::string>{"SD", "IE2", "WR681A02"}));
+
+  // KOR 73 reads its registers as it connects.
+  serve("kor73");
+  veltrix::sim::Faults silent_after_open;
+  silent_after_open.silent_after = static_cast<int>(kConnectCommands);
+  board_->set_faults(silent_after_open);
+  run = cli("KOR 73", {"info"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.err,
+            "Can't connect to the sensor. Please make sure the sensor is connected.\nThe board stopped answering.\n");
+  EXPECT_EQ(commands().size(), kConnectCommands + 1);
 }
 
 TEST_F(CliTest, SaveAndLoadRoundTripTheRegisterValues) {

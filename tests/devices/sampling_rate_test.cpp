@@ -160,7 +160,7 @@ TEST(SamplingRate, FailedConfigWriteAbandonsTheChange) {
   ASSERT_NE(device, nullptr);
   board.go_silent();
   board.clear_commands();
-  EXPECT_EQ(device->set_sampling_rate(RATE_100HZ), 0);
+  EXPECT_EQ(device->set_sampling_rate(RATE_100HZ), kStatusWriteOrTimeout);
   EXPECT_EQ(board.lines(), std::vector<std::string>{"WR681A02"});
 }
 

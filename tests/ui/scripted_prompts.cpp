@@ -20,6 +20,9 @@ std::optional<QString> next(std::deque<QString>& answers) {
 
 void ScriptedPrompts::show_error(const QString& caption, const QString& text, const QString& detail) {
   errors.push_back({caption, text, detail});
+  if (on_error) {
+    on_error();
+  }
 }
 
 std::optional<QString> ScriptedPrompts::save_file_path(QWidget*, const QString& default_suffix) {

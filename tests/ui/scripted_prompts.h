@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -28,6 +29,8 @@ class ScriptedPrompts final : public OperatorPrompts {
   int choose_connection_mode(QWidget* owner) override;
 
   std::vector<ShownError> errors;
+  // Runs as each box is recorded, to look at the window while it is up.
+  std::function<void()> on_error;
   // The texts of `errors`, for comparing in one go.
   std::vector<QString> error_texts() const;
 

@@ -103,7 +103,7 @@ class WindowConnectionTest : public QObject {
     QCOMPARE(qRound(h.board->sample_rate_hz()), 50);
     QCOMPARE(h.window->CurrentSampleRate, 50);
     QVERIFY(h.child<QRadioButton>("rdSamplingRate50")->isChecked());
-    QVERIFY(h.child<QRadioButton>("rdCustomSampleRate")->isHidden());
+    QCOMPARE(h.child<QRadioButton>("rdCustomSampleRate")->text(), QStringLiteral("Custom"));
     const int rates = iKOR->get_available_sampling_rates();
     QCOMPARE(h.child<QWidget>("rdSamplingRate20")->isVisible(), (rates & RATE_20HZ) != 0);
     QCOMPARE(h.child<QWidget>("rdSamplingRate200")->isVisible(), (rates & RATE_200HZ) != 0);
@@ -172,6 +172,29 @@ class WindowConnectionTest : public QObject {
     h.select_model(QStringLiteral("KOR 40"), MODE_I2C);
     QVERIFY(iKOR != nullptr);
     QCOMPARE(h.prompts.errors.size(), std::size_t{2});
+  }
+
+  void a_board_silent_after_the_open_is_not_connected_and_shows_no_rate() {
+    WindowHarness h;
+    veltrix::sim::Faults silent_after_open;
+    silent_after_open.silent_after = 2;  // SD, IE2
+    h.start_board("kor42").set_faults(silent_after_open);
+    h.select_model(QStringLiteral("KOR 42"));
+    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{QStringLiteral("The board stopped answering.")});
+    QCOMPARE(h.prompts.errors[0].detail,
+             QStringLiteral("Register 1A (CONFIG) was not written; the sensor is not connected."));
+    // Nothing is asked after the first exchange left unanswered.
+    QCOMPARE(h.board_lines(), (QStringList{"SD", "IE2", "WR681A02"}));
+    QVERIFY(iKOR == nullptr);
+    QVERIFY(none_enabled(h));
+    QCOMPARE(h.child<QRadioButton>("rdCustomSampleRate")->text(), QStringLiteral("Custom"));
+    QVERIFY(h.child<QPlainTextEdit>("txtRegisterMap")->toPlainText().isEmpty());
+
+    // The list stays usable: the board answering again connects.
+    h.board->set_faults({});
+    h.select_model(QStringLiteral("KOR 40"), MODE_I2C);
+    QVERIFY(iKOR != nullptr);
+    QCOMPARE(h.prompts.errors.size(), std::size_t{1});
   }
 
   void the_links_own_messages_keep_their_caption_and_reach_the_window_thread() {

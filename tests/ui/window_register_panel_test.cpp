@@ -289,6 +289,44 @@ class WindowRegisterPanelTest : public QObject {
     QCOMPARE(h.board_lines(), QStringList{QStringLiteral("WR68135A")});
     QCOMPARE(map->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(3), before.mid(3));
     QVERIFY(h.child<QLabel>("lblWaitRM")->isHidden());
+
+    // A write answered, the map after it not: the wait label paints its own
+    // ground over the map and stays until that read has ended.
+    auto* wait = h.child<QLabel>("lblWaitRM");
+    QVERIFY(wait->autoFillBackground());
+    QCOMPARE(wait->palette().color(QPalette::Window).alpha(), 255);
+    bool wait_shown_at_the_box = false;
+    h.prompts.on_error = [&] { wait_shown_at_the_box = wait->isVisible(); };
+    veltrix::sim::Faults silent_after_one;
+    silent_after_one.silent_after = 1;
+    h.board->set_faults(silent_after_one);
+    h.prompts.errors.clear();
+    h.click("btnwrite_to_register");
+    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{stopped});
+    QVERIFY(wait_shown_at_the_box);
+    QVERIFY(wait->isHidden());
+    h.prompts.on_error = {};
+
+    // A load cut short says how far it came and asks nothing more.
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("map.bin"));
+    h.board->set_faults({});
+    h.prompts.file_answers = {file};
+    h.click("btnSave");
+    silent_after_one.silent_after = 5;
+    h.board->set_faults(silent_after_one);
+    h.board->clear_commands();
+    h.prompts.errors.clear();
+    h.prompts.file_answers = {file};
+    h.click("btnLoad");
+    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{stopped});
+    const RegisterRow& sixth = iKOR->get_register_list()[5];
+    QCOMPARE(h.prompts.errors[0].detail,
+             QStringLiteral("The load stops at register %1 (%2): 5 of %3 registers written.")
+                 .arg(QString::fromLatin1(sixth.address), QString::fromLatin1(sixth.name))
+                 .arg(iKOR->get_register_list_size()));
+    QCOMPARE(h.board_lines().size(), 6);
+    QCOMPARE(sensor_writes(h).size(), 6);
   }
 
   void save_and_load_go_through_the_pickers_and_refuse_a_damaged_file() {
