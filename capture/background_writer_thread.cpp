@@ -16,8 +16,8 @@
 #include "capture/sample_format.h"
 #include "capture/sample_reads.h"
 #include "capture/sample_text.h"
+#include "devices/board_health.h"
 #include "devices/device_status.h"
-#include "link/board_protocol.h"
 
 using veltrix::capture::CaptureSink;
 using veltrix::capture::DataLog;
@@ -63,10 +63,10 @@ double elapsed_ms() {
 const char* link_failure() {
   // An unplugged board fails every exchange at once: polling on would only
   // burn a core at raised priority.
-  if (vtx_serial_lost()) {
+  if (veltrix::devices::board_lost()) {
     return "The link to the board was lost; the capture has stopped.";
   }
-  if (vtx_serial_unanswered_ms() >= kUnansweredLimitMs) {
+  if (veltrix::devices::board_unanswered_ms() >= kUnansweredLimitMs) {
     return "The board stopped answering; the capture has stopped.";
   }
   return nullptr;
