@@ -76,7 +76,7 @@ class ikor {
   virtual long load_register_map(const char* fileName) = 0;
   virtual bool is_data_ready() = 0;
 
-  // The fast capture's reads, both at the sensor's bus address; the link
+  // The raw reads behind the fast operations below, both at the sensor's bus address; the link
   // status. `length` registers from `first` on (wrapping past 0xFF), in as
   // few exchanges as the board allows.
   virtual long read_registers(unsigned char first, unsigned short length, unsigned char* bytes) = 0;
