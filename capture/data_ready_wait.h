@@ -2,9 +2,10 @@
 // The fast capture's wait for a sample: where the board passes the sensor's
 // data-ready interrupt on as a notification, the capture thread sleeps until
 // it comes instead of polling. start() enables the sensor's data-ready
-// interrupt and waits for a first notification; a board that sends none, or stops (three
-// waits of two sample periods in a row without one), leaves the capture to
-// poll. A wait that ends without a notification still lets the thread poll.
+// interrupt and waits for a first notification; a board that sends none, or
+// stops (three waits of two sample periods in a row without one), leaves the
+// capture to poll. A wait that ends without a notification still lets the
+// thread poll.
 //
 // Thread contract: one object per capture, used by the capture thread only.
 
