@@ -16,8 +16,8 @@
 #include "capture/sample_format.h"
 #include "capture/sample_reads.h"
 #include "capture/sample_text.h"
+#include "devices/board_health.h"
 #include "devices/device_status.h"
-#include "link/board_protocol.h"
 
 using veltrix::capture::CaptureSink;
 using veltrix::capture::data_log_has_time;
@@ -65,10 +65,10 @@ double elapsed_ms() {
 std::optional<EndReason> link_failure() {
   // An unplugged board fails every exchange at once: polling on would only
   // burn a core at raised priority.
-  if (vtx_serial_lost()) {
+  if (veltrix::devices::board_lost()) {
     return EndReason::kBoardLost;
   }
-  if (vtx_serial_unanswered_ms() >= kUnansweredLimitMs) {
+  if (veltrix::devices::board_unanswered_ms() >= kUnansweredLimitMs) {
     return EndReason::kBoardNotAnswering;
   }
   return std::nullopt;

@@ -3,13 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "devices/register_row.h"
-
 namespace veltrix::capture {
 
 namespace {
 
-constexpr unsigned char kDataReadyEnable = 0x01;
 // A notification comes once a period; one that has not come after two has
 // stopped coming. A few milliseconds at the least, for a board on USB.
 constexpr double kPeriodsWithout = 2.0;
@@ -21,10 +18,7 @@ constexpr int kTimeoutsInARow = 3;
 DataReadyWait::DataReadyWait(ikor& device) : device_(device) {}
 
 void DataReadyWait::start(int rate_hz) {
-  const unsigned char enable = device_.addr_int_enable;
-  if (rate_hz <= 0 || enable == veltrix::devices::kAbsentAddress ||
-      device_.read_from_register(static_cast<char>(enable), saved_) != 0 ||
-      device_.write_to_register(static_cast<char>(enable), static_cast<char>(saved_ | kDataReadyEnable)) != 0) {
+  if (rate_hz <= 0 || device_.enable_data_ready_interrupt(saved_) != 0) {
     return;
   }
   started_ = true;
@@ -49,7 +43,7 @@ void DataReadyWait::stop() {
   }
   started_ = false;
   active_ = false;
-  (void)device_.write_to_register(static_cast<char>(device_.addr_int_enable), static_cast<char>(saved_));
+  (void)device_.restore_data_ready_interrupt(saved_);
 }
 
 }  // namespace veltrix::capture

@@ -1,10 +1,11 @@
 #pragma once
 // The fast capture's wait for a sample: where the board passes the sensor's
 // data-ready interrupt on as a notification, the capture thread sleeps until
-// it comes instead of polling. start() sets INT_ENABLE's data-ready bit and
-// waits for a first notification; a board that sends none, or stops (three
-// waits of two sample periods in a row without one), leaves the capture to
-// poll. A wait that ends without a notification still lets the thread poll.
+// it comes instead of polling. start() enables the sensor's data-ready
+// interrupt and waits for a first notification; a board that sends none, or
+// stops (three waits of two sample periods in a row without one), leaves the
+// capture to poll. A wait that ends without a notification still lets the
+// thread poll.
 //
 // Thread contract: one object per capture, used by the capture thread only.
 
@@ -16,13 +17,13 @@ class DataReadyWait {
  public:
   explicit DataReadyWait(ikor& device);
 
-  // Remembers INT_ENABLE and sets its data-ready bit; active() then tells
-  // whether the board notifies. A rate of 0 or below does nothing.
+  // Enables the data-ready interrupt; active() then tells whether the board
+  // notifies. A rate of 0 or below does nothing.
   void start(int rate_hz);
   bool active() const { return active_; }
   // Sleeps until the next notification, at most two sample periods.
   void wait();
-  // Puts INT_ENABLE back as start() found it.
+  // Puts the interrupt setting back as start() found it.
   void stop();
 
  private:
@@ -30,8 +31,8 @@ class DataReadyWait {
   long timeout_ms_ = 0;
   bool started_ = false;
   bool active_ = false;
-  int timeouts_ = 0;  // waits in a row that ended without a notification
-  unsigned char saved_ = 0;
+  int timeouts_ = 0;         // waits in a row that ended without a notification
+  unsigned char saved_ = 0;  // the device's, for restore_data_ready_interrupt
 };
 
 }  // namespace veltrix::capture

@@ -1,5 +1,6 @@
 #include "capture/sample_reads.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace veltrix::capture {
@@ -11,15 +12,16 @@ constexpr char kNoBlockReadNote[] =
 constexpr char kNoFifoNote[] =
     "The sensor's FIFO cannot hold the selected components; the capture polls for each sample.";
 
+void copy_values(const veltrix::devices::ComponentValues& from, SampleValues& to) {
+  for (const int component : kColumnOrder) {
+    std::copy_n(from.of(component), 3, to.of(component));
+  }
+}
+
 }  // namespace
 
 SampleReads::SampleReads(ikor& device, CaptureSink& sink, int rate_hz, bool timed, bool fast, int components)
-    : device_(device),
-      rate_hz_(rate_hz),
-      fifo_capture_(device),
-      block_capture_(device),
-      pacing_(rate_hz),
-      notified_(device) {
+    : device_(device), rate_hz_(rate_hz), fifo_capture_(device), pacing_(rate_hz), notified_(device) {
   if (!fast) {
     return;
   }
@@ -29,7 +31,7 @@ SampleReads::SampleReads(ikor& device, CaptureSink& sink, int rate_hz, bool time
   if (!timed && !fifo_) {
     sink.note(kNoFifoNote);
   }
-  blocks_ = !fifo_ && block_capture_.block_length(components).has_value();
+  blocks_ = !fifo_ && device.plan_sample_block(components).has_value();
   if (!fifo_ && !blocks_) {
     sink.note(kNoBlockReadNote);
   }
@@ -50,7 +52,11 @@ long SampleReads::poll(int components, bool& ready, bool& whole, SampleValues& v
   ready = false;
   whole = true;
   if (fifo_) {
-    return fifo_capture_.next(components, ready, values);  // it keeps its own pace
+    const long status = fifo_capture_.next(components, ready, fast_values_);  // it keeps its own pace
+    if (ready) {
+      copy_values(fast_values_, values);
+    }
+    return status;
   }
   if (notified_.active()) {
     notified_.wait();
@@ -59,11 +65,15 @@ long SampleReads::poll(int components, bool& ready, bool& whole, SampleValues& v
   }
   const auto began = PollPacing::Clock::now();
   // A selection changed mid-capture may not be readable in one block.
-  const std::optional<int> length = blocks_ ? block_capture_.block_length(components) : std::nullopt;
-  whole = length.has_value();
+  const std::optional<veltrix::devices::SampleBlock> block =
+      blocks_ ? device_.plan_sample_block(components) : std::nullopt;
+  whole = block.has_value();
   if (whole) {
-    if (const long status = block_capture_.read(components, *length, ready, values); status != 0) {
+    if (const long status = device_.read_sample_block(*block, ready, fast_values_); status != 0) {
       return status;
+    }
+    if (ready) {
+      copy_values(fast_values_, values);
     }
   } else {
     ready = device_.is_data_ready();

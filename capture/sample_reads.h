@@ -2,14 +2,13 @@
 // How the capture thread waits for each sample and reads it. The described
 // way polls data ready (paced to the sensor's rate), then reads the
 // components one by one. The fast way reads every component with the status
-// in one exchange: a block from INT_STATUS on, woken by the board's
+// in one exchange (the device's sample block), woken by the board's
 // data-ready notification where it sends one; above the timed rates, the
 // sensor's FIFO in bulk. Where the sensor does not allow the fast way, the
 // capture falls back and is told why in a note.
 //
 // Thread contract: one object per capture, used by the capture thread only.
 
-#include "capture/block_capture.h"
 #include "capture/capture_sink.h"
 #include "capture/data_ready_wait.h"
 #include "capture/fifo_capture.h"
@@ -54,12 +53,13 @@ class SampleReads {
   ikor& device_;
   int rate_hz_;
   FifoCapture fifo_capture_;
-  BlockCapture block_capture_;
   PollPacing pacing_;
   DataReadyWait notified_;
   bool fifo_ = false;
   bool blocks_ = false;
   double fifo_started_ms_ = 0.0;
+  // The fast reads' values: a compass without a new reading keeps these.
+  veltrix::devices::ComponentValues fast_values_;
 };
 
 }  // namespace veltrix::capture

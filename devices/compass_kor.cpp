@@ -1,8 +1,5 @@
 #include "devices/compass_kor.h"
 
-#include <cassert>
-
-#include "devices/sample_decoding.h"
 #include "link/board_protocol.h"
 
 namespace veltrix::devices {
@@ -16,7 +13,6 @@ constexpr unsigned char kI2cMasterEnable = 0x20;  // USER_CTRL
 constexpr unsigned char kWaitForExternalSensor = 0x40;
 constexpr unsigned char kFirstCompassAddress = 0x0C;
 constexpr unsigned char kLastCompassAddress = 0x0F;
-constexpr unsigned char kFreshReading = 0x01;  // ST1 "data ready"
 
 }  // namespace
 
@@ -89,26 +85,6 @@ long CompassKor::configure_slaves() {
     if (const long s = write_register(w.reg, value, w.how); s != 0) {
       return s;
     }
-  }
-  return 0;
-}
-
-long CompassKor::get_component_data(int component, float* dataPacket) {
-  if (component != COMPONENT_COMPASS) {
-    return GenericKor::get_component_data(component, dataPacket);
-  }
-  assert(dataPacket != nullptr);
-  unsigned char bytes[kCompassReadingBytes] = {};
-  if (const long status = vtx_serial_read(serial_handle, slave_addr, addr_compass_data, sizeof bytes, bytes);
-      status != 0) {
-    return status;
-  }
-  // A reading without the fresh flag keeps the caller's previous values.
-  if (bytes[0] != kFreshReading) {
-    return 0;
-  }
-  for (int axis = 0; axis < 3; ++axis) {
-    dataPacket[axis] = word_from_bytes(bytes[2 + 2 * axis], bytes[1 + 2 * axis]);
   }
   return 0;
 }

@@ -2,7 +2,8 @@
 // The families with a magnetic compass behind the sensor: at initialize the
 // compass is found through the sensor's bypass, then the sensor's own I2C
 // master is set to copy the compass readings into its external-data
-// registers, where get_component_data(COMPONENT_COMPASS) reads them.
+// registers, where get_component_data(COMPONENT_COMPASS) reads them
+// (devices/component_bytes.h decodes a reading).
 //
 // Thread contract: as ikor. The compass operations run inside initialize.
 //
@@ -74,8 +75,6 @@ class CompassKor : public GenericKor {
  public:
   static constexpr unsigned char AKM_REG_WHOAMI = kCompassIdentity;
   static constexpr unsigned char AKM_WHOAMI = 0x48;
-
-  long get_component_data(int component, float* dataPacket) override;
 
   // Opens (true) or closes (false) the host's direct path to the compass.
   long enable_by_pass(bool pEnable);

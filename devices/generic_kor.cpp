@@ -6,7 +6,6 @@
 #include "devices/register_listing.h"
 #include "devices/register_row.h"
 #include "devices/register_stop.h"
-#include "devices/sample_decoding.h"
 #include "link/board_protocol.h"
 
 namespace veltrix::devices {
@@ -33,6 +32,7 @@ long GenericKor::initialize(const char* port_number, int connectMode) {
   if (traits_.components & COMPONENT_COMPASS) {
     addr_compass_data = lookup_address("EXT_SENS_DATA_00");
   }
+  resolve_fifo_registers();
 
   if (const long status = vtx_serial_open(port_number, &serial_handle); status != 0) {
     return status;
@@ -99,35 +99,40 @@ long GenericKor::read_from_register(char registerAdd, unsigned char& value) {
   return read_register(static_cast<unsigned char>(registerAdd), value);
 }
 
-long GenericKor::read_words(unsigned char first_register, int count, float* out) {
-  unsigned char bytes[8] = {};
-  assert(count >= 1 && count * 2 <= static_cast<int>(sizeof bytes));
-  const long status =
-      vtx_serial_read(serial_handle, slave_addr, first_register, static_cast<unsigned short>(count * 2), bytes);
-  if (status != 0) {
-    std::memset(bytes, 0, sizeof bytes);
+unsigned char GenericKor::data_register(int component) const {
+  if (!(component & traits_.components)) {
+    return kAbsentAddress;
   }
-  for (int i = 0; i < count; ++i) {
-    out[i] = word_from_bytes(bytes[2 * i], bytes[2 * i + 1]);
+  switch (component) {
+    case COMPONENT_GYRO:
+      return addr_gyro_xout_h;
+    case COMPONENT_ACCEL:
+      return addr_accel_xout_h;
+    case COMPONENT_COMPASS:
+      return addr_compass_data;
+    case COMPONENT_TEMP:
+      return addr_temp_out_h;
+    default:
+      return kAbsentAddress;
   }
-  return status;
 }
 
 long GenericKor::get_component_data(int component, float* dataPacket) {
   assert(dataPacket != nullptr);
-  if (!(component & traits_.components)) {
+  const unsigned char first = data_register(component);
+  if (first == kAbsentAddress) {
     return 0;
   }
-  switch (component) {
-    case COMPONENT_GYRO:
-      return read_words(addr_gyro_xout_h, 3, dataPacket);
-    case COMPONENT_ACCEL:
-      return read_words(addr_accel_xout_h, 3, dataPacket);
-    case COMPONENT_TEMP:
-      return read_words(addr_temp_out_h, 1, dataPacket);
-    default:
-      return 0;
+  unsigned char bytes[kMaxComponentBytes] = {};
+  const auto count = static_cast<unsigned short>(component_byte_count(component));
+  const long status = vtx_serial_read(serial_handle, slave_addr, first, count, bytes);
+  if (status != 0) {
+    // Zeros, not whatever part of a reply came; a compass reading of zeros
+    // is not new and leaves its values as they were.
+    std::memset(bytes, 0, sizeof bytes);
   }
+  decode_component(component, bytes, dataPacket);
+  return status;
 }
 
 int GenericKor::get_current_sampling_rate(unsigned char& SampleRateDivider, unsigned char& DLPF) {
@@ -216,6 +221,21 @@ bool GenericKor::is_self_test_supported() { return traits_.self_test_supported; 
 
 signed char GenericKor::perform_self_test() { return 0; }
 
-bool GenericKor::is_data_ready() { return (read_or_zero(addr_int_status) & 0x01) != 0; }
+bool GenericKor::is_data_ready() { return (read_or_zero(addr_int_status) & kDataReady) != 0; }
+
+long GenericKor::enable_data_ready_interrupt(unsigned char& previous) {
+  previous = 0;
+  if (addr_int_enable == kAbsentAddress) {
+    return kStatusNoRegister;
+  }
+  if (const long status = read_register(addr_int_enable, previous); status != 0) {
+    return status;
+  }
+  return write_register(addr_int_enable, static_cast<unsigned char>(previous | kDataReady));
+}
+
+long GenericKor::restore_data_ready_interrupt(unsigned char previous) {
+  return addr_int_enable == kAbsentAddress ? kStatusNoRegister : write_register(addr_int_enable, previous);
+}
 
 }  // namespace veltrix::devices

@@ -5,7 +5,8 @@
 //
 // Thread contract: as ikor (no lock; each operation is a sequence of link
 // exchanges, each exchange atomic on the link). The object keeps no state
-// besides the resolved register addresses written by initialize.
+// besides the resolved register addresses written by initialize; a FIFO run's
+// state is the caller's FifoRun.
 //
 // Status: link statuses pass through unchanged (link/link_status.h); the
 // device codes are in devices/device_status.h.
@@ -64,6 +65,14 @@ class GenericKor : public ikor {
   long read_registers(unsigned char first, unsigned short length, unsigned char* bytes) override;
   long read_fifo(unsigned char fifo_data, unsigned short length, unsigned char* bytes) override;
   bool wait_for_data_ready(long timeout_ms) override;
+  std::optional<SampleBlock> plan_sample_block(int components) override;
+  long read_sample_block(const SampleBlock& block, bool& ready, ComponentValues& values) override;
+  long enable_data_ready_interrupt(unsigned char& previous) override;
+  long restore_data_ready_interrupt(unsigned char previous) override;
+  bool fifo_carries(int components) override;
+  long start_fifo(int components, int rate_hz, FifoRun& run) override;
+  long read_fifo_samples(FifoRun& run, ComponentValues& latest, FifoBatch& batch) override;
+  void stop_fifo(FifoRun& run) override;
 
  protected:
   explicit GenericKor(const DeviceTraits& traits);
@@ -78,17 +87,34 @@ class GenericKor : public ikor {
   // The register's value, or 0 when the read fails.
   unsigned char read_or_zero(unsigned char reg);
 
-  // Reads `count` big-endian words from `first_register`; zeros and the
-  // link status on failure.
-  long read_words(unsigned char first_register, int count, float* out);
-
   // Stops at the first write that fails and returns its status.
   [[nodiscard]] long apply_sampling_rate(int pSamplingRate);
 
   void* serial_handle = nullptr;
 
  private:
+  static constexpr unsigned char kDataReady = 0x01;  // INT_STATUS and INT_ENABLE
+
+  // The FIFO's registers, resolved by initialize.
+  struct FifoRegisters {
+    unsigned char user_ctrl;
+    unsigned char count_h;
+    unsigned char count_l;
+    unsigned char data;
+    unsigned char reset_bit;  // USER_CTRL's FIFO reset
+    unsigned char slave0_addr;
+    unsigned char slave0_reg;
+    unsigned char slave0_ctrl;
+  };
+
+  // The first data register of `component`; kAbsentAddress when the family
+  // lacks it.
+  unsigned char data_register(int component) const;
+  void resolve_fifo_registers();
+  long restart_fifo(int components, FifoRun& run);
+
   const DeviceTraits& traits_;
+  FifoRegisters fifo_{};
 };
 
 }  // namespace veltrix::devices

@@ -11,18 +11,14 @@
 // initialize has succeeded (it resolves the register addresses).
 
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "devices/component_bytes.h"
+#include "devices/components.h"
 #include "devices/device_status.h"
-
-inline constexpr int COMPONENT_GYRO = 1;
-inline constexpr int COMPONENT_ACCEL = 2;
-inline constexpr int COMPONENT_COMPASS = 4;
-inline constexpr int COMPONENT_TEMP = 8;
-
-namespace veltrix::devices {
-inline constexpr int kAllComponents = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
-}  // namespace veltrix::devices
+#include "devices/fifo_run.h"
+#include "devices/sample_block.h"
 
 inline constexpr int MODE_SPI = 1;
 inline constexpr int MODE_I2C = 2;
@@ -80,7 +76,7 @@ class ikor {
   virtual long load_register_map(const char* fileName) = 0;
   virtual bool is_data_ready() = 0;
 
-  // The fast capture's reads, both at the sensor's bus address; the link
+  // The raw reads behind the fast operations below, both at the sensor's bus address; the link
   // status. `length` registers from `first` on (wrapping past 0xFF), in as
   // few exchanges as the board allows.
   virtual long read_registers(unsigned char first, unsigned short length, unsigned char* bytes) = 0;
@@ -92,6 +88,42 @@ class ikor {
   // raised its data-ready interrupt (sent while INT_ENABLE's bit 0 is set).
   // True when one came since the last call; false on timeout.
   virtual bool wait_for_data_ready(long timeout_ms) = 0;
+
+  // The fast capture's operations. `components` are COMPONENT_* bits the
+  // device offers; values are decoded as get_component_data decodes them.
+  //
+  // The block that reads `components` with the data-ready flag in one
+  // exchange (devices/sample_block.h), or nullopt when the sensor does not
+  // keep them so.
+  virtual std::optional<veltrix::devices::SampleBlock> plan_sample_block(int components) = 0;
+  // One read of `block`; the link status. On 0, `ready` tells whether it
+  // holds a new sample, and then its components are decoded into `values`.
+  virtual long read_sample_block(const veltrix::devices::SampleBlock& block, bool& ready,
+                                 veltrix::devices::ComponentValues& values) = 0;
+  // Sets the interrupt enable's data-ready bit, so that the board notifies
+  // each sample (wait_for_data_ready); `previous` keeps the setting found.
+  // The link status, or kStatusNoRegister when the sensor has no such bit.
+  virtual long enable_data_ready_interrupt(unsigned char& previous) = 0;
+  // Puts back the setting enable_data_ready_interrupt found.
+  virtual long restore_data_ready_interrupt(unsigned char previous) = 0;
+  // Whether the FIFO can take every component in `components` (nonzero):
+  // their registers are in the table, and a compass reading reaches it only
+  // through slave 0 of the sensor's I2C master, set to copy the whole
+  // reading. May read registers.
+  virtual bool fifo_carries(int components) = 0;
+  // Empties the FIFO and lets frames of `components` in (none for 0, which
+  // keeps it empty); the first call on a run first remembers the FIFO
+  // registers for stop_fifo. The link status.
+  virtual long start_fifo(int components, int rate_hz, veltrix::devices::FifoRun& run) = 0;
+  // Reads the whole frames queued, in as few exchanges as the board allows,
+  // into `batch` (devices/fifo_run.h). A compass frame without a new reading
+  // repeats `latest`, which each frame updates. The link status; after a
+  // failed read `batch` holds the frames read before it, and the caller
+  // starts the FIFO again (part of a frame may have gone).
+  virtual long read_fifo_samples(veltrix::devices::FifoRun& run, veltrix::devices::ComponentValues& latest,
+                                 veltrix::devices::FifoBatch& batch) = 0;
+  // Puts the FIFO registers back as the run's first start found them.
+  virtual void stop_fifo(veltrix::devices::FifoRun& run) = 0;
 
   // Fills the address fields below from the generic register names.
   void load_generic_register_addresses();

@@ -41,7 +41,7 @@ struct SensorOptions {
   int compass_address = 0x0C;         // 0x0C..0x0F; -1: no compass
   bool self_test_passes = true;
   bool at_rest = false;  // every sample holds the values of sample 1 (a still sensor, for self tests)
-  NoiseOptions noise;    // none by default: the formula's values exactly
+  NoiseOptions noise{};  // none by default: the formula's values exactly
 };
 
 struct BoardOptions {

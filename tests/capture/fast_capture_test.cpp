@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "capture/block_capture.h"
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
 #include "link/board_protocol.h"
@@ -56,8 +55,8 @@ void expect_whole_consecutive_samples(const std::vector<std::string>& texts) {
 // The board's block reads: "RD", bus, INT_STATUS, length.
 long block_reads(const SimBoard& board, ikor& device, int components) {
   char line[16];
-  std::snprintf(line, sizeof line, "RD68%02X%02X", device.addr_int_status,
-                BlockCapture(device).block_length(components).value_or(0));
+  const auto block = device.plan_sample_block(components);
+  std::snprintf(line, sizeof line, "RD68%02X%02X", device.addr_int_status, block ? block->length : 0);
   const std::vector<std::string> lines = board.lines();
   return std::count(lines.begin(), lines.end(), std::string(line));
 }

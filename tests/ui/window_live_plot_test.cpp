@@ -10,7 +10,6 @@
 #include <QTest>
 #include <filesystem>
 
-#include "capture/block_capture.h"
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
@@ -20,7 +19,6 @@
 #include "ui/application_setup.h"
 #include "ui/plot/live_plot_window.h"
 
-using veltrix::capture::BlockCapture;
 using veltrix::ui::plot::LivePlotWindow;
 using veltrix::ui::test::buffered_lines;
 using veltrix::ui::test::check_sample_text;
@@ -163,9 +161,10 @@ class WindowLivePlotTest : public QObject {
       SampleRun run;
       const QString problem = check_sample_text(veltrix::capture::console_buffer::snapshot(), kAllComponents, &run);
       QVERIFY2(problem.isEmpty(), qPrintable(problem));
-      const auto length = BlockCapture(*iKOR).block_length(kAllComponents);
-      QVERIFY(length.has_value());
-      const QString block = QStringLiteral("RD68") + hex_byte(iKOR->lookup_address("INT_STATUS")) + hex_byte(*length);
+      const auto planned = iKOR->plan_sample_block(kAllComponents);
+      QVERIFY(planned.has_value());
+      const QString block =
+          QStringLiteral("RD68") + hex_byte(iKOR->lookup_address("INT_STATUS")) + hex_byte(planned->length);
       const QString gyro_read = QStringLiteral("RD68") + hex_byte(iKOR->lookup_address("GYRO_XOUT_H")) + "06";
       const QStringList lines = h.board_lines();
       QVERIFY2(lines.count(block) >= run.samples, qPrintable(block));

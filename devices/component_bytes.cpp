@@ -1,19 +1,33 @@
-#include "capture/component_bytes.h"
+#include "devices/component_bytes.h"
 
 #include "devices/compass_kor.h"
-#include "devices/ikor.h"
 #include "devices/sample_decoding.h"
 
-namespace veltrix::capture {
+namespace veltrix::devices {
 
 namespace {
 
-using veltrix::devices::kCompassReadingBytes;
-using veltrix::devices::word_from_bytes;
-
 constexpr unsigned char kFreshCompassReading = 0x01;  // ST1
+static_assert(kCompassReadingBytes <= kMaxComponentBytes);
 
 }  // namespace
+
+float* ComponentValues::of(int component) {
+  return const_cast<float*>(static_cast<const ComponentValues&>(*this).of(component));
+}
+
+const float* ComponentValues::of(int component) const {
+  switch (component) {
+    case COMPONENT_GYRO:
+      return gyro;
+    case COMPONENT_ACCEL:
+      return accel;
+    case COMPONENT_COMPASS:
+      return compass;
+    default:
+      return temp;
+  }
+}
 
 int component_byte_count(int component) {
   switch (component) {
@@ -41,4 +55,4 @@ void decode_component(int component, const unsigned char* bytes, float* out) {
   }
 }
 
-}  // namespace veltrix::capture
+}  // namespace veltrix::devices
