@@ -118,6 +118,38 @@ class LivePlotWindowTest : public QObject {
     QVERIFY(window.shown_series().x().front() >= 110000 - 60000);
   }
 
+  void zoomingIntoTheCaptureStopsFollowingUntilFollow() {
+    SampleQueue queue(4096);
+    Script script;
+    LivePlotWindow window(&queue, script.prompts());
+    window.show();
+    for (int i = 0; i <= 1000; ++i) {
+      (void)queue.push(gyro_sample(i * 10));
+    }
+    window.refresh();
+    QVERIFY(!child<QAbstractButton>(window, "btnFollow")->isVisible());
+    window.request_view(2000, 2500);
+    for (int i = 1001; i <= 2000; ++i) {
+      (void)queue.push(gyro_sample(i * 10));
+    }
+    window.refresh();
+    QCOMPARE(window.view_start(), 2000.0);
+    QCOMPARE(window.view_end(), 2500.0);
+    QCOMPARE(text_of(window, "channelValue0"), QStringLiteral("2500"));
+    QVERIFY(child<QAbstractButton>(window, "btnFollow")->isVisible());
+
+    QTest::keyClick(&window, Qt::Key_Home);
+    QCOMPARE(window.view_start(), 0.0);
+    QCOMPARE(window.view_end(), 20000.0);
+
+    child<QAbstractButton>(window, "btnFollow")->click();
+    (void)queue.push(gyro_sample(20010));
+    window.refresh();
+    QCOMPARE(window.view_end(), 20010.0);
+    QCOMPARE(window.view_end() - window.view_start(), 10000.0);
+    QVERIFY(!child<QAbstractButton>(window, "btnFollow")->isVisible());
+  }
+
   void opensASavedDataLogAndRefusesAForeignFile() {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
@@ -143,9 +175,12 @@ class LivePlotWindowTest : public QObject {
                veltrix::ui::plot::test::data_log({true, veltrix::devices::kAllComponents}, samples));
     child<QAbstractButton>(window, "btnOpenDataLog")->click();
     QVERIFY2(script.errors.isEmpty(), qPrintable(script.errors.join('\n')));
-    QCOMPARE(window.shown_series().size(), std::size_t{1500});
-    QCOMPARE(window.shown_series().components(), veltrix::devices::kAllComponents);
-    QCOMPARE(window.shown_series().values(PlotChannel::kAccelZ)[1499], 1499.0f * 20);
+    QVERIFY(window.shown_log() != nullptr);
+    QTRY_VERIFY(window.shown_log()->indexed() && !window.shown_log()->indexing());
+    QApplication::processEvents();
+    QCOMPARE(window.shown_log()->summary().lines, std::size_t{1500});
+    QCOMPARE(window.shown_log()->components(), veltrix::devices::kAllComponents);
+    QCOMPARE(window.shown_log()->value_at(PlotChannel::kAccelZ, 14993, 0), 1499.0f * 20);
     QVERIFY(text_of(window, "lblStatus").startsWith(QStringLiteral("dataLog-12345.csv: 1500 samples")));
     // The view opens at the start of the log: the values at its 10 s edge.
     QCOMPARE(text_of(window, "channelValue9"), QStringLiteral("1000"));
@@ -156,7 +191,16 @@ class LivePlotWindowTest : public QObject {
     // The live capture goes on underneath.
     (void)queue.push(gyro_sample(10));
     window.refresh();
-    QCOMPARE(window.shown_series().size(), std::size_t{1500});
+    QCOMPARE(window.shown_series().size(), std::size_t{2});
+    QCOMPARE(window.shown_log()->summary().lines, std::size_t{1500});
+
+    // Home fits the whole log; the wheel's zoom keeps the log shown.
+    QTest::keyClick(&window, Qt::Key_Home);
+    QCOMPARE(window.view_start(), 3.0);
+    QCOMPARE(window.view_end(), 14993.0);
+    window.request_view(100, 110);
+    QCOMPARE(window.view_end(), 110.0);
+    QVERIFY(child<QAbstractButton>(window, "btnShowLive")->isVisible());
 
     // A log without time column, with its summary, is numbered by sample.
     std::vector<PlotSample> gyro_only;
@@ -167,8 +211,10 @@ class LivePlotWindowTest : public QObject {
     write_file(script.open_answer, veltrix::ui::plot::test::data_log({false, COMPONENT_GYRO}, gyro_only) +
                                        veltrix::ui::plot::test::summary(62, 1500));
     child<QAbstractButton>(window, "btnOpenDataLog")->click();
-    QCOMPARE(window.shown_series().size(), std::size_t{1500});
-    QCOMPARE(window.shown_series().x()[1499], 1499.0);
+    QTRY_VERIFY(window.shown_log()->indexed() && !window.shown_log()->indexing());
+    QApplication::processEvents();
+    QCOMPARE(window.shown_log()->summary().lines, std::size_t{1500});
+    QCOMPARE(window.shown_log()->last_x(), 1499.0);
     QVERIFY(text_of(window, "lblStatus").contains(QStringLiteral("its summary: 62 ms, 1500 samples")));
     QCOMPARE(child<QAbstractButton>(window, "span2")->text(), QStringLiteral("2000"));
 
@@ -179,7 +225,7 @@ class LivePlotWindowTest : public QObject {
     QVERIFY2(script.errors[0].startsWith(QStringLiteral("Open data log: notes.csv is not a data log of this program.")),
              qPrintable(script.errors[0]));
     QVERIFY(script.errors[0].contains(QStringLiteral("not a data log header")));
-    QCOMPARE(window.shown_series().size(), std::size_t{1500});  // the shown log stays
+    QCOMPARE(window.shown_log()->summary().lines, std::size_t{1500});  // the shown log stays
 
     script.open_answer = folder.filePath(QStringLiteral("missing.csv"));
     child<QAbstractButton>(window, "btnOpenDataLog")->click();

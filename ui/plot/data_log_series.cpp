@@ -1,7 +1,5 @@
 #include "ui/plot/data_log_series.h"
 
-#include "capture/data_log_reader.h"
-
 using veltrix::capture::DataLogLine;
 using veltrix::capture::DataLogReader;
 using veltrix::capture::DataLogRecord;
@@ -9,6 +7,19 @@ using veltrix::capture::DataLogStatus;
 using veltrix::capture::PlotSample;
 
 namespace veltrix::ui::plot {
+
+PlotSample plot_sample(const veltrix::capture::DataLogColumns& columns, const DataLogRecord& record, double x) {
+  PlotSample sample;
+  sample.x = x;
+  if (record.kind == DataLogLine::kSample) {
+    for (int i = 0; i < columns.value_count; ++i) {
+      const auto channel = static_cast<std::size_t>(columns.channels[static_cast<std::size_t>(i)]);
+      sample.values[channel] = record.values[static_cast<std::size_t>(i)];
+    }
+    sample.components = columns.components;
+  }
+  return sample;
+}
 
 DataLogReading load_data_log(std::string_view text) {
   DataLogReader reader;
@@ -35,16 +46,7 @@ DataLogReading load_data_log(std::string_view text) {
       case DataLogLine::kGap:
         break;
     }
-    PlotSample sample;
-    sample.x = columns.has_time ? record.time_ms : static_cast<double>(index);
-    if (record.kind == DataLogLine::kSample) {
-      for (int i = 0; i < columns.value_count; ++i) {
-        const auto channel = static_cast<std::size_t>(columns.channels[static_cast<std::size_t>(i)]);
-        sample.values[channel] = record.values[static_cast<std::size_t>(i)];
-      }
-      sample.components = columns.components;
-    }
-    log.samples.append(sample);
+    log.samples.append(plot_sample(columns, record, columns.has_time ? record.time_ms : static_cast<double>(index)));
     ++index;
   }
   // A log being written ends inside its last line; only an unfinished

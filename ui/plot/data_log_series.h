@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "capture/data_log_reader.h"
 #include "ui/plot/sample_series.h"
 
 namespace veltrix::ui::plot {
@@ -33,5 +34,9 @@ struct DataLogReading {
 };
 
 DataLogReading load_data_log(std::string_view text);
+
+// A sample or gap line of a log with `columns` as a plot sample at `x`.
+veltrix::capture::PlotSample plot_sample(const veltrix::capture::DataLogColumns& columns,
+                                         const veltrix::capture::DataLogRecord& record, double x);
 
 }  // namespace veltrix::ui::plot

@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QToolButton>
@@ -29,6 +31,8 @@ constexpr double kLongestSpan = 60000;
 constexpr std::size_t kBatch = 4096;
 // While paused the samples behind the frozen view are kept, up to this many.
 constexpr std::size_t kMostKeptWhilePaused = 4'000'000;
+// A log shown is checked for new lines about once a second.
+constexpr int kFramesPerReadOn = 30;
 
 // The size the operator last gave the window, for the rest of the run.
 QSize& remembered_size() {
@@ -81,6 +85,10 @@ void LivePlotWindow::build() {
   live_button_->setToolTip(tr("Back to the running capture"));
   connect(live_button_, &QToolButton::clicked, this, &LivePlotWindow::show_live);
   top->addWidget(live_button_);
+  follow_button_ = tool_button(tr("Follow"), QStringLiteral("btnFollow"), this);
+  follow_button_->setToolTip(tr("Follow the running capture again"));
+  connect(follow_button_, &QToolButton::clicked, this, &LivePlotWindow::follow);
+  top->addWidget(follow_button_);
   top->addStretch(1);
   QToolButton* open = tool_button(tr("Open data log…"), QStringLiteral("btnOpenDataLog"), this);
   open->setShortcut(QKeySequence::Open);
@@ -99,7 +107,8 @@ void LivePlotWindow::build() {
   auto* plot_row = new QHBoxLayout(plot_area_);
   plot_row->setContentsMargins(6, 8, 10, 6);
   charts_ = new StripCharts(plot_area_);
-  charts_->set_series(&live_);
+  charts_->set_source(&live_source_);
+  charts_->on_view_request([this](double x0, double x1) { request_view(x0, x1); });
   legend_ = new ChannelLegend(plot_area_);
   legend_->on_toggled([this](PlotChannel channel, bool visible) { charts_->set_channel_visible(channel, visible); });
   plot_row->addWidget(charts_, 1);
@@ -119,7 +128,20 @@ void LivePlotWindow::build() {
   drops_label_ = new QLabel(this);
   drops_label_->setObjectName(QStringLiteral("lblDisplayDrops"));
   drops_label_->setStyleSheet(QStringLiteral("color: #a04000;"));
+  progress_ = new QProgressBar(this);
+  progress_->setObjectName(QStringLiteral("progressIndexing"));
+  progress_->setRange(0, 1000);
+  progress_->setMaximumWidth(200);
+  progress_->setTextVisible(false);
+  cancel_ = tool_button(tr("Cancel"), QStringLiteral("btnCancelIndexing"), this);
+  connect(cancel_, &QToolButton::clicked, this, [this] {
+    if (log_) {
+      log_->cancel();
+    }
+  });
   bottom->addWidget(status_, 1);
+  bottom->addWidget(progress_);
+  bottom->addWidget(cancel_);
   bottom->addWidget(drops_label_);
 
   auto* column = new QVBoxLayout(this);
@@ -151,6 +173,14 @@ void LivePlotWindow::set_status(const QString& text) {
 
 void LivePlotWindow::refresh() {
   drain();
+  if (log_ && log_->indexing()) {
+    progress_->setValue(static_cast<int>(log_->progress() * 1000));
+  } else if (log_ && ++frames_since_read_on_ >= kFramesPerReadOn) {
+    frames_since_read_on_ = 0;
+    if (log_->read_on()) {
+      show_status();
+    }
+  }
   if (isVisible()) {
     update_view();
   }
@@ -176,7 +206,7 @@ void LivePlotWindow::drain() {
   if (!live_.empty()) {
     const double newest = live_.x().back();
     double keep_from = newest - kLongestSpan;
-    if (paused_ && live_.size() < kMostKeptWhilePaused) {
+    if ((paused_ || !follow_) && live_.size() < kMostKeptWhilePaused) {
       keep_from = std::min(keep_from, view_end_ - span_);
     }
     live_.drop_before(keep_from);
@@ -189,9 +219,9 @@ void LivePlotWindow::drain() {
 }
 
 void LivePlotWindow::update_view() {
-  const SampleSeries& series = shown_series();
-  const bool samples_axis = log_ && !log_->has_time;
-  charts_->set_series(&series);
+  const SampleSeries& series = live_;
+  const bool samples_axis = log_ && !log_->has_time();
+  charts_->set_source(log_ ? static_cast<PlotSource*>(log_.get()) : &live_source_);
   charts_->set_placeholder(log_ ? tr("The data log holds no samples")
                                 : tr("Waiting for samples: start a capture with a component selected"));
   for (const int seconds : kSpanSeconds) {
@@ -199,11 +229,19 @@ void LivePlotWindow::update_view() {
   }
   spans_->button(kSpanSeconds.back() * 1000)->setToolTip(samples_axis ? tr("Samples shown") : tr("Time window shown"));
   pause_->setEnabled(!log_);
-  live_button_->setVisible(log_.has_value());
-  legend_->set_components(series.components());
+  live_button_->setVisible(log_ != nullptr);
+  follow_button_->setVisible(!log_ && !follow_);
+  legend_->set_components(log_ ? log_->components() : series.components());
+  const bool indexing = log_ && log_->indexing();
+  progress_->setVisible(indexing);
+  cancel_->setVisible(indexing);
 
-  const double first = series.empty() ? 0 : series.x().front();
-  const double last = series.empty() ? 0 : series.x().back();
+  double first = series.empty() ? 0 : series.x().front();
+  double last = series.empty() ? 0 : series.x().back();
+  if (log_) {
+    first = log_->first_x();
+    last = log_->last_x();
+  }
   const double earliest_end = first + span_;
   const double latest_end = std::max(last, earliest_end);
   if (following()) {
@@ -214,17 +252,60 @@ void LivePlotWindow::update_view() {
   {
     const QSignalBlocker quiet(scroll_);
     scroll_->setRange(static_cast<int>(std::floor(earliest_end)), static_cast<int>(std::ceil(latest_end)));
-    scroll_->setPageStep(static_cast<int>(span_));
+    scroll_->setPageStep(std::max(1, static_cast<int>(span_)));
     scroll_->setSingleStep(std::max(1, static_cast<int>(span_ / 20)));
     scroll_->setValue(static_cast<int>(std::lround(view_end_)));
   }
 
   charts_->set_view(view_end_ - span_, view_end_,
                     samples_axis ? StripCharts::XUnit::kSamples : StripCharts::XUnit::kMilliseconds);
+  PlotSource& source = log_ ? static_cast<PlotSource&>(*log_) : live_source_;
   for (int c = 0; c < kPlotChannelCount; ++c) {
     const auto channel = static_cast<PlotChannel>(c);
-    legend_->set_value(channel, series.value_at(channel, view_end_, view_end_ - span_));
+    legend_->set_value(channel, source.value_at(channel, view_end_, view_end_ - span_));
   }
+}
+
+void LivePlotWindow::request_view(double x0, double x1) {
+  span_ = std::max(x1 - x0, 1.0);
+  view_end_ = x0 + span_;
+  if (!log_) {
+    follow_ = false;
+  }
+  // The span no longer is one of the buttons'.
+  spans_->setExclusive(false);
+  for (QAbstractButton* button : spans_->buttons()) {
+    button->setChecked(static_cast<int>(span_) == spans_->id(button));
+  }
+  spans_->setExclusive(true);
+  update_view();
+}
+
+void LivePlotWindow::fit_all() {
+  double first = live_.empty() ? 0 : live_.x().front();
+  double last = live_.empty() ? 0 : live_.x().back();
+  if (log_) {
+    first = log_->first_x();
+    last = log_->last_x();
+  }
+  request_view(first, std::max(last, first + 1));
+}
+
+void LivePlotWindow::follow() {
+  follow_ = true;
+  const int checked = spans_->checkedId();
+  set_span(checked > 0 ? checked : kSpanSeconds[1] * 1000);
+  spans_->button(static_cast<int>(span_))->setChecked(true);
+  pause_->setChecked(false);
+  update_view();
+}
+
+void LivePlotWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Home) {
+    fit_all();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void LivePlotWindow::set_span(double span) {
@@ -239,8 +320,8 @@ void LivePlotWindow::set_paused(bool paused) {
 }
 
 void LivePlotWindow::show_live() {
+  charts_->set_source(&live_source_);
   log_.reset();
-  charts_->set_series(&live_);
   show_status();
   update_view();
 }
@@ -248,36 +329,33 @@ void LivePlotWindow::show_live() {
 bool LivePlotWindow::open_data_log(const QString& path) {
   const QString title = tr("Open data log");
   const QString name = QFileInfo(path).fileName();
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    prompts_.error(this, title, tr("%1 could not be read: %2").arg(name, file.errorString()));
-    return false;
-  }
-  const QByteArray bytes = file.readAll();
-  DataLogReading reading = load_data_log(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-  if (!reading.log) {
+  auto log = std::make_unique<IndexedLog>();
+  std::string message;
+  const auto ended = [this] { QMetaObject::invokeMethod(this, &LivePlotWindow::indexing_ended, Qt::QueuedConnection); };
+  if (!log->open(QFile::encodeName(path).toStdString(), message, ended)) {
+    const QString reason = QString::fromStdString(message);
     prompts_.error(this, title,
-                   tr("%1 is not a data log of this program.\n\n%2").arg(name, QString::fromStdString(reading.error)));
+                   QFileInfo(path).isFile() && QFileInfo(path).isReadable()
+                       ? tr("%1 is not a data log of this program.\n\n%2").arg(name, reason)
+                       : tr("%1 could not be read: %2").arg(name, reason));
     return false;
   }
-  log_ = std::move(reading.log);
-  log_summary_ = tr("%1: %2 samples").arg(name).arg(log_->samples.size());
-  if (!log_->has_time) {
-    log_summary_ += tr(", numbered (no time column)");
-  }
-  if (log_->total_time_ms) {
-    log_summary_ += tr("; its summary: %1 ms, %2 samples").arg(*log_->total_time_ms).arg(*log_->total_samples);
-  }
-  if (log_->skipped_lines > 0) {
-    log_summary_ += tr("; %1 lines with other columns than the header not shown").arg(log_->skipped_lines);
-  }
-  if (log_->cut_last_line) {
-    log_summary_ += tr("; its last line is cut short and not shown");
-  }
-  view_end_ = 0;  // from the start of the log
+  charts_->set_source(&live_source_);
+  log_ = std::move(log);
+  log_name_ = name;
+  frames_since_read_on_ = 0;
+  const double first = log_->first_x();
+  span_ = spans_->checkedId() > 0 ? spans_->checkedId() : kSpanSeconds[1] * 1000;
+  view_end_ = first + span_;  // from the start of the log
+  progress_->setValue(0);
   show_status();
   update_view();
   return true;
+}
+
+void LivePlotWindow::indexing_ended() {
+  show_status();
+  update_view();
 }
 
 bool LivePlotWindow::save_image(const QString& path) {
@@ -307,7 +385,37 @@ void LivePlotWindow::prompt_save() {
   save_image(path);
 }
 
-void LivePlotWindow::show_status() { status_->setText(log_ ? log_summary_ : capture_status_); }
+void LivePlotWindow::show_status() {
+  if (!log_) {
+    status_->setText(capture_status_);
+    return;
+  }
+  if (!log_->indexed()) {
+    status_->setText(tr("%1: an overview; reading every line…").arg(log_name_));
+    return;
+  }
+  const IndexedLogSummary summary = log_->summary();
+  QString text = tr("%1: %2 samples").arg(log_name_).arg(summary.lines);
+  if (!log_->has_time()) {
+    text += tr(", numbered (no time column)");
+  }
+  if (summary.total_time_ms) {
+    text += tr("; its summary: %1 ms, %2 samples").arg(*summary.total_time_ms).arg(*summary.total_samples);
+  }
+  if (summary.skipped_lines > 0) {
+    text += tr("; %1 lines with other columns than the header not shown").arg(summary.skipped_lines);
+  }
+  if (summary.cut_last_line) {
+    text += tr("; its last line is cut short and not shown");
+  }
+  if (summary.cancelled) {
+    text += tr("; reading cancelled, the rest is not shown");
+  }
+  if (!summary.error.empty()) {
+    text += tr("; reading stopped, the rest is not shown: %1").arg(QString::fromStdString(summary.error));
+  }
+  status_->setText(text);
+}
 
 void LivePlotWindow::resizeEvent(QResizeEvent* event) {
   remembered_size() = event->size();

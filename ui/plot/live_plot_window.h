@@ -6,8 +6,16 @@
 // capture's queue about 30 times a second; when the queue overflowed, a line
 // says how many samples the display skipped (the logs have them all).
 //
+// The wheel, dragging and a zoom box change the view (strip_charts.h), Home
+// fits everything. Zooming or panning the live plot stops it following the
+// capture until "Follow". A data log of any size opens at once with a coarse
+// overview and is indexed in the background (indexed_log.h), with a progress
+// bar and Cancel in the status line; a log a capture still writes shows its
+// new lines as they come.
+//
 // Thread contract: a widget; window thread only. The queue's consumer side is
-// this window's; its producer is the capture thread.
+// this window's; its producer is the capture thread. An opened log's indexing
+// thread tells the window it ended through a queued call.
 
 #include <QPointer>
 #include <QTimer>
@@ -16,14 +24,17 @@
 #include <optional>
 #include <vector>
 
+#include <memory>
 #include "capture/sample_queue.h"
-#include "ui/plot/data_log_series.h"
+
+#include "ui/plot/indexed_log.h"
 #include "ui/plot/plot_prompts.h"
 #include "ui/plot/sample_series.h"
 
 class QAbstractButton;
 class QButtonGroup;
 class QLabel;
+class QProgressBar;
 class QScrollBar;
 class QToolButton;
 
@@ -54,11 +65,19 @@ class LivePlotWindow : public QWidget {
   bool open_data_log(const QString& path);
   bool save_image(const QString& path);
 
-  // What the charts show: the live samples or the opened data log.
-  const SampleSeries& shown_series() const { return log_ ? log_->samples : live_; }
+  // The live samples kept, and the data log shown instead (or null).
+  const SampleSeries& shown_series() const { return live_; }
+  IndexedLog* shown_log() const { return log_.get(); }
+  // The x range drawn.
+  double view_start() const { return view_end_ - span_; }
+  double view_end() const { return view_end_; }
+  // As the mouse asks it (strip_charts.h); and as Home does.
+  void request_view(double x0, double x1);
+  void fit_all();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void build();
@@ -69,21 +88,26 @@ class LivePlotWindow : public QWidget {
   void show_live();
   void prompt_open();
   void prompt_save();
+  void follow();
   void show_status();
-  bool following() const { return !log_ && !paused_; }
+  void indexing_ended();
+  bool following() const { return !log_ && !paused_ && follow_; }
 
   veltrix::capture::SampleQueue* queue_ = nullptr;
   std::uint64_t drops_seen_ = 0;  // queue drops before this capture
   std::uint64_t drops_ = 0;       // in this capture
   PlotPrompts prompts_;
   SampleSeries live_;
-  std::optional<LoadedDataLog> log_;
-  QString log_summary_;
+  SeriesSource live_source_{&live_};
+  std::unique_ptr<IndexedLog> log_;
+  QString log_name_;
+  int frames_since_read_on_ = 0;
   QString capture_status_;
   std::vector<veltrix::capture::PlotSample> batch_;
   double span_ = 10000;  // x units: ms, or samples for a log without time column
   double view_end_ = 0;
   bool paused_ = false;
+  bool follow_ = true;
 
   QTimer timer_;
   StripCharts* charts_ = nullptr;
@@ -93,6 +117,9 @@ class LivePlotWindow : public QWidget {
   QButtonGroup* spans_ = nullptr;
   QToolButton* pause_ = nullptr;
   QToolButton* live_button_ = nullptr;
+  QToolButton* follow_button_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QToolButton* cancel_ = nullptr;
   QLabel* status_ = nullptr;
   QLabel* drops_label_ = nullptr;
 };

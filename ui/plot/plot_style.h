@@ -8,6 +8,7 @@
 #include <QString>
 #include <array>
 
+#include "capture/data_log_format.h"
 #include "capture/sample_queue.h"
 #include "devices/ikor.h"
 
@@ -34,6 +35,13 @@ inline veltrix::capture::PlotChannel plot_channel(const PlotComponent& component
 // "X", "Y", "Z", or "Temp" for the single temperature channel.
 inline QString axis_name(const PlotComponent& component, int axis) {
   return component.channels == 1 ? QStringLiteral("Temp") : QString(QChar(u'X' + axis));
+}
+
+// The channel's column label in a data log, e.g. "Gyro_X".
+inline QString channel_name(veltrix::capture::PlotChannel channel) {
+  const auto c = static_cast<std::size_t>(channel);
+  const std::string_view label = veltrix::capture::kDataLogGroups[c / 3].labels[c % 3];
+  return QString::fromLatin1(label.data(), static_cast<qsizetype>(label.size()));
 }
 
 inline QColor channel_color(veltrix::capture::PlotChannel channel) {

@@ -1,13 +1,16 @@
 #include "ui/plot/strip_charts.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
 #include "ui/plot/plot_style.h"
 
 using veltrix::capture::PlotChannel;
+using veltrix::capture::PlotSample;
 
 namespace veltrix::ui::plot {
 
@@ -15,6 +18,9 @@ namespace {
 
 constexpr int kTargetYTicks = 4;
 constexpr int kChartGap = 10;
+constexpr double kZoomPerNotch = 0.8;  // span after one wheel notch in
+constexpr double kNarrowestSpan = 1;   // ms or samples
+constexpr int kLeastBox = 4;           // pixels: a smaller box is a click
 const QColor kBackground(0xfb, 0xfb, 0xfc);
 const QColor kGrid(0xe3, 0xe6, 0xea);
 const QColor kFrame(0xb8, 0xbe, 0xc6);
@@ -46,6 +52,7 @@ QString tick_label(double value, double step) {
 StripCharts::StripCharts(QWidget* parent) : QWidget(parent) {
   visible_.fill(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
 }
 
 void StripCharts::set_view(double x0, double x1, XUnit unit) {
@@ -58,24 +65,6 @@ void StripCharts::set_view(double x0, double x1, XUnit unit) {
 void StripCharts::set_channel_visible(PlotChannel channel, bool visible) {
   visible_[static_cast<std::size_t>(channel)] = visible;
   update();
-}
-
-void StripCharts::decimate_visible(const QRect& plot, int component_index) {
-  const PlotComponent& component = kPlotComponents[static_cast<std::size_t>(component_index)];
-  const auto width = static_cast<std::size_t>(std::max(plot.width(), 1));
-  // The newest sample sits exactly at x1: include it.
-  starts_.resize(width + 1);
-  split_columns(series_->x(), x0_, std::nextafter(x1_, x1_ + 1), starts_);
-  for (int axis = 0; axis < component.channels; ++axis) {
-    const PlotChannel channel = plot_channel(component, axis);
-    std::vector<PixelColumn>& columns = columns_[static_cast<std::size_t>(channel)];
-    columns.resize(width);
-    if (!visible_[static_cast<std::size_t>(channel)] || series_->values(channel).empty()) {
-      std::fill(columns.begin(), columns.end(), PixelColumn{});
-      continue;
-    }
-    decimate_min_max(series_->values(channel), starts_, columns);
-  }
 }
 
 StripCharts::Scale StripCharts::y_scale(int component_index) const {
@@ -191,7 +180,7 @@ void StripCharts::draw_x_axis(QPainter& painter, int left, int right, int top, i
 void StripCharts::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), kBackground);
-  const int present = series_ == nullptr ? 0 : series_->components();
+  const int present = source_ == nullptr ? 0 : source_->components();
   std::vector<int> shown;
   for (int i = 0; i < static_cast<int>(kPlotComponents.size()); ++i) {
     if ((present & kPlotComponents[static_cast<std::size_t>(i)].component) != 0) {
@@ -205,8 +194,14 @@ void StripCharts::paintEvent(QPaintEvent*) {
   }
 
   const QFontMetrics metrics(font());
-  const int left = metrics.horizontalAdvance(QStringLiteral("-000000")) + 12;
-  const int right = width() - 14;
+  const int left = plot_left();
+  const int right = plot_right();
+  ChannelMask wanted;
+  for (int c = 0; c < veltrix::capture::kPlotChannelCount; ++c) {
+    wanted[static_cast<std::size_t>(c)] =
+        visible_[static_cast<std::size_t>(c)] && (present & PlotSample::component_of(static_cast<PlotChannel>(c))) != 0;
+  }
+  source_->decimate(x0_, x1_, static_cast<std::size_t>(std::max(right - left, 1)), wanted, columns_);
   const int title = metrics.height() + 6;
   const int axis = metrics.height() + 22;
   const int count = static_cast<int>(shown.size());
@@ -214,7 +209,6 @@ void StripCharts::paintEvent(QPaintEvent*) {
   int top = 0;
   for (const int component_index : shown) {
     const QRect plot(left, top + title, right - left, chart_height - title);
-    decimate_visible(plot, component_index);
     draw_chart(painter, plot, component_index);
     top += chart_height + kChartGap;
   }
@@ -224,6 +218,106 @@ void StripCharts::paintEvent(QPaintEvent*) {
   const QString unit = unit_ == XUnit::kMilliseconds ? QStringLiteral("time (s)") : QStringLiteral("sample");
   painter.drawText(QRect(left, last_bottom + metrics.height() + 4, right - left, metrics.height() + 2),
                    Qt::AlignHCenter | Qt::AlignTop, unit);
+  if (band_from_ && cursor_) {
+    const int a = std::clamp(std::min(*band_from_, *cursor_), left, right);
+    const int b = std::clamp(std::max(*band_from_, *cursor_), left, right);
+    painter.fillRect(QRect(a, 0, b - a, last_bottom), QColor(0x30, 0x60, 0xc0, 40));
+  } else if (cursor_ && *cursor_ >= left && *cursor_ <= right) {
+    draw_cursor(painter, last_bottom);
+  }
+}
+
+int StripCharts::plot_left() const { return QFontMetrics(font()).horizontalAdvance(QStringLiteral("-000000")) + 12; }
+
+int StripCharts::plot_right() const { return width() - 14; }
+
+double StripCharts::x_at(double pixel) const {
+  return x0_ + (pixel - plot_left()) / std::max(1, plot_right() - plot_left()) * (x1_ - x0_);
+}
+
+void StripCharts::draw_cursor(QPainter& painter, int bottom) {
+  const double x = x_at(*cursor_);
+  painter.setPen(QPen(kText, 1, Qt::DashLine));
+  painter.drawLine(QPointF(*cursor_ + 0.5, 0), QPointF(*cursor_ + 0.5, bottom));
+  const double span = x1_ - x0_;
+  const int decimals = std::clamp(static_cast<int>(std::ceil(3 - std::log10(std::max(span, 1e-9)))), 0, 6);
+  QStringList parts;
+  parts << (unit_ == XUnit::kMilliseconds ? QStringLiteral("%1 s").arg(x / 1000, 0, 'f', decimals + 3)
+                                          : QStringLiteral("sample %1").arg(std::floor(x), 0, 'f', 0));
+  const int present = source_->components();
+  for (int c = 0; c < veltrix::capture::kPlotChannelCount; ++c) {
+    const auto channel = static_cast<PlotChannel>(c);
+    if (!visible_[static_cast<std::size_t>(c)] || (present & PlotSample::component_of(channel)) == 0) {
+      continue;
+    }
+    if (const std::optional<float> value = source_->value_at(channel, x, x - span)) {
+      parts << QStringLiteral("%1 %2").arg(channel_name(channel)).arg(*value, 0, 'f', 0);
+    }
+  }
+  const QString label = parts.join(QStringLiteral("   "));
+  const QFontMetrics metrics(font());
+  const int w = metrics.horizontalAdvance(label) + 10;
+  const int left = std::clamp(*cursor_ + 8, plot_left(), std::max(plot_left(), plot_right() - w));
+  const QRect box(left, 2, w, metrics.height() + 4);
+  painter.fillRect(box, QColor(255, 255, 255, 225));
+  painter.setPen(kFrame);
+  painter.drawRect(box.adjusted(0, 0, -1, -1));
+  painter.setPen(kText);
+  painter.drawText(box, Qt::AlignCenter, label);
+}
+
+void StripCharts::wheelEvent(QWheelEvent* event) {
+  const double notches = event->angleDelta().y() / 120.0;
+  if (notches == 0 || !request_) {
+    return;
+  }
+  const double at = x_at(event->position().x());
+  const double scale = std::pow(kZoomPerNotch, notches);
+  const double span = std::max((x1_ - x0_) * scale, kNarrowestSpan);
+  const double share = (at - x0_) / (x1_ - x0_);
+  request_(at - share * span, at - share * span + span);
+  event->accept();
+}
+
+void StripCharts::mousePressEvent(QMouseEvent* event) {
+  const int x = static_cast<int>(event->position().x());
+  const bool box = event->button() == Qt::RightButton ||
+                   (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier) != 0);
+  if (box) {
+    band_from_ = x;
+  } else if (event->button() == Qt::LeftButton) {
+    drag_from_ = x;
+    drag_x0_ = x0_;
+    drag_x1_ = x1_;
+  }
+  cursor_ = x;
+}
+
+void StripCharts::mouseMoveEvent(QMouseEvent* event) {
+  const int x = static_cast<int>(event->position().x());
+  cursor_ = x;
+  if (drag_from_ && request_) {
+    const double shift = (x - *drag_from_) * (drag_x1_ - drag_x0_) / std::max(1, plot_right() - plot_left());
+    request_(drag_x0_ - shift, drag_x1_ - shift);
+  }
+  update();
+}
+
+void StripCharts::mouseReleaseEvent(QMouseEvent* event) {
+  const int x = static_cast<int>(event->position().x());
+  if (band_from_ && std::abs(x - *band_from_) >= kLeastBox && request_) {
+    const double a = x_at(std::min(x, *band_from_));
+    const double b = x_at(std::max(x, *band_from_));
+    request_(a, std::max(b, a + kNarrowestSpan));
+  }
+  band_from_.reset();
+  drag_from_.reset();
+  update();
+}
+
+void StripCharts::leaveEvent(QEvent*) {
+  cursor_.reset();
+  update();
 }
 
 }  // namespace veltrix::ui::plot

@@ -4,15 +4,22 @@
 // sharing one X axis (seconds, or sample numbers for a log without time
 // column). Each channel is drawn as one min/max pair per pixel column.
 //
-// Thread contract: a widget; window thread only. The series is not owned and
-// must outlive its use here (set_series(nullptr) before it goes).
+// The mouse asks for another view, which the owner grants with set_view:
+// the wheel zooms in time around the pointer, dragging pans, a box drawn
+// with the right button (or Shift and the left) zooms into its time span.
+// A cursor line follows the pointer, labelled with its time and each
+// visible channel's value there.
+//
+// Thread contract: a widget; window thread only. The source is not owned and
+// must outlive its use here (set_source(nullptr) before it goes).
 
 #include <QWidget>
 #include <array>
+#include <functional>
+#include <optional>
 #include <vector>
 
-#include "ui/plot/min_max_decimation.h"
-#include "ui/plot/sample_series.h"
+#include "ui/plot/plot_source.h"
 
 namespace veltrix::ui::plot {
 
@@ -22,7 +29,12 @@ class StripCharts : public QWidget {
 
   explicit StripCharts(QWidget* parent = nullptr);
 
-  void set_series(const SampleSeries* series) { series_ = series; }
+  void set_source(PlotSource* source) {
+    source_ = source;
+    update();
+  }
+  // Called with the view the mouse asks for, x0 < x1.
+  void on_view_request(std::function<void(double x0, double x1)> request) { request_ = std::move(request); }
   // The x range drawn, [x0, x1], in the series' unit.
   void set_view(double x0, double x1, XUnit unit);
   void set_channel_visible(veltrix::capture::PlotChannel channel, bool visible);
@@ -34,24 +46,36 @@ class StripCharts : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
   struct Scale {
     double lo = -1, hi = 1;
   };
 
-  void decimate_visible(const QRect& plot, int component_index);
+  int plot_left() const;
+  int plot_right() const;
+  double x_at(double pixel) const;
+  void draw_cursor(class QPainter& painter, int bottom);
   Scale y_scale(int component_index) const;
   void draw_chart(class QPainter& painter, const QRect& plot, int component_index);
   void draw_x_axis(class QPainter& painter, int left, int right, int top, int bottom, bool labels);
 
-  const SampleSeries* series_ = nullptr;
+  PlotSource* source_ = nullptr;
+  std::function<void(double, double)> request_;
+  std::optional<int> cursor_;     // pointer's pixel column
+  std::optional<int> band_from_;  // where a zoom box started
+  std::optional<int> drag_from_;  // where a pan started, and the view then
+  double drag_x0_ = 0, drag_x1_ = 0;
   double x0_ = 0, x1_ = 1;
   XUnit unit_ = XUnit::kMilliseconds;
   std::array<bool, veltrix::capture::kPlotChannelCount> visible_;
   // Kept between frames, so a frame allocates nothing.
-  std::vector<std::size_t> starts_;
-  std::array<std::vector<PixelColumn>, veltrix::capture::kPlotChannelCount> columns_;
+  ChannelColumns columns_;
   std::vector<QPointF> points_;
   QString placeholder_;
 };

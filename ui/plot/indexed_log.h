@@ -1,0 +1,118 @@
+#pragma once
+// A data log opened for the plot without reading it whole, at any size.
+//
+// open() reads the header and a coarse overview synchronously: a few lines
+// from each of kOverviewProbes places spread over the file (the lines of one
+// column set have one width, so a probe's sample number follows from its
+// byte offset), which is what the charts show at once. A thread then reads
+// the file front to back in 4 MB pieces (log_file.h) through the capture's
+// data log reader and fills the line index and min/max pyramid
+// (log_index.h); once it is done the charts draw from the pyramid, and a
+// view narrower than a block per pixel column parses its few lines again
+// from the file. The log is read up to its last whole line; read_on()
+// continues from there when a capture has written more since.
+//
+// A log the reader refuses part way (a bad field, a file that shrank, a
+// read error) keeps the lines before the fault and says why in
+// summary().error.
+//
+// Thread contract: the window thread calls everything; the indexing thread
+// it starts fills the index under mutex_, publishes progress through atomics
+// and calls `on_indexed` (given to open) when a pass ends, on that thread.
+// The destructor cancels and joins it.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "capture/data_log_reader.h"
+#include "ui/plot/log_file.h"
+#include "ui/plot/log_index.h"
+#include "ui/plot/plot_source.h"
+
+namespace veltrix::ui::plot {
+
+struct IndexedLogSummary {
+  std::size_t lines = 0;          // sample and gap lines indexed
+  std::size_t skipped_lines = 0;  // with other columns than the header's
+  bool cut_last_line = false;     // the file ends inside a line (not indexed yet)
+  bool cancelled = false;
+  std::optional<int> total_time_ms;  // from the closing summary
+  std::optional<int> total_samples;
+  std::string error;  // why indexing stopped before the end
+};
+
+class IndexedLog : public PlotSource {
+ public:
+  static constexpr int kOverviewProbes = 2048;
+
+  IndexedLog() = default;
+  ~IndexedLog() override;
+  IndexedLog(const IndexedLog&) = delete;
+  IndexedLog& operator=(const IndexedLog&) = delete;
+
+  // False, with the reason in `message`, when the file cannot be read or its
+  // header is not a data log's. Call once.
+  bool open(const std::string& path, std::string& message, std::function<void()> on_indexed = {});
+  // Indexes what was written since the last pass; false when indexing still
+  // runs or the file did not grow past its last whole line.
+  bool read_on();
+  void cancel() { cancel_ = true; }
+  void wait();
+
+  bool indexing() const { return running_; }
+  // The first pass ended: the charts draw from the index.
+  bool indexed() const { return indexed_; }
+  // Of the running pass, 0 to 1.
+  double progress() const;
+  IndexedLogSummary summary() const;
+  bool has_time() const { return columns_.has_time; }
+  // The x range of the log (an estimate from the overview until indexed).
+  double first_x() const;
+  double last_x() const;
+
+  int components() const override { return columns_.components; }
+  void decimate(double x0, double x1, std::size_t width, const ChannelMask& wanted, ChannelColumns& columns) override;
+  std::optional<float> value_at(veltrix::capture::PlotChannel channel, double x, double not_before) override;
+
+ private:
+  void read_overview();
+  void index_pass(std::int64_t stop_at);
+  // Parses the lines of blocks [first, end) again into `out`; mutex_ held.
+  void parse_blocks(std::size_t first, std::size_t end, SampleSeries& out);
+  void decimate_blocks(double x0, double x1, std::size_t width, const ChannelMask& wanted, ChannelColumns& columns);
+
+  LogFile file_;
+  std::string header_;
+  veltrix::capture::DataLogColumns columns_;
+  std::array<int, veltrix::capture::kPlotChannelCount> value_column_{};  // -1: not recorded
+  SampleSeries overview_;
+  SeriesSource overview_source_{&overview_};
+  double estimated_last_x_ = 0;
+  std::function<void()> on_indexed_;
+
+  std::thread worker_;
+  std::atomic<bool> running_{false};
+  std::atomic<bool> indexed_{false};
+  std::atomic<bool> cancel_{false};
+  std::atomic<std::int64_t> pass_from_{0};
+  std::atomic<std::int64_t> pass_to_{0};
+  std::atomic<std::int64_t> pass_at_{0};
+
+  mutable std::mutex mutex_;  // guards everything below
+  LogIndex index_;
+  veltrix::capture::DataLogReader reader_;  // where the last pass stopped
+  std::int64_t indexed_end_ = 0;            // bytes of whole lines indexed
+  IndexedLogSummary summary_;
+  bool summary_read_ = false;
+  SampleSeries fine_;  // the lines of the blocks [fine_first_, fine_end_)
+  std::size_t fine_first_ = 0, fine_end_ = 0, fine_lines_ = 0;
+  SampleSeries cursor_;
+  SeriesSource fine_source_{&fine_};
+};
+
+}  // namespace veltrix::ui::plot
