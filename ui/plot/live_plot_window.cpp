@@ -51,6 +51,7 @@ LivePlotWindow::LivePlotWindow(SampleQueue* queue, PlotPrompts prompts, QWidget*
   setWindowTitle(tr("Live Plot"));
   build();
   resize(remembered_size());
+  restore_live_plot_choices(*this);
   set_source(queue);
   connect(&timer_, &QTimer::timeout, this, &LivePlotWindow::refresh);
   timer_.start(kFramePeriodMs);
@@ -308,6 +309,11 @@ void LivePlotWindow::prompt_save() {
 }
 
 void LivePlotWindow::show_status() { status_->setText(log_ ? log_summary_ : capture_status_); }
+
+void LivePlotWindow::closeEvent(QCloseEvent* event) {
+  remember_live_plot_choices(*this);
+  QWidget::closeEvent(event);
+}
 
 void LivePlotWindow::resizeEvent(QResizeEvent* event) {
   remembered_size() = event->size();

@@ -18,6 +18,7 @@
 
 #include "capture/sample_queue.h"
 #include "ui/plot/data_log_series.h"
+#include "ui/plot/live_plot_settings.h"
 #include "ui/plot/plot_prompts.h"
 #include "ui/plot/sample_series.h"
 
@@ -59,8 +60,12 @@ class LivePlotWindow : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
+  friend void restore_live_plot_choices(LivePlotWindow& window);
+  friend void remember_live_plot_choices(const LivePlotWindow& window);
+
   void build();
   void drain();
   void update_view();
