@@ -11,7 +11,7 @@ QString with_shortcut(const QString& tip, QKeyCombination keys) {
 
 void give_shortcut(QAbstractButton* button, QKeyCombination keys) {
   button->setShortcut(QKeySequence(keys));
-  button->setToolTip(with_shortcut(button->toolTip().isEmpty() ? button->text() : button->toolTip(), keys));
+  button->setToolTip(with_shortcut(button->toolTip(), keys));
 }
 
 }  // namespace veltrix::ui

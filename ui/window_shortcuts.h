@@ -22,7 +22,7 @@ inline constexpr QKeyCombination kClearKeys = Qt::CTRL | Qt::Key_K;
 
 // "Refresh (F5)".
 QString with_shortcut(const QString& tip, QKeyCombination keys);
-// The tooltip keeps its text, or takes the button's when it has none.
+// The button's tooltip keeps its text and adds the keys.
 void give_shortcut(QAbstractButton* button, QKeyCombination keys);
 
 }  // namespace veltrix::ui
