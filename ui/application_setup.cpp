@@ -1,6 +1,7 @@
 #include "ui/application_setup.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QStyleFactory>
 
 namespace veltrix::ui {
@@ -17,6 +18,10 @@ QFont font_of(const char* family, double points, QFont::StyleHint hint = QFont::
 }  // namespace
 
 void prepare_application(QApplication& app) {
+  // Names the settings file: ~/.config/Veltrix/veltrix-logger.ini.
+  QCoreApplication::setOrganizationName(QStringLiteral("Veltrix"));
+  QCoreApplication::setApplicationName(QStringLiteral("veltrix-logger"));
+  QSettings::setDefaultFormat(QSettings::IniFormat);
   // One style on every desktop, so the pixel layout looks the same everywhere.
   if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) {
     QApplication::setStyle(fusion);

@@ -1,6 +1,6 @@
 #pragma once
-// What the program sets up once for all its windows: the style, the
-// application font the layout's pixel geometry was designed around, and the
+// What the program sets up once for all its windows: its name (which names
+// its settings file), the style, the application font the layout's pixel geometry was designed around, and the
 // fonts of the window's titles and panes.
 //
 // Thread contract: window thread only, after the QApplication exists.

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QThread>
 #include <QTimer>
 
@@ -15,12 +16,14 @@
 #include "link/link_notifier.h"
 #include "ui/operator_prompts.h"
 #include "ui/plot/live_plot_window.h"
+#include "ui/window_shortcuts.h"
 
 namespace VeltrixDataLoggerWFA_clr8xp {
 
 MainUIForm2::MainUIForm2(veltrix::ui::OperatorPrompts& prompts, QWidget* parent)
     : QWidget(parent), prompts_(prompts), anchoring_(QSize(872, 578)) {
   build_controls();
+  restore_choices();
   // Only now, with every initial value in place, so building raised nothing.
   wire_handlers();
   install_link_notifier();
@@ -35,6 +38,7 @@ MainUIForm2::~MainUIForm2() {
 
 void MainUIForm2::wire_handlers() {
   connect(cmbDevices, &QComboBox::currentIndexChanged, this, &MainUIForm2::cmbDevices_SelectedIndexChanged);
+  connect(cmbDevices, &QComboBox::currentIndexChanged, this, &MainUIForm2::restore_model_choices);
   connect(btnRefresh, &QPushButton::clicked, this, &MainUIForm2::btnRefresh_Click);
   connect(btnwrite_to_register, &QPushButton::clicked, this, &MainUIForm2::btnwrite_to_register_Click);
   connect(btnRead, &QPushButton::clicked, this, &MainUIForm2::btnRead_Click);
@@ -55,6 +59,15 @@ void MainUIForm2::wire_handlers() {
   connect(btnStart, &QPushButton::clicked, this, &MainUIForm2::btnStart_Click);
   connect(btnStop, &QPushButton::clicked, this, &MainUIForm2::btnStop_Click);
   connect(tmDataUpdater, &QTimer::timeout, this, &MainUIForm2::tmDataUpdater_Tick);
+  // Until the first Start both buttons are visible, one behind the other:
+  // the shortcut presses the one in front.
+  auto* start_stop = new QShortcut(QKeySequence(veltrix::ui::kStartStopKeys), this);
+  connect(start_stop, &QShortcut::activated, this, [this] {
+    QPushButton* front = btnStart->isVisible() ? btnStart : btnStop;
+    if (front->isEnabled()) {
+      front->animateClick();
+    }
+  });
   wire_capture_events();
   wire_capture_extras();
 }
@@ -85,6 +98,7 @@ void MainUIForm2::resizeEvent(QResizeEvent* event) {
 }
 
 void MainUIForm2::closeEvent(QCloseEvent* event) {
+  remember_choices();
   shut_down();
   if (!live_plot_.isNull()) {
     live_plot_->close();

@@ -11,7 +11,7 @@
 //
 // Files: layout and wiring (main_ui_form2_layout.cpp, main_ui_form2.cpp),
 // connection, register panel and logging controls, live plot and capture
-// report (main_ui_form2_*.cpp).
+// report, what is remembered between runs (main_ui_form2_*.cpp).
 
 #include <QPointer>
 #include <QWidget>
@@ -21,6 +21,7 @@
 #include "capture/capture_control.h"
 #include "ui/anchoring.h"
 #include "ui/capture_event_signals.h"
+#include "ui/window_settings.h"
 
 class ikor;
 class QCheckBox;
@@ -118,6 +119,15 @@ class MainUIForm2 : public QWidget {
   void capture_failure(const QString& message);
   void capture_ended(veltrix::capture::EndReason reason, const veltrix::capture::CaptureReport& report);
   void show_capture_outcome();
+  // Before the handlers are wired: the boxes and their mirror flags are set
+  // as the operator left them, without running a handler.
+  void restore_choices();
+  void remember_choices();
+  // After a connection: the components last chosen for the model.
+  void restore_model_choices();
+  void restore_logging(const veltrix::ui::LoggingChoices& logging);
+  veltrix::ui::LoggingChoices logging_choices() const;
+  int chosen_components() const;
 
   veltrix::ui::OperatorPrompts& prompts_;
   veltrix::ui::Anchoring anchoring_;
@@ -135,6 +145,7 @@ class MainUIForm2 : public QWidget {
   QString capture_report_;
   QString capture_end_;    // why the last capture ended by itself; "" when it was stopped
   QString held_failures_;  // of a capture that is ending, shown with its end
+  veltrix::ui::WindowChoices remembered_;
 
   QPushButton* btnLoad;
   QPushButton* btnSave;

@@ -20,9 +20,11 @@
 #include "ui/application_setup.h"
 #include "ui/flow_layout.h"
 #include "ui/main_ui_form2.h"
+#include "ui/window_shortcuts.h"
 
 namespace VeltrixDataLoggerWFA_clr8xp {
 
+using veltrix::ui::give_shortcut;
 using veltrix::ui::kAnchorBottom;
 using veltrix::ui::kAnchorLeft;
 using veltrix::ui::kAnchorRight;
@@ -202,6 +204,9 @@ void MainUIForm2::build_register_tools() {
   btnLoad = make_icon_button(this, "btnLoad", 32, QRect(16, 12, 57, 48), "load", 40, "Load register map…");
   btnSave = make_icon_button(this, "btnSave", 31, QRect(87, 12, 57, 48), "save", 40, "Save register map…");
   btnRefresh = make_icon_button(this, "btnRefresh", 47, QRect(157, 12, 57, 48), "refresh", 40, "Refresh");
+  give_shortcut(btnLoad, veltrix::ui::kLoadKeys);
+  give_shortcut(btnSave, veltrix::ui::kSaveKeys);
+  give_shortcut(btnRefresh, veltrix::ui::kRefreshKeys);
 }
 
 void MainUIForm2::build_panel2() {
@@ -262,6 +267,10 @@ void MainUIForm2::build_panel2() {
   btnStop = make_button(panel2, "btnStop", 45, QRect(45, 435, 116, 38), "Stop Component Log");
   btnStart = make_button(panel2, "btnStart", 46, QRect(45, 435, 116, 38), "Start Component Log");
   btnStart->raise();
+  // Their shared shortcut is the window's (main_ui_form2.cpp).
+  for (QPushButton* button : {btnStart, btnStop}) {
+    button->setToolTip(veltrix::ui::with_shortcut(button->text(), veltrix::ui::kStartStopKeys));
+  }
 }
 
 void MainUIForm2::build_register_map_area() {
@@ -293,6 +302,9 @@ void MainUIForm2::build_console_area() {
                               "Clear console");
   btnLivePlot = make_icon_button(this, "btnLivePlot", 51, QRect(btnClear->geometry().right() + 6, 263, 17, 17),
                                  "live_plot", 13, "Live plot");
+  give_shortcut(btnClear, veltrix::ui::kClearKeys);
+  // Its shortcut belongs to the window (main_ui_form2_live_plot.cpp).
+  btnLivePlot->setToolTip(veltrix::ui::with_shortcut(btnLivePlot->toolTip(), veltrix::ui::kLivePlotKeys));
   // Reviewing a saved data log needs no sensor.
   btnLivePlot->setEnabled(true);
   // Two lines under the console title, beside its buttons, above the pane.

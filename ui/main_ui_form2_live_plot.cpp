@@ -11,6 +11,7 @@
 #include "ui/main_ui_form2.h"
 #include "ui/operator_prompts.h"
 #include "ui/plot/live_plot_window.h"
+#include "ui/window_shortcuts.h"
 
 using veltrix::ui::plot::LivePlotWindow;
 using veltrix::ui::plot::PlotPrompts;
@@ -89,7 +90,7 @@ void MainUIForm2::show_capture_outcome() {
 }
 
 void MainUIForm2::wire_capture_extras() {
-  auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
+  auto* shortcut = new QShortcut(QKeySequence(veltrix::ui::kLivePlotKeys), this);
   connect(shortcut, &QShortcut::activated, this, &MainUIForm2::show_live_plot);
   connect(btnLivePlot, &QPushButton::clicked, this, &MainUIForm2::show_live_plot);
   connect(chkFastCapture, &QCheckBox::toggled, this, &MainUIForm2::chkFastCapture_CheckedChanged);

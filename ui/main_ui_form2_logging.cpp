@@ -108,6 +108,34 @@ void MainUIForm2::btnSelectFolder_Click() {
   chkEnableFileLog->setChecked(!folder->isEmpty());
 }
 
+void MainUIForm2::restore_logging(const veltrix::ui::LoggingChoices& logging) {
+  txtSelectedFolder->setText(logging.folder);
+  veltrix::capture::settings::FileLogFolder.set(logging.folder.toStdString());
+  chkEnableFileLog->setChecked(logging.file_log);
+  veltrix::capture::settings::EnableLogToFile = logging.file_log;
+  chkEnableDisplay->setChecked(logging.console_display);
+  veltrix::capture::settings::EnableLogToConsole = logging.console_display;
+  chkFastCapture->setChecked(logging.fast_capture);
+  veltrix::capture::settings::FastCapture = logging.fast_capture;
+}
+
+veltrix::ui::LoggingChoices MainUIForm2::logging_choices() const {
+  return {QString::fromStdString(veltrix::capture::settings::FileLogFolder.get()), chkEnableFileLog->isChecked(),
+          chkEnableDisplay->isChecked(), chkFastCapture->isChecked()};
+}
+
+// The boxes of the components the device offers are the visible ones.
+int MainUIForm2::chosen_components() const {
+  int chosen = 0;
+  for (const auto& [box, bit] : {std::pair{chkGyro, COMPONENT_GYRO}, std::pair{chkAccel, COMPONENT_ACCEL},
+                                 std::pair{chkCompass, COMPONENT_COMPASS}, std::pair{chkTemp, COMPONENT_TEMP}}) {
+    if (!box->isHidden() && box->isChecked()) {
+      chosen |= bit;
+    }
+  }
+  return chosen;
+}
+
 void MainUIForm2::set_capturing(bool capturing) {
   btnStart->setVisible(!capturing);
   btnStop->setVisible(capturing);

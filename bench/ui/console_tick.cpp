@@ -12,6 +12,8 @@
 #include <time.h>
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTextCursor>
 
 #include <chrono>
@@ -168,6 +170,9 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   veltrix::ui::prepare_application(app);
+  // The window as on a first run, whatever this user's settings hold.
+  const QTemporaryDir no_settings;
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, no_settings.path());
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <cstdlib>
@@ -14,7 +16,21 @@
 
 namespace veltrix::ui::test {
 
+namespace {
+
+std::unique_ptr<QTemporaryDir> settings_folder;
+
+}  // namespace
+
 void reset_process_state() {
+  reset_run_state();
+  settings_folder = std::make_unique<QTemporaryDir>();
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_folder->path());
+}
+
+QString settings_file() { return QSettings().fileName(); }
+
+void reset_run_state() {
   veltrix::capture::control::request_stop();
   veltrix::capture::control::wait();
   (void)veltrix::capture::control::take_failure_messages();
@@ -46,6 +62,16 @@ WindowHarness::~WindowHarness() {
   iKOR.reset();
   board.reset();
   qunsetenv("VELTRIX_PORT");
+}
+
+void WindowHarness::restart() {
+  window->close();
+  window.reset();
+  reset_run_state();
+  if (board) {
+    qputenv("VELTRIX_PORT", QByteArray::fromStdString(board->port_path()));
+  }
+  window = std::make_unique<VeltrixDataLoggerWFA_clr8xp::MainUIForm2>(prompts);
 }
 
 sim::BoardSim& WindowHarness::start_board(const std::string& model_class) {

@@ -23,8 +23,13 @@ inline constexpr int kCaptureTimeoutMs = 20000;
 // Lines in the console buffer now.
 int buffered_lines();
 
-// Capture settings, console buffer, current device and link as at start-up.
+// Capture settings, console buffer, current device and link as at start-up,
+// and no settings remembered: a fresh, empty settings folder.
 void reset_process_state();
+// The same, but keeping the settings: the program starting again.
+void reset_run_state();
+// The settings file the windows read and write.
+QString settings_file();
 
 class WindowHarness {
  public:
@@ -33,6 +38,9 @@ class WindowHarness {
   // drops the device and stops the board.
   ~WindowHarness();
 
+  // Closes the window, as the operator does, and starts a new one with the
+  // process state of a new run; the settings and the board stay.
+  void restart();
   // Starts a board serving `model_class` and points port discovery at it.
   sim::BoardSim& start_board(const std::string& model_class);
   // Selects `model` in the device list; a mode question is answered `mode`.

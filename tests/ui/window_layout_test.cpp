@@ -189,7 +189,8 @@ class WindowLayoutTest : public QObject {
                  {"btnSelectFolder", "Choose log folder…"}};
     for (const auto& icon : icons) {
       auto* button = h.child<QPushButton>(icon.name);
-      QCOMPARE(button->toolTip(), QString::fromUtf8(icon.tip));
+      // The tooltip may add the button's shortcut.
+      QVERIFY(button->toolTip().startsWith(QString::fromUtf8(icon.tip)));
       QCOMPARE(button->accessibleName(), QString::fromUtf8(icon.tip));
       QVERIFY(button->text().isEmpty());
       // Drawn from vector artwork: sharp at twice the size.

@@ -67,7 +67,7 @@ class WindowLivePlotTest : public QObject {
     h.window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
     auto* button = h.child<QPushButton>("btnLivePlot");
-    QCOMPARE(button->toolTip(), QStringLiteral("Live plot"));
+    QCOMPARE(button->toolTip(), QStringLiteral("Live plot (Ctrl+L)"));
     QCOMPARE(button->accessibleName(), QStringLiteral("Live plot"));
     QVERIFY(!button->icon().isNull());
     QVERIFY(button->isEnabled());

@@ -15,6 +15,8 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,6 +49,9 @@ int main(int argc, char** argv) {
   const QString out = QString::fromLocal8Bit(argv[argc - 1]);
   QApplication app(argc, argv);
   veltrix::ui::prepare_application(app);
+  // The pictures show a first run, whatever this user's settings hold.
+  const QTemporaryDir no_settings;
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, no_settings.path());
   veltrix::sim::BoardOptions options;
   options.sensor.model_class = plot ? "kor23" : "kor73";
   veltrix::sim::BoardSim board(options);

@@ -74,6 +74,12 @@ void ChannelLegend::set_components(int components) {
   }
 }
 
+bool ChannelLegend::shown(PlotChannel channel) const { return boxes_[static_cast<std::size_t>(channel)]->isChecked(); }
+
+void ChannelLegend::set_shown(PlotChannel channel, bool shown) {
+  boxes_[static_cast<std::size_t>(channel)]->setChecked(shown);
+}
+
 void ChannelLegend::set_value(PlotChannel channel, std::optional<float> value) {
   values_[static_cast<std::size_t>(channel)]->setText(value ? QString::number(*value, 'f', 0) : QStringLiteral("–"));
 }

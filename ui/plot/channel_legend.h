@@ -27,6 +27,9 @@ class ChannelLegend : public QWidget {
     on_toggled_ = std::move(handler);
   }
   void set_components(int components);
+  // Whether the channel's entry is ticked; setting it is heard as a toggle.
+  bool shown(veltrix::capture::PlotChannel channel) const;
+  void set_shown(veltrix::capture::PlotChannel channel, bool shown);
   void set_value(veltrix::capture::PlotChannel channel, std::optional<float> value);
 
  private:

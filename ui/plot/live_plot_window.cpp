@@ -55,6 +55,7 @@ LivePlotWindow::LivePlotWindow(SampleQueue* queue, PlotPrompts prompts, QWidget*
   setWindowTitle(tr("Live Plot"));
   build();
   resize(remembered_size());
+  restore_live_plot_choices(*this);
   set_source(queue);
   connect(&timer_, &QTimer::timeout, this, &LivePlotWindow::refresh);
   timer_.start(kFramePeriodMs);
@@ -415,6 +416,11 @@ void LivePlotWindow::show_status() {
     text += tr("; reading stopped, the rest is not shown: %1").arg(QString::fromStdString(summary.error));
   }
   status_->setText(text);
+}
+
+void LivePlotWindow::closeEvent(QCloseEvent* event) {
+  remember_live_plot_choices(*this);
+  QWidget::closeEvent(event);
 }
 
 void LivePlotWindow::resizeEvent(QResizeEvent* event) {

@@ -21,13 +21,13 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
-#include <memory>
 #include "capture/sample_queue.h"
-
 #include "ui/plot/indexed_log.h"
+#include "ui/plot/live_plot_settings.h"
 #include "ui/plot/plot_prompts.h"
 #include "ui/plot/sample_series.h"
 
@@ -78,8 +78,12 @@ class LivePlotWindow : public QWidget {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
+  friend void restore_live_plot_choices(LivePlotWindow& window);
+  friend void remember_live_plot_choices(const LivePlotWindow& window);
+
   void build();
   void drain();
   void update_view();
