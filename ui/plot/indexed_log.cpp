@@ -67,11 +67,7 @@ bool IndexedLog::open(const std::string& path, std::string& message, std::functi
   indexed_end_ = static_cast<std::int64_t>(header_.size());
   on_indexed_ = std::move(on_indexed);
   read_overview();
-  pass_from_ = indexed_end_;
-  pass_to_ = size;
-  pass_at_ = indexed_end_;
-  running_ = true;
-  worker_ = std::thread([this, size] { index_pass(size); });
+  start_pass(size);
   return true;
 }
 
@@ -195,6 +191,14 @@ void IndexedLog::index_pass(std::int64_t stop_at) {
   }
 }
 
+void IndexedLog::start_pass(std::int64_t size) {
+  pass_from_ = indexed_end_;
+  pass_to_ = size;
+  pass_at_ = indexed_end_;
+  running_ = true;
+  worker_ = std::thread([this, size] { index_pass(size); });
+}
+
 bool IndexedLog::read_on() {
   if (running_ || !indexed_) {
     return false;
@@ -210,11 +214,7 @@ bool IndexedLog::read_on() {
   }
   wait();
   cancel_ = false;
-  pass_from_ = indexed_end_;
-  pass_to_ = size;
-  pass_at_ = indexed_end_;
-  running_ = true;
-  worker_ = std::thread([this, size] { index_pass(size); });
+  start_pass(size);
   return true;
 }
 

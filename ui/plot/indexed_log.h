@@ -81,6 +81,8 @@ class IndexedLog : public PlotSource {
 
  private:
   void read_overview();
+  // Indexes from the last whole line indexed up to `size` on the worker.
+  void start_pass(std::int64_t size);
   void index_pass(std::int64_t stop_at);
   // Parses the lines of blocks [first, end) again into `out`; mutex_ held.
   void parse_blocks(std::size_t first, std::size_t end, SampleSeries& out);
