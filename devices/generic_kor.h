@@ -65,6 +65,9 @@ class GenericKor : public ikor {
   long read_fifo(unsigned char fifo_data, unsigned short length, unsigned char* bytes) override;
   bool wait_for_data_ready(long timeout_ms) override;
 
+  // The form this family's register-map files take.
+  [[nodiscard]] MapFileForm map_file_form() const;
+
  protected:
   explicit GenericKor(const DeviceTraits& traits);
 
@@ -72,7 +75,9 @@ class GenericKor : public ikor {
   // initialize's result. The compass families find their compass here.
   virtual long after_connect();
 
-  // One register at the sensor's bus address.
+  // One register at the sensor's bus address; while a ReadBackScope lives
+  // on this thread, a write that succeeded is read back
+  // (devices/write_read_back.h) and a failed read-back is its status.
   [[nodiscard]] long write_register(unsigned char reg, unsigned char value, WriteKind how = WriteKind::kWriteBurst);
   [[nodiscard]] long read_register(unsigned char reg, unsigned char& value);
   // The register's value, or 0 when the read fails.
@@ -88,6 +93,8 @@ class GenericKor : public ikor {
   void* serial_handle = nullptr;
 
  private:
+  [[nodiscard]] long read_back(unsigned char reg, unsigned char written);
+
   const DeviceTraits& traits_;
 };
 
