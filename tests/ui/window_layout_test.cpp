@@ -134,6 +134,7 @@ class WindowLayoutTest : public QObject {
     const QStringList expected = {"txtRegisterMap",
                                   "btnSave",
                                   "btnLoad",
+                                  "btnCompare",
                                   "txtSelectedFolder",
                                   "btnSelectFolder",
                                   "txtDataLogging",
@@ -184,6 +185,7 @@ class WindowLayoutTest : public QObject {
       const char* tip;
     } icons[] = {{"btnLoad", "Load register map…"},
                  {"btnSave", "Save register map…"},
+                 {"btnCompare", "Compare with file…"},
                  {"btnRefresh", "Refresh"},
                  {"btnClear", "Clear console"},
                  {"btnSelectFolder", "Choose log folder…"}};

@@ -313,7 +313,8 @@ class WindowRegisterPanelTest : public QObject {
     h.board->set_faults({});
     h.prompts.file_answers = {file};
     h.click("btnSave");
-    silent_after_one.silent_after = 5;
+    // Each register written is read back: five rows take ten commands.
+    silent_after_one.silent_after = 10;
     h.board->set_faults(silent_after_one);
     h.board->clear_commands();
     h.prompts.errors.clear();
@@ -325,7 +326,7 @@ class WindowRegisterPanelTest : public QObject {
              QStringLiteral("The load stops at register %1 (%2): 5 of %3 registers written.")
                  .arg(QString::fromLatin1(sixth.address), QString::fromLatin1(sixth.name))
                  .arg(iKOR->get_register_list_size()));
-    QCOMPARE(h.board_lines().size(), 6);
+    QCOMPARE(h.board_lines().size(), 11);
     QCOMPARE(sensor_writes(h).size(), 6);
   }
 
