@@ -183,12 +183,9 @@ class WindowLayoutTest : public QObject {
     const struct {
       const char* name;
       const char* tip;
-    } icons[] = {{"btnLoad", "Load register map…"},
-                 {"btnSave", "Save register map…"},
-                 {"btnCompare", "Compare with file…"},
-                 {"btnRefresh", "Refresh"},
-                 {"btnClear", "Clear console"},
-                 {"btnSelectFolder", "Choose log folder…"}};
+    } icons[] = {{"btnLoad", "Load register map…"},    {"btnSave", "Save register map…"},
+                 {"btnCompare", "Compare with file…"}, {"btnRefresh", "Refresh"},
+                 {"btnClear", "Clear console"},        {"btnSelectFolder", "Choose log folder…"}};
     for (const auto& icon : icons) {
       auto* button = h.child<QPushButton>(icon.name);
       QCOMPARE(button->toolTip(), QString::fromUtf8(icon.tip));
