@@ -30,6 +30,8 @@ using veltrix::cli::prepare_signals_for_capture;
 using veltrix::cli::rate_choices;
 using veltrix::cli::RateChoice;
 using veltrix::cli::run_capture;
+using veltrix::cli::run_diff;
+using veltrix::cli::run_diff_files;
 using veltrix::cli::run_info;
 using veltrix::cli::run_load;
 using veltrix::cli::run_map;
@@ -48,6 +50,7 @@ struct Arguments {
   std::string address;
   std::string length_or_value;
   std::string file;
+  std::string second_file;
   int rate_hz = 0;
   int capture_rate_hz = 0;
   std::optional<std::string> components;
@@ -164,7 +167,19 @@ and the intervals over 1.5 sample periods with the samples estimated missed
 in them. With --folder, dataLog<N>.json beside the data log describes the
 capture and holds the same report once it has ended.
 
+write, load and rate read back every register they write; one that reads
+back otherwise is named on stderr ("Register 6B reads back 41 after
+writing 01") and the exit status is 1 (rate then prints no rate). WHO_AM_I,
+data, status and FIFO registers are not read back, and reset bits that clear
+themselves are not compared.
+
+diff compares the bits that hold of every register that keeps what is
+written; each register that differs is printed on stdout as: address | name
+| first value in hex and binary | second value in hex and binary, the sensor
+(or FILE1) first. With two files the board is not asked.
+
 Exit status: 0 success; 1 sensor, link or file failure; 2 usage or input error.
+diff: 0 the same; 1 different; 2 usage error; 3 sensor, link or file failure.
 Messages go to stderr; stdout carries only the documented output.)";
 
 }  // namespace
@@ -225,6 +240,10 @@ int main(int argc, char** argv) {
   capture->add_option("--report-json", args.report_json,
                       "also write the capture report as JSON to FILE (\"-\": stderr, after the line)");
   CLI::App* selftest = app.add_subcommand("selftest", "run the sensor's self test");
+  CLI::App* diff = app.add_subcommand(
+      "diff", "FILE [FILE2]: print the registers whose values differ between the sensor and FILE, or FILE and FILE2");
+  diff->add_option("FILE", args.file, "register-map file")->required();
+  diff->add_option("FILE2", args.second_file, "second register-map file: compare the two, without the board");
   app.footer(kFooter);
 
   try {
@@ -289,10 +308,13 @@ int main(int argc, char** argv) {
   }
 
   veltrix::devices::set_device_diagnostic_stream(stderr);
+  if (*diff && diff->count("FILE2") != 0) {
+    return run_diff_files(*device, args.file, args.second_file);
+  }
   // Resolved here rather than in connect_device so the capture's sidecar can name it.
   const std::string port = args.port.empty() ? veltrix::devices::discover_board_port() : args.port;
   args.capture.description = {model.name, model.class_name, mode == MODE_SPI ? "SPI" : "I2C", port};
-  int status = kExitFailure;
+  int status = *diff ? veltrix::cli::kExitDiffFailure : kExitFailure;
   if (veltrix::devices::connect_device(*device, mode, port) != 0) {
     std::fprintf(stderr, "%s\n", veltrix::devices::connect_failure_message(mode));
     if (const std::string detail = veltrix::devices::connect_failure_detail(); !detail.empty()) {
@@ -328,6 +350,9 @@ int main(int argc, char** argv) {
     }
     if (*selftest) {
       status = run_selftest(*device);
+    }
+    if (*diff) {
+      status = run_diff(*device, args.file);
     }
   }
   std::fflush(stdout);

@@ -3,10 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "cli/exit_status.h"
 #include "devices/device_diagnostics.h"
 #include "devices/device_status.h"
+#include "devices/register_comparison.h"
 #include "devices/register_operations.h"
 
 namespace veltrix::cli {
@@ -35,6 +37,37 @@ std::string hex_byte(unsigned char value) {
 std::string register_named(const veltrix::devices::StoppedAt& stopped) {
   return stopped.row == nullptr ? hex_byte(stopped.address)
                                 : hex_byte(stopped.address) + " (" + stopped.row->name + ")";
+}
+
+// Names each register that read back otherwise; true when there was one.
+bool report_read_back(const std::vector<veltrix::devices::ReadBackDifference>& differences) {
+  for (const auto& difference : differences) {
+    print_message(veltrix::devices::read_back_sentence(difference));
+  }
+  return !differences.empty();
+}
+
+int report_comparison(const veltrix::devices::RegisterComparison& comparison) {
+  switch (comparison.status) {
+    case 0:
+      break;
+    case kStatusFileOpenFailed:
+      print_message("Unable to read the register-map file " + comparison.bad_file +
+                    (comparison.file_problem.empty() ? "" : " (" + comparison.file_problem + ")") + ".");
+      return kExitDiffFailure;
+    case kStatusFileRejected:
+      print_message("The register-map file " + comparison.bad_file + " does not match this sensor's register table.");
+      return kExitDiffFailure;
+    default:
+      print_message(veltrix::devices::failure_sentence(comparison.cause, kSensorReadError) +
+                    " The comparison stops at register " + comparison.failed_row->address +
+                    ", which could not be read.");
+      return kExitDiffFailure;
+  }
+  for (const auto& difference : comparison.differences) {
+    std::printf("%s\n", veltrix::devices::difference_line(difference).c_str());
+  }
+  return comparison.differences.empty() ? kExitOk : kExitDifferent;
 }
 
 std::string join_offered_rates(int offered) {
@@ -102,12 +135,13 @@ int run_read(ikor& device, const std::string& address_text, unsigned char addres
 }
 
 int run_write(ikor& device, unsigned char address, unsigned char value) {
-  if (const auto write = veltrix::devices::write_register_value(device, address, value); write.status != 0) {
+  const auto write = veltrix::devices::write_register_value(device, address, value);
+  if (write.status != 0) {
     print_message(veltrix::devices::failure_sentence(write.cause, kSensorWriteError) + " Register " +
                   hex_byte(address) + " was not written.");
     return kExitFailure;
   }
-  return kExitOk;
+  return report_read_back(write.read_back) ? kExitFailure : kExitOk;
 }
 
 int run_save(ikor& device, const std::string& file) {
@@ -150,6 +184,7 @@ int run_load(ikor& device, const std::string& file) {
   if (!prefix.empty()) {
     prefix += ": ";
   }
+  const bool differs = report_read_back(loaded.read_back);
 
   if (loaded.stopped) {
     print_message(veltrix::devices::failure_sentence(loaded.stopped->cause, kSensorWriteError) +
@@ -160,7 +195,7 @@ int run_load(ikor& device, const std::string& file) {
   }
   switch (loaded.status) {
     case 0:
-      return kExitOk;
+      return differs ? kExitFailure : kExitOk;
     case kStatusFileRejected:
       print_message(prefix + "The register-map file " + file +
                     " does not match this sensor's register table; nothing was written.");
@@ -177,6 +212,7 @@ int run_load(ikor& device, const std::string& file) {
 
 int apply_rate(ikor& device, const RateChoice& rate) {
   const auto change = veltrix::devices::change_sampling_rate(device, rate.constant);
+  const bool differs = report_read_back(change.read_back);
   if (change.status == kStatusRateRefused) {
     print_message("The sensor does not offer " + std::to_string(rate.hz) + " Hz.");
     return kExitFailure;
@@ -186,7 +222,7 @@ int apply_rate(ikor& device, const RateChoice& rate) {
                   register_named(*change.stopped) + " was not written; the sampling rate is not known.");
     return kExitFailure;
   }
-  return kExitOk;
+  return differs ? kExitFailure : kExitOk;
 }
 
 int run_rate(ikor& device, const RateChoice& rate) {
@@ -200,6 +236,14 @@ int run_rate(ikor& device, const RateChoice& rate) {
   }
   std::printf("%d\n", read_back);
   return kExitOk;
+}
+
+int run_diff(ikor& device, const std::string& second) {
+  return report_comparison(veltrix::devices::compare_sensor_with_file(device, second));
+}
+
+int run_diff_files(ikor& device, const std::string& first, const std::string& second) {
+  return report_comparison(veltrix::devices::compare_files(device, first, second));
 }
 
 int run_selftest(ikor& device) {

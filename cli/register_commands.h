@@ -19,9 +19,15 @@ int run_save(ikor& device, const std::string& file);
 int run_load(ikor& device, const std::string& file);
 int run_rate(ikor& device, const RateChoice& rate);
 int run_selftest(ikor& device);
+// Prints each register that differs between the sensor (or `first`) and
+// `second` on stdout; with `first`, the sensor is not asked. Returns
+// kExitOk when none differ, kExitDifferent or kExitDiffFailure.
+int run_diff(ikor& device, const std::string& second);
+int run_diff_files(ikor& device, const std::string& first, const std::string& second);
 
-// Sets the rate without printing it; on refusal or a failed write prints the
-// message. Returns the exit status.
+// Sets the rate without printing it; on refusal, a failed write or a
+// register that reads back otherwise prints the message. Returns the exit
+// status.
 int apply_rate(ikor& device, const RateChoice& rate);
 
 }  // namespace veltrix::cli

@@ -3,9 +3,11 @@
 #include <cassert>
 #include <cstring>
 
+#include "devices/register_holding.h"
 #include "devices/register_listing.h"
 #include "devices/register_row.h"
 #include "devices/register_stop.h"
+#include "devices/write_read_back.h"
 #include "link/board_protocol.h"
 
 namespace veltrix::devices {
@@ -53,12 +55,29 @@ const RegisterRow* GenericKor::get_register_list() { return traits_.table.data()
 
 int GenericKor::get_register_list_size() { return static_cast<int>(traits_.table.size()); }
 
+MapFileForm GenericKor::map_file_form() const { return traits_.file_form; }
+
 long GenericKor::write_register(unsigned char reg, unsigned char value, WriteKind how) {
-  if (how == WriteKind::kSingleWrite) {
-    return vtx_serial_single_write(serial_handle, slave_addr, reg, value);
-  }
   const unsigned char data[2] = {reg, value};
-  return ARM_WriteBurst(serial_handle, slave_addr, 2, data);
+  const long status = how == WriteKind::kSingleWrite ? vtx_serial_single_write(serial_handle, slave_addr, reg, value)
+                                                     : ARM_WriteBurst(serial_handle, slave_addr, 2, data);
+  if (status != 0 || !read_back_active()) {
+    return status;
+  }
+  return read_back(reg, value);
+}
+
+long GenericKor::read_back(unsigned char reg, unsigned char written) {
+  const unsigned char held = held_bits(traits_.table, reg);
+  if (held == 0) {
+    return 0;
+  }
+  unsigned char read = 0;
+  const long status = read_register(reg, read);
+  if (status == 0 && ((read ^ written) & held) != 0) {
+    keep_read_back_difference({reg, written, read});
+  }
+  return status;
 }
 
 long GenericKor::read_register(unsigned char reg, unsigned char& value) {

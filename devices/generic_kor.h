@@ -74,6 +74,9 @@ class GenericKor : public ikor {
   long read_fifo_samples(FifoRun& run, ComponentValues& latest, FifoBatch& batch) override;
   void stop_fifo(FifoRun& run) override;
 
+  // The form this family's register-map files take.
+  [[nodiscard]] MapFileForm map_file_form() const;
+
  protected:
   explicit GenericKor(const DeviceTraits& traits);
 
@@ -81,7 +84,9 @@ class GenericKor : public ikor {
   // initialize's result. The compass families find their compass here.
   virtual long after_connect();
 
-  // One register at the sensor's bus address.
+  // One register at the sensor's bus address; while a ReadBackScope lives
+  // on this thread, a write that succeeded is read back
+  // (devices/write_read_back.h) and a failed read-back is its status.
   [[nodiscard]] long write_register(unsigned char reg, unsigned char value, WriteKind how = WriteKind::kWriteBurst);
   [[nodiscard]] long read_register(unsigned char reg, unsigned char& value);
   // The register's value, or 0 when the read fails.
@@ -112,6 +117,7 @@ class GenericKor : public ikor {
   unsigned char data_register(int component) const;
   void resolve_fifo_registers();
   long restart_fifo(int components, FifoRun& run);
+  [[nodiscard]] long read_back(unsigned char reg, unsigned char written);
 
   const DeviceTraits& traits_;
   FifoRegisters fifo_{};

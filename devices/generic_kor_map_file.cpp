@@ -19,19 +19,6 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Reads at most kMaxRegisterMapFileBytes + 1 bytes: enough to tell that a
-// file is too large to be a register map without reading all of it.
-bool read_bounded(std::FILE* f, std::string& content) {
-  content.resize(kMaxRegisterMapFileBytes + 1);
-  const std::size_t n = std::fread(content.data(), 1, content.size(), f);
-  content.resize(n);
-  if (std::ferror(f) == 0) {
-    return true;
-  }
-  keep_register_map_file_problem(errno);
-  return false;
-}
-
 }  // namespace
 
 long GenericKor::save_register_map(const char* fileName) {
@@ -91,7 +78,7 @@ long GenericKor::load_register_map(const char* fileName) {
       write_device_diagnostic("fopen failed");
       return kStatusFileOpenFailed;
     }
-    if (!read_bounded(f.get(), content)) {
+    if (!read_register_map_content(f.get(), content)) {
       return kStatusFileOpenFailed;
     }
   }

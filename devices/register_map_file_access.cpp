@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "devices/register_map_file.h"
+
 namespace veltrix::devices {
 namespace {
 
@@ -79,6 +81,17 @@ std::FILE* open_register_map_file(const char* path, MapFileAccess access, bool* 
 
 bool empty_register_map_file(std::FILE* stream) {
   if (ftruncate(fileno(stream), 0) == 0) {
+    return true;
+  }
+  keep_register_map_file_problem(errno);
+  return false;
+}
+
+bool read_register_map_content(std::FILE* stream, std::string& content) {
+  content.resize(kMaxRegisterMapFileBytes + 1);
+  const std::size_t n = std::fread(content.data(), 1, content.size(), stream);
+  content.resize(n);
+  if (std::ferror(stream) == 0) {
     return true;
   }
   keep_register_map_file_problem(errno);

@@ -27,6 +27,12 @@ std::FILE* open_register_map_file(const char* path, MapFileAccess access, bool* 
 // with the reason kept, when it cannot be.
 [[nodiscard]] bool empty_register_map_file(std::FILE* stream);
 
+// Reads all of an open register-map file into `content`, but at most
+// kMaxRegisterMapFileBytes + 1 bytes: enough to tell that a file is too large
+// to be a register map without reading all of it. False, with the reason
+// kept, when the read fails.
+[[nodiscard]] bool read_register_map_content(std::FILE* stream, std::string& content);
+
 // Keeps the reason for a read or write of an open register-map file that
 // failed with `error` (an errno value).
 void keep_register_map_file_problem(int error);

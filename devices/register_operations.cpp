@@ -93,11 +93,13 @@ BurstRead read_register_burst(ikor& device, std::string_view address_text, unsig
 }
 
 RegisterWrite write_register_value(ikor& device, unsigned char address, unsigned char value) {
+  const ReadBackScope read_back;
   RegisterWrite write;
   write.status = device.write_to_register(static_cast<char>(address), static_cast<char>(value));
   if (write.status != 0) {
     write.cause = last_failure_cause();
   }
+  write.read_back = read_back.differences();
   return write;
 }
 
@@ -108,14 +110,19 @@ MapFileTransfer save_register_values(ikor& device, const std::string& path) {
 
 MapFileTransfer load_register_values(ikor& device, const std::string& path) {
   clear_register_stop();
-  return finish_transfer(device, device.load_register_map(path.c_str()));
+  const ReadBackScope read_back;
+  MapFileTransfer transfer = finish_transfer(device, device.load_register_map(path.c_str()));
+  transfer.read_back = read_back.differences();
+  return transfer;
 }
 
 RateChange change_sampling_rate(ikor& device, int rate_constant) {
   clear_register_stop();
+  const ReadBackScope read_back;
   RateChange change;
   change.status = device.set_sampling_rate(rate_constant);
   change.stopped = kept_stop(device);
+  change.read_back = read_back.differences();
   return change;
 }
 

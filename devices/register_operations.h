@@ -1,7 +1,9 @@
 #pragma once
 // The operations the window's register panel and rate buttons and
 // veltrix-cli's register commands share: the register-map listing, a burst
-// read, a write, save, load and a rate change. Each talks to the sensor
+// read, a write, save, load and a rate change. Write, load and a rate change
+// read back every register they write (write_read_back.h) and return the
+// registers that read back otherwise. Each talks to the sensor
 // through `device` and returns what happened; the callers validate the
 // operator's input before and only present the result after.
 //
@@ -15,9 +17,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "devices/ikor.h"
 #include "devices/register_stop.h"
+#include "devices/write_read_back.h"
 
 namespace veltrix::devices {
 
@@ -59,8 +63,9 @@ struct BurstRead {
                                             int length);
 
 struct RegisterWrite {
-  long status = 0;
+  long status = 0;                               // of the write, or of its read-back
   FailureCause cause = FailureCause::kBadReply;  // when status is not 0
+  std::vector<ReadBackDifference> read_back;     // the register, when it reads back otherwise
 };
 
 // Every register write the operator asks for goes through here.
@@ -84,6 +89,7 @@ struct MapFileTransfer {
   // there, and a save wrote no file. A board that answers badly has the
   // register saved as 0, or the rows after it still written, and no stop.
   std::optional<StoppedAt> stopped;
+  std::vector<ReadBackDifference> read_back;  // a load's registers that read back otherwise
 };
 
 [[nodiscard]] MapFileTransfer save_register_values(ikor& device, const std::string& path);
@@ -93,7 +99,8 @@ struct RateChange {
   // kStatusRateRefused when the device does not offer the rate (nothing
   // written), else the link status of the first write that failed.
   long status = 0;
-  std::optional<StoppedAt> stopped;  // that write; the rate is then not known
+  std::optional<StoppedAt> stopped;           // that write; the rate is then not known
+  std::vector<ReadBackDifference> read_back;  // registers written that read back otherwise
 };
 
 [[nodiscard]] RateChange change_sampling_rate(ikor& device, int rate_constant);

@@ -42,6 +42,7 @@ struct SensorOptions {
   bool self_test_passes = true;
   bool at_rest = false;  // every sample holds the values of sample 1 (a still sensor, for self tests)
   NoiseOptions noise{};  // none by default: the formula's values exactly
+  std::vector<std::uint8_t> ignored_writes{};  // sensor registers that keep their value whatever is written
 };
 
 struct BoardOptions {

@@ -4,9 +4,12 @@
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "sim/board_sim.h"
 #include "sim/sensor_layout.h"
@@ -30,6 +33,19 @@ std::string parse_compass_address(const std::string& text, int& address) {
   return {};
 }
 
+// Register addresses in hexadecimal, with or without 0x.
+std::string parse_ignored_writes(const std::vector<std::string>& texts, std::vector<std::uint8_t>& addresses) {
+  for (const std::string& text : texts) {
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 16);
+    if (text.empty() || *end != '\0' || value < 0 || value > 0xFF) {
+      return "--ignore-writes: expected a register address 00 to FF in hexadecimal, got \"" + text + "\"";
+    }
+    addresses.push_back(static_cast<std::uint8_t>(value));
+  }
+  return {};
+}
+
 std::string known_classes() {
   std::string names;
   for (const auto& layout : veltrix::sim::all_layouts()) {
@@ -50,6 +66,7 @@ int main(int argc, char** argv) {
   int delay_ms = 0;
   int delay_us = 0;
   bool self_test_fails = false;
+  std::vector<std::string> ignored_writes;
 
   CLI::App app{"Simulated Veltrix evaluation board on a pseudo-terminal; prints the port path first."};
   app.footer(
@@ -58,7 +75,8 @@ int main(int argc, char** argv) {
       "A block read returns one sample throughout. FIFO: USER_CTRL bit 6 on, FIFO_EN bit 7 temp, 6/5/4 gyro\n"
       "X/Y/Z, 3 accel, 0 slave 0 data; frames in register order, byte count in FIFO_COUNTH:L, 1024 bytes,\n"
       "newest kept with INT_STATUS bit 4 on overflow, USER_CTRL reset bit empties it. After IE2, with\n"
-      "INT_ENABLE bit 0 set, the board sends \"I0\" once per sample until SD.");
+      "INT_ENABLE bit 0 set, the board sends \"I0\" once per sample until SD. Writes leave WHO_AM_I, the data\n"
+      "registers, INT_STATUS and the FIFO count as they are.");
   app.add_option("--sensor", options.sensor.model_class, "sensor class behind the board: " + known_classes())
       ->check([](const std::string& name) {
         return veltrix::sim::find_layout(name) ? std::string() : "unknown sensor class \"" + name + "\"";
@@ -77,6 +95,9 @@ int main(int argc, char** argv) {
       ->check(CLI::NonNegativeNumber);
   app.add_option("--seed", options.sensor.noise.seed, "seed of the noise (same seed, same values)")
       ->capture_default_str();
+  app.add_option("--ignore-writes", ignored_writes,
+                 "register ADDR (hexadecimal) keeps its value whatever is written; repeat or list with commas")
+      ->delimiter(',');
   app.add_flag("--silent", faults.silent, "never answer");
   app.add_flag("--never-ready", faults.never_ready, "answer, but never flag a new sample");
   app.add_option("--silent-after", faults.silent_after, "answer N commands, then fall silent")
@@ -94,6 +115,10 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
 
   if (const std::string error = parse_compass_address(compass, options.sensor.compass_address); !error.empty()) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 2;
+  }
+  if (const std::string error = parse_ignored_writes(ignored_writes, options.sensor.ignored_writes); !error.empty()) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
   }

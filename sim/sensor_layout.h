@@ -52,7 +52,12 @@ struct SensorLayout {
   bool i2c_master;           // I2C_SLV0 registers and EXT_SENS_DATA exist
   FifoLayout fifo;
   std::span<const RegisterValue> reset_values;  // every other register resets to 0x00
+  std::uint8_t who_am_i;
 };
+
+// Registers a bus write leaves as they are: WHO_AM_I, the data registers
+// (samples, EXT_SENS_DATA), INT_STATUS and the FIFO byte count.
+bool is_read_only(const SensorLayout& layout, std::uint8_t reg);
 
 // nullptr when the class is not one of the nine.
 const SensorLayout* find_layout(std::string_view model_class);

@@ -107,6 +107,10 @@ void SensorModel::write(std::uint8_t bus, std::uint8_t reg, std::uint8_t value, 
   if (file == nullptr) {
     return;
   }
+  if (file == &sensor_ && (is_read_only(layout_, reg) ||
+                           std::ranges::find(options_.ignored_writes, reg) != options_.ignored_writes.end())) {
+    return;
+  }
   if (file == &sensor_ && reg == layout_.fifo.user_ctrl && (value & layout_.fifo.reset_bit) != 0) {
     fifo_.clear();
     value = static_cast<std::uint8_t>(value & ~layout_.fifo.reset_bit);

@@ -30,6 +30,9 @@
 // the FIFO; the bit reads back 0. Clearing bit 6 stops frames but keeps the
 // bytes already there.
 //
+// Writes: the registers sensor_layout.h calls read-only, and those the
+// options name as ignoring writes, keep their value.
+//
 // Thread contract: not thread-safe; BoardSim serialises every call.
 
 #include <array>

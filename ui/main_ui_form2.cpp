@@ -43,6 +43,7 @@ void MainUIForm2::wire_handlers() {
   connect(btnwrite_to_register, &QPushButton::clicked, this, &MainUIForm2::btnwrite_to_register_Click);
   connect(btnRead, &QPushButton::clicked, this, &MainUIForm2::btnRead_Click);
   connect(btnSave, &QPushButton::clicked, this, &MainUIForm2::btnSave_Click);
+  connect(btnCompare, &QPushButton::clicked, this, &MainUIForm2::btnCompare_Click);
   connect(btnLoad, &QPushButton::clicked, this, &MainUIForm2::btnLoad_Click);
   connect(btnClear, &QPushButton::clicked, this, &MainUIForm2::btnClear_Click);
   for (QRadioButton* rate : {rdSamplingRate20, rdSamplingRate50, rdSamplingRate100, rdSamplingRate200}) {

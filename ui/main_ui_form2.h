@@ -17,8 +17,10 @@
 #include <QWidget>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "capture/capture_control.h"
+#include "devices/write_read_back.h"
 #include "ui/anchoring.h"
 #include "ui/capture_event_signals.h"
 #include "ui/window_settings.h"
@@ -70,6 +72,8 @@ class MainUIForm2 : public QWidget {
   void btnRead_Click();
   void btnSave_Click();
   void btnLoad_Click();
+  // Marks and lists the rows where the sensor differs from a register-map file.
+  void btnCompare_Click();
   void btnClear_Click();
   void rdSamplingRate_CheckedChanged(QRadioButton* sender);
   void rdCustomSampleRate_CheckedChanged();
@@ -109,6 +113,8 @@ class MainUIForm2 : public QWidget {
   // the text they had.
   void show_register_map();
   void show_in_console_pane(const QString& text);
+  // One box naming every register that read back otherwise; none when empty.
+  void show_read_back(const std::vector<veltrix::devices::ReadBackDifference>& differences);
   void enable_start_for_outputs();
   void set_capturing(bool capturing);
   void shut_down();
@@ -149,6 +155,7 @@ class MainUIForm2 : public QWidget {
 
   QPushButton* btnLoad;
   QPushButton* btnSave;
+  QPushButton* btnCompare;
   QPushButton* btnRefresh;
   QFrame* panel2;
   QLabel* lblSelectDevice;

@@ -37,8 +37,8 @@ void MainUIForm2::cmbDevices_SelectedIndexChanged() {
   cmbDevices->setPalette(list);
   for (QWidget* control : std::initializer_list<QWidget*>{
            btnRefresh, btnStart, btnStop, btnwrite_to_register, btnClear, btnSelectFolder, rdSamplingRate20,
-           rdSamplingRate50, rdSamplingRate100, rdSamplingRate200, rdCustomSampleRate, btnLoad, btnSave, btnRead,
-           chkEnableDisplay, chkEnableFileLog, chkFastCapture}) {
+           rdSamplingRate50, rdSamplingRate100, rdSamplingRate200, rdCustomSampleRate, btnLoad, btnSave, btnCompare,
+           btnRead, chkEnableDisplay, chkEnableFileLog, chkFastCapture}) {
     control->setEnabled(true);
   }
 }

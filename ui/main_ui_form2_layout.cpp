@@ -275,6 +275,8 @@ void MainUIForm2::build_panel2() {
 
 void MainUIForm2::build_register_map_area() {
   label5 = make_label(this, "label5", 62, {236, 12}, "Register Map", veltrix::ui::section_title_font());
+  btnCompare = make_icon_button(this, "btnCompare", 33, QRect(label5->geometry().right() + 8, 10, 26, 26), "compare",
+                                20, "Compare with file…");
   const QFont header = veltrix::ui::column_header_font();
   constexpr int kPaneX = 236;
   label6 = make_label(this, "label6", 63, {kPaneX + 1, 41}, "Address\r\n(hex)", header);

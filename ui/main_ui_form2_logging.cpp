@@ -53,6 +53,7 @@ void MainUIForm2::rdSamplingRate_CheckedChanged(QRadioButton* sender) {
   }
   show_register_map();
   CurrentSampleRate = rate;
+  show_read_back(change.read_back);
 }
 
 void MainUIForm2::rdCustomSampleRate_CheckedChanged() {

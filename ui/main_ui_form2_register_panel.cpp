@@ -6,11 +6,13 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <chrono>
 
 #include "capture/console_buffer.h"
 #include "devices/device_status.h"
 #include "devices/ikor.h"
+#include "devices/register_comparison.h"
 #include "devices/register_input.h"
 #include "devices/register_operations.h"
 #include "ui/input_hold.h"
@@ -55,10 +57,50 @@ QString file_problem(const QString& path, bool for_writing) {
   return QStringLiteral("The file could not be read.");
 }
 
+const QColor kDifferingRow(255, 224, 130);
+
+// The pane's rows of `differences` with a background; the rows are in table order.
+void mark_rows(QPlainTextEdit& pane, const RegisterRow* table,
+               const std::vector<veltrix::devices::RegisterDifference>& differences) {
+  QList<QTextEdit::ExtraSelection> marks;
+  for (const auto& difference : differences) {
+    const QTextBlock block = pane.document()->findBlockByNumber(static_cast<int>(difference.row - table));
+    if (!block.isValid()) {
+      continue;
+    }
+    QTextEdit::ExtraSelection mark;
+    mark.cursor = QTextCursor(block);
+    mark.format.setBackground(kDifferingRow);
+    mark.format.setProperty(QTextFormat::FullWidthSelection, true);
+    marks.append(mark);
+  }
+  pane.setExtraSelections(marks);
+}
+
+QString differences_text(const std::vector<veltrix::devices::RegisterDifference>& differences) {
+  QStringList lines;
+  for (const auto& difference : differences) {
+    lines << QString::fromStdString(veltrix::devices::difference_line(difference));
+  }
+  return lines.join(QLatin1Char('\n'));
+}
+
 }  // namespace
 
 void MainUIForm2::set_register_map_text(const std::string& text) {
+  txtRegisterMap->setExtraSelections({});
   txtRegisterMap->setPlainText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void MainUIForm2::show_read_back(const std::vector<veltrix::devices::ReadBackDifference>& differences) {
+  if (differences.empty()) {
+    return;
+  }
+  QStringList lines;
+  for (const auto& difference : differences) {
+    lines << QString::fromStdString(veltrix::devices::read_back_sentence(difference));
+  }
+  show_error(QStringLiteral("The sensor does not hold what was written."), lines.join(QLatin1Char('\n')));
 }
 
 void MainUIForm2::show_in_console_pane(const QString& text) {
@@ -114,6 +156,7 @@ void MainUIForm2::btnwrite_to_register_Click() {
   } else {
     update_sensor_ui_for_sensor(*iKOR);
     show_register_map();
+    show_read_back(write.read_back);
   }
   lblWaitRM->hide();
   lblWaitRM->repaint();
@@ -176,6 +219,7 @@ void MainUIForm2::btnLoad_Click() {
     return;
   }
   const auto loaded = veltrix::devices::load_register_values(*iKOR, device_path(*path));
+  show_read_back(loaded.read_back);
   if (loaded.stopped) {
     // Nothing more is asked of a board that stopped answering.
     show_error(veltrix::ui::failure_text(loaded.stopped->cause, veltrix::devices::kSensorWriteError),
@@ -195,6 +239,44 @@ void MainUIForm2::btnLoad_Click() {
     show_error(QString::fromLatin1(veltrix::devices::kSensorWriteError));
   }
   update_sensor_ui_for_sensor(*iKOR);
+}
+
+void MainUIForm2::btnCompare_Click() {
+  if (!is_device_connected()) {
+    return;
+  }
+  const auto path = prompts_.open_file_path(this);
+  if (!path) {
+    return;
+  }
+  const auto comparison = veltrix::devices::compare_sensor_with_file(*iKOR, device_path(*path));
+  switch (comparison.status) {
+    case 0:
+      break;
+    case kStatusFileOpenFailed:
+      show_error(QStringLiteral("The register map file %1 could not be opened.").arg(*path),
+                 file_problem(*path, false));
+      return;
+    case kStatusFileRejected:
+      show_error(QStringLiteral("%1 is not a register map of this sensor.").arg(*path));
+      return;
+    default:
+      show_error(veltrix::ui::failure_text(comparison.cause, veltrix::devices::kSensorReadError),
+                 QStringLiteral("Register %1 (%2) could not be read; the comparison stops there.")
+                     .arg(QString::fromLatin1(comparison.failed_row->address),
+                          QString::fromLatin1(comparison.failed_row->name)));
+      return;
+  }
+  show_register_map();
+  mark_rows(*txtRegisterMap, iKOR->get_register_list(), comparison.differences);
+  if (comparison.differences.empty()) {
+    prompts_.show_information(QString::fromLatin1(kMessageCaption),
+                              QStringLiteral("The sensor's registers match %1.").arg(*path));
+    return;
+  }
+  prompts_.show_information(QString::fromLatin1(kMessageCaption),
+                            QStringLiteral("Registers that differ from %1 (sensor, then file):").arg(*path),
+                            differences_text(comparison.differences));
 }
 
 void MainUIForm2::btnClear_Click() {

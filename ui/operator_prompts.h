@@ -20,6 +20,8 @@ class OperatorPrompts {
   // A modal box with an OK button and the error icon. `detail`, when not
   // empty, is shown under `text`.
   virtual void show_error(const QString& caption, const QString& text, const QString& detail = {}) = 0;
+  // The same with the information icon, for what is news but no error.
+  virtual void show_information(const QString& caption, const QString& text, const QString& detail = {}) = 0;
 
   // A path to write to, with `default_suffix` added to a name given without
   // one; nullopt when the operator cancels.

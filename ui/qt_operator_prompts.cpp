@@ -19,11 +19,23 @@ std::optional<QString> chosen(QFileDialog& dialog) {
 
 }  // namespace
 
-void QtOperatorPrompts::show_error(const QString& caption, const QString& text, const QString& detail) {
-  // No owner: the box stands on its own, modal for the whole application.
-  QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
+namespace {
+
+// No owner: the box stands on its own, modal for the whole application.
+void show_box(QMessageBox::Icon icon, const QString& caption, const QString& text, const QString& detail) {
+  QMessageBox box(icon, caption, text, QMessageBox::Ok);
   box.setInformativeText(detail);
   box.exec();
+}
+
+}  // namespace
+
+void QtOperatorPrompts::show_error(const QString& caption, const QString& text, const QString& detail) {
+  show_box(QMessageBox::Critical, caption, text, detail);
+}
+
+void QtOperatorPrompts::show_information(const QString& caption, const QString& text, const QString& detail) {
+  show_box(QMessageBox::Information, caption, text, detail);
 }
 
 std::optional<QString> QtOperatorPrompts::save_file_path(QWidget* owner, const QString& default_suffix) {

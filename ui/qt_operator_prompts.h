@@ -10,6 +10,7 @@ namespace veltrix::ui {
 class QtOperatorPrompts final : public OperatorPrompts {
  public:
   void show_error(const QString& caption, const QString& text, const QString& detail) override;
+  void show_information(const QString& caption, const QString& text, const QString& detail) override;
   std::optional<QString> save_file_path(QWidget* owner, const QString& default_suffix) override;
   std::optional<QString> open_file_path(QWidget* owner) override;
   std::optional<QString> pick_folder(QWidget* owner) override;

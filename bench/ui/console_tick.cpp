@@ -57,6 +57,7 @@ constexpr int kLinesPerTick = 5;
 class SilentPrompts final : public veltrix::ui::OperatorPrompts {
  public:
   void show_error(const QString&, const QString&, const QString&) override {}
+  void show_information(const QString&, const QString&, const QString&) override {}
   std::optional<QString> save_file_path(QWidget*, const QString&) override { return std::nullopt; }
   std::optional<QString> open_file_path(QWidget*) override { return std::nullopt; }
   std::optional<QString> pick_folder(QWidget*) override { return std::nullopt; }

@@ -251,12 +251,13 @@ TEST_F(CliSilentBoardTest, SaveLoadAndRateStopAtTheFirstRegisterLeftUnanswered) 
   EXPECT_EQ(cli("KOR 42", {"save", fresh}).exit_status, 1);
   EXPECT_FALSE(std::filesystem::exists(fresh));
 
-  serve_falling_silent(5);
+  // Each register written is read back: five rows take ten commands.
+  serve_falling_silent(10);
   run = cli("KOR 42", {"load", file});
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.err, "The board stopped answering. The load stops at register " + named(rows[5]) + ": 5 of " +
                          std::to_string(device->get_register_list_size()) + " registers written.\n");
-  EXPECT_EQ(commands().size(), kConnectCommands + 6);
+  EXPECT_EQ(commands().size(), kConnectCommands + 11);
 
   serve_falling_silent(0);
   run = cli("KOR 42", {"rate", "100"});

@@ -167,6 +167,22 @@ TEST(BoardsimProgram, SwitchesReachTheBoard) {
   EXPECT_EQ(program.exit_status(), 0);
 }
 
+TEST(BoardsimProgram, IgnoredWritesAreRepeatableAndListedWithCommas) {
+  BoardsimProcess program({"--sensor", "kor42", "--ignore-writes", "6B,0x20", "--ignore-writes", "1C"});
+  ASSERT_TRUE(program.spawned());
+  PtyClient client(program.first_stdout_line());
+  ASSERT_TRUE(client.is_open());
+  for (const std::uint8_t reg : {0x6B, 0x20, 0x1C, 0x21}) {
+    client.exchange(wr(0x68, {reg, 0x41}));
+  }
+  EXPECT_EQ(client.exchange(rd(0x68, 0x6B, 1)), "RD686B00\r\n");
+  EXPECT_EQ(client.exchange(rd(0x68, 0x20, 1)), "RD682000\r\n");
+  EXPECT_EQ(client.exchange(rd(0x68, 0x1C, 1)), "RD681C00\r\n");
+  EXPECT_EQ(client.exchange(rd(0x68, 0x21, 1)), "RD682141\r\n");
+  program.signal(SIGTERM);
+  EXPECT_EQ(program.exit_status(), 0);
+}
+
 TEST(BoardsimProgram, SilentSwitchKeepsItQuiet) {
   BoardsimProcess program({"--silent"});
   ASSERT_TRUE(program.spawned());
@@ -186,6 +202,8 @@ TEST(BoardsimProgram, RefusesBadArgumentsWithAMessage) {
                                                                 {"--delay", "-5"},
                                                                 {"--reply-delay-us", "-1"},
                                                                 {"--delay", "1", "--reply-delay-us", "5"},
+                                                                {"--ignore-writes", "1G"},
+                                                                {"--ignore-writes", "100"},
                                                                 {"--bogus"}}) {
     BoardsimProcess program(args);
     ASSERT_TRUE(program.spawned());

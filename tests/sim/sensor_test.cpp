@@ -30,6 +30,28 @@ TEST_F(SimulatedSensor, EveryClassIdentifiesItselfAtItsWhoAmIRegister) {
   }
 }
 
+TEST_F(SimulatedSensor, ReadOnlyRegistersAndThoseToldToIgnoreWritesKeepTheirValue) {
+  BoardOptions options = board_options("kor42");
+  options.sensor.ignored_writes = {0x6B, 0x20};
+  start(options);
+  write_register(0x75, 0x12);  // WHO_AM_I
+  EXPECT_EQ(read_register(0x75), 0x68);
+  write_register(0x72, 0x12);  // FIFO_COUNTH
+  EXPECT_EQ(read_register(0x72), 0x00);
+  write_register(0x4A, 0x12);  // EXT_SENS_DATA_01
+  EXPECT_EQ(read_register(0x4A), 0x00);
+  write_register(0x6B, 0x41);
+  EXPECT_EQ(read_register(0x6B), 0x00);
+  write_register(0x20, 0x33);
+  EXPECT_EQ(read_register(0x20), 0x00);
+  write_register(0x21, 0x33);
+  EXPECT_EQ(read_register(0x21), 0x33);
+
+  start(board_options("kor23"));
+  write_register(0x00, 0x12);  // WHO_AM_I of the older classes
+  EXPECT_EQ(read_register(0x00), 0x68);
+}
+
 TEST_F(SimulatedSensor, IntStatusIsSetPerSampleAndClearedByReading) {
   start(board_options("kor42"));
   write_register(0x1A, kSlowFilter);

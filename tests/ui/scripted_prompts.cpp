@@ -25,6 +25,10 @@ void ScriptedPrompts::show_error(const QString& caption, const QString& text, co
   }
 }
 
+void ScriptedPrompts::show_information(const QString& caption, const QString& text, const QString& detail) {
+  informations.push_back({caption, text, detail});
+}
+
 std::optional<QString> ScriptedPrompts::save_file_path(QWidget*, const QString& default_suffix) {
   save_suffixes.push_back(default_suffix);
   return next(file_answers);

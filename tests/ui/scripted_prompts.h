@@ -23,12 +23,14 @@ struct ShownError {
 class ScriptedPrompts final : public OperatorPrompts {
  public:
   void show_error(const QString& caption, const QString& text, const QString& detail) override;
+  void show_information(const QString& caption, const QString& text, const QString& detail) override;
   std::optional<QString> save_file_path(QWidget* owner, const QString& default_suffix) override;
   std::optional<QString> open_file_path(QWidget* owner) override;
   std::optional<QString> pick_folder(QWidget* owner) override;
   int choose_connection_mode(QWidget* owner) override;
 
   std::vector<ShownError> errors;
+  std::vector<ShownError> informations;  // boxes with the information icon
   // Runs as each box is recorded, to look at the window while it is up.
   std::function<void()> on_error;
   // The texts of `errors`, for comparing in one go.

@@ -74,8 +74,9 @@ void WindowHarness::restart() {
   window = std::make_unique<VeltrixDataLoggerWFA_clr8xp::MainUIForm2>(prompts);
 }
 
-sim::BoardSim& WindowHarness::start_board(const std::string& model_class) {
+sim::BoardSim& WindowHarness::start_board(const std::string& model_class, sim::SensorOptions sensor) {
   sim::BoardOptions options;
+  options.sensor = std::move(sensor);
   options.sensor.model_class = model_class;
   board = std::make_unique<sim::BoardSim>(options);
   if (board->start() != 0) {
@@ -91,8 +92,8 @@ void WindowHarness::select_model(const QString& model, int mode) {
   devices->setCurrentIndex(devices->findText(model));
 }
 
-bool WindowHarness::connect(const std::string& model_class, const QString& model) {
-  start_board(model_class);
+bool WindowHarness::connect(const std::string& model_class, const QString& model, sim::SensorOptions sensor) {
+  start_board(model_class, std::move(sensor));
   window->show();
   if (!QTest::qWaitForWindowExposed(window.get())) {
     return false;

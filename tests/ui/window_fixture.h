@@ -42,12 +42,12 @@ class WindowHarness {
   // process state of a new run; the settings and the board stay.
   void restart();
   // Starts a board serving `model_class` and points port discovery at it.
-  sim::BoardSim& start_board(const std::string& model_class);
+  sim::BoardSim& start_board(const std::string& model_class, sim::SensorOptions sensor = {});
   // Selects `model` in the device list; a mode question is answered `mode`.
   void select_model(const QString& model, int mode = MODE_I2C);
   // A board for `model_class`, then `model` selected over I2C, window shown.
   // False when the window did not connect.
-  bool connect(const std::string& model_class, const QString& model);
+  bool connect(const std::string& model_class, const QString& model, sim::SensorOptions sensor = {});
 
   template <typename W>
   W* child(const char* name) const {

@@ -134,6 +134,7 @@ class WindowLayoutTest : public QObject {
     const QStringList expected = {"txtRegisterMap",
                                   "btnSave",
                                   "btnLoad",
+                                  "btnCompare",
                                   "txtSelectedFolder",
                                   "btnSelectFolder",
                                   "txtDataLogging",
@@ -182,11 +183,9 @@ class WindowLayoutTest : public QObject {
     const struct {
       const char* name;
       const char* tip;
-    } icons[] = {{"btnLoad", "Load register map…"},
-                 {"btnSave", "Save register map…"},
-                 {"btnRefresh", "Refresh"},
-                 {"btnClear", "Clear console"},
-                 {"btnSelectFolder", "Choose log folder…"}};
+    } icons[] = {{"btnLoad", "Load register map…"},    {"btnSave", "Save register map…"},
+                 {"btnCompare", "Compare with file…"}, {"btnRefresh", "Refresh"},
+                 {"btnClear", "Clear console"},        {"btnSelectFolder", "Choose log folder…"}};
     for (const auto& icon : icons) {
       auto* button = h.child<QPushButton>(icon.name);
       // The tooltip may add the button's shortcut.

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 #include <cstdio>
 
@@ -313,7 +314,8 @@ class WindowRegisterPanelTest : public QObject {
     h.board->set_faults({});
     h.prompts.file_answers = {file};
     h.click("btnSave");
-    silent_after_one.silent_after = 5;
+    // Each register written is read back: five rows take ten commands.
+    silent_after_one.silent_after = 10;
     h.board->set_faults(silent_after_one);
     h.board->clear_commands();
     h.prompts.errors.clear();
@@ -325,7 +327,7 @@ class WindowRegisterPanelTest : public QObject {
              QStringLiteral("The load stops at register %1 (%2): 5 of %3 registers written.")
                  .arg(QString::fromLatin1(sixth.address), QString::fromLatin1(sixth.name))
                  .arg(iKOR->get_register_list_size()));
-    QCOMPARE(h.board_lines().size(), 6);
+    QCOMPARE(h.board_lines().size(), 11);
     QCOMPARE(sensor_writes(h).size(), 6);
   }
 
@@ -394,6 +396,68 @@ class WindowRegisterPanelTest : public QObject {
     QCOMPARE(h.prompts.errors[1].detail,
              QStringLiteral("The folder %1 does not exist.").arg(dir.filePath("no-folder")));
     QVERIFY(!QFile::exists(nowhere));
+  }
+
+  void registers_that_do_not_hold_what_was_written_get_one_box_and_compare_marks_the_differing_rows() {
+    WindowHarness h;
+    veltrix::sim::SensorOptions sensor;
+    sensor.ignored_writes = {0x6B, 0x20, 0x19};
+    QVERIFY(h.connect("kor42", "KOR 42", sensor));
+    const auto write = [&](const char* address, const char* value) {
+      h.prompts.errors.clear();
+      h.child<QLineEdit>("txtWriteRegRegister")->setText(QString::fromLatin1(address));
+      h.child<QLineEdit>("txtWriteRegData")->setText(QString::fromLatin1(value));
+      h.click("btnwrite_to_register");
+    };
+    write("6B", "41");
+    QCOMPARE(h.prompts.errors.size(), std::size_t{1});
+    QCOMPARE(h.prompts.errors[0].detail, QStringLiteral("Register 6B reads back 00 after writing 41"));
+    write("75", "12");  // WHO_AM_I cannot hold it
+    QVERIFY(h.prompts.errors.empty());
+    write("6B", "80");  // the reset bit clears itself
+    QVERIFY(h.prompts.errors.empty());
+
+    // A load: one box for all of its registers.
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("map.txt"));
+    h.prompts.file_answers = {file};
+    h.click("btnSave");
+    QByteArray content = read_all(file);
+    content.replace("6B :   00", "6B :   41").replace("20 :   00", "20 :   33").replace("21 :   00", "21 :   44");
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(content);
+    out.close();
+    h.prompts.errors.clear();
+    h.prompts.file_answers = {file};
+    h.click("btnLoad");
+    QCOMPARE(h.prompts.errors.size(), std::size_t{1});
+    QCOMPARE(h.prompts.errors[0].detail,
+             QStringLiteral("Register 20 reads back 00 after writing 33\nRegister 6B reads back 00 after writing 41"));
+
+    // Compare marks the rows of the two registers that did not take the file.
+    h.prompts.errors.clear();
+    h.prompts.file_answers = {file};
+    h.click("btnCompare");
+    QVERIFY(h.prompts.errors.empty());
+    QCOMPARE(h.prompts.informations.size(), std::size_t{1});
+    QCOMPARE(h.prompts.informations[0].detail,
+             QStringLiteral("20 | MOT_DUR            | 0x00 00000000 | 0x33 00110011\n"
+                            "6B | PWR_MGMT_1         | 0x00 00000000 | 0x41 01000001"));
+    QStringList marked;
+    for (const QTextEdit::ExtraSelection& mark : h.child<QPlainTextEdit>("txtRegisterMap")->extraSelections()) {
+      marked << mark.cursor.block().text().left(2);
+    }
+    QCOMPARE(marked, (QStringList{QStringLiteral("20"), QStringLiteral("6B")}));
+    h.click("btnRefresh");
+    QVERIFY(h.child<QPlainTextEdit>("txtRegisterMap")->extraSelections().isEmpty());
+
+    // A rate change.
+    h.prompts.errors.clear();
+    h.click("rdSamplingRate100");
+    QCOMPARE(h.prompts.error_texts(),
+             std::vector<QString>{QStringLiteral("The sensor does not hold what was written.")});
+    QCOMPARE(h.prompts.errors[0].detail, QStringLiteral("Register 19 reads back 00 after writing 09"));
   }
 
   void clear_empties_pane_and_buffer_and_read_output_lasts_until_the_next_refresh() {
