@@ -180,9 +180,11 @@ curve shows them; and the noise density from the Welch PSD. The rate comes
 from dataLog<N>.json beside dataLog<N>.csv, else from --rate; given both, they
 must agree. The log is split, never bridged, at lines with no component or
 other columns and, in a log with a time column, at steps over 1.5 sample
-periods. Figures are in counts; --scale gyro=131:deg/s,accel=16384:g gives a
-component's channels in its unit (counts divided, no offset added). Component
-names are those of --components, in any case.
+periods. Figures are in counts; --scale COMPONENT=COUNTS_PER_UNIT:UNIT,...
+(e.g. gyro=131:deg/s,accel=16384:g) gives a component's channels in its unit
+(counts divided, no offset added); component names are those of --components,
+in any case. --json FILE also writes the analysis as JSON to FILE, replaced
+whole; with --json - stdout carries the JSON alone.
 
 Exit status: 0 success; 1 sensor, link or file failure; 2 usage or input error
 (for analyze also: not a data log, too short, no rate known).
