@@ -11,6 +11,7 @@
 #include "analysis/analysis_report.h"
 #include "analysis/log_channels.h"
 #include "analysis/log_rate.h"
+#include "capture/capture_sidecar.h"
 #include "capture/whole_file.h"
 #include "cli/analysis_text.h"
 #include "cli/analyze_options.h"
@@ -34,14 +35,20 @@ int refuse(int status, const std::string& message) {
 }
 
 // Refuses a --json target before any work: "-", or a path to a regular file
-// (or none yet) in an existing folder.
-int check_json_target(const std::string& target) {
+// (or none yet) in an existing folder, and neither the log nor its sidecar.
+int check_json_target(const std::string& target, const std::string& log_path) {
   if (target == "-") {
     return kExitOk;
   }
   struct stat status {};
   if (target.empty() || target.back() == '/' || (::stat(target.c_str(), &status) == 0 && !S_ISREG(status.st_mode))) {
     return refuse(kExitUsage, "--json: \"" + target + "\" is not a path to a regular file, nor - (stdout)");
+  }
+  for (const std::string& input : {log_path, veltrix::capture::sidecar_path(log_path)}) {
+    std::error_code ignored;
+    if (std::filesystem::equivalent(target, input, ignored)) {
+      return refuse(kExitUsage, "--json: \"" + target + "\" is " + input + ", which it would overwrite");
+    }
   }
   const std::filesystem::path parent = std::filesystem::path(target).parent_path();
   const std::string folder = parent.empty() ? "." : parent.string();
@@ -129,7 +136,7 @@ int run_analyze(const AnalyzeRequest& request) {
     }
   }
   if (request.json) {
-    if (const int status = check_json_target(*request.json); status != kExitOk) {
+    if (const int status = check_json_target(*request.json, request.log_path); status != kExitOk) {
       return status;
     }
   }

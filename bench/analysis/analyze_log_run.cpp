@@ -82,21 +82,22 @@ bool write_log(const std::string& folder, std::size_t samples, double rate_hz) {
 
 }  // namespace
 
-int run_analyze_log(double seconds, double rate_hz) {
+std::optional<AnalyzeRun> run_analyze_log(double seconds, double rate_hz) {
   char pattern[] = "/tmp/veltrix-bench-analyze-XXXXXX";
   if (mkdtemp(pattern) == nullptr) {
     std::perror("mkdtemp");
-    return 1;
+    return std::nullopt;
   }
   const std::string folder = pattern;
-  const auto samples = static_cast<std::size_t>(seconds * rate_hz);
+  AnalyzeRun run;
+  run.lines = static_cast<std::size_t>(seconds * rate_hz);
   const auto written = Clock::now();
-  const bool ok = write_log(folder, samples, rate_hz);
-  const double write_s = std::chrono::duration<double>(Clock::now() - written).count();
-  const std::string log_path = folder + "/dataLog1.csv";
+  const bool ok = write_log(folder, run.lines, rate_hz);
+  run.write_s = std::chrono::duration<double>(Clock::now() - written).count();
+  std::string log = folder + "/dataLog1.csv";
   std::error_code ignored;
-  const auto bytes = std::filesystem::file_size(log_path, ignored);
-  int status = 1;
+  run.log_bytes = std::filesystem::file_size(log, ignored);
+  std::optional<AnalyzeRun> result;
   if (!ok) {
     std::printf("analyze end to end: could not write the data log in %s\n", folder.c_str());
   } else {
@@ -104,7 +105,6 @@ int run_analyze_log(double seconds, double rate_hz) {
     std::string command = "analyze";
     std::string json_flag = "--json";
     std::string json_path = folder + "/analysis.json";
-    std::string log = log_path;
     char* argv[] = {program.data(), command.data(), log.data(), json_flag.data(), json_path.data(), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -115,22 +115,19 @@ int run_analyze_log(double seconds, double rate_hz) {
     int wait_status = 0;
     if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) == 0 &&
         wait4(pid, &wait_status, 0, &usage) == pid) {
-      const double wall_s = std::chrono::duration<double>(Clock::now() - started).count();
-      const double cpu_s = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-      status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 1;
-      std::printf(
-          "veltrix-cli analyze, %.0f s at %.0f Hz, 3 gyro axes (%zu lines, %.2f GB, written in %.1f s): %.3f s wall, "
-          "%.3f s CPU, peak RSS %.0f MB (targets 10 s, 1 GB for an hour); exit status %d\n",
-          seconds, rate_hz, samples, static_cast<double>(bytes) / 1e9, write_s, wall_s, cpu_s,
-          static_cast<double>(usage.ru_maxrss) / 1024.0, status);
+      run.wall_s = std::chrono::duration<double>(Clock::now() - started).count();
+      run.cpu_s = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                  static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+      run.peak_rss_mb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+      run.exit_status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+      result = run;
     } else {
       std::printf("analyze end to end: could not run %s\n", program.c_str());
     }
     posix_spawn_file_actions_destroy(&actions);
   }
   std::filesystem::remove_all(folder, ignored);
-  return status;
+  return result;
 }
 
 }  // namespace veltrix::bench

@@ -204,6 +204,8 @@ TEST(CliAnalyzeTest, BadInputIsRefusedWithItsReason) {
       {{"analyze", log, "--rate", "200"}, 2, "The rate given, 200 Hz, disagrees with the sidecar"},
       {{"analyze", bare, "--rate", "0x10"}, 2, "--rate: \"0x10\" is not a rate in Hz"},
       {{"analyze", log, "--json", folder.path().string()}, 2, "--json: \"" + folder.path().string() + "\" is not"},
+      {{"analyze", log, "--json", log}, 2, "--json: \"" + log + "\" is " + log + ", which it would overwrite"},
+      {{"analyze", log, "--json", folder.file("dataLog1.json")}, 2, "--json: \"" + folder.file("dataLog1.json")},
       {{"analyze", folder.file("missing.csv"), "--rate", "100"}, 1, "Unable to read " + folder.file("missing.csv")},
       {{"analyze", log, "--json", folder.file("no/such.json")}, 1, "Unable to write " + folder.file("no/such.json")},
   };
@@ -214,6 +216,7 @@ TEST(CliAnalyzeTest, BadInputIsRefusedWithItsReason) {
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err.rfind(c.message, 0), 0u) << run.err;
   }
+  EXPECT_EQ(read_file(bare), read_file(log));
 }
 
 }  // namespace
