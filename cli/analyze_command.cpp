@@ -62,7 +62,9 @@ int check_json_target(const std::string& target, const std::string& log_path) {
 }
 
 int write_json(const LogAnalysis& analysis, const std::string& target) {
-  const std::string text = analysis_json(analysis).dump(2) + "\n";
+  // A unit typed in another encoding than UTF-8 is replaced, rather than thrown on.
+  const std::string text =
+      analysis_json(analysis).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
   if (target == "-") {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() ? kExitOk : kExitFailure;
   }

@@ -100,6 +100,12 @@ TEST(CliAnalyzeTest, ASimulatedSensorAtRestGivesItsWhiteNoise) {
   EXPECT_DOUBLE_EQ(scaled["channels"][1]["white_noise"].get<double>(),
                    document["channels"][1]["white_noise"].get<double>() / 4);
   EXPECT_EQ(scaled["channels"][3], document["channels"][3]);
+
+  // A unit in Latin-1 (a degree sign) still gives valid JSON.
+  const char latin1_celsius[] = {'\xb0', 'C', '\0'};
+  run = run_program(VELTRIX_CLI, {"analyze", log, "--scale", std::string("temp=340:") + latin1_celsius, "--json", "-"});
+  ASSERT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(json::parse(run.out)["channels"][3]["unit"], "\uFFFDC");
 }
 
 // Three gap-free runs with different biases, parted by a line with no
