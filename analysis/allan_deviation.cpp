@@ -73,6 +73,8 @@ std::vector<std::size_t> octave_cluster_sizes(Segments segments) {
 
 }  // namespace
 
+bool has_allan_deviation(Segments segments) { return !octave_cluster_sizes(segments).empty(); }
+
 std::optional<std::vector<AdevPoint>> allan_deviation(Segments segments, double rate_hz, const Progress& progress) {
   assert(rate_hz > 0);
   const std::vector<std::size_t> sizes = octave_cluster_sizes(segments);

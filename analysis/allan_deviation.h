@@ -40,4 +40,8 @@ struct AdevPoint {
 // when cancelled. rate_hz > 0.
 std::optional<std::vector<AdevPoint>> allan_deviation(Segments segments, double rate_hz, const Progress& progress = {});
 
+// Whether the curve has its first point (m = 1): at least ten samples in
+// all, and a segment of two.
+bool has_allan_deviation(Segments segments);
+
 }  // namespace veltrix::analysis

@@ -1,5 +1,7 @@
-// veltrix-cli: scripted use of the logger's device model and capture thread.
+// veltrix-cli: scripted use of the logger's device model and capture thread,
+// and the noise analysis of a data log.
 //     veltrix-cli [--port PATH] [--mode i2c|spi] --model "NAME" COMMAND [ARGS...]
+//     veltrix-cli analyze LOG.csv [--json FILE] [--scale LIST] [--rate HZ]
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/analyze_command.h"
 #include "cli/capture_command.h"
 #include "cli/device_choices.h"
 #include "cli/exit_status.h"
@@ -20,6 +23,7 @@
 #include "devices/register_input.h"
 #include "devices/register_operations.h"
 
+using veltrix::cli::AnalyzeRequest;
 using veltrix::cli::CaptureRequest;
 using veltrix::cli::find_component;
 using veltrix::cli::find_rate;
@@ -29,6 +33,7 @@ using veltrix::cli::kExitUsage;
 using veltrix::cli::prepare_signals_for_capture;
 using veltrix::cli::rate_choices;
 using veltrix::cli::RateChoice;
+using veltrix::cli::run_analyze;
 using veltrix::cli::run_capture;
 using veltrix::cli::run_diff;
 using veltrix::cli::run_diff_files;
@@ -59,6 +64,7 @@ struct Arguments {
   std::string folder;
   bool no_console = false;
   std::string report_json;
+  AnalyzeRequest analyze;
 };
 
 int usage_error(const std::string& message) {
@@ -178,7 +184,24 @@ written; each register that differs is printed on stdout as: address | name
 | first value in hex and binary | second value in hex and binary, the sensor
 (or FILE1) first. With two files the board is not asked.
 
-Exit status: 0 success; 1 sensor, link or file failure; 2 usage or input error.
+analyze needs no board and no --model. It prints per channel of LOG.csv the
+samples, mean, standard deviation, min, max and peak-to-peak; the overlapping
+Allan deviation at octave tau from one sample period to a tenth of the log;
+the white noise (the -1/2 slope read at tau = 1 s), the bias instability (the
+curve's minimum and its tau, an upper bound while the curve still falls at
+T/10) and the rate random walk (the +1/2 slope read at tau = 3 s) where the
+curve shows them; and the noise density from the Welch PSD. The rate comes
+from dataLog<N>.json beside dataLog<N>.csv, else from --rate; given both, they
+must agree. The log is split, never bridged, at lines with no component or
+other columns and, in a log with a time column, at steps over 1.5 sample
+periods. Figures are in counts; --scale COMPONENT=COUNTS_PER_UNIT:UNIT,...
+(e.g. gyro=131:deg/s,accel=16384:g) gives a component's channels in its unit
+(counts divided, no offset added); component names are those of --components,
+in any case. --json FILE also writes the analysis as JSON to FILE, replaced
+whole; with --json - stdout carries the JSON alone.
+
+Exit status: 0 success; 1 sensor, link or file failure; 2 usage or input error
+(for analyze also: not a data log, too short, no rate known).
 diff: 0 the same; 1 different; 2 usage error; 3 sensor, link or file failure.
 Messages go to stderr; stdout carries only the documented output.)";
 
@@ -188,18 +211,18 @@ int main(int argc, char** argv) {
   Arguments args;
   CLI::App app{
       "Reads, writes and records Veltrix motion sensors on an evaluation board.\n"
-      "veltrix-cli [--port PATH] [--mode i2c|spi] --model \"NAME\" COMMAND [ARGS...]",
+      "veltrix-cli [--port PATH] [--mode i2c|spi] --model \"NAME\" COMMAND [ARGS...]\n"
+      "veltrix-cli analyze LOG.csv [--json FILE] [--scale LIST] [--rate HZ]",
       "veltrix-cli"};
   app.fallthrough();
   app.require_subcommand(1, 1);
   app.add_option("--port", args.port, "serial port of the board");
   app.add_option("--mode", args.mode, "bus for models that offer both (default i2c)")
       ->check(CLI::IsMember({"i2c", "spi"}));
-  app.add_option("--model", args.model, "sensor model: " + model_names())
-      ->required()
-      ->check([](const std::string& name) {
-        return find_model(name) != nullptr ? std::string() : "unknown model \"" + name + "\"";
-      });
+  // Required by every command but analyze, which needs no board.
+  app.add_option("--model", args.model, "sensor model: " + model_names())->check([](const std::string& name) {
+    return find_model(name) != nullptr ? std::string() : "unknown model \"" + name + "\"";
+  });
 
   CLI::App* info = app.add_subcommand("info", "print the modes, offered rates and components, and the current rate");
   CLI::App* map = app.add_subcommand("map", "print the register-map listing");
@@ -244,6 +267,15 @@ int main(int argc, char** argv) {
       "diff", "FILE [FILE2]: print the registers whose values differ between the sensor and FILE, or FILE and FILE2");
   diff->add_option("FILE", args.file, "register-map file")->required();
   diff->add_option("FILE2", args.second_file, "second register-map file: compare the two, without the board");
+  CLI::App* analyze = app.add_subcommand("analyze",
+                                         "LOG.csv [--json FILE] [--scale LIST] [--rate HZ]: the noise analysis of "
+                                         "a data log (no board): statistics, Allan deviation, noise terms, noise "
+                                         "density");
+  analyze->add_option("LOG", args.analyze.log_path, "the data log, dataLog<N>.csv")->required();
+  analyze->add_option("--json", args.analyze.json, "also write the analysis as JSON to FILE (\"-\": stdout only)");
+  analyze->add_option("--scale", args.analyze.scale,
+                      "COMPONENT=COUNTS_PER_UNIT:UNIT,...: figures of that component's channels in UNIT");
+  analyze->add_option("--rate", args.analyze.rate, "sample rate in Hz, for a log without a sidecar");
   app.footer(kFooter);
 
   try {
@@ -251,6 +283,12 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     const int code = app.exit(error);
     return code == 0 ? kExitOk : kExitUsage;
+  }
+  if (*analyze) {
+    return run_analyze(args.analyze);
+  }
+  if (args.model.empty()) {
+    return usage_error("--model is required");
   }
 
   const ModelEntry& model = *find_model(args.model);

@@ -3,6 +3,13 @@
 // beside NumPy's plain cumulative-sum form on the same samples in the same run
 // (target: at least 3 times faster), and the Welch PSD. Wall and process CPU
 // time: on a shared, busy machine the wall time includes waiting for a core.
+//
+// First (see analyze_log_run.h), `veltrix-cli analyze` end to end on a data
+// log of three gyroscope axes at 8 kHz written by the capture's writer, with
+// its sidecar: the program's wall and CPU time and its peak resident memory
+// (targets 10 s and 1 GB for an hour). The log's length in seconds is the
+// argument: by default ten minutes, since writing the hour's 0.63 GB takes
+// longer than analysing it; `bench_analysis 3600` runs the hour, 0 skips it.
 
 #include <stdlib.h>
 #include <time.h>
@@ -11,13 +18,16 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "analysis/allan_deviation.h"
 #include "analysis/welch_psd.h"
+#include "bench/analysis/analyze_log_run.h"
 
 namespace {
 
@@ -84,7 +94,12 @@ double numpy_seconds(const std::vector<std::int16_t>& samples) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const double log_seconds = argc > 1 ? std::strtod(argv[1], nullptr) : 600.0;
+  std::optional<veltrix::bench::AnalyzeRun> analyze;
+  if (log_seconds > 0) {
+    analyze = veltrix::bench::run_analyze_log(log_seconds, kRate);
+  }
   const std::vector<std::int16_t> samples = one_hour();
   const Segment segment(samples);
 
@@ -102,5 +117,13 @@ int main() {
     std::printf("NumPy cumulative-sum reference: could not run %s\n", VELTRIX_NUMPY_PYTHON);
   }
   std::printf("Welch PSD (4096-sample Hann frames, half overlap): %.3f s wall, %.3f s CPU\n", psd.wall_s, psd.cpu_s);
-  return 0;
+  if (analyze) {
+    std::printf(
+        "veltrix-cli analyze end to end (read, Allan deviation, PSD), %.0f s at %.0f Hz, 3 gyro axes (%zu lines, "
+        "%.2f GB, written in %.1f s): %.3f s wall, %.3f s CPU, peak RSS %.0f MB (targets for one hour: 10 s, "
+        "1 GB); NumPy's Allan deviation of one channel of one hour alone: %.3f s; exit status %d\n",
+        log_seconds, kRate, analyze->lines, static_cast<double>(analyze->log_bytes) / 1e9, analyze->write_s,
+        analyze->wall_s, analyze->cpu_s, analyze->peak_rss_mb, numpy, analyze->exit_status);
+  }
+  return log_seconds > 0 && (!analyze || analyze->exit_status != 0) ? 1 : 0;
 }
