@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "devices/operator_writes.h"
 #include "devices/register_listing.h"
 #include "devices/register_map_file_access.h"
 #include "devices/register_row.h"
@@ -97,6 +98,8 @@ RegisterWrite write_register_value(ikor& device, unsigned char address, unsigned
   write.status = device.write_to_register(static_cast<char>(address), static_cast<char>(value));
   if (write.status != 0) {
     write.cause = last_failure_cause();
+  } else {
+    operator_writes().add({OperatorWrite::Kind::kRegister, address, value, 0});
   }
   return write;
 }
@@ -108,7 +111,11 @@ MapFileTransfer save_register_values(ikor& device, const std::string& path) {
 
 MapFileTransfer load_register_values(ikor& device, const std::string& path) {
   clear_register_stop();
-  return finish_transfer(device, device.load_register_map(path.c_str()));
+  MapFileTransfer transfer = finish_transfer(device, device.load_register_map(path.c_str()));
+  if (transfer.status == 0) {
+    journal_map_load(device, path);
+  }
+  return transfer;
 }
 
 RateChange change_sampling_rate(ikor& device, int rate_constant) {
@@ -116,6 +123,9 @@ RateChange change_sampling_rate(ikor& device, int rate_constant) {
   RateChange change;
   change.status = device.set_sampling_rate(rate_constant);
   change.stopped = kept_stop(device);
+  if (change.status == 0) {
+    operator_writes().add({OperatorWrite::Kind::kRate, 0, 0, rate_constant});
+  }
   return change;
 }
 
