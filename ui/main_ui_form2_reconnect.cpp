@@ -66,6 +66,9 @@ void MainUIForm2::build_reconnect_line() {
   btnReconnect->setToolTip(QStringLiteral("Connect to the board again and restore its settings"));
   btnReconnect->setAccessibleName(btnReconnect->toolTip());
   veltrix::ui::give_shortcut(btnReconnect, veltrix::ui::kReconnectKeys);
+  // Reached by its shortcut: the window's tab order stays as designed.
+  btnReconnect->setFocusPolicy(Qt::NoFocus);
+  btnReconnect->setEnabled(false);
   btnReconnect->hide();
   tmBoardWatch = new QTimer(this);
   tmBoardWatch->setObjectName(QStringLiteral("tmBoardWatch"));
