@@ -5,7 +5,9 @@
 #include <mutex>
 #include <utility>
 
+#include "devices/board_identity.h"
 #include "devices/device_status.h"
+#include "devices/operator_writes.h"
 #include "devices/register_row.h"
 #include "link/board_protocol.h"
 #include "link/port_discovery.h"
@@ -72,6 +74,8 @@ long connect_device(ikor& device, int mode, const std::string& port) {
     return status;
   }
   keep_failure({});
+  remember_board(identify_board(path));
+  operator_writes().clear();
   const unsigned char fifo = device.lookup_address("FIFO_R_W");
   set_KORREG_FIFO_R_W(fifo == kAbsentAddress ? kDefaultFifoRegister : fifo);
   return 0;

@@ -21,7 +21,9 @@ std::string discover_board_port();
 // Initializes the freshly constructed `device` over `mode` (MODE_I2C or
 // MODE_SPI) on `port`, or on discover_board_port() when `port` is empty, and
 // stores the model's FIFO_R_W address (0x74 when its table has none) in
-// KORREG_FIFO_R_W. Returns initialize's status: 0 on success.
+// KORREG_FIFO_R_W. On success it remembers the board's identity
+// (devices/board_identity.h) and empties the operator's journal
+// (devices/operator_writes.h). Returns initialize's status: 0 on success.
 [[nodiscard]] long connect_device(ikor& device, int mode, const std::string& port);
 
 // The operator's message for a failed connect in `mode`.

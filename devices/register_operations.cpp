@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "devices/operator_writes.h"
 #include "devices/register_listing.h"
 #include "devices/register_map_file_access.h"
 #include "devices/register_row.h"
@@ -98,6 +99,8 @@ RegisterWrite write_register_value(ikor& device, unsigned char address, unsigned
   write.status = device.write_to_register(static_cast<char>(address), static_cast<char>(value));
   if (write.status != 0) {
     write.cause = last_failure_cause();
+  } else {
+    operator_writes().add({OperatorWrite::Kind::kRegister, address, value, 0});
   }
   write.read_back = read_back.differences();
   return write;
@@ -113,6 +116,9 @@ MapFileTransfer load_register_values(ikor& device, const std::string& path) {
   const ReadBackScope read_back;
   MapFileTransfer transfer = finish_transfer(device, device.load_register_map(path.c_str()));
   transfer.read_back = read_back.differences();
+  if (transfer.status == 0) {
+    journal_map_load(device, path);
+  }
   return transfer;
 }
 
@@ -123,6 +129,9 @@ RateChange change_sampling_rate(ikor& device, int rate_constant) {
   change.status = device.set_sampling_rate(rate_constant);
   change.stopped = kept_stop(device);
   change.read_back = read_back.differences();
+  if (change.status == 0) {
+    operator_writes().add({OperatorWrite::Kind::kRate, 0, 0, rate_constant});
+  }
   return change;
 }
 

@@ -7,6 +7,9 @@
 // through `device` and returns what happened; the callers validate the
 // operator's input before and only present the result after.
 //
+// Every write, rate change and load that succeeds is added to the operator's
+// journal (devices/operator_writes.h).
+//
 // Thread contract: the thread that owns the device (the window's or the
 // command line's); the link orders each exchange against a running capture
 // (ikor.h).

@@ -17,6 +17,7 @@
 
 #include "sim/board_commands.h"
 #include "sim/command_framer.h"
+#include "sim/fake_sysfs.h"
 #include "sim/pseudo_terminal.h"
 #include "sim/reply_shaping.h"
 #include "sim/sensor_model.h"
@@ -83,6 +84,9 @@ struct BoardSim::Impl {
   Written write_pending(const std::string& bytes, std::size_t& sent);
   void hang_up_when_due();
   void hang_up();
+  int open_port();
+  void close_port();
+  void reopen_when_due(Clock::time_point now);
   void wake_up() const;
   void drain_wake() const;
 
@@ -98,6 +102,7 @@ struct BoardSim::Impl {
   int received_since_faults = 0;       // guarded by mutex
   int answered_since_faults = 0;       // guarded by mutex
   bool hangup_requested = false;       // guarded by mutex
+  std::string current_port;            // guarded by mutex
 
   // Owned by the thread calling start()/stop(); port_path is fixed while serving.
   bool running = false;
@@ -112,14 +117,72 @@ struct BoardSim::Impl {
   std::deque<Chunk> outgoing;
   Clock::time_point last_due{};
   unsigned reply_sequence = 0;
-  bool hung_up = false;     // the pseudo-terminal was closed by the hang-up fault or a dead master
-  bool reply_open = false;  // a split reply has pieces still to come
-  bool notifying = false;   // notifications were on at the last count
+  bool hung_up = false;                        // the pseudo-terminal was closed by the hang-up fault or a dead master
+  std::optional<Clock::time_point> reopen_at;  // when a hung-up board is plugged in again
+  bool reply_open = false;                     // a split reply has pieces still to come
+  bool notifying = false;                      // notifications were on at the last count
   std::uint64_t notified_index = 0;
   std::size_t owed_notices = 0;
   std::string notices;  // notifications being written
   std::size_t notices_sent = 0;
 };
+
+// The link path is replaced in one rename, so a host never finds it missing
+// or half made.
+int BoardSim::Impl::open_port() {
+  if (const int error = open_pseudo_terminal(pty); error != 0) {
+    return error;
+  }
+  if (!options.link_path.empty()) {
+    const std::string fresh = options.link_path + ".new";
+    unlink(fresh.c_str());
+    if (symlink(pty.path.c_str(), fresh.c_str()) != 0 || rename(fresh.c_str(), options.link_path.c_str()) != 0) {
+      const int error = errno;
+      unlink(fresh.c_str());
+      close_pseudo_terminal(pty);
+      return error;
+    }
+    link_made = true;
+  }
+  if (!options.serial.empty() && !options.sysfs_root.empty()) {
+    if (const int error = add_sysfs_entry(options.sysfs_root, pty.path, options.serial); error != 0) {
+      close_pseudo_terminal(pty);
+      return error;
+    }
+  }
+  std::lock_guard lock(mutex);
+  current_port = pty.path;
+  return 0;
+}
+
+void BoardSim::Impl::close_port() {
+  if (pty.master >= 0 && !options.serial.empty() && !options.sysfs_root.empty()) {
+    remove_sysfs_entry(options.sysfs_root, pty.path);
+  }
+  close_pseudo_terminal(pty);
+}
+
+void BoardSim::Impl::reopen_when_due(Clock::time_point now) {
+  if (!reopen_at || now < *reopen_at) {
+    return;
+  }
+  if (open_port() != 0) {
+    reopen_at = now + std::chrono::milliseconds(100);  // no pseudo-terminal free yet
+    return;
+  }
+  reopen_at.reset();
+  framer.reset();
+  hung_up = false;
+  reply_open = false;
+  notifying = false;
+  owed_notices = 0;
+  notices.clear();
+  std::lock_guard lock(mutex);
+  faults.hangup_after = -1;
+  hangup_requested = false;
+  received_since_faults = 0;
+  answered_since_faults = 0;
+}
 
 int BoardSim::Impl::start() {
   if (running) {
@@ -131,20 +194,8 @@ int BoardSim::Impl::start() {
   if (wake[0] < 0) {
     return EMFILE;
   }
-  if (const int error = open_pseudo_terminal(pty); error != 0) {
+  if (const int error = open_port(); error != 0) {
     return error;
-  }
-  if (!options.link_path.empty()) {
-    struct stat info {};
-    if (lstat(options.link_path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-      unlink(options.link_path.c_str());
-    }
-    if (symlink(pty.path.c_str(), options.link_path.c_str()) != 0) {
-      const int error = errno;
-      close_pseudo_terminal(pty);
-      return error;
-    }
-    link_made = true;
   }
   port_path = pty.path;
   {
@@ -158,6 +209,7 @@ int BoardSim::Impl::start() {
   outgoing.clear();
   last_due = {};
   hung_up = false;
+  reopen_at.reset();
   reply_open = false;
   notifying = false;
   owed_notices = 0;
@@ -176,7 +228,7 @@ void BoardSim::Impl::stop() {
   stopping = true;
   wake_up();
   thread.join();
-  close_pseudo_terminal(pty);
+  close_port();
   if (link_made) {
     unlink(options.link_path.c_str());
   }
@@ -196,6 +248,7 @@ void BoardSim::Impl::serve() {
       std::lock_guard lock(mutex);
       wake_at = collect_notices(now);
     }
+    reopen_when_due(now);
     const bool blocked = flush_output(now);
     hang_up_when_due();
     std::array<pollfd, 3> fds{pollfd{wake[0], POLLIN, 0}, pollfd{pty.master, POLLIN, 0},
@@ -211,6 +264,9 @@ void BoardSim::Impl::serve() {
       wake_at.reset();
     } else if (!outgoing.empty()) {
       wake_at = std::min(wake_at.value_or(Clock::time_point::max()), outgoing.front().due);
+    }
+    if (reopen_at) {
+      wake_at = std::min(wake_at.value_or(Clock::time_point::max()), *reopen_at);
     }
     timespec wait{};
     timespec* timeout = nullptr;
@@ -363,11 +419,15 @@ void BoardSim::Impl::hang_up_when_due() {
 }
 
 void BoardSim::Impl::hang_up() {
-  close_pseudo_terminal(pty);
+  close_port();
   outgoing.clear();
   notices.clear();
   owed_notices = 0;
   hung_up = true;
+  std::lock_guard lock(mutex);
+  if (faults.reopen_after.count() >= 0) {
+    reopen_at = Clock::now() + faults.reopen_after;
+  }
 }
 
 void BoardSim::Impl::wake_up() const {
@@ -393,6 +453,11 @@ int BoardSim::start() { return impl_->start(); }
 void BoardSim::stop() { impl_->stop(); }
 
 const std::string& BoardSim::port_path() const { return impl_->port_path; }
+
+std::string BoardSim::current_port_path() const {
+  std::lock_guard lock(impl_->mutex);
+  return impl_->current_port;
+}
 
 std::vector<CommandRecord> BoardSim::commands() const {
   std::lock_guard lock(impl_->mutex);

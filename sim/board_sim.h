@@ -34,6 +34,10 @@ struct Faults {
   std::size_t split_writes = 0;              // write replies in pieces of this many bytes (0: whole)
   int hangup_after = -1;                     // close the pseudo-terminal after this many commands (-1: never):
                                              // they are answered, the next one closes it; 0 closes at once
+  // After a hang-up, open a new pseudo-terminal this long later (negative:
+  // never), point the link path at it and serve on with the sensor as it
+  // was, as a board plugged in again. The hang-up fault is then spent.
+  std::chrono::milliseconds reopen_after{-1};
 };
 
 struct SensorOptions {
@@ -49,6 +53,11 @@ struct BoardOptions {
   SensorOptions sensor;
   Faults faults;
   std::string link_path;  // when set, a symlink to the port path
+  // When both are set, the board keeps an entry for its port in a fake sysfs
+  // tree at `sysfs_root` carrying `serial` as its USB serial number
+  // (sim/fake_sysfs.h), gone while it is unplugged.
+  std::string serial;
+  std::string sysfs_root;
 };
 
 struct CommandRecord {
@@ -67,7 +76,10 @@ class BoardSim {
   int start();
   void stop();
 
+  // The port opened by start().
   const std::string& port_path() const;
+  // The port it serves now: a new one after each reopen.
+  std::string current_port_path() const;
 
   // The newest kMaxRecordedCommands command lines (older ones are dropped, so
   // a board serving a long 8 kHz capture stays small).

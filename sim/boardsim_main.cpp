@@ -112,7 +112,15 @@ int main(int argc, char** argv) {
   app.add_option("--split", faults.split_writes, "write replies in pieces of N bytes")->check(CLI::PositiveNumber);
   app.add_option("--hangup-after", faults.hangup_after, "close the port after N commands")
       ->check(CLI::NonNegativeNumber);
+  int reopen_ms = -1;
+  app.add_option("--reopen-after", reopen_ms,
+                 "after a hang-up, open a new port MS milliseconds later and point --link at it, the sensor as it was")
+      ->check(CLI::Range(0, 600000));
+  app.add_option("--serial", options.serial, "the board's USB serial number, shown in the --sysfs tree");
+  app.add_option("--sysfs", options.sysfs_root,
+                 "keep an entry for the port in a fake sysfs tree here (for VELTRIX_SYSFS), with --serial");
   CLI11_PARSE(app, argc, argv);
+  faults.reopen_after = std::chrono::milliseconds(reopen_ms);
 
   if (const std::string error = parse_compass_address(compass, options.sensor.compass_address); !error.empty()) {
     std::fprintf(stderr, "%s\n", error.c_str());

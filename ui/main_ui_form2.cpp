@@ -71,6 +71,7 @@ void MainUIForm2::wire_handlers() {
   });
   wire_capture_events();
   wire_capture_extras();
+  wire_reconnect();
 }
 
 // The link's port-configuration messages keep their own caption. They are
@@ -115,6 +116,7 @@ void MainUIForm2::shut_down() {
   }
   shut_down_ = true;
   tmDataUpdater->stop();
+  tmBoardWatch->stop();
   if (veltrix::capture::settings::BackgroundThreadRunningStatus.load() == 1) {
     veltrix::capture::control::request_stop();
   }

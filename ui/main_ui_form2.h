@@ -90,6 +90,9 @@ class MainUIForm2 : public QWidget {
   void chkFastCapture_CheckedChanged();
   // Shows the one "Live Plot" window, creating it the first time.
   void show_live_plot();
+  // Connects again to the board that went away, asking first when the board
+  // found cannot be told to be the same one.
+  void btnReconnect_Click();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -105,6 +108,12 @@ class MainUIForm2 : public QWidget {
   void wire_capture_extras();
   void wire_handlers();
   void install_link_notifier();
+  // A board that went away, and connecting to it again (main_ui_form2_reconnect.cpp).
+  void build_reconnect_line();
+  void wire_reconnect();
+  void watch_board();
+  void board_went_away(bool link_lost);
+  bool reconnect_to(const std::string& port);
 
   void show_error(const QString& text, const QString& detail = {});
   void set_register_map_text(const std::string& text);
@@ -152,6 +161,9 @@ class MainUIForm2 : public QWidget {
   QString capture_end_;    // why the last capture ended by itself; "" when it was stopped
   QString held_failures_;  // of a capture that is ending, shown with its end
   veltrix::ui::WindowChoices remembered_;
+  bool board_away_ = false;
+  bool link_lost_ = false;       // the port hung up or failed, so a board found there has come back
+  bool port_seen_gone_ = false;  // since the board went away, or since the last attempt failed
 
   QPushButton* btnLoad;
   QPushButton* btnSave;
@@ -208,6 +220,10 @@ class MainUIForm2 : public QWidget {
   QPushButton* btnLivePlot;
   QLabel* lblCaptureReport;
   QCheckBox* chkFastCapture;
+  QLabel* lblBoardStatus;
+  QPushButton* btnReconnect;
+  // Looks at the link while connected and for the board while it is away.
+  QTimer* tmBoardWatch;
   // Repaints the console pane from the console buffer: a fast capture's
   // lines are painted in batches.
   QTimer* tmDataUpdater;

@@ -230,6 +230,7 @@ void MainUIForm2::build_panel2() {
   }
   cmbDevices->setPalette(list);
   label11 = make_rule(panel2, "label11", 47, QRect(1, 60, 214, 1));
+  build_reconnect_line();
 
   lblSamplingRates = make_label(panel2, "lblSamplingRates", 19, {3, 66}, "Sampling Rates", title);
   pnlSamplingRate = make<QWidget>(panel2, "pnlSamplingRate", 1, QRect(6, 91, 206, 81));

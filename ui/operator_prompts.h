@@ -34,6 +34,9 @@ class OperatorPrompts {
   // The bus for a model wired either way: MODE_I2C, MODE_SPI, or 0 when the
   // operator closed the question without choosing.
   virtual int choose_connection_mode(QWidget* owner) = 0;
+
+  // A question with Yes and No; true for Yes.
+  virtual bool confirm(QWidget* owner, const QString& caption, const QString& question) = 0;
 };
 
 }  // namespace veltrix::ui

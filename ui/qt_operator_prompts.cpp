@@ -64,4 +64,9 @@ int QtOperatorPrompts::choose_connection_mode(QWidget* owner) {
   return dialog.SELECTED_MODE;
 }
 
+bool QtOperatorPrompts::confirm(QWidget* owner, const QString& caption, const QString& question) {
+  return QMessageBox::question(owner, caption, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+         QMessageBox::Yes;
+}
+
 }  // namespace veltrix::ui

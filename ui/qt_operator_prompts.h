@@ -15,6 +15,7 @@ class QtOperatorPrompts final : public OperatorPrompts {
   std::optional<QString> open_file_path(QWidget* owner) override;
   std::optional<QString> pick_folder(QWidget* owner) override;
   int choose_connection_mode(QWidget* owner) override;
+  bool confirm(QWidget* owner, const QString& caption, const QString& question) override;
 };
 
 }  // namespace veltrix::ui

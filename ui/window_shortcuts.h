@@ -19,6 +19,7 @@ inline constexpr QKeyCombination kSaveKeys = Qt::CTRL | Qt::Key_S;
 inline constexpr QKeyCombination kStartStopKeys = Qt::CTRL | Qt::Key_Return;
 inline constexpr QKeyCombination kLivePlotKeys = Qt::CTRL | Qt::Key_L;
 inline constexpr QKeyCombination kClearKeys = Qt::CTRL | Qt::Key_K;
+inline constexpr QKeyCombination kReconnectKeys = Qt::CTRL | Qt::SHIFT | Qt::Key_R;
 
 // "Refresh (F5)".
 QString with_shortcut(const QString& tip, QKeyCombination keys);

@@ -62,6 +62,7 @@ class SilentPrompts final : public veltrix::ui::OperatorPrompts {
   std::optional<QString> open_file_path(QWidget*) override { return std::nullopt; }
   std::optional<QString> pick_folder(QWidget*) override { return std::nullopt; }
   int choose_connection_mode(QWidget*) override { return 0; }
+  bool confirm(QWidget*, const QString&, const QString&) override { return false; }
 };
 
 std::string sample_line(int n) {

@@ -4,12 +4,15 @@
 #include <time.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "rx_parser.h"
 #include "tests/sim/board_fixture.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/text_files.h"
 
 namespace veltrix::sim::test {
 namespace {
@@ -213,6 +216,48 @@ TEST_F(BoardFaults, HangUpAfterZeroClosesAtOnce) {
   faults.hangup_after = 0;
   sim_->set_faults(faults);
   EXPECT_TRUE(client_->sees_hangup());
+}
+
+// Plugged in again: a new port behind the same link path, the sensor's
+// registers as they were, the sysfs entry gone while unplugged and back with
+// the serial number, and no second hang-up.
+TEST_F(BoardFaults, ReopenAfterServesTheSameSensorOnANewPort) {
+  const TempFolder folder{"reopen"};
+  BoardOptions options;
+  options.link_path = (folder.path() / "board").string();
+  options.serial = "VX-0042";
+  options.sysfs_root = (folder.path() / "sysfs").string();
+  options.faults.hangup_after = 1;
+  options.faults.reopen_after = std::chrono::milliseconds(300);
+  start(options);
+  const std::string first = sim_->current_port_path();
+  const auto serial_file = [&](const std::string& port) {
+    std::string name = port.substr(5);
+    std::replace(name.begin(), name.end(), '/', '!');
+    return std::filesystem::path(options.sysfs_root) / "class/tty" / name / "device/../serial";
+  };
+  EXPECT_EQ(read_file(serial_file(first)), "VX-0042\n");
+  write_register(0x19, 0x07);
+  client_->send("ID\r\n");
+  EXPECT_TRUE(client_->sees_hangup());
+  EXPECT_FALSE(std::filesystem::exists(serial_file(first)));
+
+  const auto deadline = std::chrono::steady_clock::now() + kReplyWait * 3;
+  while (!std::filesystem::exists(serial_file(sim_->current_port_path())) &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const std::string again = sim_->current_port_path();
+  EXPECT_EQ(std::filesystem::read_symlink(options.link_path).string(), again);
+  EXPECT_EQ(read_file(serial_file(again)), "VX-0042\n");
+  client_ = std::make_unique<PtyClient>(options.link_path);
+  ASSERT_TRUE(client_->is_open());
+  EXPECT_EQ(read_register(0x19), 0x07);
+  EXPECT_EQ(read_register(0x19), 0x07);
+  EXPECT_EQ(client_->exchange("SD\r\n"), "SD\r\n");
+  sim_->stop();
+  EXPECT_FALSE(std::filesystem::exists(serial_file(again)));
+  EXPECT_FALSE(std::filesystem::exists(options.link_path));
 }
 
 }  // namespace

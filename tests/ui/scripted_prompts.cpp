@@ -46,6 +46,11 @@ int ScriptedPrompts::choose_connection_mode(QWidget*) {
   return connection_mode;
 }
 
+bool ScriptedPrompts::confirm(QWidget*, const QString&, const QString& question) {
+  questions.push_back(question);
+  return confirm_answer;
+}
+
 std::vector<QString> ScriptedPrompts::error_texts() const {
   std::vector<QString> texts;
   for (const ShownError& e : errors) {

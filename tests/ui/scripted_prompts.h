@@ -28,6 +28,7 @@ class ScriptedPrompts final : public OperatorPrompts {
   std::optional<QString> open_file_path(QWidget* owner) override;
   std::optional<QString> pick_folder(QWidget* owner) override;
   int choose_connection_mode(QWidget* owner) override;
+  bool confirm(QWidget* owner, const QString& caption, const QString& question) override;
 
   std::vector<ShownError> errors;
   std::vector<ShownError> informations;  // boxes with the information icon
@@ -40,6 +41,9 @@ class ScriptedPrompts final : public OperatorPrompts {
   std::deque<QString> file_answers;
   std::deque<QString> folder_answers;
   int connection_mode = 0;
+  // The answer to every Yes/No question; each question is kept.
+  bool confirm_answer = false;
+  std::vector<QString> questions;
 
   std::vector<QString> save_suffixes;  // the default suffix of each save picker shown
   int folder_pickers_shown = 0;

@@ -1,0 +1,164 @@
+// A board that is unplugged and comes back: the window sees it go, finds the
+// same board again by its path or its USB serial number, reconnects on its
+// own and gives it back the rate and the registers the operator wrote; a
+// board with another serial number is used only when the operator says so.
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <memory>
+
+#include "tests/support/temp_folder.h"
+#include "tests/ui/window_fixture.h"
+#include "ui/application_setup.h"
+
+using veltrix::ui::test::WindowHarness;
+
+namespace {
+
+constexpr std::uint8_t kBus = 0x68;
+constexpr std::uint8_t kOffsetRegister = 0x13;
+constexpr std::uint8_t kDivider = 0x19;
+constexpr std::uint8_t kConfig = 0x1A;
+
+// A kor73 board behind `link`, listed in the fake sysfs tree under `sysfs`
+// with `serial`.
+std::unique_ptr<veltrix::sim::BoardSim> start_board(const std::string& link, const std::string& sysfs,
+                                                    const std::string& serial) {
+  veltrix::sim::BoardOptions options;
+  options.link_path = link;
+  options.sysfs_root = sysfs;
+  options.serial = serial;
+  auto board = std::make_unique<veltrix::sim::BoardSim>(options);
+  if (board->start() != 0) {
+    qFatal("the simulated board did not start");
+  }
+  return board;
+}
+
+// Connects KOR 73, writes 5A to register 13 and sets 100 Hz, as an operator.
+void set_up_sensor(WindowHarness& h) {
+  h.window->show();
+  QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+  h.select_model(QStringLiteral("KOR 73"));
+  QVERIFY(iKOR != nullptr);
+  h.child<QLineEdit>("txtWriteRegRegister")->setText(QStringLiteral("13"));
+  h.child<QLineEdit>("txtWriteRegData")->setText(QStringLiteral("5A"));
+  h.click("btnwrite_to_register");
+  h.click("rdSamplingRate100");
+  QCOMPARE(h.board->register_value(kBus, kOffsetRegister), 0x5A);
+  QCOMPARE(h.board->sample_rate_hz(), 100.0);
+}
+
+// What a power cycle does to the sensor while it is unplugged.
+void reset_sensor(veltrix::sim::BoardSim& board) {
+  for (const std::uint8_t reg : {kOffsetRegister, kDivider, kConfig}) {
+    board.set_register(kBus, reg, 0);
+  }
+}
+
+void unplug(veltrix::sim::BoardSim& board, int reopen_after_ms) {
+  veltrix::sim::Faults faults;
+  faults.hangup_after = 0;
+  faults.reopen_after = std::chrono::milliseconds(reopen_after_ms);
+  board.set_faults(faults);
+}
+
+}  // namespace
+
+class WindowReconnectTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { veltrix::ui::prepare_application(*qApp); }
+
+  void cleanup() { qunsetenv("VELTRIX_SYSFS"); }
+
+  void same_board_back_is_reconnected_and_restored_data() {
+    QTest::addColumn<bool>("named_port");
+    QTest::addRow("VELTRIX_PORT") << true;
+    QTest::addRow("discovered by serial number") << false;
+  }
+  void same_board_back_is_reconnected_and_restored() {
+    QFETCH(bool, named_port);
+    const veltrix::test::TempFolder folder{"reconnect"};
+    WindowHarness h;
+    h.board = start_board(folder.file("board"), folder.file("sysfs"), "VX-0001");
+    qputenv("VELTRIX_SYSFS", folder.file("sysfs").c_str());
+    if (named_port) {
+      qputenv("VELTRIX_PORT", folder.file("board").c_str());
+    } else {
+      qunsetenv("VELTRIX_PORT");
+    }
+    set_up_sensor(h);
+    const std::string first_port = h.board->current_port_path();
+
+    unplug(*h.board, 300);
+    reset_sensor(*h.board);
+    QElapsedTimer since_unplug;
+    since_unplug.start();
+    auto* status = h.child<QLabel>("lblBoardStatus");
+    // Back after 300 ms; reconnected within 2 s of that (and some slack for a loaded machine).
+    QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith(QStringLiteral("Reconnected")), 3000);
+    QVERIFY2(since_unplug.elapsed() < 3000, qPrintable(QString::number(since_unplug.elapsed())));
+    QVERIFY(h.board->current_port_path() != first_port || named_port);
+
+    QCOMPARE(h.board->register_value(kBus, kOffsetRegister), 0x5A);
+    QCOMPARE(h.board->sample_rate_hz(), 100.0);
+    QCOMPARE(status->text(), QStringLiteral("Reconnected: 100 Hz, 1 register writes restored, all read back"));
+    QVERIFY(h.child<QRadioButton>("rdSamplingRate100")->isChecked());
+    QVERIFY(h.child<QPushButton>("btnReconnect")->isHidden());
+    QVERIFY(!h.child<QComboBox>("cmbDevices")->isEnabled());
+    QVERIFY(h.prompts.questions.empty());
+    // The window goes on talking to the board that came back.
+    h.board->clear_commands();
+    h.click("btnRefresh");
+    QVERIFY(!h.board_lines().isEmpty());
+  }
+
+  void board_with_another_serial_number_is_taken_only_when_the_operator_agrees() {
+    const veltrix::test::TempFolder folder{"reconnect"};
+    WindowHarness h;
+    h.board = start_board(folder.file("board"), folder.file("sysfs"), "VX-0001");
+    qputenv("VELTRIX_SYSFS", folder.file("sysfs").c_str());
+    qputenv("VELTRIX_PORT", folder.file("board").c_str());
+    set_up_sensor(h);
+
+    unplug(*h.board, -1);
+    auto* status = h.child<QLabel>("lblBoardStatus");
+    auto* reconnect = h.child<QPushButton>("btnReconnect");
+    QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Board disconnected: waiting for it to return"), 3000);
+    QVERIFY(reconnect->isVisible());
+    QVERIFY(reconnect->toolTip().contains(QStringLiteral("Ctrl+Shift+R")));
+    QVERIFY(!h.child<QComboBox>("cmbDevices")->isEnabled());
+
+    h.board.reset();
+    h.board = start_board(folder.file("board"), folder.file("sysfs"), "VX-0002");
+    QTest::qWait(1500);
+    QCOMPARE(status->text(), QStringLiteral("Board disconnected: waiting for it to return"));
+    QCOMPARE(h.board->register_value(kBus, kOffsetRegister), 0x00);
+
+    h.prompts.confirm_answer = false;
+    h.window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+    QTest::keyClick(h.window.get(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    QTRY_COMPARE(h.prompts.questions.size(), std::size_t{1});  // a shortcut's click is animated
+    QVERIFY(h.prompts.questions[0].contains(QStringLiteral("VX-0002")));
+    QVERIFY(reconnect->isVisible());
+    QCOMPARE(h.board->register_value(kBus, kOffsetRegister), 0x00);
+
+    h.prompts.confirm_answer = true;
+    h.click("btnReconnect");
+    QCOMPARE(h.prompts.questions.size(), std::size_t{2});
+    QVERIFY(status->text().startsWith(QStringLiteral("Reconnected")));
+    QCOMPARE(h.board->register_value(kBus, kOffsetRegister), 0x5A);
+    QCOMPARE(h.board->sample_rate_hz(), 100.0);
+  }
+};
+
+QTEST_MAIN(WindowReconnectTest)
+#include "window_reconnect_test.moc"
