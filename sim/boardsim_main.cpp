@@ -30,6 +30,17 @@ std::string parse_compass_address(const std::string& text, int& address) {
   return {};
 }
 
+// A register address 0..0xFF in decimal, hex (0x..) or octal.
+std::string parse_register(const std::string& text, int& address) {
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 0);
+  if (text.empty() || *end != '\0' || value < 0 || value > 0xFF) {
+    return "--fail-reads: expected a register address 0x00 to 0xFF, got \"" + text + "\"";
+  }
+  address = static_cast<int>(value);
+  return {};
+}
+
 std::string known_classes() {
   std::string names;
   for (const auto& layout : veltrix::sim::all_layouts()) {
@@ -47,6 +58,7 @@ int main(int argc, char** argv) {
   BoardOptions options;
   auto& faults = options.faults;
   std::string compass = "0x0C";
+  std::string fail_reads;
   int delay_ms = 0;
   int delay_us = 0;
   bool self_test_fails = false;
@@ -77,6 +89,9 @@ int main(int argc, char** argv) {
       ->check(CLI::NonNegativeNumber);
   app.add_option("--seed", options.sensor.noise.seed, "seed of the noise (same seed, same values)")
       ->capture_default_str();
+  app.add_option("--clock-ppm", options.sensor.clock_ppm,
+                 "the sensor's clock runs P millionths fast (negative: slow; -20000 is 2 % slow)")
+      ->check(CLI::Range(-500'000, 500'000));
   app.add_flag("--silent", faults.silent, "never answer");
   app.add_flag("--never-ready", faults.never_ready, "answer, but never flag a new sample");
   app.add_option("--silent-after", faults.silent_after, "answer N commands, then fall silent")
@@ -86,6 +101,7 @@ int main(int argc, char** argv) {
                  "delay each reply by US microseconds (1000: the timing of a USB full-speed board)")
       ->check(CLI::Range(0, 60'000'000))
       ->excludes(delay);
+  app.add_option("--fail-reads", fail_reads, "answer ERR to every read of the sensor that reaches register ADDR");
   app.add_flag("--short", faults.short_reply, "every reply one character short");
   app.add_flag("--noise", faults.noise, "interrupt notices, packets and stray bytes between replies");
   app.add_option("--split", faults.split_writes, "write replies in pieces of N bytes")->check(CLI::PositiveNumber);
@@ -96,6 +112,12 @@ int main(int argc, char** argv) {
   if (const std::string error = parse_compass_address(compass, options.sensor.compass_address); !error.empty()) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
+  }
+  if (!fail_reads.empty()) {
+    if (const std::string error = parse_register(fail_reads, faults.fail_reads); !error.empty()) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return 2;
+    }
   }
   options.sensor.self_test_passes = !self_test_fails;
   faults.reply_delay = std::chrono::milliseconds(delay_ms) + std::chrono::microseconds(delay_us);
