@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -15,6 +16,7 @@
 #include "capture/log_naming.h"
 #include "capture/sample_format.h"
 #include "capture/sample_reads.h"
+#include "capture/sample_schedule.h"
 #include "capture/sample_text.h"
 #include "devices/board_health.h"
 #include "devices/device_status.h"
@@ -31,6 +33,7 @@ using veltrix::capture::kLineEnd;
 using veltrix::capture::log_paths_for_folder;
 using veltrix::capture::LogPaths;
 using veltrix::capture::SampleReads;
+using veltrix::capture::SampleSchedule;
 using veltrix::capture::SampleText;
 using veltrix::capture::SampleValues;
 
@@ -44,6 +47,10 @@ constexpr auto kOutputsOffPause = 200ms;
 // A board that has left every exchange unanswered this long has stopped: a
 // few reply deadlines, far beyond any pause a working board takes.
 constexpr long kUnansweredLimitMs = 1000;
+// Reads that keep failing for this long, and this many sample periods, will
+// not recover by themselves.
+constexpr double kFailingLimitMs = 2000.0;
+constexpr double kFailingLimitPeriods = 20.0;
 
 int active_components(ikor& device) {
   const int available = device.get_available_components();
@@ -91,7 +98,7 @@ std::string dropped_text(int dropped) {
                        : " samples could not be read from the sensor and were left out of the capture.");
 }
 
-std::string fifo_overflow_text(long lost) {
+std::string fifo_overflow_text(long long lost) {
   return "The sensor's FIFO overflowed; about " + std::to_string(lost) +
          (lost == 1 ? " sample was lost." : " samples were lost.");
 }
@@ -100,19 +107,28 @@ std::string failure_text(const char* what, const std::string& path, int error) {
   return std::string(what) + " " + path + ": " + std::strerror(error);
 }
 
-// Creates the data log and the register log of this capture.
-void open_logs(ikor& device, DataLog& data_log, CaptureSink& sink, const SampleText& header, int components) {
+// Creates the data log and the register log of this capture. Returns why the
+// board can no longer be polled when the link failed meanwhile: a register
+// log it cut short is removed rather than left with rows nobody read.
+std::optional<EndReason> open_logs(ikor& device, DataLog& data_log, CaptureSink& sink, const SampleText& header,
+                                   int components) {
   const std::string folder = FileLogFolder.get();
   LogPaths paths;
   if (const int error = log_paths_for_folder(folder, paths); error != 0) {
     sink.failure(failure_text("Unable to create the data log in", folder, error));
-    return;
+    return std::nullopt;
   }
   if (const int error = data_log.open(paths.data_log); error != 0) {
     sink.failure(failure_text("Unable to create the data log", paths.data_log, error));
-    return;
+    return std::nullopt;
   }
   const long status = device.save_register_map(paths.register_log.c_str());
+  if (status != 0 && status != kStatusFileOpenFailed) {
+    if (const auto failure = link_failure()) {
+      std::remove(paths.register_log.c_str());
+      return failure;
+    }
+  }
   if (status == kStatusFileOpenFailed) {
     sink.failure("Unable to write the register log " + paths.register_log);
   } else if (status != 0) {
@@ -120,6 +136,7 @@ void open_logs(ikor& device, DataLog& data_log, CaptureSink& sink, const SampleT
   }
   vtxn_base_config::first_time_logToFile = 2;
   sink.logs_created(paths, header.view(), components);
+  return std::nullopt;
 }
 
 }  // namespace
@@ -128,31 +145,57 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   assert(device_pointer != nullptr);
   ikor& device = *device_pointer;
 
+  // Read before the rate, so that a change made meanwhile is followed.
+  unsigned rate_changes = device.rate_changes();
   unsigned char divider = 0;
   unsigned char filter = 0;
   const int rate_hz = device.get_current_sampling_rate(divider, filter);
+  int current_rate_hz = rate_hz;
   const bool timed = data_log_has_time(rate_hz);
   sink.capture_began(rate_hz);
   SampleReads reads(device, sink, rate_hz, timed, FastCapture.load(), active_components(device));
+  SampleSchedule schedule(rate_hz);
   int warm_up = 0;
   int sample_count = 0;
+  int console_samples = 0;
+  int log_samples = 0;
   int dropped = 0;
   bool recorded = false;
   // A data log whose write failed has closed itself: file logging ends there.
   DataLog data_log;
+  bool data_log_failed = false;
+  bool header_logged = false;
   auto report_data_log_error = [&](int error) {
     if (error != 0) {
+      data_log_failed = true;
       sink.failure(failure_text("Unable to write the data log", data_log.path(), error));
     }
   };
   EndReason end_reason = EndReason::kStopRequested;
   // The run status changes first: whoever hears of the failure finds the
   // capture ending.
+  auto end_capture = [&](EndReason reason) {
+    end_reason = reason;
+    BackgroundThreadRunningStatus.store(2);
+    sink.failure(veltrix::capture::end_reason_text(end_reason));
+  };
   auto stop_on_link_failure = [&] {
     if (const auto failure = link_failure()) {
-      end_reason = *failure;
-      BackgroundThreadRunningStatus.store(2);
-      sink.failure(veltrix::capture::end_reason_text(end_reason));
+      end_capture(*failure);
+    }
+  };
+  // Since when every attempt to read a sample has failed, while `failing`.
+  bool failing = false;
+  double failing_since_ms = 0.0;
+  auto attempt_failed = [&] {
+    const double now = elapsed_ms();
+    const double limit =
+        std::max(kFailingLimitMs, current_rate_hz > 0 ? kFailingLimitPeriods * 1000.0 / current_rate_hz : 0.0);
+    if (!failing) {
+      failing = true;
+      failing_since_ms = now;
+    } else if (now - failing_since_ms >= limit && BackgroundThreadRunningStatus.load() == 1) {
+      end_capture(EndReason::kNothingRead);
     }
   };
   // Each component's last reading of this capture: a compass without a new
@@ -162,26 +205,45 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   SampleText header;
   SampleText line;
   SampleText text;
+  auto open_logs_or_end = [&](int components) {
+    if (const auto failure = open_logs(device, data_log, sink, header, components)) {
+      end_capture(*failure);
+    }
+  };
   if (reads.logs_first() && EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1) {
     const int components = active_components(device);
     format_header(header, timed, components);
-    open_logs(device, data_log, sink, header, components);
+    open_logs_or_end(components);
   }
-  if (reads.start(active_components(device), elapsed_ms()) != 0) {
+  if (BackgroundThreadRunningStatus.load() == 1 && reads.start(active_components(device), elapsed_ms()) != 0) {
     stop_on_link_failure();
   }
 
   while (BackgroundThreadRunningStatus.load() == 1) {
+    // A rate changed mid-capture is followed at once; the data log keeps the
+    // columns of the rate read at the start.
+    if (const unsigned changes = device.rate_changes(); changes != rate_changes) {
+      rate_changes = changes;
+      if (const int changed_hz = device.get_current_sampling_rate(divider, filter); changed_hz > 0) {
+        current_rate_hz = changed_hz;
+        reads.rate_changed(changed_hz);
+        schedule.rate_changed(elapsed_ms(), changed_hz);
+      }
+    }
     const int polled_components = active_components(device);
+    const long overflows = reads.overflows();
     bool ready = false;
     bool whole = false;
-    // A failed fast read counts as a sample that could not be read.
+    // A failed poll loses no sample of its own: the schedule counts what it cost.
     if (reads.poll(polled_components, ready, whole, read_whole) != 0) {
-      ++dropped;
+      attempt_failed();
       stop_on_link_failure();
       continue;
     }
     if (!ready) {
+      if (reads.overflows() != overflows) {
+        attempt_failed();
+      }
       stop_on_link_failure();
       continue;
     }
@@ -220,6 +282,8 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
       }
     } else if (!read_components(device, active, values)) {
       ++dropped;
+      schedule.unreadable(taken_ms, reads.sample_number());
+      attempt_failed();
       stop_on_link_failure();
       continue;
     }
@@ -228,13 +292,17 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     if (sample_count == 0) {
       format_header(header, timed, active);
       if (EnableLogToFile.load() && vtxn_base_config::first_time_logToFile == 1 && !reads.logs_first()) {
-        open_logs(device, data_log, sink, header, active);
+        open_logs_or_end(active);
+        // A capture that ends at its first sample (its logs failed) has
+        // recorded nothing: the sample reaches no output.
+        if (BackgroundThreadRunningStatus.load() != 1) {
+          break;
+        }
       }
     }
     format_sample_line(line, active, values, time);
     recorded = recorded || active != 0;
-    ++sample_count;
-    sink.sample_taken(taken_ms, active, values);
+    failing = false;
 
     text.clear();
     if (!header.empty()) {
@@ -247,10 +315,18 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     if (recorded && EnableLogToConsole.load()) {
       console_text = text.view();
       veltrix::capture::console_buffer::append(console_text);
+      ++console_samples;
     }
     if (recorded && EnableLogToFile.load() && data_log.is_open()) {
+      header_logged = header_logged || !header.empty();
+      ++log_samples;
       report_data_log_error(data_log.write(text.view()));
     }
+    ++sample_count;
+    if (recorded) {
+      schedule.recorded(taken_ms, reads.sample_number());
+    }
+    sink.sample_taken(taken_ms, active, values);
     sink.sample_recorded(console_text, sample_count);
   }
 
@@ -261,8 +337,16 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   }
   report_data_log_error(data_log.close());
   reads.stop();
+  // Samples still buffered when the data log failed never reached it.
+  const long long logged =
+      data_log_failed ? std::min<long long>(log_samples, data_log.lines() - (header_logged ? 1 : 0)) : log_samples;
+  const int kept = std::max(console_samples, static_cast<int>(std::max(0LL, logged)));
   if (reads.lost_samples() > 0) {
-    sink.failure(fifo_overflow_text(reads.lost_samples()));
+    schedule.numbers_estimated();
+  }
+  sink.samples_counted(kept, schedule.missed(), schedule.estimated());
+  if (reads.lost_samples() > 0) {
+    sink.failure(fifo_overflow_text(sample_count > 0 ? schedule.missed() : reads.lost_samples()));
   }
   if (dropped > 0) {
     sink.failure(dropped_text(dropped));

@@ -39,6 +39,11 @@ void CaptureAccount::sample_taken(double time_ms, int components, const SampleVa
   (void)plot_queue_->push(sample);
 }
 
+void CaptureAccount::counted(int kept, long long missed, bool estimated) {
+  accumulator_.keep_samples(kept);
+  accumulator_.set_missed(missed, estimated);
+}
+
 int CaptureAccount::ended() {
   if (!logged_) {
     return 0;

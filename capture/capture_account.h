@@ -27,6 +27,8 @@ class CaptureAccount {
   int logs_created(const LogPaths& paths, std::string_view header, int components);
   // Never blocks or allocates: a full queue drops the sample for display only.
   void sample_taken(double time_ms, int components, const SampleValues& values) noexcept;
+  // What the capture thread counted (CaptureSink::samples_counted).
+  void counted(int kept, long long missed, bool estimated);
   // Rewrites the sidecar with the report when logs were created. 0, or the
   // errno of the write.
   int ended();

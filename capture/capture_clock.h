@@ -20,8 +20,8 @@ struct vtxn_base_config {
   static inline int first_time_logToFile = 0;
 
   // Stores the counts per millisecond, then the current reading.
-  static void start_counter(double* pc_freq, std::int64_t* counter_start);
-  // Milliseconds since the reading `counter_start`, fraction kept. Note the
-  // argument order, the opposite of start_counter's.
-  static double get_counter(const std::int64_t* counter_start, const double* pc_freq);
+  static void start_counter(double* counts_per_ms, std::int64_t* start);
+  // Milliseconds since the reading `start`, fraction kept. Note the argument
+  // order, the opposite of start_counter's.
+  static double get_counter(const std::int64_t* start, const double* counts_per_ms);
 };

@@ -144,6 +144,10 @@ class ControlSink final : public CaptureSink {
     account->sample_taken(time_ms, components, values);
   }
 
+  void samples_counted(int kept, long long missed, bool estimated) override {
+    account->counted(kept, missed, estimated);
+  }
+
   void capture_ended(EndReason reason) override {
     sidecar_failure(account->ended());
     if (reason == EndReason::kStopRequested && ended_at_failure_) {

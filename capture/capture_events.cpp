@@ -12,6 +12,8 @@ const char* end_reason_text(EndReason reason) {
       return "The board stopped answering; the capture has stopped.";
     case EndReason::kLogFailed:
       return "A log could not be written; the capture has stopped.";
+    case EndReason::kNothingRead:
+      return "No sample could be read from the sensor; the capture has stopped.";
   }
   return "";
 }

@@ -22,6 +22,7 @@ enum class EndReason {
   kBoardLost,          // the port went away, like an unplugged board
   kBoardNotAnswering,  // every exchange left unanswered for a second
   kLogFailed,          // a log could not be created or written, and failures end the capture
+  kNothingRead,        // every attempt to read a sample failed for a while (reads refused, FIFO overflows)
 };
 
 // The operator's message for a capture that ended by itself, without a line

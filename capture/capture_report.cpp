@@ -1,5 +1,6 @@
 #include "capture/capture_report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -51,7 +52,6 @@ void CaptureReportAccumulator::add_sample(double time_ms) {
     report_.largest_interval_ms = std::max(report_.largest_interval_ms, interval);
     if (period_ms_ > 0.0 && interval > kLongInterval * period_ms_) {
       ++report_.long_intervals;
-      report_.missed_samples += std::llround(interval / period_ms_) - 1;
     }
     report_.duration_ms = time_ms - first_ms_;
     report_.mean_rate_hz = report_.duration_ms > 0.0 ? 1000.0 * report_.samples / report_.duration_ms : 0.0;
@@ -59,6 +59,13 @@ void CaptureReportAccumulator::add_sample(double time_ms) {
   last_ms_ = time_ms;
   ++report_.samples;
 }
+
+void CaptureReportAccumulator::set_missed(long long missed, bool estimated) {
+  report_.missed_samples = missed;
+  report_.missed_samples_estimated = estimated;
+}
+
+void CaptureReportAccumulator::keep_samples(int samples) { report_.samples = std::min(report_.samples, samples); }
 
 std::string report_line(const CaptureReport& report) {
   std::string line = "Capture report: " + counted(report.samples, "sample", "samples") + " in " +
@@ -69,7 +76,8 @@ std::string report_line(const CaptureReport& report) {
   line += ", largest interval " + fixed(report.largest_interval_ms, 1) + " ms, ";
   if (report.reported_rate_hz > 0) {
     line += counted(report.long_intervals, "interval", "intervals") + " over 1.5 periods, " +
-            counted(report.missed_samples, "sample", "samples") + " missed";
+            (report.missed_samples_estimated ? "about " : "") + counted(report.missed_samples, "sample", "samples") +
+            " missed";
   } else {
     line += "long intervals not judged";
   }
@@ -87,6 +95,7 @@ nlohmann::ordered_json report_json(const CaptureReport& report) {
   json["largest_interval_ms"] = rounded(report.largest_interval_ms, 1e3);
   json["long_intervals"] = rate_known ? Json(report.long_intervals) : Json();
   json["missed_samples"] = rate_known ? Json(report.missed_samples) : Json();
+  json["missed_samples_estimated"] = rate_known ? Json(report.missed_samples_estimated) : Json();
   return json;
 }
 
@@ -100,6 +109,13 @@ std::optional<CaptureReport> report_from_json(const nlohmann::ordered_json& json
       !number_at(json, "long_intervals", report.long_intervals) ||
       !number_at(json, "missed_samples", report.missed_samples)) {
     return std::nullopt;
+  }
+  // Reports written before the estimate was flagged have no such key.
+  if (const auto estimated = json.find("missed_samples_estimated"); estimated != json.end()) {
+    if (!estimated->is_null() && !estimated->is_boolean()) {
+      return std::nullopt;
+    }
+    report.missed_samples_estimated = estimated->is_boolean() && estimated->get<bool>();
   }
   report.duration_ms = rounded(duration_s * 1000.0, 1e3);
   return report;

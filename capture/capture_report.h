@@ -1,9 +1,12 @@
 #pragma once
 // What a capture achieved, measured from the capture clock's time of every
 // recorded sample: how many, over how long, at what mean rate against the
-// rate the sensor reported, the largest interval between two samples, and the
-// intervals longer than 1.5 sample periods with the samples they likely lost
-// (round(interval / period) - 1 each). Times are milliseconds.
+// rate the sensor reported, the largest interval between two samples, the
+// intervals longer than 1.5 sample periods, and the samples missed between
+// the first and the last recorded one (capture/sample_schedule.h), exact
+// where the sensor numbered its samples, else an estimate that says so.
+// Only samples that reached an output (the console or a log) count.
+// Times are milliseconds.
 //
 // Thread contract: CaptureReport is a plain value. An accumulator is used by
 // one thread at a time (the capture thread while the capture runs).
@@ -20,8 +23,9 @@ struct CaptureReport {
   int reported_rate_hz = 0;   // read back from the sensor at the start; 0 when unknown
   double mean_rate_hz = 0.0;  // intervals per second; 0 below two samples
   double largest_interval_ms = 0.0;
-  int long_intervals = 0;        // longer than 1.5 periods; 0 while the rate is unknown
-  long long missed_samples = 0;  // estimated from the long intervals
+  int long_intervals = 0;  // longer than 1.5 periods; 0 while the rate is unknown
+  long long missed_samples = 0;
+  bool missed_samples_estimated = false;  // from times rather than the sensor's own count
 };
 
 class CaptureReportAccumulator {
@@ -30,6 +34,10 @@ class CaptureReportAccumulator {
 
   // One recorded sample taken at `time_ms`; times never go back.
   void add_sample(double time_ms);
+  // The samples missed, counted apart (capture/sample_schedule.h).
+  void set_missed(long long missed, bool estimated);
+  // Only the first `samples` recorded samples reached an output.
+  void keep_samples(int samples);
   CaptureReport report() const { return report_; }
 
  private:
@@ -41,7 +49,7 @@ class CaptureReportAccumulator {
 
 // One line without a line end, e.g. "Capture report: 2000 samples in 9.995 s,
 // mean 200.0 Hz (sensor 200 Hz), largest interval 5.1 ms, 0 intervals over
-// 1.5 periods, 0 samples missed".
+// 1.5 periods, 0 samples missed"; an estimate reads "about N samples missed".
 std::string report_line(const CaptureReport& report);
 
 // The same fields, in that order, with their units in the names, rounded to a

@@ -44,6 +44,11 @@ class CaptureSink {
   // COMPONENT_* bits read and their values. Must not block or allocate.
   virtual void sample_taken(double time_ms, int components, const SampleValues& values) = 0;
 
+  // Once, before capture_ended: how many recorded samples reached an output
+  // (the console or a log), and the samples missed between the first and
+  // the last of them, `estimated` when the figure rests on times.
+  virtual void samples_counted(int kept, long long missed, bool estimated) = 0;
+
   // Once, last, when the logs are closed: kStopRequested unless the board
   // went away or stopped answering.
   virtual void capture_ended(EndReason reason) = 0;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -22,6 +23,7 @@ int DataLog::open(const std::string& path) {
   }
   buffered_ = 0;
   written_ = 0;
+  lines_ = 0;
   return 0;
 }
 
@@ -70,6 +72,7 @@ int DataLog::write_out(const char* data, std::size_t size) {
     const int error = n < 0 ? errno : EIO;
     const void* line_end = memrchr(data, '\n', done);
     const long long whole = line_end == nullptr ? 0 : static_cast<const char*>(line_end) - data + 1;
+    lines_ += std::count(data, data + whole, '\n');
     // Nothing more can be done for a file that cannot even be cut back.
     (void)ftruncate(fd_, static_cast<off_t>(written_ + whole));
     (void)::close(fd_);
@@ -78,6 +81,7 @@ int DataLog::write_out(const char* data, std::size_t size) {
     return error;
   }
   written_ += static_cast<long long>(size);
+  lines_ += std::count(data, data + size, '\n');
   return 0;
 }
 

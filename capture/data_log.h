@@ -29,6 +29,8 @@ class DataLog {
   const std::string& path() const { return path_; }
   // 0, or the errno of the failed write; the log is then closed.
   int write(std::string_view text);
+  // Whole lines in the file (not those still buffered).
+  long long lines() const { return lines_; }
   // Writes what is buffered and closes. 0, or the errno of the failed write
   // or close. Closing a closed log is 0.
   int close();
@@ -45,6 +47,7 @@ class DataLog {
   std::unique_ptr<char[]> buffer_;
   std::size_t buffered_ = 0;
   long long written_ = 0;  // bytes in the file, all of them whole lines
+  long long lines_ = 0;
 };
 
 }  // namespace veltrix::capture

@@ -22,9 +22,15 @@ void DataReadyWait::start(int rate_hz) {
     return;
   }
   started_ = true;
-  timeout_ms_ = std::max(kShortestTimeoutMs, std::lround(std::ceil(kPeriodsWithout * 1000.0 / rate_hz)));
+  rate_changed(rate_hz);
   (void)device_.wait_for_data_ready(0);  // one left from before the capture
   active_ = device_.wait_for_data_ready(timeout_ms_);
+}
+
+void DataReadyWait::rate_changed(int rate_hz) {
+  if (rate_hz > 0) {
+    timeout_ms_ = std::max(kShortestTimeoutMs, std::lround(std::ceil(kPeriodsWithout * 1000.0 / rate_hz)));
+  }
 }
 
 void DataReadyWait::wait() {

@@ -21,6 +21,8 @@ class DataReadyWait {
   // notifies. A rate of 0 or below does nothing.
   void start(int rate_hz);
   bool active() const { return active_; }
+  // The sensor's rate changed: a wait lasts two of its new periods.
+  void rate_changed(int rate_hz);
   // Sleeps until the next notification, at most two sample periods.
   void wait();
   // Puts the interrupt setting back as start() found it.

@@ -91,6 +91,7 @@ long FifoCapture::poll() {
     return status;
   }
   const std::chrono::duration<double> running = Clock::now() - restarted_at_;
+  ++overflows_;
   lost_ += std::max(1L, std::lround(running.count() * rate_hz_) - kept_);
   return restart(components_);
 }

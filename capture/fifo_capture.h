@@ -46,6 +46,7 @@ class FifoCapture {
 
   // Samples lost to overflows so far.
   long lost_samples() const { return lost_; }
+  long overflows() const { return overflows_; }
 
   // The sensor's count of the sample next() gave last, from 0 at start();
   // samples lost to an overflow or a restart are counted by the time they
@@ -77,6 +78,7 @@ class FifoCapture {
   long kept_ = 0;        // frames taken since the restart
   bool resync_ = false;  // a failed read may have left part of a frame
   long lost_ = 0;
+  long overflows_ = 0;
   long next_number_ = 0;  // of the next frame taken
   long number_ = 0;
 

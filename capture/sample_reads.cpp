@@ -89,6 +89,15 @@ double SampleReads::sample_time_ms(double now_ms) const {
   return fifo_started_ms_ + 1000.0 * static_cast<double>(fifo_capture_.number()) / rate_hz_;
 }
 
+std::optional<long> SampleReads::sample_number() const {
+  return fifo_ ? std::optional<long>(fifo_capture_.number()) : std::nullopt;
+}
+
+void SampleReads::rate_changed(int rate_hz) {
+  pacing_ = PollPacing(rate_hz);
+  notified_.rate_changed(rate_hz);
+}
+
 void SampleReads::stop() {
   notified_.stop();
   fifo_capture_.stop();

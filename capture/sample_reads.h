@@ -9,6 +9,8 @@
 //
 // Thread contract: one object per capture, used by the capture thread only.
 
+#include <optional>
+
 #include "capture/capture_sink.h"
 #include "capture/data_ready_wait.h"
 #include "capture/fifo_capture.h"
@@ -44,10 +46,20 @@ class SampleReads {
   // them.
   double sample_time_ms(double now_ms) const;
 
+  // The sensor's own count of the sample just polled where it gives one (a
+  // FIFO frame's), from 0 at start(); nullopt where only its time tells.
+  std::optional<long> sample_number() const;
+
+  // The sensor now makes `rate_hz` samples a second: the polls and the wait
+  // for notifications follow it. The FIFO keeps its own pace.
+  void rate_changed(int rate_hz);
+
   // Puts back the registers start() changed.
   void stop();
   // Samples lost to FIFO overflows.
   long lost_samples() const { return fifo_capture_.lost_samples(); }
+  // FIFO overflows so far: each one a poll that brought nothing.
+  long overflows() const { return fifo_capture_.overflows(); }
 
  private:
   ikor& device_;

@@ -1,6 +1,8 @@
 #include "cli/capture_command.h"
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -98,26 +100,76 @@ bool wait_for_end(double seconds) {
   return false;
 }
 
+// Whether `target` can take the report: "-", a regular file or a path that
+// does not exist yet. Says why not when it cannot.
+bool report_target_usable(const std::string& target) {
+  if (target == "-") {
+    return true;
+  }
+  struct stat status {};
+  if (stat(target.c_str(), &status) != 0) {
+    if (errno == ENOENT) {
+      return true;
+    }
+    std::fprintf(stderr, "Unable to write the capture report to %s: %s\n", target.c_str(), std::strerror(errno));
+    return false;
+  }
+  if (S_ISREG(status.st_mode)) {
+    return true;
+  }
+  std::fprintf(stderr, "Unable to write the capture report to %s: not a regular file\n", target.c_str());
+  return false;
+}
+
+// Writes all of `text` to `fd`; 0 or the errno of the failed write.
+int write_all(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      return n < 0 ? errno : EIO;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
 // The report as JSON to `target` ("-": stderr). Whether it was written; says
-// why not when it was not.
+// why not when it was not. A temporary file beside the target is renamed over
+// it, so a failed write leaves the target as it was and no part of a report.
 bool write_report_json(const CaptureReport& report, const std::string& target) {
   const std::string text = report_json(report).dump(2) + "\n";
   if (target == "-") {
     std::fputs(text.c_str(), stderr);
     return true;
   }
-  errno = 0;
-  FILE* file = std::fopen(target.c_str(), "w");
-  bool written = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  const int error = errno;
-  if (file != nullptr && std::fclose(file) != 0) {
-    written = false;
+  std::string temporary = target + ".XXXXXX";
+  int error = 0;
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) {
+    error = errno;
+  } else {
+    error = write_all(fd, text);
+    if (error == 0 && fchmod(fd, 0644) != 0) {
+      error = errno;
+    }
+    if (close(fd) != 0 && error == 0) {
+      error = errno;
+    }
+    if (error == 0 && std::rename(temporary.c_str(), target.c_str()) != 0) {
+      error = errno;
+    }
+    if (error != 0) {
+      std::remove(temporary.c_str());
+    }
   }
-  if (!written) {
-    std::fprintf(stderr, "Unable to write the capture report to %s: %s\n", target.c_str(),
-                 std::strerror(error != 0 ? error : EIO));
+  if (error != 0) {
+    std::fprintf(stderr, "Unable to write the capture report to %s: %s\n", target.c_str(), std::strerror(error));
   }
-  return written;
+  return error == 0;
 }
 
 // Console text to stdout as the capture records it, and what the run ends
@@ -205,6 +257,9 @@ void prepare_signals_for_capture() {
 }
 
 int run_capture(ikor& device, const CaptureRequest& request) {
+  if (request.report_json && !report_target_usable(*request.report_json)) {
+    return kExitUsage;
+  }
   const int components = selected_components(device, request);
   if (components < 0) {
     return kExitUsage;

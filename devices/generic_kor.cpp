@@ -111,7 +111,12 @@ bool GenericKor::wait_for_data_ready(long timeout_ms) {
 }
 
 long GenericKor::write_to_register(char registerAdd, char value) {
-  return write_register(static_cast<unsigned char>(registerAdd), static_cast<unsigned char>(value));
+  const auto address = static_cast<unsigned char>(registerAdd);
+  const long status = write_register(address, static_cast<unsigned char>(value));
+  if (address == addr_smplrt_div || address == addr_config) {
+    count_rate_change();
+  }
+  return status;
 }
 
 long GenericKor::read_from_register(char registerAdd, unsigned char& value) {
@@ -208,7 +213,9 @@ long GenericKor::set_sampling_rate(int pSamplingRate) {
   if ((pSamplingRate & traits_.rate_mask) == 0) {
     return kStatusRateRefused;
   }
-  return apply_sampling_rate(pSamplingRate);
+  const long status = apply_sampling_rate(pSamplingRate);
+  count_rate_change();
+  return status;
 }
 
 long GenericKor::apply_sampling_rate(int pSamplingRate) {

@@ -88,6 +88,10 @@ long GenericKor::load_register_map(const char* fileName) {
     return kStatusFileRejected;
   }
   long link_status = 0;
+  struct RateChangeCount {
+    GenericKor& device;
+    ~RateChangeCount() { device.count_rate_change(); }
+  } counted{*this};
   for (std::size_t i = 0; i < values.size(); ++i) {
     const unsigned char address = row_address(traits_.table[i]);
     const long status = write_register(address, values[i]);

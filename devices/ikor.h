@@ -10,6 +10,7 @@
 // Calling order: get_available_modes, initialize; nothing else before
 // initialize has succeeded (it resolves the register addresses).
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -128,6 +129,11 @@ class ikor {
   // Fills the address fields below from the generic register names.
   void load_generic_register_addresses();
 
+  // Counts the operations that may have changed the sensor's rate (a rate
+  // change, a write to a rate register, a register map loaded), so that a
+  // capture on another thread can follow the rate. Any thread.
+  unsigned rate_changes() const { return rate_changes_.load(); }
+
   unsigned char addr_gyro_xout_h;
   unsigned char addr_temp_out_h;
   unsigned char addr_smplrt_div;
@@ -137,6 +143,12 @@ class ikor {
   unsigned char addr_int_status;
   unsigned char addr_accel_xout_h;
   unsigned char addr_compass_data;
+
+ protected:
+  void count_rate_change() { rate_changes_.fetch_add(1); }
+
+ private:
+  std::atomic<unsigned> rate_changes_{0};
 };
 
 // The current device: empty until a connection succeeds.

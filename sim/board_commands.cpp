@@ -79,6 +79,19 @@ std::string write_registers(std::string_view args, SensorModel& sensor, SensorMo
 
 }  // namespace
 
+bool reads_sensor_register(std::string_view line, int reg) {
+  if (!line.starts_with("RD") || reg < 0) {
+    return false;
+  }
+  const auto fields = hex_bytes(line.substr(2));
+  if (!fields || fields->size() != 3 || (*fields)[0] != kSensorBus) {
+    return false;
+  }
+  // Addresses wrap at 256.
+  const int offset = (reg - (*fields)[1] + 256) % 256;
+  return offset < (*fields)[2];
+}
+
 std::string answer_command(std::string_view line, SensorModel& sensor, BoardState& board,
                            SensorModel::Clock::time_point now) {
   if (line.starts_with("RD")) {

@@ -23,6 +23,10 @@ struct BoardState {
   bool interrupt_stream = false;  // off at power-up
 };
 
+// Whether `line` is a register read of the sensor (bus 0x68) that reaches
+// register `reg`.
+bool reads_sensor_register(std::string_view line, int reg);
+
 std::string answer_command(std::string_view line, SensorModel& sensor, BoardState& board,
                            SensorModel::Clock::time_point now);
 

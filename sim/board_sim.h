@@ -32,6 +32,7 @@ struct Faults {
   bool short_reply = false;                  // every reply one character short (before its line end)
   bool noise = false;                        // interrupt notices, '#'/'$' packets, NUL and 0xFF between replies
   std::size_t split_writes = 0;              // write replies in pieces of this many bytes (0: whole)
+  int fail_reads = -1;                       // a read of the sensor that reaches this register gets "ERR" (-1: none)
   int hangup_after = -1;                     // close the pseudo-terminal after this many commands (-1: never):
                                              // they are answered, the next one closes it; 0 closes at once
   // After a hang-up, open a new pseudo-terminal this long later (negative:
@@ -47,6 +48,7 @@ struct SensorOptions {
   bool at_rest = false;  // every sample holds the values of sample 1 (a still sensor, for self tests)
   NoiseOptions noise{};  // none by default: the formula's values exactly
   std::vector<std::uint8_t> ignored_writes{};  // sensor registers that keep their value whatever is written
+  int clock_ppm = 0;                           // the sensor's clock runs this many millionths fast (below 0: slow)
 };
 
 struct BoardOptions {

@@ -33,15 +33,24 @@ std::string parse_compass_address(const std::string& text, int& address) {
   return {};
 }
 
-// Register addresses in hexadecimal, with or without 0x.
+// A register address 00 to FF in hexadecimal, with or without 0x.
+std::string parse_register(const char* option, const std::string& text, int& address) {
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 16);
+  if (text.empty() || *end != '\0' || value < 0 || value > 0xFF) {
+    return std::string(option) + ": expected a register address 00 to FF in hexadecimal, got \"" + text + "\"";
+  }
+  address = static_cast<int>(value);
+  return {};
+}
+
 std::string parse_ignored_writes(const std::vector<std::string>& texts, std::vector<std::uint8_t>& addresses) {
   for (const std::string& text : texts) {
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 16);
-    if (text.empty() || *end != '\0' || value < 0 || value > 0xFF) {
-      return "--ignore-writes: expected a register address 00 to FF in hexadecimal, got \"" + text + "\"";
+    int address = 0;
+    if (std::string error = parse_register("--ignore-writes", text, address); !error.empty()) {
+      return error;
     }
-    addresses.push_back(static_cast<std::uint8_t>(value));
+    addresses.push_back(static_cast<std::uint8_t>(address));
   }
   return {};
 }
@@ -63,6 +72,7 @@ int main(int argc, char** argv) {
   BoardOptions options;
   auto& faults = options.faults;
   std::string compass = "0x0C";
+  std::string fail_reads;
   int delay_ms = 0;
   int delay_us = 0;
   bool self_test_fails = false;
@@ -98,6 +108,9 @@ int main(int argc, char** argv) {
   app.add_option("--ignore-writes", ignored_writes,
                  "register ADDR (hexadecimal) keeps its value whatever is written; repeat or list with commas")
       ->delimiter(',');
+  app.add_option("--clock-ppm", options.sensor.clock_ppm,
+                 "the sensor's clock runs P millionths fast (negative: slow; -20000 is 2 % slow)")
+      ->check(CLI::Range(-500'000, 500'000));
   app.add_flag("--silent", faults.silent, "never answer");
   app.add_flag("--never-ready", faults.never_ready, "answer, but never flag a new sample");
   app.add_option("--silent-after", faults.silent_after, "answer N commands, then fall silent")
@@ -107,6 +120,7 @@ int main(int argc, char** argv) {
                  "delay each reply by US microseconds (1000: the timing of a USB full-speed board)")
       ->check(CLI::Range(0, 60'000'000))
       ->excludes(delay);
+  app.add_option("--fail-reads", fail_reads, "answer ERR to every read of the sensor that reaches register ADDR");
   app.add_flag("--short", faults.short_reply, "every reply one character short");
   app.add_flag("--noise", faults.noise, "interrupt notices, packets and stray bytes between replies");
   app.add_option("--split", faults.split_writes, "write replies in pieces of N bytes")->check(CLI::PositiveNumber);
@@ -129,6 +143,12 @@ int main(int argc, char** argv) {
   if (const std::string error = parse_ignored_writes(ignored_writes, options.sensor.ignored_writes); !error.empty()) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
+  }
+  if (!fail_reads.empty()) {
+    if (const std::string error = parse_register("--fail-reads", fail_reads, faults.fail_reads); !error.empty()) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return 2;
+    }
   }
   options.sensor.self_test_passes = !self_test_fails;
   faults.reply_delay = std::chrono::milliseconds(delay_ms) + std::chrono::microseconds(delay_us);

@@ -32,6 +32,7 @@ constexpr std::uint8_t kCompassAsax = 0x10;
 constexpr std::uint8_t kCompassSt2Output16Bit = 0x10;
 
 constexpr std::int64_t kNanosPerSecond = 1'000'000'000;
+constexpr std::int64_t kMillion = 1'000'000;
 
 std::uint8_t high_byte(std::int16_t v) { return static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8); }
 std::uint8_t low_byte(std::int16_t v) { return static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) & 0xFF); }
@@ -163,7 +164,7 @@ std::optional<SensorModel::Clock::time_point> SensorModel::next_sample_time() co
   const std::int64_t base = base_rate_hz();
   const std::int64_t divisor = kNanosPerSecond * (sensor_[layout_.smplrt_div] + 1);
   const std::int64_t nanos = (k / base) * divisor + ((k % base) * divisor + base - 1) / base;
-  return anchor_time_ + std::chrono::nanoseconds(nanos);
+  return anchor_time_ + std::chrono::nanoseconds(host_nanos(nanos));
 }
 
 bool SensorModel::data_ready_interrupt_enabled() const { return (sensor_[layout_.int_enable] & kDataReady) != 0; }
@@ -200,6 +201,22 @@ void SensorModel::store(std::uint8_t bus, std::uint8_t reg, std::uint8_t value, 
   }
 }
 
+// The sensor's clock against the host's, split so that no product overflows.
+std::int64_t SensorModel::sensor_nanos(std::int64_t host) const {
+  const std::int64_t ppm = options_.clock_ppm;
+  return host + (host / kMillion) * ppm + (host % kMillion) * ppm / kMillion;
+}
+
+// The first host time at which the sensor's clock has reached `sensor`.
+std::int64_t SensorModel::host_nanos(std::int64_t sensor) const {
+  const std::int64_t scale = kMillion + options_.clock_ppm;
+  std::int64_t host = (sensor / scale) * kMillion + ((sensor % scale) * kMillion + scale - 1) / scale;
+  while (sensor_nanos(host) < sensor) {
+    ++host;
+  }
+  return host;
+}
+
 std::int64_t SensorModel::base_rate_hz() const {
   const int filter = sensor_[layout_.config] & 0x07;
   const bool fast = filter == 0 || (filter == 7 && layout_.base_8k_at_filter_7);
@@ -212,7 +229,8 @@ void SensorModel::advance(Clock::time_point now) {
   }
   // samples = elapsed × base / (10^9 × (divider + 1)), split so that the
   // product cannot overflow however long the simulator runs.
-  const std::int64_t nanos = std::chrono::duration_cast<std::chrono::nanoseconds>(now - anchor_time_).count();
+  const std::int64_t nanos =
+      sensor_nanos(std::chrono::duration_cast<std::chrono::nanoseconds>(now - anchor_time_).count());
   const std::int64_t base = base_rate_hz();
   const std::int64_t divisor = kNanosPerSecond * (sensor_[layout_.smplrt_div] + 1);
   const auto samples = static_cast<std::uint64_t>((nanos / divisor) * base + (nanos % divisor) * base / divisor);

@@ -7,10 +7,10 @@
 // Sample clock: n counts samples since start_clock(), advancing at the rate
 // the CONFIG filter setting and SMPLRT_DIV select (base 8000 Hz for filter
 // setting 0, and 7 on the newer classes, else 1000 Hz; rate = base /
-// (divider + 1)). Each value is the formula's (of sample 1 when at rest)
-// plus the noise of sim/noise_model.h for sample n, if any was asked for. A write that changes the rate restarts the
-// period at the write: the next sample comes one new period later. Each new sample refreshes the data registers from
-// sample_formula.h and sets INT_STATUS bit 0; reading INT_STATUS over the bus clears all its bits.
+// (divider + 1)), on a clock that runs clock_ppm millionths fast. Each value is the formula's (of sample 1 when at
+// rest) plus the noise of sim/noise_model.h for sample n, if any was asked for. A write that changes the rate restarts
+// the period at the write: the next sample comes one new period later. Each new sample refreshes the data registers
+// from sample_formula.h and sets INT_STATUS bit 0; reading INT_STATUS over the bus clears all its bits.
 //
 // Block reads: one read latches the newest sample once, before its first
 // byte, so every byte of it (INT_STATUS, accel, temp, gyro, EXT_SENS_DATA)
@@ -89,6 +89,8 @@ class SensorModel {
   std::uint8_t fifo_count_byte(std::uint8_t reg) const;
 
   std::int64_t base_rate_hz() const;
+  std::int64_t sensor_nanos(std::int64_t host) const;
+  std::int64_t host_nanos(std::int64_t sensor) const;
   void advance(Clock::time_point now);
   void produce_sample(std::uint64_t n);
   void fill_fifo(std::uint64_t from, std::uint64_t to);

@@ -14,6 +14,13 @@
 //   its exchanges per sample and the round trip timed on the same connection
 //   right after the capture; the recorded rate can never exceed it.
 // - CPU: user + system time of this process during the capture / wall time.
+// - missed: the capture report's figure ("~" where it says "about") beside
+//   the truth from the log: the samples between the first and the last line
+//   that no line holds.
+// Further cells (gyroscope only, so every line names its sample): a board
+// with noise between replies, 1 ms replies in the described mode, a rate
+// raised from 50 to 200 Hz a second into the capture, and a sensor clock
+// 2 % slow and 2 % fast.
 
 #include <signal.h>
 #include <stdlib.h>
@@ -68,7 +75,7 @@ constexpr Workload kWorkloads[] = {
 // The simulated board in a child process, until the pipe to it closes.
 class ChildBoard {
  public:
-  ChildBoard(const char* model_class, std::chrono::microseconds reply_delay) {
+  explicit ChildBoard(const veltrix::sim::BoardOptions& options) {
     int to_child[2];
     int from_child[2];
     if (pipe(to_child) != 0 || pipe(from_child) != 0) {
@@ -79,9 +86,6 @@ class ChildBoard {
     if (pid_ == 0) {
       close(to_child[1]);
       close(from_child[0]);
-      veltrix::sim::BoardOptions options;
-      options.sensor.model_class = model_class;
-      options.faults.reply_delay = reply_delay;
       veltrix::sim::BoardSim board(options);
       std::string path = board.start() == 0 ? board.port_path() : std::string();
       path.push_back('\n');
@@ -199,6 +203,8 @@ double cpu_seconds() {
 
 bool set_rate(ikor& device, int rate_hz) {
   switch (rate_hz) {
+    case 50:
+      return device.set_sampling_rate(RATE_50HZ) == 0;
     case 200:
       return device.set_sampling_rate(RATE_200HZ) == 0;
     case 8000:
@@ -218,8 +224,20 @@ double round_trip_us(ikor& device) {
   return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / kRoundTrips;
 }
 
+// What a cell changes from a plain board at a steady rate.
+struct Variation {
+  std::chrono::microseconds reply_delay{0};
+  bool noise = false;
+  int clock_ppm = 0;
+  int raised_to_hz = 0;  // the rate set a second into the capture; 0: none
+};
+
+constexpr auto kRaisedAfter = 1s;
+
 struct Cell {
   Tally tally;
+  long long missed = 0;
+  bool missed_estimated = false;
   double cpu_share = 0;
   double bound_hz = 0;
   double seconds = 0;
@@ -227,9 +245,14 @@ struct Cell {
   std::string note;
 };
 
-Cell run_cell(const Workload& w, bool fast, std::chrono::microseconds delay, const std::string& folder) {
+Cell run_cell(const Workload& w, bool fast, const Variation& v, const std::string& folder) {
   Cell cell;
-  ChildBoard board(w.model_class, delay);
+  veltrix::sim::BoardOptions options;
+  options.sensor.model_class = w.model_class;
+  options.sensor.clock_ppm = v.clock_ppm;
+  options.faults.reply_delay = v.reply_delay;
+  options.faults.noise = v.noise;
+  ChildBoard board(options);
   if (board.path().empty()) {
     cell.note = "board did not start";
     return cell;
@@ -251,15 +274,28 @@ Cell run_cell(const Workload& w, bool fast, std::chrono::microseconds delay, con
   std::string failures;
   const double cpu_start = cpu_seconds();
   const auto start = Clock::now();
-  const bool started = veltrix::capture::control::start(*device, [&lines](std::string_view text, int) {
-    while (!text.empty()) {
-      const std::size_t end = text.find("\r\n");
-      lines.emplace_back(text.substr(0, end));
-      text.remove_prefix(end == std::string_view::npos ? text.size() : end + 2);
-    }
-  });
+  const bool started = veltrix::capture::control::start(
+      *device,
+      [&lines](std::string_view text, int) {
+        while (!text.empty()) {
+          const std::size_t end = text.find("\r\n");
+          lines.emplace_back(text.substr(0, end));
+          text.remove_prefix(end == std::string_view::npos ? text.size() : end + 2);
+        }
+      },
+      {}, {},
+      [&cell](const veltrix::capture::CaptureReport& report) {
+        cell.missed = report.missed_samples;
+        cell.missed_estimated = report.missed_samples_estimated;
+      });
   if (started) {
-    std::this_thread::sleep_for(kCaptureLength);
+    if (v.raised_to_hz > 0) {
+      std::this_thread::sleep_for(kRaisedAfter);
+      (void)set_rate(*device, v.raised_to_hz);
+      std::this_thread::sleep_for(kCaptureLength - kRaisedAfter);
+    } else {
+      std::this_thread::sleep_for(kCaptureLength);
+    }
     veltrix::capture::control::request_stop();
     veltrix::capture::control::wait();
   }
@@ -283,6 +319,38 @@ Cell run_cell(const Workload& w, bool fast, std::chrono::microseconds delay, con
   return cell;
 }
 
+struct Extra {
+  const char* board;
+  bool fast;
+  Workload workload;
+  Variation variation;
+};
+
+constexpr Workload kGyro200{"kor73 200 Hz gyro", "kor73", "KOR 73", COMPONENT_GYRO, 200};
+
+const Extra kExtras[] = {
+    {"noise", true, kGyro200, {.noise = true}},
+    {"1 ms", false, kGyro200, {.reply_delay = 1000us}},
+    {"pty", false, {"kor73 50->200 Hz gyro", "kor73", "KOR 73", COMPONENT_GYRO, 50}, {.raised_to_hz = 200}},
+    {"-2 %", false, kGyro200, {.clock_ppm = -20000}},
+    {"+2 %", false, kGyro200, {.clock_ppm = 20000}},
+};
+
+// One row of the table; whether the capture started.
+bool print_cell(const char* mode, const char* board, const Workload& w, const Cell& cell) {
+  const Tally& t = cell.tally;
+  const double share = t.offered > 0 ? static_cast<double>(t.distinct) / static_cast<double>(t.offered) : 0.0;
+  const long long truth = std::max<long long>(0, t.offered - t.distinct - t.mixed);
+  char missed[32];
+  std::snprintf(missed, sizeof missed, "%s%lld/%lld", cell.missed_estimated ? "~" : "", cell.missed, truth);
+  std::printf("%-9s %-6s %-21s %10lld %8.1f%% %7lld %6lld %10.0f %5.1f%% %14s%s%s\n", mode, board, w.name,
+              static_cast<long long>(t.distinct), 100.0 * share, static_cast<long long>(t.duplicates),
+              static_cast<long long>(t.mixed), cell.bound_hz, 100.0 * cell.cpu_share, missed,
+              cell.note.empty() ? "" : "  ", cell.note.c_str());
+  std::fflush(stdout);
+  return cell.ok;
+}
+
 }  // namespace
 
 // An argument runs only the cells whose "mode board workload" contains it.
@@ -293,27 +361,30 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string folder = pattern;
-  std::printf("%-9s %-6s %-18s %10s %9s %7s %6s %10s %6s\n", "mode", "board", "workload", "recorded", "of sensor",
-              "dupl.", "mixed", "bound/s", "CPU");
+  std::printf("%-9s %-6s %-21s %10s %9s %7s %6s %10s %6s %14s\n", "mode", "board", "workload", "recorded", "of sensor",
+              "dupl.", "mixed", "bound/s", "CPU", "missed/truth");
+  auto selected = [&only](const char* mode, const char* board, const Workload& w) {
+    return (std::string(mode) + " " + board + " " + w.name).find(only) != std::string::npos;
+  };
   int failed = 0;
   for (const bool fast : {false, true}) {
     for (const auto delay : {0us, 1000us}) {
       for (const Workload& w : kWorkloads) {
         const char* mode = fast ? "fast" : "described";
         const char* board = delay.count() == 0 ? "pty" : "1 ms";
-        if ((std::string(mode) + " " + board + " " + w.name).find(only) == std::string::npos) {
-          continue;
+        if (selected(mode, board, w)) {
+          failed += print_cell(mode, board, w, run_cell(w, fast, {.reply_delay = delay}, folder)) ? 0 : 1;
         }
-        const Cell cell = run_cell(w, fast, delay, folder);
-        const Tally& t = cell.tally;
-        const double share = t.offered > 0 ? static_cast<double>(t.distinct) / static_cast<double>(t.offered) : 0.0;
-        std::printf("%-9s %-6s %-18s %10lld %8.1f%% %7lld %6lld %10.0f %5.1f%%%s%s\n", mode, board, w.name,
-                    static_cast<long long>(t.distinct), 100.0 * share, static_cast<long long>(t.duplicates),
-                    static_cast<long long>(t.mixed), cell.bound_hz, 100.0 * cell.cpu_share,
-                    cell.note.empty() ? "" : "  ", cell.note.c_str());
-        std::fflush(stdout);
-        failed += cell.ok ? 0 : 1;
       }
+    }
+  }
+  for (const Extra& extra : kExtras) {
+    const char* mode = extra.fast ? "fast" : "described";
+    if (selected(mode, extra.board, extra.workload)) {
+      failed +=
+          print_cell(mode, extra.board, extra.workload, run_cell(extra.workload, extra.fast, extra.variation, folder))
+              ? 0
+              : 1;
     }
   }
   std::filesystem::remove_all(folder);

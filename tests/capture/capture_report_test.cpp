@@ -22,7 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // 125 Hz: an 8 ms period, so every time below is exact in binary.
-TEST(CaptureReportAccumulatorTest, LongIntervalsStartAboveOneAndAHalfPeriodsAndCountTheirMissedSamples) {
+TEST(CaptureReportAccumulatorTest, LongIntervalsStartAboveOneAndAHalfPeriodsAndTheMissedFigureIsCountedApart) {
   CaptureReportAccumulator accumulator(125);
   const CaptureReport empty = accumulator.report();
   EXPECT_EQ(report_line(empty),
@@ -40,14 +40,19 @@ TEST(CaptureReportAccumulatorTest, LongIntervalsStartAboveOneAndAHalfPeriodsAndC
   EXPECT_EQ(report.duration_ms, 151.0);
   EXPECT_EQ(report.largest_interval_ms, 79.5);
   EXPECT_EQ(report.long_intervals, 4);
-  EXPECT_EQ(report.missed_samples, 13);
+  EXPECT_EQ(report.missed_samples, 0);
   EXPECT_DOUBLE_EQ(report.mean_rate_hz, 6 * 1000.0 / 151.0);
-  EXPECT_EQ(report_line(report),
+  accumulator.set_missed(13, true);
+  EXPECT_EQ(report_line(accumulator.report()),
             "Capture report: 7 samples in 0.151 s, mean 39.7 Hz (sensor 125 Hz), largest interval 79.5 ms, "
-            "4 intervals over 1.5 periods, 13 samples missed");
-  EXPECT_EQ(report_json(report).dump(),
+            "4 intervals over 1.5 periods, about 13 samples missed");
+  EXPECT_EQ(report_json(accumulator.report()).dump(),
             R"({"samples":7,"duration_s":0.151,"mean_rate_hz":39.74,"reported_rate_hz":125,)"
-            R"("largest_interval_ms":79.5,"long_intervals":4,"missed_samples":13})");
+            R"("largest_interval_ms":79.5,"long_intervals":4,"missed_samples":13,"missed_samples_estimated":true})");
+  accumulator.set_missed(2, false);
+  accumulator.keep_samples(5);
+  EXPECT_EQ(report_line(accumulator.report()).substr(0, 25), "Capture report: 5 samples");
+  EXPECT_NE(report_line(accumulator.report()).find("periods, 2 samples missed"), std::string::npos);
 }
 
 TEST(CaptureReportAccumulatorTest, WithoutARateOrASecondSampleNothingIsGuessed) {
@@ -74,6 +79,7 @@ TEST(CaptureReportAccumulatorTest, WithoutARateOrASecondSampleNothingIsGuessed) 
   EXPECT_TRUE(json["reported_rate_hz"].is_null());
   EXPECT_TRUE(json["long_intervals"].is_null());
   EXPECT_TRUE(json["missed_samples"].is_null());
+  EXPECT_TRUE(json["missed_samples_estimated"].is_null());
 }
 
 // What a capture handed out: its report, the console text of each sample,
@@ -195,7 +201,8 @@ TEST_F(CaptureReportTest, ThePlotQueueGetsEachRecordedSampleAsItsLineShowsIt) {
     }
   });
 
-  EXPECT_EQ(capture.report.samples, 12);
+  // The two samples before the selection reached no output.
+  EXPECT_EQ(capture.report.samples, 10);
   EXPECT_EQ(capture.plot_drops, 0u);
   ASSERT_EQ(capture.texts.size(), 12u);
   ASSERT_EQ(capture.plotted.size(), 10u);
