@@ -10,6 +10,8 @@
 //
 // Thread contract: any thread; reads only the environment and the file system.
 
+#include "link/device_layer_only.h"
+
 int findComm(char* port, int size);
 
 // As findComm with a sysfs tree rooted at `sysfs_root` (normally "/sys").

@@ -100,7 +100,7 @@ class MainUIForm2 : public QWidget {
   void build_bottom_row();
   void wire_capture_extras();
   void wire_handlers();
-  void install_link_notifier();
+  void install_port_notifier();
 
   void show_error(const QString& text, const QString& detail = {});
   void set_register_map_text(const std::string& text);

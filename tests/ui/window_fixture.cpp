@@ -12,7 +12,6 @@
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "devices/device_connection.h"
-#include "link/board_protocol.h"
 
 namespace veltrix::ui::test {
 
@@ -36,7 +35,6 @@ void reset_run_state() {
   (void)veltrix::capture::control::take_failure_messages();
   veltrix::devices::disconnect_device();
   iKOR.reset();
-  set_KORREG_FIFO_R_W(0);
   using namespace veltrix::capture::settings;
   BackgroundThreadRunningStatus = 0;
   EnableLogToConsole = true;
