@@ -70,7 +70,7 @@ TEST_F(CaptureTest, FastCaptureReadsWholeSamplesInBlocksNeverTwice) {
   veltrix::capture::settings::FastCapture = true;
   const auto log = capture(60);
   veltrix::capture::settings::FastCapture = false;
-  EXPECT_EQ(veltrix::capture::control::take_notes(), "");
+  EXPECT_EQ(log->notes(), "");
   expect_whole_consecutive_samples(log->texts());
   // The header and line layout are the described capture's.
   EXPECT_EQ(log->texts().front().substr(0, log->texts().front().find("\r\n")),
@@ -131,7 +131,7 @@ TEST_F(CaptureTest, FastCaptureFallsBackWithANoteWhereRegistersAreNotContiguous)
   veltrix::capture::settings::FastCapture = true;
   const auto log = capture(3);
   veltrix::capture::settings::FastCapture = false;
-  EXPECT_NE(veltrix::capture::control::take_notes().find("cannot be read in one block"), std::string::npos);
+  EXPECT_NE(log->notes().find("cannot be read in one block"), std::string::npos);
   EXPECT_EQ(log->count(), 3);
 }
 

@@ -32,7 +32,6 @@ QString settings_file() { return QSettings().fileName(); }
 void reset_run_state() {
   veltrix::capture::control::request_stop();
   veltrix::capture::control::wait();
-  (void)veltrix::capture::control::take_failure_messages();
   veltrix::devices::disconnect_device();
   iKOR.reset();
   using namespace veltrix::capture::settings;
@@ -41,7 +40,6 @@ void reset_run_state() {
   EnableLogToFile = false;
   FileLogFolder.set("");
   FastCapture = false;
-  (void)veltrix::capture::control::take_notes();
   select_components(0);
   veltrix::capture::console_buffer::clear();
   // Nothing answers here unless a test starts a board. Through Qt's
