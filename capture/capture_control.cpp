@@ -4,7 +4,6 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <cassert>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -32,10 +31,6 @@ CaptureEvents* events = nullptr;
 bool end_at_failure = false;
 std::optional<CaptureAccount> account;
 
-std::mutex failure_mutex;
-std::string failure_messages;
-std::string notes;  // guarded by failure_mutex, one per line
-
 std::thread hBGWrite;  // guarded by control_mutex
 
 // A capture still running when the process ends is stopped and joined, so
@@ -56,43 +51,10 @@ void stop_capture_at_exit() {
 // processes may not raise it, which is not an error.
 constexpr int kRaisedNice = -5;
 
-// The functions of the convenience start, as events.
-class ObservedEvents final : public CaptureEvents {
- public:
-  void progress(std::string_view console_text, int sample_count) override {
-    if (on_sample) {
-      on_sample(console_text, sample_count);
-    }
-  }
-  void failure(const std::string& message) override {
-    if (on_failure) {
-      on_failure(message);
-    }
-  }
-  void ended(EndReason, const CaptureReport& report) override {
-    if (on_report) {
-      on_report(report);
-    }
-  }
-
-  void clear() {
-    on_sample = nullptr;
-    on_failure = nullptr;
-    on_report = nullptr;
-  }
-
-  SampleObserver on_sample;
-  FailureObserver on_failure;
-  ReportObserver on_report;
-};
-
-// Written only while no capture thread exists.
-ObservedEvents observed_events;
 CaptureEvents no_events;
 
-// Keeps the capture's account, notes and failures, puts notes and failures
-// on the console too when it is on, and passes everything on as events.
-// Capture thread only, apart from the records take_* empties.
+// Keeps the capture's account, puts notes and failures on the console too
+// when it is on, and passes everything on as events. Capture thread only.
 class ControlSink final : public CaptureSink {
  public:
   void sample_recorded(std::string_view console_text, int sample_count) override {
@@ -103,23 +65,12 @@ class ControlSink final : public CaptureSink {
     if (settings::EnableLogToConsole.load()) {
       console_buffer::append(message + "\r\n");
     }
-    {
-      std::lock_guard lock(failure_mutex);
-      notes += message + '\n';
-    }
     events->note(message);
   }
 
   void failure(const std::string& message) override {
     if (settings::EnableLogToConsole.load()) {
       console_buffer::append(message + "\r\n");
-    }
-    {
-      std::lock_guard lock(failure_mutex);
-      if (!failure_messages.empty()) {
-        failure_messages += '\n';
-      }
-      failure_messages += message;
     }
     // Only a running capture ends for it: a failure met while ending (a
     // sidecar that cannot be rewritten) changes no reason.
@@ -209,25 +160,6 @@ bool start(ikor& device, CaptureOptions options) {
   return start_locked(device, std::move(options));
 }
 
-bool start(ikor& device, SampleObserver sample_observer, FailureObserver failure_observer, CaptureOptions options,
-           ReportObserver report_observer) {
-  [[maybe_unused]] static const int stops_at_exit = std::atexit(stop_capture_at_exit);
-  assert(options.events == nullptr);
-  std::lock_guard lock(control_mutex);
-  if (hBGWrite.joinable() && settings::BackgroundThreadRunningStatus.load() == 1) {
-    return false;
-  }
-  // A stopped capture still finishing uses the functions of its own start.
-  if (hBGWrite.joinable()) {
-    hBGWrite.join();
-  }
-  observed_events.on_sample = std::move(sample_observer);
-  observed_events.on_failure = std::move(failure_observer);
-  observed_events.on_report = std::move(report_observer);
-  options.events = &observed_events;
-  return start_locked(device, std::move(options));
-}
-
 void request_stop() { settings::BackgroundThreadRunningStatus.store(2); }
 
 void wait() {
@@ -236,17 +168,6 @@ void wait() {
     hBGWrite.join();
   }
   events = &no_events;
-  observed_events.clear();
-}
-
-std::string take_failure_messages() {
-  std::lock_guard lock(failure_mutex);
-  return std::exchange(failure_messages, {});
-}
-
-std::string take_notes() {
-  std::lock_guard lock(failure_mutex);
-  return std::exchange(notes, {});
 }
 
 }  // namespace control

@@ -1,6 +1,5 @@
 #include "capture/sample_format.h"
 
-#include <cassert>
 #include <climits>
 
 namespace veltrix::capture {
@@ -16,24 +15,6 @@ void separate(SampleText& line) {
 }
 
 }  // namespace
-
-float* SampleValues::of(int component) {
-  return const_cast<float*>(static_cast<const SampleValues&>(*this).of(component));
-}
-
-const float* SampleValues::of(int component) const {
-  switch (component) {
-    case COMPONENT_GYRO:
-      return gyro;
-    case COMPONENT_ACCEL:
-      return accel;
-    case COMPONENT_COMPASS:
-      return compass;
-    default:
-      assert(component == COMPONENT_TEMP);
-      return temp;
-  }
-}
 
 void format_header(SampleText& line, bool timed, int components) {
   line.clear();

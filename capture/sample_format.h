@@ -12,22 +12,13 @@
 
 #include "capture/data_log_format.h"
 #include "capture/sample_text.h"
+#include "devices/component_bytes.h"
 #include "devices/ikor.h"
 
 namespace veltrix::capture {
 
-// One sample's values as get_component_data delivers them, by component.
-// Temperature uses its first value only.
-struct SampleValues {
-  float gyro[3] = {};
-  float accel[3] = {};
-  float compass[3] = {};
-  float temp[3] = {};
-
-  // The array of a COMPONENT_* identifier.
-  float* of(int component);
-  const float* of(int component) const;
-};
+// One sample's values as the device's reads deliver them, by component.
+using SampleValues = veltrix::devices::ComponentValues;
 
 // "Time" when `timed`, then one label per component; empty when neither.
 void format_header(SampleText& line, bool timed, int components);

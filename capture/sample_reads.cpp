@@ -1,6 +1,5 @@
 #include "capture/sample_reads.h"
 
-#include <algorithm>
 #include <optional>
 
 namespace veltrix::capture {
@@ -11,12 +10,6 @@ constexpr char kNoBlockReadNote[] =
     "The selected components cannot be read in one block on this sensor; the capture reads them one by one.";
 constexpr char kNoFifoNote[] =
     "The sensor's FIFO cannot hold the selected components; the capture polls for each sample.";
-
-void copy_values(const veltrix::devices::ComponentValues& from, SampleValues& to) {
-  for (const int component : kColumnOrder) {
-    std::copy_n(from.of(component), 3, to.of(component));
-  }
-}
 
 }  // namespace
 
@@ -52,11 +45,7 @@ long SampleReads::poll(int components, bool& ready, bool& whole, SampleValues& v
   ready = false;
   whole = true;
   if (fifo_) {
-    const long status = fifo_capture_.next(components, ready, fast_values_);  // it keeps its own pace
-    if (ready) {
-      copy_values(fast_values_, values);
-    }
-    return status;
+    return fifo_capture_.next(components, ready, values);  // it keeps its own pace
   }
   if (notified_.active()) {
     notified_.wait();
@@ -69,11 +58,8 @@ long SampleReads::poll(int components, bool& ready, bool& whole, SampleValues& v
       blocks_ ? device_.plan_sample_block(components) : std::nullopt;
   whole = block.has_value();
   if (whole) {
-    if (const long status = device_.read_sample_block(*block, ready, fast_values_); status != 0) {
+    if (const long status = device_.read_sample_block(*block, ready, values); status != 0) {
       return status;
-    }
-    if (ready) {
-      copy_values(fast_values_, values);
     }
   } else {
     ready = device_.is_data_ready();

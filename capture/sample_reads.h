@@ -39,6 +39,8 @@ class SampleReads {
   // `components`. The link status of a fast read (the described poll cannot
   // fail). On 0, `ready` tells whether a sample is there, and `whole`
   // whether `values` already hold it (else its components are still to read).
+  // The caller keeps `values` from one poll to the next: a compass without a
+  // new reading keeps its previous one there.
   long poll(int components, bool& ready, bool& whole, SampleValues& values);
 
   // The capture-clock time of the sample just polled, given the time now:
@@ -70,8 +72,6 @@ class SampleReads {
   bool fifo_ = false;
   bool blocks_ = false;
   double fifo_started_ms_ = 0.0;
-  // The fast reads' values: a compass without a new reading keeps these.
-  veltrix::devices::ComponentValues fast_values_;
 };
 
 }  // namespace veltrix::capture

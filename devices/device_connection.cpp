@@ -91,6 +91,9 @@ std::string connect_failure_detail() {
   return describe(last_failure);
 }
 
-void disconnect_device() { vtx_serial_close(); }
+void disconnect_device() {
+  vtx_serial_close();
+  set_KORREG_FIFO_R_W(0);
+}
 
 }  // namespace veltrix::devices

@@ -35,7 +35,9 @@ const char* connect_failure_message(int mode);
 // succeeded or nothing more is known (the board did not answer, say).
 std::string connect_failure_detail();
 
-// Closes the link and joins its reader. Nothing happens when it is closed.
+// Closes the link and joins its reader, and forgets the model's FIFO_R_W
+// address (the next connect_device stores its own). Closing a closed link
+// does nothing.
 void disconnect_device();
 
 }  // namespace veltrix::devices

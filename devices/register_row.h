@@ -12,8 +12,8 @@
 #include <span>
 #include <string_view>
 
+#include "common/hex_digit.h"
 #include "devices/ikor.h"
-#include "link/hex_digit.h"
 
 namespace veltrix::devices {
 
@@ -35,8 +35,6 @@ constexpr RegisterRow row(std::string_view address, std::string_view name, bool 
   }
   return r;
 }
-
-using veltrix::link::hex_digit;
 
 // The row's address field as a number (fields are checked at compile time).
 constexpr unsigned char row_address(const RegisterRow& r) {

@@ -11,6 +11,8 @@
 // 54 no usable reply, 55 write failed / reply not in time / port gone
 // (link/link_status.h).
 
+#include "link/device_layer_only.h"
+
 #include "link/link_status.h"
 
 // Opens the link on `port` at 115200 baud (a null `port` keeps the previous

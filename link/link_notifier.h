@@ -8,6 +8,8 @@
 // runs on the thread that opens the link, while that thread holds the link's
 // exchange lock: it must not call back into the link.
 
+#include "link/device_layer_only.h"
+
 #include <functional>
 
 using LinkNotifier = std::function<void(const char* text, const char* caption)>;

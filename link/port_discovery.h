@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "link/device_layer_only.h"
+
 // Searches the sysfs tree at VELTRIX_SYSFS when set and not empty (tests),
 // else at /sys.
 int findComm(char* port, int size);

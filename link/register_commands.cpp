@@ -4,14 +4,14 @@
 #include <mutex>
 
 #include "aio_link.h"
+#include "common/hex_digit.h"
 #include "exchange.h"
 #include "link/board_protocol.h"
-#include "link/hex_digit.h"
 #include "link/link_status.h"
 
 namespace {
 
-using veltrix::link::hex_digit;
+using veltrix::hex_digit;
 
 std::atomic<unsigned char> KORREG_FIFO_R_W{0};
 

@@ -5,12 +5,12 @@
 #include <optional>
 #include <vector>
 
-#include "link/hex_digit.h"
+#include "common/hex_digit.h"
 
 namespace veltrix::sim {
 namespace {
 
-using veltrix::link::hex_digit;
+using veltrix::hex_digit;
 
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kError = "ERR\r\n";

@@ -349,7 +349,8 @@ void BoardSim::Impl::handle_line(std::string line) {
 
 std::optional<Clock::time_point> BoardSim::Impl::collect_notices(Clock::time_point now) {
   const std::uint64_t index = sensor->sample_index(now);
-  const bool active = !hung_up && board.interrupt_stream && sensor->data_ready_interrupt_enabled();
+  const bool active =
+      !hung_up && !faults.no_notices && board.interrupt_stream && sensor->data_ready_interrupt_enabled();
   // Samples counted before the stream went off are still owed their notices.
   if (active && notifying) {
     owed_notices +=

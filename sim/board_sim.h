@@ -27,6 +27,7 @@ namespace veltrix::sim {
 struct Faults {
   bool silent = false;                       // never answer
   bool never_ready = false;                  // answer, but INT_STATUS never flags a sample
+  bool no_notices = false;                   // never send interrupt notifications, even after "IE2"
   int silent_after = -1;                     // answer this many commands, then fall silent (-1: never)
   std::chrono::microseconds reply_delay{0};  // delay before each reply (1 ms: a USB full-speed board)
   bool short_reply = false;                  // every reply one character short (before its line end)

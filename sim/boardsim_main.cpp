@@ -113,6 +113,7 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(-500'000, 500'000));
   app.add_flag("--silent", faults.silent, "never answer");
   app.add_flag("--never-ready", faults.never_ready, "answer, but never flag a new sample");
+  app.add_flag("--no-notices", faults.no_notices, "never send interrupt notifications");
   app.add_option("--silent-after", faults.silent_after, "answer N commands, then fall silent")
       ->check(CLI::NonNegativeNumber);
   auto* delay = app.add_option("--delay", delay_ms, "delay each reply by MS milliseconds")->check(CLI::Range(0, 60000));

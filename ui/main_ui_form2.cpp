@@ -13,7 +13,7 @@
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
 #include "devices/device_connection.h"
-#include "link/link_notifier.h"
+#include "devices/port_notifier.h"
 #include "ui/operator_prompts.h"
 #include "ui/plot/live_plot_window.h"
 #include "ui/window_shortcuts.h"
@@ -26,14 +26,14 @@ MainUIForm2::MainUIForm2(veltrix::ui::OperatorPrompts& prompts, QWidget* parent)
   restore_choices();
   // Only now, with every initial value in place, so building raised nothing.
   wire_handlers();
-  install_link_notifier();
+  install_port_notifier();
 }
 
 MainUIForm2::~MainUIForm2() {
   shut_down();
   // Before the queue it reads goes with this window's members.
   delete live_plot_.data();
-  set_link_notifier({});
+  veltrix::devices::set_port_notifier({});
 }
 
 void MainUIForm2::wire_handlers() {
@@ -74,11 +74,11 @@ void MainUIForm2::wire_handlers() {
   wire_reconnect();
 }
 
-// The link's port-configuration messages keep their own caption. They are
+// The port-configuration messages keep their own caption. They are
 // shown on this window's thread: at once when the link is opened from here
 // (the only place that opens it), queued when they come from anywhere else.
-void MainUIForm2::install_link_notifier() {
-  set_link_notifier([this](const char* text, const char* caption) {
+void MainUIForm2::install_port_notifier() {
+  veltrix::devices::set_port_notifier([this](const char* text, const char* caption) {
     const QString message = QString::fromLocal8Bit(text);
     const QString title = QString::fromLocal8Bit(caption);
     if (QThread::currentThread() == thread()) {

@@ -107,7 +107,7 @@ class MainUIForm2 : public QWidget {
   void build_bottom_row();
   void wire_capture_extras();
   void wire_handlers();
-  void install_link_notifier();
+  void install_port_notifier();
   // A board that went away, and connecting to it again (main_ui_form2_reconnect.cpp).
   void build_reconnect_line();
   void wire_reconnect();

@@ -47,6 +47,7 @@
 #include "devices/model_catalogue.h"
 #include "sim/board_sim.h"
 #include "sim/sample_formula.h"
+#include "tests/support/capture_recorder.h"
 
 namespace {
 
@@ -269,25 +270,10 @@ Cell run_cell(const Workload& w, bool fast, const Variation& v, const std::strin
   FileLogFolder.set(folder);
   FastCapture = fast;
   select_components(w.components);
-  std::vector<std::string> lines;
-  lines.reserve(static_cast<std::size_t>(w.rate_hz) * 4);
-  std::string failures;
+  veltrix::test::CaptureRecorder recorder;
   const double cpu_start = cpu_seconds();
   const auto start = Clock::now();
-  const bool started = veltrix::capture::control::start(
-      *device,
-      [&lines](std::string_view text, int) {
-        while (!text.empty()) {
-          const std::size_t end = text.find("\r\n");
-          lines.emplace_back(text.substr(0, end));
-          text.remove_prefix(end == std::string_view::npos ? text.size() : end + 2);
-        }
-      },
-      {}, {},
-      [&cell](const veltrix::capture::CaptureReport& report) {
-        cell.missed = report.missed_samples;
-        cell.missed_estimated = report.missed_samples_estimated;
-      });
+  const bool started = veltrix::capture::control::start(*device, recorder.options());
   if (started) {
     if (v.raised_to_hz > 0) {
       std::this_thread::sleep_for(kRaisedAfter);
@@ -301,7 +287,20 @@ Cell run_cell(const Workload& w, bool fast, const Variation& v, const std::strin
   }
   cell.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   cell.cpu_share = (cpu_seconds() - cpu_start) / cell.seconds;
-  failures = veltrix::capture::control::take_failure_messages();
+  const std::string failures = recorder.failures();
+  if (const auto report = recorder.report()) {
+    cell.missed = report->missed_samples;
+    cell.missed_estimated = report->missed_samples_estimated;
+  }
+  std::vector<std::string> lines;
+  for (const std::string& sample_text : recorder.texts()) {
+    std::string_view text = sample_text;
+    while (!text.empty()) {
+      const std::size_t end = text.find("\r\n");
+      lines.emplace_back(text.substr(0, end));
+      text.remove_prefix(end == std::string_view::npos ? text.size() : end + 2);
+    }
+  }
   // The described capture makes one poll and one read per component for each
   // sample; the fast one reads many samples per exchange, so only the sensor
   // bounds it.

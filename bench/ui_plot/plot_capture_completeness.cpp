@@ -19,8 +19,10 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
@@ -29,6 +31,7 @@
 #include "devices/model_catalogue.h"
 #include "sim/board_sim.h"
 #include "sim/sample_formula.h"
+#include "tests/support/capture_recorder.h"
 #include "ui/plot/live_plot_window.h"
 
 namespace {
@@ -105,11 +108,10 @@ Result run_capture(ikor& device, const Workload& w, bool plot_open) {
     window->show();
     window->begin_capture();
   }
-  SampleCount count;  // read after wait() has joined the capture thread
-  veltrix::capture::control::CaptureOptions options;
+  veltrix::test::CaptureRecorder recorder;
+  veltrix::capture::control::CaptureOptions options = recorder.options();
   options.plot_queue = &queue;
-  const bool started = veltrix::capture::control::start(
-      device, [&](std::string_view text, int) { count.add(text, w.timed); }, {}, options);
+  const bool started = veltrix::capture::control::start(device, std::move(options));
   if (started) {
     if (plot_open) {
       QEventLoop loop;
@@ -127,7 +129,11 @@ Result run_capture(ikor& device, const Workload& w, bool plot_open) {
   }
   // An open plot that drew nothing would measure nothing.
   const bool plot_fed = !window || !window->shown_series().empty();
-  if (!started || !veltrix::capture::control::take_failure_messages().empty() || count.distinct() == 0 || !plot_fed) {
+  SampleCount count;
+  for (const std::string& text : recorder.texts()) {
+    count.add(text, w.timed);
+  }
+  if (!started || !recorder.failures().empty() || count.distinct() == 0 || !plot_fed) {
     return result;
   }
   result.completeness = count.percent();

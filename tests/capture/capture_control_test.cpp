@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
-#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -33,65 +32,8 @@ std::vector<std::string> sample_lines(const std::string& text) {
   return lines;
 }
 
-// One capture's events as text, each progress with its count; each failure
-// says whether the run status was still 1 when it came.
-class EventRecord final : public CaptureEvents {
- public:
-  explicit EventRecord(int stop_at = 0) : stop_at_(stop_at) {}
-
-  void started(int rate_hz) override { add("started " + std::to_string(rate_hz)); }
-  void progress(std::string_view, int sample_count) override {
-    if (stop_at_ > 0 && sample_count >= stop_at_) {
-      veltrix::capture::control::request_stop();
-    }
-    add("progress " + std::to_string(sample_count));
-  }
-  void note(const std::string& message) override { add("note " + message); }
-  void failure(const std::string& message) override {
-    const bool running = settings::BackgroundThreadRunningStatus.load() == 1;
-    add((running ? "failure, running: " : "failure, ending: ") + message);
-  }
-  void ended(EndReason reason, const CaptureReport& report) override {
-    std::lock_guard lock(mutex_);
-    reason_ = reason;
-    report_ = report;
-    events_.push_back("ended");
-  }
-
-  std::vector<std::string> events() const {
-    std::lock_guard lock(mutex_);
-    return events_;
-  }
-  std::optional<EndReason> reason() const {
-    std::lock_guard lock(mutex_);
-    return reason_;
-  }
-  CaptureReport report() const {
-    std::lock_guard lock(mutex_);
-    return report_;
-  }
-  int samples() const {
-    std::lock_guard lock(mutex_);
-    return static_cast<int>(std::count_if(events_.begin(), events_.end(),
-                                          [](const std::string& event) { return event.starts_with("progress"); }));
-  }
-
- private:
-  void add(std::string event) {
-    std::lock_guard lock(mutex_);
-    events_.push_back(std::move(event));
-  }
-
-  int stop_at_;
-  mutable std::mutex mutex_;
-  std::vector<std::string> events_;
-  std::optional<EndReason> reason_;
-  CaptureReport report_;
-};
-
-bool start_with(ikor& device, EventRecord& record, bool end_at_failure = false) {
-  veltrix::capture::control::CaptureOptions options;
-  options.events = &record;
+bool start_with(ikor& device, CaptureRecorder& record, bool end_at_failure = false) {
+  veltrix::capture::control::CaptureOptions options = record.options();
   options.end_at_failure = end_at_failure;
   return veltrix::capture::control::start(device, std::move(options));
 }
@@ -100,21 +42,21 @@ TEST_F(CaptureTest, EventsTellTheStartEverySampleAndWhyTheCaptureEnded) {
   connect("kor42", "KOR 42", RATE_200HZ);
   select(COMPONENT_GYRO);
   {
-    EventRecord stopped(3);
+    CaptureRecorder stopped(3);
     ASSERT_TRUE(start_with(*device_, stopped));
     veltrix::capture::control::wait();
     EXPECT_EQ(stopped.events(),
               (std::vector<std::string>{"started 200", "progress 1", "progress 2", "progress 3", "ended"}));
-    EXPECT_EQ(stopped.reason(), EndReason::kStopRequested);
-    EXPECT_EQ(stopped.report().samples, 3);
+    EXPECT_EQ(stopped.end_reason(), EndReason::kStopRequested);
+    EXPECT_EQ(stopped.report().value_or(CaptureReport{}).samples, 3);
     EXPECT_STREQ(end_reason_text(EndReason::kStopRequested), "");
   }
 
   // The failure that ends a capture by itself comes once the run status is
   // 2, so a listener can tell it from one the capture goes on after.
-  EventRecord unplugged;
+  CaptureRecorder unplugged;
   ASSERT_TRUE(start_with(*device_, unplugged));
-  ASSERT_TRUE(eventually([&] { return unplugged.samples() >= 3; }, 10s));
+  ASSERT_TRUE(eventually([&] { return unplugged.count() >= 3; }, 10s));
   veltrix::sim::Faults hangup;
   hangup.hangup_after = 0;
   board_->set_faults(hangup);
@@ -128,8 +70,8 @@ TEST_F(CaptureTest, EventsTellTheStartEverySampleAndWhyTheCaptureEnded) {
                               std::string("failure, ending: ") + end_reason_text(EndReason::kBoardLost));
   ASSERT_NE(lost, events.end());
   EXPECT_TRUE(std::none_of(lost, events.end(), [](const std::string& e) { return e.starts_with("progress"); }));
-  EXPECT_EQ(unplugged.reason(), EndReason::kBoardLost);
-  EXPECT_EQ(unplugged.report().samples, unplugged.samples());
+  EXPECT_EQ(unplugged.end_reason(), EndReason::kBoardLost);
+  EXPECT_EQ(unplugged.report().value_or(CaptureReport{}).samples, unplugged.count());
 }
 
 // Asked to end at a failure, a capture whose data log cannot be created ends
@@ -139,7 +81,7 @@ TEST_F(CaptureTest, EndAtFailureEndsTheCaptureWhenALogCannotBeCreated) {
   connect("kor73", "KOR 73", RATE_200HZ);
   select(COMPONENT_GYRO);
   log_to((folder() / "missing").string());
-  EventRecord record;
+  CaptureRecorder record;
   ASSERT_TRUE(start_with(*device_, record, true));
   EXPECT_TRUE(ends_by_itself(10s));
   veltrix::capture::control::wait();
@@ -147,23 +89,23 @@ TEST_F(CaptureTest, EndAtFailureEndsTheCaptureWhenALogCannotBeCreated) {
   ASSERT_GE(events.size(), 3u);
   EXPECT_EQ(events[1].find("failure, ending: Unable to create the data log in "), 0u) << events[1];
   EXPECT_EQ(events.back(), "ended");
-  EXPECT_EQ(record.reason(), EndReason::kLogFailed);
-  EXPECT_LE(record.samples(), 1);
+  EXPECT_EQ(record.end_reason(), EndReason::kLogFailed);
+  EXPECT_LE(record.count(), 1);
   EXPECT_TRUE(files_in_folder().empty());
 }
 
 TEST_F(CaptureTest, StartRefusesWhileRunningAndJoinsAStoppedCaptureAtOnce) {
   connect("kor73", "KOR 73", RATE_200HZ);
   select(COMPONENT_GYRO);
-  SampleLog first(4);
-  ASSERT_TRUE(veltrix::capture::control::start(*device_, first.observer()));
-  SampleLog refused;
-  EXPECT_FALSE(veltrix::capture::control::start(*device_, refused.observer()));
+  CaptureRecorder first(4);
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, first.options()));
+  CaptureRecorder refused;
+  EXPECT_FALSE(veltrix::capture::control::start(*device_, refused.options()));
   ASSERT_TRUE(first.wait_for(4, 10s));
 
   // The first thread may still be finishing its last sample; Start waits for it.
-  SampleLog second(4);
-  ASSERT_TRUE(veltrix::capture::control::start(*device_, second.observer()));
+  CaptureRecorder second(4);
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, second.options()));
   ASSERT_TRUE(second.wait_for(4, 10s));
   veltrix::capture::control::wait();
 
@@ -179,8 +121,8 @@ TEST_F(CaptureTest, AnUnpluggedBoardEndsTheCaptureWithACompleteDataLog) {
   connect("kor42", "KOR 42", RATE_200HZ);
   select(COMPONENT_GYRO);
   log_to(folder().string());
-  SampleLog log;
-  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.observer()));
+  CaptureRecorder log;
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.options()));
   ASSERT_TRUE(log.wait_for(3, 10s));
   veltrix::sim::Faults unplugged;
   unplugged.hangup_after = 0;
@@ -189,7 +131,7 @@ TEST_F(CaptureTest, AnUnpluggedBoardEndsTheCaptureWithACompleteDataLog) {
   EXPECT_TRUE(ends_by_itself(5s)) << "the capture went on polling a dead link";
   veltrix::capture::control::request_stop();
   veltrix::capture::control::wait();
-  EXPECT_NE(veltrix::capture::control::take_failure_messages().find("link to the board was lost"), std::string::npos);
+  EXPECT_NE(log.failures().find("link to the board was lost"), std::string::npos);
 
   const std::string text = data_log_text();
   EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
@@ -209,9 +151,8 @@ TEST_F(CaptureTest, ABoardThatStopsAnsweringEndsTheCaptureWithoutAHalfReadSample
   connect("kor42", "KOR 42", RATE_200HZ);
   select(COMPONENT_GYRO | COMPONENT_TEMP);
   log_to(folder());
-  SampleLog log;
-  ASSERT_TRUE(veltrix::capture::control::start(*device_, [&, inner = log.observer()](std::string_view text, int count) {
-    inner(text, count);
+  CaptureRecorder log;
+  log.after_sample = [&](int count) {
     if (count == 4) {
       // A new sample is flagged by then, so the next poll finds data ready.
       std::this_thread::sleep_for(20ms);
@@ -219,13 +160,14 @@ TEST_F(CaptureTest, ABoardThatStopsAnsweringEndsTheCaptureWithoutAHalfReadSample
       silent_at_temp.silent_after = 2;  // data ready, gyroscope
       board_->set_faults(silent_at_temp);
     }
-  }));
+  };
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.options()));
   ASSERT_TRUE(log.wait_for(4, 10s));
   EXPECT_TRUE(ends_by_itself(10s));
   veltrix::capture::control::request_stop();
   veltrix::capture::control::wait();
 
-  EXPECT_EQ(veltrix::capture::control::take_failure_messages(),
+  EXPECT_EQ(log.failures(),
             "The board stopped answering; the capture has stopped.\n"
             "1 sample could not be read from the sensor and was left out of the capture.");
   EXPECT_EQ(log.count(), 4);
@@ -245,13 +187,13 @@ TEST_F(CaptureTest, ABoardThatAnswersButNeverFlagsDataKeepsTheCaptureWaiting) {
   veltrix::sim::Faults never_ready;
   never_ready.never_ready = true;
   board_->set_faults(never_ready);
-  SampleLog log;
-  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.observer()));
+  CaptureRecorder log;
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.options()));
   EXPECT_FALSE(ends_by_itself(1500ms));
   veltrix::capture::control::request_stop();
   veltrix::capture::control::wait();
   EXPECT_EQ(log.count(), 0);
-  EXPECT_EQ(veltrix::capture::control::take_failure_messages(), "");
+  EXPECT_EQ(log.failures(), "");
   EXPECT_TRUE(files_in_folder().empty());
 }
 
@@ -259,8 +201,8 @@ TEST_F(CaptureTest, StopEndsACaptureWithBothOutputsOff) {
   connect("kor73", "KOR 73", RATE_200HZ);
   select(COMPONENT_GYRO);
   veltrix::capture::settings::EnableLogToConsole = false;
-  SampleLog log;
-  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.observer()));
+  CaptureRecorder log;
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.options()));
   EXPECT_FALSE(log.wait_for(1, 100ms));
   const auto stopped = std::chrono::steady_clock::now();
   veltrix::capture::control::request_stop();
@@ -276,10 +218,10 @@ TEST_F(CaptureTest, ExitingDuringACaptureStopsAndJoinsIt) {
       {
         connect("kor73", "KOR 73", RATE_200HZ);
         select(COMPONENT_GYRO);
-        SampleLog log;
+        CaptureRecorder log;
         // Held where the window holds it: a global that exit destroys.
         iKOR = std::move(device_);
-        if (!veltrix::capture::control::start(*iKOR, log.observer()) || !log.wait_for(3, 10s)) {
+        if (!veltrix::capture::control::start(*iKOR, log.options()) || !log.wait_for(3, 10s)) {
           std::_Exit(3);
         }
         std::filesystem::remove(folder());  // exit skips TearDown
@@ -305,10 +247,9 @@ TEST_P(UnwritableFolderTest, IsReportedAndTheConsoleCaptureGoesOn) {
   log_to(bad_folder);
   const auto log = capture(5);
 
-  const std::string message = veltrix::capture::control::take_failure_messages();
+  const std::string message = log->failures();
   EXPECT_NE(message.find("Unable to create the data log"), std::string::npos) << message;
   EXPECT_NE(message.find(bad_folder), std::string::npos) << message;
-  EXPECT_EQ(veltrix::capture::control::take_failure_messages(), "");
   // The console shows the message first, then the samples.
   EXPECT_EQ(veltrix::capture::console_buffer::snapshot(), message + "\r\n" + log->console_text());
   EXPECT_EQ(sample_lines(log->console_text()).size(), 5u);
@@ -327,13 +268,13 @@ TEST_F(CaptureTest, AFailedWriteEndsFileLoggingOnAWholeLine) {
   select(COMPONENT_GYRO);
   log_to(folder());
   constexpr rlim_t kLimit = 8192;  // the register log fits; the data log does not
-  std::unique_ptr<SampleLog> log;
+  std::unique_ptr<CaptureRecorder> log;
   {
     FileSizeLimit limit(kLimit);
     log = capture(1000);
   }
 
-  const std::string message = veltrix::capture::control::take_failure_messages();
+  const std::string message = log->failures();
   EXPECT_EQ(message.find("Unable to write the data log "), 0u) << message;
   EXPECT_NE(message.find(": File too large"), std::string::npos) << message;
   EXPECT_EQ(sample_lines(log->console_text()).size(), 1000u);
@@ -399,8 +340,8 @@ TEST_P(RateChangeTest, RegisterWorkDuringACaptureNeverMixesReplies) {
   connect(change.model_class, change.model, change.start_rate);
   select(COMPONENT_GYRO | COMPONENT_TEMP);
   log_to(folder());
-  SampleLog log;
-  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.observer()));
+  CaptureRecorder log;
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.options()));
   ASSERT_TRUE(log.wait_for(5, 10s));
   EXPECT_EQ(device_->set_sampling_rate(change.new_rate), 0);
   const int samples_at_change = log.count();

@@ -7,45 +7,6 @@
 
 namespace veltrix::capture::test {
 
-veltrix::capture::control::SampleObserver SampleLog::observer() {
-  return [this](std::string_view text, int count) {
-    // Stop before telling a waiter, so it finds the capture stopping.
-    if (stop_at_ > 0 && count >= stop_at_) {
-      veltrix::capture::control::request_stop();
-    }
-    {
-      std::lock_guard lock(mutex_);
-      texts_.emplace_back(text);
-      count_ = count;
-    }
-    changed_.notify_all();
-  };
-}
-
-bool SampleLog::wait_for(int count, std::chrono::milliseconds timeout) {
-  std::unique_lock lock(mutex_);
-  return changed_.wait_for(lock, timeout, [&] { return count_ >= count; });
-}
-
-int SampleLog::count() const {
-  std::lock_guard lock(mutex_);
-  return count_;
-}
-
-std::string SampleLog::console_text() const {
-  std::lock_guard lock(mutex_);
-  std::string all;
-  for (const std::string& text : texts_) {
-    all += text;
-  }
-  return all;
-}
-
-std::vector<std::string> SampleLog::texts() const {
-  std::lock_guard lock(mutex_);
-  return texts_;
-}
-
 void CaptureTest::SetUp() {
   using namespace veltrix::capture::settings;
   EnableLogToConsole = true;
@@ -53,7 +14,6 @@ void CaptureTest::SetUp() {
   FileLogFolder.set("");
   select(0);
   veltrix::capture::console_buffer::clear();
-  (void)veltrix::capture::control::take_failure_messages();
   ASSERT_TRUE(folder_.made());
 }
 
@@ -82,9 +42,9 @@ void CaptureTest::log_to(const std::string& folder) {
   veltrix::capture::settings::EnableLogToFile = true;
 }
 
-std::unique_ptr<SampleLog> CaptureTest::capture(int samples) {
-  auto log = std::make_unique<SampleLog>(samples);
-  EXPECT_TRUE(veltrix::capture::control::start(*device_, log->observer()));
+std::unique_ptr<CaptureRecorder> CaptureTest::capture(int samples) {
+  auto log = std::make_unique<CaptureRecorder>(samples);
+  EXPECT_TRUE(veltrix::capture::control::start(*device_, log->options()));
   // Warm-up and samples at 20 Hz or more, with room for slow sanitizer runs.
   EXPECT_TRUE(log->wait_for(samples, std::chrono::seconds(10) + std::chrono::milliseconds(60) * samples));
   veltrix::capture::control::request_stop();

@@ -213,11 +213,10 @@ TEST_F(CaptureTest, NoComponentAtFirstWritesNoHeaderAndLaterLinesFollowTheSelect
   connect("kor73", "KOR 73", RATE_100HZ);
   log_to(folder());
   const timespec before = modification_time(folder());
-  // The observer runs on the capture thread after each sample, so the
+  // The hook runs on the capture thread after each sample, so the
   // selection changes between exactly known samples.
-  auto log = std::make_unique<SampleLog>();
-  ASSERT_TRUE(veltrix::capture::control::start(*device_, [inner = log->observer()](std::string_view text, int count) {
-    inner(text, count);
+  auto log = std::make_unique<CaptureRecorder>();
+  log->after_sample = [](int count) {
     if (count == 3) {
       select(COMPONENT_GYRO);
     }
@@ -227,7 +226,8 @@ TEST_F(CaptureTest, NoComponentAtFirstWritesNoHeaderAndLaterLinesFollowTheSelect
     if (count == 8) {
       veltrix::capture::control::request_stop();
     }
-  }));
+  };
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log->options()));
   ASSERT_TRUE(log->wait_for(8, std::chrono::seconds(10)));
   veltrix::capture::control::wait();
 
@@ -262,9 +262,8 @@ TEST_F(CaptureTest, CompassColumnsCarryTheLastCompassReading) {
     board_->set_register(0x68, compass_status, 0x00);
   };
   stop_compass();
-  SampleLog log;
-  ASSERT_TRUE(veltrix::capture::control::start(*device_, [&, inner = log.observer()](std::string_view text, int count) {
-    inner(text, count);
+  CaptureRecorder log;
+  log.after_sample = [&](int count) {
     if (count == 3) {
       board_->set_register(0x68, kSlave0Control.reg, kSlave0Control.value);
     }
@@ -276,7 +275,8 @@ TEST_F(CaptureTest, CompassColumnsCarryTheLastCompassReading) {
     }
     // The next sample comes after the change.
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  }));
+  };
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.options()));
   ASSERT_TRUE(log.wait_for(9, std::chrono::seconds(10)));
   veltrix::capture::control::wait();
 
@@ -303,8 +303,8 @@ TEST_F(CaptureTest, StopDuringWarmUpLeavesNoFilesAndNoText) {
   select(COMPONENT_GYRO);
   log_to(folder());
   board_->clear_commands();
-  SampleLog log;
-  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.observer()));
+  CaptureRecorder log;
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.options()));
   // Stop right after the first warm-up read; four more samples would take 150 ms at 20 Hz.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   bool warming_up = false;

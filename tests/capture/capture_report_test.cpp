@@ -87,6 +87,7 @@ TEST(CaptureReportAccumulatorTest, WithoutARateOrASecondSampleNothingIsGuessed) 
 struct ObservedCapture {
   CaptureReport report;
   std::vector<std::string> texts;
+  std::string failures;
   std::vector<PlotSample> plotted;
   std::uint64_t plot_drops = 0;
 };
@@ -96,26 +97,20 @@ class CaptureReportTest : public CaptureTest {
   // Records `samples` samples, calling `after_sample` on the capture thread
   // after each with the count so far.
   ObservedCapture observe(int samples, const std::function<void(int count)>& after_sample = {}) {
-    SampleLog log(samples);
+    CaptureRecorder log(samples);
+    log.after_sample = after_sample;
     SampleQueue queue(1024);
-    std::optional<CaptureReport> report;
-    veltrix::capture::control::CaptureOptions options;
+    veltrix::capture::control::CaptureOptions options = log.options();
     options.plot_queue = &queue;
-    EXPECT_TRUE(veltrix::capture::control::start(
-        *device_,
-        [&, inner = log.observer()](std::string_view text, int count) {
-          if (after_sample) {
-            after_sample(count);
-          }
-          inner(text, count);
-        },
-        {}, std::move(options), [&report](const CaptureReport& ended) { report = ended; }));
+    EXPECT_TRUE(veltrix::capture::control::start(*device_, std::move(options)));
     EXPECT_TRUE(log.wait_for(samples, 20s));
     veltrix::capture::control::wait();
 
     ObservedCapture observed;
+    const std::optional<CaptureReport> report = log.report();
     EXPECT_TRUE(report.has_value());
     observed.report = report.value_or(CaptureReport{});
+    observed.failures = log.failures();
     observed.texts = log.texts();
     std::vector<PlotSample> popped(queue.capacity());
     observed.plotted.assign(popped.begin(), popped.begin() + static_cast<long>(queue.pop(popped)));
@@ -245,7 +240,7 @@ TEST_F(CaptureReportTest, AFifoCaptureIsJudgedByTheSensorsOwnSampleTimes) {
   const CaptureReport& report = capture.report;
 
   EXPECT_EQ(report.samples, 4000);
-  const std::string failures = veltrix::capture::control::take_failure_messages();
+  const std::string& failures = capture.failures;
   if (failures.empty()) {
     EXPECT_EQ(report.long_intervals, 0);
     EXPECT_EQ(report.missed_samples, 0);

@@ -145,20 +145,16 @@ TEST_F(CaptureSidecarTest, DescribesTheCaptureAtItsStartAndHoldsItsReportAtTheEn
   log_to(folder());
   const double started = now_seconds();
   std::optional<json> at_start;
-  std::optional<CaptureReport> report;
-  veltrix::capture::control::CaptureOptions options;
+  CaptureRecorder log(20);
+  log.after_sample = [&](int count) {
+    // On the capture thread: the first sample's sidecar is in place.
+    if (count == 2) {
+      at_start = json::parse(read_file(only(".json")), nullptr, false);
+    }
+  };
+  veltrix::capture::control::CaptureOptions options = log.options();
   options.description = {"KOR 73", "kor73", "I2C", board_->port_path()};
-  SampleLog log(20);
-  ASSERT_TRUE(veltrix::capture::control::start(
-      *device_,
-      [&, inner = log.observer()](std::string_view text, int count) {
-        // On the capture thread: the first sample's sidecar is in place.
-        if (count == 2) {
-          at_start = json::parse(read_file(only(".json")), nullptr, false);
-        }
-        inner(text, count);
-      },
-      {}, std::move(options), [&report](const CaptureReport& ended) { report = ended; }));
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, std::move(options)));
   ASSERT_TRUE(log.wait_for(20, 10s));
   veltrix::capture::control::wait();
   const double ended = now_seconds();
@@ -166,7 +162,7 @@ TEST_F(CaptureSidecarTest, DescribesTheCaptureAtItsStartAndHoldsItsReportAtTheEn
   ASSERT_TRUE(at_start.has_value());
   ASSERT_FALSE(at_start->is_discarded());
   EXPECT_TRUE((*at_start)["report"].is_null());
-  EXPECT_EQ(veltrix::capture::control::take_failure_messages(), "");
+  EXPECT_EQ(log.failures(), "");
 
   const json sidecar = json::parse(read_file(only(".json")), nullptr, false);
   ASSERT_FALSE(sidecar.is_discarded());
@@ -192,6 +188,7 @@ TEST_F(CaptureSidecarTest, DescribesTheCaptureAtItsStartAndHoldsItsReportAtTheEn
   EXPECT_GE(*start_time, started - 0.001);
   EXPECT_LE(*start_time, ended);
 
+  const std::optional<CaptureReport> report = log.report();
   ASSERT_TRUE(report.has_value());
   EXPECT_EQ(report->samples, 20);
   EXPECT_EQ(sidecar["report"], json::parse(report_json(*report).dump()));
@@ -205,21 +202,20 @@ TEST_F(CaptureSidecarTest, ARewriteThatFailsIsReportedAndLeavesTheFirstSidecar) 
   connect("kor73", "KOR 73", RATE_100HZ);
   select(COMPONENT_ACCEL);
   log_to(folder());
-  SampleLog log(5);
+  CaptureRecorder log(5);
   std::string blocked;
-  ASSERT_TRUE(veltrix::capture::control::start(*device_, [&, inner = log.observer()](std::string_view text, int count) {
+  log.after_sample = [&](int count) {
     if (count == 1) {
       blocked = only(".json").string() + ".tmp";
       std::filesystem::create_directories(blocked + "/in-the-way");
     }
-    inner(text, count);
-  }));
+  };
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.options()));
   ASSERT_TRUE(log.wait_for(5, 10s));
   veltrix::capture::control::wait();
 
   const std::string sidecar_path = blocked.substr(0, blocked.size() - 4);
-  EXPECT_EQ(veltrix::capture::control::take_failure_messages(),
-            "Unable to write the capture description " + sidecar_path + ": Is a directory");
+  EXPECT_EQ(log.failures(), "Unable to write the capture description " + sidecar_path + ": Is a directory");
   const json sidecar = json::parse(read_file(sidecar_path), nullptr, false);
   ASSERT_FALSE(sidecar.is_discarded());
   EXPECT_TRUE(sidecar["report"].is_null());

@@ -10,7 +10,6 @@
 
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
-#include "link/board_protocol.h"
 #include "sim/sample_formula.h"
 #include "tests/capture/capture_fixture.h"
 
@@ -71,7 +70,7 @@ TEST_F(CaptureTest, FastCaptureReadsWholeSamplesInBlocksNeverTwice) {
   veltrix::capture::settings::FastCapture = true;
   const auto log = capture(60);
   veltrix::capture::settings::FastCapture = false;
-  EXPECT_EQ(veltrix::capture::control::take_notes(), "");
+  EXPECT_EQ(log->notes(), "");
   expect_whole_consecutive_samples(log->texts());
   // The header and line layout are the described capture's.
   EXPECT_EQ(log->texts().front().substr(0, log->texts().front().find("\r\n")),
@@ -81,12 +80,14 @@ TEST_F(CaptureTest, FastCaptureReadsWholeSamplesInBlocksNeverTwice) {
   EXPECT_EQ(board_->reg(device_->addr_int_enable), int_enable);
 }
 
-// A board that sends no notifications (streaming switched off): the capture
-// polls and still keeps every sample.
+// A board that sends no notifications: the capture polls and still keeps
+// every sample.
 TEST_F(CaptureTest, FastCaptureWithoutNotificationsPollsForEverySample) {
   connect("kor73", "KOR 73", RATE_200HZ);
   select(kAllComponents);
-  ASSERT_EQ(HbxDisableStreaming(), 0);
+  veltrix::sim::Faults no_notices;
+  no_notices.no_notices = true;
+  board_->set_faults(no_notices);
   board_->clear_commands();
   veltrix::capture::settings::FastCapture = true;
   const auto log = capture(60);
@@ -130,7 +131,7 @@ TEST_F(CaptureTest, FastCaptureFallsBackWithANoteWhereRegistersAreNotContiguous)
   veltrix::capture::settings::FastCapture = true;
   const auto log = capture(3);
   veltrix::capture::settings::FastCapture = false;
-  EXPECT_NE(veltrix::capture::control::take_notes().find("cannot be read in one block"), std::string::npos);
+  EXPECT_NE(log->notes().find("cannot be read in one block"), std::string::npos);
   EXPECT_EQ(log->count(), 3);
 }
 

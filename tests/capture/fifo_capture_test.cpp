@@ -92,7 +92,7 @@ class FifoCaptureTest : public CaptureTest {
     CaptureTest::TearDown();
   }
 
-  std::unique_ptr<SampleLog> fast_capture(int samples) {
+  std::unique_ptr<CaptureRecorder> fast_capture(int samples) {
     veltrix::capture::settings::FastCapture = true;
     auto log = capture(samples);
     veltrix::capture::settings::FastCapture = false;
@@ -104,8 +104,8 @@ TEST_F(FifoCaptureTest, Kor23GyroAt8kHzKeepsEverySampleOnceAndRestoresTheFifoReg
   connect("kor23", "KOR 23", RATE_8KHZ);
   select(COMPONENT_GYRO);
   const auto log = fast_capture(4000);
-  EXPECT_EQ(veltrix::capture::control::take_notes(), "");
-  const std::string failures = veltrix::capture::control::take_failure_messages();
+  EXPECT_EQ(log->notes(), "");
+  const std::string failures = log->failures();
   const auto texts = log->texts();
   ASSERT_EQ(texts.size(), 4000u);
   EXPECT_EQ(texts.front().substr(0, texts.front().find("\r\n")), "Gyro_X, Gyro_Y, Gyro_Z");
@@ -127,11 +127,11 @@ TEST_F(FifoCaptureTest, Kor73AllComponentsAt1kHzWritesTheDescribedFilesWithEvery
   std::filesystem::create_directory(described);
   std::filesystem::create_directory(fast);
   log_to(described.string());
-  (void)capture(20);
+  const auto described_log = capture(20);
   log_to(fast.string());
-  (void)fast_capture(1500);
-  EXPECT_EQ(veltrix::capture::control::take_notes(), "");
-  const std::string failures = veltrix::capture::control::take_failure_messages();
+  const auto fast_log = fast_capture(1500);
+  EXPECT_EQ(described_log->notes() + fast_log->notes(), "");
+  const std::string failures = fast_log->failures();
 
   const std::regex summary("Total Time +\\d+ ms\r\n Total Sample recorded +(\\d+) \r\n {8}");
   std::vector<std::vector<std::string>> data_lines;
@@ -174,7 +174,7 @@ TEST_F(FifoCaptureTest, AStalledReaderReportsTheOverflowAndResumesOnWholeFrames)
   slow.reply_delay = 4ms;  // too slow to drain 48 kB/s
   board_->set_faults(slow);
   const auto log = fast_capture(1500);
-  const std::string failures = veltrix::capture::control::take_failure_messages();
+  const std::string failures = log->failures();
   std::smatch match;
   ASSERT_TRUE(
       std::regex_search(failures, match, std::regex("The sensor's FIFO overflowed; about (\\d+) samples were lost\\.")))
@@ -191,14 +191,12 @@ TEST_F(FifoCaptureTest, ACompassSlaveNotCopyingTheReadingFallsBackWithANote) {
   connect("kor73", "KOR 73", RATE_200HZ);
   set_1khz(*device_);
   select(COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_TEMP);
-  (void)fast_capture(50);
-  EXPECT_EQ(veltrix::capture::control::take_notes(), "");
+  EXPECT_EQ(fast_capture(50)->notes(), "");
 
   board_->set_register(kBus, kSlave0Control, 0);
   select(kAllComponents);
   const auto log = fast_capture(50);
-  EXPECT_NE(veltrix::capture::control::take_notes().find("The sensor's FIFO cannot hold the selected components"),
-            std::string::npos);
+  EXPECT_NE(log->notes().find("The sensor's FIFO cannot hold the selected components"), std::string::npos);
   EXPECT_EQ(log->count(), 50);
   EXPECT_EQ(board_->register_value(kBus, 0x23), 0);
 }
@@ -209,8 +207,8 @@ TEST_F(FifoCaptureTest, ASelectionTheFifoCannotTakeMidCaptureRecordsNothingUntil
   board_->set_register(kBus, kSlave0Control, 0);
   select(COMPONENT_GYRO);
   veltrix::capture::settings::FastCapture = true;
-  SampleLog log;
-  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.observer()));
+  CaptureRecorder log;
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, log.options()));
   ASSERT_TRUE(log.wait_for(100, 10s));
   select(kAllComponents);
   std::this_thread::sleep_for(100ms);
@@ -222,7 +220,7 @@ TEST_F(FifoCaptureTest, ASelectionTheFifoCannotTakeMidCaptureRecordsNothingUntil
   veltrix::capture::control::request_stop();
   veltrix::capture::control::wait();
   // The polls meanwhile read no sample: none counts as unreadable.
-  EXPECT_EQ(veltrix::capture::control::take_failure_messages().find("could not be read"), std::string::npos);
+  EXPECT_EQ(log.failures().find("could not be read"), std::string::npos);
   const auto texts = log.texts();
   EXPECT_EQ(texts.front().substr(0, texts.front().find("\r\n")), "Gyro_X, Gyro_Y, Gyro_Z");
   (void)whole_samples(sample_lines(texts), COMPONENT_GYRO);

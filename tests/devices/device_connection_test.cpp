@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "devices/device_connection.h"
-#include "link/link_notifier.h"
+#include "devices/port_notifier.h"
 #include "tests/devices/sim_board.h"
 
 namespace veltrix::devices::test {
@@ -163,9 +163,9 @@ TEST(ConnectFailure, SaysWhyThePortWasRefusedAndNothingMoreOtherwise) {
   const int file = mkstemp(not_a_port);
   ASSERT_GE(file, 0);
   close(file);
-  set_link_notifier([](const char*, const char*) {});
+  set_port_notifier([](const char*, const char*) {});
   EXPECT_EQ(connect_device(*device, MODE_I2C, not_a_port), kStatusPortFailed);
-  set_link_notifier({});
+  set_port_notifier({});
   EXPECT_EQ(connect_failure_detail(), std::string(not_a_port) + " is not a serial port");
   unlink(not_a_port);
 

@@ -9,14 +9,14 @@
 #include <QRadioButton>
 #include <QTemporaryFile>
 #include <QTest>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
 
 #include "capture/capture_settings.h"
+#include "devices/device_connection.h"
 #include "devices/model_catalogue.h"
-#include "link/board_protocol.h"
-#include "link/link_notifier.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/application_setup.h"
 
@@ -211,12 +211,17 @@ class WindowConnectionTest : public QObject {
     QCOMPARE(h.prompts.errors[0].caption, QStringLiteral("Error"));
     QCOMPARE(h.prompts.errors[1].caption, QStringLiteral("Error"));
 
-    std::thread elsewhere([] { link_notify("Unable to set the time-out parameters", "Error"); });
+    // A connect on another thread: its messages wait for the window's thread.
+    std::thread elsewhere([port = not_a_port.fileName().toStdString()] {
+      const std::unique_ptr<ikor> device = find_model("KOR 73")->create();
+      (void)veltrix::devices::connect_device(*device, MODE_I2C, port);
+    });
     elsewhere.join();
     QCOMPARE(h.prompts.errors.size(), std::size_t{3});
-    QTRY_COMPARE(h.prompts.errors.size(), std::size_t{4});
-    QCOMPARE(h.prompts.errors[3].text, QStringLiteral("Unable to set the time-out parameters"));
-    QCOMPARE(h.prompts.errors[3].caption, QStringLiteral("Error"));
+    QTRY_COMPARE(h.prompts.errors.size(), std::size_t{5});
+    QCOMPARE(h.prompts.errors[3].text, QStringLiteral("Unable to get port state"));
+    QCOMPARE(h.prompts.errors[4].text, QStringLiteral("Unable to configure the serial port"));
+    QCOMPARE(h.prompts.errors[4].caption, QStringLiteral("Error"));
   }
 
   void burst_reads_learn_the_models_fifo_register_data() {
@@ -234,7 +239,7 @@ class WindowConnectionTest : public QObject {
     QVERIFY(h.connect(model_class.toStdString(), model));
     h.board->clear_commands();
     unsigned char data[12];
-    QCOMPARE(vtx_serial_read(nullptr, 0x68, 0x74, 12, data), 0L);
+    QCOMPARE(iKOR->read_registers(0x74, 12, data), 0L);
     // Only the FIFO register is read in the split that never over-reads it.
     QCOMPARE(h.board_lines(), (QStringList{"RD68740A", "RD687402"}));
   }

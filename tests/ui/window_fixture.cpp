@@ -12,7 +12,6 @@
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "devices/device_connection.h"
-#include "link/board_protocol.h"
 
 namespace veltrix::ui::test {
 
@@ -33,17 +32,14 @@ QString settings_file() { return QSettings().fileName(); }
 void reset_run_state() {
   veltrix::capture::control::request_stop();
   veltrix::capture::control::wait();
-  (void)veltrix::capture::control::take_failure_messages();
   veltrix::devices::disconnect_device();
   iKOR.reset();
-  set_KORREG_FIFO_R_W(0);
   using namespace veltrix::capture::settings;
   BackgroundThreadRunningStatus = 0;
   EnableLogToConsole = true;
   EnableLogToFile = false;
   FileLogFolder.set("");
   FastCapture = false;
-  (void)veltrix::capture::control::take_notes();
   select_components(0);
   veltrix::capture::console_buffer::clear();
   // Nothing answers here unless a test starts a board. Through Qt's

@@ -1,9 +1,12 @@
 #pragma once
 // The value of one hexadecimal digit as the board's protocol writes them
 // (either case), -1 for any other character. Shared by the link, the
-// register tables and files, and the simulated board.
+// register tables and files, and the simulated board, none of which may
+// include another's headers for it.
+//
+// Thread contract: a pure function.
 
-namespace veltrix::link {
+namespace veltrix {
 
 constexpr int hex_digit(char c) {
   if (c >= '0' && c <= '9') {
@@ -18,4 +21,4 @@ constexpr int hex_digit(char c) {
   return -1;
 }
 
-}  // namespace veltrix::link
+}  // namespace veltrix
