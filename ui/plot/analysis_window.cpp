@@ -194,8 +194,8 @@ void AnalysisWindow::finished(int generation, AnalysisOutcome outcome) {
     worker_.join();  // it has nothing left to do but return
   }
   finished_ = true;
-  set_running(false);
   shown_ = std::move(outcome.analysis);
+  set_running(false);
   show_analysis();
   if (shown_) {
     status_->setText(tr("%1: %2 samples a channel in %3 gap-free segments; figures in counts")
