@@ -107,8 +107,8 @@ void AnalysisWindow::build() {
                                      tr("Noise density (/√Hz)")});
   table_->verticalHeader()->hide();
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  table_->setMaximumHeight(240);
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  table_->horizontalHeader()->setMinimumSectionSize(60);
 
   auto* bottom = new QHBoxLayout;
   progress_ = new QProgressBar(this);
@@ -287,6 +287,11 @@ void AnalysisWindow::show_analysis() {
   }
   adev_->set_curves(std::move(adev));
   psd_->set_curves(std::move(psd));
+  // As tall as its rows, so the plots get the rest.
+  const int rows = std::max(table_->rowCount(), 1);
+  table_->setFixedHeight(std::min(table_->horizontalHeader()->sizeHint().height() +
+                                      rows * table_->verticalHeader()->defaultSectionSize() + 2 * table_->frameWidth(),
+                                  320));
 }
 
 bool AnalysisWindow::save_image(const QString& path) {
