@@ -15,7 +15,9 @@
 #include <array>
 #include <cmath>
 
+#include "ui/plot/analysis_window.h"
 #include "ui/plot/channel_legend.h"
+#include "ui/plot/series_channels.h"
 #include "ui/plot/strip_charts.h"
 
 using veltrix::capture::kPlotChannelCount;
@@ -95,6 +97,11 @@ void LivePlotWindow::build() {
   open->setShortcut(QKeySequence::Open);
   connect(open, &QToolButton::clicked, this, &LivePlotWindow::prompt_open);
   top->addWidget(open);
+  QToolButton* analyze_button = tool_button(tr("Analyze…"), QStringLiteral("btnAnalyze"), this);
+  analyze_button->setToolTip(
+      tr("Allan deviation, spectrum and noise figures of the log shown, or of the live samples in view"));
+  connect(analyze_button, &QToolButton::clicked, this, &LivePlotWindow::analyze);
+  top->addWidget(analyze_button);
   QToolButton* save = tool_button(tr("Save image…"), QStringLiteral("btnSaveImage"), this);
   save->setShortcut(QKeySequence::Save);
   connect(save, &QToolButton::clicked, this, &LivePlotWindow::prompt_save);
@@ -344,6 +351,7 @@ bool LivePlotWindow::open_data_log(const QString& path) {
   charts_->set_source(&live_source_);
   log_ = std::move(log);
   log_name_ = name;
+  log_path_ = path;
   frames_since_read_on_ = 0;
   const double first = log_->first_x();
   span_ = spans_->checkedId() > 0 ? spans_->checkedId() : kSpanSeconds[1] * 1000;
@@ -365,6 +373,30 @@ bool LivePlotWindow::save_image(const QString& path) {
   }
   prompts_.error(this, tr("Save image"), tr("The image could not be written to %1.").arg(path));
   return false;
+}
+
+AnalysisWindow* LivePlotWindow::analyze() {
+  if (analysis_ == nullptr) {
+    analysis_ = new AnalysisWindow(prompts_, this);
+    analysis_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  if (log_) {
+    if (!analysis_->analyze_log_file(log_path_)) {
+      return analysis_;
+    }
+  } else {
+    SeriesChannels live = series_channels(live_, span_ / 1000);
+    if (live.rate_hz <= 0) {
+      prompts_.error(this, tr("Analyze"), tr("There are no live samples to analyse: start a capture first."));
+      return analysis_;
+    }
+    analysis_->analyze_channels(
+        std::move(live.log), live.rate_hz,
+        tr("The last %1 s of the capture at %2 Hz").arg(span_ / 1000).arg(live.rate_hz, 0, 'f', 1));
+  }
+  analysis_->show();
+  analysis_->raise();
+  return analysis_;
 }
 
 void LivePlotWindow::prompt_open() {

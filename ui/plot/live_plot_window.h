@@ -2,7 +2,9 @@
 // The "Live Plot" window: the running capture's samples as stacked charts
 // (strip_charts.h) with a legend, a time window of 2, 10 or 60 s, pause and
 // resume (the capture goes on), "Save image…" as PNG and "Open data log…"
-// to review a saved capture the same way. A timer pulls the samples from the
+// to review a saved capture the same way. "Analyze…" opens the noise
+// analysis (analysis_window.h) of the data log shown, or of the live samples
+// of the time window shown. A timer pulls the samples from the
 // capture's queue about 30 times a second; when the queue overflowed, a line
 // says how many samples the display skipped (the logs have them all).
 //
@@ -40,6 +42,7 @@ class QToolButton;
 
 namespace veltrix::ui::plot {
 
+class AnalysisWindow;
 class ChannelLegend;
 class StripCharts;
 
@@ -64,6 +67,9 @@ class LivePlotWindow : public QWidget {
   // the reason told through the error prompt, when it cannot be shown.
   bool open_data_log(const QString& path);
   bool save_image(const QString& path);
+  // What "Analyze…" does: the analysis window, shown, analysing the data log
+  // shown or the live samples in view.
+  AnalysisWindow* analyze();
 
   // The live samples kept, and the data log shown instead (or null).
   const SampleSeries& shown_series() const { return live_; }
@@ -105,6 +111,8 @@ class LivePlotWindow : public QWidget {
   SeriesSource live_source_{&live_};
   std::unique_ptr<IndexedLog> log_;
   QString log_name_;
+  QString log_path_;
+  QPointer<AnalysisWindow> analysis_;
   int frames_since_read_on_ = 0;
   QString capture_status_;
   std::vector<veltrix::capture::PlotSample> batch_;

@@ -1,0 +1,249 @@
+// The Analysis window offscreen: its table of a saved log's figures against
+// analyze_log() of the same file, the channel check boxes, "Save image…" and
+// "Export…", Cancel in a long analysis, and "Analyze…" in the Live Plot on
+// the live samples. Logs are written by the capture's writer, with seeded
+// noise.
+
+#include <QCheckBox>
+#include <QImage>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "analysis/analysis_report.h"
+#include "capture/capture_sidecar.h"
+#include "capture/data_log_format.h"
+#include "capture/sample_format.h"
+#include "tests/analysis/noise_series.h"
+#include "tests/plot/written_log.h"
+#include "ui/plot/analysis_window.h"
+#include "ui/plot/live_plot_window.h"
+#include "ui/plot/log_log_plot.h"
+
+using veltrix::capture::PlotSample;
+using veltrix::capture::SampleQueue;
+using veltrix::ui::plot::AnalysisWindow;
+using veltrix::ui::plot::LivePlotWindow;
+using veltrix::ui::plot::LogLogPlot;
+using veltrix::ui::plot::PlotPrompts;
+
+namespace {
+
+constexpr int kRateHz = 1000;  // above the time column's limit: numbered lines
+
+struct Script {
+  QString save_answer;
+  QStringList errors;
+
+  PlotPrompts prompts() {
+    return {[](QWidget*, const QString&, const QString&) { return QString(); },
+            [this](QWidget*, const QString&, const QString&, const QString&) { return save_answer; },
+            [this](QWidget*, const QString& title, const QString& text) { errors << title + ": " + text; }};
+  }
+};
+
+// Gyroscope samples of seeded white noise around three offsets.
+std::vector<PlotSample> noisy_gyro(std::size_t samples, double x_step) {
+  std::vector<std::vector<std::int16_t>> axes;
+  for (int axis = 0; axis < 3; ++axis) {
+    axes.push_back(veltrix::analysis::test::noise_series(samples, 12 + 4 * axis, 0.02, 7 + axis, 40 * axis - 30));
+  }
+  std::vector<PlotSample> result(samples);
+  for (std::size_t i = 0; i < samples; ++i) {
+    const float values[3] = {static_cast<float>(axes[0][i]), static_cast<float>(axes[1][i]),
+                             static_cast<float>(axes[2][i])};
+    result[i].x = static_cast<double>(i) * x_step;
+    result[i].set_component(COMPONENT_GYRO, values);
+  }
+  return result;
+}
+
+// A saved gyroscope capture at kRateHz with its sidecar, as a capture leaves it.
+std::string write_capture(const QTemporaryDir& dir, const char* name, std::size_t samples) {
+  const std::string path = dir.filePath(QString::fromLatin1(name)).toStdString();
+  const veltrix::ui::plot::test::LogLayout layout{false, COMPONENT_GYRO};
+  std::ofstream(path, std::ios::binary) << veltrix::ui::plot::test::data_log(layout, noisy_gyro(samples, 1))
+                                        << veltrix::ui::plot::test::summary(static_cast<int>(samples),
+                                                                            static_cast<int>(samples));
+  veltrix::capture::SidecarFacts facts;
+  facts.paths.data_log = path;
+  facts.rate_hz = kRateHz;
+  facts.components = COMPONENT_GYRO;
+  facts.header = veltrix::ui::plot::test::header_line(layout);
+  while (!facts.header.empty() && (facts.header.back() == '\n' || facts.header.back() == '\r')) {
+    facts.header.pop_back();
+  }
+  facts.started = std::chrono::system_clock::now();
+  const auto count = static_cast<int>(samples);
+  const veltrix::capture::CaptureReport report{count, count - 1.0, kRateHz, kRateHz, 1.0, 0, 0};
+  if (veltrix::capture::write_sidecar(facts, &report) != 0) {
+    qFatal("the sidecar of %s was not written", path.c_str());
+  }
+  return path;
+}
+
+template <typename T>
+T* child(QWidget& window, const QString& name) {
+  T* found = window.findChild<T*>(name);
+  if (found == nullptr) {
+    qFatal("no child %s", qPrintable(name));
+  }
+  return found;
+}
+
+double cell(QTableWidget& table, int row, int column) {
+  const QString text = table.item(row, column)->text().section(QLatin1Char(' '), 0, 0);
+  bool ok = false;
+  const double value = text.toDouble(&ok);
+  if (!ok) {
+    qFatal("cell %d,%d is not a figure: %s", row, column, qPrintable(text));
+  }
+  return value;
+}
+
+// Six significant digits, as the table shows them.
+bool same_figure(double shown, double expected) {
+  return std::abs(shown - expected) <= 1e-5 * std::max(std::abs(expected), 1e-12);
+}
+
+std::string file_text(const QString& path) {
+  std::ifstream file(path.toStdString(), std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+class AnalysisWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void showsTheFiguresOfTheAnalysisOfASavedLogAndSavesThem() {
+    const QTemporaryDir dir;
+    const std::string path = write_capture(dir, "dataLog1.csv", 30000);
+    Script script;
+    AnalysisWindow window(script.prompts());
+    window.show();
+    QVERIFY(window.analyze_log_file(QString::fromStdString(path)));
+    QTRY_VERIFY_WITH_TIMEOUT(!window.running(), 60000);
+    QVERIFY(script.errors.isEmpty());
+
+    const veltrix::analysis::LogReading reading = veltrix::analysis::read_log_channels(path, kRateHz);
+    QCOMPARE(reading.status, veltrix::analysis::LogReadStatus::kRead);
+    const auto expected = veltrix::analysis::analyze_log(reading.log, kRateHz, {});
+    QVERIFY(expected && window.shown());
+    auto& table = *child<QTableWidget>(window, QStringLiteral("tableAnalysis"));
+    QCOMPARE(table.rowCount(), 3);
+    for (int row = 0; row < 3; ++row) {
+      const veltrix::analysis::ChannelReport& channel = expected->channels[static_cast<std::size_t>(row)];
+      const auto& s = channel.analysis.statistics;
+      const auto& terms = channel.analysis.coefficients;
+      QCOMPARE(table.item(row, 0)->text(), QString::fromStdString(channel.name));
+      QCOMPARE(cell(table, row, 1), 30000.0);
+      const double figures[] = {s.mean,
+                                s.std,
+                                s.min,
+                                s.max,
+                                s.peak_to_peak(),
+                                *terms.white_noise,
+                                terms.bias_instability->value,
+                                *channel.analysis.noise_density};
+      for (int column = 2; column < 10; ++column) {
+        QVERIFY2(same_figure(cell(table, row, column), figures[column - 2]),
+                 qPrintable(QStringLiteral("row %1 column %2").arg(row).arg(column)));
+      }
+      QCOMPARE(table.item(row, 8)->text().endsWith(QStringLiteral("(upper bound)")),
+               terms.bias_instability->upper_bound);
+      // White noise of 12, 16 and 20 counts a sample at 1 kHz.
+      QVERIFY(std::abs(cell(table, row, 3) - (12 + 4 * row)) < 1);
+    }
+
+    // A channel's box hides its curves in both plots.
+    auto& adev = *child<LogLogPlot>(window, QStringLiteral("plotAdev"));
+    auto& psd = *child<LogLogPlot>(window, QStringLiteral("plotPsd"));
+    QCOMPARE(adev.curves().size(), std::size_t{3});
+    QCOMPARE(adev.curves()[1].points.size(), expected->channels[1].analysis.adev.size());
+    child<QCheckBox>(window, QStringLiteral("chkAnalysisChannel1"))->click();
+    QVERIFY(!adev.curves()[1].visible && !psd.curves()[1].visible && adev.curves()[0].visible);
+
+    script.save_answer = dir.filePath(QStringLiteral("analysis"));
+    child<QToolButton>(window, QStringLiteral("btnSaveAnalysisImage"))->click();
+    QCOMPARE(QImage(script.save_answer + QStringLiteral(".png")).size(), window.size());
+    script.save_answer = dir.filePath(QStringLiteral("analysis.json"));
+    child<QToolButton>(window, QStringLiteral("btnExportAnalysis"))->click();
+    QCOMPARE(nlohmann::ordered_json::parse(file_text(script.save_answer)), veltrix::analysis::analysis_json(*expected));
+    script.save_answer = dir.filePath(QStringLiteral("adev.csv"));
+    child<QToolButton>(window, QStringLiteral("btnExportAnalysis"))->click();
+    const std::string csv = file_text(script.save_answer);
+    std::size_t rows = 0;
+    for (const auto& channel : expected->channels) {
+      rows += channel.analysis.adev.size();
+    }
+    QCOMPARE(static_cast<std::size_t>(std::count(csv.begin(), csv.end(), '\n')), rows + 1);
+    QVERIFY(csv.starts_with("channel,tau_s,adev,differences\nGyro_X,0.001,"));
+    QVERIFY(script.errors.isEmpty());
+  }
+
+  void cancelStopsALongAnalysisAndLeavesTheWindowUsable() {
+    const QTemporaryDir dir;
+    const std::string long_log = write_capture(dir, "dataLog1.csv", 1'500'000);
+    const std::string short_log = write_capture(dir, "dataLog2.csv", 5000);
+    Script script;
+    AnalysisWindow window(script.prompts());
+    window.show();
+    QVERIFY(window.analyze_log_file(QString::fromStdString(long_log)));
+    auto& cancel = *child<QToolButton>(window, QStringLiteral("btnCancelAnalysis"));
+    QVERIFY(window.running() && cancel.isVisible());
+    QVERIFY(child<QProgressBar>(window, QStringLiteral("progressAnalysis"))->isVisible());
+    cancel.click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.running(), 10000);
+    QVERIFY(!window.shown() && !cancel.isVisible());
+    QCOMPARE(child<QTableWidget>(window, QStringLiteral("tableAnalysis"))->rowCount(), 0);
+    QVERIFY(child<QLabel>(window, QStringLiteral("lblAnalysisStatus"))->text().endsWith(QStringLiteral("cancelled")));
+
+    QVERIFY(window.analyze_log_file(QString::fromStdString(short_log)));
+    QTRY_VERIFY_WITH_TIMEOUT(!window.running(), 60000);
+    QVERIFY(window.shown());
+    QCOMPARE(child<QTableWidget>(window, QStringLiteral("tableAnalysis"))->item(0, 1)->text(), QStringLiteral("5000"));
+
+    // Closing mid-analysis stops it too.
+    QVERIFY(window.analyze_log_file(QString::fromStdString(long_log)));
+    window.close();
+    QVERIFY(!window.running());
+    QVERIFY(script.errors.isEmpty());
+  }
+
+  void analyzesTheLivePlotsSamplesInView() {
+    SampleQueue queue(1 << 16);
+    Script script;
+    LivePlotWindow window(&queue, script.prompts());
+    window.show();
+    child<QToolButton>(window, QStringLiteral("btnAnalyze"))->click();
+    QCOMPARE(script.errors.size(), 1);  // no samples yet
+
+    for (const PlotSample& sample : noisy_gyro(15000, 1)) {  // 15 s at 1 kHz
+      (void)queue.push(sample);
+    }
+    window.refresh();
+    child<QAbstractButton>(window, QStringLiteral("span10"))->click();
+    AnalysisWindow* analysis = window.analyze();
+    QVERIFY(analysis != nullptr && analysis->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!analysis->running(), 60000);
+    QVERIFY(analysis->shown());
+    QCOMPARE(analysis->shown()->rate_hz, 1000.0);
+    QCOMPARE(analysis->shown()->channels.size(), std::size_t{3});
+    QCOMPARE(analysis->shown()->channels[2].analysis.statistics.samples, std::uint64_t{10001});
+    QVERIFY(std::abs(analysis->shown()->channels[2].analysis.statistics.std - 20) < 1.5);
+    QCOMPARE(script.errors.size(), 1);
+  }
+};
+
+QTEST_MAIN(AnalysisWindowTest)
+#include "analysis_window_test.moc"

@@ -1,0 +1,368 @@
+#include "ui/plot/analysis_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSaveFile>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "analysis/log_rate.h"
+#include "ui/plot/log_log_plot.h"
+#include "ui/plot/plot_style.h"
+
+using veltrix::analysis::ChannelReport;
+using veltrix::analysis::LogAnalysis;
+using veltrix::analysis::LogChannels;
+using veltrix::analysis::Progress;
+
+namespace veltrix::ui::plot {
+
+namespace {
+
+constexpr int kProgressPeriodMs = 50;
+
+QToolButton* tool_button(const QString& text, const QString& name, QWidget* parent) {
+  auto* button = new QToolButton(parent);
+  button->setText(text);
+  button->setObjectName(name);
+  button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  return button;
+}
+
+QColor report_color(const ChannelReport& channel) {
+  for (int c = 0; c < veltrix::capture::kPlotChannelCount; ++c) {
+    const auto plot_channel = static_cast<veltrix::capture::PlotChannel>(c);
+    if (channel_name(plot_channel) == QString::fromStdString(channel.name)) {
+      return channel_color(plot_channel);
+    }
+  }
+  return Qt::darkGray;
+}
+
+QString figure(double value) { return QString::number(value, 'g', 6); }
+QString figure(const std::optional<double>& value) { return value ? figure(*value) : QStringLiteral("–"); }
+
+AnalysisOutcome analyze(const LogChannels& log, double rate_hz, const Progress& progress) {
+  if (!veltrix::analysis::long_enough_for_analysis(log)) {
+    return {std::nullopt, AnalysisWindow::tr("The samples are too few for an analysis.")};
+  }
+  return {veltrix::analysis::analyze_log(log, rate_hz, {}, progress), {}};
+}
+
+}  // namespace
+
+AnalysisWindow::AnalysisWindow(PlotPrompts prompts, QWidget* parent)
+    : QWidget(parent, Qt::Window), prompts_(std::move(prompts)) {
+  setObjectName(QStringLiteral("analysisWindow"));
+  setWindowTitle(tr("Analysis"));
+  build();
+  resize(1040, 760);
+  progress_timer_.setInterval(kProgressPeriodMs);
+  connect(&progress_timer_, &QTimer::timeout, this, [this] { progress_->setValue(permille_.load()); });
+  set_running(false);
+}
+
+AnalysisWindow::~AnalysisWindow() { stop_worker(); }
+
+void AnalysisWindow::build() {
+  auto* top = new QHBoxLayout;
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("lblAnalysisStatus"));
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  save_button_ = tool_button(tr("Save image…"), QStringLiteral("btnSaveAnalysisImage"), this);
+  connect(save_button_, &QToolButton::clicked, this, &AnalysisWindow::prompt_save_image);
+  export_button_ = tool_button(tr("Export…"), QStringLiteral("btnExportAnalysis"), this);
+  connect(export_button_, &QToolButton::clicked, this, &AnalysisWindow::prompt_export);
+  top->addWidget(status_, 1);
+  top->addWidget(save_button_);
+  top->addWidget(export_button_);
+
+  channel_boxes_ = new QWidget(this);
+  auto* boxes = new QHBoxLayout(channel_boxes_);
+  boxes->setContentsMargins(0, 0, 0, 0);
+  boxes->addStretch(1);
+
+  auto* plots = new QSplitter(Qt::Horizontal, this);
+  adev_ = new LogLogPlot(tr("Allan deviation"), tr("τ (s)"), tr("σ (counts)"), plots);
+  adev_->setObjectName(QStringLiteral("plotAdev"));
+  psd_ = new LogLogPlot(tr("Power spectral density"), tr("Frequency (Hz)"), tr("counts²/Hz"), plots);
+  psd_->setObjectName(QStringLiteral("plotPsd"));
+  plots->addWidget(adev_);
+  plots->addWidget(psd_);
+
+  table_ = new QTableWidget(0, 10, this);
+  table_->setObjectName(QStringLiteral("tableAnalysis"));
+  table_->setHorizontalHeaderLabels({tr("Channel"), tr("Samples"), tr("Mean"), tr("Std"), tr("Min"), tr("Max"),
+                                     tr("P-p"), tr("White noise (/√Hz)"), tr("Bias instability"),
+                                     tr("Noise density (/√Hz)")});
+  table_->verticalHeader()->hide();
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  table_->horizontalHeader()->setMinimumSectionSize(60);
+
+  auto* bottom = new QHBoxLayout;
+  progress_ = new QProgressBar(this);
+  progress_->setObjectName(QStringLiteral("progressAnalysis"));
+  progress_->setRange(0, 1000);
+  progress_->setMaximumWidth(240);
+  progress_->setTextVisible(false);
+  cancel_button_ = tool_button(tr("Cancel"), QStringLiteral("btnCancelAnalysis"), this);
+  connect(cancel_button_, &QToolButton::clicked, this, &AnalysisWindow::cancel);
+  bottom->addStretch(1);
+  bottom->addWidget(progress_);
+  bottom->addWidget(cancel_button_);
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(8, 8, 8, 6);
+  column->addLayout(top);
+  column->addWidget(channel_boxes_);
+  column->addWidget(plots, 1);
+  column->addWidget(table_);
+  column->addLayout(bottom);
+}
+
+bool AnalysisWindow::analyze_log_file(const QString& path) {
+  const std::string file = QFile::encodeName(path).toStdString();
+  const veltrix::analysis::LogRate rate = veltrix::analysis::resolve_log_rate(file, std::nullopt);
+  if (rate.status != veltrix::analysis::LogRateStatus::kKnown) {
+    prompts_.error(this, tr("Analyze"),
+                   tr("%1 cannot be analysed: %2").arg(QFileInfo(path).fileName(), QString::fromStdString(rate.error)));
+    return false;
+  }
+  const double rate_hz = rate.rate_hz;
+  start(tr("%1 at %2 Hz").arg(QFileInfo(path).fileName()).arg(rate_hz), [file, rate_hz](const Progress& progress) {
+    veltrix::analysis::LogReading reading = veltrix::analysis::read_log_channels(file, rate_hz, progress.slice(0, 0.2));
+    switch (reading.status) {
+      case veltrix::analysis::LogReadStatus::kRead:
+        return analyze(reading.log, rate_hz, progress.slice(0.2, 1));
+      case veltrix::analysis::LogReadStatus::kCancelled:
+        return AnalysisOutcome{};
+      default:
+        return AnalysisOutcome{std::nullopt, QString::fromStdString(reading.error)};
+    }
+  });
+  return true;
+}
+
+void AnalysisWindow::analyze_channels(LogChannels log, double rate_hz, const QString& title) {
+  start(title, [log = std::move(log), rate_hz](const Progress& progress) { return analyze(log, rate_hz, progress); });
+}
+
+void AnalysisWindow::start(const QString& title, Job job) {
+  stop_worker();
+  cancel_ = false;
+  permille_ = 0;
+  finished_ = false;
+  const int generation = ++generation_;
+  title_ = title;
+  shown_.reset();
+  show_analysis();
+  status_->setText(tr("%1: analysing…").arg(title_));
+  set_running(true);
+  worker_ = std::thread([this, generation, job = std::move(job)] {
+    const Progress progress{[this](double fraction) { permille_ = static_cast<int>(fraction * 1000); }, &cancel_};
+    auto outcome = std::make_shared<AnalysisOutcome>(job(progress));
+    QMetaObject::invokeMethod(
+        this, [this, generation, outcome] { finished(generation, std::move(*outcome)); }, Qt::QueuedConnection);
+  });
+}
+
+void AnalysisWindow::cancel() { cancel_ = true; }
+
+void AnalysisWindow::stop_worker() {
+  if (worker_.joinable()) {
+    cancel_ = true;
+    worker_.join();
+  }
+}
+
+void AnalysisWindow::finished(int generation, AnalysisOutcome outcome) {
+  if (generation != generation_) {
+    return;
+  }
+  if (worker_.joinable()) {
+    worker_.join();  // it has nothing left to do but return
+  }
+  finished_ = true;
+  shown_ = std::move(outcome.analysis);
+  set_running(false);
+  show_analysis();
+  if (shown_) {
+    status_->setText(tr("%1: %2 samples a channel in %3 gap-free segments; figures in counts")
+                         .arg(title_)
+                         .arg(shown_->channels.empty() ? 0 : shown_->channels.front().analysis.statistics.samples)
+                         .arg(shown_->segments));
+  } else if (!outcome.error.isEmpty()) {
+    status_->setText(tr("%1: %2").arg(title_, outcome.error));
+  } else {
+    status_->setText(tr("%1: analysis cancelled").arg(title_));
+  }
+}
+
+void AnalysisWindow::set_running(bool running) {
+  progress_->setVisible(running);
+  cancel_button_->setVisible(running);
+  progress_->setValue(0);
+  if (running) {
+    progress_timer_.start();
+  } else {
+    progress_timer_.stop();
+  }
+  save_button_->setEnabled(!running);
+  export_button_->setEnabled(!running && shown_.has_value());
+}
+
+void AnalysisWindow::show_analysis() {
+  for (QCheckBox* box : channel_boxes_->findChildren<QCheckBox*>()) {
+    delete box;
+  }
+  table_->setRowCount(0);
+  std::vector<LogLogCurve> adev;
+  std::vector<LogLogCurve> psd;
+  if (shown_) {
+    table_->setRowCount(static_cast<int>(shown_->channels.size()));
+    auto* boxes = static_cast<QHBoxLayout*>(channel_boxes_->layout());
+    for (std::size_t i = 0; i < shown_->channels.size(); ++i) {
+      const ChannelReport& channel = shown_->channels[i];
+      const veltrix::analysis::ChannelAnalysis& a = channel.analysis;
+      const QString name = QString::fromStdString(channel.name);
+      const QColor color = report_color(channel);
+      LogLogCurve adev_curve{name, color, {}, true};
+      for (const auto& point : a.adev) {
+        adev_curve.points.emplace_back(point.tau_s, point.adev);
+      }
+      adev.push_back(std::move(adev_curve));
+      LogLogCurve psd_curve{name, color, {}, true};
+      for (std::size_t bin = 1; bin < a.psd.density.size(); ++bin) {
+        psd_curve.points.emplace_back(static_cast<double>(bin) * a.psd.resolution_hz, a.psd.density[bin]);
+      }
+      psd.push_back(std::move(psd_curve));
+
+      auto* box = new QCheckBox(name, channel_boxes_);
+      box->setObjectName(QStringLiteral("chkAnalysisChannel%1").arg(i));
+      box->setChecked(true);
+      box->setStyleSheet(QStringLiteral("color: %1;").arg(color.name()));
+      connect(box, &QCheckBox::toggled, this, [this, i](bool visible) {
+        adev_->set_curve_visible(i, visible);
+        psd_->set_curve_visible(i, visible);
+      });
+      boxes->insertWidget(static_cast<int>(i), box);
+
+      const veltrix::analysis::ChannelStatistics& s = a.statistics;
+      QString bias = figure(std::optional<double>{});
+      if (const auto& b = a.coefficients.bias_instability) {
+        bias = b->upper_bound ? tr("%1 (upper bound)").arg(figure(b->value)) : figure(b->value);
+      }
+      const QString cells[] = {name,
+                               QString::number(s.samples),
+                               figure(s.mean),
+                               figure(s.std),
+                               figure(s.min),
+                               figure(s.max),
+                               figure(s.peak_to_peak()),
+                               figure(a.coefficients.white_noise),
+                               bias,
+                               figure(a.noise_density)};
+      for (int column = 0; column < 10; ++column) {
+        auto* item = new QTableWidgetItem(cells[column]);
+        if (column > 0) {
+          item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        }
+        if (column == 8 && a.coefficients.bias_instability && a.coefficients.bias_instability->upper_bound) {
+          item->setToolTip(tr("The curve still falls at its longest τ: the log is too short to show the minimum"));
+        }
+        table_->setItem(static_cast<int>(i), column, item);
+      }
+    }
+  }
+  adev_->set_curves(std::move(adev));
+  psd_->set_curves(std::move(psd));
+  // As tall as its rows, so the plots get the rest.
+  const int rows = std::max(table_->rowCount(), 1);
+  table_->setFixedHeight(std::min(table_->horizontalHeader()->sizeHint().height() +
+                                      rows * table_->verticalHeader()->defaultSectionSize() + 2 * table_->frameWidth(),
+                                  320));
+}
+
+bool AnalysisWindow::save_image(const QString& path) {
+  if (grab().save(path, "PNG")) {
+    return true;
+  }
+  prompts_.error(this, tr("Save image"), tr("The image could not be written to %1.").arg(path));
+  return false;
+}
+
+bool AnalysisWindow::export_to(const QString& path) {
+  if (!shown_) {
+    return false;
+  }
+  std::string text;
+  if (QFileInfo(path).suffix().compare(QStringLiteral("json"), Qt::CaseInsensitive) == 0) {
+    text = veltrix::analysis::analysis_json(*shown_).dump(2, ' ', false,
+                                                          nlohmann::ordered_json::error_handler_t::replace) +
+           "\n";
+  } else {
+    text = "channel,tau_s,adev,differences\n";
+    char row[128];
+    for (const ChannelReport& channel : shown_->channels) {
+      for (const auto& point : channel.analysis.adev) {
+        std::snprintf(row, sizeof row, ",%.9g,%.9g,%llu\n", point.tau_s, point.adev,
+                      static_cast<unsigned long long>(point.differences));
+        text += channel.name + row;
+      }
+    }
+  }
+  QSaveFile file(path);
+  if (file.open(QIODevice::WriteOnly) &&
+      file.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size()) && file.commit()) {
+    return true;
+  }
+  prompts_.error(this, tr("Export"), tr("The analysis could not be written to %1: %2").arg(path, file.errorString()));
+  return false;
+}
+
+void AnalysisWindow::prompt_save_image() {
+  QString path =
+      prompts_.save_file_name(this, tr("Save image"), QStringLiteral("analysis.png"), tr("PNG image (*.png)"));
+  if (path.isEmpty()) {
+    return;
+  }
+  if (QFileInfo(path).suffix().isEmpty()) {
+    path += QStringLiteral(".png");
+  }
+  save_image(path);
+}
+
+void AnalysisWindow::prompt_export() {
+  QString path = prompts_.save_file_name(this, tr("Export analysis"), QStringLiteral("analysis.json"),
+                                         tr("JSON (*.json);;Allan deviation table (*.csv)"));
+  if (path.isEmpty()) {
+    return;
+  }
+  if (QFileInfo(path).suffix().isEmpty()) {
+    path += QStringLiteral(".json");
+  }
+  export_to(path);
+}
+
+void AnalysisWindow::closeEvent(QCloseEvent* event) {
+  stop_worker();
+  if (!finished_) {
+    finished_ = true;
+    set_running(false);
+    status_->setText(tr("%1: analysis cancelled").arg(title_));
+  }
+  QWidget::closeEvent(event);
+}
+
+}  // namespace veltrix::ui::plot

@@ -1,0 +1,101 @@
+#pragma once
+// The "Analysis" window: the noise analysis (analysis/analysis_report.h) of a
+// saved data log or of the live plot's recent samples, as the Allan deviation
+// and the power spectral density of each channel on log-log axes (a check
+// box per channel shows or hides it in both), and a table of each channel's
+// statistics and noise terms. "Save image…" writes the window as PNG;
+// "Export…" writes the analysis as JSON (the command line's document) or,
+// for a .csv name, the Allan deviation of every channel as a table.
+//
+// The analysis runs on a worker thread behind a progress bar and Cancel; it
+// hands its result to the window through a queued call. Starting another
+// analysis, or closing the window, cancels and joins the running one.
+//
+// Thread contract: a widget; window thread only. The worker reads only what
+// it was given and the cancel flag, and writes only the progress atomic.
+
+#include <QTimer>
+#include <QWidget>
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <thread>
+
+#include "analysis/analysis_report.h"
+#include "analysis/log_channels.h"
+#include "ui/plot/plot_prompts.h"
+
+class QCheckBox;
+class QLabel;
+class QProgressBar;
+class QTableWidget;
+class QToolButton;
+
+namespace veltrix::ui::plot {
+
+class LogLogPlot;
+
+// What a run of the analysis ended with: figures, a reason it could not give
+// them, or neither when it was cancelled.
+struct AnalysisOutcome {
+  std::optional<veltrix::analysis::LogAnalysis> analysis;
+  QString error;
+};
+
+class AnalysisWindow : public QWidget {
+ public:
+  explicit AnalysisWindow(PlotPrompts prompts = PlotPrompts::dialogs(), QWidget* parent = nullptr);
+  ~AnalysisWindow() override;
+
+  // Analyses a saved data log at the rate its sidecar gives. False, told
+  // through the error prompt, when the rate cannot be known.
+  bool analyze_log_file(const QString& path);
+  // Analyses samples already in memory, e.g. the live plot's.
+  void analyze_channels(veltrix::analysis::LogChannels log, double rate_hz, const QString& title);
+  void cancel();
+
+  bool running() const { return worker_.joinable() && !finished_; }
+  // The last analysis finished, or nothing while running or after Cancel.
+  const std::optional<veltrix::analysis::LogAnalysis>& shown() const { return shown_; }
+
+  bool save_image(const QString& path);
+  // JSON for a .json name, the Allan deviation table otherwise.
+  bool export_to(const QString& path);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  using Job = std::function<AnalysisOutcome(const veltrix::analysis::Progress&)>;
+
+  void build();
+  void start(const QString& title, Job job);
+  void stop_worker();
+  void finished(int generation, AnalysisOutcome outcome);
+  void show_analysis();
+  void set_running(bool running);
+  void prompt_save_image();
+  void prompt_export();
+
+  PlotPrompts prompts_;
+  std::thread worker_;
+  std::atomic<bool> cancel_{false};
+  std::atomic<int> permille_{0};
+  bool finished_ = true;
+  int generation_ = 0;  // a result of an earlier run, arriving late, is dropped
+  QString title_;
+  std::optional<veltrix::analysis::LogAnalysis> shown_;
+
+  QTimer progress_timer_;
+  QLabel* status_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QToolButton* cancel_button_ = nullptr;
+  QToolButton* save_button_ = nullptr;
+  QToolButton* export_button_ = nullptr;
+  QWidget* channel_boxes_ = nullptr;
+  LogLogPlot* adev_ = nullptr;
+  LogLogPlot* psd_ = nullptr;
+  QTableWidget* table_ = nullptr;
+};
+
+}  // namespace veltrix::ui::plot

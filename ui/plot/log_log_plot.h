@@ -1,0 +1,44 @@
+#pragma once
+// A small chart of curves on logarithmic x and y axes, with a grid at the
+// decades and each curve in its own colour; a hidden curve is left out of the
+// axes' range too. Points at or below zero cannot be placed and are skipped.
+// Drawn with QPainter.
+//
+// Thread contract: a widget; window thread only.
+
+#include <QColor>
+#include <QPointF>
+#include <QString>
+#include <QWidget>
+#include <vector>
+
+namespace veltrix::ui::plot {
+
+struct LogLogCurve {
+  QString name;
+  QColor color;
+  std::vector<QPointF> points;
+  bool visible = true;
+};
+
+class LogLogPlot : public QWidget {
+ public:
+  explicit LogLogPlot(QString title, QString x_label, QString y_label, QWidget* parent = nullptr);
+
+  void set_curves(std::vector<LogLogCurve> curves);
+  void set_curve_visible(std::size_t index, bool visible);
+  const std::vector<LogLogCurve>& curves() const { return curves_; }
+
+  QSize sizeHint() const override { return {420, 300}; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QString title_;
+  QString x_label_;
+  QString y_label_;
+  std::vector<LogLogCurve> curves_;
+};
+
+}  // namespace veltrix::ui::plot
