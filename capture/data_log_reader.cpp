@@ -1,6 +1,7 @@
 #include "capture/data_log_reader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstring>
 
@@ -129,23 +130,15 @@ bool parse_header(std::string_view line, DataLogColumns& columns) {
 }
 
 // Whether `text` could grow into a header line as the capture writes it.
-bool starts_a_header(std::string_view text) {
-  for (const bool timed : {true, false}) {
-    for (int components = 1; components <= veltrix::devices::kAllComponents; ++components) {
-      std::string header(timed ? kTimeLabel : "");
-      for (const DataLogGroup& group : kDataLogGroups) {
-        if ((components & group.component) != 0) {
-          header += header.empty() ? "" : ",";
-          header += group.header;
-        }
-      }
-      header += kLineEnd;
-      if (header.starts_with(text)) {
-        return true;
-      }
-    }
-  }
-  return false;
+// Whether a first line without its end may still grow into a header. The
+// header's labels are matched with blanks trimmed, so any run of the
+// characters a header is made of may: judging by the whole line only once
+// it has ended keeps a log read in pieces reading as it does whole.
+bool may_become_header(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == ' ' || c == kFieldSeparator ||
+           c == kLineEnd[0];
+  });
 }
 
 }  // namespace
@@ -166,7 +159,7 @@ DataLogStatus DataLogReader::start(std::string_view& text) {
   std::string_view line;
   std::size_t size = 0;
   if (!first_line(text, line, size)) {
-    return fail(starts_a_header(text) ? DataLogStatus::kCutLine : DataLogStatus::kForeignHeader, 1);
+    return fail(may_become_header(text) ? DataLogStatus::kCutLine : DataLogStatus::kForeignHeader, 1);
   }
   if (!parse_header(line, columns_)) {
     return fail(DataLogStatus::kForeignHeader, 1);
