@@ -268,7 +268,10 @@ DataLogStatus DataLogReader::after_summary(std::string_view& text) {
     if (c == '\n') {
       ++line_ends;
     } else if (c != ' ' && c != '\r') {
-      return fail(DataLogStatus::kTextAfterSummary, lines_read_ + line_ends + 1);
+      // The blank lines before it were read, as they are when the view ends
+      // among them.
+      lines_read_ += line_ends;
+      return fail(DataLogStatus::kTextAfterSummary, lines_read_ + 1);
     }
   }
   text.remove_prefix(text.size());
