@@ -52,7 +52,8 @@ class AllanDeviation : public ::testing::Test {
   std::vector<ReferencePoint> numpy_reference(const std::vector<std::vector<std::int16_t>>& segments, double rate) {
     std::string command = std::string(VELTRIX_NUMPY_PYTHON) + " " + VELTRIX_ADEV_REFERENCE + " " + std::to_string(rate);
     for (const auto& segment : segments) {
-      command += " " + write_samples(segment);
+      command += ' ';
+      command += write_samples(segment);
     }
     std::vector<ReferencePoint> points;
     FILE* pipe = popen(command.c_str(), "r");
