@@ -332,15 +332,10 @@ bool AnalysisWindow::export_to(const QString& path) {
 }
 
 void AnalysisWindow::prompt_save_image() {
-  QString path =
-      prompts_.save_file_name(this, tr("Save image"), QStringLiteral("analysis.png"), tr("PNG image (*.png)"));
-  if (path.isEmpty()) {
-    return;
+  const QString path = prompts_.png_file_name(this, QStringLiteral("analysis.png"));
+  if (!path.isEmpty()) {
+    save_image(path);
   }
-  if (QFileInfo(path).suffix().isEmpty()) {
-    path += QStringLiteral(".png");
-  }
-  save_image(path);
 }
 
 void AnalysisWindow::prompt_export() {

@@ -407,15 +407,10 @@ void LivePlotWindow::prompt_open() {
 }
 
 void LivePlotWindow::prompt_save() {
-  QString path =
-      prompts_.save_file_name(this, tr("Save image"), QStringLiteral("livePlot.png"), tr("PNG image (*.png)"));
-  if (path.isEmpty()) {
-    return;
+  const QString path = prompts_.png_file_name(this, QStringLiteral("livePlot.png"));
+  if (!path.isEmpty()) {
+    save_image(path);
   }
-  if (QFileInfo(path).suffix().isEmpty()) {
-    path += QStringLiteral(".png");
-  }
-  save_image(path);
 }
 
 void LivePlotWindow::show_status() {

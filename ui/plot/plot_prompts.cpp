@@ -1,5 +1,8 @@
 #include "ui/plot/plot_prompts.h"
 
+#include <QFileInfo>
+#include <QObject>
+
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -15,6 +18,14 @@ PlotPrompts PlotPrompts::dialogs() {
       },
       [](QWidget* parent, const QString& title, const QString& text) { QMessageBox::warning(parent, title, text); },
   };
+}
+
+QString PlotPrompts::png_file_name(QWidget* parent, const QString& suggested) const {
+  QString path = save_file_name(parent, QObject::tr("Save image"), suggested, QObject::tr("PNG image (*.png)"));
+  if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) {
+    path += QStringLiteral(".png");
+  }
+  return path;
 }
 
 }  // namespace veltrix::ui::plot

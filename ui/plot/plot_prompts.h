@@ -20,6 +20,10 @@ struct PlotPrompts {
   std::function<void(QWidget* parent, const QString& title, const QString& text)> error;
 
   static PlotPrompts dialogs();
+
+  // A PNG file to save an image in, ".png" added when the operator typed no
+  // suffix; "" when cancelled.
+  QString png_file_name(QWidget* parent, const QString& suggested) const;
 };
 
 }  // namespace veltrix::ui::plot
