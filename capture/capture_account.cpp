@@ -4,9 +4,9 @@
 
 namespace veltrix::capture {
 
-CaptureAccount::CaptureAccount(CaptureDescription description, SampleQueue* plot_queue,
+CaptureAccount::CaptureAccount(ikor& device, CaptureDescription description, SampleQueue* plot_queue,
                                std::chrono::system_clock::time_point started)
-    : plot_queue_(plot_queue) {
+    : device_(device), plot_queue_(plot_queue) {
   facts_.description = std::move(description);
   facts_.started = started;
 }
@@ -44,12 +44,13 @@ void CaptureAccount::counted(int kept, long long missed, bool estimated) {
   accumulator_.set_missed(missed, estimated);
 }
 
-int CaptureAccount::ended() {
+int CaptureAccount::ended(EndReason reason) {
   if (!logged_) {
     return 0;
   }
+  const RegistersAtEnd registers = registers_at_end(device_, facts_.paths.register_log, reason);
   const CaptureReport report = accumulator_.report();
-  return write_sidecar(facts_, &report);
+  return write_sidecar(facts_, &report, &registers);
 }
 
 std::string CaptureAccount::sidecar() const { return logged_ ? sidecar_path(facts_.paths.data_log) : ""; }

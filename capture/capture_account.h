@@ -9,6 +9,7 @@
 
 #include <chrono>
 
+#include "capture/capture_events.h"
 #include "capture/capture_report.h"
 #include "capture/capture_sidecar.h"
 #include "capture/sample_format.h"
@@ -18,8 +19,8 @@ namespace veltrix::capture {
 
 class CaptureAccount {
  public:
-  // `plot_queue` may be null; it must outlive the capture thread.
-  CaptureAccount(CaptureDescription description, SampleQueue* plot_queue,
+  // `device` and `plot_queue` (may be null) must outlive the capture thread.
+  CaptureAccount(ikor& device, CaptureDescription description, SampleQueue* plot_queue,
                  std::chrono::system_clock::time_point started);
 
   void began(int rate_hz);
@@ -29,15 +30,17 @@ class CaptureAccount {
   void sample_taken(double time_ms, int components, const SampleValues& values) noexcept;
   // What the capture thread counted (CaptureSink::samples_counted).
   void counted(int kept, long long missed, bool estimated);
-  // Rewrites the sidecar with the report when logs were created. 0, or the
-  // errno of the write.
-  int ended();
+  // When logs were created, reads the registers again (register_changes.h)
+  // and rewrites the sidecar with them and the report. 0, or the errno of
+  // the write.
+  int ended(EndReason reason);
 
   CaptureReport report() const { return accumulator_.report(); }
   // The sidecar's path; "" when the capture created no logs.
   std::string sidecar() const;
 
  private:
+  ikor& device_;
   SidecarFacts facts_;
   bool logged_ = false;
   SampleQueue* plot_queue_;

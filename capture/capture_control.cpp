@@ -100,7 +100,7 @@ class ControlSink final : public CaptureSink {
   }
 
   void capture_ended(EndReason reason) override {
-    sidecar_failure(account->ended());
+    sidecar_failure(account->ended(reason));
     if (reason == EndReason::kStopRequested && ended_at_failure_) {
       reason = EndReason::kLogFailed;
     }
@@ -143,7 +143,7 @@ bool start_locked(ikor& device, CaptureOptions options) {
   }
   events = options.events != nullptr ? options.events : &no_events;
   end_at_failure = options.end_at_failure;
-  account.emplace(std::move(options.description), options.plot_queue, std::chrono::system_clock::now());
+  account.emplace(device, std::move(options.description), options.plot_queue, std::chrono::system_clock::now());
   vtxn_base_config::first_time_logToFile = 1;
   vtxn_base_config::start_counter(&vtxn_base_config::pc_freq, &vtxn_base_config::counter_start);
   vtxn_base_config::time_ms = 0.0;

@@ -79,7 +79,7 @@ std::string local_iso8601(std::chrono::system_clock::time_point when) {
 
 std::string file_name(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
-json sidecar_json(const SidecarFacts& facts, const CaptureReport* report) {
+json sidecar_json(const SidecarFacts& facts, const CaptureReport* report, const RegistersAtEnd* registers) {
   const CaptureDescription& description = facts.description;
   json sidecar;
   sidecar["program"] = "Veltrix Universal Data Logger";
@@ -99,6 +99,7 @@ json sidecar_json(const SidecarFacts& facts, const CaptureReport* report) {
   sidecar["data_log"] = file_name(facts.paths.data_log);
   sidecar["register_log"] = file_name(facts.paths.register_log);
   sidecar["report"] = report != nullptr ? report_json(*report) : json();
+  sidecar["registers_at_end"] = registers != nullptr ? registers_at_end_json(*registers) : json();
   return sidecar;
 }
 
@@ -129,10 +130,11 @@ std::string sidecar_path(const std::string& data_log_path) {
   return std::filesystem::path(data_log_path).replace_extension(".json").string();
 }
 
-int write_sidecar(const SidecarFacts& facts, const CaptureReport* report) {
+int write_sidecar(const SidecarFacts& facts, const CaptureReport* report, const RegistersAtEnd* registers) {
   try {
     // A port path or folder need not be UTF-8: replace what is not, rather than throw.
-    const std::string text = sidecar_json(facts, report).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+    const std::string text =
+        sidecar_json(facts, report, registers).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
     return replace_file_whole(sidecar_path(facts.paths.data_log), text);
   } catch (const std::bad_alloc&) {
     return ENOMEM;
@@ -176,6 +178,13 @@ SidecarReading read_sidecar(std::string_view text) {
       contents.report = report_from_json(*report);
       if (!contents.report) {
         return refuse("\"report\" is not a capture report.");
+      }
+    }
+    // Sidecars written before registers were read again at the end have no such key.
+    if (const auto registers = sidecar.find("registers_at_end"); registers != sidecar.end() && !registers->is_null()) {
+      contents.registers_at_end = registers_at_end_from_json(*registers);
+      if (!contents.registers_at_end) {
+        return refuse("\"registers_at_end\" is not a list of registers read again.");
       }
     }
     return {std::move(contents), {}};

@@ -16,6 +16,7 @@
 
 #include "capture/capture_report.h"
 #include "capture/log_naming.h"
+#include "capture/register_changes.h"
 
 namespace veltrix::capture {
 
@@ -42,8 +43,9 @@ struct SidecarFacts {
 std::string sidecar_path(const std::string& data_log_path);
 
 // Writes the sidecar of `facts`, with `report` when given (else "report" is
-// null). 0, or an errno; never throws.
-int write_sidecar(const SidecarFacts& facts, const CaptureReport* report);
+// null) and the registers read again at the end when given (else
+// "registers_at_end" is null). 0, or an errno; never throws.
+int write_sidecar(const SidecarFacts& facts, const CaptureReport* report, const RegistersAtEnd* registers = nullptr);
 
 // A sidecar read back: what an analysis of the data log needs to know.
 struct SidecarContents {
@@ -55,6 +57,8 @@ struct SidecarContents {
   std::string data_log;              // file names, beside the sidecar
   std::string register_log;
   std::optional<CaptureReport> report;  // once the capture has ended
+  // Once the capture has ended, from a sidecar that has them.
+  std::optional<RegistersAtEnd> registers_at_end;
 };
 
 struct SidecarReading {

@@ -14,8 +14,10 @@
 #include <thread>
 
 #include "capture/capture_control.h"
+#include "capture/capture_settings.h"
 #include "capture/capture_sidecar.h"
 #include "capture/whole_file.h"
+#include "devices/register_operations.h"
 #include "tests/capture/capture_fixture.h"
 
 namespace veltrix::capture::test {
@@ -126,6 +128,26 @@ double now_seconds() {
 
 class CaptureSidecarTest : public CaptureTest {
  protected:
+  void TearDown() override {
+    settings::FastCapture = false;
+    CaptureTest::TearDown();
+  }
+
+  // The registers read again at the end, as the sidecar of the one data log
+  // of the folder writes and reads them; both must agree.
+  json registers_at_end() const {
+    const std::string text = read_file(only(".json"));
+    const SidecarReading reading = read_sidecar(text);
+    EXPECT_TRUE(reading.sidecar) << reading.error;
+    const json written = json::parse(text, nullptr, false)["registers_at_end"];
+    if (reading.sidecar && reading.sidecar->registers_at_end) {
+      EXPECT_EQ(json::parse(registers_at_end_json(*reading.sidecar->registers_at_end).dump()), written);
+    } else {
+      ADD_FAILURE() << "read_sidecar found no registers read again";
+    }
+    return written;
+  }
+
   // The one file of the folder with `extension`; empty when not exactly one.
   std::filesystem::path only(const std::string& extension) const {
     std::vector<std::filesystem::path> found;
@@ -194,6 +216,61 @@ TEST_F(CaptureSidecarTest, DescribesTheCaptureAtItsStartAndHoldsItsReportAtTheEn
   EXPECT_EQ(sidecar["report"], json::parse(report_json(*report).dump()));
   // Nothing left of the rewrites.
   EXPECT_EQ(files_in_folder().size(), 3u);
+}
+
+// A fast capture from the FIFO borrows the FIFO's registers and gives them
+// back: nothing changed.
+TEST_F(CaptureSidecarTest, AFastCaptureThatGaveBackTheFifoListsNoRegisterChanged) {
+  connect("kor23", "KOR 23", RATE_8KHZ);
+  select(COMPONENT_GYRO);
+  log_to(folder());
+  settings::FastCapture = true;
+  ASSERT_EQ(capture(400)->failures(), "");
+  EXPECT_EQ(registers_at_end(), json::parse(R"({"read_again": true, "changed": []})"));
+}
+
+// A register the operator writes from another thread while samples are taken
+// is listed with its value at each end. A board gone at the end lists nothing
+// it could not read.
+TEST_F(CaptureSidecarTest, ListsTheRegistersThatChangedDuringTheCapture) {
+  connect("kor73", "KOR 73", RATE_100HZ);
+  select(COMPONENT_GYRO);
+  log_to(folder());
+  const std::uint8_t accel_config = board_->reg(0x1C);
+  const std::uint8_t written = accel_config ^ 0x18;
+  CaptureRecorder disturbed;
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, disturbed.options()));
+  ASSERT_TRUE(disturbed.wait_for(3, 10s));
+  const auto write = veltrix::devices::write_register_value(*device_, 0x1C, written);
+  EXPECT_EQ(write.status, 0);
+  EXPECT_TRUE(write.read_back.empty());
+  ASSERT_TRUE(disturbed.wait_for(6, 10s));
+  veltrix::capture::control::request_stop();
+  veltrix::capture::control::wait();
+  char start_text[8];
+  char end_text[8];
+  std::snprintf(start_text, sizeof start_text, "0x%02X", accel_config);
+  std::snprintf(end_text, sizeof end_text, "0x%02X", written);
+  EXPECT_EQ(registers_at_end(),
+            json({{"read_again", true},
+                  {"changed",
+                   {{{"address", "1C"}, {"name", "ACCEL_CONFIG"}, {"at_start", start_text}, {"at_end", end_text}}}}}));
+
+  std::filesystem::remove_all(folder());
+  std::filesystem::create_directory(folder());
+  CaptureRecorder unplugged;
+  ASSERT_TRUE(veltrix::capture::control::start(*device_, unplugged.options()));
+  ASSERT_TRUE(unplugged.wait_for(3, 10s));
+  // Changed, then gone: the change cannot be seen.
+  EXPECT_EQ(veltrix::devices::write_register_value(*device_, 0x1C, accel_config).status, 0);
+  veltrix::sim::Faults hangup;
+  hangup.hangup_after = 0;
+  board_->set_faults(hangup);
+  EXPECT_TRUE(ends_by_itself(5s));
+  veltrix::capture::control::wait();
+  EXPECT_EQ(registers_at_end(),
+            json({{"read_again", false},
+                  {"why", "The registers could not be read again at the end. The link to the board was lost."}}));
 }
 
 // The end's rewrite cannot happen: the operator hears of it, and the sidecar
