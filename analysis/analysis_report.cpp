@@ -59,16 +59,19 @@ std::optional<LogAnalysis> analyze_log(const LogChannels& log, double rate_hz, c
     if (!analysis) {
       return std::nullopt;
     }
-    ChannelReport report{channel.name, std::nullopt, {}};
-    if (const auto scale = scales.find(channel.component); scale != scales.end()) {
-      report.scale = scale->second;
-      report.analysis = in_units(std::move(*analysis), scale->second.counts_per_unit);
-    } else {
-      report.analysis = std::move(*analysis);
-    }
-    result.channels.push_back(std::move(report));
+    result.channels.push_back({channel.name, std::nullopt, std::move(*analysis), channel.component});
   }
-  return result;
+  return with_scales(std::move(result), scales);
+}
+
+LogAnalysis with_scales(LogAnalysis counts, const ComponentScales& scales) {
+  for (ChannelReport& channel : counts.channels) {
+    if (const auto scale = scales.find(channel.component); scale != scales.end() && !channel.scale) {
+      channel.scale = scale->second;
+      channel.analysis = in_units(std::move(channel.analysis), scale->second.counts_per_unit);
+    }
+  }
+  return counts;
 }
 
 ordered_json analysis_json(const LogAnalysis& analysis) {

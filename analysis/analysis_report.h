@@ -37,6 +37,7 @@ struct ChannelReport {
   std::string name;
   std::optional<ChannelScale> scale;  // when set, `analysis` is in its unit
   ChannelAnalysis analysis;
+  int component = 0;  // COMPONENT_* bit
 };
 
 struct LogAnalysis {
@@ -52,6 +53,10 @@ bool long_enough_for_analysis(const LogChannels& log);
 // std::nullopt only when cancelled. rate_hz > 0.
 std::optional<LogAnalysis> analyze_log(const LogChannels& log, double rate_hz, const ComponentScales& scales,
                                        const Progress& progress = {});
+
+// `counts` (an analysis without scales) with each channel whose component
+// `scales` names in that unit.
+LogAnalysis with_scales(LogAnalysis counts, const ComponentScales& scales);
 
 nlohmann::ordered_json analysis_json(const LogAnalysis& analysis);
 

@@ -66,6 +66,7 @@ LogRate resolve_log_rate(const std::string& log_path, std::optional<double> give
   rate.rate_hz = sidecar_hz;
   rate.from_sidecar = true;
   rate.report = reading.sidecar->report;
+  rate.model = reading.sidecar->model;
   return rate;
 }
 

@@ -29,6 +29,7 @@ struct LogRate {
   bool from_sidecar = false;
   std::string sidecar_path;                      // where a sidecar was looked for
   std::optional<capture::CaptureReport> report;  // the sidecar's, once its capture ended
+  std::string model;                             // the sidecar's model, "" when none is known
   std::string error;                             // why not kKnown, one sentence
 };
 

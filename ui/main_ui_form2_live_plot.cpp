@@ -31,6 +31,9 @@ PlotPrompts plot_prompts(veltrix::ui::OperatorPrompts& prompts) {
         return prompts.save_file_path(parent, QStringLiteral("png")).value_or(QString());
       },
       [&prompts](QWidget*, const QString& title, const QString& text) { prompts.show_error(title, text); },
+      [&prompts](QWidget* parent, const QString& title, const QString& text) {
+        return prompts.ask_sample_rate(parent, title, text);
+      },
   };
 }
 

@@ -37,6 +37,13 @@ class OperatorPrompts {
 
   // A question with Yes and No; true for Yes.
   virtual bool confirm(QWidget* owner, const QString& caption, const QString& question) = 0;
+
+  // A sample rate in Hz, for a data log that does not give its own; nullopt
+  // when the operator cancels (and where nobody can be asked).
+  virtual std::optional<int> ask_sample_rate(QWidget* /*owner*/, const QString& /*caption*/,
+                                             const QString& /*question*/) {
+    return std::nullopt;
+  }
 };
 
 }  // namespace veltrix::ui

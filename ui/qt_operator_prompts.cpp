@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "ui/plot/plot_prompts.h"
 #include "ui/select_connection_mode.h"
 
 namespace veltrix::ui {
@@ -67,6 +68,10 @@ int QtOperatorPrompts::choose_connection_mode(QWidget* owner) {
 bool QtOperatorPrompts::confirm(QWidget* owner, const QString& caption, const QString& question) {
   return QMessageBox::question(owner, caption, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
          QMessageBox::Yes;
+}
+
+std::optional<int> QtOperatorPrompts::ask_sample_rate(QWidget* owner, const QString& caption, const QString& question) {
+  return veltrix::ui::plot::sample_rate_dialog(owner, caption, question);
 }
 
 }  // namespace veltrix::ui

@@ -16,6 +16,7 @@ class QtOperatorPrompts final : public OperatorPrompts {
   std::optional<QString> pick_folder(QWidget* owner) override;
   int choose_connection_mode(QWidget* owner) override;
   bool confirm(QWidget* owner, const QString& caption, const QString& question) override;
+  std::optional<int> ask_sample_rate(QWidget* owner, const QString& caption, const QString& question) override;
 };
 
 }  // namespace veltrix::ui

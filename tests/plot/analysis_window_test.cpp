@@ -5,9 +5,12 @@
 // noise.
 
 #include <QCheckBox>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -39,12 +42,14 @@ constexpr int kRateHz = 1000;  // above the time column's limit: numbered lines
 
 struct Script {
   QString save_answer;
+  std::optional<int> rate_answer;
   QStringList errors;
 
   PlotPrompts prompts() {
     return {[](QWidget*, const QString&, const QString&) { return QString(); },
             [this](QWidget*, const QString&, const QString&, const QString&) { return save_answer; },
-            [this](QWidget*, const QString& title, const QString& text) { errors << title + ": " + text; }};
+            [this](QWidget*, const QString& title, const QString& text) { errors << title + ": " + text; },
+            [this](QWidget*, const QString&, const QString&) { return rate_answer; }};
   }
 };
 
@@ -72,6 +77,7 @@ std::string write_capture(const QTemporaryDir& dir, const char* name, std::size_
                                         << veltrix::ui::plot::test::summary(static_cast<int>(samples),
                                                                             static_cast<int>(samples));
   veltrix::capture::SidecarFacts facts;
+  facts.description.model_name = "KOR 42";
   facts.paths.data_log = path;
   facts.rate_hz = kRateHz;
   facts.components = COMPONENT_GYRO;
@@ -189,6 +195,98 @@ class AnalysisWindowTest : public QObject {
     QCOMPARE(static_cast<std::size_t>(std::count(csv.begin(), csv.end(), '\n')), rows + 1);
     QVERIFY(csv.starts_with("channel,tau_s,adev,differences\nGyro_X,0.001,"));
     QVERIFY(script.errors.isEmpty());
+  }
+
+  // A scale typed for the gyroscope puts its figures, plots and export in the
+  // unit, is remembered for the log's model in a new window, and a damaged
+  // entry is left out.
+  void aScaleSetIsRememberedPerModelAndExported() {
+    const QTemporaryDir settings_dir;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_dir.path());
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QCoreApplication::setOrganizationName(QStringLiteral("VeltrixTest"));
+    QCoreApplication::setApplicationName(QStringLiteral("analysis-window-test"));
+    const QTemporaryDir dir;
+    const std::string path = write_capture(dir, "dataLog1.csv", 5000);
+    const veltrix::analysis::LogReading reading = veltrix::analysis::read_log_channels(path, kRateHz);
+    const veltrix::analysis::ComponentScales scales{{COMPONENT_GYRO, {131, "deg/s"}}};
+    const auto expected = veltrix::analysis::analyze_log(reading.log, kRateHz, scales);
+    QVERIFY(expected);
+
+    Script script;
+    {
+      AnalysisWindow window(script.prompts());
+      window.show();
+      QVERIFY(window.analyze_log_file(QString::fromStdString(path)));
+      QTRY_VERIFY_WITH_TIMEOUT(!window.running(), 60000);
+      QVERIFY(window.scales().empty());
+      auto* counts = child<QLineEdit>(window, QStringLiteral("editScaleCountsGyro"));
+      auto* unit = child<QLineEdit>(window, QStringLiteral("editScaleUnitGyro"));
+      counts->setText(QStringLiteral("131"));
+      emit counts->editingFinished();
+      QVERIFY(window.scales().empty());  // no unit yet
+      unit->setText(QStringLiteral("deg/s"));
+      emit unit->editingFinished();
+      QCOMPARE(window.scales().size(), std::size_t{1});
+      auto& table = *child<QTableWidget>(window, QStringLiteral("tableAnalysis"));
+      QCOMPARE(table.item(0, 0)->text(), QStringLiteral("Gyro_X (deg/s)"));
+      QVERIFY(same_figure(cell(table, 0, 3), expected->channels[0].analysis.statistics.std));
+      QCOMPARE(child<LogLogPlot>(window, QStringLiteral("plotAdev"))->y_label(), QStringLiteral("σ (deg/s)"));
+    }
+    {
+      QSettings settings;  // another model's entry, and a damaged one
+      settings.beginWriteArray(QStringLiteral("analysis/scales"), 3);
+      settings.setArrayIndex(1);
+      settings.setValue(QStringLiteral("model"), QStringLiteral("KOR 73"));
+      settings.setValue(QStringLiteral("component"), COMPONENT_ACCEL);
+      settings.setValue(QStringLiteral("counts_per_unit"), QStringLiteral("16384"));
+      settings.setValue(QStringLiteral("unit"), QStringLiteral("g"));
+      settings.setArrayIndex(2);
+      settings.setValue(QStringLiteral("model"), QStringLiteral("KOR 42"));
+      settings.setValue(QStringLiteral("component"), COMPONENT_ACCEL);
+      settings.setValue(QStringLiteral("counts_per_unit"), QStringLiteral("-3"));
+      settings.setValue(QStringLiteral("unit"), QStringLiteral("g"));
+      settings.endArray();
+    }
+
+    AnalysisWindow reopened(script.prompts());
+    reopened.show();
+    QVERIFY(reopened.analyze_log_file(QString::fromStdString(path)));
+    QTRY_VERIFY_WITH_TIMEOUT(!reopened.running(), 60000);
+    QCOMPARE(child<QLineEdit>(reopened, QStringLiteral("editScaleCountsGyro"))->text(), QStringLiteral("131"));
+    QCOMPARE(child<QLineEdit>(reopened, QStringLiteral("editScaleUnitGyro"))->text(), QStringLiteral("deg/s"));
+    QVERIFY(child<QLineEdit>(reopened, QStringLiteral("editScaleCountsAccel"))->text().isEmpty());
+    QCOMPARE(reopened.scales().size(), std::size_t{1});
+    script.save_answer = dir.filePath(QStringLiteral("scaled.json"));
+    child<QToolButton>(reopened, QStringLiteral("btnExportAnalysis"))->click();
+    const auto exported = nlohmann::ordered_json::parse(file_text(script.save_answer));
+    QCOMPARE(exported, veltrix::analysis::analysis_json(*expected));
+    QCOMPARE(exported["channels"][2]["unit"], "deg/s");
+    QVERIFY(script.errors.isEmpty());
+    QCoreApplication::setOrganizationName({});
+  }
+
+  // A log without its sidecar is analysed at the rate the operator gives, and
+  // not at all when the question is cancelled.
+  void asksTheRateOfALogWithoutSidecar() {
+    const QTemporaryDir dir;
+    const std::string path = write_capture(dir, "dataLog1.csv", 5000);
+    QVERIFY(QFile::remove(QString::fromStdString(veltrix::capture::sidecar_path(path))));
+    Script script;
+    AnalysisWindow window(script.prompts());
+    QVERIFY(!window.analyze_log_file(QString::fromStdString(path)));
+    QCOMPARE(script.errors,
+             QStringList{QStringLiteral("Analyze: dataLog1.csv was not analysed: it has no sidecar to give its sample "
+                                        "rate, and no rate was given.")});
+    QVERIFY(!window.running() && !window.shown());
+
+    script.rate_answer = 500;
+    QVERIFY(window.analyze_log_file(QString::fromStdString(path)));
+    QTRY_VERIFY_WITH_TIMEOUT(!window.running(), 60000);
+    QVERIFY(window.shown());
+    QCOMPARE(window.shown()->rate_hz, 500.0);
+    QCOMPARE(window.shown()->channels[0].analysis.adev.front().tau_s, 1.0 / 500);
+    QCOMPARE(script.errors.size(), 1);
   }
 
   void cancelStopsALongAnalysisAndLeavesTheWindowUsable() {

@@ -7,20 +7,26 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QSaveFile>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cmath>
 #include <memory>
 #include <nlohmann/json.hpp>
 
 #include "analysis/log_rate.h"
+#include "devices/components.h"
+#include "ui/plot/analysis_scales.h"
 #include "ui/plot/log_log_plot.h"
 #include "ui/plot/plot_style.h"
 
 using veltrix::analysis::ChannelReport;
+using veltrix::analysis::ChannelScale;
+using veltrix::analysis::ComponentScales;
 using veltrix::analysis::LogAnalysis;
 using veltrix::analysis::LogChannels;
 using veltrix::analysis::Progress;
@@ -51,6 +57,35 @@ QColor report_color(const ChannelReport& channel) {
 
 QString figure(double value) { return QString::number(value, 'g', 6); }
 QString figure(const std::optional<double>& value) { return value ? figure(*value) : QStringLiteral("–"); }
+
+struct ScaledComponent {
+  int component;
+  const char* label;
+  const char* key;  // of the fields' object names
+};
+
+constexpr ScaledComponent kScaledComponents[] = {
+    {COMPONENT_GYRO, "Gyroscope", "Gyro"},
+    {COMPONENT_ACCEL, "Accelerometer", "Accel"},
+    {COMPONENT_COMPASS, "Compass", "Compass"},
+    {COMPONENT_TEMP, "Temperature", "Temp"},
+};
+
+// Each unit the figures are in, "counts" for the channels without a scale.
+QStringList units(const LogAnalysis& analysis) {
+  QStringList found;
+  for (const ChannelReport& channel : analysis.channels) {
+    const QString unit = channel.scale ? QString::fromStdString(channel.scale->unit) : QStringLiteral("counts");
+    if (!found.contains(unit)) {
+      found << unit;
+    }
+  }
+  return found.isEmpty() ? QStringList{QStringLiteral("counts")} : found;
+}
+
+QString density_unit(const QString& unit) {
+  return unit == QLatin1String("counts") ? QStringLiteral("counts²/Hz") : QStringLiteral("(%1)²/Hz").arg(unit);
+}
 
 AnalysisOutcome analyze(const LogChannels& log, double rate_hz, const Progress& progress) {
   if (!veltrix::analysis::long_enough_for_analysis(log)) {
@@ -126,20 +161,131 @@ void AnalysisWindow::build() {
   column->setContentsMargins(8, 8, 8, 6);
   column->addLayout(top);
   column->addWidget(channel_boxes_);
+  column->addWidget(build_scale_fields());
   column->addWidget(plots, 1);
   column->addWidget(table_);
   column->addLayout(bottom);
 }
 
+QWidget* AnalysisWindow::build_scale_fields() {
+  auto* fields = new QWidget(this);
+  auto* row = new QHBoxLayout(fields);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->addWidget(new QLabel(tr("Units (counts per unit, unit):"), fields));
+  for (const ScaledComponent& scaled : kScaledComponents) {
+    row->addSpacing(8);
+    row->addWidget(new QLabel(tr(scaled.label), fields));
+    auto* counts = new QLineEdit(fields);
+    counts->setObjectName(QStringLiteral("editScaleCounts%1").arg(QLatin1String(scaled.key)));
+    counts->setPlaceholderText(tr("counts"));
+    counts->setMaximumWidth(80);
+    auto* unit = new QLineEdit(fields);
+    unit->setObjectName(QStringLiteral("editScaleUnit%1").arg(QLatin1String(scaled.key)));
+    unit->setPlaceholderText(tr("unit"));
+    unit->setMaximumWidth(70);
+    connect(counts, &QLineEdit::editingFinished, this, &AnalysisWindow::scale_edited);
+    connect(unit, &QLineEdit::editingFinished, this, &AnalysisWindow::scale_edited);
+    row->addWidget(counts);
+    row->addWidget(unit);
+    scale_fields_.push_back({scaled.component, counts, unit});
+  }
+  row->addStretch(1);
+  return fields;
+}
+
+void AnalysisWindow::use_model_scales(const QString& model) {
+  model_ = model;
+  scales_ = restore_analysis_scales(model);
+  for (const ScaleFields& fields : scale_fields_) {
+    const auto scale = scales_.find(fields.component);
+    fields.counts->setText(scale != scales_.end() ? QString::number(scale->second.counts_per_unit, 'g', 12)
+                                                  : QString());
+    fields.unit->setText(scale != scales_.end() ? QString::fromStdString(scale->second.unit) : QString());
+    fields.counts->setToolTip({});
+  }
+}
+
+void AnalysisWindow::scale_edited() {
+  ComponentScales scales;
+  for (const ScaleFields& fields : scale_fields_) {
+    const QString counts_text = fields.counts->text().trimmed();
+    const QString unit = fields.unit->text().trimmed();
+    bool number = false;
+    const double counts = counts_text.toDouble(&number);
+    if (number && std::isfinite(counts) && counts > 0 && !unit.isEmpty()) {
+      scales.emplace(fields.component, ChannelScale{counts, unit.toStdString()});
+      fields.counts->setToolTip({});
+    } else {
+      // Half a scale, or no number, is no scale: the figures stay in counts.
+      fields.counts->setToolTip(counts_text.isEmpty() && unit.isEmpty()
+                                    ? QString()
+                                    : tr("Not used: a scale needs a number of counts per unit above 0 and a unit."));
+    }
+  }
+  scales_ = std::move(scales);
+  remember_analysis_scales(model_, scales_);
+  if (!running()) {
+    show_scaled();
+  }
+}
+
+void AnalysisWindow::show_scaled() {
+  std::vector<bool> visible;
+  for (const LogLogCurve& curve : adev_->curves()) {
+    visible.push_back(curve.visible);
+  }
+  shown_ = counts_ ? std::optional(veltrix::analysis::with_scales(*counts_, scales_)) : std::nullopt;
+  show_analysis();
+  if (!shown_) {
+    return;
+  }
+  if (visible.size() == shown_->channels.size()) {
+    for (std::size_t i = 0; i < visible.size(); ++i) {
+      if (!visible[i]) {
+        channel_boxes_->findChild<QCheckBox*>(QStringLiteral("chkAnalysisChannel%1").arg(i))->setChecked(false);
+      }
+    }
+  }
+  const QStringList in = units(*shown_);
+  QStringList densities;
+  for (const QString& unit : in) {
+    densities << density_unit(unit);
+  }
+  adev_->set_y_label(tr("σ (%1)").arg(in.join(QStringLiteral(", "))));
+  psd_->set_y_label(densities.join(QStringLiteral(", ")));
+  status_->setText(tr("%1: %2 samples a channel in %3 gap-free segments; figures in %4")
+                       .arg(title_)
+                       .arg(shown_->channels.empty() ? 0 : shown_->channels.front().analysis.statistics.samples)
+                       .arg(shown_->segments)
+                       .arg(in.join(tr(" and "))));
+}
+
 bool AnalysisWindow::analyze_log_file(const QString& path) {
   const std::string file = QFile::encodeName(path).toStdString();
-  const veltrix::analysis::LogRate rate = veltrix::analysis::resolve_log_rate(file, std::nullopt);
+  veltrix::analysis::LogRate rate = veltrix::analysis::resolve_log_rate(file, std::nullopt);
+  if (rate.status == veltrix::analysis::LogRateStatus::kUnknown) {
+    const QString name = QFileInfo(path).fileName();
+    const std::optional<int> given =
+        prompts_.sample_rate
+            ? prompts_.sample_rate(
+                  this, tr("Analyze"),
+                  tr("%1 has no sidecar to give its sample rate.\nThe rate it was captured at (Hz):").arg(name))
+            : std::nullopt;
+    if (!given) {
+      prompts_.error(
+          this, tr("Analyze"),
+          tr("%1 was not analysed: it has no sidecar to give its sample rate, and no rate was given.").arg(name));
+      return false;
+    }
+    rate = veltrix::analysis::resolve_log_rate(file, static_cast<double>(*given));
+  }
   if (rate.status != veltrix::analysis::LogRateStatus::kKnown) {
     prompts_.error(this, tr("Analyze"),
                    tr("%1 cannot be analysed: %2").arg(QFileInfo(path).fileName(), QString::fromStdString(rate.error)));
     return false;
   }
   const double rate_hz = rate.rate_hz;
+  use_model_scales(QString::fromStdString(rate.model));
   start(tr("%1 at %2 Hz").arg(QFileInfo(path).fileName()).arg(rate_hz), [file, rate_hz](const Progress& progress) {
     veltrix::analysis::LogReading reading = veltrix::analysis::read_log_channels(file, rate_hz, progress.slice(0, 0.2));
     switch (reading.status) {
@@ -154,7 +300,8 @@ bool AnalysisWindow::analyze_log_file(const QString& path) {
   return true;
 }
 
-void AnalysisWindow::analyze_channels(LogChannels log, double rate_hz, const QString& title) {
+void AnalysisWindow::analyze_channels(LogChannels log, double rate_hz, const QString& title, const QString& model) {
+  use_model_scales(model);
   start(title, [log = std::move(log), rate_hz](const Progress& progress) { return analyze(log, rate_hz, progress); });
 }
 
@@ -165,6 +312,7 @@ void AnalysisWindow::start(const QString& title, Job job) {
   finished_ = false;
   const int generation = ++generation_;
   title_ = title;
+  counts_.reset();
   shown_.reset();
   show_analysis();
   status_->setText(tr("%1: analysing…").arg(title_));
@@ -194,15 +342,13 @@ void AnalysisWindow::finished(int generation, AnalysisOutcome outcome) {
     worker_.join();  // it has nothing left to do but return
   }
   finished_ = true;
-  shown_ = std::move(outcome.analysis);
+  counts_ = std::move(outcome.analysis);
+  show_scaled();
   set_running(false);
-  show_analysis();
-  if (shown_) {
-    status_->setText(tr("%1: %2 samples a channel in %3 gap-free segments; figures in counts")
-                         .arg(title_)
-                         .arg(shown_->channels.empty() ? 0 : shown_->channels.front().analysis.statistics.samples)
-                         .arg(shown_->segments));
-  } else if (!outcome.error.isEmpty()) {
+  if (counts_) {
+    return;
+  }
+  if (!outcome.error.isEmpty()) {
     status_->setText(tr("%1: %2").arg(title_, outcome.error));
   } else {
     status_->setText(tr("%1: analysis cancelled").arg(title_));
@@ -237,6 +383,8 @@ void AnalysisWindow::show_analysis() {
       const veltrix::analysis::ChannelAnalysis& a = channel.analysis;
       const QString name = QString::fromStdString(channel.name);
       const QColor color = report_color(channel);
+      const QString row_name =
+          channel.scale ? tr("%1 (%2)").arg(name, QString::fromStdString(channel.scale->unit)) : name;
       LogLogCurve adev_curve{name, color, {}, true};
       for (const auto& point : a.adev) {
         adev_curve.points.emplace_back(point.tau_s, point.adev);
@@ -263,7 +411,7 @@ void AnalysisWindow::show_analysis() {
       if (const auto& b = a.coefficients.bias_instability) {
         bias = b->upper_bound ? tr("%1 (upper bound)").arg(figure(b->value)) : figure(b->value);
       }
-      const QString cells[] = {name,
+      const QString cells[] = {row_name,
                                QString::number(s.samples),
                                figure(s.mean),
                                figure(s.std),

@@ -3,7 +3,9 @@
 // saved data log or of the live plot's recent samples, as the Allan deviation
 // and the power spectral density of each channel on log-log axes (a check
 // box per channel shows or hides it in both), and a table of each channel's
-// statistics and noise terms. "Save image…" writes the window as PNG;
+// statistics and noise terms. A scale per component (counts per unit and the
+// unit's name), remembered per model (analysis_scales.h), puts the figures,
+// plots and export of that component in the unit. "Save image…" writes the window as PNG;
 // "Export…" writes the analysis as JSON (the command line's document) or,
 // for a .csv name, the Allan deviation of every channel as a table.
 //
@@ -27,6 +29,7 @@
 
 class QCheckBox;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QTableWidget;
 class QToolButton;
@@ -47,16 +50,21 @@ class AnalysisWindow : public QWidget {
   explicit AnalysisWindow(PlotPrompts prompts = PlotPrompts::dialogs(), QWidget* parent = nullptr);
   ~AnalysisWindow() override;
 
-  // Analyses a saved data log at the rate its sidecar gives. False, told
-  // through the error prompt, when the rate cannot be known.
+  // Analyses a saved data log at the rate its sidecar gives, with the scales
+  // remembered for the sidecar's model. False, told through the error
+  // prompt, when the rate cannot be known.
   bool analyze_log_file(const QString& path);
-  // Analyses samples already in memory, e.g. the live plot's.
-  void analyze_channels(veltrix::analysis::LogChannels log, double rate_hz, const QString& title);
+  // Analyses samples already in memory, e.g. the live plot's, with the scales
+  // remembered for `model` ("" when not known).
+  void analyze_channels(veltrix::analysis::LogChannels log, double rate_hz, const QString& title,
+                        const QString& model = {});
   void cancel();
 
   bool running() const { return worker_.joinable() && !finished_; }
-  // The last analysis finished, or nothing while running or after Cancel.
+  // The last analysis finished, in the scales set, or nothing while running
+  // or after Cancel.
   const std::optional<veltrix::analysis::LogAnalysis>& shown() const { return shown_; }
+  const veltrix::analysis::ComponentScales& scales() const { return scales_; }
 
   bool save_image(const QString& path);
   // JSON for a .json name, the Allan deviation table otherwise.
@@ -69,6 +77,10 @@ class AnalysisWindow : public QWidget {
   using Job = std::function<AnalysisOutcome(const veltrix::analysis::Progress&)>;
 
   void build();
+  QWidget* build_scale_fields();
+  void use_model_scales(const QString& model);
+  void scale_edited();
+  void show_scaled();
   void start(const QString& title, Job job);
   void stop_worker();
   void finished(int generation, AnalysisOutcome outcome);
@@ -84,7 +96,10 @@ class AnalysisWindow : public QWidget {
   bool finished_ = true;
   int generation_ = 0;  // a result of an earlier run, arriving late, is dropped
   QString title_;
+  std::optional<veltrix::analysis::LogAnalysis> counts_;  // the analysis finished, in counts
   std::optional<veltrix::analysis::LogAnalysis> shown_;
+  QString model_;
+  veltrix::analysis::ComponentScales scales_;
 
   QTimer progress_timer_;
   QLabel* status_ = nullptr;
@@ -96,6 +111,12 @@ class AnalysisWindow : public QWidget {
   LogLogPlot* adev_ = nullptr;
   LogLogPlot* psd_ = nullptr;
   QTableWidget* table_ = nullptr;
+  struct ScaleFields {
+    int component;
+    QLineEdit* counts;
+    QLineEdit* unit;
+  };
+  std::vector<ScaleFields> scale_fields_;
 };
 
 }  // namespace veltrix::ui::plot

@@ -58,6 +58,11 @@ LogLogPlot::LogLogPlot(QString title, QString x_label, QString y_label, QWidget*
   setPalette(palette);
 }
 
+void LogLogPlot::set_y_label(QString y_label) {
+  y_label_ = std::move(y_label);
+  update();
+}
+
 void LogLogPlot::set_curves(std::vector<LogLogCurve> curves) {
   curves_ = std::move(curves);
   update();

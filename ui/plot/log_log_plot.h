@@ -28,6 +28,8 @@ class LogLogPlot : public QWidget {
   void set_curves(std::vector<LogLogCurve> curves);
   void set_curve_visible(std::size_t index, bool visible);
   const std::vector<LogLogCurve>& curves() const { return curves_; }
+  void set_y_label(QString y_label);
+  const QString& y_label() const { return y_label_; }
 
   QSize sizeHint() const override { return {420, 300}; }
 

@@ -4,6 +4,7 @@
 #include <QObject>
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace veltrix::ui::plot {
@@ -17,7 +18,16 @@ PlotPrompts PlotPrompts::dialogs() {
         return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
       },
       [](QWidget* parent, const QString& title, const QString& text) { QMessageBox::warning(parent, title, text); },
+      sample_rate_dialog,
   };
+}
+
+std::optional<int> sample_rate_dialog(QWidget* parent, const QString& title, const QString& text) {
+  constexpr int kSuggestedHz = 1000;
+  constexpr int kHighestHz = 1'000'000;
+  bool ok = false;
+  const int hz = QInputDialog::getInt(parent, title, text, kSuggestedHz, 1, kHighestHz, 1, &ok);
+  return ok ? std::optional<int>(hz) : std::nullopt;
 }
 
 QString PlotPrompts::png_file_name(QWidget* parent, const QString& suggested) const {

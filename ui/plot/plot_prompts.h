@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -18,6 +19,9 @@ struct PlotPrompts {
   std::function<QString(QWidget* parent, const QString& caption, const QString& suggested, const QString& filter)>
       save_file_name;
   std::function<void(QWidget* parent, const QString& title, const QString& text)> error;
+  // A sample rate in Hz from a spin box; nullopt when the operator cancels.
+  // Unset, every question is cancelled.
+  std::function<std::optional<int>(QWidget* parent, const QString& title, const QString& text)> sample_rate;
 
   static PlotPrompts dialogs();
 
@@ -25,5 +29,8 @@ struct PlotPrompts {
   // suffix; "" when cancelled.
   QString png_file_name(QWidget* parent, const QString& suggested) const;
 };
+
+// The spin box dialogs() asks the sample rate with.
+std::optional<int> sample_rate_dialog(QWidget* parent, const QString& title, const QString& text);
 
 }  // namespace veltrix::ui::plot
