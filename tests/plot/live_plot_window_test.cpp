@@ -29,7 +29,8 @@ struct Script {
   PlotPrompts prompts() {
     return {[this](QWidget*, const QString&, const QString&) { return open_answer; },
             [this](QWidget*, const QString&, const QString&, const QString&) { return save_answer; },
-            [this](QWidget*, const QString& title, const QString& text) { errors << title + ": " + text; }};
+            [this](QWidget*, const QString& title, const QString& text) { errors << title + ": " + text; },
+            {}};
   }
 };
 
