@@ -309,7 +309,10 @@ int run_capture(ikor& device, const CaptureRequest& request) {
   bool interrupted = wait_for_end(deadline);
   std::unique_ptr<ikor> restored;  // the device a capture goes on with after a reconnect
   std::string board_gone;          // names the board that did not come back
-  while (!interrupted && request.reconnect_seconds) {
+  // Only a capture that stopped by itself may have lost its board: one still
+  // running when the time is up is stopped below.
+  while (!interrupted && request.reconnect_seconds &&
+         veltrix::capture::settings::BackgroundThreadRunningStatus.load() != 1) {
     veltrix::capture::control::wait();
     if (!capture.board_went_away()) {
       break;
