@@ -8,6 +8,8 @@
 // sink, until the thread has been joined.
 
 #include <chrono>
+#include <string>
+#include <utility>
 
 #include "capture/capture_events.h"
 #include "capture/capture_report.h"
@@ -23,6 +25,8 @@ class CaptureAccount {
   CaptureAccount(ikor& device, CaptureDescription description, SampleQueue* plot_queue,
                  std::chrono::system_clock::time_point started);
 
+  // This capture continues the segment whose data log is `data_log_name`.
+  void follows(std::string data_log_name) { facts_.previous_segment = std::move(data_log_name); }
   void began(int rate_hz);
   // Writes the sidecar without its report. 0, or the errno of the write.
   int logs_created(const LogPaths& paths, std::string_view header, int components);

@@ -89,6 +89,7 @@ class ControlSink final : public CaptureSink {
 
   void logs_created(const LogPaths& paths, std::string_view header, int components) override {
     sidecar_failure(account->logs_created(paths, header, components));
+    events->logs_created(paths.data_log);
   }
 
   void sample_taken(double time_ms, int components, const SampleValues& values) override {
@@ -144,6 +145,7 @@ bool start_locked(ikor& device, CaptureOptions options) {
   events = options.events != nullptr ? options.events : &no_events;
   end_at_failure = options.end_at_failure;
   account.emplace(device, std::move(options.description), options.plot_queue, std::chrono::system_clock::now());
+  account->follows(std::move(options.previous_segment));
   vtxn_base_config::first_time_logToFile = 1;
   vtxn_base_config::start_counter(&vtxn_base_config::pc_freq, &vtxn_base_config::counter_start);
   vtxn_base_config::time_ms = 0.0;

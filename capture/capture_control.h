@@ -32,6 +32,9 @@ struct CaptureOptions {
   // A log that cannot be created or written ends the capture
   // (EndReason::kLogFailed) instead of leaving it to the console.
   bool end_at_failure = false;
+  // The data log file name of the segment this capture continues, for its
+  // sidecar; "" when it continues none.
+  std::string previous_segment;
 };
 
 // Starts a capture on `device`, which must outlive it. Refused (false) while a

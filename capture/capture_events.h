@@ -39,6 +39,8 @@ class CaptureEvents {
   // it added to the console buffer ("" when none) and the number of samples
   // recorded so far.
   virtual void progress(std::string_view /*console_text*/, int /*sample_count*/) {}
+  // The data log of this capture now exists at `data_log`.
+  virtual void logs_created(const std::string& /*data_log*/) {}
   // Something the operator should know that is no failure (a fast capture
   // that had to fall back), without a line end.
   virtual void note(const std::string& /*message*/) {}

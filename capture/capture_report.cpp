@@ -47,6 +47,7 @@ CaptureReportAccumulator::CaptureReportAccumulator(int reported_rate_hz) {
 void CaptureReportAccumulator::add_sample(double time_ms) {
   if (report_.samples == 0) {
     first_ms_ = time_ms;
+    report_.first_sample_ms = time_ms;
   } else {
     const double interval = time_ms - last_ms_;
     report_.largest_interval_ms = std::max(report_.largest_interval_ms, interval);
@@ -57,6 +58,7 @@ void CaptureReportAccumulator::add_sample(double time_ms) {
     report_.mean_rate_hz = report_.duration_ms > 0.0 ? 1000.0 * report_.samples / report_.duration_ms : 0.0;
   }
   last_ms_ = time_ms;
+  report_.last_sample_ms = time_ms;
   ++report_.samples;
 }
 

@@ -26,6 +26,10 @@ struct CaptureReport {
   int long_intervals = 0;  // longer than 1.5 periods; 0 while the rate is unknown
   long long missed_samples = 0;
   bool missed_samples_estimated = false;  // from times rather than the sensor's own count
+  // Capture-clock times of the first and last recorded sample, for placing
+  // a capture among others (not in the JSON).
+  double first_sample_ms = 0.0;
+  double last_sample_ms = 0.0;
 };
 
 class CaptureReportAccumulator {

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <new>
 #include <nlohmann/json.hpp>
 
@@ -98,6 +99,8 @@ json sidecar_json(const SidecarFacts& facts, const CaptureReport* report, const 
   sidecar["start_time"] = text_or_null(local_iso8601(facts.started));
   sidecar["data_log"] = file_name(facts.paths.data_log);
   sidecar["register_log"] = file_name(facts.paths.register_log);
+  sidecar["previous_segment"] = text_or_null(facts.previous_segment);
+  sidecar["next_segment"] = json();
   sidecar["report"] = report != nullptr ? report_json(*report) : json();
   sidecar["registers_at_end"] = registers != nullptr ? registers_at_end_json(*registers) : json();
   return sidecar;
@@ -143,6 +146,25 @@ int write_sidecar(const SidecarFacts& facts, const CaptureReport* report, const 
   }
 }
 
+int link_next_segment(const std::string& sidecar, const std::string& next_data_log) {
+  try {
+    std::ifstream stream(sidecar, std::ios::binary);
+    if (!stream) {
+      return errno != 0 ? errno : ENOENT;
+    }
+    json contents = json::parse(stream, nullptr, false);
+    if (contents.is_discarded() || !contents.is_object()) {
+      return EINVAL;
+    }
+    contents["next_segment"] = next_data_log;
+    return replace_file_whole(sidecar, contents.dump(2, ' ', false, json::error_handler_t::replace) + "\n");
+  } catch (const std::bad_alloc&) {
+    return ENOMEM;
+  } catch (const std::exception&) {
+    return EINVAL;
+  }
+}
+
 SidecarReading read_sidecar(std::string_view text) {
   try {
     const json sidecar = json::parse(text.begin(), text.end(), nullptr, false);
@@ -174,6 +196,8 @@ SidecarReading read_sidecar(std::string_view text) {
     }
     contents.data_log = text_at(sidecar, "data_log");
     contents.register_log = text_at(sidecar, "register_log");
+    contents.previous_segment = text_at(sidecar, "previous_segment");
+    contents.next_segment = text_at(sidecar, "next_segment");
     if (!report->is_null()) {
       contents.report = report_from_json(*report);
       if (!contents.report) {

@@ -37,6 +37,9 @@ struct SidecarFacts {
   int components = 0;  // COMPONENT_* bits at the first recorded sample
   std::string header;  // the data log's header line, without line end
   std::chrono::system_clock::time_point started;
+  // The data log file name of the segment before this one, when the capture
+  // goes on after a lost board (capture/continued_capture.h); "" when none.
+  std::string previous_segment;
 };
 
 // dataLog{N}.json beside dataLog{N}.csv.
@@ -47,6 +50,10 @@ std::string sidecar_path(const std::string& data_log_path);
 // "registers_at_end" is null). 0, or an errno; never throws.
 int write_sidecar(const SidecarFacts& facts, const CaptureReport* report, const RegistersAtEnd* registers = nullptr);
 
+// Names `next_data_log` (a file name) as the next segment in the sidecar at
+// `sidecar`, rewritten whole. 0, or an errno (EINVAL: not a sidecar).
+int link_next_segment(const std::string& sidecar, const std::string& next_data_log);
+
 // A sidecar read back: what an analysis of the data log needs to know.
 struct SidecarContents {
   std::string model;                 // empty when null
@@ -56,6 +63,9 @@ struct SidecarContents {
   std::vector<std::string> columns;  // the data log's labels in order, "Time" first when it has one
   std::string data_log;              // file names, beside the sidecar
   std::string register_log;
+  // The data logs of the segments before and after this one; empty when none.
+  std::string previous_segment;
+  std::string next_segment;
   std::optional<CaptureReport> report;  // once the capture has ended
   // Once the capture has ended, from a sidecar that has them.
   std::optional<RegistersAtEnd> registers_at_end;

@@ -10,19 +10,28 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
+#include "capture/continued_capture.h"
 #include "cli/exit_status.h"
 #include "cli/register_commands.h"
+#include "devices/board_return.h"
+#include "devices/model_catalogue.h"
 
 using veltrix::capture::CaptureEvents;
+using veltrix::capture::CaptureGap;
 using veltrix::capture::CaptureReport;
+using veltrix::capture::continued_report_json;
+using veltrix::capture::ContinuedCapture;
 using veltrix::capture::EndReason;
+using veltrix::capture::gap_line;
 using veltrix::capture::report_json;
 using veltrix::capture::report_line;
 
@@ -75,17 +84,26 @@ void apply_settings(const CaptureRequest& request, int components) {
   select_components(components);
 }
 
-// Waits until the capture has stopped (itself, at its last sample or at a
-// failure), the time is up, or a stop signal came. Returns whether a signal
-// ended it.
-bool wait_for_end(double seconds) {
+Clock::time_point after(double seconds) {
+  return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+// Whether a stop signal came, taking it.
+bool stop_signal_pending() {
   const sigset_t signals = stop_signals();
-  const auto deadline =
-      Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  const timespec now{0, 0};
+  return sigtimedwait(&signals, nullptr, &now) > 0;
+}
+
+// Waits until the capture has stopped (itself, at its last sample or at a
+// failure), `deadline` (when set) has passed, or a stop signal came. Returns
+// whether a signal ended it.
+bool wait_for_end(std::optional<Clock::time_point> deadline) {
+  const sigset_t signals = stop_signals();
   while (veltrix::capture::settings::BackgroundThreadRunningStatus.load() == 1) {
     Clock::duration slice = kStopCheckPeriod;
-    if (seconds > 0.0) {
-      const auto left = deadline - Clock::now();
+    if (deadline) {
+      const auto left = *deadline - Clock::now();
       if (left <= Clock::duration::zero()) {
         return false;
       }
@@ -140,8 +158,8 @@ int write_all(int fd, const std::string& text) {
 // The report as JSON to `target` ("-": stderr). Whether it was written; says
 // why not when it was not. A temporary file beside the target is renamed over
 // it, so a failed write leaves the target as it was and no part of a report.
-bool write_report_json(const CaptureReport& report, const std::string& target) {
-  const std::string text = report_json(report).dump(2) + "\n";
+bool write_report_json(const nlohmann::ordered_json& report, const std::string& target) {
+  const std::string text = report.dump(2) + "\n";
   if (target == "-") {
     std::fputs(text.c_str(), stderr);
     return true;
@@ -276,17 +294,54 @@ int run_capture(ikor& device, const CaptureRequest& request) {
   CliEvents events(request.samples);
   veltrix::capture::control::CaptureOptions options;
   options.description = request.description;
-  options.events = &events;
   // File logging was asked for explicitly: a log that cannot be created or
   // written ends the capture at once, as does any other failure.
   options.end_at_failure = true;
-  if (!veltrix::capture::control::start(device, std::move(options))) {
+  ContinuedCapture capture(events, std::move(options), true);
+  if (!capture.start(device)) {
     std::fputs("A capture is already running.\n", stderr);
     return kExitFailure;
   }
-  const bool interrupted = wait_for_end(request.seconds);
+  std::optional<Clock::time_point> deadline;
+  if (request.seconds > 0.0) {
+    deadline = after(request.seconds);
+  }
+  bool interrupted = wait_for_end(deadline);
+  std::unique_ptr<ikor> restored;  // the device a capture goes on with after a reconnect
+  std::string board_gone;          // names the board that did not come back
+  // Only a capture that stopped by itself may have lost its board: one still
+  // running when the time is up is stopped below.
+  while (!interrupted && request.reconnect_seconds &&
+         veltrix::capture::settings::BackgroundThreadRunningStatus.load() != 1) {
+    veltrix::capture::control::wait();
+    if (!capture.board_went_away()) {
+      break;
+    }
+    const ModelEntry* model = find_model(request.description.model_name);
+    if (model == nullptr) {
+      break;
+    }
+    const Clock::time_point wait_until =
+        std::min(after(*request.reconnect_seconds), deadline.value_or(Clock::time_point::max()));
+    auto back = veltrix::devices::await_board_return(
+        *model, request.description.bus == "SPI" ? MODE_SPI : MODE_I2C, wait_until, [&] {
+          return (interrupted = interrupted || stop_signal_pending()) || (deadline && Clock::now() >= *deadline);
+        });
+    if (!back.device) {
+      if (!interrupted) {
+        board_gone = veltrix::devices::remembered_board_name(request.description.model_name);
+      }
+      break;
+    }
+    restored = std::move(back.device);
+    if (!capture.resume(*restored, back.restore, back.port)) {
+      break;
+    }
+    interrupted = wait_for_end(deadline);
+  }
   veltrix::capture::control::request_stop();
   veltrix::capture::control::wait();
+  capture.finish();
   events.flush_the_rest();
 
   std::fputs(events.notes().c_str(), stderr);
@@ -304,13 +359,30 @@ int run_capture(ikor& device, const CaptureRequest& request) {
                  std::strerror(error));
     status = kExitFailure;
   }
+  if (!board_gone.empty()) {
+    std::fprintf(stderr, "The board %s did not come back within %g s.\n", board_gone.c_str(),
+                 *request.reconnect_seconds);
+    status = kExitFailure;
+  }
   if (interrupted) {
     std::fputs("Capture stopped by a signal before its end.\n", stderr);
     status = kExitFailure;
   }
-  if (const auto& report = events.report()) {
+  const std::vector<CaptureGap> gaps = capture.gaps();
+  if (!gaps.empty()) {
+    const auto& reports = capture.segment_reports();
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+      std::fprintf(stderr, "Segment %zu: %s\n", i + 1, report_line(reports[i]).c_str());
+      if (i < gaps.size()) {
+        std::fprintf(stderr, "%s\n", gap_line(static_cast<int>(i + 1), gaps[i]).c_str());
+      }
+    }
+    if (request.report_json && !write_report_json(continued_report_json(reports, gaps), *request.report_json)) {
+      status = kExitFailure;
+    }
+  } else if (const auto& report = events.report()) {
     std::fprintf(stderr, "%s\n", report_line(*report).c_str());
-    if (request.report_json && !write_report_json(*report, *request.report_json)) {
+    if (request.report_json && !write_report_json(report_json(*report), *request.report_json)) {
       status = kExitFailure;
     }
   }

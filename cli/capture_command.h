@@ -24,6 +24,9 @@ struct CaptureRequest {
   veltrix::capture::CaptureDescription description;  // for the sidecar beside the data log
   // Where the report also goes as JSON: a file, "-" for stderr; unset: nowhere.
   std::optional<std::string> report_json;
+  // When set, a board lost during the capture is waited for this long, then
+  // restored and the capture goes on (capture/continued_capture.h).
+  std::optional<double> reconnect_seconds;
 };
 
 // Call before any thread starts (before connecting). SIGINT, SIGTERM and

@@ -64,6 +64,7 @@ struct Arguments {
   std::string folder;
   bool no_console = false;
   std::string report_json;
+  double reconnect_seconds = 0.0;
   AnalyzeRequest analyze;
 };
 
@@ -240,10 +241,11 @@ int main(int argc, char** argv) {
   CLI::App* rate =
       app.add_subcommand("rate", "HZ: set the sampling rate (" + rate_list() + ") and print the rate read back");
   rate->add_option("HZ", args.rate_hz, "rate in Hz")->required()->transform(kDecimal);
-  CLI::App* capture = app.add_subcommand("capture",
-                                         "[--rate HZ] [--components LIST] (--samples N | --seconds S) [--folder DIR] "
-                                         "[--no-console] [--report-json FILE]: run a capture; console text on "
-                                         "stdout, logs in DIR, the capture report on stderr");
+  CLI::App* capture =
+      app.add_subcommand("capture",
+                         "[--rate HZ] [--components LIST] (--samples N | --seconds S) [--folder DIR] "
+                         "[--no-console] [--report-json FILE] [--reconnect SECONDS]: run a capture; console text on "
+                         "stdout, logs in DIR, the capture report on stderr");
   capture->add_option("--rate", args.capture_rate_hz, "apply this rate first: " + rate_list())->transform(kDecimal);
   capture->add_option("--components", args.components, "comma-separated from gyro,accel,compass,temp");
   CLI::App* stop = capture->add_option_group("stop", "when the capture ends");
@@ -262,6 +264,11 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"described", "fast"}));
   capture->add_option("--report-json", args.report_json,
                       "also write the capture report as JSON to FILE (\"-\": stderr, after the line)");
+  capture
+      ->add_option("--reconnect", args.reconnect_seconds,
+                   "when the board goes away, wait up to SECONDS for the same board, restore it and go on "
+                   "with a new log segment")
+      ->transform(kSeconds);
   CLI::App* selftest = app.add_subcommand("selftest", "run the sensor's self test");
   CLI::App* diff = app.add_subcommand(
       "diff", "FILE [FILE2]: print the registers whose values differ between the sensor and FILE, or FILE and FILE2");
@@ -335,6 +342,9 @@ int main(int argc, char** argv) {
     args.capture.fast = args.capture_mode == "fast";
     if (capture->count("--folder") != 0) {
       args.capture.folder = args.folder;
+    }
+    if (capture->count("--reconnect") != 0) {
+      args.capture.reconnect_seconds = args.reconnect_seconds;
     }
     if (capture->count("--report-json") != 0) {
       args.capture.report_json = args.report_json;

@@ -13,8 +13,15 @@ void OperatorWrites::clear() {
   entries_.clear();
 }
 
+// An earlier write of the same register (or an earlier rate) is replaced,
+// never replayed: only the last value can matter, and a long session would
+// otherwise grow the journal without end. What remains keeps the order of
+// the last writes, so a rate set after a register it also writes still wins.
 void OperatorWrites::add(const OperatorWrite& write) {
   std::lock_guard guard(lock_);
+  std::erase_if(entries_, [&write](const OperatorWrite& entry) {
+    return entry.kind == write.kind && (write.kind == OperatorWrite::Kind::kRate || entry.address == write.address);
+  });
   entries_.push_back(write);
 }
 

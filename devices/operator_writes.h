@@ -1,8 +1,9 @@
 #pragma once
 // The journal of what the operator wrote to the sensor since connecting:
-// each register write (by Write, or each row of a Load) and each sampling
-// rate set, in order, so that a board that went away and came back can be
-// given the same settings again (devices/board_reconnect.h). Fed by the
+// the last value written to each register (by Write, or each row of a Load)
+// and the last sampling rate set, in the order of those last writes, so that
+// a board that went away and came back can be given the same settings again
+// (devices/board_reconnect.h). It holds at most one entry per register. Fed by the
 // register operations (devices/register_operations.h); emptied by each
 // connect_device.
 //
@@ -27,6 +28,7 @@ struct OperatorWrite {
 class OperatorWrites {
  public:
   void clear();
+  // Drops the earlier entry the new one overrides, then appends it.
   void add(const OperatorWrite& write);
   std::vector<OperatorWrite> entries() const;
 

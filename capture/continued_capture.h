@@ -1,0 +1,104 @@
+#pragma once
+// A capture that goes on after its board went away and came back. Each
+// stretch between two losses is a segment: a capture of its own with its own
+// data log (the folder's next capture number), register log and sidecar,
+// each sidecar naming the segment before and after it. Between two segments
+// lies a gap: where it starts and ends, the samples it lost and how the
+// board was restored. Finding the board again and restoring it is the
+// caller's (devices/board_return.h, or the window's watch); this starts the
+// segments, links them and accounts for the gaps.
+//
+// Thread contract: start, resume, finish and the accessors come from one
+// controlling thread while no capture thread runs (after control::wait,
+// whose join makes the segment's events seen). The CaptureEvents overrides
+// come from the capture thread and pass on to the caller's events there.
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
+#include "capture/capture_control.h"
+
+#include "devices/board_reconnect.h"
+
+namespace veltrix::capture {
+
+struct CaptureGap {
+  // Seconds since the first segment's start: the last sample before the gap
+  // and the first after it (a segment's start where it recorded none).
+  double start_s = 0.0;
+  double end_s = 0.0;
+  long long lost_samples = 0;
+  bool lost_estimated = true;  // from times: the sensor's numbers start again with each segment
+  std::string port;            // where the board came back
+  int registers_restored = 0;
+  int rates_restored = 0;
+  std::vector<devices::ReadBackDifference> differences;
+};
+
+class ContinuedCapture final : public CaptureEvents {
+ public:
+  // Hold: a segment's end by a lost board, and its failures, reach `events`
+  // only from finish (the caller waits for the board meanwhile, and they
+  // vanish when it resumes), and `started` comes once. Without hold every
+  // segment is told as a capture of its own. Either way the sample count
+  // given to progress runs on across segments.
+  ContinuedCapture(CaptureEvents& events, control::CaptureOptions options, bool hold);
+
+  // Starts the first segment (control::start); false when refused.
+  [[nodiscard]] bool start(ikor& device);
+  // Whether the last segment ended because the board went away or stopped
+  // answering.
+  bool board_went_away() const;
+  // The board is back at `port`, restored on `device` as `restore` says:
+  // the next segment starts. False when control::start refused it.
+  [[nodiscard]] bool resume(ikor& device, const devices::Restore& restore, const std::string& port);
+  // No segment follows: a held end is passed on.
+  void finish();
+
+  std::vector<CaptureGap> gaps() const;
+  const std::vector<CaptureReport>& segment_reports() const { return reports_; }
+  int samples() const { return samples_before_; }
+
+  void started(int rate_hz) override;
+  void progress(std::string_view console_text, int sample_count) override;
+  void logs_created(const std::string& data_log) override;
+  void note(const std::string& message) override;
+  void failure(const std::string& message) override;
+  void ended(EndReason reason, const CaptureReport& report) override;
+
+ private:
+  bool start_segment(ikor& device);
+
+  struct Segment {
+    std::chrono::steady_clock::time_point zero;  // its capture clock's 0
+    std::string data_log;                        // "" when it wrote none
+  };
+
+  CaptureEvents& events_;
+  control::CaptureOptions options_;
+  bool hold_;
+  std::vector<Segment> segments_;
+  std::vector<CaptureReport> reports_;
+  std::vector<CaptureGap> restores_;  // the restore half of each gap, by resume
+  std::vector<std::string> held_failures_;
+  EndReason reason_ = EndReason::kStopRequested;
+  int samples_before_ = 0;  // recorded by the segments that have ended
+  int samples_now_ = 0;     // by the running one
+  bool told_started_ = false;
+};
+
+// "Gap 1: 2.480 s to 3.912 s, about 143 samples lost; board back at
+// /dev/ttyACM1, 1 register write and 1 rate restored, all read back" (or
+// "; register 13 reads back 00 after writing 5A" for each that differs).
+std::string gap_line(int number, const CaptureGap& gap);
+
+// The report of a capture with gaps: {"segments": [report_json...],
+// "gaps": [{"start_s", "end_s", "lost_samples", "lost_samples_estimated",
+// "port", "registers_restored", "rates_restored", "differences":
+// [{"address", "written", "read"}]}]}.
+nlohmann::ordered_json continued_report_json(const std::vector<CaptureReport>& segments,
+                                             const std::vector<CaptureGap>& gaps);
+
+}  // namespace veltrix::capture
