@@ -9,6 +9,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,31 @@ TEST_F(CaptureCountTest, ASteadilySlowBoardsLossIsEstimatedOverTheWholeCapture) 
             std::string::npos)
       << report_line(report);
   EXPECT_EQ(report_json(report)["missed_samples_estimated"], true);
+}
+
+// A board answering 1 ms late, at which a read often lands after the next
+// sample and the same sample comes twice, before a sensor whose clock runs
+// 2 % fast: the sample read twice is logged but counts once, and the time
+// between samples counts at the rate the sensor shows, not the one it states.
+TEST_F(CaptureCountTest, ASampleReadTwiceAndAFastClockAreCountedAsTheyAre) {
+  connect("kor73", "KOR 73", RATE_200HZ, 20000);
+  select(COMPONENT_GYRO);
+  veltrix::sim::Faults late;
+  late.reply_delay = 1ms;
+  board_->set_faults(late);
+  KeptEvents events(600);
+  start(events);
+  EXPECT_TRUE(eventually([&] { return events.count() >= 600; }, 30s, 10ms));
+  control::wait();
+
+  const std::vector<std::uint16_t> indices = sample_indices(events.texts());
+  std::set<std::uint16_t> distinct(indices.begin(), indices.end());
+  const long long truth = skipped_after(indices, 0) + static_cast<long long>(indices.size() - distinct.size());
+  const CaptureReport report = events.report();
+  EXPECT_EQ(report.samples, static_cast<int>(distinct.size()));
+  EXPECT_TRUE(report.missed_samples_estimated);
+  EXPECT_NEAR(static_cast<double>(report.missed_samples), static_cast<double>(truth),
+              std::max(3.0, 0.015 * static_cast<double>(indices.size())));
 }
 
 // Raised from 50 to 200 Hz mid-capture, the capture follows within a few
