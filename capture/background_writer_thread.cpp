@@ -18,6 +18,7 @@
 #include "capture/sample_reads.h"
 #include "capture/sample_schedule.h"
 #include "capture/sample_text.h"
+#include "capture/sample_wait.h"
 #include "devices/board_health.h"
 #include "devices/device_status.h"
 
@@ -36,6 +37,7 @@ using veltrix::capture::SampleReads;
 using veltrix::capture::SampleSchedule;
 using veltrix::capture::SampleText;
 using veltrix::capture::SampleValues;
+using veltrix::capture::SampleWait;
 
 namespace {
 
@@ -86,6 +88,23 @@ std::optional<EndReason> link_failure() {
 bool read_components(ikor& device, int components, SampleValues& values) {
   for (const int component : kColumnOrder) {
     if ((components & component) != 0 && device.get_component_data(component, values.of(component)) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A read that lands after the sensor made its next sample shows that one,
+// whose flag then brings it once more: the same sample read twice. Motion
+// values are noisy, so the same gyroscope and accelerometer values twice in
+// a row, after values that changed, are that, not a sensor at rest.
+bool same_motion(int components, const SampleValues& read, const SampleValues& before) {
+  const int motion = components & (COMPONENT_GYRO | COMPONENT_ACCEL);
+  if (motion == 0) {
+    return false;
+  }
+  for (const int component : {COMPONENT_GYRO, COMPONENT_ACCEL}) {
+    if ((motion & component) != 0 && !std::equal(read.of(component), read.of(component) + 3, before.of(component))) {
       return false;
     }
   }
@@ -160,6 +179,8 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   int console_samples = 0;
   int log_samples = 0;
   int dropped = 0;
+  int repeats = 0;        // recorded samples that were the one before read again
+  bool changing = false;  // the last sample's motion values differed from the one before
   bool recorded = false;
   // A data log whose write failed has closed itself: file logging ends there.
   DataLog data_log;
@@ -218,6 +239,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   if (BackgroundThreadRunningStatus.load() == 1 && reads.start(active_components(device), elapsed_ms()) != 0) {
     stop_on_link_failure();
   }
+  SampleWait waited(sink, elapsed_ms());
 
   while (BackgroundThreadRunningStatus.load() == 1) {
     // A rate changed mid-capture is followed at once; the data log keeps the
@@ -244,8 +266,14 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
       if (reads.overflows() != overflows) {
         attempt_failed();
       }
+      waited.nothing(elapsed_ms());
       stop_on_link_failure();
       continue;
+    }
+    const double found_ms = elapsed_ms();
+    waited.sample(found_ms);
+    if (reads.arrival_pinned()) {
+      schedule.arrived(found_ms);
     }
     // Checking the run status here too lets a stop end a capture that has
     // nowhere to send its samples.
@@ -274,6 +302,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
       vtxn_base_config::time_ms = taken_ms;
       time = vtxn_base_config::time_ms;
     }
+    const SampleValues before = values;
     // Values that could not be read are not the sensor's: the sample is left
     // out rather than written with them.
     if (whole) {
@@ -300,6 +329,10 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
         }
       }
     }
+    // Logged as read, yet counted once.
+    const bool same = sample_count > 0 && !reads.sample_number() && same_motion(active, values, before);
+    const bool again = same && changing;
+    changing = sample_count > 0 && !same;
     format_sample_line(line, active, values, time);
     recorded = recorded || active != 0;
     failing = false;
@@ -323,10 +356,15 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
       report_data_log_error(data_log.write(text.view()));
     }
     ++sample_count;
-    if (recorded) {
-      schedule.recorded(taken_ms, reads.sample_number());
+    if (recorded && again) {
+      ++repeats;
+      schedule.repeated(taken_ms);
+    } else {
+      if (recorded) {
+        schedule.recorded(taken_ms, reads.sample_number());
+      }
+      sink.sample_taken(taken_ms, active, values);
     }
-    sink.sample_taken(taken_ms, active, values);
     sink.sample_recorded(console_text, sample_count);
   }
 
@@ -340,7 +378,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   // Samples still buffered when the data log failed never reached it.
   const long long logged =
       data_log_failed ? std::min<long long>(log_samples, data_log.lines() - (header_logged ? 1 : 0)) : log_samples;
-  const int kept = std::max(console_samples, static_cast<int>(std::max(0LL, logged)));
+  const int kept = std::max(0, std::max(console_samples, static_cast<int>(std::max(0LL, logged))) - repeats);
   if (reads.lost_samples() > 0) {
     schedule.numbers_estimated();
   }

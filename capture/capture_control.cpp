@@ -96,6 +96,8 @@ class ControlSink final : public CaptureSink {
     account->sample_taken(time_ms, components, values);
   }
 
+  void no_sample_for(int seconds) override { events->waiting(seconds); }
+
   void samples_counted(int kept, long long missed, bool estimated) override {
     account->counted(kept, missed, estimated);
   }

@@ -18,4 +18,8 @@ const char* end_reason_text(EndReason reason) {
   return "";
 }
 
+std::string waiting_text(int seconds) {
+  return "The sensor has flagged no sample for " + std::to_string(seconds) + " s; the capture keeps waiting.";
+}
+
 }  // namespace veltrix::capture

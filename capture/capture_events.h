@@ -2,7 +2,8 @@
 // What a running capture tells whoever started it: one interface for the
 // window and veltrix-cli alike. started comes once, first; progress after
 // every recorded sample; note and failure as they happen; ended once, last,
-// with why the capture ended and what it achieved.
+// with why the capture ended and what it achieved; waiting while the sensor
+// flags no sample.
 //
 // Thread contract: every call comes from the capture thread, in that order,
 // one at a time. An implementation hands what it shares to its own thread
@@ -29,6 +30,10 @@ enum class EndReason {
 // end; "" for kStopRequested.
 const char* end_reason_text(EndReason reason);
 
+// The operator's message for a capture that has waited `seconds` (> 0) for a
+// sample, without a line end.
+std::string waiting_text(int seconds);
+
 class CaptureEvents {
  public:
   virtual ~CaptureEvents() = default;
@@ -44,6 +49,10 @@ class CaptureEvents {
   // Something the operator should know that is no failure (a fast capture
   // that had to fall back), without a line end.
   virtual void note(const std::string& /*message*/) {}
+  // The sensor has flagged no sample for `seconds` whole seconds: told from
+  // 2 s on, at each new second, while the capture keeps waiting; 0 when
+  // samples come again.
+  virtual void waiting(int /*seconds*/) {}
   // One operator message about this capture, without a line end. The
   // failure that ends a capture by itself comes after the run status became
   // 2, so a failure seen while it is still 1 leaves the capture going.

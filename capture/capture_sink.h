@@ -41,11 +41,16 @@ class CaptureSink {
 
   // For each recorded sample, before sample_recorded: when it was taken on
   // the capture clock (taken even when the data log has no time column), the
-  // COMPONENT_* bits read and their values. Must not block or allocate.
+  // COMPONENT_* bits read and their values; not for a sample read again (the
+  // one before, logged twice). Must not block or allocate.
   virtual void sample_taken(double time_ms, int components, const SampleValues& values) = 0;
 
+  // No sample has come for `seconds` whole seconds (2 and more, told at
+  // each new second), or 0 when samples come again after such a wait.
+  virtual void no_sample_for(int seconds) = 0;
+
   // Once, before capture_ended: how many recorded samples reached an output
-  // (the console or a log), and the samples missed between the first and
+  // (the console or a log), less those read again, and the samples missed between the first and
   // the last of them, `estimated` when the figure rests on times.
   virtual void samples_counted(int kept, long long missed, bool estimated) = 0;
 

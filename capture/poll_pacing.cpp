@@ -37,6 +37,7 @@ void PollPacing::polled(bool ready, Clock::time_point began, Clock::time_point e
   // This poll was the first one due at a scheduled time.
   const bool scheduled_poll = wake_ != Clock::time_point::min();
   wake_ = Clock::time_point::min();
+  pinned_ = ready && missing_seen_;
   if (!ready) {
     missing_since_ = began;
     missing_seen_ = true;

@@ -30,6 +30,9 @@ class PollPacing {
 
   // One data-ready poll that began at `began` and returned `ready` at `ended`.
   void polled(bool ready, Clock::time_point began, Clock::time_point ended);
+  // The last poll found a sample that the poll before it found missing: it
+  // arrived between the two.
+  bool pinned() const { return pinned_; }
 
  private:
   Clock::duration period_{};
@@ -39,6 +42,7 @@ class PollPacing {
   bool scheduled_ = false;             // due_ holds a schedule
   Clock::time_point missing_since_{};  // start of the last poll that found no sample
   bool missing_seen_ = false;          // a poll since the last sample found none
+  bool pinned_ = false;
   Clock::time_point wake_{Clock::time_point::min()};
 };
 

@@ -16,6 +16,7 @@ void SampleSchedule::rate_changed(double time_ms, int rate_hz) {
     anchor_position_ = position_at(time_ms);
     anchor_ms_ = time_ms;
   }
+  clock_.rate_changed();
   known_ = known_ && rate_hz > 0;
   rate_hz_ = std::max(rate_hz, 0);
 }
@@ -23,6 +24,14 @@ void SampleSchedule::rate_changed(double time_ms, int rate_hz) {
 void SampleSchedule::recorded(double time_ms, std::optional<long> number) {
   place(time_ms, number);
   ++recorded_;
+}
+
+void SampleSchedule::repeated(double time_ms) { place(time_ms, std::nullopt); }
+
+void SampleSchedule::arrived(double time_ms) {
+  if (rate_hz_ > 0.0) {
+    clock_.arrived(time_ms, 1000.0 / rate_hz_);
+  }
 }
 
 void SampleSchedule::unreadable(double time_ms, std::optional<long> number) {
@@ -46,7 +55,8 @@ long long SampleSchedule::missed() const {
   if (!known_ || (recorded_ == 0 && !unreadable_)) {
     return 0;
   }
-  return std::max(0LL, std::llround(last_ - first_) + 1 - recorded_);
+  const double span = (last_ - first_) * (timed_ ? clock_.ratio() : 1.0);
+  return std::max(0LL, std::llround(span) + 1 - recorded_);
 }
 
 bool SampleSchedule::estimated() const {

@@ -5,12 +5,15 @@
 // at the position its time gives on the whole schedule: each stretch of the
 // capture at the rate the sensor ran during it, summed, never rounded per
 // interval, so the jitter of single intervals cancels out. A figure that
-// rests on times, or on numbers an overflow made up, is an estimate.
+// rests on times, or on numbers an overflow made up, is an estimate. Times
+// count at the rate the sensor's clock shows itself to run (clock_ratio.h).
 // Times are milliseconds on the capture clock.
 //
 // Thread contract: one object per capture, used by the capture thread only.
 
 #include <optional>
+
+#include "capture/clock_ratio.h"
 
 namespace veltrix::capture {
 
@@ -24,6 +27,12 @@ class SampleSchedule {
   // A recorded sample taken at `time_ms`; `number` is the sensor's own count
   // of it where it gives one. Times and numbers never go back.
   void recorded(double time_ms, std::optional<long> number);
+  // A sample read again (the same values as the sample before): it stands
+  // at its time, yet records nothing new; the sample before it is missed.
+  void repeated(double time_ms);
+  // A sample arrived at `time_ms` between a poll that found none and the
+  // next: evidence of the sensor's clock.
+  void arrived(double time_ms);
   // A sample the sensor flagged that could not be read: missed, like those
   // never seen.
   void unreadable(double time_ms, std::optional<long> number);
@@ -48,6 +57,7 @@ class SampleSchedule {
   long long recorded_ = 0;
   bool timed_ = false;  // a position came from a time
   bool numbers_estimated_ = false;
+  ClockRatio clock_;
 };
 
 }  // namespace veltrix::capture

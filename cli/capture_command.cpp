@@ -221,6 +221,14 @@ class CliEvents final : public CaptureEvents {
 
   void note(const std::string& message) override { notes_ += message + '\n'; }
 
+  // Said as it happens, once: a script sees why its capture is quiet.
+  void waiting(int seconds) override {
+    if (seconds > 0 && !waiting_told_) {
+      waiting_told_ = true;
+      std::fprintf(stderr, "%s\n", veltrix::capture::waiting_text(seconds).c_str());
+    }
+  }
+
   void failure(const std::string& message) override {
     if (!failures_.empty()) {
       failures_ += '\n';
@@ -258,6 +266,7 @@ class CliEvents final : public CaptureEvents {
   int samples_;
   Clock::time_point last_flush_ = Clock::now();
   bool unflushed_ = false;
+  bool waiting_told_ = false;
   int output_error_ = 0;  // the errno of the first failed write to stdout
   std::string notes_;
   std::string failures_;

@@ -44,6 +44,11 @@ void CaptureEventSignals::note(const std::string& message) {
       this, [this, text = local_text(message)] { emit capture_note(text); }, Qt::QueuedConnection);
 }
 
+void CaptureEventSignals::waiting(int seconds) {
+  QMetaObject::invokeMethod(
+      this, [this, seconds] { emit capture_waiting(seconds); }, Qt::QueuedConnection);
+}
+
 void CaptureEventSignals::failure(const std::string& message) {
   QMetaObject::invokeMethod(
       this, [this, text = local_text(message)] { emit capture_failure(text); }, Qt::QueuedConnection);

@@ -32,6 +32,7 @@ class CaptureEventSignals final : public QObject, public veltrix::capture::Captu
   void started(int rate_hz) override;
   void progress(std::string_view console_text, int sample_count) override;
   void note(const std::string& message) override;
+  void waiting(int seconds) override;
   void failure(const std::string& message) override;
   void ended(veltrix::capture::EndReason reason, const veltrix::capture::CaptureReport& report) override;
 
@@ -39,6 +40,7 @@ class CaptureEventSignals final : public QObject, public veltrix::capture::Captu
   void capture_started(int rate_hz);
   void capture_progress(int sample_count);
   void capture_note(const QString& message);
+  void capture_waiting(int seconds);
   void capture_failure(const QString& message);
   void capture_ended(veltrix::capture::EndReason reason, const veltrix::capture::CaptureReport& report);
 

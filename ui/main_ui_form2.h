@@ -131,6 +131,7 @@ class MainUIForm2 : public QWidget {
   veltrix::capture::control::CaptureOptions begin_capture_extras();
   void wire_capture_events();
   void capture_note(const QString& message);
+  void capture_waiting(int seconds);
   void capture_failure(const QString& message);
   void capture_ended(veltrix::capture::EndReason reason, const veltrix::capture::CaptureReport& report);
   void show_capture_outcome();
@@ -157,6 +158,7 @@ class MainUIForm2 : public QWidget {
   // Heard on this thread; outlives each capture thread.
   veltrix::ui::CaptureEventSignals capture_events_;
   QString capture_notes_;
+  QString capture_waiting_;  // while the running capture has no sample for seconds
   QString capture_report_;
   QString capture_end_;    // why the last capture ended by itself; "" when it was stopped
   QString held_failures_;  // of a capture that is ending, shown with its end

@@ -57,6 +57,7 @@ void MainUIForm2::chkFastCapture_CheckedChanged() {
 
 veltrix::capture::control::CaptureOptions MainUIForm2::begin_capture_extras() {
   capture_notes_.clear();
+  capture_waiting_.clear();
   capture_report_.clear();
   capture_end_.clear();
   show_capture_outcome();
@@ -77,9 +78,15 @@ void MainUIForm2::capture_note(const QString& message) {
   show_capture_outcome();
 }
 
+// A capture that waits on a sensor flagging none says so while it lasts.
+void MainUIForm2::capture_waiting(int seconds) {
+  capture_waiting_ = seconds > 0 ? QString::fromStdString(veltrix::capture::waiting_text(seconds)) : QString();
+  show_capture_outcome();
+}
+
 void MainUIForm2::show_capture_outcome() {
   QString text;
-  for (const QString& part : {capture_end_, capture_report_, capture_notes_}) {
+  for (const QString& part : {capture_end_, capture_waiting_, capture_report_, capture_notes_}) {
     if (!part.isEmpty()) {
       text = text.isEmpty() ? part : text + QLatin1Char(' ') + part;
     }

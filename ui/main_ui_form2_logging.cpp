@@ -197,6 +197,7 @@ void MainUIForm2::tmDataUpdater_Tick() {
 void MainUIForm2::wire_capture_events() {
   using veltrix::ui::CaptureEventSignals;
   connect(&capture_events_, &CaptureEventSignals::capture_note, this, &MainUIForm2::capture_note);
+  connect(&capture_events_, &CaptureEventSignals::capture_waiting, this, &MainUIForm2::capture_waiting);
   connect(&capture_events_, &CaptureEventSignals::capture_failure, this, &MainUIForm2::capture_failure);
   connect(&capture_events_, &CaptureEventSignals::capture_ended, this, &MainUIForm2::capture_ended);
 }
@@ -232,6 +233,7 @@ void MainUIForm2::capture_ended(veltrix::capture::EndReason reason, const veltri
     set_capturing(false);
   }
   capture_end_ = why;
+  capture_waiting_.clear();
   capture_report_ = QString::fromStdString(veltrix::capture::report_line(report));
   show_capture_outcome();
   QString failures = std::exchange(held_failures_, {});

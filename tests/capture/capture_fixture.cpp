@@ -25,8 +25,11 @@ void CaptureTest::TearDown() {
   board_.reset();
 }
 
-void CaptureTest::connect(const std::string& model_class, const char* model_name, int rate) {
-  board_ = std::make_unique<SimBoard>(model_class);
+void CaptureTest::connect(const std::string& model_class, const char* model_name, int rate, int clock_ppm) {
+  veltrix::sim::BoardOptions options;
+  options.sensor.model_class = model_class;
+  options.sensor.clock_ppm = clock_ppm;
+  board_ = std::make_unique<SimBoard>(options);
   ASSERT_TRUE(board_->started());
   const ModelEntry* model = find_model(model_name);
   ASSERT_NE(model, nullptr);

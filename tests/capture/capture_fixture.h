@@ -33,7 +33,8 @@ class CaptureTest : public ::testing::Test {
 
   // Starts a board serving `model_class`, connects the model `model_name`
   // over I2C and applies `rate`.
-  void connect(const std::string& model_class, const char* model_name, int rate);
+  // `clock_ppm`: how many millionths the sensor's clock runs fast.
+  void connect(const std::string& model_class, const char* model_name, int rate, int clock_ppm = 0);
   // Selects exactly the components in `components` (COMPONENT_* bits).
   static void select(int components);
   // Turns file logging on into `folder`.

@@ -259,6 +259,22 @@ TEST_F(CliCaptureTest, ReadsThatAlwaysFailEndTheCaptureWithAFailure) {
       << run.err;
 }
 
+// A board that answers but flags no sample: the capture waits as long as it
+// was asked to, and says once on stderr, as it happens, that nothing comes.
+TEST_F(CliCaptureTest, ACaptureWithoutSamplesSaysOnceThatItWaits) {
+  serve("kor42");
+  veltrix::sim::Faults never_ready;
+  never_ready.never_ready = true;
+  board_->set_faults(never_ready);
+  const ProgramRun run = cli("KOR 42", {"capture", "--rate", "200", "--components", "gyro", "--seconds", "4.5"});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  const std::string told = "The sensor has flagged no sample for 2 s; the capture keeps waiting.\n";
+  EXPECT_EQ(run.err.find(told), 0u) << run.err;
+  EXPECT_EQ(run.err.find("no sample for", told.size()), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Capture report: 0 samples"), std::string::npos) << run.err;
+}
+
 // The report's target is judged before the capture starts: anything but a
 // regular file (a FIFO would block, a device take a part) is refused at once;
 // a write that fails leaves no part of a report behind.

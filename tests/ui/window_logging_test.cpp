@@ -416,6 +416,32 @@ class WindowLoggingTest : public QObject {
     unplugged.hangup_after = 10;
     ends_by_itself(unplugged, veltrix::capture::EndReason::kBoardLost);
   }
+
+  // A board that answers but flags no sample leaves the capture waiting; the
+  // report line counts the seconds without one, and forgets them once
+  // samples come again.
+  void a_capture_without_samples_says_how_long_it_has_waited() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    h.click("btnStart");
+    QTRY_VERIFY_WITH_TIMEOUT(pane_text(h).count(QLatin1Char('\n')) >= 4, kCaptureTimeoutMs);
+    veltrix::sim::Faults never_ready;
+    never_ready.never_ready = true;
+    h.board->set_faults(never_ready);
+    auto* report = h.child<QLabel>("lblCaptureReport");
+    QTRY_VERIFY_WITH_TIMEOUT(report->text().contains(QStringLiteral("no sample for 2 s")), kCaptureTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(report->text().contains(QStringLiteral("no sample for 3 s")), kCaptureTimeoutMs);
+    QVERIFY(h.child<QPushButton>("btnStop")->isVisible());
+    QVERIFY(h.prompts.errors.empty());
+
+    h.board->set_faults({});
+    const int lines = buffered_lines();
+    QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= lines + 3, kCaptureTimeoutMs);
+    QTRY_VERIFY(!report->text().contains(QStringLiteral("no sample for")));
+    h.click("btnStop");
+    QTRY_VERIFY_WITH_TIMEOUT(report->text().contains(QStringLiteral("Capture report: ")), kCaptureTimeoutMs);
+    QVERIFY(!report->text().contains(QStringLiteral("no sample for")));
+  }
 };
 
 QTEST_MAIN(WindowLoggingTest)
