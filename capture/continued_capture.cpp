@@ -152,6 +152,8 @@ void ContinuedCapture::logs_created(const std::string& data_log) {
 
 void ContinuedCapture::note(const std::string& message) { events_.note(message); }
 
+void ContinuedCapture::waiting(int seconds) { events_.waiting(seconds); }
+
 void ContinuedCapture::failure(const std::string& message) {
   if (hold_) {
     held_failures_.push_back(message);

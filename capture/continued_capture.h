@@ -65,6 +65,7 @@ class ContinuedCapture final : public CaptureEvents {
   void progress(std::string_view console_text, int sample_count) override;
   void logs_created(const std::string& data_log) override;
   void note(const std::string& message) override;
+  void waiting(int seconds) override;
   void failure(const std::string& message) override;
   void ended(EndReason reason, const CaptureReport& report) override;
 
