@@ -18,11 +18,13 @@
 //   every oversleep above 5 ms with its time, so a loss can be matched to a
 //   pause of the machine.
 //
-// Usage: bench_soak [SECONDS]  (each capture's length, 60 by default)
+// Usage: bench_soak [SECONDS [WORKLOAD]]  (each capture's length, 60 by
+// default; WORKLOAD: only the workloads whose name starts so, e.g. kor23)
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -111,8 +113,8 @@ void run_event_loop_ms(int ms) {
 }
 
 // Sets a register through the window's write controls.
-void write_register(WindowHarness& h, const char* name, const char* value) {
-  h.child<QLineEdit>("txtWriteRegRegister")->setText(QString::asprintf("%02X", iKOR->lookup_address(name)));
+void write_register(WindowHarness& h, int address, const char* value) {
+  h.child<QLineEdit>("txtWriteRegRegister")->setText(QString::asprintf("%02X", address));
   h.child<QLineEdit>("txtWriteRegData")->setText(QString::fromLatin1(value));
   h.click("btnwrite_to_register");
 }
@@ -176,8 +178,13 @@ Figures soak(const Workload& w, int seconds, OversleepProbe& probe) {
     return f;
   }
   if (w.fast) {
-    write_register(h, "CONFIG", "00");
-    write_register(h, "SMPLRT_DIV", "00");
+    // 8 kHz: no filter, no divider.
+    write_register(h, iKOR->addr_config, "00");
+    write_register(h, iKOR->addr_smplrt_div, "00");
+    if (h.window->CurrentSampleRate != 8000) {
+      std::fprintf(stderr, "%s: the rate read back is %d Hz\n", w.name, h.window->CurrentSampleRate);
+      return f;
+    }
   } else {
     QTest::mouseClick(h.child<QRadioButton>("rdSamplingRate200"), Qt::LeftButton);
   }
@@ -219,6 +226,7 @@ Figures soak(const Workload& w, int seconds, OversleepProbe& probe) {
   for (const auto& error : h.prompts.errors) {
     std::printf("  %s: told the operator: %s\n", w.name, qPrintable(error.text));
   }
+  std::printf("  %s: %s\n", w.name, qPrintable(h.child<QLabel>("lblCaptureReport")->text()));
   f.ran = count_log(folder.path(), f.samples) && f.samples.distinct() > 0;
   return f;
 }
@@ -234,11 +242,13 @@ int main(int argc, char** argv) {
     char* end = nullptr;
     const long value = std::strtol(argv[1], &end, 10);
     if (*end != '\0' || value < 10 || value > 24 * 3600) {
-      std::fprintf(stderr, "usage: bench_soak [SECONDS]  (10 to 86400; each capture's length)\n");
+      std::fprintf(stderr,
+                   "usage: bench_soak [SECONDS [WORKLOAD]]  (10 to 86400 s each capture; WORKLOAD: kor23 or kor73)\n");
       return 2;
     }
     seconds = static_cast<int>(value);
   }
+  const std::string only = argc > 2 ? argv[2] : "";
   QApplication app(argc, argv);
   veltrix::ui::prepare_application(app);
   OversleepProbe probe;
@@ -248,6 +258,9 @@ int main(int argc, char** argv) {
   };
   int failed = 0;
   for (const Workload& w : workloads) {
+    if (!std::string_view(w.name).starts_with(only)) {
+      continue;
+    }
     const Figures f = soak(w, seconds, probe);
     if (!f.ran) {
       std::fprintf(stderr, "%s: the capture did not run cleanly\n", w.name);
@@ -257,8 +270,9 @@ int main(int argc, char** argv) {
     for (const auto& pause : f.pauses) {
       std::printf("  %s: probe overslept %.1f ms at %.1f s\n", w.name, pause.ms, pause.at_s);
     }
-    std::printf("  %s: RSS %.1f -> %.1f MB, simulator RSS %.1f -> %.1f MB, %ld samples recorded\n", w.name, f.rss_start,
-                f.rss_end, f.sim_rss_start, f.sim_rss_end, f.samples.distinct());
+    std::printf("  %s: RSS %.1f -> %.1f MB, simulator RSS %.1f -> %.1f MB, %ld samples recorded, %ld out of order\n",
+                w.name, f.rss_start, f.rss_end, f.sim_rss_start, f.sim_rss_end, f.samples.distinct(),
+                f.samples.out_of_order());
     std::printf("soak %s: missed %ld of %ld, RSS growth %.1f MB, frame p99 %.1f ms, CPU %.1f %%, probe max %.1f ms\n",
                 w.name, f.samples.missed(), f.samples.made(), f.rss_end - f.rss_start, f.frame_p99_ms, f.cpu_percent,
                 f.probe_max_ms);

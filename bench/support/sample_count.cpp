@@ -11,11 +11,17 @@ void SampleCount::add(int gyro_x) {
   if (!n) {
     return;
   }
+  // The index wraps at 16 bits: a step is the forward distance, and one of
+  // more than half the range is a sample older than the last (8 kHz wraps
+  // in 8 s, far beyond any gap a capture survives).
+  const auto step = static_cast<std::uint16_t>(*n - previous_);
   if (distinct_ == 0) {
     distinct_ = 1;
-  } else if (*n != previous_) {
-    // The index wraps at 16 bits: a step is the forward distance.
-    span_ += static_cast<std::uint16_t>(*n - previous_);
+  } else if (step > kHalfRange) {
+    ++out_of_order_;
+    return;
+  } else if (step != 0) {
+    span_ += step;
     ++distinct_;
   }
   previous_ = *n;

@@ -18,10 +18,14 @@ class SampleCount {
   // Samples the sensor made from the first recorded one to the last.
   long made() const { return distinct_ > 0 ? span_ + 1 : 0; }
   long missed() const { return made() - distinct_; }
+  // Samples older than the one before them, left out of the count.
+  long out_of_order() const { return out_of_order_; }
   double percent() const { return distinct_ > 0 ? 100.0 * distinct_ / static_cast<double>(made()) : 0.0; }
 
  private:
+  static constexpr std::uint16_t kHalfRange = 0x8000;
   long distinct_ = 0;
+  long out_of_order_ = 0;
   long span_ = 0;
   std::uint16_t previous_ = 0;
 };
