@@ -26,6 +26,9 @@ struct CaptureReport {
   int long_intervals = 0;  // longer than 1.5 periods; 0 while the rate is unknown
   long long missed_samples = 0;
   bool missed_samples_estimated = false;  // from times rather than the sensor's own count
+  // How far the capture thread was raised above ordinary work
+  // (common/thread_priority.h); empty when not told.
+  std::string thread_priority{};
 };
 
 class CaptureReportAccumulator {
