@@ -39,7 +39,13 @@ class CaptureAccount {
   // the write.
   int ended(EndReason reason);
 
-  CaptureReport report() const { return accumulator_.report(); }
+  CaptureReport report() const {
+    CaptureReport report = accumulator_.report();
+    report.thread_priority = thread_priority_;
+    return report;
+  }
+  // How far the capture thread was raised, for the report.
+  void thread_raised(const char* priority_text) { thread_priority_ = priority_text; }
   // The sidecar's path; "" when the capture created no logs.
   std::string sidecar() const;
 
@@ -49,6 +55,7 @@ class CaptureAccount {
   bool logged_ = false;
   SampleQueue* plot_queue_;
   CaptureReportAccumulator accumulator_{0};
+  std::string thread_priority_;
 };
 
 }  // namespace veltrix::capture

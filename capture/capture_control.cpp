@@ -1,8 +1,7 @@
 #include "capture/capture_control.h"
 
+#include <pthread.h>
 #include <sys/prctl.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -18,6 +17,7 @@
 #include "capture/capture_settings.h"
 #include "capture/capture_sink.h"
 #include "capture/console_buffer.h"
+#include "common/thread_priority.h"
 
 namespace veltrix::capture {
 
@@ -46,9 +46,13 @@ void stop_capture_at_exit() {
   }
 }
 
-// A better nice value rather than a real-time class: the loop polls without
-// sleeping and must never starve the link's reader thread. Unprivileged
-// processes may not raise it, which is not an error.
+// The real-time class where permitted: under load an ordinary thread waits
+// tens of milliseconds for a core, longer than a FIFO at 8 kHz holds. Every
+// poll blocks on the board's reply or sleeps to the next sample, so the
+// thread leaves the core to others between them. A low priority, below the
+// kernel's threaded interrupt handlers. Otherwise a better nice value;
+// neither is an error to miss.
+constexpr int kRealTimePriority = 5;
 constexpr int kRaisedNice = -5;
 
 CaptureEvents no_events;
@@ -127,7 +131,9 @@ ControlSink control_sink;
 constexpr unsigned long kTimerSlackNs = 5000;
 
 void run_capture_thread(ikor* device) {
-  (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kRaisedNice);
+  // Named for top -H, perf and the like.
+  (void)pthread_setname_np(pthread_self(), "vtx-capture");
+  account->thread_raised(veltrix::thread_priority_text(veltrix::raise_thread_priority(kRealTimePriority, kRaisedNice)));
   (void)prctl(PR_SET_TIMERSLACK, kTimerSlackNs);
   (void)background_writer_thread(device, control_sink);
 }

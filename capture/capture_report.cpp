@@ -83,6 +83,9 @@ std::string report_line(const CaptureReport& report) {
   } else {
     line += "long intervals not judged";
   }
+  if (!report.thread_priority.empty()) {
+    line += ", capture thread " + report.thread_priority;
+  }
   return line;
 }
 

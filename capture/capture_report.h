@@ -30,6 +30,9 @@ struct CaptureReport {
   // a capture among others (not in the JSON).
   double first_sample_ms = 0.0;
   double last_sample_ms = 0.0;
+  // How far the capture thread was raised above ordinary work
+  // (common/thread_priority.h); empty when not told.
+  std::string thread_priority{};
 };
 
 class CaptureReportAccumulator {

@@ -1,31 +1,23 @@
 #include "capture/console_buffer.h"
 
-#include <atomic>
 #include <cstring>
-#include <thread>
+#include <mutex>
 
 namespace veltrix::capture {
 
 namespace console_buffer {
 namespace {
 
-// The last 200 bytes are never written. Touched only under BufferLock.
+// The last 200 bytes are never written. Touched only under isBufferMemLocked.
 constexpr int kAllocatedBytes = 51200;
 char mem[kAllocatedBytes];
 int startAddress = 0;
-std::atomic_flag isBufferMemLocked;
+// A lock that sleeps rather than spins: a real-time capture thread spinning
+// for the window thread, which took the lock and lost its core, would keep
+// it from running on the same core.
+std::mutex isBufferMemLocked;
 
-class BufferLock {
- public:
-  BufferLock() {
-    while (isBufferMemLocked.test_and_set(std::memory_order_acquire)) {
-      std::this_thread::yield();
-    }
-  }
-  ~BufferLock() { isBufferMemLocked.clear(std::memory_order_release); }
-  BufferLock(const BufferLock&) = delete;
-  BufferLock& operator=(const BufferLock&) = delete;
-};
+using BufferLock = std::lock_guard<std::mutex>;
 
 }  // namespace
 
@@ -34,7 +26,7 @@ void append(std::string_view text) {
     text.remove_prefix(text.size() - kUsableBytes);
   }
   const int length = static_cast<int>(text.size());
-  BufferLock lock;
+  BufferLock lock(isBufferMemLocked);
   if (startAddress > kUsableBytes - length) {
     startAddress = 0;
   }
@@ -43,12 +35,17 @@ void append(std::string_view text) {
 }
 
 std::string snapshot() {
-  BufferLock lock;
-  return std::string(mem, static_cast<std::size_t>(startAddress));
+  // Allocated before the lock is taken, so the capture thread never waits
+  // on the allocator.
+  std::string copy;
+  copy.reserve(kAllocatedBytes);
+  BufferLock lock(isBufferMemLocked);
+  copy.assign(mem, static_cast<std::size_t>(startAddress));
+  return copy;
 }
 
 void clear() {
-  BufferLock lock;
+  BufferLock lock(isBufferMemLocked);
   startAddress = 0;
 }
 

@@ -5,7 +5,7 @@
 // everything buffered before.
 //
 // Thread contract: append, snapshot and clear may be called from any thread.
-// Each holds the buffer's spin lock for its whole access to the text.
+// Each holds the buffer's lock (a mutex) for its whole access to the text.
 
 #include <string>
 #include <string_view>

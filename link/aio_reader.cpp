@@ -1,4 +1,5 @@
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -113,6 +114,7 @@ long aio_read_port(int fd, short revents) {
 }
 
 std::uint32_t AIOThread(void* /*lpvoid*/) {
+  (void)pthread_setname_np(pthread_self(), "vtx-link-reader");
   while (aioVars.threadRunning != 0) {
     AIORead();
     const PacketCallback callback = aioVars.packetCallback;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <optional>
 #include <thread>
 
+#include "common/thread_priority.h"
 #include "sim/board_commands.h"
 #include "sim/command_framer.h"
 #include "sim/fake_sysfs.h"
@@ -33,6 +35,8 @@ constexpr auto kSplitGap = std::chrono::milliseconds(1);
 
 // The sensor's data-ready interrupt as the board reports it.
 constexpr std::string_view kNotice = "I0\n";
+constexpr int kServingPriority = 6;
+constexpr int kServingNice = -6;
 
 bool valid_compass_address(int address) { return address == -1 || (address >= 0x0C && address <= 0x0F); }
 
@@ -237,6 +241,11 @@ void BoardSim::Impl::stop() {
 }
 
 void BoardSim::Impl::serve() {
+  (void)pthread_setname_np(pthread_self(), "vtx-board-sim");
+  if (options.raise_priority) {
+    // Above the host's capture thread: the board is the clock it follows.
+    (void)raise_thread_priority(kServingPriority, kServingNice);
+  }
   // The default 50 us of timer slack would add a fifth to a 250 us delay.
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   std::array<char, 4096> buffer{};
@@ -308,10 +317,12 @@ void BoardSim::Impl::handle_line(std::string line) {
     return;
   }
   const Clock::time_point now = Clock::now();
-  if (commands.size() == kMaxRecordedCommands) {
-    commands.pop_front();
+  if (options.record_commands) {
+    if (commands.size() == kMaxRecordedCommands) {
+      commands.pop_front();
+    }
+    commands.push_back(CommandRecord{now, line});
   }
-  commands.push_back(CommandRecord{now, line});
   // Closing the master discards what the host has not read yet, so the
   // board hangs up at the first command past the limit, when the replies
   // owed have long been read.

@@ -56,6 +56,13 @@ struct BoardOptions {
   SensorOptions sensor;
   Faults faults;
   std::string link_path;  // when set, a symlink to the port path
+  // Keep the command lines for commands(); a program nobody asks spares the
+  // memory (64 K records are about 3 MB).
+  bool record_commands = true;
+  // Serve at real-time priority where permitted (else a better nice value),
+  // as hardware that never waits for a core: for runs that measure the host
+  // program on a loaded machine.
+  bool raise_priority = false;
   // When both are set, the board keeps an entry for its port in a fake sysfs
   // tree at `sysfs_root` carrying `serial` as its USB serial number
   // (sim/fake_sysfs.h), gone while it is unplugged.

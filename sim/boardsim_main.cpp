@@ -161,6 +161,10 @@ int main(int argc, char** argv) {
   sigaddset(&stop_signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
+  // Nobody asks the program for its command log; and it serves as hardware
+  // would, not waiting for a core behind the program it serves.
+  options.record_commands = false;
+  options.raise_priority = true;
   veltrix::sim::BoardSim board(options);
   if (const int error = board.start(); error != 0) {
     std::fprintf(stderr, "veltrix-boardsim: cannot start the simulated board: %s\n", std::strerror(error));

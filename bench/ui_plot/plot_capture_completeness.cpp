@@ -14,23 +14,21 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <utility>
 
+#include "bench/support/sample_count.h"
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
 #include "capture/sample_queue.h"
 #include "devices/device_connection.h"
 #include "devices/model_catalogue.h"
 #include "sim/board_sim.h"
-#include "sim/sample_formula.h"
 #include "tests/support/capture_recorder.h"
 #include "ui/plot/live_plot_window.h"
 
@@ -58,40 +56,26 @@ constexpr Workload kWorkloads[] = {
     {"kor23 8 kHz gyro, fast (FIFO)", "kor23", "KOR 23", RATE_8KHZ, COMPONENT_GYRO, true, false},
 };
 
-// Distinct samples among the lines and the samples the sensor made from the
-// first line's to the last's. Written on the capture thread only.
+// The sample count of a capture's text, one line at a time (the first
+// sample's text has the header too). Written on the capture thread only.
 class SampleCount {
  public:
   void add(std::string_view text, bool timed) {
     ++lines_;
-    // The last line of the text (the first sample's text has the header too).
     text.remove_suffix(2);
     text.remove_prefix(text.rfind('\n') == std::string_view::npos ? 0 : text.rfind('\n') + 1);
     if (timed) {
       text.remove_prefix(text.find(',') + 1);
     }
-    const std::optional<std::uint16_t> n =
-        veltrix::sim::sample_index(veltrix::sim::Channel::GyroX, std::atoi(std::string(text).c_str()));
-    if (!n) {
-      return;
-    }
-    if (distinct_ == 0) {
-      distinct_ = 1;
-    } else if (*n != previous_) {
-      span_ += static_cast<std::uint16_t>(*n - previous_);
-      ++distinct_;
-    }
-    previous_ = *n;
+    samples_.add(std::atoi(std::string(text).c_str()));
   }
-  double percent() const { return distinct_ > 0 ? 100.0 * distinct_ / static_cast<double>(span_ + 1) : 0.0; }
-  long distinct() const { return distinct_; }
+  double percent() const { return samples_.percent(); }
+  long distinct() const { return samples_.distinct(); }
   long lines() const { return lines_; }
 
  private:
   long lines_ = 0;
-  long distinct_ = 0;
-  long span_ = 0;
-  std::uint16_t previous_ = 0;
+  veltrix::bench::SampleCount samples_;
 };
 
 struct Result {

@@ -1,0 +1,282 @@
+// A long capture through the whole program, as an operator runs it: the
+// window (MainUIForm2) offscreen with its console pane and the Live Plot open,
+// driven through its own controls, against the veltrix-boardsim program in a
+// child process, the capture logged to a file. Two workloads in turn: kor23 at
+// 8 kHz gyroscope in the fast mode (the FIFO) over a board answering 1 ms
+// late, and the described capture of kor73 at 200 Hz with every component.
+//
+// Per workload, after a warm-up of kWarmUp:
+// - missed: samples the sensor made from the log's first sample to its last
+//   that no line holds (each line's sample decoded from its gyroscope X value
+//   with the simulator's formula);
+// - RSS of this process and of the simulator, after the warm-up and at the
+//   end;
+// - frame p99: the 99th percentile of the interval between ticks of a 16 ms
+//   timer on the window thread (16 on an idle event loop);
+// - CPU: user + system time of this process / wall time;
+// - probe: the largest oversleep of a thread sleeping 1 ms at a time, and
+//   every oversleep above 5 ms with its time, so a loss can be matched to a
+//   pause of the machine.
+//
+// Usage: bench_soak [SECONDS [WORKLOAD]]  (each capture's length, 60 by
+// default; WORKLOAD: only the workloads whose name starts so, e.g. kor23)
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench/soak/boardsim_process.h"
+#include "bench/soak/oversleep_probe.h"
+#include "bench/soak/process_figures.h"
+#include "bench/support/sample_count.h"
+#include "capture/capture_control.h"
+#include "capture/capture_settings.h"
+#include "capture/data_log_reader.h"
+#include "tests/ui/window_fixture.h"
+#include "ui/application_setup.h"
+
+namespace {
+
+using veltrix::bench::OversleepProbe;
+using veltrix::ui::test::WindowHarness;
+
+constexpr int kWarmUpMs = 5000;
+constexpr int kFramePeriodMs = 16;
+
+struct Workload {
+  const char* name;
+  const char* model_class;
+  const char* model;
+  bool fast;
+  bool gyro_only;
+  std::vector<std::string> board_options;
+};
+
+struct Figures {
+  bool ran = false;
+  veltrix::bench::SampleCount samples;
+  double rss_start = 0, rss_end = 0, sim_rss_start = 0, sim_rss_end = 0;
+  double frame_p99_ms = 0, cpu_percent = 0, probe_max_ms = 0;
+  std::vector<veltrix::bench::Oversleep> pauses;
+};
+
+// Intervals between ticks of a 16 ms timer on the window thread.
+class FrameClock {
+ public:
+  FrameClock() {
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setInterval(kFramePeriodMs);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      intervals_ms_.push_back(static_cast<double>(since_.nsecsElapsed()) / 1e6);
+      since_.restart();
+    });
+  }
+  void restart() {
+    intervals_ms_.clear();
+    since_.start();
+    timer_.start();
+  }
+  double p99_ms() {
+    if (intervals_ms_.empty()) {
+      return 0;
+    }
+    auto at = intervals_ms_.begin() + static_cast<long>(intervals_ms_.size() * 99 / 100);
+    std::nth_element(intervals_ms_.begin(), at, intervals_ms_.end());
+    return *at;
+  }
+
+ private:
+  QTimer timer_;
+  QElapsedTimer since_;
+  std::vector<double> intervals_ms_;
+};
+
+void run_event_loop_ms(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// Sets a register through the window's write controls.
+void write_register(WindowHarness& h, int address, const char* value) {
+  h.child<QLineEdit>("txtWriteRegRegister")->setText(QString::asprintf("%02X", address));
+  h.child<QLineEdit>("txtWriteRegData")->setText(QString::fromLatin1(value));
+  h.click("btnwrite_to_register");
+}
+
+void set_box(WindowHarness& h, const char* name, bool on) {
+  auto* box = h.child<QCheckBox>(name);
+  if (box->isVisible() && box->isChecked() != on) {
+    h.click(name);
+  }
+}
+
+// The sample count of the only data log in `folder`; false when unreadable.
+bool count_log(const QString& folder, veltrix::bench::SampleCount& samples) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder.toStdString())) {
+    if (entry.path().extension() != ".csv") {
+      continue;
+    }
+    std::ifstream file(entry.path(), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string_view view(text);
+    veltrix::capture::DataLogReader reader;
+    if (reader.start(view) != veltrix::capture::DataLogStatus::kRead) {
+      return false;
+    }
+    const auto& columns = reader.columns();
+    const auto gyro_x = std::find(columns.channels.begin(), columns.channels.begin() + columns.value_count,
+                                  veltrix::capture::PlotChannel::kGyroX);
+    if (gyro_x == columns.channels.begin() + columns.value_count) {
+      return false;
+    }
+    const auto column = gyro_x - columns.channels.begin();
+    veltrix::capture::DataLogRecord record;
+    veltrix::capture::DataLogStatus status;
+    while ((status = reader.next(view, record)) == veltrix::capture::DataLogStatus::kRead) {
+      if (record.kind == veltrix::capture::DataLogLine::kSample) {
+        samples.add(record.values[static_cast<std::size_t>(column)]);
+      }
+    }
+    return status == veltrix::capture::DataLogStatus::kEnd;
+  }
+  return false;
+}
+
+Figures soak(const Workload& w, int seconds, OversleepProbe& probe) {
+  Figures f;
+  veltrix::bench::BoardsimProcess sim(VELTRIX_BOARDSIM_PATH, w.board_options);
+  if (sim.port().empty()) {
+    std::fprintf(stderr, "%s: veltrix-boardsim did not start\n", w.name);
+    return f;
+  }
+  WindowHarness h;
+  qputenv("VELTRIX_PORT", QByteArray::fromStdString(sim.port()));
+  h.window->show();
+  if (!QTest::qWaitForWindowExposed(h.window.get())) {
+    return f;
+  }
+  h.select_model(QString::fromLatin1(w.model));
+  if (iKOR == nullptr) {
+    std::fprintf(stderr, "%s: the window did not connect%s%s\n", w.name, h.prompts.errors.empty() ? "" : ": ",
+                 h.prompts.errors.empty() ? "" : qPrintable(h.prompts.errors.front().text));
+    return f;
+  }
+  if (w.fast) {
+    // 8 kHz: no filter, no divider.
+    write_register(h, iKOR->addr_config, "00");
+    write_register(h, iKOR->addr_smplrt_div, "00");
+    if (h.window->CurrentSampleRate != 8000) {
+      std::fprintf(stderr, "%s: the rate read back is %d Hz\n", w.name, h.window->CurrentSampleRate);
+      return f;
+    }
+  } else {
+    QTest::mouseClick(h.child<QRadioButton>("rdSamplingRate200"), Qt::LeftButton);
+  }
+  set_box(h, "chkGyro", true);
+  for (const char* other : {"chkAccel", "chkTemp", "chkCompass"}) {
+    set_box(h, other, !w.gyro_only);
+  }
+  set_box(h, "chkFastCapture", w.fast);
+  set_box(h, "chkEnableDisplay", true);
+  h.click("btnLivePlot");
+  QTemporaryDir folder;
+  h.start_logged_capture(folder.path());
+  if (veltrix::capture::settings::BackgroundThreadRunningStatus.load() != 1) {
+    std::fprintf(stderr, "%s: the capture did not start\n", w.name);
+    return f;
+  }
+
+  run_event_loop_ms(kWarmUpMs);
+  FrameClock frames;
+  frames.restart();
+  probe.restart_window();
+  f.rss_start = veltrix::bench::rss_mb();
+  f.sim_rss_start = veltrix::bench::rss_mb(sim.pid());
+  const double cpu_start = veltrix::bench::cpu_seconds();
+  QElapsedTimer wall;
+  wall.start();
+  run_event_loop_ms(std::max(seconds * 1000 - kWarmUpMs, 1000));
+  f.cpu_percent = 100.0 * (veltrix::bench::cpu_seconds() - cpu_start) / (static_cast<double>(wall.elapsed()) / 1e3);
+  f.rss_end = veltrix::bench::rss_mb();
+  f.sim_rss_end = veltrix::bench::rss_mb(sim.pid());
+  f.frame_p99_ms = frames.p99_ms();
+  f.probe_max_ms = probe.max_ms();
+  f.pauses = probe.pauses();
+  h.click("btnStop");
+  veltrix::capture::control::wait();
+  run_event_loop_ms(200);
+  // What the capture told the operator (a sample it could not read, an
+  // overflow) is part of the figures, not a failure of the run.
+  for (const auto& error : h.prompts.errors) {
+    std::printf("  %s: told the operator: %s\n", w.name, qPrintable(error.text));
+  }
+  std::printf("  %s: %s\n", w.name, qPrintable(h.child<QLabel>("lblCaptureReport")->text()));
+  f.ran = count_log(folder.path(), f.samples) && f.samples.distinct() > 0;
+  return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  int seconds = 60;
+  if (argc > 1) {
+    char* end = nullptr;
+    const long value = std::strtol(argv[1], &end, 10);
+    if (*end != '\0' || value < 10 || value > 24 * 3600) {
+      std::fprintf(stderr,
+                   "usage: bench_soak [SECONDS [WORKLOAD]]  (10 to 86400 s each capture; WORKLOAD: kor23 or kor73)\n");
+      return 2;
+    }
+    seconds = static_cast<int>(value);
+  }
+  const std::string only = argc > 2 ? argv[2] : "";
+  QApplication app(argc, argv);
+  veltrix::ui::prepare_application(app);
+  OversleepProbe probe;
+  const Workload workloads[] = {
+      {"kor23 8 kHz gyro fast 1 ms", "kor23", "KOR 23", true, true, {"--sensor", "kor23", "--reply-delay-us", "1000"}},
+      {"kor73 200 Hz all described", "kor73", "KOR 73", false, false, {"--sensor", "kor73"}},
+  };
+  int failed = 0;
+  for (const Workload& w : workloads) {
+    if (!std::string_view(w.name).starts_with(only)) {
+      continue;
+    }
+    const Figures f = soak(w, seconds, probe);
+    if (!f.ran) {
+      std::fprintf(stderr, "%s: the capture did not run cleanly\n", w.name);
+      ++failed;
+      continue;
+    }
+    for (const auto& pause : f.pauses) {
+      std::printf("  %s: probe overslept %.1f ms at %.1f s\n", w.name, pause.ms, pause.at_s);
+    }
+    std::printf("  %s: RSS %.1f -> %.1f MB, simulator RSS %.1f -> %.1f MB, %ld samples recorded, %ld out of order\n",
+                w.name, f.rss_start, f.rss_end, f.sim_rss_start, f.sim_rss_end, f.samples.distinct(),
+                f.samples.out_of_order());
+    std::printf("soak %s: missed %ld of %ld, RSS growth %.1f MB, frame p99 %.1f ms, CPU %.1f %%, probe max %.1f ms\n",
+                w.name, f.samples.missed(), f.samples.made(), f.rss_end - f.rss_start, f.frame_p99_ms, f.cpu_percent,
+                f.probe_max_ms);
+    std::fflush(stdout);
+  }
+  return failed == 0 ? 0 : 1;
+}

@@ -1,0 +1,76 @@
+// How far the capture thread is raised above ordinary work: the real-time
+// class where the process may use it, else a better nice value; the capture
+// report says which it got.
+
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <thread>
+
+#include "capture/capture_control.h"
+#include "capture/capture_report.h"
+#include "common/thread_priority.h"
+#include "tests/capture/capture_fixture.h"
+
+namespace veltrix::capture::test {
+namespace {
+
+// What a thread of this process gets, asked on a thread of its own.
+ThreadPriority priority_permitted() {
+  ThreadPriority got = ThreadPriority::kUnchanged;
+  std::thread([&got] { got = raise_thread_priority(5, -5); }).join();
+  return got;
+}
+
+TEST(ThreadPriority, SaysWhatTheThreadGot) {
+  std::thread([] {
+    errno = 0;
+    const int nice_before = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+    const ThreadPriority got = raise_thread_priority(7, -3);
+    int policy = -1;
+    sched_param param{};
+    ASSERT_EQ(pthread_getschedparam(pthread_self(), &policy, &param), 0);
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+    switch (got) {
+      case ThreadPriority::kRealTime:
+        EXPECT_EQ(policy, SCHED_FIFO);
+        EXPECT_EQ(param.sched_priority, 7);
+        break;
+      case ThreadPriority::kRaisedNice:
+        EXPECT_EQ(policy, SCHED_OTHER);
+        EXPECT_EQ(nice, -3);
+        break;
+      case ThreadPriority::kUnchanged:
+        EXPECT_EQ(policy, SCHED_OTHER);
+        EXPECT_EQ(nice, nice_before);
+        break;
+    }
+  }).join();
+  EXPECT_STREQ(thread_priority_text(ThreadPriority::kRealTime), "real-time");
+  EXPECT_STREQ(thread_priority_text(ThreadPriority::kRaisedNice), "raised nice");
+  EXPECT_STREQ(thread_priority_text(ThreadPriority::kUnchanged), "normal");
+}
+
+TEST_F(CaptureTest, TheReportSaysHowFarTheCaptureThreadWasRaised) {
+  const std::string expected = thread_priority_text(priority_permitted());
+  connect("kor42", "KOR 42", RATE_200HZ);
+  select(COMPONENT_GYRO);
+  CaptureRecorder record(3);
+  ASSERT_TRUE(control::start(*device_, record.options()));
+  control::wait();
+  const auto report = record.report();
+  ASSERT_TRUE(report.has_value());
+  EXPECT_EQ(report->thread_priority, expected);
+  EXPECT_NE(report_line(*report).find(", capture thread " + expected), std::string::npos) << report_line(*report);
+  // A report nobody told of the thread says nothing of it.
+  EXPECT_EQ(report_line(CaptureReport{}).find("capture thread"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace veltrix::capture::test
