@@ -179,6 +179,9 @@ void MainUIForm2::btnStop_Click() {
   veltrix::capture::control::request_stop();
   if (std::exchange(awaiting_board_, false)) {
     continued_->finish();
+    if (const QString failures = std::exchange(held_failures_, {}); !failures.isEmpty()) {
+      show_error(failures);
+    }
   }
   tmDataUpdater->stop();
   set_capturing(false);
@@ -251,10 +254,13 @@ void MainUIForm2::capture_ended(veltrix::capture::EndReason reason, const veltri
   show_capture_outcome();
   QString failures = std::exchange(held_failures_, {});
   if (awaiting_board_) {
+    // The rest (a sample the loss cut short) waits for how the capture goes on.
     QStringList others = failures.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     others.removeAll(why);
-    failures = others.join(QLatin1Char('\n'));
-  } else if (!why.isEmpty() && !failures.contains(why)) {
+    held_failures_ = others.join(QLatin1Char('\n'));
+    return;
+  }
+  if (!why.isEmpty() && !failures.contains(why)) {
     failures = failures.isEmpty() ? why : why + QLatin1Char('\n') + failures;
   }
   if (!failures.isEmpty()) {

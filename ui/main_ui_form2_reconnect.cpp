@@ -220,6 +220,10 @@ void MainUIForm2::resume_capture(const veltrix::devices::Restore& restore, const
   capture_gaps_ = capture_gaps_.isEmpty() ? gap : capture_gaps_ + QLatin1Char(' ') + gap;
   capture_end_.clear();
   capture_report_.clear();
+  // What else went wrong as the board went is told beside the gap, not in a box.
+  for (const QString& failure : std::exchange(held_failures_, {}).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    capture_note(failure);
+  }
   show_capture_outcome();
 }
 

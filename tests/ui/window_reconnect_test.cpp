@@ -80,6 +80,11 @@ void unplug(veltrix::sim::BoardSim& board, int reopen_after_ms) {
   board.set_faults(faults);
 }
 
+QString shown_errors(const WindowHarness& h) {
+  const auto texts = h.prompts.error_texts();
+  return QStringList(texts.begin(), texts.end()).join(QStringLiteral(" | "));
+}
+
 // The sidecars in `folder`, first segment first by their links.
 std::vector<veltrix::capture::SidecarContents> sidecars(const std::filesystem::path& folder) {
   std::vector<veltrix::capture::SidecarContents> found;
@@ -212,7 +217,7 @@ class WindowReconnectTest : public QObject {
     QVERIFY(h.child<QPushButton>("btnStop")->isVisible());
     QVERIFY(!h.child<QPushButton>("btnStart")->isVisible());
     QVERIFY(!box->isEnabled());
-    QCOMPARE(h.prompts.error_texts(), std::vector<QString>());
+    QVERIFY2(h.prompts.errors.empty(), qPrintable(shown_errors(h)));
 
     h.board.reset();
     h.board = start_board(folder.file("board"), folder.file("sysfs"), "VX-0001");
@@ -229,7 +234,7 @@ class WindowReconnectTest : public QObject {
 
     h.click("btnStop");
     veltrix::capture::control::wait();
-    QCOMPARE(h.prompts.error_texts(), std::vector<QString>());
+    QVERIFY2(h.prompts.errors.empty(), qPrintable(shown_errors(h)));
     const auto found = sidecars(logs.path());
     QCOMPARE(found.size(), std::size_t{2});
     QCOMPARE(found[0].previous_segment, std::string());
