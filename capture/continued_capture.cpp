@@ -16,8 +16,6 @@ namespace veltrix::capture {
 
 namespace {
 
-bool board_loss(EndReason reason) { return reason == EndReason::kBoardLost || reason == EndReason::kBoardNotAnswering; }
-
 std::string file_name(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 double ms_between(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to) {
@@ -41,6 +39,8 @@ std::string counted(long long count, const char* one, const char* many) {
 }
 
 }  // namespace
+
+bool board_loss(EndReason reason) { return reason == EndReason::kBoardLost || reason == EndReason::kBoardNotAnswering; }
 
 ContinuedCapture::ContinuedCapture(CaptureEvents& events, control::CaptureOptions options, bool hold)
     : events_(events), options_(std::move(options)), hold_(hold) {}
@@ -97,6 +97,7 @@ void ContinuedCapture::finish() {
 }
 
 std::vector<CaptureGap> ContinuedCapture::gaps() const {
+  const std::lock_guard lock(reports_mutex_);
   std::vector<CaptureGap> gaps;
   for (std::size_t i = 0; i < restores_.size() && i + 1 < segments_.size() && i < reports_.size(); ++i) {
     const auto origin = segments_.front().zero;
@@ -164,7 +165,10 @@ void ContinuedCapture::failure(const std::string& message) {
 
 void ContinuedCapture::ended(EndReason reason, const CaptureReport& report) {
   reason_ = reason;
-  reports_.push_back(report);
+  {
+    const std::lock_guard lock(reports_mutex_);
+    reports_.push_back(report);
+  }
   samples_before_ += samples_now_;
   samples_now_ = 0;
   if (hold_ && board_loss(reason)) {

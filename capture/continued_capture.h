@@ -10,10 +10,13 @@
 //
 // Thread contract: start, resume, finish and the accessors come from one
 // controlling thread while no capture thread runs (after control::wait,
-// whose join makes the segment's events seen). The CaptureEvents overrides
-// come from the capture thread and pass on to the caller's events there.
+// whose join makes the segment's events seen); gaps() also while a segment
+// runs (the segment reports it reads are locked), so a gap can be shown as
+// soon as the capture resumes. The CaptureEvents overrides come from the
+// capture thread and pass on to the caller's events there.
 
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -36,6 +39,10 @@ struct CaptureGap {
   int rates_restored = 0;
   std::vector<devices::ReadBackDifference> differences;
 };
+
+// Whether a capture that ended for `reason` lost its board (gone, or no
+// longer answering): the end a continued capture goes on after.
+bool board_loss(EndReason reason);
 
 class ContinuedCapture final : public CaptureEvents {
  public:
@@ -81,6 +88,7 @@ class ContinuedCapture final : public CaptureEvents {
   control::CaptureOptions options_;
   bool hold_;
   std::vector<Segment> segments_;
+  mutable std::mutex reports_mutex_;  // gaps() may read while a segment ends
   std::vector<CaptureReport> reports_;
   std::vector<CaptureGap> restores_;  // the restore half of each gap, by resume
   std::vector<std::string> held_failures_;

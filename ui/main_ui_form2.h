@@ -15,11 +15,13 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "capture/capture_control.h"
+#include "capture/continued_capture.h"
 #include "devices/write_read_back.h"
 #include "ui/anchoring.h"
 #include "ui/capture_event_signals.h"
@@ -114,6 +116,8 @@ class MainUIForm2 : public QWidget {
   void watch_board();
   void board_went_away(bool link_lost);
   bool reconnect_to(const std::string& port);
+  // A continued capture goes on with the board that came back at `port`.
+  void resume_capture(const veltrix::devices::Restore& restore, const std::string& port);
 
   void show_error(const QString& text, const QString& detail = {});
   void set_register_map_text(const std::string& text);
@@ -162,6 +166,12 @@ class MainUIForm2 : public QWidget {
   QString capture_report_;
   QString capture_end_;    // why the last capture ended by itself; "" when it was stopped
   QString held_failures_;  // of a capture that is ending, shown with its end
+  QString capture_gaps_;   // of a capture that went on after its board came back
+  // The capture under way when Start found "Continue after reconnect"
+  // checked; it outlives each of its segments' threads.
+  std::unique_ptr<veltrix::capture::ContinuedCapture> continued_;
+  // Its board went away: the window stays capturing until the board is back or Stop.
+  bool awaiting_board_ = false;
   veltrix::ui::WindowChoices remembered_;
   bool board_away_ = false;
   bool link_lost_ = false;       // the port hung up or failed, so a board found there has come back
@@ -222,6 +232,7 @@ class MainUIForm2 : public QWidget {
   QPushButton* btnLivePlot;
   QLabel* lblCaptureReport;
   QCheckBox* chkFastCapture;
+  QCheckBox* chkContinueAfterReconnect;
   QLabel* lblBoardStatus;
   QPushButton* btnReconnect;
   // Looks at the link while connected and for the board while it is away.

@@ -38,7 +38,7 @@ void MainUIForm2::cmbDevices_SelectedIndexChanged() {
   for (QWidget* control : std::initializer_list<QWidget*>{
            btnRefresh, btnStart, btnStop, btnwrite_to_register, btnClear, btnSelectFolder, rdSamplingRate20,
            rdSamplingRate50, rdSamplingRate100, rdSamplingRate200, rdCustomSampleRate, btnLoad, btnSave, btnCompare,
-           btnRead, chkEnableDisplay, chkEnableFileLog, chkFastCapture}) {
+           btnRead, chkEnableDisplay, chkEnableFileLog, chkFastCapture, chkContinueAfterReconnect}) {
     control->setEnabled(true);
   }
 }

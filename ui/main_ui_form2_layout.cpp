@@ -331,6 +331,11 @@ void MainUIForm2::build_bottom_row() {
   chkFastCapture->setToolTip(
       QStringLiteral("Read each sample in one block where the sensor allows it; the logs stay the same"));
   chkFastCapture->setEnabled(false);
+  chkContinueAfterReconnect = make_check(this, "chkContinueAfterReconnect", 57,
+                                         {chkFastCapture->geometry().right() + 24, 503}, "Continue after reconnect");
+  chkContinueAfterReconnect->setToolTip(
+      QStringLiteral("When the board goes away during a capture, go on with a new data log once it is back"));
+  chkContinueAfterReconnect->setEnabled(false);
   label2 = make_label(this, "label2", 38, {236, 535}, "Data Log Folder :");
   btnSelectFolder = make_icon_button(this, "btnSelectFolder", 39, QRect(label2->geometry().right() + 6, 531, 22, 22),
                                      "folder", 16, "Choose log folder…");
@@ -340,8 +345,8 @@ void MainUIForm2::build_bottom_row() {
   QPalette on_window = txtSelectedFolder->palette();
   on_window.setColor(QPalette::Base, kWindowColour);
   txtSelectedFolder->setPalette(on_window);
-  for (QWidget* w :
-       std::initializer_list<QWidget*>{chkEnableDisplay, chkEnableFileLog, chkFastCapture, label2, btnSelectFolder}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{chkEnableDisplay, chkEnableFileLog, chkFastCapture,
+                                                    chkContinueAfterReconnect, label2, btnSelectFolder}) {
     anchoring_.add(w, kAnchorBottom | kAnchorLeft);
   }
   anchoring_.add(txtSelectedFolder, kAnchorBottom | kAnchorLeft | kAnchorRight);

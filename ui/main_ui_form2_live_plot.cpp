@@ -60,6 +60,7 @@ veltrix::capture::control::CaptureOptions MainUIForm2::begin_capture_extras() {
   capture_waiting_.clear();
   capture_report_.clear();
   capture_end_.clear();
+  capture_gaps_.clear();
   show_capture_outcome();
   if (!live_plot_.isNull()) {
     live_plot_->begin_capture();
@@ -86,7 +87,7 @@ void MainUIForm2::capture_waiting(int seconds) {
 
 void MainUIForm2::show_capture_outcome() {
   QString text;
-  for (const QString& part : {capture_end_, capture_waiting_, capture_report_, capture_notes_}) {
+  for (const QString& part : {capture_end_, capture_waiting_, capture_report_, capture_gaps_, capture_notes_}) {
     if (!part.isEmpty()) {
       text = text.isEmpty() ? part : text + QLatin1Char(' ') + part;
     }

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QStringList>
 #include <QTextCursor>
 #include <QTimer>
 #include <initializer_list>
@@ -118,11 +119,12 @@ void MainUIForm2::restore_logging(const veltrix::ui::LoggingChoices& logging) {
   veltrix::capture::settings::EnableLogToConsole = logging.console_display;
   chkFastCapture->setChecked(logging.fast_capture);
   veltrix::capture::settings::FastCapture = logging.fast_capture;
+  chkContinueAfterReconnect->setChecked(logging.continue_after_reconnect);
 }
 
 veltrix::ui::LoggingChoices MainUIForm2::logging_choices() const {
   return {QString::fromStdString(veltrix::capture::settings::FileLogFolder.get()), chkEnableFileLog->isChecked(),
-          chkEnableDisplay->isChecked(), chkFastCapture->isChecked()};
+          chkEnableDisplay->isChecked(), chkFastCapture->isChecked(), chkContinueAfterReconnect->isChecked()};
 }
 
 // The boxes of the components the device offers are the visible ones.
@@ -141,7 +143,7 @@ void MainUIForm2::set_capturing(bool capturing) {
   btnStart->setVisible(!capturing);
   btnStop->setVisible(capturing);
   for (QWidget* control : std::initializer_list<QWidget*>{btnLoad, chkEnableDisplay, chkEnableFileLog, chkFastCapture,
-                                                          btnwrite_to_register, btnRead}) {
+                                                          chkContinueAfterReconnect, btnwrite_to_register, btnRead}) {
     control->setEnabled(!capturing);
   }
 }
@@ -155,7 +157,13 @@ void MainUIForm2::btnStart_Click() {
   // last events are heard before the new capture's.
   veltrix::capture::control::wait();
   capture_events_.deliver_queued();
-  if (!veltrix::capture::control::start(*iKOR, begin_capture_extras())) {
+  continued_.reset();
+  auto options = begin_capture_extras();
+  if (chkContinueAfterReconnect->isChecked()) {
+    continued_ = std::make_unique<veltrix::capture::ContinuedCapture>(capture_events_, std::move(options),
+                                                                      /*hold=*/false);
+  }
+  if (!(continued_ ? continued_->start(*iKOR) : veltrix::capture::control::start(*iKOR, std::move(options)))) {
     return;
   }
   if (veltrix::capture::settings::EnableLogToConsole.load()) {
@@ -169,6 +177,12 @@ void MainUIForm2::btnStop_Click() {
     return;
   }
   veltrix::capture::control::request_stop();
+  if (std::exchange(awaiting_board_, false)) {
+    continued_->finish();
+    if (const QString failures = std::exchange(held_failures_, {}); !failures.isEmpty()) {
+      show_error(failures);
+    }
+  }
   tmDataUpdater->stop();
   set_capturing(false);
 }
@@ -218,13 +232,15 @@ void MainUIForm2::capture_failure(const QString& message) {
 
 // A capture that ended by itself (the board went away or stopped answering)
 // leaves the window idle, as Stop does, with the reason in the report line
-// and in the box.
+// and in the box. A continued capture whose board went away stays capturing
+// while it waits for the board, and the status line alone tells of the loss.
 void MainUIForm2::capture_ended(veltrix::capture::EndReason reason, const veltrix::capture::CaptureReport& report) {
   if (shut_down_) {
     return;
   }
   const QString why = QString::fromLatin1(veltrix::capture::end_reason_text(reason));
-  if (!why.isEmpty() && !btnStop->isHidden()) {
+  awaiting_board_ = continued_ && veltrix::capture::board_loss(reason) && !btnStop->isHidden();
+  if (!why.isEmpty() && !btnStop->isHidden() && !awaiting_board_) {
     // Its last lines, the reason among them, are not left unpainted.
     if (tmDataUpdater->isActive()) {
       tmDataUpdater_Tick();
@@ -237,6 +253,13 @@ void MainUIForm2::capture_ended(veltrix::capture::EndReason reason, const veltri
   capture_report_ = QString::fromStdString(veltrix::capture::report_line(report));
   show_capture_outcome();
   QString failures = std::exchange(held_failures_, {});
+  if (awaiting_board_) {
+    // The rest (a sample the loss cut short) waits for how the capture goes on.
+    QStringList others = failures.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    others.removeAll(why);
+    held_failures_ = others.join(QLatin1Char('\n'));
+    return;
+  }
   if (!why.isEmpty() && !failures.contains(why)) {
     failures = failures.isEmpty() ? why : why + QLatin1Char('\n') + failures;
   }

@@ -9,7 +9,9 @@
 #include <QTimer>
 #include <utility>
 
+#include "capture/capture_control.h"
 #include "capture/capture_settings.h"
+#include "capture/continued_capture.h"
 #include "devices/board_health.h"
 #include "devices/board_identity.h"
 #include "devices/board_reconnect.h"
@@ -80,8 +82,7 @@ void MainUIForm2::wire_reconnect() {
   connect(tmBoardWatch, &QTimer::timeout, this, &MainUIForm2::watch_board);
   connect(&capture_events_, &veltrix::ui::CaptureEventSignals::capture_ended, this,
           [this](veltrix::capture::EndReason reason, const veltrix::capture::CaptureReport&) {
-            if (reason == veltrix::capture::EndReason::kBoardLost ||
-                reason == veltrix::capture::EndReason::kBoardNotAnswering) {
+            if (veltrix::capture::board_loss(reason)) {
               board_went_away(reason == veltrix::capture::EndReason::kBoardLost);
             }
           });
@@ -169,6 +170,8 @@ bool MainUIForm2::reconnect_to(const std::string& port) {
   }
   const int mode = description_.bus == "SPI" ? MODE_SPI : MODE_I2C;
   const int components = chosen_components();
+  // The capture that lost the board may still be finishing with the old device.
+  veltrix::capture::control::wait();
   std::unique_ptr<ikor> device = model->create();
   const auto restore = veltrix::devices::reconnect_device(*device, mode, port);
   if (restore.status != 0) {
@@ -196,7 +199,32 @@ bool MainUIForm2::reconnect_to(const std::string& port) {
   show_register_map();
   lblBoardStatus->setText(restore_summary(restore));
   lblBoardStatus->setToolTip(lblBoardStatus->text());
+  if (awaiting_board_ && continued_->board_went_away()) {
+    resume_capture(restore, port);
+  }
   return true;
+}
+
+void MainUIForm2::resume_capture(const veltrix::devices::Restore& restore, const std::string& port) {
+  awaiting_board_ = false;
+  if (!continued_->resume(*iKOR, restore, port)) {
+    continued_->finish();
+    tmDataUpdater->stop();
+    set_capturing(false);
+    return;
+  }
+  // Connecting again enabled what a running capture keeps disabled.
+  set_capturing(true);
+  const auto gaps = continued_->gaps();
+  const QString gap = QString::fromStdString(veltrix::capture::gap_line(static_cast<int>(gaps.size()), gaps.back()));
+  capture_gaps_ = capture_gaps_.isEmpty() ? gap : capture_gaps_ + QLatin1Char(' ') + gap;
+  capture_end_.clear();
+  capture_report_.clear();
+  // What else went wrong as the board went is told beside the gap, not in a box.
+  for (const QString& failure : std::exchange(held_failures_, {}).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    capture_note(failure);
+  }
+  show_capture_outcome();
 }
 
 }  // namespace VeltrixDataLoggerWFA_clr8xp

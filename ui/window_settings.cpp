@@ -28,6 +28,9 @@ std::optional<LoggingChoices> read_logging(const QSettings& settings) {
   LoggingChoices logging;
   logging.console_display = *console_display;
   logging.fast_capture = *fast_capture;
+  // Absent from the files of earlier versions, which stay good.
+  logging.continue_after_reconnect =
+      read_bool(settings, QStringLiteral("logging/continue_after_reconnect")).value_or(false);
   const QVariant folder = settings.value(QStringLiteral("logging/folder"));
   // A folder that is gone takes file logging with it: the capture would
   // fail to create its log.
@@ -93,6 +96,7 @@ void save_window_choices(const WindowChoices& choices) {
     settings.setValue(QStringLiteral("logging/file_log"), choices.logging->file_log);
     settings.setValue(QStringLiteral("logging/console_display"), choices.logging->console_display);
     settings.setValue(QStringLiteral("logging/fast_capture"), choices.logging->fast_capture);
+    settings.setValue(QStringLiteral("logging/continue_after_reconnect"), choices.logging->continue_after_reconnect);
   }
   settings.setValue(QStringLiteral("device/last_model"), choices.last_model);
   settings.remove(QStringLiteral("components"));

@@ -23,6 +23,7 @@ struct LoggingChoices {
   bool file_log = false;
   bool console_display = true;
   bool fast_capture = false;
+  bool continue_after_reconnect = false;
 };
 
 struct WindowChoices {

@@ -144,6 +144,7 @@ class WindowLayoutTest : public QObject {
                                   "chkEnableDisplay",
                                   "chkEnableFileLog",
                                   "chkFastCapture",
+                                  "chkContinueAfterReconnect",
                                   "rdSamplingRate100",
                                   "rdSamplingRate200",
                                   "rdCustomSampleRate",

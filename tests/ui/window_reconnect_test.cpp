@@ -2,7 +2,9 @@
 // same board again by its path or its USB serial number, reconnects on its
 // own and gives it back the rate and the registers the operator wrote; a
 // board with another serial number is used only when the operator says so.
+// With "Continue after reconnect" checked a capture goes on across it.
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -10,12 +12,22 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
+#include <vector>
 
+#include "capture/capture_control.h"
+#include "capture/capture_settings.h"
+#include "capture/capture_sidecar.h"
 #include "tests/support/temp_folder.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/application_setup.h"
 
+using veltrix::ui::test::buffered_lines;
+using veltrix::ui::test::kCaptureTimeoutMs;
 using veltrix::ui::test::WindowHarness;
 
 namespace {
@@ -66,6 +78,30 @@ void unplug(veltrix::sim::BoardSim& board, int reopen_after_ms) {
   faults.hangup_after = 0;
   faults.reopen_after = std::chrono::milliseconds(reopen_after_ms);
   board.set_faults(faults);
+}
+
+QString shown_errors(const WindowHarness& h) {
+  const auto texts = h.prompts.error_texts();
+  return QStringList(texts.begin(), texts.end()).join(QStringLiteral(" | "));
+}
+
+// The sidecars in `folder`, first segment first by their links.
+std::vector<veltrix::capture::SidecarContents> sidecars(const std::filesystem::path& folder) {
+  std::vector<veltrix::capture::SidecarContents> found;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().extension() == ".json") {
+      std::ifstream in(entry.path());
+      std::stringstream text;
+      text << in.rdbuf();
+      const auto reading = veltrix::capture::read_sidecar(text.str());
+      if (!reading.sidecar) {
+        qFatal("%s is no sidecar: %s", entry.path().c_str(), reading.error.c_str());
+      }
+      found.push_back(*reading.sidecar);
+    }
+  }
+  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.next_segment == b.data_log; });
+  return found;
 }
 
 }  // namespace
@@ -157,6 +193,60 @@ class WindowReconnectTest : public QObject {
     QVERIFY(status->text().startsWith(QStringLiteral("Reconnected")));
     QCOMPARE(h.board->register_value(kBus, kOffsetRegister), 0x5A);
     QCOMPARE(h.board->sample_rate_hz(), 100.0);
+  }
+
+  void checked_continue_after_reconnect_carries_a_capture_across_the_loss() {
+    const veltrix::test::TempFolder folder{"reconnect"};
+    const veltrix::test::TempFolder logs{"reconnect-logs"};
+    WindowHarness h;
+    h.board = start_board(folder.file("board"), folder.file("sysfs"), "VX-0001");
+    qputenv("VELTRIX_SYSFS", folder.file("sysfs").c_str());
+    qputenv("VELTRIX_PORT", folder.file("board").c_str());
+    set_up_sensor(h);
+    auto* box = h.child<QCheckBox>("chkContinueAfterReconnect");
+    QVERIFY(!box->isChecked() && box->isEnabled());
+    h.click("chkContinueAfterReconnect");
+    h.start_logged_capture(QString::fromStdString(logs.path().string()));
+    QVERIFY(!box->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= 10, kCaptureTimeoutMs);
+
+    unplug(*h.board, -1);
+    auto* status = h.child<QLabel>("lblBoardStatus");
+    QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Board disconnected: waiting for it to return"), 3000);
+    // Waiting for the board, still capturing: Stop is offered and nothing asked.
+    QVERIFY(h.child<QPushButton>("btnStop")->isVisible());
+    QVERIFY(!h.child<QPushButton>("btnStart")->isVisible());
+    QVERIFY(!box->isEnabled());
+    QVERIFY2(h.prompts.errors.empty(), qPrintable(shown_errors(h)));
+
+    h.board.reset();
+    h.board = start_board(folder.file("board"), folder.file("sysfs"), "VX-0001");
+    auto* report = h.child<QLabel>("lblCaptureReport");
+    QTRY_VERIFY_WITH_TIMEOUT(report->text().contains(QStringLiteral("Gap 1: ")), 5000);
+    QVERIFY2(report->text().contains(QStringLiteral("lost; board back at %1, 1 register write and 1 rate restored")
+                                         .arg(folder.file("board").c_str())),
+             qPrintable(report->text()));
+    QCOMPARE(veltrix::capture::settings::BackgroundThreadRunningStatus.load(), 1);
+    QVERIFY(h.child<QPushButton>("btnStop")->isVisible());
+    QVERIFY(!box->isEnabled());
+    const int lines = buffered_lines();
+    QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= lines + 10, kCaptureTimeoutMs);
+
+    h.click("btnStop");
+    veltrix::capture::control::wait();
+    QVERIFY2(h.prompts.errors.empty(), qPrintable(shown_errors(h)));
+    const auto found = sidecars(logs.path());
+    QCOMPARE(found.size(), std::size_t{2});
+    QCOMPARE(found[0].previous_segment, std::string());
+    QCOMPARE(found[0].next_segment, found[1].data_log);
+    QCOMPARE(found[1].previous_segment, found[0].data_log);
+    QCOMPARE(found[1].next_segment, std::string());
+    for (const auto& segment : found) {
+      QVERIFY(segment.report && segment.report->samples > 0);
+    }
+
+    h.restart();
+    QVERIFY(h.child<QCheckBox>("chkContinueAfterReconnect")->isChecked());
   }
 };
 
