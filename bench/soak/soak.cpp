@@ -16,7 +16,9 @@
 // - CPU: user + system time of this process / wall time;
 // - probe: the largest oversleep of a thread sleeping 1 ms at a time, and
 //   every oversleep above 5 ms with its time, so a loss can be matched to a
-//   pause of the machine.
+//   pause of the machine; beside it the largest crossing of one byte through
+//   a pseudo-terminal (the kernel's tty worker, which the link waits for too)
+//   and each above 5 ms, and where in the capture each gap of samples lies.
 //
 // Usage: bench_soak [SECONDS [WORKLOAD]]  (each capture's length, 60 by
 // default; WORKLOAD: only the workloads whose name starts so, e.g. kor23)
@@ -36,12 +38,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "bench/soak/boardsim_process.h"
-#include "bench/soak/oversleep_probe.h"
+#include "bench/soak/latency_probe.h"
 #include "bench/soak/process_figures.h"
 #include "bench/support/sample_count.h"
 #include "capture/capture_control.h"
@@ -52,7 +55,7 @@
 
 namespace {
 
-using veltrix::bench::OversleepProbe;
+using veltrix::bench::LatencyProbe;
 using veltrix::ui::test::WindowHarness;
 
 constexpr int kWarmUpMs = 5000;
@@ -71,6 +74,7 @@ struct Workload {
   const char* model;
   bool fast;
   bool gyro_only;
+  int rate_hz;
   std::vector<std::string> board_options;
 };
 
@@ -78,8 +82,14 @@ struct Figures {
   bool ran = false;
   veltrix::bench::SampleCount samples;
   double rss_start = 0, rss_end = 0, sim_rss_start = 0, sim_rss_end = 0;
-  double frame_p99_ms = 0, cpu_percent = 0, probe_max_ms = 0;
-  std::vector<veltrix::bench::Oversleep> pauses;
+  double frame_p99_ms = 0, cpu_percent = 0, probe_max_ms = 0, tty_max_ms = 0;
+  std::vector<veltrix::bench::Delay> pauses, tty_delays;
+};
+
+// Both probes cover the whole capture, as the count of missed samples does.
+struct Probes {
+  LatencyProbe sleep{veltrix::bench::oversleep_tick()};
+  std::unique_ptr<LatencyProbe> tty;  // null without a pseudo-terminal
 };
 
 // Intervals between ticks of a 16 ms timer on the window thread.
@@ -165,7 +175,7 @@ bool count_log(const QString& folder, veltrix::bench::SampleCount& samples) {
   return false;
 }
 
-Figures soak(const Workload& w, int seconds, OversleepProbe& probe) {
+Figures soak(const Workload& w, int seconds, Probes& probes) {
   Figures f;
   veltrix::bench::BoardsimProcess sim(VELTRIX_BOARDSIM_PATH, w.board_options);
   if (sim.port().empty()) {
@@ -208,11 +218,14 @@ Figures soak(const Workload& w, int seconds, OversleepProbe& probe) {
     std::fprintf(stderr, "%s: the capture did not start\n", w.name);
     return f;
   }
+  probes.sleep.restart_window();
+  if (probes.tty) {
+    probes.tty->restart_window();
+  }
 
   run_event_loop_ms(warm_up_ms(seconds));
   FrameClock frames;
   frames.restart();
-  probe.restart_window();
   f.rss_start = veltrix::bench::rss_mb();
   f.sim_rss_start = veltrix::bench::rss_mb(sim.pid());
   const double cpu_start = veltrix::bench::cpu_seconds();
@@ -223,8 +236,12 @@ Figures soak(const Workload& w, int seconds, OversleepProbe& probe) {
   f.rss_end = veltrix::bench::rss_mb();
   f.sim_rss_end = veltrix::bench::rss_mb(sim.pid());
   f.frame_p99_ms = frames.p99_ms();
-  f.probe_max_ms = probe.max_ms();
-  f.pauses = probe.pauses();
+  f.probe_max_ms = probes.sleep.max_ms();
+  f.pauses = probes.sleep.delays();
+  if (probes.tty) {
+    f.tty_max_ms = probes.tty->max_ms();
+    f.tty_delays = probes.tty->delays();
+  }
   h.click("btnStop");
   veltrix::capture::control::wait();
   run_event_loop_ms(200);
@@ -258,24 +275,46 @@ int main(int argc, char** argv) {
   const std::string only = argc > 2 ? argv[2] : "";
   QApplication app(argc, argv);
   veltrix::ui::prepare_application(app);
-  OversleepProbe probe;
+  Probes probes;
+  if (auto tick = veltrix::bench::tty_crossing_tick()) {
+    probes.tty = std::make_unique<LatencyProbe>(std::move(tick));
+  } else {
+    std::printf("  no pseudo-terminal for the tty probe\n");
+  }
   const Workload workloads[] = {
-      {"kor23 8 kHz gyro fast 1 ms", "kor23", "KOR 23", true, true, {"--sensor", "kor23", "--reply-delay-us", "1000"}},
-      {"kor73 200 Hz all described", "kor73", "KOR 73", false, false, {"--sensor", "kor73"}},
+      {"kor23 8 kHz gyro fast 1 ms",
+       "kor23",
+       "KOR 23",
+       true,
+       true,
+       8000,
+       {"--sensor", "kor23", "--reply-delay-us", "1000"}},
+      {"kor73 200 Hz all described", "kor73", "KOR 73", false, false, 200, {"--sensor", "kor73"}},
   };
   int failed = 0;
   for (const Workload& w : workloads) {
     if (!std::string_view(w.name).starts_with(only)) {
       continue;
     }
-    const Figures f = soak(w, seconds, probe);
+    const Figures f = soak(w, seconds, probes);
     if (!f.ran) {
       std::fprintf(stderr, "%s: the capture did not run cleanly\n", w.name);
       ++failed;
       continue;
     }
+    // Times from the capture's start: a gap's is its place in the log at
+    // the sensor's rate, to set beside the probes' delays.
     for (const auto& pause : f.pauses) {
       std::printf("  %s: probe overslept %.1f ms at %.1f s\n", w.name, pause.ms, pause.at_s);
+    }
+    for (const auto& delay : f.tty_delays) {
+      std::printf("  %s: a byte took %.1f ms through a pseudo-terminal at %.1f s\n", w.name, delay.ms, delay.at_s);
+    }
+    for (const auto& gap : f.samples.gaps()) {
+      std::printf("  %s: %ld samples missing at %.3f s\n", w.name, gap.missed, static_cast<double>(gap.at) / w.rate_hz);
+    }
+    if (probes.tty) {
+      std::printf("  %s: tty probe max %.1f ms\n", w.name, f.tty_max_ms);
     }
     std::printf("  %s: RSS %.1f -> %.1f MB, simulator RSS %.1f -> %.1f MB, %ld samples recorded, %ld out of order\n",
                 w.name, f.rss_start, f.rss_end, f.sim_rss_start, f.sim_rss_end, f.samples.distinct(),

@@ -21,6 +21,9 @@ void SampleCount::add(int gyro_x) {
     ++out_of_order_;
     return;
   } else if (step != 0) {
+    if (step > 1 && gaps_.size() < kGapsKept) {
+      gaps_.push_back({span_ + 1, step - 1});
+    }
     span_ += step;
     ++distinct_;
   }

@@ -6,12 +6,22 @@
 //
 // Thread contract: a plain value, used by one thread at a time.
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace veltrix::bench {
 
+// Samples missing between two recorded ones, `at` samples after the first.
+struct SampleGap {
+  long at = 0;
+  long missed = 0;
+};
+
 class SampleCount {
  public:
+  static constexpr std::size_t kGapsKept = 100;
+
   void add(int gyro_x);
 
   long distinct() const { return distinct_; }
@@ -20,6 +30,8 @@ class SampleCount {
   long missed() const { return made() - distinct_; }
   // Samples older than the one before them, left out of the count.
   long out_of_order() const { return out_of_order_; }
+  // The first kGapsKept gaps.
+  const std::vector<SampleGap>& gaps() const { return gaps_; }
   double percent() const { return distinct_ > 0 ? 100.0 * distinct_ / static_cast<double>(made()) : 0.0; }
 
  private:
@@ -28,6 +40,7 @@ class SampleCount {
   long out_of_order_ = 0;
   long span_ = 0;
   std::uint16_t previous_ = 0;
+  std::vector<SampleGap> gaps_;
 };
 
 }  // namespace veltrix::bench
