@@ -23,6 +23,7 @@
 #include "ui/plot/analysis_scales.h"
 #include "ui/plot/log_log_plot.h"
 #include "ui/plot/plot_style.h"
+#include "ui/plot/text_tool_button.h"
 
 using veltrix::analysis::ChannelReport;
 using veltrix::analysis::ChannelScale;
@@ -36,14 +37,6 @@ namespace veltrix::ui::plot {
 namespace {
 
 constexpr int kProgressPeriodMs = 50;
-
-QToolButton* tool_button(const QString& text, const QString& name, QWidget* parent) {
-  auto* button = new QToolButton(parent);
-  button->setText(text);
-  button->setObjectName(name);
-  button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  return button;
-}
 
 QColor report_color(const ChannelReport& channel) {
   for (int c = 0; c < veltrix::capture::kPlotChannelCount; ++c) {
@@ -114,9 +107,9 @@ void AnalysisWindow::build() {
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("lblAnalysisStatus"));
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  save_button_ = tool_button(tr("Save image…"), QStringLiteral("btnSaveAnalysisImage"), this);
+  save_button_ = text_tool_button(tr("Save image…"), QStringLiteral("btnSaveAnalysisImage"), this);
   connect(save_button_, &QToolButton::clicked, this, &AnalysisWindow::prompt_save_image);
-  export_button_ = tool_button(tr("Export…"), QStringLiteral("btnExportAnalysis"), this);
+  export_button_ = text_tool_button(tr("Export…"), QStringLiteral("btnExportAnalysis"), this);
   connect(export_button_, &QToolButton::clicked, this, &AnalysisWindow::prompt_export);
   top->addWidget(status_, 1);
   top->addWidget(save_button_);
@@ -151,7 +144,7 @@ void AnalysisWindow::build() {
   progress_->setRange(0, 1000);
   progress_->setMaximumWidth(240);
   progress_->setTextVisible(false);
-  cancel_button_ = tool_button(tr("Cancel"), QStringLiteral("btnCancelAnalysis"), this);
+  cancel_button_ = text_tool_button(tr("Cancel"), QStringLiteral("btnCancelAnalysis"), this);
   connect(cancel_button_, &QToolButton::clicked, this, &AnalysisWindow::cancel);
   bottom->addStretch(1);
   bottom->addWidget(progress_);

@@ -19,6 +19,7 @@
 #include "ui/plot/channel_legend.h"
 #include "ui/plot/series_channels.h"
 #include "ui/plot/strip_charts.h"
+#include "ui/plot/text_tool_button.h"
 
 using veltrix::capture::kPlotChannelCount;
 using veltrix::capture::PlotChannel;
@@ -42,14 +43,6 @@ QSize& remembered_size() {
   return size;
 }
 
-QToolButton* tool_button(const QString& text, const QString& name, QWidget* parent) {
-  auto* button = new QToolButton(parent);
-  button->setText(text);
-  button->setObjectName(name);
-  button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  return button;
-}
-
 }  // namespace
 
 LivePlotWindow::LivePlotWindow(SampleQueue* queue, PlotPrompts prompts, QWidget* parent)
@@ -70,7 +63,7 @@ void LivePlotWindow::build() {
   top->addWidget(new QLabel(tr("Window:"), this));
   spans_ = new QButtonGroup(this);
   for (const int seconds : kSpanSeconds) {
-    QToolButton* button = tool_button({}, QStringLiteral("span%1").arg(seconds), this);
+    QToolButton* button = text_tool_button({}, QStringLiteral("span%1").arg(seconds), this);
     button->setCheckable(true);
     button->setToolTip(tr("Time window shown"));
     spans_->addButton(button, seconds * 1000);
@@ -79,30 +72,30 @@ void LivePlotWindow::build() {
   spans_->button(static_cast<int>(span_))->setChecked(true);
   connect(spans_, &QButtonGroup::idClicked, this, [this](int id) { set_span(id); });
   top->addSpacing(12);
-  pause_ = tool_button(tr("Pause"), QStringLiteral("btnPause"), this);
+  pause_ = text_tool_button(tr("Pause"), QStringLiteral("btnPause"), this);
   pause_->setCheckable(true);
   pause_->setToolTip(tr("Freeze the display; the capture goes on"));
   connect(pause_, &QToolButton::toggled, this, &LivePlotWindow::set_paused);
   top->addWidget(pause_);
-  live_button_ = tool_button(tr("Show live"), QStringLiteral("btnShowLive"), this);
+  live_button_ = text_tool_button(tr("Show live"), QStringLiteral("btnShowLive"), this);
   live_button_->setToolTip(tr("Back to the running capture"));
   connect(live_button_, &QToolButton::clicked, this, &LivePlotWindow::show_live);
   top->addWidget(live_button_);
-  follow_button_ = tool_button(tr("Follow"), QStringLiteral("btnFollow"), this);
+  follow_button_ = text_tool_button(tr("Follow"), QStringLiteral("btnFollow"), this);
   follow_button_->setToolTip(tr("Follow the running capture again"));
   connect(follow_button_, &QToolButton::clicked, this, &LivePlotWindow::follow);
   top->addWidget(follow_button_);
   top->addStretch(1);
-  QToolButton* open = tool_button(tr("Open data log…"), QStringLiteral("btnOpenDataLog"), this);
+  QToolButton* open = text_tool_button(tr("Open data log…"), QStringLiteral("btnOpenDataLog"), this);
   open->setShortcut(QKeySequence::Open);
   connect(open, &QToolButton::clicked, this, &LivePlotWindow::prompt_open);
   top->addWidget(open);
-  QToolButton* analyze_button = tool_button(tr("Analyze…"), QStringLiteral("btnAnalyze"), this);
+  QToolButton* analyze_button = text_tool_button(tr("Analyze…"), QStringLiteral("btnAnalyze"), this);
   analyze_button->setToolTip(
       tr("Allan deviation, spectrum and noise figures of the log shown, or of the live samples in view"));
   connect(analyze_button, &QToolButton::clicked, this, &LivePlotWindow::analyze);
   top->addWidget(analyze_button);
-  QToolButton* save = tool_button(tr("Save image…"), QStringLiteral("btnSaveImage"), this);
+  QToolButton* save = text_tool_button(tr("Save image…"), QStringLiteral("btnSaveImage"), this);
   save->setShortcut(QKeySequence::Save);
   connect(save, &QToolButton::clicked, this, &LivePlotWindow::prompt_save);
   top->addWidget(save);
@@ -141,7 +134,7 @@ void LivePlotWindow::build() {
   progress_->setRange(0, 1000);
   progress_->setMaximumWidth(200);
   progress_->setTextVisible(false);
-  cancel_ = tool_button(tr("Cancel"), QStringLiteral("btnCancelIndexing"), this);
+  cancel_ = text_tool_button(tr("Cancel"), QStringLiteral("btnCancelIndexing"), this);
   connect(cancel_, &QToolButton::clicked, this, [this] {
     if (log_) {
       log_->cancel();
