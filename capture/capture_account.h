@@ -42,10 +42,15 @@ class CaptureAccount {
   CaptureReport report() const {
     CaptureReport report = accumulator_.report();
     report.thread_priority = thread_priority_;
+    report.cpus_kept_awake = cpus_kept_awake_;
     return report;
   }
-  // How far the capture thread was raised, for the report.
-  void thread_raised(const char* priority_text) { thread_priority_ = priority_text; }
+  // How far the capture thread was raised, and whether the CPUs were kept
+  // from deep idle, for the report.
+  void thread_raised(const char* priority_text, bool cpus_kept_awake) {
+    thread_priority_ = priority_text;
+    cpus_kept_awake_ = cpus_kept_awake;
+  }
   // The sidecar's path; "" when the capture created no logs.
   std::string sidecar() const;
 
@@ -56,6 +61,7 @@ class CaptureAccount {
   SampleQueue* plot_queue_;
   CaptureReportAccumulator accumulator_{0};
   std::string thread_priority_;
+  bool cpus_kept_awake_ = false;
 };
 
 }  // namespace veltrix::capture

@@ -17,6 +17,7 @@
 #include "capture/capture_settings.h"
 #include "capture/capture_sink.h"
 #include "capture/console_buffer.h"
+#include "capture/cpu_wake_latency.h"
 #include "common/thread_priority.h"
 
 namespace veltrix::capture {
@@ -133,7 +134,9 @@ constexpr unsigned long kTimerSlackNs = 5000;
 void run_capture_thread(ikor* device) {
   // Named for top -H, perf and the like.
   (void)pthread_setname_np(pthread_self(), "vtx-capture");
-  account->thread_raised(veltrix::thread_priority_text(veltrix::raise_thread_priority(kRealTimePriority, kRaisedNice)));
+  const CpuWakeLatencyHold cpus_awake;
+  account->thread_raised(veltrix::thread_priority_text(veltrix::raise_thread_priority(kRealTimePriority, kRaisedNice)),
+                         cpus_awake.held());
   (void)prctl(PR_SET_TIMERSLACK, kTimerSlackNs);
   (void)background_writer_thread(device, control_sink);
 }

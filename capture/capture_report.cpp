@@ -86,6 +86,9 @@ std::string report_line(const CaptureReport& report) {
   if (!report.thread_priority.empty()) {
     line += ", capture thread " + report.thread_priority;
   }
+  if (report.cpus_kept_awake) {
+    line += ", CPUs kept from deep idle";
+  }
   return line;
 }
 

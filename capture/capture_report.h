@@ -33,6 +33,8 @@ struct CaptureReport {
   // How far the capture thread was raised above ordinary work
   // (common/thread_priority.h); empty when not told.
   std::string thread_priority{};
+  // The CPUs were held out of their deep idle states (capture/cpu_wake_latency.h).
+  bool cpus_kept_awake = false;
 };
 
 class CaptureReportAccumulator {

@@ -1,6 +1,6 @@
 // How far the capture thread is raised above ordinary work: the real-time
-// class where the process may use it, else a better nice value; the capture
-// report says which it got.
+// class where the process may use it, else a better nice value; and the CPUs
+// kept from deep idle while it runs. The capture report says which it got.
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -70,6 +73,41 @@ TEST_F(CaptureTest, TheReportSaysHowFarTheCaptureThreadWasRaised) {
   EXPECT_NE(report_line(*report).find(", capture thread " + expected), std::string::npos) << report_line(*report);
   // A report nobody told of the thread says nothing of it.
   EXPECT_EQ(report_line(CaptureReport{}).find("capture thread"), std::string::npos);
+  EXPECT_EQ(report_line(CaptureReport{}).find("deep idle"), std::string::npos);
+}
+
+// The wake-up latency, in microseconds, that the kernel now grants all
+// requests; nullopt where this process may not read it.
+std::optional<std::int32_t> cpu_wake_latency_us() {
+  std::ifstream request("/dev/cpu_dma_latency", std::ios::binary);
+  std::int32_t us = 0;
+  if (!request.read(reinterpret_cast<char*>(&us), sizeof us)) {
+    return std::nullopt;
+  }
+  return us;
+}
+
+TEST_F(CaptureTest, TheCpusAreKeptFromDeepIdleOnlyWhileACaptureRuns) {
+  const std::optional<std::int32_t> before = cpu_wake_latency_us();
+  if (!before) {
+    GTEST_SKIP() << "this process may not use the CPUs' wake-up latency request";
+  }
+  connect("kor42", "KOR 42", RATE_200HZ);
+  select(COMPONENT_GYRO);
+  CaptureRecorder record(3);
+  std::optional<std::int32_t> during;
+  record.after_sample = [&during](int sample_count) {
+    if (sample_count == 1) {
+      during = cpu_wake_latency_us();
+    }
+  };
+  ASSERT_TRUE(control::start(*device_, record.options()));
+  control::wait();
+  EXPECT_EQ(during, 0);
+  EXPECT_EQ(cpu_wake_latency_us(), before);
+  const auto report = record.report();
+  ASSERT_TRUE(report.has_value());
+  EXPECT_NE(report_line(*report).find(", CPUs kept from deep idle"), std::string::npos) << report_line(*report);
 }
 
 }  // namespace
