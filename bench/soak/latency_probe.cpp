@@ -2,12 +2,16 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+
+#include "common/thread_priority.h"
 
 namespace veltrix::bench {
 
@@ -34,8 +38,8 @@ struct PseudoTerminal {
 
 }  // namespace
 
-LatencyProbe::LatencyProbe(std::function<double()> tick)
-    : tick_(std::move(tick)), window_start_(Clock::now()), thread_([this] { run(); }) {}
+LatencyProbe::LatencyProbe(std::string name, std::function<double()> tick, int cpu)
+    : name_(std::move(name)), tick_(std::move(tick)), thread_([this, cpu] { run(cpu); }) {}
 
 LatencyProbe::~LatencyProbe() {
   {
@@ -47,7 +51,6 @@ LatencyProbe::~LatencyProbe() {
 
 void LatencyProbe::restart_window() {
   std::lock_guard lock(mutex_);
-  window_start_ = Clock::now();
   max_ms_ = 0;
   delays_.clear();
 }
@@ -62,17 +65,26 @@ std::vector<Delay> LatencyProbe::delays() const {
   return delays_;
 }
 
-void LatencyProbe::run() {
+void LatencyProbe::run(int cpu) {
+  if (cpu >= 0) {
+    cpu_set_t one{};
+    CPU_SET(cpu, &one);
+    (void)pthread_setaffinity_np(pthread_self(), sizeof one, &one);
+  }
+  // The capture thread's class (capture/capture_control.cpp).
+  (void)raise_thread_priority(5, -5);
   for (;;) {
-    const auto before = Clock::now();
     const double delay_ms = tick_();
+    const auto end = Clock::now();
     std::lock_guard lock(mutex_);
     if (stop_) {
       return;
     }
     max_ms_ = std::max(max_ms_, delay_ms);
-    if (delay_ms > kReportedMs) {
-      delays_.push_back({std::chrono::duration<double>(before - window_start_).count(), delay_ms});
+    if (delay_ms >= kKeptMs && delays_.size() < kDelaysKept) {
+      const auto late =
+          std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(delay_ms));
+      delays_.push_back({end - late, delay_ms});
     }
   }
 }

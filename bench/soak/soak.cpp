@@ -14,11 +14,12 @@
 // - frame p99: the 99th percentile of the interval between ticks of a 16 ms
 //   timer on the window thread (16 on an idle event loop);
 // - CPU: user + system time of this process / wall time;
-// - probe: the largest oversleep of a thread sleeping 1 ms at a time, and
-//   every oversleep above 5 ms with its time, so a loss can be matched to a
-//   pause of the machine; beside it the largest crossing of one byte through
-//   a pseudo-terminal (the kernel's tty worker, which the link waits for too)
-//   and each above 5 ms, and where in the capture each gap of samples lies.
+// - probe: the largest oversleep of a thread sleeping 1 ms at a time on each
+//   CPU, and the largest crossing of one byte through a pseudo-terminal (the
+//   kernel's tty worker, which the link waits for too), each delay above 5 ms
+//   with its time; and for each gap of samples, the largest probe delay
+//   between the lines around it, so a loss can be matched to a pause of the
+//   machine.
 //
 // Usage: bench_soak [SECONDS [WORKLOAD]]  (each capture's length, 60 by
 // default; WORKLOAD: only the workloads whose name starts so, e.g. kor23)
@@ -41,12 +42,14 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "bench/soak/boardsim_process.h"
 #include "bench/soak/latency_probe.h"
 #include "bench/soak/process_figures.h"
 #include "bench/support/sample_count.h"
+#include "capture/capture_clock.h"
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
 #include "capture/data_log_reader.h"
@@ -78,19 +81,66 @@ struct Workload {
   std::vector<std::string> board_options;
 };
 
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// Probe delays printed with their time; smaller ones show only beside a gap.
+constexpr double kReportedMs = 5.0;
+
+struct ProbeDelay {
+  std::string probe;
+  veltrix::bench::Delay delay;
+};
+
 struct Figures {
   bool ran = false;
   veltrix::bench::SampleCount samples;
+  Clock::time_point capture_start;  // the capture clock's zero
   double rss_start = 0, rss_end = 0, sim_rss_start = 0, sim_rss_end = 0;
   double frame_p99_ms = 0, cpu_percent = 0, probe_max_ms = 0, tty_max_ms = 0;
-  std::vector<veltrix::bench::Delay> pauses, tty_delays;
+  std::vector<ProbeDelay> delays;
 };
 
-// Both probes cover the whole capture, as the count of missed samples does.
+// The probes cover the whole capture, as the count of missed samples does.
 struct Probes {
-  LatencyProbe sleep{veltrix::bench::oversleep_tick()};
-  std::unique_ptr<LatencyProbe> tty;  // null without a pseudo-terminal
+  std::vector<std::unique_ptr<LatencyProbe>> sleep;  // one per CPU
+  std::unique_ptr<LatencyProbe> tty;                 // null without a pseudo-terminal
+
+  Probes() {
+    for (unsigned cpu = 0; cpu < std::max(1U, std::thread::hardware_concurrency()); ++cpu) {
+      sleep.push_back(std::make_unique<LatencyProbe>("CPU " + std::to_string(cpu) + " probe",
+                                                     veltrix::bench::oversleep_tick(), static_cast<int>(cpu)));
+    }
+    if (auto tick = veltrix::bench::tty_crossing_tick()) {
+      tty = std::make_unique<LatencyProbe>("tty probe", std::move(tick));
+    } else {
+      std::printf("  no pseudo-terminal for the tty probe\n");
+    }
+  }
+  std::vector<LatencyProbe*> all() const {
+    std::vector<LatencyProbe*> probes;
+    for (const auto& probe : sleep) {
+      probes.push_back(probe.get());
+    }
+    if (tty) {
+      probes.push_back(tty.get());
+    }
+    return probes;
+  }
 };
+
+// The largest delay that overlaps [from, to]; a null probe name when none does.
+ProbeDelay largest_delay(const std::vector<ProbeDelay>& delays, Clock::time_point from, Clock::time_point to) {
+  ProbeDelay largest;
+  for (const ProbeDelay& d : delays) {
+    const auto end = d.delay.from +
+                     std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(d.delay.ms));
+    if (d.delay.from <= to && end >= from && d.delay.ms > largest.delay.ms) {
+      largest = d;
+    }
+  }
+  return largest;
+}
 
 // Intervals between ticks of a 16 ms timer on the window thread.
 class FrameClock {
@@ -167,7 +217,8 @@ bool count_log(const QString& folder, veltrix::bench::SampleCount& samples) {
     veltrix::capture::DataLogStatus status;
     while ((status = reader.next(view, record)) == veltrix::capture::DataLogStatus::kRead) {
       if (record.kind == veltrix::capture::DataLogLine::kSample) {
-        samples.add(record.values[static_cast<std::size_t>(column)]);
+        samples.add(record.values[static_cast<std::size_t>(column)],
+                    columns.has_time ? record.time_ms : veltrix::bench::SampleGap::kNoTime);
       }
     }
     return status == veltrix::capture::DataLogStatus::kEnd;
@@ -218,9 +269,9 @@ Figures soak(const Workload& w, int seconds, Probes& probes) {
     std::fprintf(stderr, "%s: the capture did not start\n", w.name);
     return f;
   }
-  probes.sleep.restart_window();
-  if (probes.tty) {
-    probes.tty->restart_window();
+  f.capture_start = Clock::time_point(Clock::duration(vtxn_base_config::counter_start));
+  for (LatencyProbe* probe : probes.all()) {
+    probe->restart_window();
   }
 
   run_event_loop_ms(warm_up_ms(seconds));
@@ -236,11 +287,12 @@ Figures soak(const Workload& w, int seconds, Probes& probes) {
   f.rss_end = veltrix::bench::rss_mb();
   f.sim_rss_end = veltrix::bench::rss_mb(sim.pid());
   f.frame_p99_ms = frames.p99_ms();
-  f.probe_max_ms = probes.sleep.max_ms();
-  f.pauses = probes.sleep.delays();
-  if (probes.tty) {
-    f.tty_max_ms = probes.tty->max_ms();
-    f.tty_delays = probes.tty->delays();
+  for (LatencyProbe* probe : probes.all()) {
+    double& max_ms = probe == probes.tty.get() ? f.tty_max_ms : f.probe_max_ms;
+    max_ms = std::max(max_ms, probe->max_ms());
+    for (const auto& delay : probe->delays()) {
+      f.delays.push_back({probe->name(), delay});
+    }
   }
   h.click("btnStop");
   veltrix::capture::control::wait();
@@ -276,11 +328,6 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   veltrix::ui::prepare_application(app);
   Probes probes;
-  if (auto tick = veltrix::bench::tty_crossing_tick()) {
-    probes.tty = std::make_unique<LatencyProbe>(std::move(tick));
-  } else {
-    std::printf("  no pseudo-terminal for the tty probe\n");
-  }
   const Workload workloads[] = {
       {"kor23 8 kHz gyro fast 1 ms",
        "kor23",
@@ -302,20 +349,40 @@ int main(int argc, char** argv) {
       ++failed;
       continue;
     }
-    // Times from the capture's start: a gap's is its place in the log at
-    // the sensor's rate, to set beside the probes' delays.
-    for (const auto& pause : f.pauses) {
-      std::printf("  %s: probe overslept %.1f ms at %.1f s\n", w.name, pause.ms, pause.at_s);
+    const auto since_start_s = [&f](Clock::time_point t) {
+      return std::chrono::duration<double>(t - f.capture_start).count();
+    };
+    for (const ProbeDelay& d : f.delays) {
+      if (d.delay.ms > kReportedMs) {
+        std::printf("  %s: %s late %.1f ms at %.1f s\n", w.name, d.probe.c_str(), d.delay.ms,
+                    since_start_s(d.delay.from));
+      }
     }
-    for (const auto& delay : f.tty_delays) {
-      std::printf("  %s: a byte took %.1f ms through a pseudo-terminal at %.1f s\n", w.name, delay.ms, delay.at_s);
-    }
+    int beside_delay = 0;
     for (const auto& gap : f.samples.gaps()) {
-      std::printf("  %s: %ld samples missing at %.3f s\n", w.name, gap.missed, static_cast<double>(gap.at) / w.rate_hz);
+      // Between the lines around the gap (their times are whole ms); a log
+      // without times places it by its sample count, to half a second.
+      const bool timed = gap.before_ms != veltrix::bench::SampleGap::kNoTime;
+      const auto at =
+          timed ? f.capture_start + std::chrono::milliseconds(gap.before_ms)
+                : f.capture_start + std::chrono::duration_cast<Clock::duration>(
+                                        std::chrono::duration<double>(static_cast<double>(gap.at) / w.rate_hz));
+      const auto from = at - (timed ? Clock::duration(1ms) : Clock::duration(500ms));
+      const auto to = timed ? f.capture_start + std::chrono::milliseconds(gap.after_ms + 1) : at + 500ms;
+      std::printf("  %s: %ld samples missing at %.3f s", w.name, gap.missed, since_start_s(at));
+      if (timed) {
+        std::printf(", lines %d ms apart", gap.after_ms - gap.before_ms);
+      }
+      const ProbeDelay beside = largest_delay(f.delays, from, to);
+      if (beside.probe.empty()) {
+        std::printf("; no probe late %.0f ms or more there\n", LatencyProbe::kKeptMs);
+      } else {
+        ++beside_delay;
+        std::printf("; %s late %.1f ms there\n", beside.probe.c_str(), beside.delay.ms);
+      }
     }
-    if (probes.tty) {
-      std::printf("  %s: tty probe max %.1f ms\n", w.name, f.tty_max_ms);
-    }
+    std::printf("  %s: %zu gaps of samples, %d beside a probe late %.0f ms or more; tty probe max %.1f ms\n", w.name,
+                f.samples.gaps().size(), beside_delay, LatencyProbe::kKeptMs, f.tty_max_ms);
     std::printf("  %s: RSS %.1f -> %.1f MB, simulator RSS %.1f -> %.1f MB, %ld samples recorded, %ld out of order\n",
                 w.name, f.rss_start, f.rss_end, f.sim_rss_start, f.sim_rss_end, f.samples.distinct(),
                 f.samples.out_of_order());

@@ -6,7 +6,7 @@
 
 namespace veltrix::bench {
 
-void SampleCount::add(int gyro_x) {
+void SampleCount::add(int gyro_x, int time_ms) {
   const std::optional<std::uint16_t> n = sim::sample_index(sim::Channel::GyroX, gyro_x);
   if (!n) {
     return;
@@ -22,12 +22,13 @@ void SampleCount::add(int gyro_x) {
     return;
   } else if (step != 0) {
     if (step > 1 && gaps_.size() < kGapsKept) {
-      gaps_.push_back({span_ + 1, step - 1});
+      gaps_.push_back({span_ + 1, step - 1, previous_ms_, time_ms});
     }
     span_ += step;
     ++distinct_;
   }
   previous_ = *n;
+  previous_ms_ = time_ms;
 }
 
 }  // namespace veltrix::bench

@@ -2,7 +2,8 @@
 // Counts a capture's samples from its lines' gyroscope X values, decoded with
 // the simulator's formula: the distinct samples recorded and the samples the
 // sensor made from the first recorded one to the last. Values that are no
-// sample of the formula (a header, a gap) are skipped.
+// sample of the formula (a header, a gap) are skipped. Where the lines carry
+// their time, each gap keeps the times of the lines around it.
 //
 // Thread contract: a plain value, used by one thread at a time.
 
@@ -12,17 +13,21 @@
 
 namespace veltrix::bench {
 
-// Samples missing between two recorded ones, `at` samples after the first.
+// Samples missing between two recorded ones, `at` samples after the first;
+// the capture-clock times of those two lines, kNoTime without a time column.
 struct SampleGap {
+  static constexpr int kNoTime = -1;
   long at = 0;
   long missed = 0;
+  int before_ms = kNoTime;
+  int after_ms = kNoTime;
 };
 
 class SampleCount {
  public:
   static constexpr std::size_t kGapsKept = 100;
 
-  void add(int gyro_x);
+  void add(int gyro_x, int time_ms = SampleGap::kNoTime);
 
   long distinct() const { return distinct_; }
   // Samples the sensor made from the first recorded one to the last.
@@ -40,6 +45,7 @@ class SampleCount {
   long out_of_order_ = 0;
   long span_ = 0;
   std::uint16_t previous_ = 0;
+  int previous_ms_ = SampleGap::kNoTime;
   std::vector<SampleGap> gaps_;
 };
 
