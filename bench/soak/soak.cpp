@@ -18,7 +18,7 @@
 //   CPU, and the largest crossing of one byte through a pseudo-terminal (the
 //   kernel's tty worker, which the link waits for too), each delay above 5 ms
 //   with its time; and for each gap of samples, the largest probe delay
-//   between the lines around it, so a loss can be matched to a pause of the
+//   while the lines around it were taken, so a loss can be matched to a pause of the
 //   machine.
 //
 // Usage: bench_soak [SECONDS [WORKLOAD]]  (each capture's length, 60 by
@@ -361,14 +361,19 @@ int main(int argc, char** argv) {
     int beside_delay = 0;
     for (const auto& gap : f.samples.gaps()) {
       // Between the lines around the gap (their times are whole ms); a log
-      // without times places it by its sample count, to half a second.
+      // without times places it by its sample count, to half a second. A
+      // line is stamped before its registers are read, so a pause while the
+      // later line is read loses samples too: the window reaches as far past
+      // that line as the gap is long.
       const bool timed = gap.before_ms != veltrix::bench::SampleGap::kNoTime;
-      const auto at =
-          timed ? f.capture_start + std::chrono::milliseconds(gap.before_ms)
-                : f.capture_start + std::chrono::duration_cast<Clock::duration>(
-                                        std::chrono::duration<double>(static_cast<double>(gap.at) / w.rate_hz));
+      const auto period = std::chrono::duration<double>(1.0 / w.rate_hz);
+      const auto at = timed ? f.capture_start + std::chrono::milliseconds(gap.before_ms)
+                            : f.capture_start + std::chrono::duration_cast<Clock::duration>(
+                                                    static_cast<double>(gap.at) * period);
       const auto from = at - (timed ? Clock::duration(1ms) : Clock::duration(500ms));
-      const auto to = timed ? f.capture_start + std::chrono::milliseconds(gap.after_ms + 1) : at + 500ms;
+      const auto to = timed ? f.capture_start + std::chrono::milliseconds(gap.after_ms + 1) +
+                                  std::chrono::duration_cast<Clock::duration>(static_cast<double>(gap.missed + 2) * period)
+                            : at + 500ms;
       std::printf("  %s: %ld samples missing at %.3f s", w.name, gap.missed, since_start_s(at));
       if (timed) {
         std::printf(", lines %d ms apart", gap.after_ms - gap.before_ms);
