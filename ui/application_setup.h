@@ -15,6 +15,7 @@ void prepare_application(QApplication& app);
 
 QFont section_title_font();
 QFont column_header_font();
+QFont report_font();
 QFont pane_font();
 QFont wait_label_font();
 

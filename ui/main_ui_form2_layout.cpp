@@ -310,10 +310,11 @@ void MainUIForm2::build_console_area() {
   btnLivePlot->setToolTip(veltrix::ui::with_shortcut(btnLivePlot->toolTip(), veltrix::ui::kLivePlotKeys));
   // Reviewing a saved data log needs no sensor.
   btnLivePlot->setEnabled(true);
-  // Two lines under the console title, beside its buttons, above the pane.
+  // Two lines beside the console title and its buttons, down to the pane.
   const int report_x = btnLivePlot->geometry().right() + 10;
-  lblCaptureReport = make<QLabel>(this, "lblCaptureReport", 61, QRect(report_x, 258, 860 - report_x, 29));
+  lblCaptureReport = make<QLabel>(this, "lblCaptureReport", 61, QRect(report_x, 258, 860 - report_x, 30));
   lblCaptureReport->setWordWrap(true);
+  lblCaptureReport->setFont(veltrix::ui::report_font());
   lblCaptureReport->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   anchoring_.add(lblCaptureReport, kAnchorTop | kAnchorLeft | kAnchorRight);
   txtDataLogging = make_pane(this, "txtDataLogging", 41, QRect(236, 288, 624, 208));

@@ -112,6 +112,10 @@ class WindowLivePlotTest : public QObject {
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QVERIFY(report_label(h).startsWith(QStringLiteral("Capture report: %1 samples in ").arg(run.samples)));
     QVERIFY2(report_label(h).contains(QStringLiteral("(sensor 50 Hz)")), qPrintable(report_label(h)));
+    const QLabel* shown = h.child<QLabel>("lblCaptureReport");
+    const QRect room = shown->contentsRect();
+    QVERIFY2(shown->fontMetrics().boundingRect(room, Qt::TextWordWrap, shown->text()).height() <= room.height(),
+             "the whole report fits in its two lines at the window's first size");
     QVERIFY(!h.child<QWidget>("txtDataLogging")->property("plainText").toString().contains("Capture report"));
     plot->refresh();
     QCOMPARE(static_cast<int>(plot->shown_series().size()), run.samples);
