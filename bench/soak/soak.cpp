@@ -18,8 +18,8 @@
 //   CPU, and the largest crossing of one byte through a pseudo-terminal (the
 //   kernel's tty worker, which the link waits for too), each delay above 5 ms
 //   with its time; and for each gap of samples, the largest probe delay
-//   while the lines around it were taken, so a loss can be matched to a pause of the
-//   machine.
+//   while the lines around it were taken, so a loss can be matched to a
+//   pause of the machine.
 //
 // Usage: bench_soak [SECONDS [WORKLOAD]]  (each capture's length, 60 by
 // default; WORKLOAD: only the workloads whose name starts so, e.g. kor23)
@@ -367,13 +367,14 @@ int main(int argc, char** argv) {
       // that line as the gap is long.
       const bool timed = gap.before_ms != veltrix::bench::SampleGap::kNoTime;
       const auto period = std::chrono::duration<double>(1.0 / w.rate_hz);
-      const auto at = timed ? f.capture_start + std::chrono::milliseconds(gap.before_ms)
-                            : f.capture_start + std::chrono::duration_cast<Clock::duration>(
-                                                    static_cast<double>(gap.at) * period);
+      const auto at =
+          timed ? f.capture_start + std::chrono::milliseconds(gap.before_ms)
+                : f.capture_start + std::chrono::duration_cast<Clock::duration>(static_cast<double>(gap.at) * period);
       const auto from = at - (timed ? Clock::duration(1ms) : Clock::duration(500ms));
-      const auto to = timed ? f.capture_start + std::chrono::milliseconds(gap.after_ms + 1) +
-                                  std::chrono::duration_cast<Clock::duration>(static_cast<double>(gap.missed + 2) * period)
-                            : at + 500ms;
+      const auto to =
+          timed ? f.capture_start + std::chrono::milliseconds(gap.after_ms + 1) +
+                      std::chrono::duration_cast<Clock::duration>(static_cast<double>(gap.missed + 2) * period)
+                : at + 500ms;
       std::printf("  %s: %ld samples missing at %.3f s", w.name, gap.missed, since_start_s(at));
       if (timed) {
         std::printf(", lines %d ms apart", gap.after_ms - gap.before_ms);
