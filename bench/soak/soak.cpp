@@ -387,8 +387,10 @@ int main(int argc, char** argv) {
         std::printf("; %s late %.1f ms there\n", beside.probe.c_str(), beside.delay.ms);
       }
     }
-    std::printf("  %s: %zu gaps of samples, %d beside a probe late %.0f ms or more; tty probe max %.1f ms\n", w.name,
-                f.samples.gaps().size(), beside_delay, LatencyProbe::kKeptMs, f.tty_max_ms);
+    const bool gaps_cut = f.samples.gaps().size() == veltrix::bench::SampleCount::kGapsKept;
+    std::printf("  %s: %zu gaps of samples%s, %d beside a probe late %.0f ms or more; tty probe max %.1f ms\n", w.name,
+                f.samples.gaps().size(), gaps_cut ? " (no more kept)" : "", beside_delay, LatencyProbe::kKeptMs,
+                f.tty_max_ms);
     std::printf("  %s: RSS %.1f -> %.1f MB, simulator RSS %.1f -> %.1f MB, %ld samples recorded, %ld out of order\n",
                 w.name, f.rss_start, f.rss_end, f.sim_rss_start, f.sim_rss_end, f.samples.distinct(),
                 f.samples.out_of_order());
