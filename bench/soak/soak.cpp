@@ -366,15 +366,14 @@ int main(int argc, char** argv) {
       // later line is read loses samples too: the window reaches as far past
       // that line as the gap is long.
       const bool timed = gap.before_ms != veltrix::bench::SampleGap::kNoTime;
-      const auto period = std::chrono::duration<double>(1.0 / w.rate_hz);
-      const auto at =
-          timed ? f.capture_start + std::chrono::milliseconds(gap.before_ms)
-                : f.capture_start + std::chrono::duration_cast<Clock::duration>(static_cast<double>(gap.at) * period);
+      const auto periods = [&w](long n) {
+        return std::chrono::duration_cast<Clock::duration>(
+            std::chrono::duration<double>(static_cast<double>(n) / w.rate_hz));
+      };
+      const auto at = f.capture_start + (timed ? std::chrono::milliseconds(gap.before_ms) : periods(gap.at));
       const auto from = at - (timed ? Clock::duration(1ms) : Clock::duration(500ms));
       const auto to =
-          timed ? f.capture_start + std::chrono::milliseconds(gap.after_ms + 1) +
-                      std::chrono::duration_cast<Clock::duration>(static_cast<double>(gap.missed + 2) * period)
-                : at + 500ms;
+          timed ? f.capture_start + std::chrono::milliseconds(gap.after_ms + 1) + periods(gap.missed + 2) : at + 500ms;
       std::printf("  %s: %ld samples missing at %.3f s", w.name, gap.missed, since_start_s(at));
       if (timed) {
         std::printf(", lines %d ms apart", gap.after_ms - gap.before_ms);
@@ -387,10 +386,13 @@ int main(int argc, char** argv) {
         std::printf("; %s late %.1f ms there\n", beside.probe.c_str(), beside.delay.ms);
       }
     }
-    const bool gaps_cut = f.samples.gaps().size() == veltrix::bench::SampleCount::kGapsKept;
-    std::printf("  %s: %zu gaps of samples%s, %d beside a probe late %.0f ms or more; tty probe max %.1f ms\n", w.name,
-                f.samples.gaps().size(), gaps_cut ? " (no more kept)" : "", beside_delay, LatencyProbe::kKeptMs,
-                f.tty_max_ms);
+    const long placed = static_cast<long>(f.samples.gaps().size());
+    std::printf("  %s: %ld gaps of samples, %d beside a probe late %.0f ms or more", w.name, f.samples.gap_count(),
+                beside_delay, LatencyProbe::kKeptMs);
+    if (placed < f.samples.gap_count()) {
+      std::printf(" (of the first %ld)", placed);
+    }
+    std::printf("; tty probe max %.1f ms\n", f.tty_max_ms);
     std::printf("  %s: RSS %.1f -> %.1f MB, simulator RSS %.1f -> %.1f MB, %ld samples recorded, %ld out of order\n",
                 w.name, f.rss_start, f.rss_end, f.sim_rss_start, f.sim_rss_end, f.samples.distinct(),
                 f.samples.out_of_order());

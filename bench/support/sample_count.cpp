@@ -21,7 +21,7 @@ void SampleCount::add(int gyro_x, int time_ms) {
     ++out_of_order_;
     return;
   } else if (step != 0) {
-    if (step > 1 && gaps_.size() < kGapsKept) {
+    if (step > 1 && ++gap_count_ <= static_cast<long>(kGapsKept)) {
       gaps_.push_back({span_ + 1, step - 1, previous_ms_, time_ms});
     }
     span_ += step;

@@ -35,7 +35,8 @@ class SampleCount {
   long missed() const { return made() - distinct_; }
   // Samples older than the one before them, left out of the count.
   long out_of_order() const { return out_of_order_; }
-  // The first kGapsKept gaps.
+  // Every gap counted; the first kGapsKept of them kept.
+  long gap_count() const { return gap_count_; }
   const std::vector<SampleGap>& gaps() const { return gaps_; }
   double percent() const { return distinct_ > 0 ? 100.0 * distinct_ / static_cast<double>(made()) : 0.0; }
 
@@ -44,6 +45,7 @@ class SampleCount {
   long distinct_ = 0;
   long out_of_order_ = 0;
   long span_ = 0;
+  long gap_count_ = 0;
   std::uint16_t previous_ = 0;
   int previous_ms_ = SampleGap::kNoTime;
   std::vector<SampleGap> gaps_;
