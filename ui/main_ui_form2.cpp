@@ -10,9 +10,8 @@
 #include <QThread>
 #include <QTimer>
 
-#include "capture/capture_control.h"
-#include "capture/capture_settings.h"
-#include "devices/device_connection.h"
+#include <chrono>
+
 #include "devices/port_notifier.h"
 #include "ui/operator_prompts.h"
 #include "ui/plot/live_plot_window.h"
@@ -117,11 +116,11 @@ void MainUIForm2::shut_down() {
   shut_down_ = true;
   tmDataUpdater->stop();
   tmBoardWatch->stop();
-  if (veltrix::capture::settings::BackgroundThreadRunningStatus.load() == 1) {
-    veltrix::capture::control::request_stop();
+  session_.stop();
+  while (!session_.wait_for(std::chrono::seconds(1))) {
   }
-  veltrix::capture::control::wait();
-  veltrix::devices::disconnect_device();
+  iKOR = nullptr;
+  session_.disconnect();
 }
 
 }  // namespace VeltrixDataLoggerWFA_clr8xp
