@@ -127,11 +127,16 @@ long Session::connect(const ModelEntry& model, int mode, const std::string& port
   devices::remember_board(identity);
   model_ = &model;
   mode_ = mode;
-  description_ = {model.name, model.class_name, mode == MODE_SPI ? "SPI" : "I2C", path};
   away_ = false;
   const std::lock_guard lock(mutex_);
+  description_ = {model.name, model.class_name, mode == MODE_SPI ? "SPI" : "I2C", path};
   device_ = std::move(device);
   return 0;
+}
+
+capture::CaptureDescription Session::description() const {
+  const std::lock_guard lock(mutex_);
+  return description_;
 }
 
 void Session::disconnect() {
@@ -171,7 +176,7 @@ bool Session::start(const CaptureRun& run) {
   run_ = run;
   relay_ = std::make_unique<Relay>(*this, run.samples);
   capture::control::CaptureOptions options;
-  options.description = description_;
+  options.description = description();
   options.plot_queue = run.plot_queue;
   options.end_at_failure = run.end_at_failure;
   options.loss_told_elsewhere = run.continue_seconds.has_value();
@@ -457,7 +462,7 @@ BoardSighting Session::look_for_board() const {
 
 std::string Session::remembered_serial() const { return devices::remembered_board().serial; }
 
-std::string Session::board_name() const { return devices::remembered_board_name(description_.model_name); }
+std::string Session::board_name() const { return devices::remembered_board_name(description().model_name); }
 
 long Session::reconnect(const std::string& port) {
   if (model_ == nullptr || capturing() || !wait_for(0ms)) {

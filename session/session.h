@@ -77,7 +77,7 @@ class Session {
   // The connected device; null when none. Not while a capture runs.
   ikor* device();
   // Model, class, bus and port, for the sidecar; the port follows the board.
-  const capture::CaptureDescription& description() const { return description_; }
+  capture::CaptureDescription description() const;
 
   // Starts a capture of the components and outputs the capture settings
   // say (capture/capture_settings.h). False when refused: not connected, a
@@ -126,14 +126,14 @@ class Session {
   std::unique_ptr<Relay> relay_;
   const ModelEntry* model_ = nullptr;
   int mode_ = 0;
-  capture::CaptureDescription description_;
 
-  // Guards device_ and retired_ between the owner and the supervisor, and the
-  // supervisor's flags below.
+  // Guards device_, retired_ and description_ between the owner and the
+  // supervisor, and the supervisor's flags below.
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::unique_ptr<ikor> device_;
   std::vector<std::unique_ptr<ikor>> retired_;
+  capture::CaptureDescription description_;
   bool stop_requested_ = false;
   bool time_up_ = false;
   bool done_ = false;

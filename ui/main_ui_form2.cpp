@@ -59,11 +59,9 @@ void MainUIForm2::wire_handlers() {
   connect(btnStart, &QPushButton::clicked, this, &MainUIForm2::btnStart_Click);
   connect(btnStop, &QPushButton::clicked, this, &MainUIForm2::btnStop_Click);
   connect(tmDataUpdater, &QTimer::timeout, this, &MainUIForm2::tmDataUpdater_Tick);
-  // Until the first Start both buttons are visible, one behind the other:
-  // the shortcut presses the one in front.
   auto* start_stop = new QShortcut(QKeySequence(veltrix::ui::kStartStopKeys), this);
   connect(start_stop, &QShortcut::activated, this, [this] {
-    QPushButton* front = btnStart->isVisible() ? btnStart : btnStop;
+    QPushButton* front = capturing_ ? btnStop : btnStart;
     if (front->isEnabled()) {
       front->animateClick();
     }
