@@ -11,6 +11,7 @@
 #include "ui/main_ui_form2.h"
 #include "ui/operator_prompts.h"
 #include "ui/plot/live_plot_window.h"
+#include "ui/status_label.h"
 #include "ui/window_shortcuts.h"
 
 using veltrix::ui::plot::LivePlotWindow;
@@ -24,15 +25,15 @@ namespace {
 // operator answers them too.
 PlotPrompts plot_prompts(veltrix::ui::OperatorPrompts& prompts) {
   return {
-      [&prompts](QWidget* parent, const QString&, const QString&) {
-        return prompts.open_file_path(parent).value_or(QString());
+      [&prompts](QWidget* parent, const QString& caption, const QString& filter) {
+        return prompts.open_file_path(parent, {caption, {}, filter, {}}).value_or(QString());
       },
-      [&prompts](QWidget* parent, const QString&, const QString&, const QString&) {
-        return prompts.save_file_path(parent, QStringLiteral("png")).value_or(QString());
+      [&prompts](QWidget* parent, const QString& caption, const QString& suggested, const QString& filter) {
+        return prompts.save_file_path(parent, {caption, suggested, filter, {}}).value_or(QString());
       },
       [&prompts](QWidget*, const QString& title, const QString& text) { prompts.show_error(title, text); },
-      [&prompts](QWidget* parent, const QString& title, const QString& text) {
-        return prompts.ask_sample_rate(parent, title, text);
+      [&prompts](QWidget* parent, const QString& title, const QString& text, int suggested_hz) {
+        return prompts.ask_sample_rate(parent, title, text, suggested_hz);
       },
   };
 }
