@@ -43,6 +43,7 @@ namespace plot {
 class LivePlotWindow;
 }
 class OperatorPrompts;
+class StatusLabel;
 }  // namespace veltrix::ui
 
 namespace VeltrixDataLoggerWFA_clr8xp {
@@ -230,10 +231,12 @@ class MainUIForm2 : public QWidget {
   QPushButton* btnSelectFolder;
   QLineEdit* txtSelectedFolder;
   QPushButton* btnLivePlot;
-  QLabel* lblCaptureReport;
+  // Its text is all that is known of the last capture; what does not fit is
+  // a click away (status_label.h).
+  veltrix::ui::StatusLabel* lblCaptureReport;
   QCheckBox* chkFastCapture;
   QCheckBox* chkContinueAfterReconnect;
-  QLabel* lblBoardStatus;
+  veltrix::ui::StatusLabel* lblBoardStatus;
   QPushButton* btnReconnect;
   // Looks at the link while connected and for the board while it is away.
   QTimer* tmBoardWatch;

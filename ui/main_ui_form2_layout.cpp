@@ -20,6 +20,7 @@
 #include "ui/application_setup.h"
 #include "ui/flow_layout.h"
 #include "ui/main_ui_form2.h"
+#include "ui/status_label.h"
 #include "ui/window_shortcuts.h"
 
 namespace VeltrixDataLoggerWFA_clr8xp {
@@ -230,6 +231,14 @@ void MainUIForm2::build_panel2() {
   }
   cmbDevices->setPalette(list);
   label11 = make_rule(panel2, "label11", 47, QRect(1, 60, 214, 1));
+  // Under the device list, in the gap above the rule.
+  lblBoardStatus = new veltrix::ui::StatusLabel(QStringLiteral("Board status"), panel2);
+  lblBoardStatus->setObjectName(QStringLiteral("lblBoardStatus"));
+  QFont small = font();
+  small.setPointSizeF(7);
+  lblBoardStatus->setFont(small);
+  lblBoardStatus->setGeometry(3, 49, 212, 11);
+  lblBoardStatus->hide();
   build_reconnect_line();
 
   lblSamplingRates = make_label(panel2, "lblSamplingRates", 19, {3, 66}, "Sampling Rates", title);
@@ -312,9 +321,12 @@ void MainUIForm2::build_console_area() {
   btnLivePlot->setEnabled(true);
   // Two lines beside the console title and its buttons, down to the pane.
   const int report_x = btnLivePlot->geometry().right() + 10;
-  lblCaptureReport = make<QLabel>(this, "lblCaptureReport", 61, QRect(report_x, 258, 860 - report_x, 30));
+  lblCaptureReport = new veltrix::ui::StatusLabel(QStringLiteral("Capture report"), this);
+  lblCaptureReport->setObjectName(QStringLiteral("lblCaptureReport"));
+  lblCaptureReport->setProperty(kTabIndex, 61);
   lblCaptureReport->setWordWrap(true);
   lblCaptureReport->setFont(veltrix::ui::report_font());
+  lblCaptureReport->setGeometry(report_x, 258, 860 - report_x, 30);
   lblCaptureReport->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   anchoring_.add(lblCaptureReport, kAnchorTop | kAnchorLeft | kAnchorRight);
   txtDataLogging = make_pane(this, "txtDataLogging", 41, QRect(236, 288, 624, 208));

@@ -126,6 +126,8 @@ void LivePlotWindow::build() {
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("lblStatus"));
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A long report (its end, gaps and notes) takes more lines, never more width.
+  status_->setWordWrap(true);
   drops_label_ = new QLabel(this);
   drops_label_->setObjectName(QStringLiteral("lblDisplayDrops"));
   drops_label_->setStyleSheet(QStringLiteral("color: #a04000;"));
@@ -292,11 +294,11 @@ void LivePlotWindow::fit_all() {
   request_view(first, std::max(last, first + 1));
 }
 
+// The span stays as the operator last chose it, by a button or by zooming,
+// within what the live plot keeps.
 void LivePlotWindow::follow() {
   follow_ = true;
-  const int checked = spans_->checkedId();
-  set_span(checked > 0 ? checked : kSpanSeconds[1] * 1000);
-  spans_->button(static_cast<int>(span_))->setChecked(true);
+  span_ = std::min(span_, kLongestSpan);
   pause_->setChecked(false);
   update_view();
 }
