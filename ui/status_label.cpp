@@ -53,6 +53,9 @@ StatusLabel::StatusLabel(QString details_title, QWidget* parent)
   more_->setObjectName(QStringLiteral("btnMore"));
   more_->setText(tr("more…"));
   more_->setAutoRaise(true);
+  // A link in the line, not a button beside it.
+  more_->setStyleSheet(
+      QStringLiteral("QToolButton { color: palette(link); text-decoration: underline; border: none; padding: 0; }"));
   more_->setCursor(Qt::PointingHandCursor);
   more_->setToolTip(tr("Show the whole text: %1").arg(details_title_));
   more_->setAccessibleName(tr("Show the whole %1").arg(details_title_.toLower()));

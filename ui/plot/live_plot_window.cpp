@@ -294,11 +294,11 @@ void LivePlotWindow::fit_all() {
   request_view(first, std::max(last, first + 1));
 }
 
-// The span stays as the operator last chose it, by a button or by zooming,
-// within what the live plot keeps.
+// Back to the span last chosen with a button: a zoom unchecks them all.
 void LivePlotWindow::follow() {
   follow_ = true;
-  span_ = std::min(span_, kLongestSpan);
+  set_span(chosen_span_);
+  spans_->button(static_cast<int>(span_))->setChecked(true);
   pause_->setChecked(false);
   update_view();
 }
@@ -313,6 +313,7 @@ void LivePlotWindow::keyPressEvent(QKeyEvent* event) {
 
 void LivePlotWindow::set_span(double span) {
   span_ = span;
+  chosen_span_ = span;
   update_view();
 }
 
