@@ -44,6 +44,8 @@ constexpr int kPaneTabStopCharacters = 8;
 const char* const kTabIndex = "tabIndex";
 
 // Flat until the pointer is over them; raised while it is, sunken when pressed.
+// Disabled labels stay readable on the panel's grey (the style's own grey
+// nearly vanishes there) and still look paler than enabled ones.
 const char* const kButtonStyle = R"(
 #MainUIForm2 > QPushButton, #panel2 > QPushButton {
   background-color: rgb(229, 229, 229); border: 1px solid rgb(122, 122, 122); }
@@ -55,6 +57,8 @@ const char* const kButtonStyle = R"(
   color: rgb(160, 160, 160); border-color: rgb(191, 191, 191); }
 #MainUIForm2 > QPushButton#btnSelectFolder { border: none; background: transparent; }
 #MainUIForm2 > QPushButton#btnSelectFolder:hover { border: 1px solid rgb(122, 122, 122); }
+#MainUIForm2 QRadioButton:disabled, #MainUIForm2 QCheckBox:disabled, #MainUIForm2 QComboBox:disabled {
+  color: rgb(100, 100, 100); }
 )";
 
 template <typename W>
