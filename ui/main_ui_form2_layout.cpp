@@ -270,6 +270,10 @@ void MainUIForm2::build_panel2() {
   label15->setGeometry(112, 250, 102, 26);
   txtReadRegLength = make_entry(panel2, "txtReadRegLength", 56, QRect(115, 278, 90, 20));
   btnRead = make_button(panel2, "btnRead", 50, QRect(115, 304, 90, 24), "Read Burst");
+  btnwrite_to_register->setToolTip(btnwrite_to_register->text());
+  btnRead->setToolTip(btnRead->text());
+  give_shortcut(btnwrite_to_register, veltrix::ui::kWriteKeys);
+  give_shortcut(btnRead, veltrix::ui::kReadBurstKeys);
   label13 = make_rule(panel2, "label13", 49, QRect(1, 336, 214, 1));
 
   lblComponents = make_label(panel2, "lblComponents", 21, {3, 342}, "Components", title);
@@ -291,6 +295,7 @@ void MainUIForm2::build_register_map_area() {
   label5 = make_label(this, "label5", 62, {236, 12}, "Register Map", veltrix::ui::section_title_font());
   btnCompare = make_icon_button(this, "btnCompare", 33, QRect(label5->geometry().right() + 8, 10, 26, 26), "compare",
                                 20, "Compare with file…");
+  give_shortcut(btnCompare, veltrix::ui::kCompareKeys);
   const QFont header = veltrix::ui::column_header_font();
   constexpr int kPaneX = 236;
   label6 = make_label(this, "label6", 63, {kPaneX + 1, 41}, "Address\r\n(hex)", header);
@@ -356,6 +361,7 @@ void MainUIForm2::build_bottom_row() {
   label2 = make_label(this, "label2", 38, {236, 535}, "Data Log Folder :");
   btnSelectFolder = make_icon_button(this, "btnSelectFolder", 39, QRect(label2->geometry().right() + 6, 531, 22, 22),
                                      "folder", 16, "Choose log folder…");
+  give_shortcut(btnSelectFolder, veltrix::ui::kFolderKeys);
   const int folder_x = btnSelectFolder->geometry().right() + 6;
   txtSelectedFolder = make_entry(this, "txtSelectedFolder", 37, QRect(folder_x, 532, 860 - folder_x, 20));
   txtSelectedFolder->setReadOnly(true);

@@ -46,6 +46,8 @@ void MainUIForm2::show_live_plot() {
     live_plot_->setObjectName(QStringLiteral("livePlotWindow"));
     live_plot_->setWindowFlag(Qt::Window);
     live_plot_->set_status(lblCaptureReport->text());
+    // Start, Stop and the rest stay at hand while the operator watches the plot.
+    veltrix::ui::share_shortcuts(this, live_plot_);
   }
   live_plot_->show();
   live_plot_->raise();
