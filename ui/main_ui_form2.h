@@ -59,6 +59,9 @@ class MainUIForm2 : public QWidget {
   ~MainUIForm2() override;
 
   // Connection.
+  // As if the operator chose `model` in the device list, which connects it.
+  // False when it is not listed or did not connect (the window says why).
+  bool choose_model(const QString& model);
   bool conntect_to_device(const QString& pDevice);
   bool is_device_connected(bool showMessage = true);
   void update_sensor_ui_for_sensor(ikor& device);
