@@ -67,6 +67,10 @@ for program in "${programs[@]}"; do
   for option in $(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
     grep -q -- "$option" <<<"$page" || fail "$program's man page lacks $option of its --help"
   done
+  # Each form of the command keeps a line of its own in the synopsis.
+  while IFS= read -r form; do
+    grep -qxF -- "       $form" <<<"$page" || fail "$program's man page has no synopsis line \"$form\""
+  done < <(sed -n 's|^Usage: \([^ ]*/\)\{0,1\}||p; s|^   or: ||p' <<<"$help")
 done
 
 gzip -dc "$root/usr/share/doc/veltrix-logger/changelog.gz" >"$work/changelog"
