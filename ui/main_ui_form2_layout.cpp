@@ -57,7 +57,7 @@ const char* const kButtonStyle = R"(
   color: rgb(160, 160, 160); border-color: rgb(191, 191, 191); }
 #MainUIForm2 > QPushButton#btnSelectFolder { border: none; background: transparent; }
 #MainUIForm2 > QPushButton#btnSelectFolder:hover { border: 1px solid rgb(122, 122, 122); }
-#MainUIForm2 QRadioButton:disabled, #MainUIForm2 QCheckBox:disabled, #MainUIForm2 QComboBox:disabled {
+#MainUIForm2 QRadioButton:disabled, #MainUIForm2 QCheckBox:disabled {
   color: rgb(100, 100, 100); }
 )";
 
