@@ -16,6 +16,7 @@
 #include "capture/console_buffer.h"
 #include "tests/capture/sample_line_check.h"
 #include "tests/ui/sample_lines.h"
+#include "tests/ui/status_check.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/application_setup.h"
 #include "ui/plot/live_plot_window.h"
@@ -176,25 +177,8 @@ class WindowLivePlotTest : public QObject {
 
     QCOMPARE(label->geometry(), place);
     QVERIFY2(label->cut(), "the report of a lost board is longer than two lines");
-    const QFontMetrics metrics(label->font());
-    const QRect room = label->contentsRect();
-    QVERIFY(label->shown_lines().size() * metrics.lineSpacing() <= room.height());
-    for (const QString& line : label->shown_lines()) {
-      QVERIFY2(metrics.horizontalAdvance(line) <= room.width(), qPrintable(line));
-    }
-    QString shown = label->shown_lines().join(QLatin1Char(' '));
-    QVERIFY(shown.endsWith(QChar(0x2026)));
-    shown.chop(1);
-    QVERIFY2(whole.simplified().startsWith(shown.simplified()), qPrintable(shown));
-    QToolButton* more = label->more_button();
-    QVERIFY(more->isVisible() && label->rect().contains(more->geometry()));
-
-    QTest::mouseClick(more, Qt::LeftButton);
-    QWidget* details = label->details();
-    QVERIFY(details != nullptr && details->isVisible());
-    auto* text = details->findChild<QLabel*>(QStringLiteral("lblWholeText"));
-    QCOMPARE(text->text(), whole);
-    QVERIFY2(text->height() >= text->heightForWidth(text->width()), "the whole report shows in its window");
+    const QString problem = veltrix::ui::test::whole_text_problem(*label);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
     auto* status = plot->findChild<QLabel*>(QStringLiteral("lblStatus"));
     QCOMPARE(status->text(), whole);

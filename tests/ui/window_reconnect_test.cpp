@@ -23,8 +23,10 @@
 #include "capture/capture_settings.h"
 #include "capture/capture_sidecar.h"
 #include "tests/support/temp_folder.h"
+#include "tests/ui/status_check.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/application_setup.h"
+#include "ui/status_label.h"
 
 using veltrix::ui::test::buffered_lines;
 using veltrix::ui::test::kCaptureTimeoutMs;
@@ -146,6 +148,9 @@ class WindowReconnectTest : public QObject {
     QCOMPARE(h.board->register_value(kBus, kOffsetRegister), 0x5A);
     QCOMPARE(h.board->sample_rate_hz(), 100.0);
     QCOMPARE(status->text(), QStringLiteral("Reconnected: 100 Hz, 1 register writes restored, all read back"));
+    // In its small place under the device list, and whole a click away.
+    const QString problem = veltrix::ui::test::whole_text_problem(*h.child<veltrix::ui::StatusLabel>("lblBoardStatus"));
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QVERIFY(h.child<QRadioButton>("rdSamplingRate100")->isChecked());
     QVERIFY(h.child<QPushButton>("btnReconnect")->isHidden());
     QVERIFY(!h.child<QComboBox>("cmbDevices")->isEnabled());
