@@ -180,6 +180,8 @@ void AnalysisWindow::build() {
   table_->verticalHeader()->hide();
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  // "(upper bound)" beside its figure needs more than a share of the width.
+  table_->horizontalHeader()->setSectionResizeMode(kBiasColumn, QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setMinimumSectionSize(60);
 
   auto* bottom = new QHBoxLayout;
