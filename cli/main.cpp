@@ -207,15 +207,26 @@ Exit status: 0 success; 1 sensor, link or file failure; 2 usage or input error
 diff: 0 the same; 1 different; 2 usage error; 3 sensor, link or file failure.
 Messages go to stderr; stdout carries only the documented output.)";
 
+// The program's two forms as usage lines, "or:" before the second as usage
+// texts (and help2man, which makes each a line of the man page's synopsis)
+// have it; a command's own help keeps the library's usage line.
+class HelpFormat : public CLI::Formatter {
+ public:
+  std::string make_usage(const CLI::App* app, std::string name) const override {
+    if (app->get_parent() != nullptr) {
+      return CLI::Formatter::make_usage(app, std::move(name));
+    }
+    return "Usage: veltrix-cli [--port PATH] [--mode i2c|spi] --model \"NAME\" COMMAND [ARGS...]\n"
+           "   or: veltrix-cli analyze LOG.csv [--json FILE] [--scale LIST] [--rate HZ]\n";
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Arguments args;
-  CLI::App app{
-      "Reads, writes and records Veltrix motion sensors on an evaluation board.\n"
-      "veltrix-cli [--port PATH] [--mode i2c|spi] --model \"NAME\" COMMAND [ARGS...]\n"
-      "veltrix-cli analyze LOG.csv [--json FILE] [--scale LIST] [--rate HZ]",
-      "veltrix-cli"};
+  CLI::App app{"Reads, writes and records Veltrix motion sensors on an evaluation board.", "veltrix-cli"};
+  app.formatter(std::make_shared<HelpFormat>());
   app.fallthrough();
   app.require_subcommand(1, 1);
   app.add_option("--port", args.port, "serial port of the board");

@@ -87,6 +87,15 @@ void MainUIForm2::install_port_notifier() {
   });
 }
 
+bool MainUIForm2::choose_model(const QString& model) {
+  const int index = cmbDevices->findText(model);
+  if (index < 0 || !cmbDevices->isEnabled()) {
+    return false;
+  }
+  cmbDevices->setCurrentIndex(index);
+  return iKOR != nullptr;
+}
+
 void MainUIForm2::show_error(const QString& text, const QString& detail) {
   prompts_.show_error(QString::fromLatin1(kMessageCaption), text, detail);
 }

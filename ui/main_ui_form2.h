@@ -45,6 +45,7 @@ namespace plot {
 class LivePlotWindow;
 }
 class OperatorPrompts;
+class StatusLabel;
 }  // namespace veltrix::ui
 
 namespace VeltrixDataLoggerWFA_clr8xp {
@@ -60,6 +61,9 @@ class MainUIForm2 : public QWidget {
   ~MainUIForm2() override;
 
   // Connection.
+  // As if the operator chose `model` in the device list, which connects it.
+  // False when it is not listed or did not connect (the window says why).
+  bool choose_model(const QString& model);
   bool conntect_to_device(const QString& pDevice);
   bool is_device_connected(bool showMessage = true);
   void update_sensor_ui_for_sensor(ikor& device);
@@ -225,10 +229,12 @@ class MainUIForm2 : public QWidget {
   QPushButton* btnSelectFolder;
   QLineEdit* txtSelectedFolder;
   QPushButton* btnLivePlot;
-  QLabel* lblCaptureReport;
+  // Its text is all that is known of the last capture; what does not fit is
+  // a click away (status_label.h).
+  veltrix::ui::StatusLabel* lblCaptureReport;
   QCheckBox* chkFastCapture;
   QCheckBox* chkContinueAfterReconnect;
-  QLabel* lblBoardStatus;
+  veltrix::ui::StatusLabel* lblBoardStatus;
   QPushButton* btnReconnect;
   // Looks at the link while connected and for the board while it is away.
   QTimer* tmBoardWatch;

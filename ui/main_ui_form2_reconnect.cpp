@@ -14,6 +14,7 @@
 #include "session/sentences.h"
 #include "ui/main_ui_form2.h"
 #include "ui/operator_prompts.h"
+#include "ui/status_label.h"
 #include "ui/window_shortcuts.h"
 
 namespace VeltrixDataLoggerWFA_clr8xp {
@@ -28,16 +29,9 @@ QString text_of(const std::string& sentence) { return QString::fromStdString(sen
 
 }  // namespace
 
-// Under the device list, in the gap above the rule, and beside the
-// section's title: no described control moves.
+// Beside the section's title (the status line under the device list is the
+// layout's): no described control moves.
 void MainUIForm2::build_reconnect_line() {
-  lblBoardStatus = new QLabel(panel2);
-  lblBoardStatus->setObjectName(QStringLiteral("lblBoardStatus"));
-  QFont small = font();
-  small.setPointSizeF(7);
-  lblBoardStatus->setFont(small);
-  lblBoardStatus->setGeometry(3, 49, 212, 11);
-  lblBoardStatus->hide();
   btnReconnect = new QPushButton(QStringLiteral("Reconnect"), panel2);
   btnReconnect->setObjectName(QStringLiteral("btnReconnect"));
   btnReconnect->setGeometry(138, 3, 70, 22);

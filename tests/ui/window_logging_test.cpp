@@ -131,7 +131,7 @@ class WindowLoggingTest : public QObject {
     QVERIFY(!h.window->findChild<QTimer*>(QStringLiteral("tmDataUpdater"))->isActive());
     QVERIFY(pane_text(h).contains(why));
     const QString report = h.child<QLabel>("lblCaptureReport")->text();
-    QVERIFY2(report.startsWith(why + QStringLiteral(" Capture report: ")), qPrintable(report));
+    QVERIFY2(report.startsWith(why + QStringLiteral("\nCapture report: ")), qPrintable(report));
     QCOMPARE(h.prompts.errors.size(), std::size_t{1});
     QCOMPARE(h.prompts.errors[0].caption, QStringLiteral("Veltrix Data Logger"));
     QVERIFY2(h.prompts.errors[0].text.startsWith(why), qPrintable(h.prompts.errors[0].text));

@@ -24,8 +24,10 @@
 #include "capture/capture_sidecar.h"
 #include "capture/console_buffer.h"
 #include "tests/support/temp_folder.h"
+#include "tests/ui/status_check.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/application_setup.h"
+#include "ui/status_label.h"
 
 using veltrix::ui::test::buffered_lines;
 using veltrix::ui::test::kCaptureTimeoutMs;
@@ -149,6 +151,9 @@ class WindowReconnectTest : public QObject {
     QCOMPARE(status->text(),
              QStringLiteral("Reconnected at %1: 100 Hz, 1 register write and 1 rate restored, all read back")
                  .arg(QString::fromStdString(named_port ? folder.file("board") : h.board->current_port_path())));
+    // In its small place under the device list, and whole a click away.
+    const QString problem = veltrix::ui::test::whole_text_problem(*h.child<veltrix::ui::StatusLabel>("lblBoardStatus"));
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
     QVERIFY(h.child<QRadioButton>("rdSamplingRate100")->isChecked());
     QVERIFY(h.child<QPushButton>("btnReconnect")->isHidden());
     QVERIFY(!h.child<QComboBox>("cmbDevices")->isEnabled());

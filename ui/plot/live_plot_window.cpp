@@ -126,6 +126,8 @@ void LivePlotWindow::build() {
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("lblStatus"));
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A long report (its end, gaps and notes) takes more lines, never more width.
+  status_->setWordWrap(true);
   drops_label_ = new QLabel(this);
   drops_label_->setObjectName(QStringLiteral("lblDisplayDrops"));
   drops_label_->setStyleSheet(QStringLiteral("color: #a04000;"));
@@ -292,10 +294,10 @@ void LivePlotWindow::fit_all() {
   request_view(first, std::max(last, first + 1));
 }
 
+// Back to the span last chosen with a button: a zoom unchecks them all.
 void LivePlotWindow::follow() {
   follow_ = true;
-  const int checked = spans_->checkedId();
-  set_span(checked > 0 ? checked : kSpanSeconds[1] * 1000);
+  set_span(chosen_span_);
   spans_->button(static_cast<int>(span_))->setChecked(true);
   pause_->setChecked(false);
   update_view();
@@ -311,6 +313,7 @@ void LivePlotWindow::keyPressEvent(QKeyEvent* event) {
 
 void LivePlotWindow::set_span(double span) {
   span_ = span;
+  chosen_span_ = span;
   update_view();
 }
 

@@ -116,7 +116,8 @@ class LivePlotWindow : public QWidget {
   int frames_since_read_on_ = 0;
   QString capture_status_;
   std::vector<veltrix::capture::PlotSample> batch_;
-  double span_ = 10000;  // x units: ms, or samples for a log without time column
+  double span_ = 10000;         // x units: ms, or samples for a log without time column
+  double chosen_span_ = span_;  // by a button, as a zoom leaves it
   double view_end_ = 0;
   bool paused_ = false;
   bool follow_ = true;
