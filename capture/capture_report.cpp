@@ -83,6 +83,9 @@ std::string report_line(const CaptureReport& report) {
   } else {
     line += "long intervals not judged";
   }
+  if (report.console_lines_not_shown > 0) {
+    line += ", console: " + counted(report.console_lines_not_shown, "line", "lines") + " not shown";
+  }
   if (!report.thread_priority.empty()) {
     line += ", capture thread " + report.thread_priority;
   }
@@ -104,6 +107,9 @@ nlohmann::ordered_json report_json(const CaptureReport& report) {
   json["long_intervals"] = rate_known ? Json(report.long_intervals) : Json();
   json["missed_samples"] = rate_known ? Json(report.missed_samples) : Json();
   json["missed_samples_estimated"] = rate_known ? Json(report.missed_samples_estimated) : Json();
+  if (report.console_lines_not_shown > 0) {
+    json["console_lines_not_shown"] = report.console_lines_not_shown;
+  }
   return json;
 }
 
@@ -124,6 +130,11 @@ std::optional<CaptureReport> report_from_json(const nlohmann::ordered_json& json
       return std::nullopt;
     }
     report.missed_samples_estimated = estimated->is_boolean() && estimated->get<bool>();
+  }
+  // Only reports whose console dropped lines have the key.
+  if (json.contains("console_lines_not_shown") &&
+      !number_at(json, "console_lines_not_shown", report.console_lines_not_shown)) {
+    return std::nullopt;
   }
   report.duration_ms = rounded(duration_s * 1000.0, 1e3);
   return report;
