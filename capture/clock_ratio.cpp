@@ -7,10 +7,11 @@ namespace veltrix::capture {
 
 namespace {
 
-// A pair's interval against the stated period, from 1 - kSpan to 1 + kSpan
-// in bins of kBinWidth; a pair beyond counts towards the quartiles only.
-constexpr double kSpan = 0.1;
-constexpr double kBinWidth = 1e-4;
+// A pair's interval against the stated period: a neighbour lies within half
+// a period either way, in bins of kBinWidth. The bins only decide which pairs
+// fall within the quartiles; each keeps its pairs' times exactly.
+constexpr double kSpan = 0.5;
+constexpr double kBinWidth = 5e-4;
 constexpr int kBinCount = 2 * static_cast<int>(kSpan / kBinWidth + 0.5) + 1;
 // Enough pairs to carry the ratio, and the most a sensor's clock plausibly
 // errs; beyond it something else is wrong and the stated rate stands.
@@ -28,10 +29,8 @@ void ClockRatio::arrived(double time_ms, double period_ms) {
     Bin& bin = bins_[static_cast<std::size_t>(std::clamp(place, 0.0, kBinCount - 1.0))];
     ++bin.pairs;
     ++pairs_;
-    if (place >= 0.0 && place < kBinCount) {
-      bin.host_ms += interval;
-      bin.stated_ms += period_ms;
-    }
+    bin.host_ms += interval;
+    bin.stated_ms += period_ms;
   }
   chained_ = true;
   last_ms_ = time_ms;
@@ -51,7 +50,7 @@ double ClockRatio::ratio() const {
   for (const Bin& bin : bins_) {
     const double count = static_cast<double>(bin.pairs);
     const double inside = std::min(below + count, to) - std::max(below, from);
-    if (inside > 0.0 && bin.host_ms > 0.0) {
+    if (inside > 0.0) {
       host_ms += bin.host_ms * inside / count;
       stated_ms += bin.stated_ms * inside / count;
     }
