@@ -37,7 +37,8 @@ LogRate resolve_log_rate(const std::string& log_path, std::optional<double> give
       rate.rate_hz = *given_hz;
       return rate;
     case capture::SidecarFileStatus::kUnreadable:
-      return refused(rate, LogRateStatus::kUnreadable, "The sidecar " + rate.sidecar_path + ": " + file.error);
+      return refused(rate, LogRateStatus::kUnreadable,
+                     "The sidecar " + rate.sidecar_path + " cannot be read: " + file.error + ".");
     case capture::SidecarFileStatus::kNotASidecar:
       return refused(rate, LogRateStatus::kBadSidecar,
                      "The sidecar " + rate.sidecar_path + " is not a capture's description: " + file.error);

@@ -266,7 +266,7 @@ SidecarFile read_sidecar_file(const std::string& path) {
     case SmallFileStatus::kMissing:
       return {SidecarFileStatus::kMissing, std::nullopt, "It does not exist."};
     case SmallFileStatus::kUnreadable:
-      return {SidecarFileStatus::kUnreadable, std::nullopt, "It cannot be read: " + file.why + "."};
+      return {SidecarFileStatus::kUnreadable, std::nullopt, file.why};
     case SmallFileStatus::kNotRegular:
       return {SidecarFileStatus::kNotASidecar, std::nullopt, "It is not a regular file."};
     case SmallFileStatus::kTooLarge:

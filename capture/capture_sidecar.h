@@ -94,7 +94,7 @@ enum class SidecarFileStatus {
 struct SidecarFile {
   SidecarFileStatus status = SidecarFileStatus::kRead;
   std::optional<SidecarContents> sidecar;  // kRead
-  std::string error;                       // otherwise: why, one sentence without the path
+  std::string error;                       // kUnreadable: the system's error text; kNotASidecar: why, one sentence
 };
 
 // Reads the sidecar at `path`: a regular file of at most kMostSidecarBytes.
