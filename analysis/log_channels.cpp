@@ -1,14 +1,15 @@
 #include "analysis/log_channels.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
+#include <optional>
 
 #include "capture/data_log_reader.h"
+#include "capture/regular_file.h"
 
 using veltrix::capture::DataLogColumns;
 using veltrix::capture::DataLogLine;
@@ -24,22 +25,6 @@ namespace {
 // Far longer than any data log line; a longer one is not a data log.
 constexpr std::size_t kChunkBytes = std::size_t{1} << 22;
 constexpr double kStepPeriods = 1.5;
-
-class File {
- public:
-  explicit File(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-  ~File() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-  int fd() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // The chunk of the file not yet read by the reader, refilled from the file.
 class ChunkBuffer {
@@ -101,7 +86,8 @@ void name_channels(const DataLogColumns& columns, LogChannels& log) {
 }
 
 // At most as many lines as the file holds at the narrowest widths the writer
-// uses, so the values are allocated once.
+// uses, so the values are allocated once. The bytes it holds, not its size:
+// a hole in a sparse file reads as NUL bytes, which are no lines.
 void reserve_lines(const DataLogColumns& columns, std::uint64_t file_bytes, LogChannels& log) {
   const std::uint64_t narrowest = 7 * static_cast<std::uint64_t>(columns.value_count) + (columns.has_time ? 8 : 0) + 1;
   const auto lines = static_cast<std::size_t>(file_bytes / narrowest + 1);
@@ -112,11 +98,18 @@ void reserve_lines(const DataLogColumns& columns, std::uint64_t file_bytes, LogC
 
 class Splitter {
  public:
-  Splitter(LogChannels& log, double rate_hz) : log_(log), step_limit_ms_(kStepPeriods * 1000.0 / rate_hz) {}
+  Splitter(LogChannels& log, double rate_hz)
+      : log_(log), step_limit_ms_(kStepPeriods * 1000.0 / rate_hz), steps_(kLongestStepMs + 1) {}
 
   void add(const DataLogRecord& record) {
     switch (record.kind) {
       case DataLogLine::kSample:
+        if (log_.has_time && stepped_) {
+          ++steps_[static_cast<std::size_t>(std::min(record.time_ms - stepped_from_ms_, kLongestStepMs))];
+          ++step_count_;
+        }
+        stepped_ = log_.has_time;
+        stepped_from_ms_ = record.time_ms;
         if (log_.has_time && timed_ && record.time_ms - last_time_ms_ > step_limit_ms_) {
           ++log_.time_steps;
           split();
@@ -148,12 +141,50 @@ class Splitter {
     timed_ = false;
   }
 
+  // The median step between neighbouring samples' times; nullopt below
+  // kLeastSteps steps.
+  std::optional<int> median_step_ms() const {
+    if (step_count_ < kLeastSteps) {
+      return std::nullopt;
+    }
+    std::uint64_t below = 0;
+    for (int step = 0; step <= kLongestStepMs; ++step) {
+      below += steps_[static_cast<std::size_t>(step)];
+      if (2 * below >= step_count_) {
+        return step;
+      }
+    }
+    return kLongestStepMs;
+  }
+
  private:
+  static constexpr int kLongestStepMs = 10'000;
+  static constexpr std::uint64_t kLeastSteps = 10;
+
   LogChannels& log_;
   double step_limit_ms_;
   bool timed_ = false;  // last_time_ms_ is the time of the segment's last sample
   int last_time_ms_ = 0;
+  bool stepped_ = false;  // stepped_from_ms_ is the last sample's time
+  int stepped_from_ms_ = 0;
+  std::vector<std::uint64_t> steps_;  // how many steps of each length in ms
+  std::uint64_t step_count_ = 0;
 };
+
+// Why the time column does not fit `rate_hz`, or "": its median step must be
+// within the 1.5 periods that split a log at a gap, either way.
+std::string time_column_misfit(std::optional<int> median_step_ms, double rate_hz) {
+  const double period_ms = 1000.0 / rate_hz;
+  if (!median_step_ms || (*median_step_ms <= kStepPeriods * period_ms && *median_step_ms * kStepPeriods >= period_ms)) {
+    return {};
+  }
+  char text[200];
+  std::snprintf(text, sizeof text,
+                "Its time column steps by %d ms between samples at the median, which does not fit %g Hz (a step of "
+                "%g ms).",
+                *median_step_ms, rate_hz, period_ms);
+  return text;
+}
 
 LogReading failed(LogReadStatus status, std::string error) {
   LogReading reading;
@@ -162,26 +193,13 @@ LogReading failed(LogReadStatus status, std::string error) {
   return reading;
 }
 
-}  // namespace
-
-std::vector<Segment> LogChannels::segments(std::size_t index) const {
-  std::vector<Segment> out;
-  const std::vector<std::int16_t>& values = channels[index].values;
-  std::size_t start = 0;
-  for (const std::size_t end : segment_ends) {
-    out.emplace_back(values.data() + start, end - start);
-    start = end;
+LogReading read_log_file(const std::string& path, double rate_hz, const Progress& progress) {
+  capture::RegularFile file;
+  if (const std::string why = file.open(path); !why.empty()) {
+    return why == capture::kNotARegularFile ? failed(LogReadStatus::kNotALog, "It is not a regular file.")
+                                            : failed(LogReadStatus::kUnreadable, why);
   }
-  return out;
-}
-
-LogReading read_log_channels(const std::string& path, double rate_hz, const Progress& progress) {
-  const File file(path);
-  struct stat status {};
-  if (file.fd() < 0 || ::fstat(file.fd(), &status) != 0) {
-    return failed(LogReadStatus::kUnreadable, std::strerror(errno));
-  }
-  const auto file_bytes = static_cast<std::uint64_t>(status.st_size);
+  const std::uint64_t file_bytes = file.size();
   ChunkBuffer buffer(file.fd());
   LogReading reading;
   LogChannels& log = reading.log;
@@ -201,7 +219,7 @@ LogReading read_log_channels(const std::string& path, double rate_hz, const Prog
         started = true;
         log.has_time = reader.columns().has_time;
         name_channels(reader.columns(), log);
-        reserve_lines(reader.columns(), file_bytes, log);
+        reserve_lines(reader.columns(), file.held_bytes(), log);
       }
       continue;
     }
@@ -209,8 +227,12 @@ LogReading read_log_channels(const std::string& path, double rate_hz, const Prog
         read == DataLogStatus::kCutLine || read == DataLogStatus::kEnd || read == DataLogStatus::kEmpty;
     if (wants_more && !buffer.at_end()) {
       if (buffer.full()) {
+        const std::string line = "line " + std::to_string(reader.lines_read() + 1);
+        // A hole in a sparse file, or one never written, reads as NUL bytes.
         return failed(LogReadStatus::kNotALog,
-                      "line " + std::to_string(reader.lines_read() + 1) + " is longer than any data log line.");
+                      buffer.unread().find('\0') != std::string_view::npos
+                          ? line + " holds NUL bytes, which no data log has (a hole where lines should be)."
+                          : line + " is longer than any data log line.");
       }
       if (progress.cancelled()) {
         return failed(LogReadStatus::kCancelled, {});
@@ -233,8 +255,32 @@ LogReading read_log_channels(const std::string& path, double rate_hz, const Prog
     return failed(LogReadStatus::kNotALog, reader.error_message());
   }
   splitter.split();
+  if (std::string misfit = time_column_misfit(splitter.median_step_ms(), rate_hz); !misfit.empty()) {
+    return failed(LogReadStatus::kRateMisfit, std::move(misfit));
+  }
   progress.update(1.0);
   return reading;
+}
+
+}  // namespace
+
+std::vector<Segment> LogChannels::segments(std::size_t index) const {
+  std::vector<Segment> out;
+  const std::vector<std::int16_t>& values = channels[index].values;
+  std::size_t start = 0;
+  for (const std::size_t end : segment_ends) {
+    out.emplace_back(values.data() + start, end - start);
+    start = end;
+  }
+  return out;
+}
+
+LogReading read_log_channels(const std::string& path, double rate_hz, const Progress& progress) {
+  try {
+    return read_log_file(path, rate_hz, progress);
+  } catch (const std::bad_alloc&) {
+    return failed(LogReadStatus::kUnreadable, "there is not enough memory for its samples");
+  }
 }
 
 }  // namespace veltrix::analysis

@@ -13,7 +13,11 @@
 // cut at the same lines, so all channels share one list of segment ends.
 //
 // A last line without its line end (a capture that was killed mid-write) is
-// left out and said in `notes`; any other reader error refuses the log.
+// left out and said in `notes`; any other reader error refuses the log, as
+// does a file that is not a regular one (a FIFO would never end, nor would a
+// device such as /dev/zero) and a log whose time column does not fit the
+// rate. Memory holds what the file holds: a hole in a sparse file reserves
+// nothing, and is refused at its first NUL bytes.
 //
 // Thread contract: pure functions of the file; safe on any thread. Progress
 // (by bytes read) is reported on the calling thread (see progress.h).
@@ -51,7 +55,8 @@ struct LogChannels {
 enum class LogReadStatus {
   kRead,
   kUnreadable,  // the file could not be opened or read: `error` has the reason
-  kNotALog,     // the reader refused the text: `error` names the line
+  kNotALog,     // not a regular file, or the reader refused the text: `error` names the line
+  kRateMisfit,  // the time column's median step is not within 1.5 periods of the rate, either way
   kCancelled,
 };
 
@@ -61,7 +66,8 @@ struct LogReading {
   LogChannels log;
 };
 
-// rate_hz > 0: the sample rate, for the steps in the time column.
+// rate_hz > 0: the sample rate, for the steps in the time column. Never
+// throws: memory that runs out is kUnreadable.
 LogReading read_log_channels(const std::string& path, double rate_hz, const Progress& progress = {});
 
 }  // namespace veltrix::analysis

@@ -1,8 +1,5 @@
 #include "analysis/log_rate.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "capture/capture_sidecar.h"
@@ -27,36 +24,31 @@ LogRate refused(LogRate rate, LogRateStatus status, std::string error) {
 LogRate resolve_log_rate(const std::string& log_path, std::optional<double> given_hz) {
   LogRate rate;
   rate.sidecar_path = capture::sidecar_path(log_path);
-  errno = 0;
-  std::ifstream file(rate.sidecar_path, std::ios::binary);
-  if (!file) {
-    if (errno != ENOENT) {
+  const capture::SidecarFile file = capture::read_sidecar_file(rate.sidecar_path);
+  switch (file.status) {
+    case capture::SidecarFileStatus::kRead:
+      break;
+    case capture::SidecarFileStatus::kMissing:
+      if (!given_hz) {
+        return refused(rate, LogRateStatus::kUnknown,
+                       "No sample rate is known: there is no sidecar " + rate.sidecar_path + ".");
+      }
+      rate.status = LogRateStatus::kKnown;
+      rate.rate_hz = *given_hz;
+      return rate;
+    case capture::SidecarFileStatus::kUnreadable:
       return refused(rate, LogRateStatus::kUnreadable,
-                     "The sidecar " + rate.sidecar_path + " cannot be read: " + std::strerror(errno) + ".");
-    }
-    if (!given_hz) {
-      return refused(rate, LogRateStatus::kUnknown,
-                     "No sample rate is known: there is no sidecar " + rate.sidecar_path + ".");
-    }
-    rate.status = LogRateStatus::kKnown;
-    rate.rate_hz = *given_hz;
-    return rate;
+                     "The sidecar " + rate.sidecar_path + " cannot be read: " + file.error + ".");
+    case capture::SidecarFileStatus::kNotASidecar:
+      return refused(rate, LogRateStatus::kBadSidecar,
+                     "The sidecar " + rate.sidecar_path + " is not a capture's description: " + file.error);
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (file.bad()) {
-    return refused(rate, LogRateStatus::kUnreadable, "The sidecar " + rate.sidecar_path + " cannot be read.");
-  }
-  const capture::SidecarReading reading = capture::read_sidecar(text.str());
-  if (!reading.sidecar) {
-    return refused(rate, LogRateStatus::kBadSidecar,
-                   "The sidecar " + rate.sidecar_path + " is not a capture's description: " + reading.error);
-  }
-  if (reading.sidecar->rate_hz <= 0) {
+  const capture::SidecarContents& sidecar = *file.sidecar;
+  if (sidecar.rate_hz <= 0) {
     return refused(rate, LogRateStatus::kBadSidecar,
                    "The sidecar " + rate.sidecar_path + " gives no sample rate above 0.");
   }
-  const auto sidecar_hz = static_cast<double>(reading.sidecar->rate_hz);
+  const auto sidecar_hz = static_cast<double>(sidecar.rate_hz);
   if (given_hz && *given_hz != sidecar_hz) {
     return refused(rate, LogRateStatus::kDisagrees,
                    "The rate given, " + hz_text(*given_hz) + ", disagrees with the sidecar " + rate.sidecar_path +
@@ -65,8 +57,8 @@ LogRate resolve_log_rate(const std::string& log_path, std::optional<double> give
   rate.status = LogRateStatus::kKnown;
   rate.rate_hz = sidecar_hz;
   rate.from_sidecar = true;
-  rate.report = reading.sidecar->report;
-  rate.model = reading.sidecar->model;
+  rate.report = sidecar.report;
+  rate.model = sidecar.model;
   return rate;
 }
 

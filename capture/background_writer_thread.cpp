@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -21,6 +22,7 @@
 #include "capture/sample_wait.h"
 #include "devices/board_health.h"
 #include "devices/device_status.h"
+#include "devices/register_map_file_access.h"
 
 using veltrix::capture::CaptureSink;
 using veltrix::capture::data_log_has_time;
@@ -152,10 +154,23 @@ std::optional<EndReason> open_logs(ikor& device, DataLog& data_log, CaptureSink&
       return failure;
     }
   }
+  // A write that failed part-way (a full disk) leaves no part of a register
+  // log, and a save cut short leaves none at all: the sidecar then names none.
+  std::error_code ignored;
+  if (status == kStatusFileOpenFailed && std::filesystem::is_regular_file(paths.register_log, ignored)) {
+    std::remove(paths.register_log.c_str());
+  }
+  const bool written = std::filesystem::is_regular_file(paths.register_log, ignored);
   if (status == kStatusFileOpenFailed) {
-    sink.failure("Unable to write the register log " + paths.register_log);
-  } else if (status != 0) {
+    const std::string& problem = veltrix::devices::register_map_file_problem();
+    sink.failure("Unable to write the register log " + paths.register_log + (problem.empty() ? "" : ": " + problem));
+  } else if (status != 0 && written) {
     sink.failure("A register could not be read for the register log " + paths.register_log + "; it shows 0");
+  } else if (status != 0) {
+    sink.failure("The register log " + paths.register_log + " was not written: a register could not be read");
+  }
+  if (status != 0 && !written) {
+    paths.register_log.clear();
   }
   vtxn_base_config::first_time_logToFile = 2;
   sink.logs_created(paths, header.view(), components);
@@ -372,7 +387,8 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     sink.sample_recorded(console_text, sample_count);
   }
 
-  if (EnableLogToFile.load() && data_log.is_open() && !timed) {
+  // A log that recorded no sample has no header for a summary to close.
+  if (EnableLogToFile.load() && data_log.is_open() && !timed && sample_count > 0) {
     vtxn_base_config::time_ms = elapsed_ms();
     format_summary(text, vtxn_base_config::time_ms, sample_count);
     report_data_log_error(data_log.write(text.view()));
@@ -386,9 +402,13 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   if (reads.lost_samples() > 0) {
     schedule.numbers_estimated();
   }
-  sink.samples_counted(kept, schedule.missed(), schedule.estimated());
+  // Before the first recorded sample the schedule has nothing to count
+  // between; samples lost to overflows were still missed.
+  const bool before_first = sample_count == 0 && reads.lost_samples() > 0;
+  const long long missed = before_first ? reads.lost_samples() : schedule.missed();
+  sink.samples_counted(kept, missed, before_first || schedule.estimated());
   if (reads.lost_samples() > 0) {
-    sink.failure(fifo_overflow_text(sample_count > 0 ? schedule.missed() : reads.lost_samples()));
+    sink.failure(fifo_overflow_text(missed));
   }
   if (dropped > 0) {
     sink.failure(dropped_text(dropped));

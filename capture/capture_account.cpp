@@ -24,7 +24,8 @@ int CaptureAccount::logs_created(const LogPaths& paths, std::string_view header,
   facts_.header = header;
   facts_.components = components;
   logged_ = true;
-  return write_sidecar(facts_, nullptr);
+  sidecar_error_ = write_sidecar(facts_, nullptr);
+  return sidecar_error_;
 }
 
 void CaptureAccount::sample_taken(double time_ms, int components, const SampleValues& values) noexcept {
@@ -60,7 +61,8 @@ int CaptureAccount::ended(EndReason reason) {
   }
   const RegistersAtEnd registers = registers_at_end(device_, facts_.paths.register_log, reason);
   const CaptureReport report = accumulator_.report();
-  return write_sidecar(facts_, &report, &registers);
+  const int error = write_sidecar(facts_, &report, &registers);
+  return error == sidecar_error_ ? 0 : error;
 }
 
 std::string CaptureAccount::sidecar() const { return logged_ ? sidecar_path(facts_.paths.data_log) : ""; }

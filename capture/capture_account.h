@@ -29,7 +29,8 @@ class CaptureAccount {
   // This capture continues the segment whose data log is `data_log_name`.
   void follows(std::string data_log_name) { facts_.previous_segment = std::move(data_log_name); }
   void began(int rate_hz);
-  // Writes the sidecar without its report. 0, or the errno of the write.
+  // Writes the sidecar without its report; `paths.register_log` is "" when
+  // none was written. 0, or the errno of the write.
   int logs_created(const LogPaths& paths, std::string_view header, int components);
   // Never blocks or allocates: a full queue drops the sample for display only.
   void sample_taken(double time_ms, int components, const SampleValues& values) noexcept;
@@ -37,7 +38,8 @@ class CaptureAccount {
   void counted(int kept, long long missed, bool estimated);
   // When logs were created, reads the registers again (register_changes.h)
   // and rewrites the sidecar with them and the report. 0, or the errno of
-  // the write.
+  // the write; 0 as well when the same errno already refused the first write
+  // (a full disk is told once).
   int ended(EndReason reason);
 
   CaptureReport report() const {
@@ -59,6 +61,7 @@ class CaptureAccount {
   ikor& device_;
   SidecarFacts facts_;
   bool logged_ = false;
+  int sidecar_error_ = 0;  // of the first write
   SampleQueue* plot_queue_;
   double plot_time_offset_ms_;
   bool gap_before_plot_;  // a segment after a gap: its first plotted sample breaks the lines

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <nlohmann/json.hpp>
+#include <type_traits>
 
 namespace veltrix::capture {
 
@@ -26,14 +29,44 @@ std::string fixed(double value, int decimals) {
   return text;
 }
 
-// The number at `key`, 0 when null; false when missing or of another type.
+// The number at `key`, 0 when null; false when missing, of another type, or
+// beyond what `Number` holds (a count of 1e25 is no count).
 template <typename Number>
 bool number_at(const nlohmann::ordered_json& json, const char* key, Number& number) {
   const auto found = json.find(key);
   if (found == json.end() || !(found->is_null() || found->is_number())) {
     return false;
   }
-  number = found->is_null() ? Number{} : found->template get<Number>();
+  if (found->is_null()) {
+    number = Number{};
+    return true;
+  }
+  if constexpr (std::is_integral_v<Number>) {
+    static_assert(std::is_signed_v<Number>);
+    // Every whole number from the lowest up to, not including, minus the lowest.
+    const double lowest = static_cast<double>(std::numeric_limits<Number>::lowest());
+    if (found->is_number_unsigned()) {
+      const auto value = found->template get<std::uint64_t>();
+      if (value > static_cast<std::uint64_t>(std::numeric_limits<Number>::max())) {
+        return false;
+      }
+      number = static_cast<Number>(value);
+    } else if (found->is_number_integer()) {
+      const auto value = found->template get<std::int64_t>();
+      if (value < std::numeric_limits<Number>::lowest() || value > std::numeric_limits<Number>::max()) {
+        return false;
+      }
+      number = static_cast<Number>(value);
+    } else {
+      const auto value = found->template get<double>();
+      if (!(value >= lowest && value < -lowest)) {
+        return false;
+      }
+      number = static_cast<Number>(value);
+    }
+  } else {
+    number = found->template get<Number>();
+  }
   return true;
 }
 
@@ -83,6 +116,9 @@ std::string report_line(const CaptureReport& report) {
   } else {
     line += "long intervals not judged";
   }
+  if (report.console_lines_not_shown > 0) {
+    line += ", console: " + counted(report.console_lines_not_shown, "line", "lines") + " not shown";
+  }
   if (!report.thread_priority.empty()) {
     line += ", capture thread " + report.thread_priority;
   }
@@ -104,6 +140,9 @@ nlohmann::ordered_json report_json(const CaptureReport& report) {
   json["long_intervals"] = rate_known ? Json(report.long_intervals) : Json();
   json["missed_samples"] = rate_known ? Json(report.missed_samples) : Json();
   json["missed_samples_estimated"] = rate_known ? Json(report.missed_samples_estimated) : Json();
+  if (report.console_lines_not_shown > 0) {
+    json["console_lines_not_shown"] = report.console_lines_not_shown;
+  }
   return json;
 }
 
@@ -124,6 +163,11 @@ std::optional<CaptureReport> report_from_json(const nlohmann::ordered_json& json
       return std::nullopt;
     }
     report.missed_samples_estimated = estimated->is_boolean() && estimated->get<bool>();
+  }
+  // Only reports whose console dropped lines have the key.
+  if (json.contains("console_lines_not_shown") &&
+      !number_at(json, "console_lines_not_shown", report.console_lines_not_shown)) {
+    return std::nullopt;
   }
   report.duration_ms = rounded(duration_s * 1000.0, 1e3);
   return report;

@@ -35,6 +35,9 @@ struct CaptureReport {
   std::string thread_priority{};
   // The CPUs were held out of their deep idle states (capture/cpu_wake_latency.h).
   bool cpus_kept_awake = false;
+  // Console lines dropped rather than wait for an output that did not keep
+  // up (cli/console_outlet.h), known once the console is done with.
+  long long console_lines_not_shown = 0;
 };
 
 class CaptureReportAccumulator {
@@ -59,11 +62,13 @@ class CaptureReportAccumulator {
 // One line without a line end, e.g. "Capture report: 2000 samples in 9.995 s,
 // mean 200.0 Hz (sensor 200 Hz), largest interval 5.1 ms, 0 intervals over
 // 1.5 periods, 0 samples missed"; an estimate reads "about N samples missed".
+// Console lines not shown add ", console: N lines not shown".
 std::string report_line(const CaptureReport& report);
 
 // The same fields, in that order, with their units in the names, rounded to a
 // microsecond and a hundredth of a hertz; rates and counts that cannot be
-// known (below two samples, sensor rate unknown) are null.
+// known (below two samples, sensor rate unknown) are null. Console lines not
+// shown add "console_lines_not_shown" where there were any.
 nlohmann::ordered_json report_json(const CaptureReport& report);
 // What report_json wrote, its nulls read as 0 and its rounding kept;
 // nullopt when `json` is not such an object. Never throws.

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cmath>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <new>
 #include <nlohmann/json.hpp>
 
+#include "capture/regular_file.h"
 #include "capture/whole_file.h"
 #include "devices/ikor.h"
 
@@ -98,7 +100,7 @@ json sidecar_json(const SidecarFacts& facts, const CaptureReport* report, const 
   }
   sidecar["start_time"] = text_or_null(local_iso8601(facts.started));
   sidecar["data_log"] = file_name(facts.paths.data_log);
-  sidecar["register_log"] = file_name(facts.paths.register_log);
+  sidecar["register_log"] = text_or_null(file_name(facts.paths.register_log));
   sidecar["previous_segment"] = text_or_null(facts.previous_segment);
   sidecar["next_segment"] = json();
   sidecar["report"] = report != nullptr ? report_json(*report) : json();
@@ -127,6 +129,27 @@ int component_bits(const json& names) {
 
 SidecarReading refuse(std::string error) { return {std::nullopt, std::move(error)}; }
 
+// The rate as a whole number of hertz in `hz`; else why not.
+std::string whole_hertz(const json& rate, int& hz) {
+  constexpr std::size_t kShownBytes = 40;
+  std::string shown = rate.dump(-1, ' ', false, json::error_handler_t::replace);
+  if (shown.size() > kShownBytes) {
+    shown = shown.substr(0, kShownBytes) + "...";
+  }
+  if (!rate.is_number()) {
+    return "\"rate_hz\" is " + shown + ", not a number.";
+  }
+  const double value = rate.get<double>();
+  if (value != std::floor(value)) {
+    return "\"rate_hz\" is " + shown + ", not a whole number of hertz.";
+  }
+  if (value < INT_MIN || value > INT_MAX) {
+    return "\"rate_hz\" is " + shown + ", beyond any rate.";
+  }
+  hz = static_cast<int>(value);
+  return {};
+}
+
 }  // namespace
 
 std::string sidecar_path(const std::string& data_log_path) {
@@ -148,11 +171,18 @@ int write_sidecar(const SidecarFacts& facts, const CaptureReport* report, const 
 
 int link_next_segment(const std::string& sidecar, const std::string& next_data_log) {
   try {
-    std::ifstream stream(sidecar, std::ios::binary);
-    if (!stream) {
-      return errno != 0 ? errno : ENOENT;
+    const SmallFile file = read_small_file(sidecar, kMostSidecarBytes);
+    switch (file.status) {
+      case SmallFileStatus::kRead:
+        break;
+      case SmallFileStatus::kMissing:
+      case SmallFileStatus::kUnreadable:
+        return file.error;
+      case SmallFileStatus::kNotRegular:
+      case SmallFileStatus::kTooLarge:
+        return EINVAL;
     }
-    json contents = json::parse(stream, nullptr, false);
+    json contents = json::parse(file.text, nullptr, false);
     if (contents.is_discarded() || !contents.is_object()) {
       return EINVAL;
     }
@@ -171,24 +201,35 @@ SidecarReading read_sidecar(std::string_view text) {
     if (sidecar.is_discarded() || !sidecar.is_object()) {
       return refuse("The text is not a JSON object.");
     }
-    const auto rate = sidecar.find("rate_hz");
-    const auto components = sidecar.find("components");
-    const auto columns = sidecar.find("columns");
-    const auto report = sidecar.find("report");
-    if (rate == sidecar.end() || !rate->is_number_integer() || components == sidecar.end() || !components->is_array() ||
-        columns == sidecar.end() || !columns->is_array() || report == sidecar.end()) {
-      return refuse(
-          "It does not describe a capture: \"rate_hz\", \"components\", \"columns\" or \"report\" is missing.");
+    std::string missing;
+    int missing_count = 0;
+    for (const char* key : {"rate_hz", "components", "columns", "report"}) {
+      if (!sidecar.contains(key)) {
+        missing += (missing.empty() ? "\"" : ", \"") + std::string(key) + "\"";
+        ++missing_count;
+      }
     }
+    if (!missing.empty()) {
+      return refuse("It does not describe a capture: " + missing + (missing_count == 1 ? " is" : " are") + " missing.");
+    }
+    const json& rate = sidecar.at("rate_hz");
+    const json& components = sidecar.at("components");
+    const json& columns = sidecar.at("columns");
+    const json& report = sidecar.at("report");
     SidecarContents contents;
+    if (const std::string problem = whole_hertz(rate, contents.rate_hz); !problem.empty()) {
+      return refuse(problem);
+    }
+    if (!components.is_array() || !columns.is_array()) {
+      return refuse("\"components\" and \"columns\" are not both lists.");
+    }
     contents.model = text_at(sidecar, "model");
     contents.device_class = text_at(sidecar, "device_class");
-    contents.rate_hz = rate->get<int>();
-    contents.components = component_bits(*components);
+    contents.components = component_bits(components);
     if (contents.components < 0) {
       return refuse("\"components\" names a component this program does not know.");
     }
-    for (const json& column : *columns) {
+    for (const json& column : columns) {
       if (!column.is_string()) {
         return refuse("\"columns\" holds something other than a label.");
       }
@@ -198,8 +239,8 @@ SidecarReading read_sidecar(std::string_view text) {
     contents.register_log = text_at(sidecar, "register_log");
     contents.previous_segment = text_at(sidecar, "previous_segment");
     contents.next_segment = text_at(sidecar, "next_segment");
-    if (!report->is_null()) {
-      contents.report = report_from_json(*report);
+    if (!report.is_null()) {
+      contents.report = report_from_json(report);
       if (!contents.report) {
         return refuse("\"report\" is not a capture report.");
       }
@@ -215,6 +256,28 @@ SidecarReading read_sidecar(std::string_view text) {
   } catch (const std::exception& error) {
     return refuse(std::string("It could not be read: ") + error.what());
   }
+}
+
+SidecarFile read_sidecar_file(const std::string& path) {
+  SmallFile file = read_small_file(path, kMostSidecarBytes);
+  switch (file.status) {
+    case SmallFileStatus::kRead:
+      break;
+    case SmallFileStatus::kMissing:
+      return {SidecarFileStatus::kMissing, std::nullopt, "It does not exist."};
+    case SmallFileStatus::kUnreadable:
+      return {SidecarFileStatus::kUnreadable, std::nullopt, file.why};
+    case SmallFileStatus::kNotRegular:
+      return {SidecarFileStatus::kNotASidecar, std::nullopt, "It is not a regular file."};
+    case SmallFileStatus::kTooLarge:
+      return {SidecarFileStatus::kNotASidecar, std::nullopt,
+              "It is larger than any sidecar (over " + std::to_string(kMostSidecarBytes >> 20) + " MiB)."};
+  }
+  SidecarReading reading = read_sidecar(file.text);
+  if (!reading.sidecar) {
+    return {SidecarFileStatus::kNotASidecar, std::nullopt, std::move(reading.error)};
+  }
+  return {SidecarFileStatus::kRead, std::move(reading.sidecar), {}};
 }
 
 }  // namespace veltrix::capture

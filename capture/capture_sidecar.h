@@ -9,6 +9,7 @@
 // the capture thread writes a capture's sidecar, any thread may read one.
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,7 +63,7 @@ struct SidecarContents {
   int components = 0;                // COMPONENT_* bits
   std::vector<std::string> columns;  // the data log's labels in order, "Time" first when it has one
   std::string data_log;              // file names, beside the sidecar
-  std::string register_log;
+  std::string register_log;          // empty when none was written
   // The data logs of the segments before and after this one; empty when none.
   std::string previous_segment;
   std::string next_segment;
@@ -78,5 +79,26 @@ struct SidecarReading {
 
 // Reads the text of a dataLog{N}.json. Never throws.
 SidecarReading read_sidecar(std::string_view text);
+
+// Far beyond any sidecar (a few kilobytes, a register list at most tens):
+// a larger file is not one, and is not read.
+inline constexpr std::size_t kMostSidecarBytes = std::size_t{1} << 20;
+
+enum class SidecarFileStatus {
+  kRead,
+  kMissing,
+  kUnreadable,   // it could not be opened or read
+  kNotASidecar,  // not a regular file, larger than any sidecar, or other text
+};
+
+struct SidecarFile {
+  SidecarFileStatus status = SidecarFileStatus::kRead;
+  std::optional<SidecarContents> sidecar;  // kRead
+  std::string error;                       // kUnreadable: the system's error text; kNotASidecar: why, one sentence
+};
+
+// Reads the sidecar at `path`: a regular file of at most kMostSidecarBytes.
+// Never throws, never waits for a writer.
+SidecarFile read_sidecar_file(const std::string& path);
 
 }  // namespace veltrix::capture

@@ -34,10 +34,16 @@ void DataReadyWait::rate_changed(int rate_hz) {
 }
 
 void DataReadyWait::wait() {
+  woken_ = false;
+  if (device_.wait_for_data_ready(0)) {
+    timeouts_ = 0;
+    return;
+  }
   // One wait too long may be a loaded machine; a few in a row, a board that
   // stopped notifying.
   if (device_.wait_for_data_ready(timeout_ms_)) {
     timeouts_ = 0;
+    woken_ = true;
   } else if (++timeouts_ >= kTimeoutsInARow) {
     active_ = false;
   }

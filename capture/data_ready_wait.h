@@ -25,6 +25,9 @@ class DataReadyWait {
   void rate_changed(int rate_hz);
   // Sleeps until the next notification, at most two sample periods.
   void wait();
+  // The last wait slept until its notification came, rather than finding
+  // one that came earlier: the sample arrived as the wait ended.
+  bool woken() const { return woken_; }
   // Puts the interrupt setting back as start() found it.
   void stop();
 
@@ -33,6 +36,7 @@ class DataReadyWait {
   long timeout_ms_ = 0;
   bool started_ = false;
   bool active_ = false;
+  bool woken_ = false;
   int timeouts_ = 0;         // waits in a row that ended without a notification
   unsigned char saved_ = 0;  // the device's, for restore_data_ready_interrupt
 };

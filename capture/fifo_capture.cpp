@@ -11,6 +11,11 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kMaxInterval = 20ms;
+// Enough time to carry the clock's ratio, and the most a sensor's clock
+// plausibly errs; beyond it something else is wrong and the stated rate
+// stands.
+constexpr double kLeastClockSeconds = 1.0;
+constexpr double kMostDeviation = 0.05;
 
 }  // namespace
 
@@ -25,6 +30,11 @@ long FifoCapture::start(int components, int rate_hz) {
 }
 
 long FifoCapture::restart(int components) {
+  if (kept_poll_) {
+    earlier_frames_ += static_cast<double>(last_kept_ - first_kept_);
+    earlier_seconds_ += std::chrono::duration<double>(last_kept_at_ - first_kept_at_).count();
+    kept_poll_ = false;
+  }
   components_ = components;
   resync_ = false;
   const long status = device_.start_fifo(components, static_cast<int>(rate_hz_), run_);
@@ -35,7 +45,7 @@ long FifoCapture::restart(int components) {
   // What the sensor made since the start and nobody took is lost: the next
   // frame is at least the one due now.
   const std::chrono::duration<double> since_start = restarted_at_ - started_at_;
-  next_number_ = std::max(next_number_, std::lround(since_start.count() * rate_hz_));
+  next_number_ = std::max(next_number_, std::lround(since_start.count() * rate_hz_ * clock_ratio()));
   kept_ = 0;
   next_poll_ = restarted_at_ + interval_;
   return status;
@@ -78,7 +88,8 @@ long FifoCapture::next(int components, bool& ready, Values& values) {
 }
 
 long FifoCapture::poll() {
-  next_poll_ = Clock::now() + interval_;
+  const Clock::time_point began = Clock::now();
+  next_poll_ = began + interval_;
   if (resync_) {
     return restart(components_);
   }
@@ -88,12 +99,35 @@ long FifoCapture::poll() {
   }
   kept_ += static_cast<long>(batch_.samples.size());
   if (status != 0 || !batch_.overflowed) {
+    if (status == 0) {
+      if (!kept_poll_) {
+        kept_poll_ = true;
+        first_kept_at_ = began;
+        first_kept_ = kept_;
+      }
+      last_kept_at_ = began;
+      last_kept_ = kept_;
+    }
     return status;
   }
   const std::chrono::duration<double> running = Clock::now() - restarted_at_;
   ++overflows_;
-  lost_ += std::max(1L, std::lround(running.count() * rate_hz_) - kept_);
+  lost_ += std::max(1L, std::lround(running.count() * rate_hz_ * clock_ratio()) - kept_);
   return restart(components_);
+}
+
+double FifoCapture::clock_ratio() const {
+  double frames = earlier_frames_;
+  double seconds = earlier_seconds_;
+  if (kept_poll_) {
+    frames += static_cast<double>(last_kept_ - first_kept_);
+    seconds += std::chrono::duration<double>(last_kept_at_ - first_kept_at_).count();
+  }
+  if (seconds < kLeastClockSeconds || rate_hz_ <= 0.0) {
+    return 1.0;
+  }
+  const double ratio = frames / (seconds * rate_hz_);
+  return std::abs(ratio - 1.0) <= kMostDeviation ? ratio : 1.0;
 }
 
 void FifoCapture::stop() { device_.stop_fifo(run_); }

@@ -9,6 +9,10 @@
 // and the capture starts the FIFO again to resume on whole frames. The
 // samples lost are those the sensor made since the FIFO was last emptied
 // (time times the rate; the frames carry no index) less the frames taken.
+// The time counts at the rate the sensor's clock shows: the frames taken
+// between the first and the last poll of each run that kept its frames, over
+// the time between those polls (a poll reads every frame queued when it
+// begins, so the two ends err alike).
 //
 // Reading the FIFO pops its bytes: anything else that reads the sensor's
 // FIFO data (a register log, say) must do so before start() or after stop().
@@ -63,6 +67,8 @@ class FifoCapture {
 
   long restart(int components);
   long poll();
+  // Samples the sensor made per sample the stated rate promises.
+  double clock_ratio() const;
 
   ikor& device_;
   veltrix::devices::FifoRun run_;
@@ -81,6 +87,16 @@ class FifoCapture {
   long overflows_ = 0;
   long next_number_ = 0;  // of the next frame taken
   long number_ = 0;
+  // The clock's evidence: the first poll of this run that kept its frames
+  // (when it began, and the frames taken before it) and the last, and the
+  // frames and seconds of the runs before.
+  bool kept_poll_ = false;
+  Clock::time_point first_kept_at_{};
+  long first_kept_ = 0;
+  Clock::time_point last_kept_at_{};
+  long last_kept_ = 0;
+  double earlier_frames_ = 0.0;
+  double earlier_seconds_ = 0.0;
 
   Values latest_;  // a compass without a new reading keeps these
   std::deque<Sample> samples_;

@@ -48,6 +48,9 @@ RegistersAtEnd registers_at_end(ikor& device, const std::string& register_log, E
   if (reason == EndReason::kBoardNotAnswering) {
     return not_read_again(devices::failure_sentence(FailureCause::kBoardSilent, ""));
   }
+  if (register_log.empty()) {
+    return not_read_again("No register log was written to compare them with.");
+  }
   const devices::RegisterComparison comparison = devices::compare_sensor_with_file(device, register_log);
   if (comparison.status == kStatusFileOpenFailed || comparison.status == kStatusFileRejected) {
     return not_read_again("The register log " + register_log + " could not be read" +

@@ -32,7 +32,8 @@ struct RegistersAtEnd {
 };
 
 // Reads `device`'s registers once, unless `reason` says the board is gone, and
-// compares them with `register_log`. Never claims a change it did not read.
+// compares them with `register_log` ("" when none was written: nothing to
+// compare with). Never claims a change it did not read.
 RegistersAtEnd registers_at_end(ikor& device, const std::string& register_log, EndReason reason);
 
 // {"read_again": true, "changed": [{"address", "name", "at_start", "at_end"}]}

@@ -52,9 +52,10 @@ class SampleReads {
   // FIFO frame's), from 0 at start(); nullopt where only its time tells.
   std::optional<long> sample_number() const;
 
-  // The sample just polled was found missing by the poll before: it arrived
-  // moments ago, a time the sensor's clock can be measured by.
-  bool arrival_pinned() const { return !fifo_ && !notified_.active() && pacing_.pinned(); }
+  // The sample just polled arrived moments ago, a time the sensor's clock
+  // can be measured by: the poll before found it missing, or its
+  // notification woke the wait.
+  bool arrival_pinned() const { return !fifo_ && (notified_.active() ? notified_.woken() : pacing_.pinned()); }
 
   // The sensor now makes `rate_hz` samples a second: the polls and the wait
   // for notifications follow it. The FIFO keeps its own pace.

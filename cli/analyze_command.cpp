@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <nlohmann/json.hpp>
 
 #include "analysis/analysis_report.h"
@@ -115,9 +116,7 @@ void print_summary(const std::string& path, const LogChannels& log, const LogRat
   }
 }
 
-}  // namespace
-
-int run_analyze(const AnalyzeRequest& request) {
+int analyze(const AnalyzeRequest& request) {
   std::optional<double> given_rate;
   if (request.rate) {
     double hz = 0;
@@ -160,6 +159,10 @@ int run_analyze(const AnalyzeRequest& request) {
       return refuse(kExitFailure, "Unable to read " + request.log_path + ": " + reading.error);
     case LogReadStatus::kNotALog:
       return refuse(kExitUsage, request.log_path + " is not a data log: " + reading.error);
+    case LogReadStatus::kRateMisfit:
+      return refuse(kExitUsage, request.log_path + ": " + reading.error +
+                                    (rate.from_sidecar ? " The rate is the sidecar's, " + rate.sidecar_path + "."
+                                                       : " Give the log's rate with --rate HZ."));
     case LogReadStatus::kCancelled:
       return kExitFailure;
   }
@@ -189,6 +192,16 @@ int run_analyze(const AnalyzeRequest& request) {
     status = refuse(kExitFailure, std::string("Unable to write to stdout: ") + std::strerror(errno));
   }
   return status;
+}
+
+}  // namespace
+
+int run_analyze(const AnalyzeRequest& request) {
+  try {
+    return analyze(request);
+  } catch (const std::bad_alloc&) {
+    return refuse(kExitFailure, "Unable to analyse " + request.log_path + ": there is not enough memory.");
+  }
 }
 
 }  // namespace veltrix::cli

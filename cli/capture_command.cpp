@@ -22,6 +22,7 @@
 
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
+#include "cli/console_outlet.h"
 #include "cli/exit_status.h"
 #include "cli/register_commands.h"
 #include "session/sentences.h"
@@ -38,10 +39,8 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr auto kStopCheckPeriod = 20ms;
-// Console text goes out at most this long after its sample: prompt for a
-// reader, and one write per batch instead of one per sample at high rates.
-constexpr auto kFlushPeriod = 50ms;
-constexpr std::size_t kStdoutBuffer = 1 << 16;
+// What the console has not written yet when the capture ends gets this long.
+constexpr auto kConsoleDrainWait = 2s;
 
 sigset_t stop_signals() {
   sigset_t signals;
@@ -206,19 +205,19 @@ bool write_report_json(const nlohmann::ordered_json& report, const std::string& 
 // it, one at a time, until the session has ended.
 class CliEvents final : public veltrix::session::SessionEvents {
  public:
+  // `console` takes the console text; null when it is off.
+  explicit CliEvents(ConsoleOutlet* console) : console_(console) {}
+
+  // Never waits for stdout: a reader that does not keep up loses console
+  // lines, never samples.
   void progress(std::string_view console_text, int) override {
     // Nothing more goes to stdout after a failure.
-    if (failed_.load() || console_text.empty() || output_error_ != 0) {
+    if (console_ == nullptr || failed_.load() || console_text.empty()) {
       return;
     }
-    errno = 0;
-    bool written = std::fwrite(console_text.data(), 1, console_text.size(), stdout) == console_text.size();
-    unflushed_ = true;
-    if (written && Clock::now() - last_flush_ >= kFlushPeriod) {
-      written = flush();
-    }
-    if (!written) {
-      output_error_ = errno != 0 ? errno : EIO;
+    (void)console_->offer(console_text);
+    if (console_->write_error() != 0 && !stopped_for_output_) {
+      stopped_for_output_ = true;
       veltrix::capture::control::request_stop();
     }
   }
@@ -243,34 +242,17 @@ class CliEvents final : public veltrix::session::SessionEvents {
 
   void ended(const Outcome& outcome) override { outcome_ = outcome; }
 
-  // After the end: the console text still buffered goes out.
-  void flush_the_rest() {
-    if (unflushed_ && output_error_ == 0 && !flush()) {
-      output_error_ = errno != 0 ? errno : EIO;
-    }
-  }
-
-  int output_error() const { return output_error_; }
+  const std::optional<Outcome>& outcome() const { return outcome_; }
   std::vector<std::string> told() const {
     const std::lock_guard lock(told_mutex_);
     return told_;
   }
-  const std::optional<Outcome>& outcome() const { return outcome_; }
 
  private:
-  bool flush() {
-    errno = 0;
-    const bool flushed = std::fflush(stdout) == 0;
-    last_flush_ = Clock::now();
-    unflushed_ = false;
-    return flushed;
-  }
-
-  Clock::time_point last_flush_ = Clock::now();
-  bool unflushed_ = false;
+  ConsoleOutlet* console_;
+  bool stopped_for_output_ = false;  // the capture thread's
   bool waiting_told_ = false;
   std::atomic<bool> failed_{false};  // told on the capture thread, read there too
-  int output_error_ = 0;             // the errno of the first failed write to stdout
   std::optional<Outcome> outcome_;   // set as the capture ends
   mutable std::mutex told_mutex_;
   std::vector<std::string> told_;  // the failures as they were told
@@ -307,10 +289,13 @@ int run_capture(veltrix::session::Session& session, const CaptureRequest& reques
     }
   }
   apply_settings(request, components);
-  // A terminal would otherwise flush every line: the flush period decides.
-  std::setvbuf(stdout, nullptr, _IOFBF, kStdoutBuffer);
-
-  CliEvents events;
+  // The outlet writes to the descriptor itself.
+  std::fflush(stdout);
+  std::optional<ConsoleOutlet> console;
+  if (request.console) {
+    console.emplace(STDOUT_FILENO);
+  }
+  CliEvents events(console ? &*console : nullptr);
   session.listen(&events);
   veltrix::session::CaptureRun run;
   // File logging was asked for explicitly: a log that cannot be created or
@@ -334,9 +319,12 @@ int run_capture(veltrix::session::Session& session, const CaptureRequest& reques
   }
   const bool interrupted = wait_for_end(session);
   session.listen(nullptr);
-  events.flush_the_rest();
+  const ConsoleOutletEnd shown = console ? console->finish(kConsoleDrainWait) : ConsoleOutletEnd{};
 
-  const Outcome& outcome = *events.outcome();
+  Outcome outcome = *events.outcome();
+  if (!outcome.segments.empty()) {
+    outcome.segments.back().console_lines_not_shown = shown.lines_not_shown;
+  }
   for (const std::string& note : outcome.notes) {
     std::fprintf(stderr, "%s\n", note.c_str());
   }
@@ -345,7 +333,10 @@ int run_capture(veltrix::session::Session& session, const CaptureRequest& reques
     std::fprintf(stderr, "%s\n", failure.c_str());
     status = kExitFailure;
   }
-  if (const int error = events.output_error(); error != 0) {
+  if (shown.lines_not_shown > 0 && shown.write_error == 0) {
+    std::fprintf(stderr, "%lld console lines were not shown: stdout did not keep up.\n", shown.lines_not_shown);
+  }
+  if (const int error = shown.write_error; error != 0) {
     std::fprintf(stderr, "Unable to write the console text to stdout: %s; the capture has stopped.\n",
                  std::strerror(error));
     status = kExitFailure;

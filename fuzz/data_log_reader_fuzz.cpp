@@ -2,6 +2,9 @@
 // at a point the input chooses, as a growing log or a file read in chunks is
 // read: the reader never moves past its view, a cut line leaves the view
 // untouched, and both readings give the same lines, values and final status.
+// The same bytes as the sidecar beside the log: read_sidecar never throws,
+// refuses with a reason or gives a description whose rate is the whole
+// number the text holds and whose components are ones this program knows.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "capture/capture_sidecar.h"
 #include "capture/data_log_reader.h"
 #include "fuzz/fuzz_check.h"
 
@@ -87,6 +93,20 @@ Reading read(std::string_view text, std::size_t split) {
   return reading;
 }
 
+void check_sidecar(std::string_view text) {
+  const veltrix::capture::SidecarReading reading = veltrix::capture::read_sidecar(text);
+  fuzz_check(reading.sidecar.has_value() == reading.error.empty(), "a sidecar is read, or refused with a reason");
+  if (!reading.sidecar) {
+    return;
+  }
+  const nlohmann::json json = nlohmann::json::parse(text.begin(), text.end(), nullptr, false);
+  fuzz_check(json.is_object() && json.contains("rate_hz") && json["rate_hz"].is_number() &&
+                 json["rate_hz"].get<double>() == reading.sidecar->rate_hz,
+             "a sidecar's rate is the whole number its text holds");
+  constexpr int kKnown = COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP;
+  fuzz_check((reading.sidecar->components & ~kKnown) == 0, "a sidecar's components are known ones");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -101,5 +121,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz_check(whole.lines == pieces.lines, "the same records read whole or in pieces");
   fuzz_check(whole.lines_read == pieces.lines_read, "the same line count read whole or in pieces");
   fuzz_check(whole.status != DataLogStatus::kRead, "a reading ends with a status other than kRead");
+  check_sidecar(text);
   return 0;
 }

@@ -77,9 +77,15 @@ TEST(LogChannelsTest, ReadsEveryValueAndSplitsAtGapsOtherColumnsAndTimeSteps) {
   ASSERT_EQ(log.notes.size(), 1u);
   EXPECT_NE(log.notes[0].find("cut short"), std::string::npos) << log.notes[0];
 
-  // At 100 Hz the step of 10 ms is one period: no split there.
-  const LogReading slower = read_log_channels(path, 100);
+  // At 150 Hz the step of 10 ms is within 1.5 periods: no split there.
+  const LogReading slower = read_log_channels(path, 150);
   EXPECT_EQ(slower.log.segment_ends, (std::vector<std::size_t>{kGapBefore, kOtherBefore, kSamples}));
+  // A rate the time column's 5 ms steps cannot come from, either way.
+  for (const double wrong_hz : {100.0, 400.0}) {
+    const LogReading misfit = read_log_channels(path, wrong_hz);
+    EXPECT_EQ(misfit.status, LogReadStatus::kRateMisfit) << wrong_hz;
+    EXPECT_NE(misfit.error.find("steps by 5 ms between samples at the median"), std::string::npos) << misfit.error;
+  }
 
   const LogReading missing = read_log_channels(folder.file("none.csv"), 200);
   EXPECT_EQ(missing.status, LogReadStatus::kUnreadable);

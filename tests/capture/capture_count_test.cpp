@@ -213,6 +213,35 @@ TEST_F(CaptureCountTest, ReadsThatAlwaysFailEndTheCaptureWithItsReason) {
   EXPECT_EQ(events.count(), 0u);
 }
 
+// A board too slow for any read to beat the FIFO's overflow: nothing is
+// recorded, the capture ends itself, the overflow message and the report
+// give the same loss, and the data log gets no summary without a header.
+TEST_F(CaptureCountTest, AFifoOverflowingAtEveryPollCountsItsLossOnceAndClosesNoEmptyLog) {
+  connect("kor23", "KOR 23", RATE_8KHZ);
+  select(COMPONENT_GYRO);
+  settings::FastCapture = true;
+  log_to(folder().string());
+  veltrix::sim::Faults slow;
+  slow.reply_delay = 30ms;  // the FIFO holds 21 ms of samples
+  board_->set_faults(slow);
+  KeptEvents events(0);
+  start(events);
+  EXPECT_TRUE(ends_by_itself(20s));
+  control::wait();
+  settings::FastCapture = false;
+
+  EXPECT_EQ(events.reason(), EndReason::kNothingRead);
+  const CaptureReport report = events.report();
+  EXPECT_EQ(report.samples, 0);
+  EXPECT_GT(report.missed_samples, 0);
+  EXPECT_TRUE(report.missed_samples_estimated);
+  EXPECT_NE(events.failures().find("The sensor's FIFO overflowed; about " + std::to_string(report.missed_samples) +
+                                   " samples were lost."),
+            std::string::npos)
+      << events.failures() << report_line(report);
+  EXPECT_EQ(data_log_text(), "");
+}
+
 // The board hangs up while the register log is read: the capture ends as at
 // any lost link, and no register log shows rows nobody read.
 TEST_F(CaptureCountTest, AHangUpDuringTheRegisterLogEndsTheCaptureAsALostLink) {

@@ -49,6 +49,12 @@ TEST(CaptureReportAccumulatorTest, LongIntervalsStartAboveOneAndAHalfPeriodsAndT
   EXPECT_EQ(report_json(accumulator.report()).dump(),
             R"({"samples":7,"duration_s":0.151,"mean_rate_hz":39.74,"reported_rate_hz":125,)"
             R"("largest_interval_ms":79.5,"long_intervals":4,"missed_samples":13,"missed_samples_estimated":true})");
+  CaptureReport dropped = accumulator.report();
+  dropped.console_lines_not_shown = 12;
+  EXPECT_NE(report_line(dropped).find("about 13 samples missed, console: 12 lines not shown"), std::string::npos)
+      << report_line(dropped);
+  EXPECT_EQ(report_json(dropped)["console_lines_not_shown"], 12);
+  EXPECT_EQ(report_from_json(report_json(dropped))->console_lines_not_shown, 12);
   accumulator.set_missed(2, false);
   accumulator.keep_samples(5);
   EXPECT_EQ(report_line(accumulator.report()).substr(0, 25), "Capture report: 5 samples");

@@ -300,5 +300,57 @@ TEST_F(CaptureSidecarTest, ARewriteThatFailsIsReportedAndLeavesTheFirstSidecar) 
   EXPECT_EQ(sidecar["components"], json({"accelerometer"}));
 }
 
+// A full disk (a file-size limit here) refuses the register log and the
+// sidecar: each is said once with its reason, and neither is left in part.
+TEST_F(CaptureSidecarTest, AFullDiskIsToldOnceForEachFileWithItsReason) {
+  connect("kor73", "KOR 73", RATE_100HZ);
+  select(COMPONENT_GYRO);
+  log_to(folder());
+  std::unique_ptr<CaptureRecorder> log;
+  {
+    veltrix::test::FileSizeLimit limit(512);
+    log = capture(5);
+  }
+  const std::filesystem::path data_log = only(".csv");
+  const std::string stem = (data_log.parent_path() / data_log.stem()).string();
+  EXPECT_EQ(log->failures(), "Unable to write the register log " + stem +
+                                 "_reg.txt: File too large\n"
+                                 "Unable to write the capture description " +
+                                 stem + ".json: File too large");
+  EXPECT_EQ(files_in_folder().size(), 1u);
+  EXPECT_EQ(split_lines(read_file(data_log), "\r\n").size(), 6u);
+}
+
+// A register the board will not read in a fast capture, whose register log is
+// read before the first sample: the message says what became of the log, and
+// the sidecar names it only where it exists.
+TEST_F(CaptureSidecarTest, ARegisterLogCutShortIsNamedOnlyWhereItExists) {
+  connect("kor73", "KOR 73", RATE_100HZ);
+  select(COMPONENT_GYRO);
+  settings::FastCapture = true;
+  log_to(folder());
+  veltrix::sim::Faults failing;
+  failing.fail_reads = 0x1C;  // ACCEL_CONFIG: in the register log, in no sample
+  board_->set_faults(failing);
+  const auto log = capture(5);
+
+  const json sidecar = json::parse(read_file(only(".json")), nullptr, false);
+  const std::filesystem::path data_log = only(".csv");
+  const std::string register_log = data_log.stem().string() + "_reg.txt";
+  const std::string path = (data_log.parent_path() / register_log).string();
+  if (std::filesystem::exists(path)) {
+    EXPECT_EQ(log->failures(), "A register could not be read for the register log " + path + "; it shows 0");
+    EXPECT_EQ(sidecar["register_log"], register_log);
+  } else {
+    EXPECT_EQ(log->failures(), "The register log " + path + " was not written: a register could not be read");
+    EXPECT_TRUE(sidecar["register_log"].is_null());
+    EXPECT_EQ(registers_at_end(),
+              json({{"read_again", false},
+                    {"why",
+                     "The registers could not be read again at the end. No register log was written to "
+                     "compare them with."}}));
+  }
+}
+
 }  // namespace
 }  // namespace veltrix::capture::test

@@ -1,7 +1,11 @@
 // veltrix-cli analyze end to end against data logs written by the capture's
-// writer: a simulated sensor at rest, a log with gaps, and refused input.
+// writer: a simulated sensor at rest, a log with gaps, refused input, and
+// files that are no log or sidecar (a hole, a device, a FIFO, a giant).
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -223,6 +227,87 @@ TEST(CliAnalyzeTest, BadInputIsRefusedWithItsReason) {
     EXPECT_EQ(run.err.rfind(c.message, 0), 0u) << run.err;
   }
   EXPECT_EQ(read_file(bare), read_file(log));
+}
+
+// Neither a log nor its sidecar is read beyond what it could be: a sparse
+// file of 64 GB whose header is followed by a hole, a link to /dev/zero and a
+// FIFO nobody writes are refused at once (and not taken in whole, which
+// aborted the command or hung it), as are a sidecar far larger than any, one
+// whose rate is not a whole number, and one whose rate the time column
+// contradicts.
+TEST(CliAnalyzeTest, WhatIsNoLogOrSidecarIsRefusedWithoutReadingItAll) {
+  TempFolder folder("analyze-files");
+  const std::string hole = folder.file("hole.csv");
+  write_file(hole, "Time,Gyro_X, Gyro_Y, Gyro_Z\r\n");
+  ASSERT_EQ(truncate(hole.c_str(), off_t{64} << 30), 0);
+  const std::string zero = folder.file("zero.csv");
+  std::filesystem::create_symlink("/dev/zero", zero);
+  const std::string fifo = folder.file("fifo.csv");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+
+  // Logs at 100 Hz with a time column, each with a sidecar of its own.
+  auto log_with_sidecar = [&](const std::string& name, int sidecar_hz) {
+    const std::string path = folder.file(name + ".csv");
+    TestLog log(path, true, COMPONENT_GYRO);
+    for (int i = 0; i < 100; ++i) {
+      log.sample({}, i * 10.0);
+    }
+    log.close();
+    write_test_sidecar(path, sidecar_hz, COMPONENT_GYRO, 100);
+    return path;
+  };
+  auto set_rate = [&](const std::string& log, const json& rate) {
+    json sidecar = json::parse(read_file(folder.file(std::filesystem::path(log).stem().string() + ".json")));
+    sidecar["rate_hz"] = rate;
+    write_file(folder.file(std::filesystem::path(log).stem().string() + ".json"), sidecar.dump(2));
+  };
+  const std::string zero_sidecar = log_with_sidecar("zero_sidecar", 100);
+  std::filesystem::remove(folder.file("zero_sidecar.json"));
+  std::filesystem::create_symlink("/dev/zero", folder.file("zero_sidecar.json"));
+  const std::string fifo_sidecar = log_with_sidecar("fifo_sidecar", 100);
+  std::filesystem::remove(folder.file("fifo_sidecar.json"));
+  ASSERT_EQ(mkfifo(folder.file("fifo_sidecar.json").c_str(), 0600), 0);
+  const std::string giant_sidecar = log_with_sidecar("giant_sidecar", 100);
+  ASSERT_EQ(truncate(folder.file("giant_sidecar.json").c_str(), off_t{100} << 20), 0);
+  const std::string text_rate = log_with_sidecar("text_rate", 100);
+  set_rate(text_rate, "100");
+  const std::string fraction_rate = log_with_sidecar("fraction_rate", 100);
+  set_rate(fraction_rate, 100.5);
+  const std::string twice = log_with_sidecar("twice", 200);
+  const std::string given_twice = log_with_sidecar("given_twice", 100);
+  std::filesystem::remove(folder.file("given_twice.json"));
+
+  auto not_a_sidecar = [&](const std::string& log) {
+    return "The sidecar " + folder.file(std::filesystem::path(log).stem().string() + ".json") +
+           " is not a capture's description: ";
+  };
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"analyze", hole, "--rate", "100"},
+       hole + " is not a data log: line 2 holds NUL bytes, which no data log has (a hole where lines should be).\n"},
+      {{"analyze", zero, "--rate", "100"}, zero + " is not a data log: It is not a regular file.\n"},
+      {{"analyze", fifo, "--rate", "100"}, fifo + " is not a data log: It is not a regular file.\n"},
+      {{"analyze", zero_sidecar}, not_a_sidecar(zero_sidecar) + "It is not a regular file.\n"},
+      {{"analyze", fifo_sidecar}, not_a_sidecar(fifo_sidecar) + "It is not a regular file.\n"},
+      {{"analyze", giant_sidecar}, not_a_sidecar(giant_sidecar) + "It is larger than any sidecar (over 1 MiB).\n"},
+      {{"analyze", text_rate}, not_a_sidecar(text_rate) + "\"rate_hz\" is \"100\", not a number.\n"},
+      {{"analyze", fraction_rate},
+       not_a_sidecar(fraction_rate) + "\"rate_hz\" is 100.5, not a whole number of hertz.\n"},
+      {{"analyze", twice},
+       twice +
+           ": Its time column steps by 10 ms between samples at the median, which does not fit 200 Hz (a step "
+           "of 5 ms). The rate is the sidecar's, " +
+           folder.file("twice.json") + ".\n"},
+      {{"analyze", given_twice, "--rate", "50"},
+       given_twice + ": Its time column steps by 10 ms between samples at the median, which does not fit 50 Hz (a "
+                     "step of 20 ms). Give the log's rate with --rate HZ.\n"},
+  };
+  for (const auto& [args, message] : cases) {
+    SCOPED_TRACE(args[1]);
+    const ProgramRun run = run_program(VELTRIX_CLI, args, {}, std::chrono::seconds(30));
+    EXPECT_EQ(run.exit_status, 2) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, message);
+  }
 }
 
 }  // namespace

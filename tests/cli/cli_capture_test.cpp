@@ -62,7 +62,8 @@ class CliCaptureTest : public CliTest {
         "Capture report: " + count +
         " samples? in \\d+\\.\\d{3} s, mean (\\d+\\.\\d Hz|rate n/a) \\(sensor \\d+ Hz\\), "
         "largest interval \\d+\\.\\d ms, \\d+ intervals? over 1\\.5 periods, (about )?\\d+ samples? missed"
-        ", capture thread (real-time|raised nice|normal)(, CPUs kept from deep idle)?\n");
+        "(, console: \\d+ lines? not shown)?, capture thread (real-time|raised nice|normal)(, CPUs kept from deep "
+        "idle)?\n");
   }
 
   // `err` without its last line, which must be the report.
@@ -409,6 +410,28 @@ TEST_F(CliCaptureTest, AClosedStdoutEndsTheCaptureWithCompleteLogs) {
             "Unable to write the console text to stdout: Broken pipe; the capture has stopped.\n");
   EXPECT_EQ(split_lines(run.out, "\r\n").size(), 3u);
   EXPECT_EQ(whole_data_log(COMPONENT_GYRO, true).compare(0, run.out.size(), run.out), 0);
+}
+
+// `veltrix-cli capture ... | (sleep 5; cat)`: a reader that stops reading
+// holds up the console, never the capture: the data log has no hole where
+// the pipe was full, and the console still gets every line, whole.
+TEST_F(CliCaptureTest, AReaderThatStopsReadingHoldsUpNoSample) {
+  serve("kor73");
+  const ProgramRun run =
+      run_program("/bin/bash", {"-c", "\"$0\" \"$@\" | (sleep 5; cat); exit ${PIPESTATUS[0]}", VELTRIX_CLI, "--port",
+                                board_->port_path(), "--model", "KOR 73", "capture", "--rate", "200", "--seconds", "6",
+                                "--folder", folder().string()});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  const std::string data_log = logs().first;
+  const auto lines = split_lines(data_log, "\r\n");
+  ASSERT_GT(lines.size(), 100u);
+  // The time column's largest step: a capture held up by the pipe had one of seconds.
+  double largest_step_ms = 0.0;
+  for (std::size_t i = 2; i < lines.size(); ++i) {
+    largest_step_ms = std::max(largest_step_ms, std::stod(lines[i]) - std::stod(lines[i - 1]));
+  }
+  EXPECT_LT(largest_step_ms, 500.0) << run.err;
+  EXPECT_EQ(run.out, data_log);
 }
 
 }  // namespace

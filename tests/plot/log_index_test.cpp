@@ -5,6 +5,7 @@
 #include "ui/plot/log_index.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -158,6 +159,13 @@ TEST_F(IndexedLogTest, SaysWhyALogIsRefusedOrStopsShort) {
   std::string message;
   EXPECT_FALSE(missing.open(folder_ + "/none.csv", message));
   EXPECT_EQ(message, "No such file or directory");
+
+  // A FIFO nobody writes is refused at once, not waited on.
+  const std::string fifo = folder_ + "/fifo.csv";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  IndexedLog piped;
+  EXPECT_FALSE(piped.open(fifo, message));
+  EXPECT_EQ(message, "not a regular file");
 
   write("");
   IndexedLog empty;

@@ -40,8 +40,8 @@ void IndexedLog::wait() {
 }
 
 bool IndexedLog::open(const std::string& path, std::string& message, std::function<void()> on_indexed) {
-  if (const int error = file_.open(path); error != 0) {
-    message = std::strerror(error);
+  if (std::string why = file_.open(path); !why.empty()) {
+    message = std::move(why);
     return false;
   }
   const std::int64_t size = file_.size();

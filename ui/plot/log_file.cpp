@@ -5,29 +5,35 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+
+#include "capture/regular_file.h"
 
 namespace veltrix::ui::plot {
 
 LogFile::~LogFile() { close(); }
 
-int LogFile::open(const std::string& path) {
+std::string LogFile::open(const std::string& path) {
   close();
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO is refused at once rather than waited on
+  // for a writer; a regular file reads as ever.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd_ < 0) {
-    return errno;
+    return std::strerror(errno);
   }
   struct stat info {};
-  int error = ::fstat(fd_, &info) != 0 ? errno : 0;
-  if (error == 0 && !S_ISREG(info.st_mode)) {
-    error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-  }
-  if (error != 0) {
+  if (::fstat(fd_, &info) != 0) {
+    const int error = errno;
     close();
-    return error;
+    return std::strerror(error);
+  }
+  if (!S_ISREG(info.st_mode)) {
+    close();
+    return veltrix::capture::kNotARegularFile;
   }
   // The indexer reads front to back; the kernel may read ahead further.
   (void)::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-  return 0;
+  return {};
 }
 
 void LogFile::close() {

@@ -25,8 +25,9 @@ class LogFile {
   LogFile(const LogFile&) = delete;
   LogFile& operator=(const LogFile&) = delete;
 
-  // 0, or the errno of the failed open.
-  int open(const std::string& path);
+  // "" when open, else why not: the system's error text, or "not a regular
+  // file" for a FIFO, a device or a folder (refused at once, never waited on).
+  std::string open(const std::string& path);
   void close();
   bool is_open() const { return fd_ >= 0; }
 
