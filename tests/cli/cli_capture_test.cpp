@@ -30,7 +30,7 @@ constexpr int kGyroTemp = COMPONENT_GYRO | COMPONENT_TEMP;
 class CliCaptureTest : public CliTest {
  protected:
   // The data log and register log in the test folder; fails when not both
-  // there with the sidecar.
+  // there with the sidecar and the overview.
   std::pair<std::string, std::string> logs() {
     std::string data_log;
     std::string register_log;
@@ -49,7 +49,7 @@ class CliCaptureTest : public CliTest {
         ++sidecars;
       }
     }
-    EXPECT_EQ(files, 3);
+    EXPECT_EQ(files, 4);
     EXPECT_EQ(sidecars, 1);
     return {data_log, register_log};
   }
