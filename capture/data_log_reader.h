@@ -91,6 +91,8 @@ class DataLogReader {
   const DataLogColumns& columns() const { return columns_; }
   // Whole lines read, the header included.
   long long lines_read() const { return lines_read_; }
+  // The time of the last line read that had one.
+  std::optional<int> last_time_ms() const { return timed_seen_ ? std::optional<int>(last_time_ms_) : std::nullopt; }
   // Why the last call did not give kRead or kEnd, naming the line, e.g.
   // "line 3: \"high\" is not a number."
   std::string error_message() const;

@@ -183,9 +183,11 @@ class LivePlotWindowTest : public QObject {
     QCOMPARE(window.shown_log()->components(), veltrix::devices::kAllComponents);
     QCOMPARE(window.shown_log()->value_at(PlotChannel::kAccelZ, 14993, 0), 1499.0f * 20);
     QVERIFY(text_of(window, "lblStatus").startsWith(QStringLiteral("dataLog-12345.csv: 1500 samples")));
-    // The view opens at the start of the log: the values at its 10 s edge.
-    QCOMPARE(text_of(window, "channelValue9"), QStringLiteral("1000"));
-    QCOMPARE(text_of(window, "channelValue5"), QStringLiteral("20000"));
+    // The view opens on the whole log: the values at its end.
+    QCOMPARE(window.view_start(), 3.0);
+    QCOMPARE(window.view_end(), 14993.0);
+    QCOMPARE(text_of(window, "channelValue9"), QStringLiteral("1499"));
+    QCOMPARE(text_of(window, "channelValue5"), QStringLiteral("29980"));
     QVERIFY(child<QAbstractButton>(window, "btnShowLive")->isVisible());
     QVERIFY(!child<QAbstractButton>(window, "btnPause")->isEnabled());
 

@@ -242,6 +242,10 @@ void LivePlotWindow::update_view() {
   if (log_) {
     first = log_->first_x();
     last = log_->last_x();
+    if (whole_log_) {
+      span_ = std::max(last - first, 1.0);
+      view_end_ = first + span_;
+    }
   }
   const double earliest_end = first + span_;
   const double latest_end = std::max(last, earliest_end);
@@ -268,6 +272,7 @@ void LivePlotWindow::update_view() {
 }
 
 void LivePlotWindow::request_view(double x0, double x1) {
+  whole_log_ = false;
   span_ = std::max(x1 - x0, 1.0);
   view_end_ = x0 + span_;
   if (!log_) {
@@ -283,13 +288,24 @@ void LivePlotWindow::request_view(double x0, double x1) {
 }
 
 void LivePlotWindow::fit_all() {
-  double first = live_.empty() ? 0 : live_.x().front();
-  double last = live_.empty() ? 0 : live_.x().back();
   if (log_) {
-    first = log_->first_x();
-    last = log_->last_x();
+    show_whole_log();
+    return;
   }
+  const double first = live_.empty() ? 0 : live_.x().front();
+  const double last = live_.empty() ? 0 : live_.x().back();
   request_view(first, std::max(last, first + 1));
+}
+
+// The view follows the log's whole range, which grows while it is read.
+void LivePlotWindow::show_whole_log() {
+  whole_log_ = true;
+  spans_->setExclusive(false);
+  for (QAbstractButton* button : spans_->buttons()) {
+    button->setChecked(false);
+  }
+  spans_->setExclusive(true);
+  update_view();
 }
 
 void LivePlotWindow::follow() {
@@ -310,6 +326,7 @@ void LivePlotWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void LivePlotWindow::set_span(double span) {
+  whole_log_ = false;
   span_ = span;
   update_view();
 }
@@ -323,6 +340,11 @@ void LivePlotWindow::set_paused(bool paused) {
 void LivePlotWindow::show_live() {
   charts_->set_source(&live_source_);
   log_.reset();
+  whole_log_ = false;
+  if (spans_->checkedId() < 0) {
+    spans_->button(kSpanSeconds[1] * 1000)->setChecked(true);
+    span_ = kSpanSeconds[1] * 1000;
+  }
   show_status();
   update_view();
 }
@@ -346,12 +368,9 @@ bool LivePlotWindow::open_data_log(const QString& path) {
   log_name_ = name;
   log_path_ = path;
   frames_since_read_on_ = 0;
-  const double first = log_->first_x();
-  span_ = spans_->checkedId() > 0 ? spans_->checkedId() : kSpanSeconds[1] * 1000;
-  view_end_ = first + span_;  // from the start of the log
   progress_->setValue(0);
   show_status();
-  update_view();
+  show_whole_log();
   return true;
 }
 
@@ -412,13 +431,18 @@ void LivePlotWindow::show_status() {
     return;
   }
   if (!log_->indexed()) {
-    status_->setText(tr("%1: an overview; reading every line…").arg(log_name_));
+    status_->setText(tr("%1: reading every line, drawn as it is read…").arg(log_name_));
     return;
   }
   const IndexedLogSummary summary = log_->summary();
   QString text = tr("%1: %2 samples").arg(log_name_).arg(summary.lines);
-  if (!log_->has_time()) {
-    text += tr(", numbered (no time column)");
+  if (log_->rate_hz() > 0) {
+    text += tr(", timed by the sidecar's rate, %1 Hz").arg(log_->rate_hz());
+  } else if (!log_->has_time()) {
+    text += tr(", numbered (no time column, no rate)");
+  }
+  if (log_->from_overview()) {
+    text += tr("; drawn from its overview");
   }
   if (summary.total_time_ms) {
     text += tr("; its summary: %1 ms, %2 samples").arg(*summary.total_time_ms).arg(*summary.total_samples);
