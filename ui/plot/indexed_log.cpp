@@ -23,6 +23,9 @@ namespace veltrix::ui::plot {
 namespace {
 
 constexpr std::size_t kPieceBytes = 4 << 20;
+// The first chunks read in parallel are smaller, so the charts show the
+// log's start soon; the later ones are whole pieces.
+constexpr std::int64_t kFirstChunkBytes = 128 << 10;
 constexpr std::size_t kHeadBytes = 4096;
 constexpr std::size_t kTailBytes = 4096;
 // Below this a second core costs more than it saves.
@@ -221,7 +224,12 @@ void IndexedLog::add(const LogLines& lines) {
 // charts expect. A chunk that stopped early ends the parallel reading: the
 // reading in order goes on from its stop with the log's own reader.
 std::int64_t IndexedLog::index_in_parallel(std::int64_t from, std::int64_t stop_at) {
-  const auto chunks = static_cast<std::size_t>((stop_at - from + kPieceBytes - 1) / kPieceBytes);
+  std::vector<std::int64_t> starts{from};
+  for (std::int64_t size = kFirstChunkBytes; starts.back() < stop_at;
+       size = std::min<std::int64_t>(2 * size, kPieceBytes)) {
+    starts.push_back(std::min(starts.back() + size, stop_at));
+  }
+  const std::size_t chunks = starts.size() - 1;
   const unsigned readers = std::clamp(std::thread::hardware_concurrency(), 1u, kMostReaders);
   std::vector<std::optional<LogLines>> read(chunks);
   std::mutex mutex;
@@ -266,10 +274,8 @@ std::int64_t IndexedLog::index_in_parallel(std::int64_t from, std::int64_t stop_
         }
         chunk = next++;
       }
-      const std::int64_t start = from + static_cast<std::int64_t>(chunk * kPieceBytes);
       LogLines lines;
-      read_chunk(file_, header_, start, std::min<std::int64_t>(start + kPieceBytes, stop_at), stop_at, chunk == 0,
-                 buffer, lines);
+      read_chunk(file_, header_, starts[chunk], starts[chunk + 1], stop_at, chunk == 0, buffer, lines);
       {
         const std::lock_guard lock(mutex);
         read[chunk] = std::move(lines);

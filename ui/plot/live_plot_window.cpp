@@ -108,6 +108,7 @@ void LivePlotWindow::build() {
   auto* plot_row = new QHBoxLayout(plot_area_);
   plot_row->setContentsMargins(6, 8, 10, 6);
   charts_ = new StripCharts(plot_area_);
+  charts_->setObjectName(QStringLiteral("stripCharts"));
   charts_->set_source(&live_source_);
   charts_->on_view_request([this](double x0, double x1) { request_view(x0, x1); });
   legend_ = new ChannelLegend(plot_area_);

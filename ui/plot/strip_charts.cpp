@@ -132,7 +132,7 @@ void StripCharts::draw_chart(QPainter& painter, const QRect& plot, int component
         painter.drawPolyline(points_.data(), static_cast<int>(points_.size()));
         points_.clear();
       }
-      const double x = plot.left() + static_cast<double>(i) + 0.5;
+      const double x = plot.left() + 1 + static_cast<double>(i) + 0.5;
       points_.emplace_back(x, y_of(column.first));
       if (column.count > 1) {
         points_.emplace_back(x, y_of(column.min));
@@ -178,7 +178,7 @@ std::vector<QRect> StripCharts::chart_rects() const {
   const int axis = metrics.height() + 22;
   const int chart_height = count == 0 ? 0 : (height() - axis - (count - 1) * kChartGap) / count;
   for (int i = 0, top = 0; i < count; ++i, top += chart_height + kChartGap) {
-    rects.emplace_back(plot_left(), top + title, plot_right() - plot_left(), chart_height - title);
+    rects.emplace_back(plot_left() - 1, top + title, plot_right() - plot_left() + 2, chart_height - title);
   }
   return rects;
 }
@@ -228,9 +228,9 @@ void StripCharts::paintEvent(QPaintEvent*) {
   }
 }
 
-int StripCharts::plot_left() const { return QFontMetrics(font()).horizontalAdvance(QStringLiteral("-000000")) + 12; }
+int StripCharts::plot_left() const { return QFontMetrics(font()).horizontalAdvance(QStringLiteral("-000000")) + 13; }
 
-int StripCharts::plot_right() const { return width() - 14; }
+int StripCharts::plot_right() const { return width() - 15; }
 
 double StripCharts::x_at(double pixel) const {
   return x0_ + (pixel - plot_left()) / std::max(1, plot_right() - plot_left()) * (x1_ - x0_);

@@ -42,7 +42,8 @@ class StripCharts : public QWidget {
   // Shown in place of the charts while the series is empty.
   void set_placeholder(const QString& text) { placeholder_ = text; }
 
-  // Where each chart shown draws its curves, top to bottom.
+  // Each chart shown, top to bottom: its frame, inside which every pixel
+  // column is one of the view's columns.
   std::vector<QRect> chart_rects() const;
 
   QSize sizeHint() const override { return {720, 480}; }
@@ -61,6 +62,7 @@ class StripCharts : public QWidget {
     double lo = -1, hi = 1;
   };
 
+  // The pixels [plot_left, plot_right) that show the view, inside the frames.
   int plot_left() const;
   int plot_right() const;
   double x_at(double pixel) const;
