@@ -19,7 +19,7 @@ constexpr char kMagic[8] = {'V', 'X', 'O', 'V', 'R', 'V', 'W', '\0'};
 constexpr char kEndMagic[8] = {'V', 'X', 'O', 'V', 'R', 'E', 'N', 'D'};
 constexpr std::uint32_t kVersion = 1;
 constexpr std::size_t kHeaderBytes = 24;
-constexpr std::size_t kTrailerBytes = 72;
+constexpr std::size_t kTrailerBytes = 80;
 constexpr std::size_t kCheckedBytes = 64 * 1024;
 constexpr std::size_t kWriteBytes = 4096;
 // An overview is a few percent of its log; a file far larger is not one.
@@ -138,6 +138,7 @@ int LogOverviewWriter::open(const std::string& path) {
   first_line_ = 0;
   summary_at_.reset();
   lines_ = 0;
+  other_lines_ = 0;
   time_ms_ = 0;
   head_check_ = kCheckBasis;
   body_check_ = kCheckBasis;
@@ -230,6 +231,7 @@ void LogOverviewWriter::add_line(std::uint64_t offset, std::uint64_t end, const 
   block.end = end;
   ++block.lines;
   ++lines_;
+  other_lines_ += record.kind == DataLogLine::kOtherColumns ? 1 : 0;
   if (block.lines == kOverviewBlockLines) {
     end_block();
   }
@@ -280,6 +282,7 @@ int LogOverviewWriter::finish() {
   put(trailer, summary_at_.value_or(size_), 8);
   put(trailer, first_line_, 8);
   put(trailer, lines_, 8);
+  put(trailer, other_lines_, 8);
   put(trailer, static_cast<std::uint64_t>(static_cast<std::int64_t>(time_ms_)), 8);
   put(trailer, head_check_, 8);
   put(trailer, tail_check, 8);
@@ -326,7 +329,7 @@ LogOverviewReading read_log_overview(const std::string& path, const std::string&
   }
   const char* header = bytes.data();
   const char* trailer = bytes.data() + bytes.size() - kTrailerBytes;
-  if (std::memcmp(header, kMagic, sizeof kMagic) != 0 || std::memcmp(trailer + 64, kEndMagic, sizeof kEndMagic) != 0) {
+  if (std::memcmp(header, kMagic, sizeof kMagic) != 0 || std::memcmp(trailer + 72, kEndMagic, sizeof kEndMagic) != 0) {
     return refuse("The overview is not one, or was never finished.");
   }
   const std::uint64_t block_lines = get(header + 12, 4);
@@ -336,7 +339,7 @@ LogOverviewReading read_log_overview(const std::string& path, const std::string&
       columns > kDataLogMaxValues || flags > 1) {
     return refuse("The overview is of another version.");
   }
-  if (check(kCheckBasis, bytes.data(), bytes.size() - kTrailerBytes) != get(trailer + 56, 8)) {
+  if (check(kCheckBasis, bytes.data(), bytes.size() - kTrailerBytes) != get(trailer + 64, 8)) {
     return refuse("The overview is damaged.");
   }
   if (later(log_info.st_mtim, file_info.st_mtim)) {
@@ -349,7 +352,8 @@ LogOverviewReading read_log_overview(const std::string& path, const std::string&
   overview.lines_end = get(trailer + 8, 8);
   overview.first_line = get(trailer + 16, 8);
   overview.lines = get(trailer + 24, 8);
-  const auto last_time = static_cast<std::int64_t>(get(trailer + 32, 8));
+  overview.other_lines = get(trailer + 32, 8);
+  const auto last_time = static_cast<std::int64_t>(get(trailer + 40, 8));
   if (log_size != static_cast<std::uint64_t>(log_info.st_size)) {
     return refuse("The log's size is not the one its overview describes.");
   }
@@ -357,14 +361,15 @@ LogOverviewReading read_log_overview(const std::string& path, const std::string&
   const std::size_t body = bytes.size() - kHeaderBytes - kTrailerBytes;
   const std::uint64_t blocks = (overview.lines + kOverviewBlockLines - 1) / kOverviewBlockLines;
   if (body % record != 0 || body / record != blocks || overview.first_line > overview.lines_end ||
-      overview.lines_end > log_size || last_time < INT_MIN || last_time > INT_MAX) {
+      overview.lines_end > log_size || overview.other_lines > overview.lines || last_time < INT_MIN ||
+      last_time > INT_MAX) {
     return refuse("The overview contradicts itself.");
   }
   const std::size_t head = static_cast<std::size_t>(std::min<std::uint64_t>(log_size, kCheckedBytes));
   const std::optional<std::uint64_t> head_check = check_of_file(log.fd, 0, head);
   const std::optional<std::uint64_t> tail_check =
       check_of_file(log.fd, static_cast<std::int64_t>(log_size - head), head);
-  if (head_check != get(trailer + 40, 8) || tail_check != get(trailer + 48, 8)) {
+  if (head_check != get(trailer + 48, 8) || tail_check != get(trailer + 56, 8)) {
     return refuse("The log's first or last bytes are not the ones its overview describes.");
   }
   overview.block_offsets.reserve(blocks);

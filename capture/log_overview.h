@@ -21,9 +21,10 @@
 //   per block, in log order: u32 the block's bytes in the log; i32 the time
 //     of its first line in ms (only with a time column); per value column
 //     i16 min and i16 max (min above max: no value in the block).
-//   trailer, 72 bytes: u64 the log's size; u64 where its lines end (the
+//   trailer, 80 bytes: u64 the log's size; u64 where its lines end (the
 //     closing summary's start, else its size); u64 where its first line
-//     starts; u64 its lines after the header; i64 its last line's time in
+//     starts; u64 its lines after the header; u64 of them, those with other
+//     columns than the header's; i64 its last line's time in
 //     ms (0 without a time column); u64 the check of the log's first 64 KiB;
 //     u64 the check of its last 64 KiB; u64 the check of this file before
 //     the trailer; "VXOVREND".
@@ -103,6 +104,7 @@ class LogOverviewWriter {
   std::uint64_t first_line_ = 0;
   std::optional<std::uint64_t> summary_at_;
   std::uint64_t lines_ = 0;
+  std::uint64_t other_lines_ = 0;
   std::int32_t time_ms_ = 0;  // the last time read
   std::uint64_t head_check_;
   std::unique_ptr<char[]> tail_;  // the last bytes added, a ring
@@ -117,6 +119,7 @@ struct LogOverview {
   std::uint64_t first_line = 0;  // where the first line starts
   std::uint64_t lines_end = 0;   // where the lines end: the summary's start, or the size
   std::uint64_t lines = 0;
+  std::uint64_t other_lines = 0;    // of them, with other columns than the header's
   std::optional<int> last_time_ms;  // with a time column and a line
   std::vector<std::uint64_t> block_offsets;
   std::vector<std::int32_t> block_times;  // with a time column

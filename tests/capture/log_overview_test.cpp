@@ -160,6 +160,10 @@ TEST_F(LogOverviewTest, WhatTheCaptureWritesReadsBackAsItsLinesSay) {
     EXPECT_EQ(overview.first_line, written.first_line);
     EXPECT_EQ(overview.lines_end, written.lines_end);
     EXPECT_EQ(overview.lines, written.lines.size());
+    EXPECT_EQ(overview.other_lines, static_cast<std::uint64_t>(std::count_if(
+                                        written.lines.begin(), written.lines.end(), [](const WrittenLine& line) {
+                                          return line.kind == DataLogLine::kOtherColumns;
+                                        })));
     EXPECT_EQ(overview.last_time_ms.has_value(), timed && !written.lines.empty());
     if (overview.last_time_ms) {
       EXPECT_EQ(*overview.last_time_ms, written.lines.back().time_ms);

@@ -158,6 +158,7 @@ bool IndexedLog::take_overview(const std::string& overview_path, const std::stri
   index_ = std::move(index);
   indexed_end_ = static_cast<std::int64_t>(overview.lines_end);
   summary_.lines = overview.lines;
+  summary_.skipped_lines = overview.other_lines;
   reader_.resume(1 + static_cast<long long>(overview.lines), overview.last_time_ms);
   from_overview_ = true;
   return true;
