@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -124,19 +125,26 @@ struct Drawn {
   int drawn = 0;    // of them, those showing a curve
 };
 
-// Inside each chart's frame, the pixel columns where a channel's colour shows.
-Drawn drawn_columns(const QImage& image, const std::vector<QRect>& charts) {
+// Inside each chart's frame, the pixel columns where a channel's colour
+// shows: a pixel whose channels differ widely (HSV saturation).
+Drawn drawn_columns(const QImage& grabbed, const std::vector<QRect>& charts) {
+  const QImage image = grabbed.convertToFormat(QImage::Format_RGB32);
   Drawn drawn;
   for (const QRect& chart : charts) {
-    for (int x = chart.left() + 1; x < chart.right(); ++x) {
-      ++drawn.columns;
-      for (int y = chart.top() + 1; y < chart.bottom(); ++y) {
-        if (image.pixelColor(x, y).hsvSaturation() >= kCurveSaturation) {
-          ++drawn.drawn;
-          break;
+    std::vector<bool> curve(static_cast<std::size_t>(chart.width()), false);
+    for (int y = chart.top() + 1; y < chart.bottom(); ++y) {
+      const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+      for (int x = chart.left() + 1; x < chart.right(); ++x) {
+        const QRgb pixel = row[x];
+        const int high = std::max({qRed(pixel), qGreen(pixel), qBlue(pixel)});
+        const int low = std::min({qRed(pixel), qGreen(pixel), qBlue(pixel)});
+        if (high > 0 && (high - low) * 255 >= kCurveSaturation * high) {
+          curve[static_cast<std::size_t>(x - chart.left())] = true;
         }
       }
     }
+    drawn.columns += chart.width() - 2;
+    drawn.drawn += static_cast<int>(std::count(curve.begin(), curve.end(), true));
   }
   return drawn;
 }

@@ -8,7 +8,7 @@ namespace veltrix::ui::plot {
 namespace {
 
 constexpr double kLabelGap = 16;    // pixels between two labels' texts
-constexpr double kFinestTick = 20;  // pixels between two grid lines, at least
+constexpr double kFinestTick = 50;  // pixels between two grid lines, at least
 constexpr double kMinute = 60;
 constexpr double kHour = 3600;
 constexpr double kDay = 86400;
@@ -114,7 +114,7 @@ XAxisLayout x_axis_layout(double x0, double x1, XUnit unit, int left, int right,
     const int decimals = decimals_of(step);
     const double widest = std::max(metrics.horizontalAdvance(label(first_tick(step) * step, decimals, style)),
                                    metrics.horizontalAdvance(label(last_tick(step) * step, decimals, style)));
-    if (step / span * pixels >= widest + kLabelGap) {
+    if (step / span * pixels >= std::max(widest + kLabelGap, kFinestTick)) {
       break;
     }
     step = step_at_least(step * 1.000001, style);
