@@ -341,6 +341,7 @@ TEST_F(CapturedLogTest, IsDrawnFromItsOverviewAsFromItsLinesAndTimedByItsRate) {
   ASSERT_TRUE(overview.open(path_, message)) << message;
   // Whole at once: every line is in the index before any is read.
   EXPECT_TRUE(overview.from_overview());
+  EXPECT_EQ(overview.overview_refused(), "");
   EXPECT_EQ(overview.summary().lines, static_cast<std::size_t>(kLines));
   EXPECT_TRUE(overview.has_time());
   EXPECT_EQ(overview.rate_hz(), 8000);
@@ -356,6 +357,7 @@ TEST_F(CapturedLogTest, IsDrawnFromItsOverviewAsFromItsLinesAndTimedByItsRate) {
   ASSERT_TRUE(read.open(path_, message)) << message;
   read.wait();
   EXPECT_FALSE(read.from_overview());
+  EXPECT_EQ(read.overview_refused(), "The overview cannot be read: No such file or directory.");
   EXPECT_EQ(read.last_x(), kLastMs);
   EXPECT_EQ(read.summary().skipped_lines, overview.summary().skipped_lines);
   for (const auto& [x0, x1, width] :
@@ -373,6 +375,7 @@ TEST_F(CapturedLogTest, IsDrawnFromItsOverviewAsFromItsLinesAndTimedByItsRate) {
   ASSERT_TRUE(changed.open(path_, message)) << message;
   changed.wait();
   EXPECT_FALSE(changed.from_overview());
+  EXPECT_FALSE(changed.overview_refused().empty());
   EXPECT_EQ(changed.summary().lines, 100u);
 }
 

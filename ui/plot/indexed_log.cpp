@@ -128,11 +128,13 @@ bool IndexedLog::open(const std::string& path, std::string& message, std::functi
 bool IndexedLog::take_overview(const std::string& overview_path, const std::string& path) {
   const veltrix::capture::LogOverviewReading reading = veltrix::capture::read_log_overview(overview_path, path);
   if (!reading.overview) {
+    overview_refused_ = reading.refused;
     return false;
   }
   const veltrix::capture::LogOverview& overview = *reading.overview;
   if (overview.value_columns != columns_.value_count || overview.has_time != columns_.has_time ||
       overview.first_line != header_.size()) {
+    overview_refused_ = "It describes other columns than the log's.";
     return false;
   }
   const auto columns = static_cast<std::size_t>(columns_.value_count);

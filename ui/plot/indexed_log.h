@@ -81,6 +81,9 @@ class IndexedLog : public PlotSource {
   int rate_hz() const { return rate_hz_; }
   // The index came from the overview the capture wrote beside the log.
   bool from_overview() const { return from_overview_; }
+  // Why the overview the sidecar names was not taken; empty when it was, or
+  // when none is named.
+  const std::string& overview_refused() const { return overview_refused_; }
   // The x range of the whole log (until indexed, its end as estimated).
   double first_x() const;
   double last_x() const;
@@ -113,6 +116,7 @@ class IndexedLog : public PlotSource {
   int rate_hz_ = 0;
   double x_per_line_ = 1;  // without time column
   bool from_overview_ = false;
+  std::string overview_refused_;
   double first_x_ = 0;
   double estimated_last_x_ = 0;
   std::function<void()> on_indexed_;

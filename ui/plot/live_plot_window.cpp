@@ -431,8 +431,12 @@ void LivePlotWindow::show_status() {
     status_->setText(capture_status_);
     return;
   }
+  const QString refused =
+      log_->overview_refused().empty()
+          ? QString()
+          : tr("; its overview was not used: %1").arg(QString::fromStdString(log_->overview_refused()));
   if (!log_->indexed()) {
-    status_->setText(tr("%1: reading every line, drawn as it is read…").arg(log_name_));
+    status_->setText(tr("%1: reading every line, drawn as it is read…").arg(log_name_) + refused);
     return;
   }
   const IndexedLogSummary summary = log_->summary();
@@ -445,6 +449,7 @@ void LivePlotWindow::show_status() {
   if (log_->from_overview()) {
     text += tr("; drawn from its overview");
   }
+  text += refused;
   if (summary.total_time_ms) {
     text += tr("; its summary: %1 ms, %2 samples").arg(*summary.total_time_ms).arg(*summary.total_samples);
   }
