@@ -449,7 +449,6 @@ void LivePlotWindow::show_status() {
   if (log_->from_overview()) {
     text += tr("; drawn from its overview");
   }
-  text += refused;
   if (summary.total_time_ms) {
     text += tr("; its summary: %1 ms, %2 samples").arg(*summary.total_time_ms).arg(*summary.total_samples);
   }
@@ -465,7 +464,7 @@ void LivePlotWindow::show_status() {
   if (!summary.error.empty()) {
     text += tr("; reading stopped, the rest is not shown: %1").arg(QString::fromStdString(summary.error));
   }
-  status_->setText(text);
+  status_->setText(text + refused);
 }
 
 void LivePlotWindow::closeEvent(QCloseEvent* event) {
