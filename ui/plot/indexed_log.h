@@ -129,10 +129,12 @@ class IndexedLog : public PlotSource {
   std::atomic<std::int64_t> pass_to_{0};
   std::atomic<std::int64_t> pass_at_{0};
 
+  // Where the last pass stopped; the pass's own while it runs.
+  veltrix::capture::DataLogReader reader_;
+
   mutable std::mutex mutex_;  // guards everything below
   LogIndex index_;
-  veltrix::capture::DataLogReader reader_;  // where the last pass stopped
-  std::int64_t indexed_end_ = 0;            // bytes of whole lines indexed
+  std::int64_t indexed_end_ = 0;  // bytes of whole lines indexed
   IndexedLogSummary summary_;
   bool summary_read_ = false;
   SampleSeries fine_;  // the lines of the blocks [fine_first_, fine_end_)

@@ -127,6 +127,8 @@ void LivePlotWindow::build() {
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("lblStatus"));
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A long status wraps rather than widen the window past the screen.
+  status_->setWordWrap(true);
   drops_label_ = new QLabel(this);
   drops_label_->setObjectName(QStringLiteral("lblDisplayDrops"));
   drops_label_->setStyleSheet(QStringLiteral("color: #a04000;"));
