@@ -113,6 +113,9 @@ bool IndexedLog::open(const std::string& path, std::string& message, std::functi
   index_ = LogIndex(columns_.value_count);
   indexed_end_ = static_cast<std::int64_t>(header_.size());
   on_indexed_ = std::move(on_indexed);
+  if (!columns_.has_time) {
+    line_width_ = static_cast<std::int64_t>(text.find('\n') + 1);  // 0 when no line has ended
+  }
   const SidecarFacts facts = sidecar_facts(path);
   if (!columns_.has_time && facts.rate_hz > 0) {
     rate_hz_ = facts.rate_hz;
@@ -172,7 +175,6 @@ bool IndexedLog::take_overview(const std::string& overview_path, const std::stri
 // it as it reaches the end.
 void IndexedLog::estimate_range(std::string_view head, std::int64_t size) {
   std::string_view lines = head.substr(header_.size());
-  const std::size_t width = lines.find('\n') + 1;  // 0 when no line has ended
   DataLogReader reader;
   std::string_view header(header_);
   (void)reader.start(header);
@@ -201,15 +203,28 @@ void IndexedLog::estimate_range(std::string_view head, std::int64_t size) {
   }
   if (columns_.has_time) {
     estimated_last_x_ = std::max(first_x_, static_cast<double>(reader.last_time_ms().value_or(0)));
-  } else if (width > 0 && lines_end > header_size) {
-    estimated_last_x_ =
-        static_cast<double>((lines_end - header_size) / static_cast<std::int64_t>(width) - 1) * x_per_line_;
+  } else if (line_width_ > 0 && lines_end > header_size) {
+    estimated_last_x_ = static_cast<double>((lines_end - header_size) / line_width_ - 1) * x_per_line_;
   }
 }
 
-void IndexedLog::add(const LogLines& lines) {
+bool IndexedLog::add(const LogLines& lines) {
   const auto columns = static_cast<std::size_t>(columns_.value_count);
   const std::lock_guard lock(mutex_);
+  if (lines.block_lines > 0) {
+    if (index_.line_count() % LogIndex::kBlockLines != 0) {
+      return false;
+    }
+    const std::size_t first = index_.line_count();
+    const std::int64_t width = (lines.end - lines.from) / static_cast<std::int64_t>(lines.block_lines);
+    for (std::size_t line = 0; line < lines.block_lines; line += LogIndex::kBlockLines) {
+      const std::size_t count = std::min(LogIndex::kBlockLines, lines.block_lines - line);
+      index_.append_block(static_cast<double>(first + line) * x_per_line_,
+                          static_cast<std::uint64_t>(lines.from + static_cast<std::int64_t>(line) * width), count,
+                          static_cast<double>(first + line + count - 1) * x_per_line_,
+                          lines.block_ranges.data() + line / LogIndex::kBlockLines * columns);
+    }
+  }
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const double x = columns_.has_time ? lines.times[i] : static_cast<double>(index_.line_count()) * x_per_line_;
     index_.append(x, static_cast<std::uint64_t>(lines.from) + lines.offsets[i],
@@ -220,6 +235,7 @@ void IndexedLog::add(const LogLines& lines) {
   summary_.skipped_lines += lines.other_columns;
   indexed_end_ = lines.end;
   fine_end_ = 0;  // the last block may have grown
+  return true;
 }
 
 // Each reader takes the next chunk; whichever finishes adds every chunk
@@ -227,10 +243,13 @@ void IndexedLog::add(const LogLines& lines) {
 // charts expect. A chunk that stopped early ends the parallel reading: the
 // reading in order goes on from its stop with the log's own reader.
 std::int64_t IndexedLog::index_in_parallel(std::int64_t from, std::int64_t stop_at) {
+  // Whole blocks of lines as wide as the first, where that is known.
+  const std::int64_t block_bytes = line_width_ * static_cast<std::int64_t>(LogIndex::kBlockLines);
   std::vector<std::int64_t> starts{from};
   for (std::int64_t size = kFirstChunkBytes; starts.back() < stop_at;
        size = std::min<std::int64_t>(2 * size, kPieceBytes)) {
-    starts.push_back(std::min(starts.back() + size, stop_at));
+    const std::int64_t whole = block_bytes > 0 ? std::max(block_bytes, size / block_bytes * block_bytes) : size;
+    starts.push_back(std::min(starts.back() + whole, stop_at));
   }
   const std::size_t chunks = starts.size() - 1;
   const unsigned readers = std::clamp(std::thread::hardware_concurrency(), 1u, kMostReaders);
@@ -243,17 +262,22 @@ std::int64_t IndexedLog::index_in_parallel(std::int64_t from, std::int64_t stop_
   bool stop = false;
   std::int64_t resume_at = from;
 
-  const auto add_ready = [&] {
+  // Blocks that do not start at a block's first line (a line of another
+  // width came before) are read again line by line.
+  const auto add_ready = [&](std::vector<char>& buffer) {
     std::unique_lock lock(mutex);
     if (adding) {
       return;
     }
     adding = true;
     while (!stop && next_to_add < chunks && read[next_to_add]) {
-      const LogLines lines = std::move(*read[next_to_add]);
+      LogLines lines = std::move(*read[next_to_add]);
       read[next_to_add].reset();
       lock.unlock();
-      add(lines);
+      if (!add(lines)) {
+        read_chunk(file_, header_, lines.from, lines.end, lines.end, true, 0, buffer, lines);
+        (void)add(lines);
+      }
       pass_at_ = lines.end;
       lock.lock();
       ++next_to_add;
@@ -278,12 +302,12 @@ std::int64_t IndexedLog::index_in_parallel(std::int64_t from, std::int64_t stop_
         chunk = next++;
       }
       LogLines lines;
-      read_chunk(file_, header_, starts[chunk], starts[chunk + 1], stop_at, chunk == 0, buffer, lines);
+      read_chunk(file_, header_, starts[chunk], starts[chunk + 1], stop_at, chunk == 0, line_width_, buffer, lines);
       {
         const std::lock_guard lock(mutex);
         read[chunk] = std::move(lines);
       }
-      add_ready();
+      add_ready(buffer);
     }
   };
   std::vector<std::thread> helpers;
@@ -332,7 +356,7 @@ void IndexedLog::index_pass(std::int64_t stop_at) {
     }
     const std::int64_t consumed = text.data() - piece.data();
     lines.end = offset + consumed;
-    add(lines);
+    (void)add(lines);
     offset += consumed;
     if (status != DataLogStatus::kEnd && status != DataLogStatus::kCutLine) {
       error = reader_.error_message();

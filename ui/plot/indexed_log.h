@@ -103,8 +103,9 @@ class IndexedLog : public PlotSource {
   void index_pass(std::int64_t stop_at);
   // Indexes [from, stop_at) on every core; where the reading in order goes on.
   std::int64_t index_in_parallel(std::int64_t from, std::int64_t stop_at);
-  // Adds `lines` to the index; takes mutex_.
-  void add(const LogLines& lines);
+  // Adds `lines` to the index; takes mutex_. False, adding nothing, for
+  // blocks that would not start at a block's first line.
+  bool add(const LogLines& lines);
   // Parses the lines of blocks [first, end) again into `out`; mutex_ held.
   void parse_blocks(std::size_t first, std::size_t end, SampleSeries& out);
   void decimate_blocks(double x0, double x1, std::size_t width, const ChannelMask& wanted, ChannelColumns& columns);
@@ -114,7 +115,8 @@ class IndexedLog : public PlotSource {
   veltrix::capture::DataLogColumns columns_;
   std::array<int, veltrix::capture::kPlotChannelCount> value_column_{};  // -1: not recorded
   int rate_hz_ = 0;
-  double x_per_line_ = 1;  // without time column
+  double x_per_line_ = 1;        // without time column
+  std::int64_t line_width_ = 0;  // of the first line, without time column; 0 when unknown
   bool from_overview_ = false;
   std::string overview_refused_;
   double first_x_ = 0;

@@ -25,6 +25,8 @@ void LogLines::clear(std::int64_t at) {
   values.clear();
   has_values.clear();
   other_columns = 0;
+  block_lines = 0;
+  block_ranges.clear();
 }
 
 LinesStop read_lines(DataLogReader& reader, std::string_view& text, std::int64_t text_at, std::int64_t until,
@@ -63,8 +65,38 @@ LinesStop read_lines(DataLogReader& reader, std::string_view& text, std::int64_t
   }
 }
 
+namespace {
+
+// The lines of `text` as blocks, when all `count` of them are samples
+// `width` bytes wide.
+bool read_blocks(std::string_view header, std::string_view text, std::int64_t width, std::size_t count,
+                 LogLines& lines) {
+  DataLogReader reader;
+  (void)reader.start(header);
+  const auto columns = static_cast<std::size_t>(reader.columns().value_count);
+  lines.block_ranges.assign((count + LogIndex::kBlockLines - 1) / LogIndex::kBlockLines * columns, ValueRange{});
+  DataLogRecord record;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t before = text.size();
+    if (reader.next(text, record) != DataLogStatus::kRead || record.kind != DataLogLine::kSample ||
+        static_cast<std::int64_t>(before - text.size()) != width) {
+      lines.block_ranges.clear();
+      return false;
+    }
+    ValueRange* block = lines.block_ranges.data() + i / LogIndex::kBlockLines * columns;
+    for (std::size_t c = 0; c < columns; ++c) {
+      block[c].add(record.values[c]);
+    }
+  }
+  lines.block_lines = count;
+  return true;
+}
+
+}  // namespace
+
 void read_chunk(const LogFile& file, std::string_view header, std::int64_t start, std::int64_t end,
-                std::int64_t stop_at, bool at_line_start, std::vector<char>& buffer, LogLines& lines) {
+                std::int64_t stop_at, bool at_line_start, std::int64_t width, std::vector<char>& buffer,
+                LogLines& lines) {
   const std::int64_t read_from = at_line_start ? start : start - 1;
   const std::int64_t read_to = std::min(end + kChunkOverhang, stop_at);
   buffer.resize(static_cast<std::size_t>(read_to - read_from));
@@ -82,6 +114,13 @@ void read_chunk(const LogFile& file, std::string_view header, std::int64_t start
     text.remove_prefix(line_end + 1);
   }
   lines.from = read_from + (text.data() - buffer.data());
+  const std::int64_t span = end - start;
+  if (width > 0 && lines.from == start && span % width == 0 && static_cast<std::int64_t>(text.size()) >= span &&
+      read_blocks(header, text, width, static_cast<std::size_t>(span / width), lines)) {
+    lines.end = end;
+    lines.stopped = false;
+    return;
+  }
   DataLogReader reader;
   (void)reader.start(header);
   DataLogStatus status;

@@ -4,7 +4,10 @@
 // to the index in file order. A log without time column (above 200 Hz) is
 // read in chunks on every core: a chunk holds the lines that start in its
 // byte range, so the chunks meet at line starts without knowing how many
-// lines lie before them.
+// lines lie before them. Such a log's lines all have one width, so a chunk
+// a whole number of blocks wide starts at a block's first line, which its
+// offset tells: its lines are summed into blocks where they are read, and
+// only a chunk where a line breaks the pattern keeps each line.
 //
 // Thread contract: plain values and pure functions of them and the file,
 // which may be read on several threads at once (log_file.h).
@@ -15,6 +18,7 @@
 
 #include "capture/data_log_reader.h"
 #include "ui/plot/log_file.h"
+#include "ui/plot/log_index.h"
 
 namespace veltrix::ui::plot {
 
@@ -29,6 +33,11 @@ struct LogLines {
   std::vector<std::int16_t> values;    // value_count per line; zeros for a line without values
   std::vector<std::uint8_t> has_values;
   std::size_t other_columns = 0;  // lines with other columns than the header's
+  // Read as whole blocks instead (all of them samples of one width, the
+  // first at `from`): how many lines, and per block and value column the
+  // range; no line is kept.
+  std::size_t block_lines = 0;
+  std::vector<ValueRange> block_ranges;
 
   std::size_t size() const { return offsets.size(); }
   void clear(std::int64_t at);
@@ -51,7 +60,10 @@ LinesStop read_lines(veltrix::capture::DataLogReader& reader, std::string_view& 
 // in [start, end) of the file into `lines`, on its own reader; `end` is at
 // most `stop_at`, where the bytes to read end. `start` is a line start when
 // `at_line_start`, else the first line starting at or after it is taken.
+// With `width` (else 0), as blocks when every line there is a sample that
+// wide and they fill [start, end) exactly.
 void read_chunk(const LogFile& file, std::string_view header, std::int64_t start, std::int64_t end,
-                std::int64_t stop_at, bool at_line_start, std::vector<char>& buffer, LogLines& lines);
+                std::int64_t stop_at, bool at_line_start, std::int64_t width, std::vector<char>& buffer,
+                LogLines& lines);
 
 }  // namespace veltrix::ui::plot
