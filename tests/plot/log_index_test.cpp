@@ -158,6 +158,37 @@ TEST_F(IndexedLogTest, DrawsEveryExtremeAndReadsOnAsTheCaptureAppends) {
   EXPECT_EQ(log.value_at(PlotChannel::kGyroY, 20499, 0), gyro(20499).values[1]);
 }
 
+// Before a line is read, the range is the whole log's: from its first and
+// last line's time, or from its size where every line has one width. (Read
+// by then, the index gives the same.)
+TEST_F(IndexedLogTest, TheWholeRangeIsKnownBeforeTheLinesAreRead) {
+  constexpr LogLayout kTimed{true, COMPONENT_GYRO | COMPONENT_TEMP};
+  std::string text = veltrix::ui::plot::test::header_line(kTimed);
+  for (int n = 0; n < 150'000; ++n) {
+    PlotSample sample = gyro(n);
+    sample.x = 17 + n * 5;
+    sample.set_component(COMPONENT_TEMP, sample.values.data());
+    text += veltrix::ui::plot::test::sample_line(kTimed, sample);
+  }
+  write(text);
+  IndexedLog timed;
+  std::string message;
+  ASSERT_TRUE(timed.open(path_, message)) << message;
+  EXPECT_EQ(timed.first_x(), 17);
+  EXPECT_EQ(timed.last_x(), 17 + 149'999 * 5);
+  timed.wait();
+  EXPECT_EQ(timed.last_x(), 17 + 149'999 * 5);
+
+  write(veltrix::ui::plot::test::header_line(kLayout) + lines(0, 150'000) +
+        veltrix::ui::plot::test::summary(18'750, 150'000));
+  IndexedLog numbered;
+  ASSERT_TRUE(numbered.open(path_, message)) << message;
+  EXPECT_EQ(numbered.first_x(), 0);
+  EXPECT_EQ(numbered.last_x(), 149'999);
+  numbered.wait();
+  EXPECT_EQ(numbered.last_x(), 149'999);
+}
+
 TEST_F(IndexedLogTest, SaysWhyALogIsRefusedOrStopsShort) {
   IndexedLog missing;
   std::string message;

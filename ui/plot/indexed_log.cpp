@@ -176,8 +176,11 @@ bool IndexedLog::take_overview(const std::string& overview_path, const std::stri
 void IndexedLog::estimate_range(std::string_view head, std::int64_t size) {
   std::string_view lines = head.substr(header_.size());
   DataLogReader reader;
-  std::string_view header(header_);
-  (void)reader.start(header);
+  const auto start_reader = [&] {
+    std::string_view header(header_);
+    (void)reader.start(header);
+  };
+  start_reader();
   DataLogRecord record;
   if (columns_.has_time && reader.next(lines, record) == DataLogStatus::kRead) {
     first_x_ = reader.last_time_ms().value_or(0);
@@ -193,7 +196,7 @@ void IndexedLog::estimate_range(std::string_view head, std::int64_t size) {
     text.remove_prefix(line_end == std::string_view::npos ? text.size() : line_end + 1);
   }
   std::int64_t lines_end = tail_from + static_cast<std::int64_t>(tail.size() - text.size());
-  (void)reader.start(header);
+  start_reader();
   for (const char* line = text.data(); !text.starts_with(veltrix::capture::kSummaryTimeLabel);) {
     if (reader.next(text, record) != DataLogStatus::kRead) {
       break;
