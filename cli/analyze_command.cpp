@@ -10,6 +10,7 @@
 
 #include "analysis/analysis_report.h"
 #include "analysis/log_channels.h"
+#include "analysis/log_notes.h"
 #include "analysis/log_rate.h"
 #include "capture/capture_sidecar.h"
 #include "capture/whole_file.h"
@@ -85,14 +86,8 @@ std::string component_name(int id) {
 
 // What the reader learnt that the figures alone do not say.
 void print_notes(const LogChannels& log, const LogRate& rate, const ComponentScales& scales) {
-  for (const std::string& note : log.notes) {
+  for (const std::string& note : veltrix::analysis::log_notes(log, rate)) {
     std::fprintf(stderr, "%s\n", note.c_str());
-  }
-  if (!log.has_time && rate.report && rate.report->missed_samples > 0) {
-    std::fprintf(stderr,
-                 "The capture report counts %lld samples missed; a log without a time column cannot place them, "
-                 "so they split nothing.\n",
-                 rate.report->missed_samples);
   }
   for (const auto& [component, scale] : scales) {
     bool present = false;

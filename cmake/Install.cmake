@@ -1,8 +1,24 @@
 # What `cmake --install` puts on a machine: the three programs, their man
-# pages, and with the window its desktop entry and icon. Libraries, headers and
-# test programs stay in the build folder. veltrix-programs builds just what is
+# pages, with the window its desktop entry and icon, and the copyright file
+# and changelog in share/doc/veltrix-logger. Libraries, headers and test
+# programs stay in the build folder. veltrix-programs builds just what is
 # installed.
 include(GNUInstallDirs)
+
+# The changelog of a native Debian package is changelog.gz, compressed as
+# lintian asks: -9, and no name or time stamp inside, so builds are the same.
+find_program(VELTRIX_GZIP gzip REQUIRED)
+set(_changelog ${PROJECT_BINARY_DIR}/doc/changelog.gz)
+add_custom_command(
+  OUTPUT ${_changelog}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/doc
+  COMMAND ${VELTRIX_GZIP} -9nc ${PROJECT_SOURCE_DIR}/packaging/changelog > ${_changelog}
+  DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog
+  COMMENT "Compressing the changelog"
+  VERBATIM)
+add_custom_target(veltrix-changelog ALL DEPENDS ${_changelog})
+set(_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/veltrix-logger)
+install(FILES packaging/copyright ${_changelog} DESTINATION ${_doc_dir})
 
 set(_programs veltrix-cli veltrix-boardsim)
 if(TARGET veltrix-logger)
@@ -13,7 +29,7 @@ endif()
 install(TARGETS ${_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 add_custom_target(veltrix-programs)
-add_dependencies(veltrix-programs ${_programs})
+add_dependencies(veltrix-programs ${_programs} veltrix-changelog)
 
 include(cmake/ManPages.cmake)
 if(VELTRIX_MAN_PAGES)

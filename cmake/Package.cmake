@@ -1,8 +1,11 @@
 # `cpack -G DEB` in the build folder makes veltrix-logger_VERSION_ARCH.deb from
-# the install rules. The architecture is dpkg's (CPack asks
+# the install rules (which also put the copyright file and the changelog where
+# Debian expects them, Install.cmake). The architecture is dpkg's (CPack asks
 # `dpkg --print-architecture`), the library Depends come from dpkg-shlibdeps
 # run on the programs.
-set(VELTRIX_PACKAGE_MAINTAINER "Veltrix Universal Data Logger developers <veltrix-logger@localhost>"
+# The project, never a person. ".invalid" says plainly that no mail reaches it
+# (and is no host on the local machine, which lintian refuses).
+set(VELTRIX_PACKAGE_MAINTAINER "Veltrix Universal Data Logger developers <veltrix-logger@veltrix.invalid>"
     CACHE STRING "Maintainer field of the Debian package")
 
 set(CPACK_GENERATOR DEB)

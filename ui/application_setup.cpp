@@ -34,11 +34,12 @@ void prepare_application(QApplication& app) {
 // Carlito is metric-compatible with the font the titles were drawn in.
 QFont section_title_font() { return font_of("Carlito", 12); }
 QFont column_header_font() { return font_of("Carlito", 9); }
-// Narrower than the window's font at its size, so a whole capture report fits
-// in the two lines beside the console title.
+// Narrower than the window's font at its size, so more of a capture report
+// fits in the two lines beside the console title.
 QFont report_font() { return font_of("Carlito", 8.25); }
 // Same advance (0.6 em) as the fixed-pitch font the header offsets assume.
 QFont pane_font() { return font_of("DejaVu Sans Mono", 12, QFont::Monospace); }
 QFont wait_label_font() { return font_of("Liberation Sans", 14.25); }
+QFont table_font() { return font_of("DejaVu Sans Mono", 9, QFont::Monospace); }
 
 }  // namespace veltrix::ui

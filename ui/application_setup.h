@@ -18,5 +18,7 @@ QFont column_header_font();
 QFont report_font();
 QFont pane_font();
 QFont wait_label_font();
+// Columns of text lined up by spaces, in a box.
+QFont table_font();
 
 }  // namespace veltrix::ui

@@ -20,6 +20,7 @@
 #include "ui/application_setup.h"
 #include "ui/flow_layout.h"
 #include "ui/main_ui_form2.h"
+#include "ui/status_label.h"
 #include "ui/window_shortcuts.h"
 
 namespace VeltrixDataLoggerWFA_clr8xp {
@@ -43,6 +44,8 @@ constexpr int kPaneTabStopCharacters = 8;
 const char* const kTabIndex = "tabIndex";
 
 // Flat until the pointer is over them; raised while it is, sunken when pressed.
+// Disabled labels stay readable on the panel's grey (the style's own grey
+// nearly vanishes there) and still look paler than enabled ones.
 const char* const kButtonStyle = R"(
 #MainUIForm2 > QPushButton, #panel2 > QPushButton {
   background-color: rgb(229, 229, 229); border: 1px solid rgb(122, 122, 122); }
@@ -54,6 +57,8 @@ const char* const kButtonStyle = R"(
   color: rgb(160, 160, 160); border-color: rgb(191, 191, 191); }
 #MainUIForm2 > QPushButton#btnSelectFolder { border: none; background: transparent; }
 #MainUIForm2 > QPushButton#btnSelectFolder:hover { border: 1px solid rgb(122, 122, 122); }
+#MainUIForm2 QRadioButton:disabled, #MainUIForm2 QCheckBox:disabled {
+  color: rgb(100, 100, 100); }
 )";
 
 template <typename W>
@@ -230,6 +235,14 @@ void MainUIForm2::build_panel2() {
   }
   cmbDevices->setPalette(list);
   label11 = make_rule(panel2, "label11", 47, QRect(1, 60, 214, 1));
+  // Under the device list, in the gap above the rule.
+  lblBoardStatus = new veltrix::ui::StatusLabel(QStringLiteral("Board status"), panel2);
+  lblBoardStatus->setObjectName(QStringLiteral("lblBoardStatus"));
+  QFont small = font();
+  small.setPointSizeF(7);
+  lblBoardStatus->setFont(small);
+  lblBoardStatus->setGeometry(3, 49, 212, 11);
+  lblBoardStatus->hide();
   build_reconnect_line();
 
   lblSamplingRates = make_label(panel2, "lblSamplingRates", 19, {3, 66}, "Sampling Rates", title);
@@ -257,6 +270,10 @@ void MainUIForm2::build_panel2() {
   label15->setGeometry(112, 250, 102, 26);
   txtReadRegLength = make_entry(panel2, "txtReadRegLength", 56, QRect(115, 278, 90, 20));
   btnRead = make_button(panel2, "btnRead", 50, QRect(115, 304, 90, 24), "Read Burst");
+  btnwrite_to_register->setToolTip(btnwrite_to_register->text());
+  btnRead->setToolTip(btnRead->text());
+  give_shortcut(btnwrite_to_register, veltrix::ui::kWriteKeys);
+  give_shortcut(btnRead, veltrix::ui::kReadBurstKeys);
   label13 = make_rule(panel2, "label13", 49, QRect(1, 336, 214, 1));
 
   lblComponents = make_label(panel2, "lblComponents", 21, {3, 342}, "Components", title);
@@ -278,6 +295,7 @@ void MainUIForm2::build_register_map_area() {
   label5 = make_label(this, "label5", 62, {236, 12}, "Register Map", veltrix::ui::section_title_font());
   btnCompare = make_icon_button(this, "btnCompare", 33, QRect(label5->geometry().right() + 8, 10, 26, 26), "compare",
                                 20, "Compare with file…");
+  give_shortcut(btnCompare, veltrix::ui::kCompareKeys);
   const QFont header = veltrix::ui::column_header_font();
   constexpr int kPaneX = 236;
   label6 = make_label(this, "label6", 63, {kPaneX + 1, 41}, "Address\r\n(hex)", header);
@@ -312,9 +330,12 @@ void MainUIForm2::build_console_area() {
   btnLivePlot->setEnabled(true);
   // Two lines beside the console title and its buttons, down to the pane.
   const int report_x = btnLivePlot->geometry().right() + 10;
-  lblCaptureReport = make<QLabel>(this, "lblCaptureReport", 61, QRect(report_x, 258, 860 - report_x, 30));
+  lblCaptureReport = new veltrix::ui::StatusLabel(QStringLiteral("Capture report"), this);
+  lblCaptureReport->setObjectName(QStringLiteral("lblCaptureReport"));
+  lblCaptureReport->setProperty(kTabIndex, 61);
   lblCaptureReport->setWordWrap(true);
   lblCaptureReport->setFont(veltrix::ui::report_font());
+  lblCaptureReport->setGeometry(report_x, 258, 860 - report_x, 30);
   lblCaptureReport->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   anchoring_.add(lblCaptureReport, kAnchorTop | kAnchorLeft | kAnchorRight);
   txtDataLogging = make_pane(this, "txtDataLogging", 41, QRect(236, 288, 624, 208));
@@ -340,6 +361,7 @@ void MainUIForm2::build_bottom_row() {
   label2 = make_label(this, "label2", 38, {236, 535}, "Data Log Folder :");
   btnSelectFolder = make_icon_button(this, "btnSelectFolder", 39, QRect(label2->geometry().right() + 6, 531, 22, 22),
                                      "folder", 16, "Choose log folder…");
+  give_shortcut(btnSelectFolder, veltrix::ui::kFolderKeys);
   const int folder_x = btnSelectFolder->geometry().right() + 6;
   txtSelectedFolder = make_entry(this, "txtSelectedFolder", 37, QRect(folder_x, 532, 860 - folder_x, 20));
   txtSelectedFolder->setReadOnly(true);

@@ -11,6 +11,7 @@
 #include "ui/main_ui_form2.h"
 #include "ui/operator_prompts.h"
 #include "ui/plot/live_plot_window.h"
+#include "ui/status_label.h"
 #include "ui/window_shortcuts.h"
 
 using veltrix::ui::plot::LivePlotWindow;
@@ -24,15 +25,15 @@ namespace {
 // operator answers them too.
 PlotPrompts plot_prompts(veltrix::ui::OperatorPrompts& prompts) {
   return {
-      [&prompts](QWidget* parent, const QString&, const QString&) {
-        return prompts.open_file_path(parent).value_or(QString());
+      [&prompts](QWidget* parent, const QString& caption, const QString& filter) {
+        return prompts.open_file_path(parent, {caption, {}, filter, {}}).value_or(QString());
       },
-      [&prompts](QWidget* parent, const QString&, const QString&, const QString&) {
-        return prompts.save_file_path(parent, QStringLiteral("png")).value_or(QString());
+      [&prompts](QWidget* parent, const QString& caption, const QString& suggested, const QString& filter) {
+        return prompts.save_file_path(parent, {caption, suggested, filter, {}}).value_or(QString());
       },
       [&prompts](QWidget*, const QString& title, const QString& text) { prompts.show_error(title, text); },
-      [&prompts](QWidget* parent, const QString& title, const QString& text) {
-        return prompts.ask_sample_rate(parent, title, text);
+      [&prompts](QWidget* parent, const QString& title, const QString& text, int suggested_hz) {
+        return prompts.ask_sample_rate(parent, title, text, suggested_hz);
       },
   };
 }
@@ -45,6 +46,8 @@ void MainUIForm2::show_live_plot() {
     live_plot_->setObjectName(QStringLiteral("livePlotWindow"));
     live_plot_->setWindowFlag(Qt::Window);
     live_plot_->set_status(lblCaptureReport->text());
+    // Start, Stop and the rest stay at hand while the operator watches the plot.
+    veltrix::ui::share_shortcuts(this, live_plot_);
   }
   live_plot_->show();
   live_plot_->raise();
@@ -55,27 +58,26 @@ void MainUIForm2::chkFastCapture_CheckedChanged() {
   veltrix::capture::settings::FastCapture = chkFastCapture->isChecked();
 }
 
-veltrix::capture::control::CaptureOptions MainUIForm2::begin_capture_extras() {
+veltrix::session::CaptureRun MainUIForm2::begin_capture_extras() {
   capture_notes_.clear();
+  capture_end_.clear();
   capture_waiting_.clear();
   capture_report_.clear();
-  capture_end_.clear();
   capture_gaps_.clear();
+  failures_shown_.clear();
   show_capture_outcome();
   if (!live_plot_.isNull()) {
     live_plot_->begin_capture();
   }
-  veltrix::capture::control::CaptureOptions options;
-  options.description = description_;
-  options.plot_queue = &plot_queue_;
-  options.events = &capture_events_;
-  return options;
+  veltrix::session::CaptureRun run;
+  run.plot_queue = &plot_queue_;
+  return run;
 }
 
 // A capture's notes (a fast capture that fell back, say) stay beside its
 // report.
 void MainUIForm2::capture_note(const QString& message) {
-  capture_notes_ = capture_notes_.isEmpty() ? message : capture_notes_ + QLatin1Char(' ') + message;
+  capture_notes_ = capture_notes_.isEmpty() ? message : capture_notes_ + QLatin1Char('\n') + message;
   show_capture_outcome();
 }
 
@@ -85,14 +87,16 @@ void MainUIForm2::capture_waiting(int seconds) {
   show_capture_outcome();
 }
 
+// One line a part, so the end, each segment and each gap stay apart; what
+// does not fit the label is a click away.
 void MainUIForm2::show_capture_outcome() {
-  QString text;
+  QStringList parts;
   for (const QString& part : {capture_end_, capture_waiting_, capture_report_, capture_gaps_, capture_notes_}) {
     if (!part.isEmpty()) {
-      text = text.isEmpty() ? part : text + QLatin1Char(' ') + part;
+      parts.append(part);
     }
   }
-  text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+  const QString text = parts.join(QLatin1Char('\n'));
   lblCaptureReport->setText(text);
   lblCaptureReport->setToolTip(text);
   if (!live_plot_.isNull()) {

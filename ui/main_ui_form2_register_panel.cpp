@@ -57,7 +57,9 @@ QString file_problem(const QString& path, bool for_writing) {
   return QStringLiteral("The file could not be read.");
 }
 
+// Dark text on the light mark: the pane's own white would barely show.
 const QColor kDifferingRow(255, 224, 130);
+const QColor kDifferingRowText(0, 0, 0);
 
 // The pane's rows of `differences` with a background; the rows are in table order.
 void mark_rows(QPlainTextEdit& pane, const RegisterRow* table,
@@ -71,6 +73,7 @@ void mark_rows(QPlainTextEdit& pane, const RegisterRow* table,
     QTextEdit::ExtraSelection mark;
     mark.cursor = QTextCursor(block);
     mark.format.setBackground(kDifferingRow);
+    mark.format.setForeground(kDifferingRowText);
     mark.format.setProperty(QTextFormat::FullWidthSelection, true);
     marks.append(mark);
   }
@@ -274,9 +277,9 @@ void MainUIForm2::btnCompare_Click() {
                               QStringLiteral("The sensor's registers match %1.").arg(*path));
     return;
   }
-  prompts_.show_information(QString::fromLatin1(kMessageCaption),
-                            QStringLiteral("Registers that differ from %1 (sensor, then file):").arg(*path),
-                            differences_text(comparison.differences));
+  prompts_.show_table(QString::fromLatin1(kMessageCaption),
+                      QStringLiteral("Registers that differ from %1 (sensor, then file):").arg(*path),
+                      differences_text(comparison.differences));
 }
 
 void MainUIForm2::btnClear_Click() {

@@ -13,6 +13,16 @@ class QWidget;
 
 namespace veltrix::ui {
 
+// What a file picker asks. `filters` as the toolkit writes them ("Data logs
+// (*.csv);;All files (*)"); a name given without a suffix gets the first
+// suffix of the filter chosen, or `default_suffix` where that has none.
+struct FileQuestion {
+  QString caption;
+  QString suggested;  // a file name, or a path, the picker starts with; "" for none
+  QString filters;    // "" for every file
+  QString default_suffix;
+};
+
 class OperatorPrompts {
  public:
   virtual ~OperatorPrompts() = default;
@@ -22,12 +32,21 @@ class OperatorPrompts {
   virtual void show_error(const QString& caption, const QString& text, const QString& detail = {}) = 0;
   // The same with the information icon, for what is news but no error.
   virtual void show_information(const QString& caption, const QString& text, const QString& detail = {}) = 0;
+  // An information box whose detail is a table, one row a line with its
+  // columns lined up by spaces: shown in a fixed-pitch font.
+  virtual void show_table(const QString& caption, const QString& text, const QString& rows) {
+    show_information(caption, text, rows);
+  }
 
-  // A path to write to, with `default_suffix` added to a name given without
-  // one; nullopt when the operator cancels.
-  virtual std::optional<QString> save_file_path(QWidget* owner, const QString& default_suffix) = 0;
+  // A path to write to, with its suffix added as `question` says; nullopt
+  // when the operator cancels.
+  virtual std::optional<QString> save_file_path(QWidget* owner, const FileQuestion& question) = 0;
   // An existing file to read; nullopt when the operator cancels.
-  virtual std::optional<QString> open_file_path(QWidget* owner) = 0;
+  virtual std::optional<QString> open_file_path(QWidget* owner, const FileQuestion& question) = 0;
+  std::optional<QString> save_file_path(QWidget* owner, const QString& default_suffix) {
+    return save_file_path(owner, FileQuestion{{}, {}, {}, default_suffix});
+  }
+  std::optional<QString> open_file_path(QWidget* owner) { return open_file_path(owner, FileQuestion{}); }
   // A folder; nullopt when the operator cancels.
   virtual std::optional<QString> pick_folder(QWidget* owner) = 0;
 
@@ -38,10 +57,11 @@ class OperatorPrompts {
   // A question with Yes and No; true for Yes.
   virtual bool confirm(QWidget* owner, const QString& caption, const QString& question) = 0;
 
-  // A sample rate in Hz, for a data log that does not give its own; nullopt
-  // when the operator cancels (and where nobody can be asked).
+  // A sample rate in Hz, for a data log that does not give its own, offering
+  // `suggested_hz`; nullopt when the operator cancels (and where nobody can
+  // be asked).
   virtual std::optional<int> ask_sample_rate(QWidget* /*owner*/, const QString& /*caption*/,
-                                             const QString& /*question*/) {
+                                             const QString& /*question*/, int /*suggested_hz*/) {
     return std::nullopt;
   }
 };

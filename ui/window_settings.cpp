@@ -18,25 +18,24 @@ void warn(const QSettings& settings, const char* why) {
                qPrintable(settings.fileName()), why);
 }
 
+// Each value left out keeps its first-run value; the others stay as read.
 std::optional<LoggingChoices> read_logging(const QSettings& settings) {
-  const auto file_log = read_bool(settings, QStringLiteral("logging/file_log"));
-  const auto console_display = read_bool(settings, QStringLiteral("logging/console_display"));
-  const auto fast_capture = read_bool(settings, QStringLiteral("logging/fast_capture"));
-  if (!file_log || !console_display || !fast_capture) {
+  if (!settings.childGroups().contains(QStringLiteral("logging"))) {
     return std::nullopt;
   }
   LoggingChoices logging;
-  logging.console_display = *console_display;
-  logging.fast_capture = *fast_capture;
+  logging.console_display =
+      read_bool(settings, QStringLiteral("logging/console_display")).value_or(logging.console_display);
+  logging.fast_capture = read_bool(settings, QStringLiteral("logging/fast_capture")).value_or(logging.fast_capture);
   // Absent from the files of earlier versions, which stay good.
-  logging.continue_after_reconnect =
-      read_bool(settings, QStringLiteral("logging/continue_after_reconnect")).value_or(false);
+  logging.continue_after_reconnect = read_bool(settings, QStringLiteral("logging/continue_after_reconnect"))
+                                         .value_or(logging.continue_after_reconnect);
   const QVariant folder = settings.value(QStringLiteral("logging/folder"));
   // A folder that is gone takes file logging with it: the capture would
   // fail to create its log.
   if (folder.typeId() == QMetaType::QString && !folder.toString().isEmpty() && QDir(folder.toString()).exists()) {
     logging.folder = folder.toString();
-    logging.file_log = *file_log;
+    logging.file_log = read_bool(settings, QStringLiteral("logging/file_log")).value_or(logging.file_log);
   }
   return logging;
 }

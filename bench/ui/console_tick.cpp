@@ -58,8 +58,8 @@ class SilentPrompts final : public veltrix::ui::OperatorPrompts {
  public:
   void show_error(const QString&, const QString&, const QString&) override {}
   void show_information(const QString&, const QString&, const QString&) override {}
-  std::optional<QString> save_file_path(QWidget*, const QString&) override { return std::nullopt; }
-  std::optional<QString> open_file_path(QWidget*) override { return std::nullopt; }
+  std::optional<QString> save_file_path(QWidget*, const veltrix::ui::FileQuestion&) override { return std::nullopt; }
+  std::optional<QString> open_file_path(QWidget*, const veltrix::ui::FileQuestion&) override { return std::nullopt; }
   std::optional<QString> pick_folder(QWidget*) override { return std::nullopt; }
   int choose_connection_mode(QWidget*) override { return 0; }
   bool confirm(QWidget*, const QString&, const QString&) override { return false; }

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # `cpack -G DEB` makes veltrix-logger_VERSION_ARCH.deb holding exactly the
-# three programs, the desktop entry, the icon and a man page per program; its
-# Depends (dpkg-shlibdeps) name Qt 6 Widgets and libc beside the fonts, and
-# once unpacked its programs answer --help and its man pages render what
-# --help lists.
+# three programs, the desktop entry, the icon, a man page per program, the
+# copyright file and the changelog; its Depends (dpkg-shlibdeps) name Qt 6
+# Widgets and libc beside the fonts; its maintainer is the project; once
+# unpacked its programs answer --help and its man pages render what --help
+# lists, and its changelog's latest entry is the package's version. Where
+# lintian is installed, it finds no error in the package.
 #   deb_package_test.sh BUILD_DIR VERSION
 set -uo pipefail
 build=$1
@@ -30,7 +32,8 @@ if [ ! -f "$deb" ]; then
 fi
 
 programs=(veltrix-boardsim veltrix-cli veltrix-logger)
-expected=(usr/share/applications/veltrix-logger.desktop usr/share/icons/hicolor/scalable/apps/veltrix-logger.svg)
+expected=(usr/share/applications/veltrix-logger.desktop usr/share/icons/hicolor/scalable/apps/veltrix-logger.svg
+  usr/share/doc/veltrix-logger/copyright usr/share/doc/veltrix-logger/changelog.gz)
 for program in "${programs[@]}"; do
   expected+=("usr/bin/$program" "usr/share/man/man1/$program.1.gz")
 done
@@ -47,6 +50,8 @@ for package in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6
   [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]] || fail "Depends lacks $package: $depends"
 done
 [[ "$(dpkg-deb -f "$deb" Recommends)" == *qt6-qpa-plugins* ]] || fail "Recommends lacks qt6-qpa-plugins"
+[[ "$(dpkg-deb -f "$deb" Maintainer)" == "Veltrix Universal Data Logger developers <"* ]] ||
+  fail "the Maintainer is not the project: $(dpkg-deb -f "$deb" Maintainer)"
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
@@ -62,7 +67,21 @@ for program in "${programs[@]}"; do
   for option in $(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
     grep -q -- "$option" <<<"$page" || fail "$program's man page lacks $option of its --help"
   done
+  # Each form of the command keeps a line of its own in the synopsis.
+  while IFS= read -r form; do
+    grep -qxF -- "       $form" <<<"$page" || fail "$program's man page has no synopsis line \"$form\""
+  done < <(sed -n 's|^Usage: \([^ ]*/\)\{0,1\}||p; s|^   or: ||p' <<<"$help")
 done
+
+gzip -dc "$root/usr/share/doc/veltrix-logger/changelog.gz" >"$work/changelog"
+changelog_version=$(dpkg-parsechangelog -l "$work/changelog" -S Version)
+[ "$changelog_version" = "$version" ] || fail "the changelog's latest entry is $changelog_version, the package $version"
+
+if command -v lintian >/dev/null; then
+  # Errors only: warnings and notes are a reviewer's to weigh.
+  errors=$(lintian --allow-root --fail-on none "$deb" 2>&1 | grep '^E: ')
+  [ -z "$errors" ] || fail "lintian finds errors: $errors"
+fi
 
 if ((failures)); then
   exit 1

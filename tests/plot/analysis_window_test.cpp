@@ -44,50 +44,65 @@ struct Script {
   QString save_answer;
   std::optional<int> rate_answer;
   QStringList errors;
+  std::vector<int> suggested_rates;
 
   PlotPrompts prompts() {
     return {[](QWidget*, const QString&, const QString&) { return QString(); },
             [this](QWidget*, const QString&, const QString&, const QString&) { return save_answer; },
             [this](QWidget*, const QString& title, const QString& text) { errors << title + ": " + text; },
-            [this](QWidget*, const QString&, const QString&) { return rate_answer; }};
+            [this](QWidget*, const QString&, const QString&, int suggested_hz) {
+              suggested_rates.push_back(suggested_hz);
+              return rate_answer;
+            }};
   }
 };
 
-// Gyroscope samples of seeded white noise around three offsets.
-std::vector<PlotSample> noisy_gyro(std::size_t samples, double x_step) {
-  std::vector<std::vector<std::int16_t>> axes;
-  for (int axis = 0; axis < 3; ++axis) {
-    axes.push_back(veltrix::analysis::test::noise_series(samples, 12 + 4 * axis, 0.02, 7 + axis, 40 * axis - 30));
+// Samples of seeded white noise around an offset, of every channel of `components`.
+std::vector<PlotSample> noisy(std::size_t samples, double x_step, int components = COMPONENT_GYRO) {
+  std::vector<std::vector<std::int16_t>> channels;
+  for (int c = 0; c < veltrix::capture::kPlotChannelCount; ++c) {
+    channels.push_back(veltrix::analysis::test::noise_series(samples, 12 + 4 * c, 0.02, 7 + c, 40 * c - 30));
   }
   std::vector<PlotSample> result(samples);
   for (std::size_t i = 0; i < samples; ++i) {
-    const float values[3] = {static_cast<float>(axes[0][i]), static_cast<float>(axes[1][i]),
-                             static_cast<float>(axes[2][i])};
     result[i].x = static_cast<double>(i) * x_step;
-    result[i].set_component(COMPONENT_GYRO, values);
+    for (const int component : veltrix::capture::kColumnOrder) {
+      if ((components & component) == 0) {
+        continue;
+      }
+      const int first = PlotSample::first_channel_of(component);
+      float values[3] = {};
+      for (int axis = 0; axis < (component == COMPONENT_TEMP ? 1 : 3); ++axis) {
+        values[axis] = channels[static_cast<std::size_t>(first + axis)][i];
+      }
+      result[i].set_component(component, values);
+    }
   }
   return result;
 }
 
-// A saved gyroscope capture at kRateHz with its sidecar, as a capture leaves it.
-std::string write_capture(const QTemporaryDir& dir, const char* name, std::size_t samples) {
+std::vector<PlotSample> noisy_gyro(std::size_t samples, double x_step) { return noisy(samples, x_step); }
+
+// A saved capture at kRateHz with its sidecar, as a capture leaves it.
+std::string write_capture(const QTemporaryDir& dir, const char* name, std::size_t samples,
+                          int components = COMPONENT_GYRO, long long missed = 0) {
   const std::string path = dir.filePath(QString::fromLatin1(name)).toStdString();
-  const veltrix::ui::plot::test::LogLayout layout{false, COMPONENT_GYRO};
-  std::ofstream(path, std::ios::binary) << veltrix::ui::plot::test::data_log(layout, noisy_gyro(samples, 1))
+  const veltrix::ui::plot::test::LogLayout layout{false, components};
+  std::ofstream(path, std::ios::binary) << veltrix::ui::plot::test::data_log(layout, noisy(samples, 1, components))
                                         << veltrix::ui::plot::test::summary(static_cast<int>(samples),
                                                                             static_cast<int>(samples));
   veltrix::capture::SidecarFacts facts;
   facts.description.model_name = "KOR 42";
   facts.paths.data_log = path;
   facts.rate_hz = kRateHz;
-  facts.components = COMPONENT_GYRO;
+  facts.components = components;
   facts.header = veltrix::ui::plot::test::header_line(layout);
   while (!facts.header.empty() && (facts.header.back() == '\n' || facts.header.back() == '\r')) {
     facts.header.pop_back();
   }
   facts.started = std::chrono::system_clock::now();
   const auto count = static_cast<int>(samples);
-  const veltrix::capture::CaptureReport report{count, count - 1.0, kRateHz, kRateHz, 1.0, 0, 0};
+  const veltrix::capture::CaptureReport report{count, count - 1.0, kRateHz, kRateHz, 1.0, 0, missed};
   if (veltrix::capture::write_sidecar(facts, &report) != 0) {
     qFatal("the sidecar of %s was not written", path.c_str());
   }
@@ -153,16 +168,25 @@ class AnalysisWindowTest : public QObject {
       const auto& terms = channel.analysis.coefficients;
       QCOMPARE(table.item(row, 0)->text(), QString::fromStdString(channel.name));
       QCOMPARE(cell(table, row, 1), 30000.0);
-      const double figures[] = {s.mean,
-                                s.std,
-                                s.min,
-                                s.max,
-                                s.peak_to_peak(),
-                                *terms.white_noise,
-                                terms.bias_instability->value,
-                                *channel.analysis.noise_density};
-      for (int column = 2; column < 10; ++column) {
-        QVERIFY2(same_figure(cell(table, row, column), figures[column - 2]),
+      std::vector<double> figures{s.mean,
+                                  s.std,
+                                  s.min,
+                                  s.max,
+                                  s.peak_to_peak(),
+                                  *terms.white_noise,
+                                  terms.bias_instability->value,
+                                  terms.bias_instability->tau_s};
+      if (terms.rate_random_walk) {
+        figures.push_back(*terms.rate_random_walk);
+      } else {
+        QCOMPARE(table.item(row, 10)->text(), QStringLiteral("–"));
+      }
+      figures.push_back(*channel.analysis.noise_density);
+      for (int column = 2, i = 0; column < 12; ++column) {
+        if (column == 10 && !terms.rate_random_walk) {
+          continue;
+        }
+        QVERIFY2(same_figure(cell(table, row, column), figures[static_cast<std::size_t>(i++)]),
                  qPrintable(QStringLiteral("row %1 column %2").arg(row).arg(column)));
       }
       QCOMPARE(table.item(row, 8)->text().endsWith(QStringLiteral("(upper bound)")),
@@ -266,27 +290,90 @@ class AnalysisWindowTest : public QObject {
     QCoreApplication::setOrganizationName({});
   }
 
-  // A log without its sidecar is analysed at the rate the operator gives, and
-  // not at all when the question is cancelled.
+  // A log without its sidecar is analysed at the rate the operator gives,
+  // the question offering the rate its lines imply, and not at all (nor a
+  // word of blame) when the question is cancelled.
   void asksTheRateOfALogWithoutSidecar() {
     const QTemporaryDir dir;
-    const std::string path = write_capture(dir, "dataLog1.csv", 5000);
-    QVERIFY(QFile::remove(QString::fromStdString(veltrix::capture::sidecar_path(path))));
+    const QString path = dir.filePath(QStringLiteral("dataLog1.csv"));
+    constexpr int kSamples = 16000;  // 2 s at 8 kHz, by its summary
+    const veltrix::ui::plot::test::LogLayout layout{false, COMPONENT_GYRO};
+    std::ofstream(path.toStdString(), std::ios::binary)
+        << veltrix::ui::plot::test::data_log(layout, noisy_gyro(kSamples, 1))
+        << veltrix::ui::plot::test::summary(2001, kSamples);
     Script script;
     AnalysisWindow window(script.prompts());
-    QVERIFY(!window.analyze_log_file(QString::fromStdString(path)));
-    QCOMPARE(script.errors,
-             QStringList{QStringLiteral("Analyze: dataLog1.csv was not analysed: it has no sidecar to give its sample "
-                                        "rate, and no rate was given.")});
+    QVERIFY(!window.analyze_log_file(path));
+    QCOMPARE(script.suggested_rates, std::vector<int>{8000});
+    QVERIFY2(script.errors.isEmpty(), qPrintable(script.errors.join('\n')));
     QVERIFY(!window.running() && !window.shown());
 
     script.rate_answer = 500;
-    QVERIFY(window.analyze_log_file(QString::fromStdString(path)));
+    QVERIFY(window.analyze_log_file(path));
     QTRY_VERIFY_WITH_TIMEOUT(!window.running(), 60000);
     QVERIFY(window.shown());
     QCOMPARE(window.shown()->rate_hz, 500.0);
     QCOMPARE(window.shown()->channels[0].analysis.adev.front().tau_s, 1.0 / 500);
+
+    // A log with a time column implies its rate by its steps.
+    const QString timed = dir.filePath(QStringLiteral("dataLog2.csv"));
+    std::ofstream(timed.toStdString(), std::ios::binary)
+        << veltrix::ui::plot::test::data_log({true, COMPONENT_GYRO}, noisy_gyro(400, 20));
+    script.rate_answer.reset();
+    QVERIFY(!window.analyze_log_file(timed));
+    QCOMPARE(script.suggested_rates, (std::vector<int>{8000, 8000, 50}));
+    QVERIFY(script.errors.isEmpty());
+  }
+
+  // Every channel of a log of every component: a colour of its own in the
+  // plots, the capture's missed samples said as the command line says them,
+  // the axes' corner labels apart, and an export to a name of neither
+  // format refused rather than written in one.
+  void tellsWhatTheCommandLineTellsOfALogOfTenChannels() {
+    const QTemporaryDir dir;
+    const std::string path = write_capture(dir, "dataLog7.csv", 6000,
+                                           COMPONENT_GYRO | COMPONENT_ACCEL | COMPONENT_COMPASS | COMPONENT_TEMP, 191);
+    Script script;
+    AnalysisWindow window(script.prompts());
+    window.show();
+    QVERIFY(window.analyze_log_file(QString::fromStdString(path)));
+    QTRY_VERIFY_WITH_TIMEOUT(!window.running(), 60000);
+    QVERIFY(window.shown());
+    QCOMPARE(window.shown()->channels.size(), std::size_t{10});
+
+    const QString status = child<QLabel>(window, QStringLiteral("lblAnalysisStatus"))->text();
+    QVERIFY2(status.contains(QStringLiteral("The capture report counts 191 samples missed; a log without a time "
+                                            "column cannot place them, so they split nothing.")),
+             qPrintable(status));
+
+    const auto& curves = child<LogLogPlot>(window, QStringLiteral("plotAdev"))->curves();
+    QCOMPARE(curves.size(), std::size_t{10});
+    for (std::size_t a = 0; a < curves.size(); ++a) {
+      for (std::size_t b = a + 1; b < curves.size(); ++b) {
+        const QColor x = curves[a].color;
+        const QColor y = curves[b].color;
+        const int distance =
+            std::abs(x.red() - y.red()) + std::abs(x.green() - y.green()) + std::abs(x.blue() - y.blue());
+        QVERIFY2(distance > 60, qPrintable(curves[a].name + QStringLiteral(" and ") + curves[b].name));
+      }
+    }
+
+    for (const char* name : {"plotAdev", "plotPsd"}) {
+      const auto labels = child<LogLogPlot>(window, QString::fromLatin1(name))->tick_labels();
+      QVERIFY(labels.size() >= 4);
+      for (std::size_t a = 0; a < labels.size(); ++a) {
+        for (std::size_t b = a + 1; b < labels.size(); ++b) {
+          QVERIFY2(!labels[a].rect.intersects(labels[b].rect),
+                   qPrintable(QStringLiteral("%1: %2 and %3").arg(name, labels[a].text, labels[b].text)));
+        }
+      }
+    }
+
+    script.save_answer = dir.filePath(QStringLiteral("analysis.png"));
+    child<QToolButton>(window, QStringLiteral("btnExportAnalysis"))->click();
+    QVERIFY(!QFile::exists(script.save_answer));
     QCOMPARE(script.errors.size(), 1);
+    QVERIFY(script.errors.front().contains(QStringLiteral(".json")));
   }
 
   void cancelStopsALongAnalysisAndLeavesTheWindowUsable() {

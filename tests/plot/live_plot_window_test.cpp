@@ -154,6 +154,14 @@ class LivePlotWindowTest : public QObject {
     QCOMPARE(window.view_end(), 20010.0);
     QCOMPARE(window.view_end() - window.view_start(), 10000.0);
     QVERIFY(!child<QAbstractButton>(window, "btnFollow")->isVisible());
+
+    // Follow goes back to the span last chosen, not to the first one.
+    child<QAbstractButton>(window, "span2")->click();
+    window.request_view(19000, 19100);
+    QVERIFY(!child<QAbstractButton>(window, "span2")->isChecked());
+    child<QAbstractButton>(window, "btnFollow")->click();
+    QCOMPARE(window.view_end() - window.view_start(), 2000.0);
+    QVERIFY(child<QAbstractButton>(window, "span2")->isChecked());
   }
 
   void opensASavedDataLogAndRefusesAForeignFile() {

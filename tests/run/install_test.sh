@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # cmake --install puts exactly the programs, their man pages when the build
-# makes them, and with the window its desktop entry and icon under the prefix,
-# and the installed programs run from there.
+# makes them, with the window its desktop entry and icon, and the copyright
+# file and changelog under the prefix, and the installed programs run from there.
 #   install_test.sh BUILD_DIR WITH_WINDOW(0|1) WITH_MAN_PAGES(0|1)
 set -uo pipefail
 build=$1
@@ -18,7 +18,7 @@ fail() {
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
 
 programs=(veltrix-boardsim veltrix-cli)
-expected=()
+expected=(share/doc/veltrix-logger/copyright share/doc/veltrix-logger/changelog.gz)
 if ((with_window)); then
   programs+=(veltrix-logger)
   expected+=(share/applications/veltrix-logger.desktop share/icons/hicolor/scalable/apps/veltrix-logger.svg)

@@ -25,7 +25,7 @@ check_capture() {
     return
   fi
   line=$(head -n 1 "$work/out")
-  model=$(sed -n 's/^No board found: using a simulated \(.*\) board; choose \1 in the device list$/\1/p' <<<"$line")
+  model=$(sed -n 's/^No board found: using a simulated \(.*\) board$/\1/p' <<<"$line")
   [ -n "$model" ] || fail "$what: first line is \"$line\""
   [ -z "$expected_model" ] || [ "$model" = "$expected_model" ] || fail "$what: announced \"$model\""
   grep -q "^No display found" "$work/out" || fail "$what: no word about the missing display"

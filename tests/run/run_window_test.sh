@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # scripts/run on the offscreen platform: with no board the window comes up on
-# a simulated board through VELTRIX_PORT, and when the window ends the
-# simulator and its port link go with it; with a board it only runs the window.
+# a simulated board through VELTRIX_PORT, connected to it, and when the window
+# ends the simulator and its port link go with it; with a board it only runs
+# the window, which waits for the operator's choice of model.
 #   run_window_test.sh SCRIPTS_RUN BUILD_DIR
 set -uo pipefail
 run=$1
@@ -59,6 +60,17 @@ else
   [ -n "$sim" ] || fail "no simulator beside the window"
   [[ "$port" == "$work/tmp/"* ]] || fail "window's VELTRIX_PORT is \"$port\""
   { [ -L "$port" ] && [ -c "$port" ]; } || fail "simulated port $port is not a link to a terminal"
+  # Connected: the window holds the simulated board's terminal open.
+  terminal=$(readlink -f "$port")
+  connected=
+  for ((tries = 0; tries < 100; tries++)); do
+    for fd in /proc/"$window"/fd/*; do
+      [ "$(readlink "$fd")" = "$terminal" ] && connected=yes
+    done
+    [ -z "$connected" ] || break
+    sleep 0.1
+  done
+  [ -n "$connected" ] || fail "the window did not connect to the simulated board at $terminal"
   sleep 3
   kill -0 "$window" 2>/dev/null || fail "the window ended by itself within 3 s: $(cat "$work/err")"
   kill -0 "$sim" 2>/dev/null || fail "the simulator ended while the window was up"
@@ -68,13 +80,14 @@ else
   [ ! -e "$port" ] || fail "port link $port outlived the window"
   [ -z "$sim" ] || ! kill -0 "$sim" 2>/dev/null || fail "simulator $sim outlived the window"
 fi
-grep -qx "No board found: using a simulated KOR 73 board; choose KOR 73 in the device list" "$work/out" ||
+grep -qx "No board found: using a simulated KOR 73 board" "$work/out" ||
   fail "no-board line missing: $(cat "$work/out")"
 
 # A board attached: the script becomes the window, no simulator.
 start_run "$work/board"
 sleep 2
 is_window "$script" || fail "with a board the script did not become the window: $(cat "$work/out" "$work/err")"
+! tr '\0' '\n' <"/proc/$script/cmdline" | grep -qx -- --connect || fail "with a board the window was told what to connect"
 [ -z "$(children_of "$script")" ] || fail "with a board something runs beside the window: $(children_of "$script")"
 ! grep -q "No board found" "$work/out" || fail "with a board it announced a simulator"
 kill -TERM "$script"

@@ -29,12 +29,16 @@ void ScriptedPrompts::show_information(const QString& caption, const QString& te
   informations.push_back({caption, text, detail});
 }
 
-std::optional<QString> ScriptedPrompts::save_file_path(QWidget*, const QString& default_suffix) {
-  save_suffixes.push_back(default_suffix);
+std::optional<QString> ScriptedPrompts::save_file_path(QWidget*, const FileQuestion& question) {
+  save_suffixes.push_back(question.default_suffix);
+  file_questions.push_back(question);
   return next(file_answers);
 }
 
-std::optional<QString> ScriptedPrompts::open_file_path(QWidget*) { return next(file_answers); }
+std::optional<QString> ScriptedPrompts::open_file_path(QWidget*, const FileQuestion& question) {
+  file_questions.push_back(question);
+  return next(file_answers);
+}
 
 std::optional<QString> ScriptedPrompts::pick_folder(QWidget*) {
   ++folder_pickers_shown;
@@ -49,6 +53,16 @@ int ScriptedPrompts::choose_connection_mode(QWidget*) {
 bool ScriptedPrompts::confirm(QWidget*, const QString&, const QString& question) {
   questions.push_back(question);
   return confirm_answer;
+}
+
+std::optional<int> ScriptedPrompts::ask_sample_rate(QWidget*, const QString&, const QString&, int suggested_hz) {
+  suggested_rates.push_back(suggested_hz);
+  if (rate_answers.empty()) {
+    return std::nullopt;
+  }
+  const std::optional<int> answer = rate_answers.front();
+  rate_answers.pop_front();
+  return answer;
 }
 
 std::vector<QString> ScriptedPrompts::error_texts() const {

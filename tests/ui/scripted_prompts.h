@@ -24,11 +24,15 @@ class ScriptedPrompts final : public OperatorPrompts {
  public:
   void show_error(const QString& caption, const QString& text, const QString& detail) override;
   void show_information(const QString& caption, const QString& text, const QString& detail) override;
-  std::optional<QString> save_file_path(QWidget* owner, const QString& default_suffix) override;
-  std::optional<QString> open_file_path(QWidget* owner) override;
+  using OperatorPrompts::open_file_path;
+  using OperatorPrompts::save_file_path;
+  std::optional<QString> save_file_path(QWidget* owner, const FileQuestion& question) override;
+  std::optional<QString> open_file_path(QWidget* owner, const FileQuestion& question) override;
   std::optional<QString> pick_folder(QWidget* owner) override;
   int choose_connection_mode(QWidget* owner) override;
   bool confirm(QWidget* owner, const QString& caption, const QString& question) override;
+  std::optional<int> ask_sample_rate(QWidget* owner, const QString& caption, const QString& question,
+                                     int suggested_hz) override;
 
   std::vector<ShownError> errors;
   std::vector<ShownError> informations;  // boxes with the information icon
@@ -45,7 +49,12 @@ class ScriptedPrompts final : public OperatorPrompts {
   bool confirm_answer = false;
   std::vector<QString> questions;
 
-  std::vector<QString> save_suffixes;  // the default suffix of each save picker shown
+  std::vector<QString> save_suffixes;        // the default suffix of each save picker shown
+  std::vector<FileQuestion> file_questions;  // each save or open picker shown
+  // The answers to the sample-rate question (a cancel when none is left),
+  // and the rate each question suggested.
+  std::deque<std::optional<int>> rate_answers;
+  std::vector<int> suggested_rates;
   int folder_pickers_shown = 0;
   int mode_questions_shown = 0;
 };

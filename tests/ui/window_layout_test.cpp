@@ -9,10 +9,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 
 #include "capture/capture_settings.h"
+#include "tests/ui/contrast.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/application_setup.h"
 #include "ui/console_update.h"
@@ -39,6 +42,13 @@ class WindowLayoutTest : public QObject {
     }
     for (QRadioButton* rate : h.window->findChildren<QRadioButton*>()) {
       QVERIFY2(!rate->isEnabled() && !rate->isChecked(), qPrintable(rate->objectName()));
+      // Disabled, but a label the operator can read (3:1, as for large text).
+      QStyleOptionButton option;
+      option.initFrom(rate);
+      option.text = rate->text();
+      const QRect text = rate->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, rate);
+      const double ratio = veltrix::ui::test::drawn_contrast(rate->grab().toImage(), text);
+      QVERIFY2(ratio >= 3, qPrintable(QStringLiteral("%1: contrast %2").arg(rate->objectName()).arg(ratio)));
     }
     auto* devices = h.child<QComboBox>("cmbDevices");
     QVERIFY(devices->isEnabled());

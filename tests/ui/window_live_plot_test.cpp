@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <filesystem>
 
 #include "capture/capture_control.h"
@@ -15,10 +16,13 @@
 #include "capture/console_buffer.h"
 #include "tests/capture/sample_line_check.h"
 #include "tests/ui/sample_lines.h"
+#include "tests/ui/status_check.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/application_setup.h"
 #include "ui/plot/live_plot_window.h"
+#include "ui/status_label.h"
 
+using veltrix::ui::StatusLabel;
 using veltrix::ui::plot::LivePlotWindow;
 using veltrix::ui::test::buffered_lines;
 using veltrix::ui::test::check_sample_text;
@@ -144,6 +148,44 @@ class WindowLivePlotTest : public QObject {
     veltrix::capture::control::wait();
     QTRY_VERIFY_WITH_TIMEOUT(report_label(h).startsWith(QStringLiteral("Capture report: ")), kCaptureTimeoutMs);
     QVERIFY(h.prompts.errors.empty());
+  }
+
+  // The report of a capture the board's loss ended is longer than the line
+  // beside the console title holds at the window's first size: the line
+  // shows what fits, in its place, and "more…" opens it whole; the Live Plot
+  // shows it whole in its status line without growing wider than it opened.
+  void a_long_report_is_read_whole_and_widens_no_window() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    QCOMPARE(h.window->size(), QSize(872, 578));
+    auto* label = h.child<StatusLabel>("lblCaptureReport");
+    const QRect place = label->geometry();
+    h.click("btnLivePlot");
+    LivePlotWindow* plot = plot_windows(h).front();
+    QTest::qWait(50);
+    const QSize plot_size = plot->size();
+
+    h.click("btnStart");
+    QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= 4, kCaptureTimeoutMs);
+    veltrix::sim::Faults gone;
+    gone.hangup_after = 0;
+    h.board->set_faults(gone);
+    QTRY_VERIFY_WITH_TIMEOUT(label->text().contains(QStringLiteral("Capture report: ")), kCaptureTimeoutMs);
+    QTest::qWait(50);
+    const QString whole = label->text();
+    QVERIFY2(whole.startsWith(QStringLiteral("The link to the board was lost")), qPrintable(whole));
+
+    QCOMPARE(label->geometry(), place);
+    QVERIFY2(label->cut(), "the report of a lost board is longer than two lines");
+    const QString problem = veltrix::ui::test::whole_text_problem(*label);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+
+    auto* status = plot->findChild<QLabel*>(QStringLiteral("lblStatus"));
+    QCOMPARE(status->text(), whole);
+    QCOMPARE(plot->size(), plot_size);
+    QVERIFY(plot->minimumSizeHint().width() <= plot_size.width());
+    QTRY_VERIFY(status->height() >= status->heightForWidth(status->width()));
+    QVERIFY(plot->rect().contains(status->geometry()));
   }
 
   void the_fast_box_reads_blocks_or_notes_the_fall_back() {

@@ -18,6 +18,7 @@
 #include "capture/capture_control.h"
 #include "capture/console_buffer.h"
 #include "devices/register_input.h"
+#include "tests/ui/contrast.h"
 #include "tests/ui/sample_lines.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/application_setup.h"
@@ -449,6 +450,17 @@ class WindowRegisterPanelTest : public QObject {
       marked << mark.cursor.block().text().left(2);
     }
     QCOMPARE(marked, (QStringList{QStringLiteral("20"), QStringLiteral("6B")}));
+    // As drawn, a marked row reads as well as any text should.
+    auto* map = h.child<QPlainTextEdit>("txtRegisterMap");
+    for (const QTextEdit::ExtraSelection& mark : map->extraSelections()) {
+      map->setTextCursor(mark.cursor);
+      map->ensureCursorVisible();
+      const QRect row =
+          QRect(0, map->cursorRect().top(), map->viewport()->width(), map->cursorRect().height()).adjusted(0, 2, 0, -2);
+      const double ratio = veltrix::ui::test::drawn_contrast(map->viewport()->grab().toImage(), row);
+      QVERIFY2(ratio >= 4.5,
+               qPrintable(QStringLiteral("row %1: contrast %2").arg(mark.cursor.block().text().left(2)).arg(ratio)));
+    }
     h.click("btnRefresh");
     QVERIFY(h.child<QPlainTextEdit>("txtRegisterMap")->extraSelections().isEmpty());
 

@@ -2,6 +2,7 @@
 // settings file, and its keyboard shortcuts, against a simulated board.
 
 #include <unistd.h>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -168,7 +169,7 @@ class WindowSettingsTest : public QObject {
         {"unclosed section", "[logging\nfile_log=true\nconsole_display=false\n[device]\nlast_model=KOR 73\n", 1},
         {"wrong types and ranges",
          "[logging]\nfolder=" + gone_folder.toUtf8() +
-             "\nfile_log=yes\nconsole_display=0\nfast_capture=true\n"
+             "\nfile_log=yes\nconsole_display=0\nfast_capture=2\n"
              "[device]\nlast_model=KOR 99\n"
              "[window]\ngeometry=@Rect(50000 50000 900 600)\n"
              "[live_plot]\ntime_window_s=7\nshown_channels=banana\ngeometry=@Rect(-5000 0 700 480)\n",
@@ -192,6 +193,21 @@ class WindowSettingsTest : public QObject {
       QVERIFY(plot->findChild<QToolButton*>(QStringLiteral("span10"))->isChecked());
       QVERIFY(legend_box(plot, "Gyroscope Y")->isChecked());
       QVERIFY(plot->geometry().x() > -5000);
+    }
+
+    // One value that makes no sense leaves the other choices as they were.
+    {
+      WindowHarness h;
+      h.window.reset();
+      QTemporaryDir logs;
+      write_settings("[logging]\nfolder=" + logs.path().toUtf8() +
+                     "\nfile_log=true\nconsole_display=banana\nfast_capture=true\ncontinue_after_reconnect=true\n");
+      h.window = std::make_unique<VeltrixDataLoggerWFA_clr8xp::MainUIForm2>(h.prompts);
+      QCOMPARE(h.child<QLineEdit>("txtSelectedFolder")->text(), logs.path());
+      QVERIFY(h.child<QCheckBox>("chkEnableFileLog")->isChecked());
+      QVERIFY(h.child<QCheckBox>("chkEnableDisplay")->isChecked());
+      QVERIFY(h.child<QCheckBox>("chkFastCapture")->isChecked());
+      QVERIFY(h.child<QCheckBox>("chkContinueAfterReconnect")->isChecked());
     }
 
     // A settings file that cannot be read at all.
@@ -221,7 +237,11 @@ class WindowSettingsTest : public QObject {
                 {"btnStart", "Start Component Log (Ctrl+Return)", ""},
                 {"btnStop", "Stop Component Log (Ctrl+Return)", ""},
                 {"btnClear", "Clear console (Ctrl+K)", "Clear console"},
-                {"btnLivePlot", "Live plot (Ctrl+L)", "Live plot"}};
+                {"btnLivePlot", "Live plot (Ctrl+L)", "Live plot"},
+                {"btnCompare", "Compare with file… (Ctrl+D)", "Compare with file…"},
+                {"btnwrite_to_register", "Write (Ctrl+Shift+W)", ""},
+                {"btnRead", "Read Burst (Ctrl+R)", ""},
+                {"btnSelectFolder", "Choose log folder… (Ctrl+F)", "Choose log folder…"}};
     for (const auto& t : tips) {
       auto* button = h.child<QPushButton>(t.button);
       QCOMPARE(button->toolTip(), QString::fromUtf8(t.tip));
@@ -253,8 +273,45 @@ class WindowSettingsTest : public QObject {
     QTest::keyClick(h.window.get(), Qt::Key_K, Qt::ControlModifier);
     QTRY_VERIFY(console->toPlainText().isEmpty());
 
+    h.child<QLineEdit>("txtWriteRegRegister")->setText(QStringLiteral("13"));
+    h.child<QLineEdit>("txtWriteRegData")->setText(QStringLiteral("5A"));
+    QTest::keyClick(h.window.get(), Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
+    QTRY_COMPARE(h.board->register_value(0x68, 0x13), 0x5A);
+    h.child<QLineEdit>("txtReadRegAddr")->setText(QStringLiteral("13"));
+    h.child<QLineEdit>("txtReadRegLength")->setText(QStringLiteral("1"));
+    QTest::keyClick(h.window.get(), Qt::Key_R, Qt::ControlModifier);
+    QTRY_VERIFY(console->toPlainText().startsWith(QStringLiteral("Read Burst Addr:13")));
+    h.prompts.file_questions.clear();
+    h.prompts.file_answers = {QString()};
+    QTest::keyClick(h.window.get(), Qt::Key_D, Qt::ControlModifier);
+    QTRY_COMPARE(h.prompts.file_questions.size(), std::size_t{1});
+    h.prompts.folder_answers = {QString()};
+    QTest::keyClick(h.window.get(), Qt::Key_F, Qt::ControlModifier);
+    QTRY_COMPARE(h.prompts.folder_pickers_shown, 1);
+
     QTest::keyClick(h.window.get(), Qt::Key_L, Qt::ControlModifier);
-    QVERIFY(open_plot(h)->isVisible());
+    LivePlotWindow* plot = open_plot(h);
+    QVERIFY(plot->isVisible());
+    QVERIFY(h.prompts.errors.empty());
+
+    // With the Live Plot active the window's keys still work, but for those
+    // the plot has for itself (Ctrl+O opens a data log there).
+    // Active itself, not only as the window's child (which qWaitForWindowActive accepts).
+    plot->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), plot);
+    QTest::keyClick(plot, Qt::Key_Return, Qt::ControlModifier);
+    QTRY_VERIFY(h.child<QPushButton>("btnStop")->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= 3, kCaptureTimeoutMs);
+    QTest::keyClick(plot, Qt::Key_Return, Qt::ControlModifier);
+    QTRY_VERIFY(h.child<QPushButton>("btnStart")->isVisible());
+    veltrix::capture::control::wait();
+    QTest::keyClick(plot, Qt::Key_K, Qt::ControlModifier);
+    QTRY_VERIFY(console->toPlainText().isEmpty());
+    h.prompts.file_questions.clear();
+    h.prompts.file_answers = {QString()};
+    QTest::keyClick(plot, Qt::Key_O, Qt::ControlModifier);
+    QTRY_COMPARE(h.prompts.file_questions.size(), std::size_t{1});
+    QCOMPARE(h.prompts.file_questions.front().caption, QStringLiteral("Open data log"));
     QVERIFY(h.prompts.errors.empty());
   }
 };

@@ -8,16 +8,20 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QSaveFile>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <array>
 #include <cmath>
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "analysis/log_notes.h"
 #include "analysis/log_rate.h"
 #include "devices/components.h"
 #include "ui/plot/analysis_scales.h"
@@ -38,14 +42,32 @@ namespace {
 
 constexpr int kProgressPeriodMs = 50;
 
+// The live plot draws each component in a chart of its own, so its axes share
+// three colours; here every channel of a log shares the axes: ten colours,
+// the gyroscope's those of the live plot.
 QColor report_color(const ChannelReport& channel) {
+  static const std::array<QColor, veltrix::capture::kPlotChannelCount> kColors{
+      QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0x9a, 0x2c), QColor(0x1f, 0x6f, 0xc4),  // gyroscope
+      QColor(0xff, 0x7f, 0x0e), QColor(0x94, 0x67, 0xbd), QColor(0x17, 0xbe, 0xcf),  // accelerometer
+      QColor(0x8c, 0x56, 0x4b), QColor(0xe3, 0x77, 0xc2), QColor(0xbc, 0xbd, 0x22),  // compass
+      QColor(0x55, 0x55, 0x55),                                                      // temperature
+  };
   for (int c = 0; c < veltrix::capture::kPlotChannelCount; ++c) {
     const auto plot_channel = static_cast<veltrix::capture::PlotChannel>(c);
     if (channel_name(plot_channel) == QString::fromStdString(channel.name)) {
-      return channel_color(plot_channel);
+      return kColors[static_cast<std::size_t>(c)];
     }
   }
   return Qt::darkGray;
+}
+
+// The curve's colour beside a box whose text stays in the window's.
+QIcon swatch(const QColor& color) {
+  QPixmap line(16, 10);
+  line.fill(Qt::transparent);
+  QPainter painter(&line);
+  painter.fillRect(QRect(0, 3, 16, 4), color);
+  return QIcon(line);
 }
 
 QString figure(double value) { return QString::number(value, 'g', 6); }
@@ -82,10 +104,28 @@ QString density_unit(const QString& unit) {
 
 AnalysisOutcome analyze(const LogChannels& log, double rate_hz, const Progress& progress) {
   if (!veltrix::analysis::long_enough_for_analysis(log)) {
-    return {std::nullopt, AnalysisWindow::tr("The samples are too few for an analysis.")};
+    return {std::nullopt, AnalysisWindow::tr("The samples are too few for an analysis."), {}};
   }
-  return {veltrix::analysis::analyze_log(log, rate_hz, {}, progress), {}};
+  return {veltrix::analysis::analyze_log(log, rate_hz, {}, progress), {}, {}};
 }
+
+constexpr int kSuggestedRateHz = 1000;  // where the log implies none
+
+enum Column {
+  kChannelColumn,
+  kSamplesColumn,
+  kMeanColumn,
+  kStdColumn,
+  kMinColumn,
+  kMaxColumn,
+  kPeakToPeakColumn,
+  kWhiteNoiseColumn,
+  kBiasColumn,
+  kBiasTauColumn,
+  kRateRandomWalkColumn,
+  kNoiseDensityColumn,
+  kColumns
+};
 
 }  // namespace
 
@@ -111,6 +151,7 @@ void AnalysisWindow::build() {
   connect(save_button_, &QToolButton::clicked, this, &AnalysisWindow::prompt_save_image);
   export_button_ = text_tool_button(tr("Export…"), QStringLiteral("btnExportAnalysis"), this);
   connect(export_button_, &QToolButton::clicked, this, &AnalysisWindow::prompt_export);
+  status_->setWordWrap(true);
   top->addWidget(status_, 1);
   top->addWidget(save_button_);
   top->addWidget(export_button_);
@@ -128,14 +169,19 @@ void AnalysisWindow::build() {
   plots->addWidget(adev_);
   plots->addWidget(psd_);
 
-  table_ = new QTableWidget(0, 10, this);
+  table_ = new QTableWidget(0, kColumns, this);
   table_->setObjectName(QStringLiteral("tableAnalysis"));
   table_->setHorizontalHeaderLabels({tr("Channel"), tr("Samples"), tr("Mean"), tr("Std"), tr("Min"), tr("Max"),
-                                     tr("P-p"), tr("White noise (/√Hz)"), tr("Bias instability"),
-                                     tr("Noise density (/√Hz)")});
+                                     tr("P-p"), tr("White noise\n(/√Hz)"), tr("Bias\ninstability"), tr("at τ (s)"),
+                                     tr("Rate random\nwalk (/√s)"), tr("Noise density\n(/√Hz)")});
+  table_->horizontalHeaderItem(kBiasTauColumn)->setToolTip(tr("The τ of the Allan deviation's minimum"));
+  table_->horizontalHeaderItem(kRateRandomWalkColumn)
+      ->setToolTip(tr("The +1/2 slope of the Allan deviation read at τ = 3 s; – where the curve shows none"));
   table_->verticalHeader()->hide();
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  // "(upper bound)" beside its figure needs more than a share of the width.
+  table_->horizontalHeader()->setSectionResizeMode(kBiasColumn, QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setMinimumSectionSize(60);
 
   auto* bottom = new QHBoxLayout;
@@ -246,11 +292,15 @@ void AnalysisWindow::show_scaled() {
   }
   adev_->set_y_label(tr("σ (%1)").arg(in.join(QStringLiteral(", "))));
   psd_->set_y_label(densities.join(QStringLiteral(", ")));
-  status_->setText(tr("%1: %2 samples a channel in %3 gap-free segments; figures in %4")
+  QString status = tr("%1: %2 samples a channel in %3 gap-free segments; figures in %4")
                        .arg(title_)
                        .arg(shown_->channels.empty() ? 0 : shown_->channels.front().analysis.statistics.samples)
                        .arg(shown_->segments)
-                       .arg(in.join(tr(" and "))));
+                       .arg(in.join(tr(" and ")));
+  for (const QString& note : notes_) {
+    status += QLatin1Char('\n') + note;
+  }
+  status_->setText(status);
 }
 
 bool AnalysisWindow::analyze_log_file(const QString& path) {
@@ -258,17 +308,18 @@ bool AnalysisWindow::analyze_log_file(const QString& path) {
   veltrix::analysis::LogRate rate = veltrix::analysis::resolve_log_rate(file, std::nullopt);
   if (rate.status == veltrix::analysis::LogRateStatus::kUnknown) {
     const QString name = QFileInfo(path).fileName();
+    const std::optional<double> implied = veltrix::analysis::implied_log_rate(file);
+    const QString question =
+        implied ? tr("%1 has no sidecar to give its sample rate; its lines imply %2 Hz.\nThe rate it was captured "
+                     "at (Hz):")
+                      .arg(name)
+                      .arg(*implied)
+                : tr("%1 has no sidecar to give its sample rate.\nThe rate it was captured at (Hz):").arg(name);
+    const int suggested = implied ? static_cast<int>(std::lround(*implied)) : kSuggestedRateHz;
     const std::optional<int> given =
-        prompts_.sample_rate
-            ? prompts_.sample_rate(
-                  this, tr("Analyze"),
-                  tr("%1 has no sidecar to give its sample rate.\nThe rate it was captured at (Hz):").arg(name))
-            : std::nullopt;
+        prompts_.sample_rate ? prompts_.sample_rate(this, tr("Analyze"), question, suggested) : std::nullopt;
     if (!given) {
-      prompts_.error(
-          this, tr("Analyze"),
-          tr("%1 was not analysed: it has no sidecar to give its sample rate, and no rate was given.").arg(name));
-      return false;
+      return false;  // the operator chose not to
     }
     rate = veltrix::analysis::resolve_log_rate(file, static_cast<double>(*given));
   }
@@ -279,15 +330,21 @@ bool AnalysisWindow::analyze_log_file(const QString& path) {
   }
   const double rate_hz = rate.rate_hz;
   use_model_scales(QString::fromStdString(rate.model));
-  start(tr("%1 at %2 Hz").arg(QFileInfo(path).fileName()).arg(rate_hz), [file, rate_hz](const Progress& progress) {
-    veltrix::analysis::LogReading reading = veltrix::analysis::read_log_channels(file, rate_hz, progress.slice(0, 0.2));
+  start(tr("%1 at %2 Hz").arg(QFileInfo(path).fileName()).arg(rate_hz), [file, rate](const Progress& progress) {
+    veltrix::analysis::LogReading reading =
+        veltrix::analysis::read_log_channels(file, rate.rate_hz, progress.slice(0, 0.2));
     switch (reading.status) {
-      case veltrix::analysis::LogReadStatus::kRead:
-        return analyze(reading.log, rate_hz, progress.slice(0.2, 1));
+      case veltrix::analysis::LogReadStatus::kRead: {
+        AnalysisOutcome outcome = analyze(reading.log, rate.rate_hz, progress.slice(0.2, 1));
+        for (const std::string& note : veltrix::analysis::log_notes(reading.log, rate)) {
+          outcome.notes << QString::fromStdString(note);
+        }
+        return outcome;
+      }
       case veltrix::analysis::LogReadStatus::kCancelled:
         return AnalysisOutcome{};
       default:
-        return AnalysisOutcome{std::nullopt, QString::fromStdString(reading.error)};
+        return AnalysisOutcome{std::nullopt, QString::fromStdString(reading.error), {}};
     }
   });
   return true;
@@ -305,6 +362,7 @@ void AnalysisWindow::start(const QString& title, Job job) {
   finished_ = false;
   const int generation = ++generation_;
   title_ = title;
+  notes_.clear();
   counts_.reset();
   shown_.reset();
   show_analysis();
@@ -335,6 +393,7 @@ void AnalysisWindow::finished(int generation, AnalysisOutcome outcome) {
     worker_.join();  // it has nothing left to do but return
   }
   finished_ = true;
+  notes_ = std::move(outcome.notes);
   counts_ = std::move(outcome.analysis);
   show_scaled();
   set_running(false);
@@ -392,7 +451,7 @@ void AnalysisWindow::show_analysis() {
       auto* box = new QCheckBox(name, channel_boxes_);
       box->setObjectName(QStringLiteral("chkAnalysisChannel%1").arg(i));
       box->setChecked(true);
-      box->setStyleSheet(QStringLiteral("color: %1;").arg(color.name()));
+      box->setIcon(swatch(color));
       connect(box, &QCheckBox::toggled, this, [this, i](bool visible) {
         adev_->set_curve_visible(i, visible);
         psd_->set_curve_visible(i, visible);
@@ -401,25 +460,29 @@ void AnalysisWindow::show_analysis() {
 
       const veltrix::analysis::ChannelStatistics& s = a.statistics;
       QString bias = figure(std::optional<double>{});
+      QString bias_tau = bias;
       if (const auto& b = a.coefficients.bias_instability) {
         bias = b->upper_bound ? tr("%1 (upper bound)").arg(figure(b->value)) : figure(b->value);
+        bias_tau = figure(b->tau_s);
       }
-      const QString cells[] = {row_name,
-                               QString::number(s.samples),
-                               figure(s.mean),
-                               figure(s.std),
-                               figure(s.min),
-                               figure(s.max),
-                               figure(s.peak_to_peak()),
-                               figure(a.coefficients.white_noise),
-                               bias,
-                               figure(a.noise_density)};
-      for (int column = 0; column < 10; ++column) {
+      const QString cells[kColumns] = {row_name,
+                                       QString::number(s.samples),
+                                       figure(s.mean),
+                                       figure(s.std),
+                                       figure(s.min),
+                                       figure(s.max),
+                                       figure(s.peak_to_peak()),
+                                       figure(a.coefficients.white_noise),
+                                       bias,
+                                       bias_tau,
+                                       figure(a.coefficients.rate_random_walk),
+                                       figure(a.noise_density)};
+      for (int column = 0; column < kColumns; ++column) {
         auto* item = new QTableWidgetItem(cells[column]);
-        if (column > 0) {
+        if (column > kChannelColumn) {
           item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         }
-        if (column == 8 && a.coefficients.bias_instability && a.coefficients.bias_instability->upper_bound) {
+        if (column == kBiasColumn && a.coefficients.bias_instability && a.coefficients.bias_instability->upper_bound) {
           item->setToolTip(tr("The curve still falls at its longest τ: the log is too short to show the minimum"));
         }
         table_->setItem(static_cast<int>(i), column, item);
@@ -447,8 +510,17 @@ bool AnalysisWindow::export_to(const QString& path) {
   if (!shown_) {
     return false;
   }
+  const QString suffix = QFileInfo(path).suffix();
+  const bool json = suffix.compare(QStringLiteral("json"), Qt::CaseInsensitive) == 0;
+  if (!json && suffix.compare(QStringLiteral("csv"), Qt::CaseInsensitive) != 0) {
+    prompts_.error(this, tr("Export"),
+                   tr("%1 was not written: Export writes JSON to a .json file or the Allan deviation table to a "
+                      ".csv file.")
+                       .arg(path));
+    return false;
+  }
   std::string text;
-  if (QFileInfo(path).suffix().compare(QStringLiteral("json"), Qt::CaseInsensitive) == 0) {
+  if (json) {
     text = veltrix::analysis::analysis_json(*shown_).dump(2, ' ', false,
                                                           nlohmann::ordered_json::error_handler_t::replace) +
            "\n";

@@ -7,7 +7,8 @@
 // unit's name), remembered per model (analysis_scales.h), puts the figures,
 // plots and export of that component in the unit. "Save image…" writes the window as PNG;
 // "Export…" writes the analysis as JSON (the command line's document) or,
-// for a .csv name, the Allan deviation of every channel as a table.
+// for a .csv name, the Allan deviation of every channel as a table. Each
+// channel has a colour of its own in both plots, up to all ten.
 //
 // The analysis runs on a worker thread behind a progress bar and Cancel; it
 // hands its result to the window through a queued call. Starting another
@@ -39,10 +40,12 @@ namespace veltrix::ui::plot {
 class LogLogPlot;
 
 // What a run of the analysis ended with: figures, a reason it could not give
-// them, or neither when it was cancelled.
+// them, or neither when it was cancelled; and what reading the log learnt
+// that the figures do not say (a cut last line, missed samples it cannot place).
 struct AnalysisOutcome {
   std::optional<veltrix::analysis::LogAnalysis> analysis;
   QString error;
+  QStringList notes;
 };
 
 class AnalysisWindow : public QWidget {
@@ -51,7 +54,9 @@ class AnalysisWindow : public QWidget {
   ~AnalysisWindow() override;
 
   // Analyses a saved data log at the rate its sidecar gives, with the scales
-  // remembered for the sidecar's model. False, told through the error
+  // remembered for the sidecar's model. A log without a sidecar is analysed
+  // at the rate the operator gives, the rate its lines imply offered. False
+  // when the operator cancels that question, and, told through the error
   // prompt, when the rate cannot be known.
   bool analyze_log_file(const QString& path);
   // Analyses samples already in memory, e.g. the live plot's, with the scales
@@ -67,7 +72,8 @@ class AnalysisWindow : public QWidget {
   const veltrix::analysis::ComponentScales& scales() const { return scales_; }
 
   bool save_image(const QString& path);
-  // JSON for a .json name, the Allan deviation table otherwise.
+  // JSON for a .json name, the Allan deviation table for a .csv name; any
+  // other name is refused through the error prompt.
   bool export_to(const QString& path);
 
  protected:
@@ -96,6 +102,7 @@ class AnalysisWindow : public QWidget {
   bool finished_ = true;
   int generation_ = 0;  // a result of an earlier run, arriving late, is dropped
   QString title_;
+  QStringList notes_;
   std::optional<veltrix::analysis::LogAnalysis> counts_;  // the analysis finished, in counts
   std::optional<veltrix::analysis::LogAnalysis> shown_;
   QString model_;

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QGuiApplication>
+#include <QScreen>
 
 #include "ui/plot/channel_legend.h"
 #include "ui/plot/live_plot_window.h"
@@ -31,7 +33,14 @@ void restore_live_plot_choices(LivePlotWindow& window) {
     return;
   }
   if (const auto geometry = read_window_geometry(settings, kGeometry)) {
-    window.setGeometry(*geometry);
+    // A size saved when a long status line had widened the window comes
+    // back no larger than the screen.
+    QRect fitted = *geometry;
+    const QScreen* screen = QGuiApplication::screenAt(QPoint(geometry->center().x(), geometry->top() + 10));
+    if (screen != nullptr || (screen = QGuiApplication::primaryScreen()) != nullptr) {
+      fitted.setSize(fitted.size().boundedTo(screen->availableGeometry().size()));
+    }
+    window.setGeometry(fitted);
   }
   if (const auto seconds = read_int(settings, kTimeWindow, 1, kLongestTimeWindowS)) {
     // Only the time windows the window offers.

@@ -127,7 +127,7 @@ void LivePlotWindow::build() {
   status_ = new QLabel(this);
   status_->setObjectName(QStringLiteral("lblStatus"));
   status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  // A long status wraps rather than widen the window past the screen.
+  // A long report (its end, gaps and notes) takes more lines, never more width.
   status_->setWordWrap(true);
   drops_label_ = new QLabel(this);
   drops_label_->setObjectName(QStringLiteral("lblDisplayDrops"));
@@ -311,10 +311,10 @@ void LivePlotWindow::show_whole_log() {
   update_view();
 }
 
+// Back to the span last chosen with a button: a zoom unchecks them all.
 void LivePlotWindow::follow() {
   follow_ = true;
-  const int checked = spans_->checkedId();
-  set_span(checked > 0 ? checked : kSpanSeconds[1] * 1000);
+  set_span(chosen_span_);
   spans_->button(static_cast<int>(span_))->setChecked(true);
   pause_->setChecked(false);
   update_view();
@@ -331,6 +331,7 @@ void LivePlotWindow::keyPressEvent(QKeyEvent* event) {
 void LivePlotWindow::set_span(double span) {
   whole_log_ = false;
   span_ = span;
+  chosen_span_ = span;
   update_view();
 }
 
@@ -345,8 +346,8 @@ void LivePlotWindow::show_live() {
   log_.reset();
   whole_log_ = false;
   if (spans_->checkedId() < 0) {
-    spans_->button(kSpanSeconds[1] * 1000)->setChecked(true);
-    span_ = kSpanSeconds[1] * 1000;
+    span_ = chosen_span_;
+    spans_->button(static_cast<int>(span_))->setChecked(true);
   }
   show_status();
   update_view();

@@ -118,7 +118,8 @@ class LivePlotWindow : public QWidget {
   int frames_since_read_on_ = 0;
   QString capture_status_;
   std::vector<veltrix::capture::PlotSample> batch_;
-  double span_ = 10000;  // x units: ms, or samples for a log without known time
+  double span_ = 10000;         // x units: ms, or samples for a log without known time
+  double chosen_span_ = span_;  // by a button, as a zoom leaves it
   double view_end_ = 0;
   bool whole_log_ = false;  // the view is the shown log's whole range
   bool paused_ = false;

@@ -75,14 +75,73 @@ void LogLogPlot::set_curve_visible(std::size_t index, bool visible) {
   }
 }
 
+struct LogLogPlot::Layout {
+  QRectF frame;
+  Decades xs;
+  Decades ys;
+
+  double to_x(double x) const {
+    return frame.left() + (std::log10(x) - xs.first) / (xs.last - xs.first) * frame.width();
+  }
+  double to_y(double y) const {
+    return frame.bottom() - (std::log10(y) - ys.first) / (ys.last - ys.first) * frame.height();
+  }
+};
+
+LogLogPlot::Layout LogLogPlot::layout() const {
+  const QFontMetrics metrics(font());
+  const int line = metrics.height();
+  Layout layout;
+  layout.xs = decades_of(curves_, [](const QPointF& p) { return p.x(); });
+  layout.ys = decades_of(curves_, [](const QPointF& p) { return p.y(); });
+  int widest = metrics.horizontalAdvance(QStringLiteral("0.001"));
+  for (int e = layout.ys.first; e <= layout.ys.last; ++e) {
+    widest = std::max(widest, metrics.horizontalAdvance(decade_label(e)));
+  }
+  const double left = widest + line + 8;
+  layout.frame = QRectF(left, line + 8, width() - left - 12, height() - 3 * line - 16);
+  return layout;
+}
+
+std::vector<TickLabel> LogLogPlot::tick_labels() const {
+  const QFontMetrics metrics(font());
+  const int line = metrics.height();
+  const Layout at = layout();
+  const QRectF& frame = at.frame;
+  std::vector<TickLabel> labels;
+  for (int e = at.xs.first; e <= at.xs.last; ++e) {
+    const QString text = decade_label(e);
+    const double w = metrics.horizontalAdvance(text);
+    QRectF rect(at.to_x(std::pow(10.0, e)) - w / 2, frame.bottom() + 2, w, line);
+    if (rect.left() < frame.left()) {
+      rect.moveLeft(frame.left());
+    }
+    if (rect.right() > frame.right()) {
+      rect.moveRight(frame.right());
+    }
+    labels.push_back({text, rect});
+  }
+  for (int e = at.ys.first; e <= at.ys.last; ++e) {
+    const QString text = decade_label(e);
+    const double w = metrics.horizontalAdvance(text);
+    QRectF rect(frame.left() - 4 - w, at.to_y(std::pow(10.0, e)) - line / 2.0, w, line);
+    if (rect.bottom() > frame.bottom()) {
+      rect.moveBottom(frame.bottom());
+    }
+    if (rect.top() < frame.top()) {
+      rect.moveTop(frame.top());
+    }
+    labels.push_back({text, rect});
+  }
+  return labels;
+}
+
 void LogLogPlot::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
-  const QFontMetrics metrics(font());
-  const int line = metrics.height();
-  const QRectF frame(metrics.horizontalAdvance(QStringLiteral("0.001")) + line + 8, line + 8,
-                     width() - metrics.horizontalAdvance(QStringLiteral("0.001")) - line - 20,
-                     height() - 3 * line - 16);
+  const int line = QFontMetrics(font()).height();
+  const Layout at = layout();
+  const QRectF& frame = at.frame;
   painter.setPen(palette().color(QPalette::WindowText));
   painter.drawText(QRectF(0, 2, width(), line), Qt::AlignHCenter, title_);
   painter.drawText(QRectF(frame.left(), height() - line - 2, frame.width(), line), Qt::AlignHCenter, x_label_);
@@ -95,36 +154,25 @@ void LogLogPlot::paintEvent(QPaintEvent*) {
     return;
   }
 
-  const Decades xs = decades_of(curves_, [](const QPointF& p) { return p.x(); });
-  const Decades ys = decades_of(curves_, [](const QPointF& p) { return p.y(); });
-  const auto to_x = [&](double x) {
-    return frame.left() + (std::log10(x) - xs.first) / (xs.last - xs.first) * frame.width();
-  };
-  const auto to_y = [&](double y) {
-    return frame.bottom() - (std::log10(y) - ys.first) / (ys.last - ys.first) * frame.height();
-  };
-
   const QPen major(QColor(0xc8, 0xcc, 0xd4), 1);
   const QPen minor(QColor(0xe6, 0xe8, 0xec), 1);
-  for (int e = xs.first; e <= xs.last; ++e) {
-    for (int k = 1; k <= (e < xs.last ? 9 : 1); ++k) {
-      const double x = to_x(k * std::pow(10.0, e));
+  for (int e = at.xs.first; e <= at.xs.last; ++e) {
+    for (int k = 1; k <= (e < at.xs.last ? 9 : 1); ++k) {
+      const double x = at.to_x(k * std::pow(10.0, e));
       painter.setPen(k == 1 ? major : minor);
       painter.drawLine(QPointF(x, frame.top()), QPointF(x, frame.bottom()));
     }
-    painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(QRectF(to_x(std::pow(10.0, e)) - 40, frame.bottom() + 2, 80, line), Qt::AlignHCenter,
-                     decade_label(e));
   }
-  for (int e = ys.first; e <= ys.last; ++e) {
-    for (int k = 1; k <= (e < ys.last ? 9 : 1); ++k) {
-      const double y = to_y(k * std::pow(10.0, e));
+  for (int e = at.ys.first; e <= at.ys.last; ++e) {
+    for (int k = 1; k <= (e < at.ys.last ? 9 : 1); ++k) {
+      const double y = at.to_y(k * std::pow(10.0, e));
       painter.setPen(k == 1 ? major : minor);
       painter.drawLine(QPointF(frame.left(), y), QPointF(frame.right(), y));
     }
-    painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(QRectF(line, to_y(std::pow(10.0, e)) - line / 2.0, frame.left() - line - 4, line),
-                     Qt::AlignRight | Qt::AlignVCenter, decade_label(e));
+  }
+  painter.setPen(palette().color(QPalette::WindowText));
+  for (const TickLabel& label : tick_labels()) {
+    painter.drawText(label.rect, Qt::AlignCenter | Qt::TextDontClip, label.text);
   }
   painter.setPen(QPen(QColor(0x90, 0x96, 0xa0), 1));
   painter.drawRect(frame);
@@ -140,11 +188,11 @@ void LogLogPlot::paintEvent(QPaintEvent*) {
       if (!(point.x() > 0 && point.y() > 0)) {
         continue;
       }
-      const QPointF at(to_x(point.x()), to_y(point.y()));
+      const QPointF place(at.to_x(point.x()), at.to_y(point.y()));
       if (started) {
-        path.lineTo(at);
+        path.lineTo(place);
       } else {
-        path.moveTo(at);
+        path.moveTo(place);
         started = true;
       }
     }

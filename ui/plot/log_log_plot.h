@@ -8,6 +8,7 @@
 
 #include <QColor>
 #include <QPointF>
+#include <QRectF>
 #include <QString>
 #include <QWidget>
 #include <vector>
@@ -19,6 +20,12 @@ struct LogLogCurve {
   QColor color;
   std::vector<QPointF> points;
   bool visible = true;
+};
+
+// A decade's label on an axis, and where it is drawn.
+struct TickLabel {
+  QString text;
+  QRectF rect;
 };
 
 class LogLogPlot : public QWidget {
@@ -33,10 +40,17 @@ class LogLogPlot : public QWidget {
 
   QSize sizeHint() const override { return {420, 300}; }
 
+  // The decades' labels of both axes at the widget's size: those at the
+  // corner stay inside the frame's edges, so none overlaps another.
+  std::vector<TickLabel> tick_labels() const;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  struct Layout;
+  Layout layout() const;
+
   QString title_;
   QString x_label_;
   QString y_label_;

@@ -22,11 +22,10 @@ PlotPrompts PlotPrompts::dialogs() {
   };
 }
 
-std::optional<int> sample_rate_dialog(QWidget* parent, const QString& title, const QString& text) {
-  constexpr int kSuggestedHz = 1000;
+std::optional<int> sample_rate_dialog(QWidget* parent, const QString& title, const QString& text, int suggested_hz) {
   constexpr int kHighestHz = 1'000'000;
   bool ok = false;
-  const int hz = QInputDialog::getInt(parent, title, text, kSuggestedHz, 1, kHighestHz, 1, &ok);
+  const int hz = QInputDialog::getInt(parent, title, text, suggested_hz, 1, kHighestHz, 1, &ok);
   return ok ? std::optional<int>(hz) : std::nullopt;
 }
 

@@ -19,9 +19,10 @@ struct PlotPrompts {
   std::function<QString(QWidget* parent, const QString& caption, const QString& suggested, const QString& filter)>
       save_file_name;
   std::function<void(QWidget* parent, const QString& title, const QString& text)> error;
-  // A sample rate in Hz from a spin box; nullopt when the operator cancels.
-  // Unset, every question is cancelled.
-  std::function<std::optional<int>(QWidget* parent, const QString& title, const QString& text)> sample_rate;
+  // A sample rate in Hz from a spin box that offers `suggested_hz`; nullopt
+  // when the operator cancels. Unset, every question is cancelled.
+  std::function<std::optional<int>(QWidget* parent, const QString& title, const QString& text, int suggested_hz)>
+      sample_rate;
 
   static PlotPrompts dialogs();
 
@@ -31,6 +32,6 @@ struct PlotPrompts {
 };
 
 // The spin box dialogs() asks the sample rate with.
-std::optional<int> sample_rate_dialog(QWidget* parent, const QString& title, const QString& text);
+std::optional<int> sample_rate_dialog(QWidget* parent, const QString& title, const QString& text, int suggested_hz);
 
 }  // namespace veltrix::ui::plot
