@@ -320,7 +320,10 @@ LogOverviewReading read_log_overview(const std::string& path, const std::string&
     return refuse(std::string("The log cannot be read: ") + std::strerror(errno) + ".");
   }
   const std::int64_t size = file_info.st_size;
-  if (size < static_cast<std::int64_t>(kHeaderBytes + kTrailerBytes) || size > kLargestOverview) {
+  // Every block holds 64 lines of at least a line end each: its record is
+  // smaller than they are.
+  const auto frame = static_cast<std::int64_t>(kHeaderBytes + kTrailerBytes);
+  if (size < frame || size > std::min<std::int64_t>(kLargestOverview, log_info.st_size + frame)) {
     return refuse("The overview is not one, or was never finished.");
   }
   std::string bytes(static_cast<std::size_t>(size), '\0');
