@@ -9,6 +9,7 @@
 #include <new>
 #include <nlohmann/json.hpp>
 
+#include "capture/log_overview.h"
 #include "capture/regular_file.h"
 #include "capture/whole_file.h"
 #include "devices/ikor.h"
@@ -101,6 +102,7 @@ json sidecar_json(const SidecarFacts& facts, const CaptureReport* report, const 
   sidecar["start_time"] = text_or_null(local_iso8601(facts.started));
   sidecar["data_log"] = file_name(facts.paths.data_log);
   sidecar["register_log"] = text_or_null(file_name(facts.paths.register_log));
+  sidecar["overview"] = file_name(log_overview_path(facts.paths.data_log));
   sidecar["previous_segment"] = text_or_null(facts.previous_segment);
   sidecar["next_segment"] = json();
   sidecar["report"] = report != nullptr ? report_json(*report) : json();
@@ -237,6 +239,7 @@ SidecarReading read_sidecar(std::string_view text) {
     }
     contents.data_log = text_at(sidecar, "data_log");
     contents.register_log = text_at(sidecar, "register_log");
+    contents.overview = text_at(sidecar, "overview");
     contents.previous_segment = text_at(sidecar, "previous_segment");
     contents.next_segment = text_at(sidecar, "next_segment");
     if (!report.is_null()) {

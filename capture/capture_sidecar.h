@@ -1,7 +1,7 @@
 #pragma once
 // The description written beside a capture's data log, dataLog{N}.json: what
 // was captured (program, model, bus, port, rate, components, the data log's
-// columns and units, start time, register log) and, once the capture has
+// columns and units, start time, register log, the data log's overview) and, once the capture has
 // ended, its report. Written whole at the first recorded sample and replaced
 // whole at the end, so a reader never finds it torn.
 //
@@ -64,6 +64,10 @@ struct SidecarContents {
   std::vector<std::string> columns;  // the data log's labels in order, "Time" first when it has one
   std::string data_log;              // file names, beside the sidecar
   std::string register_log;          // empty when none was written
+  // The data log's overview (log_overview.h); empty from a sidecar written
+  // before overviews were. Named at the start: the file may be missing or
+  // unfinished when the capture did not end whole.
+  std::string overview;
   // The data logs of the segments before and after this one; empty when none.
   std::string previous_segment;
   std::string next_segment;

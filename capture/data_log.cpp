@@ -1,6 +1,7 @@
 #include "capture/data_log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +25,11 @@ int DataLog::open(const std::string& path) {
   buffered_ = 0;
   written_ = 0;
   lines_ = 0;
+  // A device or a pipe gets no file beside it.
+  struct stat info {};
+  if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) {
+    (void)overview_.open(log_overview_path(path));
+  }
   return 0;
 }
 
@@ -38,10 +44,14 @@ int DataLog::write(std::string_view text) {
     buffered_ = 0;
   }
   if (text.size() > kBufferBytes) {
-    return write_out(text.data(), text.size());
+    if (const int error = write_out(text.data(), text.size()); error != 0) {
+      return error;
+    }
+  } else {
+    std::memcpy(buffer_.get() + buffered_, text.data(), text.size());
+    buffered_ += text.size();
   }
-  std::memcpy(buffer_.get() + buffered_, text.data(), text.size());
-  buffered_ += text.size();
+  overview_.add(text);
   return 0;
 }
 
@@ -55,6 +65,11 @@ int DataLog::close() {
   buffered_ = 0;
   const int result = ::close(fd_) == 0 ? 0 : errno;
   fd_ = -1;
+  if (result == 0) {
+    (void)overview_.finish();
+  } else {
+    overview_.abandon();
+  }
   return result;
 }
 
@@ -78,6 +93,7 @@ int DataLog::write_out(const char* data, std::size_t size) {
     (void)::close(fd_);
     fd_ = -1;
     buffered_ = 0;
+    overview_.abandon();
     return error;
   }
   written_ += static_cast<long long>(size);

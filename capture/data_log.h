@@ -7,12 +7,19 @@
 // its last whole line and closes it: the log never ends mid-line, and what it
 // holds was written whole.
 //
+// Beside a log that is a regular file its overview is written as the lines
+// pass (log_overview.h), finished when the log closes whole and removed
+// when it does not. The overview is a convenience: failing to write it
+// changes nothing for the log.
+//
 // Thread contract: used by the capture thread only.
 
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "capture/log_overview.h"
 
 namespace veltrix::capture {
 
@@ -48,6 +55,7 @@ class DataLog {
   std::size_t buffered_ = 0;
   long long written_ = 0;  // bytes in the file, all of them whole lines
   long long lines_ = 0;
+  LogOverviewWriter overview_;
 };
 
 }  // namespace veltrix::capture

@@ -176,6 +176,9 @@ DataLogStatus DataLogReader::next(std::string_view& text, DataLogRecord& record)
   if (text.empty()) {
     return DataLogStatus::kEnd;
   }
+  if (read_fixed(text, record)) {
+    return DataLogStatus::kRead;
+  }
   const long long number = lines_read_ + 1;
   std::string_view line;
   std::size_t size = 0;
@@ -227,10 +230,98 @@ DataLogStatus DataLogReader::next(std::string_view& text, DataLogRecord& record)
       timed_seen_ = true;
       last_time_ms_ = record.time_ms;
     }
+    if (!gap) {
+      learn_layout(line, size);
+    }
   }
   text.remove_prefix(size);
   lines_read_ = number;
   return DataLogStatus::kRead;
+}
+
+void DataLogReader::resume(long long lines_read, std::optional<int> last_time_ms) {
+  lines_read_ = lines_read;
+  timed_seen_ = last_time_ms.has_value();
+  last_time_ms_ = last_time_ms.value_or(0);
+}
+
+void DataLogReader::learn_layout(std::string_view line, std::size_t size) {
+  layout_.size = size;
+  layout_.content = line.size();
+  layout_.fields = 0;
+  for (std::size_t at = 0; at <= line.size(); ++at) {
+    if (at == line.size() || line[at] == kFieldSeparator) {
+      layout_.ends[static_cast<std::size_t>(layout_.fields++)] = at;
+    }
+  }
+}
+
+// Each field must be blanks, an optional '-' and digits that fill it up to
+// its end: what the writer's right-aligned formats give. Whatever else a
+// line holds, or a value the field-by-field read would refuse, is left to
+// that read.
+bool DataLogReader::read_fixed(std::string_view& text, DataLogRecord& record) {
+  constexpr std::size_t kMostDigits = 10;
+  const std::size_t size = layout_.size;
+  if (size == 0 || text.size() < size || text[size - 1] != '\n') {
+    return false;
+  }
+  const char* line = text.data();
+  if (layout_.content + 1 < size && line[layout_.content] != '\r') {
+    return false;
+  }
+  std::array<long long, 1 + kDataLogMaxValues> numbers;
+  std::size_t start = 0;
+  for (int f = 0; f < layout_.fields; ++f) {
+    const std::size_t end = layout_.ends[static_cast<std::size_t>(f)];
+    if (end != layout_.content && line[end] != kFieldSeparator) {
+      return false;
+    }
+    std::size_t at = start;
+    while (at < end && line[at] == ' ') {
+      ++at;
+    }
+    const bool negative = at < end && line[at] == '-';
+    at += negative ? 1 : 0;
+    if (at == end || end - at > kMostDigits) {
+      return false;
+    }
+    long long value = 0;
+    for (; at < end; ++at) {
+      const unsigned digit = static_cast<unsigned char>(line[at]) - unsigned{'0'};
+      if (digit > 9) {
+        return false;
+      }
+      value = value * 10 + digit;
+    }
+    numbers[static_cast<std::size_t>(f)] = negative ? -value : value;
+    start = end + 1;
+  }
+  std::size_t first_value = 0;
+  if (columns_.has_time) {
+    const long long time = numbers[0];
+    if (time < INT_MIN || time > INT_MAX || (timed_seen_ && time < last_time_ms_)) {
+      return false;
+    }
+    first_value = 1;
+  }
+  for (std::size_t f = first_value; f < static_cast<std::size_t>(layout_.fields); ++f) {
+    if (numbers[f] < INT16_MIN || numbers[f] > INT16_MAX) {
+      return false;
+    }
+  }
+  record.kind = DataLogLine::kSample;
+  if (columns_.has_time) {
+    record.time_ms = static_cast<int>(numbers[0]);
+    timed_seen_ = true;
+    last_time_ms_ = record.time_ms;
+  }
+  for (std::size_t f = first_value; f < static_cast<std::size_t>(layout_.fields); ++f) {
+    record.values[f - first_value] = static_cast<std::int16_t>(numbers[f]);
+  }
+  text.remove_prefix(size);
+  ++lines_read_;
+  return true;
 }
 
 DataLogStatus DataLogReader::read_summary(std::string_view& text, std::string_view first, std::size_t first_size,

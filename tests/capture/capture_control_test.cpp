@@ -314,7 +314,7 @@ TEST_F(CaptureTest, EveryLineSurvivesManyBufferRestartsAt8kHz) {
     }
     previous = sample;
   }
-  ASSERT_EQ(files_in_folder().size(), 3u);  // with the register log and the sidecar
+  ASSERT_EQ(files_in_folder().size(), 4u);  // with the register log, the sidecar and the overview
   const auto data_log = data_log_text();
   EXPECT_EQ(data_log.substr(0, data_log.find("Total Time")), log->console_text());
   const std::string buffered = veltrix::capture::console_buffer::snapshot();

@@ -204,6 +204,7 @@ TEST_F(CaptureSidecarTest, DescribesTheCaptureAtItsStartAndHoldsItsReportAtTheEn
   EXPECT_EQ(sidecar["data_log"], only(".csv").filename().string());
   EXPECT_EQ(sidecar["register_log"], only(".txt").filename().string());
   EXPECT_EQ(only(".json").stem(), only(".csv").stem());
+  EXPECT_EQ(sidecar["overview"], only(".bin").filename().string());
 
   const auto start_time = iso8601_seconds(sidecar["start_time"].get<std::string>());
   ASSERT_TRUE(start_time.has_value()) << sidecar["start_time"];
@@ -215,7 +216,7 @@ TEST_F(CaptureSidecarTest, DescribesTheCaptureAtItsStartAndHoldsItsReportAtTheEn
   EXPECT_EQ(report->samples, 20);
   EXPECT_EQ(sidecar["report"], json::parse(report_json(*report).dump()));
   // Nothing left of the rewrites.
-  EXPECT_EQ(files_in_folder().size(), 3u);
+  EXPECT_EQ(files_in_folder().size(), 4u);
 }
 
 // A fast capture from the FIFO borrows the FIFO's registers and gives them

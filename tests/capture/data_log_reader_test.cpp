@@ -191,5 +191,72 @@ TEST(DataLogReaderTest, BadInputIsAnErrorValueNamingTheLine) {
   }
 }
 
+// Lines of one width are read from the layout of the last; those that only
+// look alike, and a log read in parts by readers that resume, read as they
+// do read whole, errors naming the same lines.
+TEST(DataLogReaderTest, ResumedPartsAndLinesOfOneWidthReadAsTheWholeDoes) {
+  const std::string timed = "Time,Gyro_X, Gyro_Y, Gyro_Z\r\n";
+  const std::string lines =
+      "     10,     1,    -2,     3\r\n"
+      "     11,   -4 ,     5,     6\r\n"   // a blank after a number
+      "     12, -32768, 32767,     0\r\n"  // wider: read field by field
+      "     13,-32768, 32767,    -0\r\n"
+      "     14\r\n"  // a gap
+      "     15,     7,     8,     9\r\n";
+  const auto read_all = [](DataLogReader& reader, std::string_view text, std::vector<DataLogRecord>& records) {
+    DataLogRecord record;
+    DataLogStatus status;
+    while ((status = reader.next(text, record)) == DataLogStatus::kRead) {
+      records.push_back(record);
+    }
+    return status;
+  };
+  std::string_view whole(timed);
+  DataLogReader reader;
+  ASSERT_EQ(reader.start(whole), DataLogStatus::kRead);
+  std::vector<DataLogRecord> records;
+  ASSERT_EQ(read_all(reader, lines, records), DataLogStatus::kEnd) << reader.error_message();
+  ASSERT_EQ(records.size(), 6u);
+  EXPECT_EQ(records[1].values[0], -4);
+  EXPECT_EQ(records[2].values[0], -32768);
+  EXPECT_EQ(records[3].values[1], 32767);
+  EXPECT_EQ(records[4].kind, DataLogLine::kGap);
+  EXPECT_EQ(records[5].values[2], 9);
+
+  for (std::size_t split = 0; split <= 6; ++split) {
+    SCOPED_TRACE(split);
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < split; ++i) {
+      at = lines.find('\n', at) + 1;
+    }
+    std::string_view header(timed);
+    DataLogReader second;
+    ASSERT_EQ(second.start(header), DataLogStatus::kRead);
+    second.resume(1 + static_cast<long long>(split),
+                  split == 0 ? std::nullopt : std::optional<int>(records[split - 1].time_ms));
+    std::vector<DataLogRecord> rest;
+    EXPECT_EQ(read_all(second, std::string_view(lines).substr(at), rest), DataLogStatus::kEnd);
+    ASSERT_EQ(rest.size(), 6 - split);
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+      EXPECT_EQ(rest[i].kind, records[split + i].kind);
+      EXPECT_EQ(rest[i].time_ms, records[split + i].time_ms);
+      if (rest[i].kind == DataLogLine::kSample) {
+        EXPECT_EQ(rest[i].values, records[split + i].values);
+      }
+    }
+    EXPECT_EQ(second.lines_read(), 7);
+  }
+
+  // Resumed after time 15, a line of the same width going back is refused
+  // by the number the whole log gives it.
+  std::string_view header(timed);
+  DataLogReader resumed;
+  ASSERT_EQ(resumed.start(header), DataLogStatus::kRead);
+  resumed.resume(7, 15);
+  std::vector<DataLogRecord> none;
+  EXPECT_EQ(read_all(resumed, "     14,     1,     2,     3\r\n", none), DataLogStatus::kTimeBackwards);
+  EXPECT_EQ(resumed.error_message(), "line 8: the time goes backwards.");
+}
+
 }  // namespace
 }  // namespace veltrix::capture

@@ -30,15 +30,21 @@ constexpr int kGyroTemp = COMPONENT_GYRO | COMPONENT_TEMP;
 class CliCaptureTest : public CliTest {
  protected:
   // The data log and register log in the test folder; fails when not both
-  // there with the sidecar.
+  // there with the sidecar (and the data log's overview, when it closed
+  // whole: counted apart).
   std::pair<std::string, std::string> logs() {
     std::string data_log;
     std::string register_log;
+    overviews_ = 0;
     int files = 0;
     int sidecars = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder())) {
-      ++files;
       const std::string name = entry.path().filename();
+      if (name.ends_with("_overview.bin")) {
+        ++overviews_;
+        continue;
+      }
+      ++files;
       if (std::regex_match(name, std::regex("dataLog-?\\d+\\.csv"))) {
         data_log = read_file(entry.path());
       }
@@ -110,6 +116,7 @@ class CliCaptureTest : public CliTest {
   // The data log, checked to hold a header and whole lines of the sensor's values.
   std::string whole_data_log(int components, bool timed) {
     const std::string data_log = logs().first;
+    EXPECT_EQ(overviews_, 1);  // a log closed whole has its overview
     const auto lines = split_lines(data_log, "\r\n");
     EXPECT_GE(lines.size(), 2u);
     EXPECT_EQ(data_log.substr(data_log.size() - 2), "\r\n");
@@ -118,6 +125,8 @@ class CliCaptureTest : public CliTest {
     }
     return data_log;
   }
+
+  int overviews_ = 0;  // data log overviews logs() found
 };
 
 TEST_F(CliCaptureTest, StopsAfterExactlyTheSamplesAsked) {
@@ -361,6 +370,7 @@ TEST_F(CliCaptureTest, AFullDiskStopsTheCaptureWithTheDataLogOnAWholeLine) {
   EXPECT_EQ(run.err.find("Unable to write the data log "), 0u) << run.err;
   EXPECT_NE(run.err.find(": File too large"), std::string::npos) << run.err;
   const std::string data_log = logs().first;
+  EXPECT_EQ(overviews_, 0);  // a log cut back leaves none
   ASSERT_GT(data_log.size(), kLimit - 32);
   EXPECT_LE(data_log.size(), kLimit);
   EXPECT_EQ(data_log.substr(data_log.size() - 2), "\r\n");

@@ -1,6 +1,8 @@
 // The Live Plot window offscreen: samples from the capture's queue, the
-// display-drop line, pause, "Open data log…" with a saved log and a foreign
-// file, "Save image…", and the size kept for the run. Prompts are scripted.
+// display-drop line, pause, "Open data log…" with a saved log, a captured
+// one (whole, in time, from its overview) and a foreign file, "Save
+// image…", the size kept for the run, and the X axis's labels at any zoom.
+// Prompts are scripted.
 
 #include <QAbstractButton>
 #include <QImage>
@@ -9,8 +11,11 @@
 #include <QtTest>
 #include <fstream>
 
+#include "capture/capture_sidecar.h"
+#include "capture/data_log.h"
 #include "tests/plot/written_log.h"
 #include "ui/plot/live_plot_window.h"
+#include "ui/plot/x_axis.h"
 
 using veltrix::capture::PlotChannel;
 using veltrix::capture::PlotSample;
@@ -191,9 +196,11 @@ class LivePlotWindowTest : public QObject {
     QCOMPARE(window.shown_log()->components(), veltrix::devices::kAllComponents);
     QCOMPARE(window.shown_log()->value_at(PlotChannel::kAccelZ, 14993, 0), 1499.0f * 20);
     QVERIFY(text_of(window, "lblStatus").startsWith(QStringLiteral("dataLog-12345.csv: 1500 samples")));
-    // The view opens at the start of the log: the values at its 10 s edge.
-    QCOMPARE(text_of(window, "channelValue9"), QStringLiteral("1000"));
-    QCOMPARE(text_of(window, "channelValue5"), QStringLiteral("20000"));
+    // The view opens on the whole log: the values at its end.
+    QCOMPARE(window.view_start(), 3.0);
+    QCOMPARE(window.view_end(), 14993.0);
+    QCOMPARE(text_of(window, "channelValue9"), QStringLiteral("1499"));
+    QCOMPARE(text_of(window, "channelValue5"), QStringLiteral("29980"));
     QVERIFY(child<QAbstractButton>(window, "btnShowLive")->isVisible());
     QVERIFY(!child<QAbstractButton>(window, "btnPause")->isEnabled());
 
@@ -245,6 +252,98 @@ class LivePlotWindowTest : public QObject {
     QCOMPARE(window.shown_series().size(), std::size_t{2});
     QVERIFY(text_of(window, "lblStatus").isEmpty());
     QCOMPARE(child<QAbstractButton>(window, "span2")->text(), QStringLiteral("2 s"));
+  }
+
+  void aCapturedLogOpensWholeInTimeFromItsOverview() {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath(QStringLiteral("dataLog5.csv")).toStdString();
+    {
+      veltrix::capture::DataLog log;
+      QCOMPARE(log.open(path), 0);
+      QCOMPARE(log.write(veltrix::ui::plot::test::header_line({false, COMPONENT_GYRO})), 0);
+      for (int i = 0; i < 16000; ++i) {  // 2 s at 8 kHz
+        QCOMPARE(log.write(veltrix::ui::plot::test::sample_line({false, COMPONENT_GYRO}, gyro_sample(i % 3000))), 0);
+      }
+      QCOMPARE(log.write(veltrix::ui::plot::test::summary(2000, 16000)), 0);
+    }
+    veltrix::capture::SidecarFacts facts;
+    facts.paths.data_log = path;
+    facts.rate_hz = 8000;
+    facts.components = COMPONENT_GYRO;
+    facts.header = "Gyro_X, Gyro_Y, Gyro_Z";
+    QCOMPARE(veltrix::capture::write_sidecar(facts, nullptr), 0);
+
+    Script script;
+    LivePlotWindow window(nullptr, script.prompts());
+    window.show();
+    QVERIFY(window.open_data_log(QString::fromStdString(path)));
+    // Whole at once, before any line is read again.
+    QVERIFY(window.shown_log()->from_overview());
+    QCOMPARE(window.view_start(), 0.0);
+    QCOMPARE(window.view_end(), 15999 / 8.0);
+    QTRY_VERIFY(window.shown_log()->indexed());
+    QApplication::processEvents();
+    QCOMPARE(text_of(window, "lblStatus"),
+             QStringLiteral("dataLog5.csv: 16000 samples, timed by the sidecar's rate, 8000 Hz; drawn from its "
+                            "overview; its summary: 2000 ms, 16000 samples"));
+    QCOMPARE(child<QAbstractButton>(window, "span2")->text(), QStringLiteral("2 s"));
+    QCOMPARE(text_of(window, "channelValue0"), QStringLiteral("999"));  // the last line: sample 15999 % 3000
+
+    // Zoomed, the view stays; Home shows the whole log again.
+    window.request_view(100, 200);
+    QCOMPARE(window.view_end(), 200.0);
+    QTest::keyClick(&window, Qt::Key_Home);
+    QCOMPARE(window.view_start(), 0.0);
+    QCOMPARE(window.view_end(), 15999 / 8.0);
+  }
+
+  void xAxisLabelsNeverRunTogetherAndReadAsTime() {
+    using veltrix::ui::plot::XUnit;
+    const QFontMetrics metrics(QApplication::font());
+    int views = 0;
+    for (const XUnit unit : {XUnit::kMilliseconds, XUnit::kSamples}) {
+      for (const double span : {1.0, 7.0, 55.0, 999.0, 12e3, 59e3, 61e3, 6e5, 3.599e6, 3.6e6, 7.3e6, 1.08e8}) {
+        for (const double start : {0.0, -2500.0, 59'999.0, 3'599'000.0, 3.6e7, 28'799'999.0}) {
+          for (const int width : {240, 520, 1040, 1900}) {
+            const auto axis =
+                veltrix::ui::plot::x_axis_layout(start, start + span, unit, 60, width - 15, width, 0, metrics);
+            QVERIFY2(axis.labels.size() >= (width >= 520 ? 2u : 1u),
+                     qPrintable(QStringLiteral("%1 + %2 over %3 px").arg(start).arg(span).arg(width)));
+            for (std::size_t i = 0; i < axis.labels.size(); ++i) {
+              const QRectF& box = axis.labels[i].box;
+              QVERIFY(box.left() >= 0 && box.right() <= width);
+              QCOMPARE(box.width(), static_cast<double>(metrics.horizontalAdvance(axis.labels[i].text)));
+              if (i > 0) {
+                QVERIFY2(axis.labels[i - 1].box.right() + 8 <= box.left(),
+                         qPrintable(axis.labels[i - 1].text + QStringLiteral(" runs into ") + axis.labels[i].text));
+              }
+            }
+            ++views;
+          }
+        }
+      }
+    }
+    QCOMPARE(views, 2 * 12 * 6 * 4);
+
+    const auto texts = [&](double x0, double x1, XUnit unit) {
+      const auto axis = veltrix::ui::plot::x_axis_layout(x0, x1, unit, 60, 1025, 1040, 0, metrics);
+      QStringList list;
+      for (const auto& label : axis.labels) {
+        list << label.text;
+      }
+      return axis.title + QStringLiteral(": ") + list.join(QLatin1Char(' '));
+    };
+    QCOMPARE(texts(0, 3.6e6, XUnit::kMilliseconds),
+             QStringLiteral("time (h:mm:ss): 0:00:00 0:05:00 0:10:00 0:15:00 0:20:00 0:25:00 0:30:00 0:35:00 "
+                            "0:40:00 0:45:00 0:50:00 0:55:00 1:00:00"));
+    QCOMPARE(texts(0, 10000, XUnit::kMilliseconds), QStringLiteral("time (s): 0 1 2 3 4 5 6 7 8 9 10"));
+    QCOMPARE(texts(61000, 61010, XUnit::kMilliseconds),
+             QStringLiteral("time (m:ss): 1:01.000 1:01.001 1:01.002 1:01.003 1:01.004 1:01.005 1:01.006 1:01.007 "
+                            "1:01.008 1:01.009 1:01.010"));
+    QCOMPARE(texts(-2000, 2000, XUnit::kMilliseconds).section(QLatin1Char(' '), 0, 3),
+             QStringLiteral("time (s): -2.0 -1.5"));
+    QCOMPARE(texts(0, 28'800'000, XUnit::kSamples),
+             QStringLiteral("sample: 0 5000000 10000000 15000000 20000000 25000000"));
   }
 
   void savesTheImageWhereThePromptSays() {

@@ -46,7 +46,8 @@ QString pane_text(const WindowHarness& h) { return h.child<QPlainTextEdit>("txtD
 
 QString as_pane_shows(const std::string& text) { return QString::fromLatin1(text).replace("\r\n", "\n"); }
 
-// The data log, register log and description a capture wrote into `folder`.
+// The data log, register log and description a capture wrote into `folder`
+// (beside its overview).
 struct Logs {
   std::filesystem::path data;
   std::filesystem::path registers;
@@ -62,11 +63,11 @@ Logs logs_in(const QString& folder) {
       logs.registers = entry.path();
     } else if (name.ends_with(".json")) {
       logs.description = entry.path();
-    } else {
+    } else if (!name.ends_with("_overview.bin")) {
       logs.data = entry.path();
     }
   }
-  if (files != 3 || logs.description.empty()) {
+  if (files != 4 || logs.description.empty()) {
     qWarning("%d files in %s", files, qPrintable(folder));
     return {};
   }

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
+#include "capture/capture_sidecar.h"
+#include "capture/log_overview.h"
 #include "ui/plot/data_log_series.h"
 
 using veltrix::capture::DataLogLine;
@@ -19,11 +23,54 @@ namespace veltrix::ui::plot {
 namespace {
 
 constexpr std::size_t kPieceBytes = 4 << 20;
-constexpr std::size_t kHeaderBytes = 4096;
-constexpr std::size_t kProbeBytes = 512;
+// The first chunks read in parallel are smaller, so the charts show the
+// log's start soon; the later ones are whole pieces.
+constexpr std::int64_t kFirstChunkBytes = 128 << 10;
+constexpr std::size_t kHeadBytes = 4096;
+constexpr std::size_t kTailBytes = 4096;
+// Below this a second core costs more than it saves.
+constexpr std::int64_t kParallelFrom = 2 * kPieceBytes;
+constexpr unsigned kMostReaders = 4;
+// Chunks read ahead of the index, per reader: enough to keep every core
+// busy while one adds its lines, few enough to hold little memory.
+constexpr std::size_t kChunksAheadPerReader = 2;
+// A sidecar is a few kilobytes; a file far larger is not one.
+constexpr std::int64_t kLargestSidecar = 1 << 20;
 
 std::string read_error(std::int64_t status) {
   return status < 0 ? std::strerror(static_cast<int>(-status)) : "the file shrank while it was read";
+}
+
+struct SidecarFacts {
+  int rate_hz = 0;
+  std::string overview_path;
+};
+
+// What the sidecar beside the log at `path` tells, when it describes that log.
+SidecarFacts sidecar_facts(const std::string& path) {
+  LogFile file;
+  if (file.open(veltrix::capture::sidecar_path(path)) != 0) {
+    return {};
+  }
+  const std::int64_t size = file.size();
+  if (size <= 0 || size > kLargestSidecar) {
+    return {};
+  }
+  std::string text(static_cast<std::size_t>(size), '\0');
+  if (file.read_at(0, text) != size) {
+    return {};
+  }
+  const veltrix::capture::SidecarReading reading = veltrix::capture::read_sidecar(text);
+  const std::filesystem::path log(path);
+  if (!reading.sidecar || reading.sidecar->data_log != log.filename().string()) {
+    return {};
+  }
+  SidecarFacts facts;
+  facts.rate_hz = std::max(0, reading.sidecar->rate_hz);
+  if (!reading.sidecar->overview.empty()) {
+    facts.overview_path = (log.parent_path() / reading.sidecar->overview).string();
+  }
+  return facts;
 }
 
 }  // namespace
@@ -45,7 +92,7 @@ bool IndexedLog::open(const std::string& path, std::string& message, std::functi
     return false;
   }
   const std::int64_t size = file_.size();
-  std::string head(static_cast<std::size_t>(std::clamp<std::int64_t>(size, 0, kHeaderBytes)), '\0');
+  std::string head(static_cast<std::size_t>(std::clamp<std::int64_t>(size, 0, kHeadBytes)), '\0');
   const std::int64_t got = file_.read_at(0, head);
   if (size < 0 || got < 0) {
     message = read_error(size < 0 ? size : got);
@@ -66,63 +113,229 @@ bool IndexedLog::open(const std::string& path, std::string& message, std::functi
   index_ = LogIndex(columns_.value_count);
   indexed_end_ = static_cast<std::int64_t>(header_.size());
   on_indexed_ = std::move(on_indexed);
-  read_overview();
+  if (!columns_.has_time) {
+    line_width_ = static_cast<std::int64_t>(text.find('\n') + 1);  // 0 when no line has ended
+  }
+  const SidecarFacts facts = sidecar_facts(path);
+  if (!columns_.has_time && facts.rate_hz > 0) {
+    rate_hz_ = facts.rate_hz;
+    x_per_line_ = 1000.0 / rate_hz_;
+  }
+  if (facts.overview_path.empty() || !take_overview(facts.overview_path, path)) {
+    estimate_range(head, size);
+  }
   start_pass(size);
   return true;
 }
 
-// The probes land mid-line: each reads on from the next line end. Untimed
-// lines are numbered by their offset over the first line's width, which is
-// exact while no line has another width (a gap, another column set).
-void IndexedLog::read_overview() {
-  const std::int64_t size = file_.size();
-  const auto header_size = static_cast<std::int64_t>(header_.size());
-  std::string probe(kProbeBytes, '\0');
-  std::int64_t line_width = 0;
-  for (int p = 0; p < kOverviewProbes && size > header_size; ++p) {
-    const std::int64_t at = header_size + (size - header_size) * p / kOverviewProbes;
-    const std::int64_t got = file_.read_at(at, probe);
-    if (got <= 0) {
-      break;
+bool IndexedLog::take_overview(const std::string& overview_path, const std::string& path) {
+  const veltrix::capture::LogOverviewReading reading = veltrix::capture::read_log_overview(overview_path, path);
+  if (!reading.overview) {
+    overview_refused_ = reading.refused;
+    return false;
+  }
+  const veltrix::capture::LogOverview& overview = *reading.overview;
+  if (overview.value_columns != columns_.value_count || overview.has_time != columns_.has_time ||
+      overview.first_line != header_.size()) {
+    overview_refused_ = "It describes other columns than the log's.";
+    return false;
+  }
+  const auto columns = static_cast<std::size_t>(columns_.value_count);
+  const std::size_t blocks = overview.block_offsets.size();
+  const auto x_of_line = [&](std::uint64_t line) { return static_cast<double>(line) * x_per_line_; };
+  LogIndex index(columns_.value_count);
+  std::vector<ValueRange> ranges(columns);
+  for (std::size_t b = 0; b < blocks; ++b) {
+    const std::uint64_t first = b * LogIndex::kBlockLines;
+    const std::uint64_t lines = std::min<std::uint64_t>(LogIndex::kBlockLines, overview.lines - first);
+    for (std::size_t c = 0; c < columns; ++c) {
+      ranges[c] = {overview.ranges[(b * columns + c) * 2], overview.ranges[(b * columns + c) * 2 + 1]};
     }
-    std::string_view text(probe.data(), static_cast<std::size_t>(got));
-    if (at > header_size) {
-      const auto end = text.find('\n');
-      if (end == std::string_view::npos) {
-        continue;
-      }
-      text.remove_prefix(end + 1);
-    }
-    DataLogReader reader;
+    const double x = columns_.has_time ? overview.block_times[b] : x_of_line(first);
+    const double last_x = b + 1 < blocks      ? x
+                          : columns_.has_time ? overview.last_time_ms.value_or(0)
+                                              : x_of_line(overview.lines - 1);
+    index.append_block(x, overview.block_offsets[b], static_cast<std::size_t>(lines), last_x, ranges.data());
+  }
+  index.settle();
+  first_x_ = index.first_x();
+  const std::lock_guard lock(mutex_);
+  index_ = std::move(index);
+  indexed_end_ = static_cast<std::int64_t>(overview.lines_end);
+  summary_.lines = overview.lines;
+  summary_.skipped_lines = overview.other_lines;
+  reader_.resume(1 + static_cast<long long>(overview.lines), overview.last_time_ms);
+  from_overview_ = true;
+  return true;
+}
+
+// A log with time column ends at its last line's time. The lines of a log
+// without one have one width, so its size tells its line count; a gap or a
+// line of other columns moves the estimate a little, and the index corrects
+// it as it reaches the end.
+void IndexedLog::estimate_range(std::string_view head, std::int64_t size) {
+  std::string_view lines = head.substr(header_.size());
+  DataLogReader reader;
+  const auto start_reader = [&] {
     std::string_view header(header_);
     (void)reader.start(header);
-    DataLogRecord record;
-    for (const char* line = text.data(); reader.next(text, record) == DataLogStatus::kRead; line = text.data()) {
-      if (record.kind == DataLogLine::kSummary) {
-        break;
-      }
-      const std::int64_t offset = at + (line - probe.data());
-      if (line_width == 0) {
-        line_width = text.data() - line;
-      }
-      const double x = columns_.has_time
-                           ? record.time_ms
-                           : static_cast<double>((offset - header_size) / std::max<std::int64_t>(1, line_width));
-      if (record.kind == DataLogLine::kSample && (overview_.empty() || x >= overview_.x().back())) {
-        overview_.append(plot_sample(columns_, record, x));
-      }
+  };
+  start_reader();
+  DataLogRecord record;
+  if (columns_.has_time && reader.next(lines, record) == DataLogStatus::kRead) {
+    first_x_ = reader.last_time_ms().value_or(0);
+  }
+  estimated_last_x_ = first_x_;
+  const auto header_size = static_cast<std::int64_t>(header_.size());
+  const std::int64_t tail_from = std::max(header_size, size - static_cast<std::int64_t>(kTailBytes));
+  std::string tail(static_cast<std::size_t>(size - tail_from), '\0');
+  const std::int64_t got = file_.read_at(tail_from, tail);
+  std::string_view text(tail.data(), static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
+  if (tail_from > header_size) {
+    const auto line_end = text.find('\n');
+    text.remove_prefix(line_end == std::string_view::npos ? text.size() : line_end + 1);
+  }
+  std::int64_t lines_end = tail_from + static_cast<std::int64_t>(tail.size() - text.size());
+  start_reader();
+  for (const char* line = text.data(); !text.starts_with(veltrix::capture::kSummaryTimeLabel);) {
+    if (reader.next(text, record) != DataLogStatus::kRead) {
+      break;
+    }
+    lines_end += text.data() - line;
+    line = text.data();
+  }
+  if (columns_.has_time) {
+    estimated_last_x_ = std::max(first_x_, static_cast<double>(reader.last_time_ms().value_or(0)));
+  } else if (line_width_ > 0 && lines_end > header_size) {
+    estimated_last_x_ = static_cast<double>((lines_end - header_size) / line_width_ - 1) * x_per_line_;
+  }
+}
+
+bool IndexedLog::add(const LogLines& lines) {
+  const auto columns = static_cast<std::size_t>(columns_.value_count);
+  const std::lock_guard lock(mutex_);
+  if (lines.block_lines > 0) {
+    if (index_.line_count() % LogIndex::kBlockLines != 0) {
+      return false;
+    }
+    const std::size_t first = index_.line_count();
+    const std::int64_t width = (lines.end - lines.from) / static_cast<std::int64_t>(lines.block_lines);
+    for (std::size_t line = 0; line < lines.block_lines; line += LogIndex::kBlockLines) {
+      const std::size_t count = std::min(LogIndex::kBlockLines, lines.block_lines - line);
+      index_.append_block(static_cast<double>(first + line) * x_per_line_,
+                          static_cast<std::uint64_t>(lines.from + static_cast<std::int64_t>(line) * width), count,
+                          static_cast<double>(first + line + count - 1) * x_per_line_,
+                          lines.block_ranges.data() + line / LogIndex::kBlockLines * columns);
     }
   }
-  estimated_last_x_ = columns_.has_time || line_width == 0 ? (overview_.empty() ? 0 : overview_.x().back())
-                                                           : static_cast<double>((size - header_size) / line_width - 1);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const double x = columns_.has_time ? lines.times[i] : static_cast<double>(index_.line_count()) * x_per_line_;
+    index_.append(x, static_cast<std::uint64_t>(lines.from) + lines.offsets[i],
+                  lines.has_values[i] != 0 ? lines.values.data() + i * columns : nullptr);
+  }
+  index_.settle();
+  summary_.lines = index_.line_count();
+  summary_.skipped_lines += lines.other_columns;
+  indexed_end_ = lines.end;
+  fine_end_ = 0;  // the last block may have grown
+  return true;
+}
+
+// Each reader takes the next chunk; whichever finishes adds every chunk
+// that is next in file order, so the index grows from the start as the
+// charts expect. A chunk that stopped early ends the parallel reading: the
+// reading in order goes on from its stop with the log's own reader.
+std::int64_t IndexedLog::index_in_parallel(std::int64_t from, std::int64_t stop_at) {
+  // Whole blocks of lines as wide as the first, where that is known.
+  const std::int64_t block_bytes = line_width_ * static_cast<std::int64_t>(LogIndex::kBlockLines);
+  std::vector<std::int64_t> starts{from};
+  for (std::int64_t size = kFirstChunkBytes; starts.back() < stop_at;
+       size = std::min<std::int64_t>(2 * size, kPieceBytes)) {
+    const std::int64_t whole = block_bytes > 0 ? std::max(block_bytes, size / block_bytes * block_bytes) : size;
+    starts.push_back(std::min(starts.back() + whole, stop_at));
+  }
+  const std::size_t chunks = starts.size() - 1;
+  const unsigned readers = std::clamp(std::thread::hardware_concurrency(), 1u, kMostReaders);
+  std::vector<std::optional<LogLines>> read(chunks);
+  std::mutex mutex;
+  std::condition_variable added;
+  std::size_t next = 0;
+  std::size_t next_to_add = 0;
+  bool adding = false;
+  bool stop = false;
+  std::int64_t resume_at = from;
+
+  // Blocks that do not start at a block's first line (a line of another
+  // width came before) are read again line by line.
+  const auto add_ready = [&](std::vector<char>& buffer) {
+    std::unique_lock lock(mutex);
+    if (adding) {
+      return;
+    }
+    adding = true;
+    while (!stop && next_to_add < chunks && read[next_to_add]) {
+      LogLines lines = std::move(*read[next_to_add]);
+      read[next_to_add].reset();
+      lock.unlock();
+      if (!add(lines)) {
+        read_chunk(file_, header_, lines.from, lines.end, lines.end, true, 0, buffer, lines);
+        (void)add(lines);
+      }
+      pass_at_ = lines.end;
+      lock.lock();
+      ++next_to_add;
+      resume_at = lines.end;
+      stop = lines.stopped;
+    }
+    adding = false;
+    added.notify_all();
+  };
+  const auto work = [&] {
+    std::vector<char> buffer;
+    for (;;) {
+      std::size_t chunk = 0;
+      {
+        std::unique_lock lock(mutex);
+        added.wait(lock, [&] {
+          return stop || cancel_ || next >= chunks || next < next_to_add + readers * kChunksAheadPerReader;
+        });
+        if (stop || cancel_ || next >= chunks) {
+          return;
+        }
+        chunk = next++;
+      }
+      LogLines lines;
+      read_chunk(file_, header_, starts[chunk], starts[chunk + 1], stop_at, chunk == 0, line_width_, buffer, lines);
+      {
+        const std::lock_guard lock(mutex);
+        read[chunk] = std::move(lines);
+      }
+      add_ready(buffer);
+    }
+  };
+  std::vector<std::thread> helpers;
+  for (unsigned i = 1; i < readers; ++i) {
+    helpers.emplace_back(work);
+  }
+  work();
+  for (std::thread& helper : helpers) {
+    helper.join();
+  }
+  const std::lock_guard lock(mutex_);
+  reader_.resume(1 + static_cast<long long>(index_.line_count()), std::nullopt);
+  return resume_at;
 }
 
 void IndexedLog::index_pass(std::int64_t stop_at) {
-  std::vector<char> piece(kPieceBytes);
   std::int64_t offset = pass_from_;
+  if (!columns_.has_time && stop_at - offset >= kParallelFrom) {
+    offset = index_in_parallel(offset, stop_at);
+  }
+  std::vector<char> piece(kPieceBytes);
+  LogLines lines;
   std::string error;
   bool stop = false;
-  while (offset < stop_at && !cancel_) {
+  while (offset < stop_at && !cancel_ && !stop) {
     const auto want = static_cast<std::size_t>(std::min<std::int64_t>(kPieceBytes, stop_at - offset));
     const std::int64_t got = file_.read_at(offset, std::span(piece.data(), want));
     if (got <= 0) {
@@ -130,49 +343,41 @@ void IndexedLog::index_pass(std::int64_t stop_at) {
       break;
     }
     std::string_view text(piece.data(), static_cast<std::size_t>(got));
-    DataLogStatus status = DataLogStatus::kRead;
-    {
-      const std::lock_guard lock(mutex_);
+    lines.clear(offset);
+    DataLogStatus status = DataLogStatus::kEnd;
+    std::optional<DataLogRecord> summary;
+    for (;;) {
+      const LinesStop end = read_lines(reader_, text, offset + (text.data() - piece.data()), INT64_MAX, lines, status);
+      if (end != LinesStop::kSummary) {
+        break;
+      }
       DataLogRecord record;
-      for (const char* line = text.data(); (status = reader_.next(text, record)) == DataLogStatus::kRead;
-           line = text.data()) {
-        const auto line_offset = static_cast<std::uint64_t>(offset + (line - piece.data()));
-        const double x = columns_.has_time ? record.time_ms : static_cast<double>(index_.line_count());
-        switch (record.kind) {
-          case DataLogLine::kSample:
-            index_.append(x, line_offset, record.values.data());
-            break;
-          case DataLogLine::kOtherColumns:
-            ++summary_.skipped_lines;
-            [[fallthrough]];
-          case DataLogLine::kGap:
-            index_.append(x, line_offset, nullptr);
-            break;
-          case DataLogLine::kSummary:
-            summary_.total_time_ms = record.total_time_ms;
-            summary_.total_samples = record.total_samples;
-            summary_read_ = true;
-            break;
-        }
+      if ((status = reader_.next(text, record)) != DataLogStatus::kRead) {
+        break;
       }
-      index_.settle();
-      summary_.lines = index_.line_count();
-      const std::int64_t consumed = text.data() - piece.data();
-      offset += consumed;
-      indexed_end_ = offset;
-      if (status != DataLogStatus::kEnd && status != DataLogStatus::kCutLine) {
+      summary = record;
+    }
+    const std::int64_t consumed = text.data() - piece.data();
+    lines.end = offset + consumed;
+    (void)add(lines);
+    offset += consumed;
+    if (status != DataLogStatus::kEnd && status != DataLogStatus::kCutLine) {
+      error = reader_.error_message();
+    } else if (status == DataLogStatus::kCutLine && consumed == 0) {
+      stop = true;
+      // A line longer than a piece is no line of a data log.
+      if (offset + got < stop_at) {
         error = reader_.error_message();
-      } else if (status == DataLogStatus::kCutLine && consumed == 0) {
-        stop = true;
-        // A line longer than a piece is no line of a data log.
-        if (offset + got < stop_at) {
-          error = reader_.error_message();
-        }
       }
-      fine_end_ = 0;  // the last block may have grown
+    }
+    if (summary) {
+      const std::lock_guard lock(mutex_);
+      summary_.total_time_ms = summary->total_time_ms;
+      summary_.total_samples = summary->total_samples;
+      summary_read_ = true;
     }
     pass_at_ = offset;
-    if (!error.empty() || stop) {
+    if (!error.empty()) {
       break;
     }
   }
@@ -229,26 +434,17 @@ IndexedLogSummary IndexedLog::summary() const {
 }
 
 double IndexedLog::first_x() const {
-  if (!indexed_) {
-    return overview_.empty() ? 0 : overview_.x().front();
-  }
   const std::lock_guard lock(mutex_);
-  return index_.first_x();
+  return index_.block_count() > 0 ? index_.first_x() : first_x_;
 }
 
 double IndexedLog::last_x() const {
-  if (!indexed_) {
-    return estimated_last_x_;
-  }
   const std::lock_guard lock(mutex_);
-  return index_.last_x();
+  const double indexed = index_.block_count() > 0 ? index_.last_x() : first_x_;
+  return indexed_ ? indexed : std::max(indexed, estimated_last_x_);
 }
 
 void IndexedLog::decimate(double x0, double x1, std::size_t width, const ChannelMask& wanted, ChannelColumns& columns) {
-  if (!indexed_) {
-    overview_source_.decimate(x0, x1, width, wanted, columns);
-    return;
-  }
   const std::lock_guard lock(mutex_);
   const std::vector<double>& xs = index_.block_xs();
   const auto first = static_cast<std::size_t>(
@@ -295,13 +491,11 @@ void IndexedLog::decimate_blocks(double x0, double x1, std::size_t width, const 
 }
 
 std::optional<float> IndexedLog::value_at(PlotChannel channel, double x, double not_before) {
-  if (!indexed_) {
-    return overview_source_.value_at(channel, x, not_before);
-  }
   const std::lock_guard lock(mutex_);
   const std::vector<double>& xs = index_.block_xs();
   const auto block = std::upper_bound(xs.begin(), xs.end(), x) - xs.begin();
-  if (block == 0) {
+  // Beyond the lines read so far the value is not known yet.
+  if (block == 0 || (!indexed_ && x > index_.last_x())) {
     return std::nullopt;
   }
   // A gap may fill the block: the one before holds the last value then.
@@ -327,12 +521,13 @@ void IndexedLog::parse_blocks(std::size_t first, std::size_t end, SampleSeries& 
   (void)reader.start(header);
   std::string_view text(bytes);
   DataLogRecord record;
-  auto line = static_cast<double>(first * LogIndex::kBlockLines);
+  auto line = first * LogIndex::kBlockLines;
   while (reader.next(text, record) == DataLogStatus::kRead && record.kind != DataLogLine::kSummary) {
     if (record.kind != DataLogLine::kOtherColumns) {
-      out.append(plot_sample(columns_, record, columns_.has_time ? record.time_ms : line));
+      const double x = columns_.has_time ? record.time_ms : static_cast<double>(line) * x_per_line_;
+      out.append(plot_sample(columns_, record, x));
     }
-    line += 1;
+    ++line;
   }
 }
 

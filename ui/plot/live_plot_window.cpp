@@ -108,6 +108,7 @@ void LivePlotWindow::build() {
   auto* plot_row = new QHBoxLayout(plot_area_);
   plot_row->setContentsMargins(6, 8, 10, 6);
   charts_ = new StripCharts(plot_area_);
+  charts_->setObjectName(QStringLiteral("stripCharts"));
   charts_->set_source(&live_source_);
   charts_->on_view_request([this](double x0, double x1) { request_view(x0, x1); });
   legend_ = new ChannelLegend(plot_area_);
@@ -244,6 +245,10 @@ void LivePlotWindow::update_view() {
   if (log_) {
     first = log_->first_x();
     last = log_->last_x();
+    if (whole_log_) {
+      span_ = std::max(last - first, 1.0);
+      view_end_ = first + span_;
+    }
   }
   const double earliest_end = first + span_;
   const double latest_end = std::max(last, earliest_end);
@@ -270,6 +275,7 @@ void LivePlotWindow::update_view() {
 }
 
 void LivePlotWindow::request_view(double x0, double x1) {
+  whole_log_ = false;
   span_ = std::max(x1 - x0, 1.0);
   view_end_ = x0 + span_;
   if (!log_) {
@@ -285,13 +291,24 @@ void LivePlotWindow::request_view(double x0, double x1) {
 }
 
 void LivePlotWindow::fit_all() {
-  double first = live_.empty() ? 0 : live_.x().front();
-  double last = live_.empty() ? 0 : live_.x().back();
   if (log_) {
-    first = log_->first_x();
-    last = log_->last_x();
+    show_whole_log();
+    return;
   }
+  const double first = live_.empty() ? 0 : live_.x().front();
+  const double last = live_.empty() ? 0 : live_.x().back();
   request_view(first, std::max(last, first + 1));
+}
+
+// The view follows the log's whole range, which grows while it is read.
+void LivePlotWindow::show_whole_log() {
+  whole_log_ = true;
+  spans_->setExclusive(false);
+  for (QAbstractButton* button : spans_->buttons()) {
+    button->setChecked(false);
+  }
+  spans_->setExclusive(true);
+  update_view();
 }
 
 // Back to the span last chosen with a button: a zoom unchecks them all.
@@ -312,6 +329,7 @@ void LivePlotWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void LivePlotWindow::set_span(double span) {
+  whole_log_ = false;
   span_ = span;
   chosen_span_ = span;
   update_view();
@@ -326,6 +344,11 @@ void LivePlotWindow::set_paused(bool paused) {
 void LivePlotWindow::show_live() {
   charts_->set_source(&live_source_);
   log_.reset();
+  whole_log_ = false;
+  if (spans_->checkedId() < 0) {
+    span_ = chosen_span_;
+    spans_->button(static_cast<int>(span_))->setChecked(true);
+  }
   show_status();
   update_view();
 }
@@ -349,12 +372,9 @@ bool LivePlotWindow::open_data_log(const QString& path) {
   log_name_ = name;
   log_path_ = path;
   frames_since_read_on_ = 0;
-  const double first = log_->first_x();
-  span_ = spans_->checkedId() > 0 ? spans_->checkedId() : kSpanSeconds[1] * 1000;
-  view_end_ = first + span_;  // from the start of the log
   progress_->setValue(0);
   show_status();
-  update_view();
+  show_whole_log();
   return true;
 }
 
@@ -414,14 +434,23 @@ void LivePlotWindow::show_status() {
     status_->setText(capture_status_);
     return;
   }
+  const QString refused =
+      log_->overview_refused().empty()
+          ? QString()
+          : tr("; its overview was not used: %1").arg(QString::fromStdString(log_->overview_refused()));
   if (!log_->indexed()) {
-    status_->setText(tr("%1: an overview; reading every line…").arg(log_name_));
+    status_->setText(tr("%1: reading every line, drawn as it is read…").arg(log_name_) + refused);
     return;
   }
   const IndexedLogSummary summary = log_->summary();
   QString text = tr("%1: %2 samples").arg(log_name_).arg(summary.lines);
-  if (!log_->has_time()) {
-    text += tr(", numbered (no time column)");
+  if (log_->rate_hz() > 0) {
+    text += tr(", timed by the sidecar's rate, %1 Hz").arg(log_->rate_hz());
+  } else if (!log_->has_time()) {
+    text += tr(", numbered (no time column, no rate)");
+  }
+  if (log_->from_overview()) {
+    text += tr("; drawn from its overview");
   }
   if (summary.total_time_ms) {
     text += tr("; its summary: %1 ms, %2 samples").arg(*summary.total_time_ms).arg(*summary.total_samples);
@@ -438,7 +467,7 @@ void LivePlotWindow::show_status() {
   if (!summary.error.empty()) {
     text += tr("; reading stopped, the rest is not shown: %1").arg(QString::fromStdString(summary.error));
   }
-  status_->setText(text);
+  status_->setText(text + refused);
 }
 
 void LivePlotWindow::closeEvent(QCloseEvent* event) {

@@ -10,10 +10,11 @@
 //
 // The wheel, dragging and a zoom box change the view (strip_charts.h), Home
 // fits everything. Zooming or panning the live plot stops it following the
-// capture until "Follow". A data log of any size opens at once with a coarse
-// overview and is indexed in the background (indexed_log.h), with a progress
-// bar and Cancel in the status line; a log a capture still writes shows its
-// new lines as they come.
+// capture until "Follow". A data log of any size opens on its whole range:
+// drawn at once from the overview its capture wrote, or else drawn as it is
+// indexed in the background (indexed_log.h), with a progress bar and Cancel
+// in the status line; a log a capture still writes shows its new lines as
+// they come.
 //
 // Thread contract: a widget; window thread only. The queue's consumer side is
 // this window's; its producer is the capture thread. An opened log's indexing
@@ -96,6 +97,7 @@ class LivePlotWindow : public QWidget {
   void set_span(double span);
   void set_paused(bool paused);
   void show_live();
+  void show_whole_log();
   void prompt_open();
   void prompt_save();
   void follow();
@@ -116,9 +118,10 @@ class LivePlotWindow : public QWidget {
   int frames_since_read_on_ = 0;
   QString capture_status_;
   std::vector<veltrix::capture::PlotSample> batch_;
-  double span_ = 10000;         // x units: ms, or samples for a log without time column
+  double span_ = 10000;         // x units: ms, or samples for a log without known time
   double chosen_span_ = span_;  // by a button, as a zoom leaves it
   double view_end_ = 0;
+  bool whole_log_ = false;  // the view is the shown log's whole range
   bool paused_ = false;
   bool follow_ = true;
 

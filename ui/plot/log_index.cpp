@@ -5,18 +5,22 @@
 
 namespace veltrix::ui::plot {
 
+void LogIndex::start_block(double x, std::uint64_t offset) {
+  if (!block_x_.empty()) {
+    propagate(block_x_.size() - 1);
+  }
+  block_x_.push_back(x);
+  block_offset_.push_back(offset);
+  if (levels_.empty()) {
+    levels_.emplace_back();
+  }
+  levels_[0].resize(levels_[0].size() + static_cast<std::size_t>(value_columns_));
+}
+
 void LogIndex::append(double x, std::uint64_t offset, const std::int16_t* values) {
   const auto columns = static_cast<std::size_t>(value_columns_);
   if (lines_ % kBlockLines == 0) {
-    if (!block_x_.empty()) {
-      propagate(block_x_.size() - 1);
-    }
-    block_x_.push_back(x);
-    block_offset_.push_back(offset);
-    if (levels_.empty()) {
-      levels_.emplace_back();
-    }
-    levels_[0].resize(levels_[0].size() + columns);
+    start_block(x, offset);
   }
   if (values != nullptr) {
     ValueRange* block = levels_[0].data() + (block_x_.size() - 1) * columns;
@@ -26,6 +30,15 @@ void LogIndex::append(double x, std::uint64_t offset, const std::int16_t* values
   }
   ++lines_;
   last_x_ = x;
+}
+
+void LogIndex::append_block(double x, std::uint64_t offset, std::size_t lines, double last_x,
+                            const ValueRange* ranges) {
+  assert(lines_ % kBlockLines == 0 && lines > 0 && lines <= kBlockLines);
+  start_block(x, offset);
+  std::copy_n(ranges, value_columns_, levels_[0].end() - value_columns_);
+  lines_ += lines;
+  last_x_ = last_x;
 }
 
 void LogIndex::settle() {

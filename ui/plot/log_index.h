@@ -50,6 +50,11 @@ class LogIndex {
   // The next line: its x, its byte offset in the file, and its values (one
   // per value column), or null for a line without.
   void append(double x, std::uint64_t offset, const std::int16_t* values);
+  // A whole block at once (as an overview holds it, capture/log_overview.h):
+  // `lines` lines (kBlockLines, fewer only for the last), its first at `x`
+  // and `offset`, the last at `last_x`, and its range per value column.
+  // Starts a block: the lines before fill whole blocks.
+  void append_block(double x, std::uint64_t offset, std::size_t lines, double last_x, const ValueRange* ranges);
   // Brings the upper levels up to the last block; call before querying.
   void settle();
 
@@ -66,6 +71,7 @@ class LogIndex {
   ValueRange range(int column, std::size_t first, std::size_t end) const;
 
  private:
+  void start_block(double x, std::uint64_t offset);
   void propagate(std::size_t block);
   ValueRange& at(std::size_t level, std::size_t entry, int column) {
     return levels_[level][entry * static_cast<std::size_t>(value_columns_) + static_cast<std::size_t>(column)];

@@ -90,7 +90,7 @@ StripCharts::Scale StripCharts::y_scale(int component_index) const {
   return {std::floor((lo - pad) / snap) * snap, std::ceil((hi + pad) / snap) * snap};
 }
 
-void StripCharts::draw_chart(QPainter& painter, const QRect& plot, int component_index) {
+void StripCharts::draw_chart(QPainter& painter, const QRect& plot, int component_index, const XAxisLayout& x_axis) {
   const PlotComponent& component = kPlotComponents[static_cast<std::size_t>(component_index)];
   const Scale scale = y_scale(component_index);
   const double step = nice_step((scale.hi - scale.lo) / kTargetYTicks);
@@ -112,7 +112,10 @@ void StripCharts::draw_chart(QPainter& painter, const QRect& plot, int component
 
   painter.save();
   painter.setClipRect(plot.adjusted(1, 1, -1, -1));
-  draw_x_axis(painter, plot.left(), plot.right(), plot.top(), plot.bottom(), false);
+  painter.setPen(kGrid);
+  for (const double x : x_axis.ticks) {
+    painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+  }
   painter.setClipRect(plot);
   painter.setRenderHint(QPainter::Antialiasing, true);
   for (int axis = 0; axis < component.channels; ++axis) {
@@ -129,7 +132,7 @@ void StripCharts::draw_chart(QPainter& painter, const QRect& plot, int component
         painter.drawPolyline(points_.data(), static_cast<int>(points_.size()));
         points_.clear();
       }
-      const double x = plot.left() + static_cast<double>(i) + 0.5;
+      const double x = plot.left() + 1 + static_cast<double>(i) + 0.5;
       points_.emplace_back(x, y_of(column.first));
       if (column.count > 1) {
         points_.emplace_back(x, y_of(column.min));
@@ -156,30 +159,7 @@ void StripCharts::draw_chart(QPainter& painter, const QRect& plot, int component
   painter.setFont(font());
 }
 
-void StripCharts::draw_x_axis(QPainter& painter, int left, int right, int top, int bottom, bool labels) {
-  const double per_unit = unit_ == XUnit::kMilliseconds ? 1000.0 : 1.0;  // labels in seconds or samples
-  const double span = (x1_ - x0_) / per_unit;
-  const QFontMetrics metrics(font());
-  const int label_width = metrics.horizontalAdvance(QStringLiteral("000000.0")) + 16;
-  const double step = nice_step(span / std::max(2, (right - left) / label_width));
-  const auto x_of = [&](double v) { return left + (v * per_unit - x0_) / (x1_ - x0_) * (right - left); };
-  for (double v = std::ceil(x0_ / per_unit / step) * step; v <= x1_ / per_unit + step * 1e-6; v += step) {
-    const double x = x_of(v);
-    if (labels) {
-      painter.setPen(kText);
-      const QString label = tick_label(v, step);
-      const double w = metrics.horizontalAdvance(label);
-      painter.drawText(QPointF(std::clamp(x - w / 2, left - w / 2, right - w), bottom + metrics.ascent() + 4), label);
-    } else {
-      painter.setPen(kGrid);
-      painter.drawLine(QPointF(x, top), QPointF(x, bottom));
-    }
-  }
-}
-
-void StripCharts::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  painter.fillRect(rect(), kBackground);
+std::vector<int> StripCharts::shown_components() const {
   const int present = source_ == nullptr ? 0 : source_->components();
   std::vector<int> shown;
   for (int i = 0; i < static_cast<int>(kPlotComponents.size()); ++i) {
@@ -187,6 +167,30 @@ void StripCharts::paintEvent(QPaintEvent*) {
       shown.push_back(i);
     }
   }
+  return shown;
+}
+
+std::vector<QRect> StripCharts::chart_rects() const {
+  const auto count = static_cast<int>(shown_components().size());
+  std::vector<QRect> rects;
+  const QFontMetrics metrics(font());
+  const int title = metrics.height() + 6;
+  const int axis = metrics.height() + 22;
+  const int chart_height = count == 0 ? 0 : (height() - axis - (count - 1) * kChartGap) / count;
+  for (int i = 0, top = 0; i < count; ++i, top += chart_height + kChartGap) {
+    rects.emplace_back(plot_left() - 1, top + title, plot_right() - plot_left() + 2, chart_height - title);
+  }
+  return rects;
+}
+
+XAxisLayout StripCharts::x_axis(double labels_top) const {
+  return x_axis_layout(x0_, x1_, unit_, plot_left(), plot_right(), width(), labels_top, QFontMetrics(font()));
+}
+
+void StripCharts::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), kBackground);
+  const std::vector<int> shown = shown_components();
   if (shown.empty()) {
     painter.setPen(kText);
     painter.drawText(rect(), Qt::AlignCenter, placeholder_);
@@ -196,28 +200,25 @@ void StripCharts::paintEvent(QPaintEvent*) {
   const QFontMetrics metrics(font());
   const int left = plot_left();
   const int right = plot_right();
+  const int present = source_->components();
   ChannelMask wanted;
   for (int c = 0; c < veltrix::capture::kPlotChannelCount; ++c) {
     wanted[static_cast<std::size_t>(c)] =
         visible_[static_cast<std::size_t>(c)] && (present & PlotSample::component_of(static_cast<PlotChannel>(c))) != 0;
   }
   source_->decimate(x0_, x1_, static_cast<std::size_t>(std::max(right - left, 1)), wanted, columns_);
-  const int title = metrics.height() + 6;
-  const int axis = metrics.height() + 22;
-  const int count = static_cast<int>(shown.size());
-  const int chart_height = (height() - axis - (count - 1) * kChartGap) / count;
-  int top = 0;
-  for (const int component_index : shown) {
-    const QRect plot(left, top + title, right - left, chart_height - title);
-    draw_chart(painter, plot, component_index);
-    top += chart_height + kChartGap;
+  const std::vector<QRect> rects = chart_rects();
+  const int last_bottom = rects.back().bottom() + 1;
+  const XAxisLayout axis = x_axis(last_bottom + 4);
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    draw_chart(painter, rects[i], shown[i], axis);
   }
-  const int last_bottom = top - kChartGap;
-  draw_x_axis(painter, left, right, 0, last_bottom, true);
   painter.setPen(kText);
-  const QString unit = unit_ == XUnit::kMilliseconds ? QStringLiteral("time (s)") : QStringLiteral("sample");
+  for (const XAxisLabel& label : axis.labels) {
+    painter.drawText(label.box, Qt::AlignLeft | Qt::AlignTop, label.text);
+  }
   painter.drawText(QRect(left, last_bottom + metrics.height() + 4, right - left, metrics.height() + 2),
-                   Qt::AlignHCenter | Qt::AlignTop, unit);
+                   Qt::AlignHCenter | Qt::AlignTop, axis.title);
   if (band_from_ && cursor_) {
     const int a = std::clamp(std::min(*band_from_, *cursor_), left, right);
     const int b = std::clamp(std::max(*band_from_, *cursor_), left, right);
@@ -227,9 +228,9 @@ void StripCharts::paintEvent(QPaintEvent*) {
   }
 }
 
-int StripCharts::plot_left() const { return QFontMetrics(font()).horizontalAdvance(QStringLiteral("-000000")) + 12; }
+int StripCharts::plot_left() const { return QFontMetrics(font()).horizontalAdvance(QStringLiteral("-000000")) + 13; }
 
-int StripCharts::plot_right() const { return width() - 14; }
+int StripCharts::plot_right() const { return width() - 15; }
 
 double StripCharts::x_at(double pixel) const {
   return x0_ + (pixel - plot_left()) / std::max(1, plot_right() - plot_left()) * (x1_ - x0_);
@@ -240,10 +241,10 @@ void StripCharts::draw_cursor(QPainter& painter, int bottom) {
   painter.setPen(QPen(kText, 1, Qt::DashLine));
   painter.drawLine(QPointF(*cursor_ + 0.5, 0), QPointF(*cursor_ + 0.5, bottom));
   const double span = x1_ - x0_;
-  const int decimals = std::clamp(static_cast<int>(std::ceil(3 - std::log10(std::max(span, 1e-9)))), 0, 6);
+  // About a thousandth of the view, in decimals of a second.
+  const int decimals = std::clamp(static_cast<int>(std::ceil(6 - std::log10(std::max(span, 1e-9)))), 0, 9);
   QStringList parts;
-  parts << (unit_ == XUnit::kMilliseconds ? QStringLiteral("%1 s").arg(x / 1000, 0, 'f', decimals + 3)
-                                          : QStringLiteral("sample %1").arg(std::floor(x), 0, 'f', 0));
+  parts << x_cursor_text(x, std::max(std::abs(x0_), std::abs(x1_)), unit_, decimals);
   const int present = source_->components();
   for (int c = 0; c < veltrix::capture::kPlotChannelCount; ++c) {
     const auto channel = static_cast<PlotChannel>(c);

@@ -1,8 +1,8 @@
 #pragma once
 // The stacked charts of the Live Plot window: one chart per recorded
 // component, each with its own Y axis scaled to the visible channels in view,
-// sharing one X axis (seconds, or sample numbers for a log without time
-// column). Each channel is drawn as one min/max pair per pixel column.
+// sharing one X axis (x_axis.h: time, or sample numbers where no time is
+// known). Each channel is drawn as one min/max pair per pixel column.
 //
 // The mouse asks for another view, which the owner grants with set_view:
 // the wheel zooms in time around the pointer, dragging pans, a box drawn
@@ -20,12 +20,13 @@
 #include <vector>
 
 #include "ui/plot/plot_source.h"
+#include "ui/plot/x_axis.h"
 
 namespace veltrix::ui::plot {
 
 class StripCharts : public QWidget {
  public:
-  enum class XUnit { kMilliseconds, kSamples };
+  using XUnit = veltrix::ui::plot::XUnit;
 
   explicit StripCharts(QWidget* parent = nullptr);
 
@@ -40,6 +41,10 @@ class StripCharts : public QWidget {
   void set_channel_visible(veltrix::capture::PlotChannel channel, bool visible);
   // Shown in place of the charts while the series is empty.
   void set_placeholder(const QString& text) { placeholder_ = text; }
+
+  // Each chart shown, top to bottom: its frame, inside which every pixel
+  // column is one of the view's columns.
+  std::vector<QRect> chart_rects() const;
 
   QSize sizeHint() const override { return {720, 480}; }
   QSize minimumSizeHint() const override { return {320, 200}; }
@@ -57,13 +62,15 @@ class StripCharts : public QWidget {
     double lo = -1, hi = 1;
   };
 
+  // The pixels [plot_left, plot_right) that show the view, inside the frames.
   int plot_left() const;
   int plot_right() const;
   double x_at(double pixel) const;
   void draw_cursor(class QPainter& painter, int bottom);
   Scale y_scale(int component_index) const;
-  void draw_chart(class QPainter& painter, const QRect& plot, int component_index);
-  void draw_x_axis(class QPainter& painter, int left, int right, int top, int bottom, bool labels);
+  void draw_chart(class QPainter& painter, const QRect& plot, int component_index, const XAxisLayout& x_axis);
+  std::vector<int> shown_components() const;
+  XAxisLayout x_axis(double labels_top) const;
 
   PlotSource* source_ = nullptr;
   std::function<void(double, double)> request_;
