@@ -34,8 +34,6 @@ constexpr unsigned kMostReaders = 4;
 // Chunks read ahead of the index, per reader: enough to keep every core
 // busy while one adds its lines, few enough to hold little memory.
 constexpr std::size_t kChunksAheadPerReader = 2;
-// A sidecar is a few kilobytes; a file far larger is not one.
-constexpr std::int64_t kLargestSidecar = 1 << 20;
 
 std::string read_error(std::int64_t status) {
   return status < 0 ? std::strerror(static_cast<int>(-status)) : "the file shrank while it was read";
@@ -48,19 +46,8 @@ struct SidecarFacts {
 
 // What the sidecar beside the log at `path` tells, when it describes that log.
 SidecarFacts sidecar_facts(const std::string& path) {
-  LogFile file;
-  if (file.open(veltrix::capture::sidecar_path(path)) != 0) {
-    return {};
-  }
-  const std::int64_t size = file.size();
-  if (size <= 0 || size > kLargestSidecar) {
-    return {};
-  }
-  std::string text(static_cast<std::size_t>(size), '\0');
-  if (file.read_at(0, text) != size) {
-    return {};
-  }
-  const veltrix::capture::SidecarReading reading = veltrix::capture::read_sidecar(text);
+  const veltrix::capture::SidecarFile reading =
+      veltrix::capture::read_sidecar_file(veltrix::capture::sidecar_path(path));
   const std::filesystem::path log(path);
   if (!reading.sidecar || reading.sidecar->data_log != log.filename().string()) {
     return {};
