@@ -66,19 +66,21 @@ bool MainUIForm2::conntect_to_device(const QString& pDevice) {
   description_ = {model->name, model->class_name, mode == MODE_I2C ? "I2C" : "SPI", port};
   // A board that leaves the rate unanswered is not connected: the window
   // would show a rate nobody set and read back.
+  const QString not_connected = QString::fromLatin1(veltrix::devices::connect_failure_message(mode));
   const auto rate = veltrix::devices::change_sampling_rate(*iKOR, RATE_50HZ);
-  if (rate.stopped && rate.stopped->cause != veltrix::devices::FailureCause::kBadReply) {
+  if (rate.stopped && veltrix::devices::board_stopped(rate.stopped->cause)) {
     iKOR.reset();
-    show_error(veltrix::ui::failure_text(rate.stopped->cause, veltrix::devices::kSensorWriteError),
-               QStringLiteral("Register %1 was not written; the sensor is not connected.")
-                   .arg(veltrix::ui::register_named(*rate.stopped)));
+    show_error(not_connected,
+               veltrix::ui::failure_text(rate.stopped->cause, "") +
+                   QStringLiteral(" Register %1 was not written.").arg(veltrix::ui::register_named(*rate.stopped)));
     return false;
   }
   update_sensor_ui_for_sensor(*iKOR);
-  if (CurrentSampleRate == 0 && veltrix::devices::last_failure_cause() != veltrix::devices::FailureCause::kBadReply) {
+  if (const auto cause = veltrix::devices::last_failure_cause();
+      CurrentSampleRate == 0 && veltrix::devices::board_stopped(cause)) {
     iKOR.reset();
-    show_error(veltrix::ui::failure_text(veltrix::devices::last_failure_cause(), veltrix::devices::kSensorReadError),
-               QStringLiteral("The sampling rate could not be read back; the sensor is not connected."));
+    show_error(not_connected,
+               veltrix::ui::failure_text(cause, "") + QStringLiteral(" The sampling rate could not be read back."));
     return false;
   }
   show_register_map();

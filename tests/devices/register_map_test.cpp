@@ -244,24 +244,31 @@ TEST(MapFile, FilesThatCannotBeOpenedAreReportedWithoutBusTraffic) {
     ASSERT_NE(device, nullptr);
     board.clear_commands();
     const std::string missing = dir.file("missing/map.txt");
-    EXPECT_EQ(device->save_register_map(missing.c_str()), kStatusFileOpenFailed) << family;
-    EXPECT_EQ(register_map_file_problem(), "No such file or directory") << family;
+    RegisterOutcome saved;
+    EXPECT_EQ(device->save_register_map_checked(missing.c_str(), saved), kStatusFileOpenFailed) << family;
+    EXPECT_EQ(saved.file_problem, "No such file or directory") << family;
     EXPECT_FALSE(fs::exists(missing));
 
     DiagnosticCapture diagnostics;
-    EXPECT_EQ(device->load_register_map(missing.c_str()), kStatusFileOpenFailed) << family;
-    EXPECT_EQ(register_map_file_problem(), "No such file or directory") << family;
+    RegisterOutcome loaded;
+    EXPECT_EQ(device->load_register_map_checked(missing.c_str(), loaded), kStatusFileOpenFailed) << family;
+    EXPECT_EQ(loaded.file_problem, "No such file or directory") << family;
     EXPECT_EQ(diagnostics.text(), "fopen failed") << family;
     EXPECT_TRUE(board.lines().empty()) << family;
   }
 }
 
 // Runs `call` on a thread of its own and gives its status and the reason it
-// kept. An open that blocks on the FIFO fails the test; opening and closing
+// gave. An open that blocks on the FIFO fails the test; opening and closing
 // the FIFO's other end then lets it go (its read or write then ends at once),
 // so the suite does not hang.
-std::pair<long, std::string> within_a_second(const std::string& fifo, const std::function<long()>& call) {
-  auto result = std::async(std::launch::async, [&] { return std::pair{call(), register_map_file_problem()}; });
+std::pair<long, std::string> within_a_second(const std::string& fifo,
+                                             const std::function<long(RegisterOutcome&)>& call) {
+  auto result = std::async(std::launch::async, [&] {
+    RegisterOutcome outcome;
+    const long status = call(outcome);
+    return std::pair{status, outcome.file_problem};
+  });
   if (result.wait_for(std::chrono::seconds(1)) != std::future_status::ready) {
     ADD_FAILURE() << "the open waited for the FIFO";
     std::signal(SIGPIPE, SIG_IGN);
@@ -282,20 +289,23 @@ TEST(MapFile, OnlyRegularFilesAreOpenedAndAFifoIsRefusedAtOnce) {
   const std::pair<long, std::string> refused{kStatusFileOpenFailed, "not a regular file"};
 
   DiagnosticCapture diagnostics;
-  EXPECT_EQ(within_a_second(fifo, [&] { return device->load_register_map(fifo.c_str()); }), refused);
+  const auto load = [&](RegisterOutcome& outcome) { return device->load_register_map_checked(fifo.c_str(), outcome); };
+  const auto save = [&](RegisterOutcome& outcome) { return device->save_register_map_checked(fifo.c_str(), outcome); };
+  EXPECT_EQ(within_a_second(fifo, load), refused);
   EXPECT_EQ(diagnostics.text(), "fopen failed");
-  EXPECT_EQ(within_a_second(fifo, [&] { return device->save_register_map(fifo.c_str()); }), refused);
+  EXPECT_EQ(within_a_second(fifo, save), refused);
 
   // With a reader waiting on the FIFO, the save still sends it nothing.
   const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
-  EXPECT_EQ(within_a_second(fifo, [&] { return device->save_register_map(fifo.c_str()); }), refused);
+  EXPECT_EQ(within_a_second(fifo, save), refused);
   char byte = 0;
   EXPECT_LE(read(reader, &byte, 1), 0);
   close(reader);
 
-  EXPECT_EQ(device->save_register_map("/dev/null"), kStatusFileOpenFailed);
-  EXPECT_EQ(register_map_file_problem(), "not a regular file");
+  RegisterOutcome null_device;
+  EXPECT_EQ(device->save_register_map_checked("/dev/null", null_device), kStatusFileOpenFailed);
+  EXPECT_EQ(null_device.file_problem, "not a regular file");
   EXPECT_TRUE(board.lines().empty()) << "the sensor was touched";
 }
 
@@ -357,15 +367,16 @@ TEST(MapFile, WriteFailureIsReported) {
   rlimit small = old_limit;
   small.rlim_cur = 16;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const long status = device->save_register_map(path.c_str());
-  const std::string problem = register_map_file_problem();
+  RegisterOutcome too_large;
+  const long status = device->save_register_map_checked(path.c_str(), too_large);
   setrlimit(RLIMIT_FSIZE, &old_limit);
   std::signal(SIGXFSZ, old_handler);
   EXPECT_EQ(status, kStatusFileOpenFailed);
-  EXPECT_EQ(problem, "File too large");
+  EXPECT_EQ(too_large.file_problem, "File too large");
 
-  EXPECT_EQ(device->save_register_map(path.c_str()), 0);
-  EXPECT_EQ(register_map_file_problem(), "");
+  RegisterOutcome saved;
+  EXPECT_EQ(device->save_register_map_checked(path.c_str(), saved), 0);
+  EXPECT_EQ(saved.file_problem, "");
 }
 
 }  // namespace
