@@ -3,25 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <thread>
 
 #include "devices/model_catalogue.h"
 #include "devices/register_row.h"
 #include "tests/capture/sample_line_check.h"
 #include "tests/cli/cli_fixture.h"
-#include "tests/support/timing.h"
 
 namespace veltrix::cli::test {
 namespace {
 
-using namespace std::chrono_literals;
 using veltrix::devices::row_address;
 using veltrix::test::read_file;
 using veltrix::test::split_lines;
@@ -202,40 +195,6 @@ TEST_F(CliTest, MalformedRepliesFailTheirRegistersAndTheRestGoesOn) {
   EXPECT_EQ(run.err, kReadError + "The board gave a malformed reply for registers " + named(rows[2]) + " and " +
                          named(rows[4]) + "; " + file + " holds 0 for them.\n");
   EXPECT_EQ(static_cast<int>(split_lines(read_file(file), "\n").size()), device->get_register_list_size());
-}
-
-// The process stopped (SIGSTOP) while the board answered, past the reply
-// deadline: when it runs again the reply is there, and it is taken.
-TEST_F(CliTest, AReplyThatCameWhileTheProgramWasStoppedIsTaken) {
-  serve("kor42");
-  board_->set_register(0x68, 0x10, 0x11);
-  board_->set_register(0x68, 0x11, 0x22);
-  board_->set_register(0x68, 0x12, 0x33);
-  veltrix::sim::Faults slow;
-  slow.reply_delay = 100ms;  // the stop lands in the wait, before the reply
-  board_->set_faults(slow);
-  std::thread pauser;
-  const auto start = std::chrono::steady_clock::now();
-  const ProgramRun run = cli("KOR 42", {"read", "10", "3"}, [&](int pid) {
-    pauser = std::thread([this, pid] {
-      for (const std::string command : {"RD681001", "RD681101"}) {
-        ASSERT_TRUE(veltrix::test::eventually(
-            [&] {
-              const auto sent = commands();
-              return std::find(sent.begin(), sent.end(), command) != sent.end();
-            },
-            10s));
-        kill(pid, SIGSTOP);
-        std::this_thread::sleep_for(1200ms);
-        kill(pid, SIGCONT);
-      }
-    });
-  });
-  pauser.join();
-  EXPECT_GE(std::chrono::steady_clock::now() - start, 2400ms);
-  EXPECT_EQ(run.exit_status, 0) << run.err;
-  EXPECT_EQ(run.out, "Read Burst Addr:10 Length 3\r\n0x11 0x22 0x33 \r\n");
-  EXPECT_EQ(run.err, "");
 }
 
 TEST_F(CliTest, BadRegisterInputIsRefusedWithTheWindowsMessage) {
