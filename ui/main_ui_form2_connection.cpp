@@ -70,9 +70,10 @@ bool MainUIForm2::conntect_to_device(const QString& pDevice) {
   const auto rate = veltrix::devices::change_sampling_rate(*iKOR, RATE_50HZ);
   if (rate.stopped && veltrix::devices::board_stopped(rate.stopped->cause)) {
     iKOR.reset();
-    show_error(not_connected,
-               veltrix::ui::failure_text(rate.stopped->cause, "") +
-                   QStringLiteral(" Register %1 was not written.").arg(veltrix::ui::register_named(*rate.stopped)));
+    const QString what = rate.stopped->written ? QStringLiteral(" Register %1 was written, but reading it back failed.")
+                                               : QStringLiteral(" Register %1 was not written.");
+    show_error(not_connected, veltrix::ui::failure_text(rate.stopped->cause, "") +
+                                  what.arg(veltrix::ui::register_named(*rate.stopped)));
     return false;
   }
   update_sensor_ui_for_sensor(*iKOR);
