@@ -23,6 +23,8 @@
 
 #include "devices/device_diagnostics.h"
 #include "devices/register_map_file_access.h"
+#include "devices/register_operations.h"
+#include "devices/register_row.h"
 #include "tests/devices/sim_board.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/text_files.h"
@@ -350,6 +352,44 @@ TEST(MapFile, LoadStopsAtTheFirstWriteLeftUnanswered) {
   EXPECT_EQ(loaded.get(), kStatusWriteOrTimeout);
   EXPECT_EQ(board.sensor_writes().size(), 1u);
   EXPECT_EQ(board.reg(0x6B), 0x00);
+}
+
+// A read-back answered one byte too long fails its register: a load goes on
+// with every row after it, a rate change (whose writes make a rate only
+// together) stops there, and each says so in the known sentence first.
+TEST(MapFile, AMalformedReadBackFailsItsRegisterAndOnlyTheRateStopsThere) {
+  const TempFolder dir("devices");
+  const std::string path = dir.file("kor42.txt");
+  SimBoard board("kor42");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  ASSERT_EQ(save_register_values(*device, path).status, 0);
+  const RegisterRow* smplrt_div = row_of(*device, device->lookup_address("SMPLRT_DIV"));
+  ASSERT_NE(smplrt_div, nullptr);
+  sim::Faults malformed;
+  malformed.long_reads = {row_address(*smplrt_div)};
+  board.set_faults(malformed);
+
+  board.clear_commands();
+  const MapFileTransfer loaded = load_register_values(*device, path);
+  EXPECT_EQ(loaded.status, kStatusNoReply);
+  EXPECT_FALSE(loaded.stopped);
+  ASSERT_EQ(loaded.bad_replies.size(), 1u);
+  EXPECT_EQ(loaded.bad_replies[0].row, smplrt_div);
+  EXPECT_EQ(static_cast<int>(board.sensor_writes().size()), device->get_register_list_size());
+  ASSERT_EQ(load_messages(loaded).size(), 1u);
+  EXPECT_EQ(message_line(load_messages(loaded)[0]),
+            std::string(kSensorWriteError) +
+                " The board gave a malformed reply for register 19 (SMPLRT_DIV); the load went on past it.");
+
+  const RateChange change = change_sampling_rate(*device, RATE_100HZ);
+  EXPECT_EQ(change.status, kStatusNoReply);
+  ASSERT_TRUE(change.stopped);
+  EXPECT_TRUE(change.stopped->written);
+  EXPECT_EQ(message_line(rate_messages(change, 100).at(0)),
+            std::string(kSensorWriteError) +
+                " The board gave a malformed reply. Register 19 (SMPLRT_DIV) was written but could not be read back; "
+                "the sampling rate is not known.");
 }
 
 TEST(MapFile, WriteFailureIsReported) {
