@@ -127,8 +127,8 @@ std::string failure_text(const char* what, const std::string& path, int error) {
 }
 
 // Creates the data log and the register log of this capture. Returns why the
-// board can no longer be polled when the link failed meanwhile: a register
-// log it cut short is removed rather than left with rows nobody read.
+// board can no longer be polled when the link failed meanwhile: both logs are
+// then removed rather than left with rows nobody read.
 std::optional<EndReason> open_logs(ikor& device, DataLog& data_log, CaptureSink& sink, const SampleText& header,
                                    int components) {
   const std::string folder = FileLogFolder.get();
@@ -144,7 +144,11 @@ std::optional<EndReason> open_logs(ikor& device, DataLog& data_log, CaptureSink&
   const long status = device.save_register_map(paths.register_log.c_str());
   if (status != 0 && status != kStatusFileOpenFailed) {
     if (const auto failure = link_failure()) {
+      // The data log holds nothing yet: left behind, it would be a log of no
+      // segment, outside the chain of a capture that goes on.
       std::remove(paths.register_log.c_str());
+      (void)data_log.close();
+      std::remove(paths.data_log.c_str());
       return failure;
     }
   }

@@ -5,8 +5,11 @@
 namespace veltrix::capture {
 
 CaptureAccount::CaptureAccount(ikor& device, CaptureDescription description, SampleQueue* plot_queue,
-                               std::chrono::system_clock::time_point started)
-    : device_(device), plot_queue_(plot_queue) {
+                               double plot_time_offset_ms, std::chrono::system_clock::time_point started)
+    : device_(device),
+      plot_queue_(plot_queue),
+      plot_time_offset_ms_(plot_time_offset_ms),
+      gap_before_plot_(plot_time_offset_ms > 0.0) {
   facts_.description = std::move(description);
   facts_.started = started;
 }
@@ -30,7 +33,14 @@ void CaptureAccount::sample_taken(double time_ms, int components, const SampleVa
     return;
   }
   PlotSample sample;
-  sample.x = time_ms;
+  sample.x = time_ms + plot_time_offset_ms_;
+  if (std::exchange(gap_before_plot_, false)) {
+    // A sample of no channel: the plot breaks its lines there, so the gap
+    // since the segment before shows as one.
+    PlotSample gap;
+    gap.x = sample.x;
+    (void)plot_queue_->push(gap);
+  }
   for (const int component : kColumnOrder) {
     if ((components & component) != 0) {
       sample.set_component(component, values.of(component));

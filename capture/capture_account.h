@@ -22,7 +22,8 @@ namespace veltrix::capture {
 class CaptureAccount {
  public:
   // `device` and `plot_queue` (may be null) must outlive the capture thread.
-  CaptureAccount(ikor& device, CaptureDescription description, SampleQueue* plot_queue,
+  // `plot_time_offset_ms` is added to the time of every sample plotted.
+  CaptureAccount(ikor& device, CaptureDescription description, SampleQueue* plot_queue, double plot_time_offset_ms,
                  std::chrono::system_clock::time_point started);
 
   // This capture continues the segment whose data log is `data_log_name`.
@@ -59,6 +60,8 @@ class CaptureAccount {
   SidecarFacts facts_;
   bool logged_ = false;
   SampleQueue* plot_queue_;
+  double plot_time_offset_ms_;
+  bool gap_before_plot_;  // a segment after a gap: its first plotted sample breaks the lines
   CaptureReportAccumulator accumulator_{0};
   std::string thread_priority_;
   bool cpus_kept_awake_ = false;

@@ -57,6 +57,11 @@ constexpr int kRealTimePriority = 5;
 constexpr int kRaisedNice = -5;
 
 CaptureEvents no_events;
+bool loss_told_elsewhere = false;
+
+bool is_loss_text(const std::string& message) {
+  return message == end_reason_text(EndReason::kBoardLost) || message == end_reason_text(EndReason::kBoardNotAnswering);
+}
 
 // Keeps the capture's account, puts notes and failures on the console too
 // when it is on, and passes everything on as events. Capture thread only.
@@ -74,7 +79,7 @@ class ControlSink final : public CaptureSink {
   }
 
   void failure(const std::string& message) override {
-    if (settings::EnableLogToConsole.load()) {
+    if (settings::EnableLogToConsole.load() && !(loss_told_elsewhere && is_loss_text(message))) {
       console_buffer::append(message + "\r\n");
     }
     // Only a running capture ends for it: a failure met while ending (a
@@ -155,7 +160,9 @@ bool start_locked(ikor& device, CaptureOptions options) {
   }
   events = options.events != nullptr ? options.events : &no_events;
   end_at_failure = options.end_at_failure;
-  account.emplace(device, std::move(options.description), options.plot_queue, std::chrono::system_clock::now());
+  loss_told_elsewhere = options.loss_told_elsewhere;
+  account.emplace(device, std::move(options.description), options.plot_queue, options.plot_time_offset_ms,
+                  std::chrono::system_clock::now());
   account->follows(std::move(options.previous_segment));
   vtxn_base_config::first_time_logToFile = 1;
   vtxn_base_config::start_counter(&vtxn_base_config::pc_freq, &vtxn_base_config::counter_start);

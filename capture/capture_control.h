@@ -35,6 +35,12 @@ struct CaptureOptions {
   // The data log file name of the segment this capture continues, for its
   // sidecar; "" when it continues none.
   std::string previous_segment;
+  // A lost board's end is told by whoever goes on after it, not written to
+  // the console as the capture's end.
+  bool loss_told_elsewhere = false;
+  // Added to the time of every sample given to plot_queue, so the segments
+  // of a capture that goes on across a lost board share one time axis.
+  double plot_time_offset_ms = 0.0;
 };
 
 // Starts a capture on `device`, which must outlive it. Refused (false) while a

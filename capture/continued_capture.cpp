@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <utility>
 
+#include "capture/capture_settings.h"
 #include "capture/capture_sidecar.h"
 #include "capture/sample_schedule.h"
 
@@ -22,28 +22,12 @@ double ms_between(std::chrono::steady_clock::time_point from, std::chrono::stead
   return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
-std::string hex_byte(unsigned value) {
-  char text[4];
-  std::snprintf(text, sizeof text, "%02X", value & 0xFFU);
-  return text;
-}
-
-std::string fixed3(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f", value);
-  return text;
-}
-
-std::string counted(long long count, const char* one, const char* many) {
-  return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 }  // namespace
 
 bool board_loss(EndReason reason) { return reason == EndReason::kBoardLost || reason == EndReason::kBoardNotAnswering; }
 
-ContinuedCapture::ContinuedCapture(CaptureEvents& events, control::CaptureOptions options, bool hold)
-    : events_(events), options_(std::move(options)), hold_(hold) {}
+ContinuedCapture::ContinuedCapture(CaptureEvents& events, control::CaptureOptions options)
+    : events_(events), options_(std::move(options)) {}
 
 bool ContinuedCapture::start(ikor& device) { return start_segment(device); }
 
@@ -55,7 +39,12 @@ bool ContinuedCapture::start_segment(ikor& device) {
   if (logged != segments_.rend()) {
     options.previous_segment = file_name(logged->data_log);
   }
-  segments_.push_back({std::chrono::steady_clock::now(), {}});
+  const auto zero = std::chrono::steady_clock::now();
+  // The plot shows every segment on the first one's time axis, so a gap shows as one.
+  if (!segments_.empty()) {
+    options.plot_time_offset_ms = ms_between(segments_.front().zero, zero);
+  }
+  segments_.push_back({zero, {}});
   samples_now_ = 0;
   reason_ = EndReason::kStopRequested;
   if (!control::start(device, std::move(options))) {
@@ -67,26 +56,33 @@ bool ContinuedCapture::start_segment(ikor& device) {
 
 bool ContinuedCapture::board_went_away() const { return board_loss(reason_); }
 
-bool ContinuedCapture::resume(ikor& device, const devices::Restore& restore, const std::string& port) {
-  // The loss is mended; anything else that went wrong still counts.
+std::vector<std::string> ContinuedCapture::take_held_failures() {
   const std::string loss = end_reason_text(reason_);
-  for (const std::string& message : held_failures_) {
+  std::vector<std::string> taken;
+  for (std::string& message : std::exchange(held_failures_, {})) {
     if (message != loss) {
-      events_.failure(message);
+      taken.push_back(std::move(message));
     }
   }
+  return taken;
+}
+
+bool ContinuedCapture::resume(ikor& device, CaptureGap restore) {
   held_failures_.clear();
-  CaptureGap gap;
-  gap.port = port;
-  gap.registers_restored = restore.registers_written;
-  gap.rates_restored = restore.rates_set;
-  gap.differences = restore.differences;
-  restores_.push_back(std::move(gap));
-  return start_segment(device);
+  {
+    const std::lock_guard lock(reports_mutex_);
+    restores_.push_back(std::move(restore));
+  }
+  if (!start_segment(device)) {
+    const std::lock_guard lock(reports_mutex_);
+    restores_.pop_back();
+    return false;
+  }
+  return true;
 }
 
 void ContinuedCapture::finish() {
-  if (!hold_ || !board_went_away() || reports_.empty()) {
+  if (!board_went_away() || reports_.empty()) {
     return;
   }
   for (const std::string& message : held_failures_) {
@@ -122,8 +118,13 @@ std::vector<CaptureGap> ContinuedCapture::gaps() const {
   return gaps;
 }
 
+std::vector<CaptureReport> ContinuedCapture::segment_reports() const {
+  const std::lock_guard lock(reports_mutex_);
+  return reports_;
+}
+
 void ContinuedCapture::started(int rate_hz) {
-  if (!hold_ || !told_started_) {
+  if (!told_started_) {
     told_started_ = true;
     events_.started(rate_hz);
   }
@@ -155,12 +156,14 @@ void ContinuedCapture::note(const std::string& message) { events_.note(message);
 
 void ContinuedCapture::waiting(int seconds) { events_.waiting(seconds); }
 
+// Held until the segment's end tells whether the board went: then they are
+// part of the loss, else they are passed on as it ends.
 void ContinuedCapture::failure(const std::string& message) {
-  if (hold_) {
-    held_failures_.push_back(message);
-  } else {
+  if (settings::BackgroundThreadRunningStatus.load() == 1) {
     events_.failure(message);
+    return;
   }
+  held_failures_.push_back(message);
 }
 
 void ContinuedCapture::ended(EndReason reason, const CaptureReport& report) {
@@ -171,7 +174,7 @@ void ContinuedCapture::ended(EndReason reason, const CaptureReport& report) {
   }
   samples_before_ += samples_now_;
   samples_now_ = 0;
-  if (hold_ && board_loss(reason)) {
+  if (board_loss(reason)) {
     return;
   }
   for (const std::string& message : held_failures_) {
@@ -179,49 +182,6 @@ void ContinuedCapture::ended(EndReason reason, const CaptureReport& report) {
   }
   held_failures_.clear();
   events_.ended(reason, report);
-}
-
-std::string gap_line(int number, const CaptureGap& gap) {
-  std::string line = "Gap " + std::to_string(number) + ": " + fixed3(gap.start_s) + " s to " + fixed3(gap.end_s) +
-                     " s, " + (gap.lost_estimated ? "about " : "") + counted(gap.lost_samples, "sample", "samples") +
-                     " lost; board back at " + gap.port + ", " +
-                     counted(gap.registers_restored, "register write", "register writes") + " and " +
-                     counted(gap.rates_restored, "rate", "rates") + " restored";
-  if (gap.differences.empty()) {
-    return line + ", all read back";
-  }
-  for (const auto& difference : gap.differences) {
-    line += "; register " + hex_byte(difference.address) + " reads back " + hex_byte(difference.read) +
-            " after writing " + hex_byte(difference.written);
-  }
-  return line;
-}
-
-nlohmann::ordered_json continued_report_json(const std::vector<CaptureReport>& segments,
-                                             const std::vector<CaptureGap>& gaps) {
-  nlohmann::ordered_json json;
-  json["segments"] = nlohmann::ordered_json::array();
-  for (const CaptureReport& report : segments) {
-    json["segments"].push_back(report_json(report));
-  }
-  json["gaps"] = nlohmann::ordered_json::array();
-  for (const CaptureGap& gap : gaps) {
-    nlohmann::ordered_json entry;
-    entry["start_s"] = gap.start_s;
-    entry["end_s"] = gap.end_s;
-    entry["lost_samples"] = gap.lost_samples;
-    entry["lost_samples_estimated"] = gap.lost_estimated;
-    entry["port"] = gap.port;
-    entry["registers_restored"] = gap.registers_restored;
-    entry["rates_restored"] = gap.rates_restored;
-    entry["differences"] = nlohmann::ordered_json::array();
-    for (const auto& difference : gap.differences) {
-      entry["differences"].push_back(
-          {{"address", difference.address}, {"written", difference.written}, {"read", difference.read}});
-    }
-    json["gaps"].push_back(std::move(entry));
-  }
-  return json;
 }
 
 }  // namespace veltrix::capture

@@ -20,10 +20,9 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json_fwd.hpp>
 #include "capture/capture_control.h"
 
-#include "devices/board_reconnect.h"
+#include "devices/write_read_back.h"
 
 namespace veltrix::capture {
 
@@ -37,6 +36,7 @@ struct CaptureGap {
   std::string port;            // where the board came back
   int registers_restored = 0;
   int rates_restored = 0;
+  int registers_rewritten = 0;  // others set back to what they held when the capture began
   std::vector<devices::ReadBackDifference> differences;
 };
 
@@ -46,26 +46,31 @@ bool board_loss(EndReason reason);
 
 class ContinuedCapture final : public CaptureEvents {
  public:
-  // Hold: a segment's end by a lost board, and its failures, reach `events`
-  // only from finish (the caller waits for the board meanwhile, and they
-  // vanish when it resumes), and `started` comes once. Without hold every
-  // segment is told as a capture of its own. Either way the sample count
-  // given to progress runs on across segments.
-  ContinuedCapture(CaptureEvents& events, control::CaptureOptions options, bool hold);
+  // A segment's end by a lost board, and its failures, reach `events` only
+  // from finish (the caller waits for the board meanwhile); `started` comes
+  // once, and the sample count given to progress runs on across segments.
+  ContinuedCapture(CaptureEvents& events, control::CaptureOptions options);
 
   // Starts the first segment (control::start); false when refused.
   [[nodiscard]] bool start(ikor& device);
   // Whether the last segment ended because the board went away or stopped
   // answering.
   bool board_went_away() const;
-  // The board is back at `port`, restored on `device` as `restore` says:
-  // the next segment starts. False when control::start refused it.
-  [[nodiscard]] bool resume(ikor& device, const devices::Restore& restore, const std::string& port);
+  // Why the last segment ended.
+  EndReason last_end() const { return reason_; }
+  // The failures held back from the segment that lost the board, its own
+  // end's sentence left out: what went wrong as the board went. Taken, so
+  // finish will not tell them again.
+  std::vector<std::string> take_held_failures();
+  // The board is back, restored as `restore` says (its start and end are
+  // filled in by gaps()): the next segment starts on `device`. False when
+  // control::start refused it.
+  [[nodiscard]] bool resume(ikor& device, CaptureGap restore);
   // No segment follows: a held end is passed on.
   void finish();
 
   std::vector<CaptureGap> gaps() const;
-  const std::vector<CaptureReport>& segment_reports() const { return reports_; }
+  std::vector<CaptureReport> segment_reports() const;
   int samples() const { return samples_before_; }
 
   void started(int rate_hz) override;
@@ -86,7 +91,6 @@ class ContinuedCapture final : public CaptureEvents {
 
   CaptureEvents& events_;
   control::CaptureOptions options_;
-  bool hold_;
   std::vector<Segment> segments_;
   mutable std::mutex reports_mutex_;  // gaps() may read while a segment ends
   std::vector<CaptureReport> reports_;
@@ -97,17 +101,5 @@ class ContinuedCapture final : public CaptureEvents {
   int samples_now_ = 0;     // by the running one
   bool told_started_ = false;
 };
-
-// "Gap 1: 2.480 s to 3.912 s, about 143 samples lost; board back at
-// /dev/ttyACM1, 1 register write and 1 rate restored, all read back" (or
-// "; register 13 reads back 00 after writing 5A" for each that differs).
-std::string gap_line(int number, const CaptureGap& gap);
-
-// The report of a capture with gaps: {"segments": [report_json...],
-// "gaps": [{"start_s", "end_s", "lost_samples", "lost_samples_estimated",
-// "port", "registers_restored", "rates_restored", "differences":
-// [{"address", "written", "read"}]}]}.
-nlohmann::ordered_json continued_report_json(const std::vector<CaptureReport>& segments,
-                                             const std::vector<CaptureGap>& gaps);
 
 }  // namespace veltrix::capture

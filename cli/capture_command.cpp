@@ -5,12 +5,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -19,21 +22,13 @@
 
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
-#include "capture/continued_capture.h"
 #include "cli/exit_status.h"
 #include "cli/register_commands.h"
-#include "devices/board_return.h"
-#include "devices/model_catalogue.h"
+#include "session/sentences.h"
 
-using veltrix::capture::CaptureEvents;
-using veltrix::capture::CaptureGap;
-using veltrix::capture::CaptureReport;
-using veltrix::capture::continued_report_json;
-using veltrix::capture::ContinuedCapture;
-using veltrix::capture::EndReason;
-using veltrix::capture::gap_line;
-using veltrix::capture::report_json;
-using veltrix::capture::report_line;
+using veltrix::session::BoardBack;
+using veltrix::session::BoardLoss;
+using veltrix::session::Outcome;
 
 namespace veltrix::cli {
 
@@ -88,48 +83,43 @@ Clock::time_point after(double seconds) {
   return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
-// Whether a stop signal came, taking it.
-bool stop_signal_pending() {
+// Waits until the session's capture has ended (itself, at its last sample,
+// its time or a failure), passing a stop signal on to it. Returns whether a
+// signal came.
+bool wait_for_end(veltrix::session::Session& session) {
   const sigset_t signals = stop_signals();
-  const timespec now{0, 0};
-  return sigtimedwait(&signals, nullptr, &now) > 0;
-}
-
-// Waits until the capture has stopped (itself, at its last sample or at a
-// failure), `deadline` (when set) has passed, or a stop signal came. Returns
-// whether a signal ended it.
-bool wait_for_end(std::optional<Clock::time_point> deadline) {
-  const sigset_t signals = stop_signals();
-  while (veltrix::capture::settings::BackgroundThreadRunningStatus.load() == 1) {
-    Clock::duration slice = kStopCheckPeriod;
-    if (deadline) {
-      const auto left = *deadline - Clock::now();
-      if (left <= Clock::duration::zero()) {
-        return false;
-      }
-      slice = std::min(slice, left);
-    }
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(slice).count();
-    const timespec timeout{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(kStopCheckPeriod).count();
+  const timespec timeout{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+  bool interrupted = false;
+  while (!session.wait_for(std::chrono::milliseconds(0))) {
     if (sigtimedwait(&signals, nullptr, &timeout) > 0) {
-      return true;
+      interrupted = true;
+      session.stop();
     }
   }
-  return false;
+  return interrupted;
 }
 
 // Whether `target` can take the report: "-", a regular file or a path that
-// does not exist yet. Says why not when it cannot.
+// does not exist yet in a folder that does. Says why not when it cannot, so
+// a capture never runs only to lose its report.
 bool report_target_usable(const std::string& target) {
   if (target == "-") {
     return true;
   }
+  if (target.empty()) {
+    std::fputs("Unable to write the capture report: --report-json names no file (\"-\" is stderr).\n", stderr);
+    return false;
+  }
   struct stat status {};
   if (stat(target.c_str(), &status) != 0) {
-    if (errno == ENOENT) {
+    const std::filesystem::path folder = std::filesystem::path(target).parent_path();
+    const std::string parent = folder.empty() ? "." : folder.string();
+    if (errno == ENOENT && stat(parent.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
       return true;
     }
-    std::fprintf(stderr, "Unable to write the capture report to %s: %s\n", target.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "Unable to write the capture report to %s: %s\n", target.c_str(),
+                 errno == ENOENT || S_ISDIR(status.st_mode) ? "its folder does not exist" : std::strerror(errno));
     return false;
   }
   if (S_ISREG(status.st_mode)) {
@@ -137,6 +127,26 @@ bool report_target_usable(const std::string& target) {
   }
   std::fprintf(stderr, "Unable to write the capture report to %s: not a regular file\n", target.c_str());
   return false;
+}
+
+// Whether `folder` is a folder the logs can be created in. Says why not
+// before the board is touched.
+bool folder_usable(const std::string& folder) {
+  struct stat status {};
+  if (stat(folder.c_str(), &status) != 0) {
+    std::fprintf(stderr, "Unable to log to %s: %s\n", folder.c_str(),
+                 errno == ENOENT ? "no such folder" : std::strerror(errno));
+    return false;
+  }
+  if (!S_ISDIR(status.st_mode)) {
+    std::fprintf(stderr, "Unable to log to %s: not a folder\n", folder.c_str());
+    return false;
+  }
+  if (access(folder.c_str(), W_OK | X_OK) != 0) {
+    std::fprintf(stderr, "Unable to log to %s: %s\n", folder.c_str(), std::strerror(errno));
+    return false;
+  }
+  return true;
 }
 
 // Writes all of `text` to `fd`; 0 or the errno of the failed write.
@@ -190,36 +200,28 @@ bool write_report_json(const nlohmann::ordered_json& report, const std::string& 
   return error == 0;
 }
 
-// Console text to stdout as the capture records it, and what the run ends
-// with: notes, failures, the report. The capture thread alone uses it until
-// the capture has been joined.
-class CliEvents final : public CaptureEvents {
+// Console text to stdout as the capture records it, the board's loss and
+// return on stderr as they happen, and what the run ends with: notes,
+// failures, the report. The capture thread and the session's supervisor use
+// it, one at a time, until the session has ended.
+class CliEvents final : public veltrix::session::SessionEvents {
  public:
-  explicit CliEvents(int samples) : samples_(samples) {}
-
-  void progress(std::string_view console_text, int sample_count) override {
+  void progress(std::string_view console_text, int) override {
     // Nothing more goes to stdout after a failure.
-    if (!failures_.empty()) {
+    if (failed_.load() || console_text.empty() || output_error_ != 0) {
       return;
     }
-    if (!console_text.empty() && output_error_ == 0) {
-      errno = 0;
-      bool written = std::fwrite(console_text.data(), 1, console_text.size(), stdout) == console_text.size();
-      unflushed_ = true;
-      if (written && Clock::now() - last_flush_ >= kFlushPeriod) {
-        written = flush();
-      }
-      if (!written) {
-        output_error_ = errno != 0 ? errno : EIO;
-        veltrix::capture::control::request_stop();
-      }
+    errno = 0;
+    bool written = std::fwrite(console_text.data(), 1, console_text.size(), stdout) == console_text.size();
+    unflushed_ = true;
+    if (written && Clock::now() - last_flush_ >= kFlushPeriod) {
+      written = flush();
     }
-    if (samples_ > 0 && sample_count >= samples_) {
+    if (!written) {
+      output_error_ = errno != 0 ? errno : EIO;
       veltrix::capture::control::request_stop();
     }
   }
-
-  void note(const std::string& message) override { notes_ += message + '\n'; }
 
   // Said as it happens, once: a script sees why its capture is quiet.
   void waiting(int seconds) override {
@@ -229,30 +231,31 @@ class CliEvents final : public CaptureEvents {
     }
   }
 
-  void failure(const std::string& message) override {
-    if (!failures_.empty()) {
-      failures_ += '\n';
-    }
-    failures_ += message;
+  void failure(const std::string& message, bool) override {
+    failed_.store(true);
+    const std::lock_guard lock(told_mutex_);
+    told_.push_back(message);
   }
 
-  void ended(EndReason reason, const CaptureReport& report) override {
-    reason_ = reason;
-    report_ = report;
-  }
+  void board_lost(const BoardLoss& loss) override { std::fprintf(stderr, "%s\n", loss.sentence.c_str()); }
 
-  // After the join: the console text still buffered goes out.
+  void board_back(const BoardBack& back) override { std::fprintf(stderr, "%s\n", back.sentence.c_str()); }
+
+  void ended(const Outcome& outcome) override { outcome_ = outcome; }
+
+  // After the end: the console text still buffered goes out.
   void flush_the_rest() {
     if (unflushed_ && output_error_ == 0 && !flush()) {
       output_error_ = errno != 0 ? errno : EIO;
     }
   }
 
-  const std::string& notes() const { return notes_; }
-  const std::string& failures() const { return failures_; }
   int output_error() const { return output_error_; }
-  EndReason reason() const { return reason_; }
-  const std::optional<CaptureReport>& report() const { return report_; }
+  std::vector<std::string> told() const {
+    const std::lock_guard lock(told_mutex_);
+    return told_;
+  }
+  const std::optional<Outcome>& outcome() const { return outcome_; }
 
  private:
   bool flush() {
@@ -263,15 +266,14 @@ class CliEvents final : public CaptureEvents {
     return flushed;
   }
 
-  int samples_;
   Clock::time_point last_flush_ = Clock::now();
   bool unflushed_ = false;
   bool waiting_told_ = false;
-  int output_error_ = 0;  // the errno of the first failed write to stdout
-  std::string notes_;
-  std::string failures_;
-  EndReason reason_ = EndReason::kStopRequested;
-  std::optional<CaptureReport> report_;  // set as the capture ends
+  std::atomic<bool> failed_{false};  // told on the capture thread, read there too
+  int output_error_ = 0;             // the errno of the first failed write to stdout
+  std::optional<Outcome> outcome_;   // set as the capture ends
+  mutable std::mutex told_mutex_;
+  std::vector<std::string> told_;  // the failures as they were told
 };
 
 }  // namespace
@@ -283,10 +285,18 @@ void prepare_signals_for_capture() {
   std::signal(SIGXFSZ, SIG_IGN);
 }
 
-int run_capture(ikor& device, const CaptureRequest& request) {
+int check_capture_request(const CaptureRequest& request) {
   if (request.report_json && !report_target_usable(*request.report_json)) {
     return kExitUsage;
   }
+  if (request.folder && !folder_usable(*request.folder)) {
+    return kExitUsage;
+  }
+  return kExitOk;
+}
+
+int run_capture(veltrix::session::Session& session, const CaptureRequest& request) {
+  ikor& device = *session.device();
   const int components = selected_components(device, request);
   if (components < 0) {
     return kExitUsage;
@@ -300,67 +310,39 @@ int run_capture(ikor& device, const CaptureRequest& request) {
   // A terminal would otherwise flush every line: the flush period decides.
   std::setvbuf(stdout, nullptr, _IOFBF, kStdoutBuffer);
 
-  CliEvents events(request.samples);
-  veltrix::capture::control::CaptureOptions options;
-  options.description = request.description;
+  CliEvents events;
+  session.listen(&events);
+  veltrix::session::CaptureRun run;
   // File logging was asked for explicitly: a log that cannot be created or
   // written ends the capture at once, as does any other failure.
-  options.end_at_failure = true;
-  ContinuedCapture capture(events, std::move(options), true);
-  if (!capture.start(device)) {
-    std::fputs("A capture is already running.\n", stderr);
+  run.end_at_failure = true;
+  run.samples = request.samples;
+  run.continue_seconds = request.reconnect_seconds;
+  if (request.seconds > 0.0) {
+    run.end_at = after(request.seconds);
+  }
+  if (!session.start(run)) {
+    session.listen(nullptr);
+    const std::vector<std::string> told = events.told();
+    if (told.empty()) {
+      std::fputs("A capture is already running.\n", stderr);
+    }
+    for (const std::string& failure : told) {
+      std::fprintf(stderr, "%s\n", failure.c_str());
+    }
     return kExitFailure;
   }
-  std::optional<Clock::time_point> deadline;
-  if (request.seconds > 0.0) {
-    deadline = after(request.seconds);
-  }
-  bool interrupted = wait_for_end(deadline);
-  std::unique_ptr<ikor> restored;  // the device a capture goes on with after a reconnect
-  std::string board_gone;          // names the board that did not come back
-  // Only a capture that stopped by itself may have lost its board: one still
-  // running when the time is up is stopped below.
-  while (!interrupted && request.reconnect_seconds &&
-         veltrix::capture::settings::BackgroundThreadRunningStatus.load() != 1) {
-    veltrix::capture::control::wait();
-    if (!capture.board_went_away()) {
-      break;
-    }
-    const ModelEntry* model = find_model(request.description.model_name);
-    if (model == nullptr) {
-      break;
-    }
-    const Clock::time_point wait_until =
-        std::min(after(*request.reconnect_seconds), deadline.value_or(Clock::time_point::max()));
-    auto back = veltrix::devices::await_board_return(
-        *model, request.description.bus == "SPI" ? MODE_SPI : MODE_I2C, wait_until, [&] {
-          return (interrupted = interrupted || stop_signal_pending()) || (deadline && Clock::now() >= *deadline);
-        });
-    if (!back.device) {
-      if (!interrupted) {
-        board_gone = veltrix::devices::remembered_board_name(request.description.model_name);
-      }
-      break;
-    }
-    restored = std::move(back.device);
-    if (!capture.resume(*restored, back.restore, back.port)) {
-      break;
-    }
-    interrupted = wait_for_end(deadline);
-  }
-  veltrix::capture::control::request_stop();
-  veltrix::capture::control::wait();
-  capture.finish();
+  const bool interrupted = wait_for_end(session);
+  session.listen(nullptr);
   events.flush_the_rest();
 
-  std::fputs(events.notes().c_str(), stderr);
-  int status = kExitOk;
-  if (!events.failures().empty()) {
-    std::fprintf(stderr, "%s\n", events.failures().c_str());
-    status = kExitFailure;
+  const Outcome& outcome = *events.outcome();
+  for (const std::string& note : outcome.notes) {
+    std::fprintf(stderr, "%s\n", note.c_str());
   }
-  // A capture that ended by itself said why among its failures.
-  if (events.reason() != EndReason::kStopRequested) {
+  int status = kExitOk;
+  for (const std::string& failure : outcome.failures) {
+    std::fprintf(stderr, "%s\n", failure.c_str());
     status = kExitFailure;
   }
   if (const int error = events.output_error(); error != 0) {
@@ -368,32 +350,18 @@ int run_capture(ikor& device, const CaptureRequest& request) {
                  std::strerror(error));
     status = kExitFailure;
   }
-  if (!board_gone.empty()) {
-    std::fprintf(stderr, "The board %s did not come back within %g s.\n", board_gone.c_str(),
-                 *request.reconnect_seconds);
-    status = kExitFailure;
-  }
   if (interrupted) {
     std::fputs("Capture stopped by a signal before its end.\n", stderr);
     status = kExitFailure;
   }
-  const std::vector<CaptureGap> gaps = capture.gaps();
-  if (!gaps.empty()) {
-    const auto& reports = capture.segment_reports();
-    for (std::size_t i = 0; i < reports.size(); ++i) {
-      std::fprintf(stderr, "Segment %zu: %s\n", i + 1, report_line(reports[i]).c_str());
-      if (i < gaps.size()) {
-        std::fprintf(stderr, "%s\n", gap_line(static_cast<int>(i + 1), gaps[i]).c_str());
-      }
-    }
-    if (request.report_json && !write_report_json(continued_report_json(reports, gaps), *request.report_json)) {
-      status = kExitFailure;
-    }
-  } else if (const auto& report = events.report()) {
-    std::fprintf(stderr, "%s\n", report_line(*report).c_str());
-    if (request.report_json && !write_report_json(report_json(*report), *request.report_json)) {
-      status = kExitFailure;
-    }
+  if (outcome.segments.empty()) {
+    return status;
+  }
+  for (const std::string& line : veltrix::session::report_lines(outcome)) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+  }
+  if (request.report_json && !write_report_json(veltrix::session::outcome_json(outcome), *request.report_json)) {
+    status = kExitFailure;
   }
   return status;
 }

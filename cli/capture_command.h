@@ -9,7 +9,7 @@
 
 #include "capture/capture_sidecar.h"
 #include "cli/device_choices.h"
-#include "devices/ikor.h"
+#include "session/session.h"
 
 namespace veltrix::cli {
 
@@ -20,12 +20,11 @@ struct CaptureRequest {
   double seconds = 0.0;                                // else stop after this long
   std::optional<std::string> folder;                   // file logging exactly when set
   bool console = true;
-  bool fast = false;                                 // block reads where the sensor allows them
-  veltrix::capture::CaptureDescription description;  // for the sidecar beside the data log
+  bool fast = false;  // block reads where the sensor allows them
   // Where the report also goes as JSON: a file, "-" for stderr; unset: nowhere.
   std::optional<std::string> report_json;
   // When set, a board lost during the capture is waited for this long, then
-  // restored and the capture goes on (capture/continued_capture.h).
+  // restored and the capture goes on in a new segment (session/session.h).
   std::optional<double> reconnect_seconds;
 };
 
@@ -35,10 +34,15 @@ struct CaptureRequest {
 // so does a data log past the file-size limit (EFBIG).
 void prepare_signals_for_capture();
 
-// Returns the exit status (cli/exit_status.h). Any failure the capture
-// reports, a stop signal and a closed stdout end the capture at once, with
-// its data log complete and closed, and give exit status 1. Every capture
-// that ran ends with its report on stderr, one line, after any failure.
-int run_capture(ikor& device, const CaptureRequest& request);
+// Before the board is touched: kExitUsage after saying why when the report
+// target or the log folder cannot be used, else kExitOk.
+int check_capture_request(const CaptureRequest& request);
+
+// Runs the capture on `session`'s connected device. Returns the exit status
+// (cli/exit_status.h). Any failure the capture reports, a stop signal and a
+// closed stdout end the capture at once, with its data log complete and
+// closed, and give exit status 1. Every capture that ran ends with its
+// report on stderr (session/sentences.h), after any failure.
+int run_capture(veltrix::session::Session& session, const CaptureRequest& request);
 
 }  // namespace veltrix::cli

@@ -22,6 +22,7 @@
 #include "devices/model_catalogue.h"
 #include "devices/register_input.h"
 #include "devices/register_operations.h"
+#include "session/session.h"
 
 using veltrix::cli::AnalyzeRequest;
 using veltrix::cli::CaptureRequest;
@@ -359,11 +360,14 @@ int main(int argc, char** argv) {
   if (*diff && diff->count("FILE2") != 0) {
     return run_diff_files(*device, args.file, args.second_file);
   }
-  // Resolved here rather than in connect_device so the capture's sidecar can name it.
-  const std::string port = args.port.empty() ? veltrix::devices::discover_board_port() : args.port;
-  args.capture.description = {model.name, model.class_name, mode == MODE_SPI ? "SPI" : "I2C", port};
+  if (*capture) {
+    if (const int checked = veltrix::cli::check_capture_request(args.capture); checked != kExitOk) {
+      return checked;
+    }
+  }
+  veltrix::session::Session session;
   int status = *diff ? veltrix::cli::kExitDiffFailure : kExitFailure;
-  if (veltrix::devices::connect_device(*device, mode, port) != 0) {
+  if (session.connect(model, mode, args.port) != 0) {
     std::fprintf(stderr, "%s\n", veltrix::devices::connect_failure_message(mode));
     if (const std::string detail = veltrix::devices::connect_failure_detail(); !detail.empty()) {
       std::fprintf(stderr, "%s\n", detail.c_str());
@@ -372,38 +376,40 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", veltrix::devices::failure_sentence(cause, "").c_str());
     }
   } else {
+    device.reset();
+    ikor* connected = session.device();
     if (*info) {
-      status = run_info(*device);
+      status = run_info(*connected);
     }
     if (*map) {
-      status = run_map(*device);
+      status = run_map(*connected);
     }
     if (*read) {
-      status = run_read(*device, args.address, *address, length);
+      status = run_read(*connected, args.address, *address, length);
     }
     if (*write) {
-      status = run_write(*device, *address, *value);
+      status = run_write(*connected, *address, *value);
     }
     if (*save) {
-      status = run_save(*device, args.file);
+      status = run_save(*connected, args.file);
     }
     if (*load) {
-      status = run_load(*device, args.file);
+      status = run_load(*connected, args.file);
     }
     if (*rate) {
-      status = run_rate(*device, *chosen_rate);
+      status = run_rate(*connected, *chosen_rate);
     }
     if (*capture) {
-      status = run_capture(*device, args.capture);
+      status = run_capture(session, args.capture);
     }
     if (*selftest) {
-      status = run_selftest(*device);
+      status = run_selftest(*connected);
     }
     if (*diff) {
-      status = run_diff(*device, args.file);
+      status = run_diff(*connected, args.file);
     }
   }
   std::fflush(stdout);
-  veltrix::devices::disconnect_device();
+  session.disconnect();
   return status;
 }

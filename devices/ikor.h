@@ -165,5 +165,6 @@ class ikor {
   std::atomic<unsigned> rate_changes_{0};
 };
 
-// The current device: empty until a connection succeeds.
-inline std::unique_ptr<ikor> iKOR;
+// The current device the window works on, owned by its board session
+// (session/session.h); null until a connection succeeds.
+inline ikor* iKOR = nullptr;

@@ -92,10 +92,12 @@ RegisterComparison compare_sensor_with_file(ikor& device, const std::string& pat
     if (status == 0) {
       continue;
     }
+    const bool stopped = keep_failure(outcome, address, status, static_cast<int>(i));
     if (comparison.status == 0) {
       comparison.status = status;
+      comparison.cause = stopped ? outcome.stop->cause : outcome.bad_replies.back().cause;
     }
-    if (keep_failure(outcome, address, status, static_cast<int>(i))) {
+    if (stopped) {
       comparison.stopped = StoppedAt{*outcome.stop, &table[i]};
       return comparison;
     }

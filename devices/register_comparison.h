@@ -37,10 +37,11 @@ struct RegisterComparison {
   // link status of the first of the sensor's registers that could not be read.
   long status = 0;
   std::string bad_file;
-  std::string file_problem;                     // why `bad_file` could not be read, "" when not known
-  std::optional<StoppedAt> stopped;             // the board left this register unanswered: nothing is compared
-  std::vector<FailedRegister> bad_replies;      // answered badly: left out of the comparison
-  std::vector<RegisterDifference> differences;  // in table order; complete only when status is 0
+  std::string file_problem;                      // why `bad_file` could not be read, "" when not known
+  FailureCause cause = FailureCause::kBadReply;  // of that first register, when status is a link status
+  std::optional<StoppedAt> stopped;              // the board left this register unanswered: nothing is compared
+  std::vector<FailedRegister> bad_replies;       // answered badly: left out of the comparison
+  std::vector<RegisterDifference> differences;   // in table order; complete only when status is 0
 };
 
 // The sensor's registers against the file at `path`, stopping at the first

@@ -10,9 +10,8 @@
 #include <QThread>
 #include <QTimer>
 
-#include "capture/capture_control.h"
-#include "capture/capture_settings.h"
-#include "devices/device_connection.h"
+#include <chrono>
+
 #include "devices/port_notifier.h"
 #include "ui/operator_prompts.h"
 #include "ui/plot/live_plot_window.h"
@@ -60,11 +59,9 @@ void MainUIForm2::wire_handlers() {
   connect(btnStart, &QPushButton::clicked, this, &MainUIForm2::btnStart_Click);
   connect(btnStop, &QPushButton::clicked, this, &MainUIForm2::btnStop_Click);
   connect(tmDataUpdater, &QTimer::timeout, this, &MainUIForm2::tmDataUpdater_Tick);
-  // Until the first Start both buttons are visible, one behind the other:
-  // the shortcut presses the one in front.
   auto* start_stop = new QShortcut(QKeySequence(veltrix::ui::kStartStopKeys), this);
   connect(start_stop, &QShortcut::activated, this, [this] {
-    QPushButton* front = btnStart->isVisible() ? btnStart : btnStop;
+    QPushButton* front = capturing_ ? btnStop : btnStart;
     if (front->isEnabled()) {
       front->animateClick();
     }
@@ -117,11 +114,11 @@ void MainUIForm2::shut_down() {
   shut_down_ = true;
   tmDataUpdater->stop();
   tmBoardWatch->stop();
-  if (veltrix::capture::settings::BackgroundThreadRunningStatus.load() == 1) {
-    veltrix::capture::control::request_stop();
+  session_.stop();
+  while (!session_.wait_for(std::chrono::seconds(1))) {
   }
-  veltrix::capture::control::wait();
-  veltrix::devices::disconnect_device();
+  iKOR = nullptr;
+  session_.disconnect();
 }
 
 }  // namespace VeltrixDataLoggerWFA_clr8xp

@@ -4,28 +4,30 @@
 // controls and events they serve; they validate input, call the current
 // device iKOR or the capture settings and control, and update the widgets.
 //
-// Thread contract: window thread only. The capture thread shares only the
-// capture settings, the console buffer and the plot queue (capture/), all
-// safe to touch from here; the link's notifier and the capture's events come
-// from other threads and are passed to this one.
+// Thread contract: window thread only. The board session (session/) owns
+// the device, the capture and the board's loss and return; its events come
+// from other threads and are passed to this one, and so are the link's
+// notices. The capture thread shares only the capture settings, the console
+// buffer and the plot queue (capture/), all safe to touch from here.
 //
 // Files: layout and wiring (main_ui_form2_layout.cpp, main_ui_form2.cpp),
 // connection, register panel and logging controls, live plot and capture
 // report, what is remembered between runs (main_ui_form2_*.cpp).
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "capture/capture_control.h"
-#include "capture/continued_capture.h"
+#include "capture/sample_queue.h"
 #include "devices/register_sentences.h"
 #include "devices/write_read_back.h"
+#include "session/session.h"
 #include "ui/anchoring.h"
-#include "ui/capture_event_signals.h"
+#include "ui/session_signals.h"
 #include "ui/window_settings.h"
 
 class ikor;
@@ -114,11 +116,9 @@ class MainUIForm2 : public QWidget {
   // A board that went away, and connecting to it again (main_ui_form2_reconnect.cpp).
   void build_reconnect_line();
   void wire_reconnect();
-  void watch_board();
-  void board_went_away(bool link_lost);
+  void board_went_away(const veltrix::session::BoardLoss& loss);
+  void board_came_back(const veltrix::session::BoardBack& back);
   bool reconnect_to(const std::string& port);
-  // A continued capture goes on with the board that came back at `port`.
-  void resume_capture(const veltrix::devices::Restore& restore, const std::string& port);
 
   void show_error(const QString& text, const QString& detail = {});
   void set_register_map_text(const std::string& text);
@@ -134,13 +134,13 @@ class MainUIForm2 : public QWidget {
   void enable_start_for_outputs();
   void set_capturing(bool capturing);
   void shut_down();
-  // The live plot and report side of Start; the options the capture is given.
-  veltrix::capture::control::CaptureOptions begin_capture_extras();
+  // The live plot and report side of Start; what the capture is asked to do.
+  veltrix::session::CaptureRun begin_capture_extras();
   void wire_capture_events();
   void capture_note(const QString& message);
   void capture_waiting(int seconds);
-  void capture_failure(const QString& message);
-  void capture_ended(veltrix::capture::EndReason reason, const veltrix::capture::CaptureReport& report);
+  void capture_failure(const QString& message, bool capture_goes_on);
+  void capture_ended(const veltrix::session::Outcome& outcome);
   void show_capture_outcome();
   // Before the handlers are wired: the boxes and their mirror flags are set
   // as the operator left them, without running a handler.
@@ -157,28 +157,23 @@ class MainUIForm2 : public QWidget {
   // The console buffer snapshot the pane shows; nullopt when it shows other text.
   std::optional<std::string> console_shown_;
   bool shut_down_ = false;
-  // Who the connected sensor is, as connect found it, for each capture's sidecar.
-  veltrix::capture::CaptureDescription description_;
   // Fed by every capture, read by the live plot; outlives each capture thread.
   veltrix::capture::SampleQueue plot_queue_;
   QPointer<veltrix::ui::plot::LivePlotWindow> live_plot_;
-  // Heard on this thread; outlives each capture thread.
-  veltrix::ui::CaptureEventSignals capture_events_;
+  // Heard on this thread; outlives the session it listens to.
+  veltrix::ui::SessionSignals session_signals_;
+  // The board, its captures, its loss and return; iKOR is its device.
+  veltrix::session::Session session_{&session_signals_};
+  // From Start until the capture's end: the window's own state, as its
+  // events leave it.
+  bool capturing_ = false;
   QString capture_notes_;
-  QString capture_waiting_;  // while the running capture has no sample for seconds
+  QString capture_end_;      // why the last capture ended by itself; "" when it was stopped
+  QString capture_waiting_;  // while the capture has no sample, or waits for its board
   QString capture_report_;
-  QString capture_end_;    // why the last capture ended by itself; "" when it was stopped
-  QString held_failures_;  // of a capture that is ending, shown with its end
-  QString capture_gaps_;   // of a capture that went on after its board came back
-  // The capture under way when Start found "Continue after reconnect"
-  // checked; it outlives each of its segments' threads.
-  std::unique_ptr<veltrix::capture::ContinuedCapture> continued_;
-  // Its board went away: the window stays capturing until the board is back or Stop.
-  bool awaiting_board_ = false;
+  QString capture_gaps_;        // of a capture that goes on across a lost board
+  QStringList failures_shown_;  // of the running capture, shown as they happened
   veltrix::ui::WindowChoices remembered_;
-  bool board_away_ = false;
-  bool link_lost_ = false;       // the port hung up or failed, so a board found there has come back
-  bool port_seen_gone_ = false;  // since the board went away, or since the last attempt failed
 
   QPushButton* btnLoad;
   QPushButton* btnSave;

@@ -48,41 +48,39 @@ bool MainUIForm2::conntect_to_device(const QString& pDevice) {
   if (model == nullptr) {
     return false;
   }
-  iKOR = model->create();
-  const int modes = iKOR->get_available_modes();
+  const int modes = model->create()->get_available_modes();
   const int mode = modes == (MODE_I2C | MODE_SPI) ? prompts_.choose_connection_mode(this) : modes;
   if (mode != MODE_I2C && mode != MODE_SPI) {
-    iKOR.reset();
     return false;
   }
-  // The full port path: discovery returns it whole. Kept for the sidecars.
-  const std::string port = veltrix::devices::discover_board_port();
-  if (veltrix::devices::connect_device(*iKOR, mode, port) != 0) {
-    iKOR.reset();
+  if (session_.connect(*model, mode, "") != 0) {
     show_error(QString::fromLatin1(veltrix::devices::connect_failure_message(mode)),
                QString::fromStdString(veltrix::devices::connect_failure_detail()));
     return false;
   }
-  description_ = {model->name, model->class_name, mode == MODE_I2C ? "I2C" : "SPI", port};
+  iKOR = session_.device();
+  const auto not_connected = [this] {
+    session_.disconnect();
+    iKOR = nullptr;
+    return false;
+  };
   // A board that leaves the rate unanswered is not connected: the window
   // would show a rate nobody set and read back.
-  const QString not_connected = QString::fromLatin1(veltrix::devices::connect_failure_message(mode));
+  const QString refused = QString::fromLatin1(veltrix::devices::connect_failure_message(mode));
   const auto rate = veltrix::devices::change_sampling_rate(*iKOR, RATE_50HZ);
   if (rate.stopped && veltrix::devices::board_stopped(rate.stopped->cause)) {
-    iKOR.reset();
     const QString what = rate.stopped->written ? QStringLiteral(" Register %1 was written, but reading it back failed.")
                                                : QStringLiteral(" Register %1 was not written.");
-    show_error(not_connected, veltrix::ui::failure_text(rate.stopped->cause, "") +
-                                  what.arg(veltrix::ui::register_named(*rate.stopped)));
-    return false;
+    show_error(refused, veltrix::ui::failure_text(rate.stopped->cause, "") +
+                            what.arg(veltrix::ui::register_named(*rate.stopped)));
+    return not_connected();
   }
   update_sensor_ui_for_sensor(*iKOR);
   if (const auto cause = veltrix::devices::last_failure_cause();
       CurrentSampleRate == 0 && veltrix::devices::board_stopped(cause)) {
-    iKOR.reset();
-    show_error(not_connected,
+    show_error(refused,
                veltrix::ui::failure_text(cause, "") + QStringLiteral(" The sampling rate could not be read back."));
-    return false;
+    return not_connected();
   }
   show_register_map();
   return true;

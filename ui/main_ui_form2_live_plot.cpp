@@ -55,21 +55,20 @@ void MainUIForm2::chkFastCapture_CheckedChanged() {
   veltrix::capture::settings::FastCapture = chkFastCapture->isChecked();
 }
 
-veltrix::capture::control::CaptureOptions MainUIForm2::begin_capture_extras() {
+veltrix::session::CaptureRun MainUIForm2::begin_capture_extras() {
   capture_notes_.clear();
+  capture_end_.clear();
   capture_waiting_.clear();
   capture_report_.clear();
-  capture_end_.clear();
   capture_gaps_.clear();
+  failures_shown_.clear();
   show_capture_outcome();
   if (!live_plot_.isNull()) {
     live_plot_->begin_capture();
   }
-  veltrix::capture::control::CaptureOptions options;
-  options.description = description_;
-  options.plot_queue = &plot_queue_;
-  options.events = &capture_events_;
-  return options;
+  veltrix::session::CaptureRun run;
+  run.plot_queue = &plot_queue_;
+  return run;
 }
 
 // A capture's notes (a fast capture that fell back, say) stay beside its

@@ -11,15 +11,17 @@
 #include <QStringList>
 #include <QTextCursor>
 #include <QTimer>
+#include <chrono>
 #include <initializer_list>
+#include <limits>
 #include <utility>
 
-#include "capture/capture_control.h"
 #include "capture/capture_settings.h"
 #include "capture/console_buffer.h"
 #include "devices/ikor.h"
 #include "devices/rate_choices.h"
 #include "devices/register_operations.h"
+#include "session/sentences.h"
 #include "ui/console_update.h"
 #include "ui/main_ui_form2.h"
 #include "ui/operator_prompts.h"
@@ -30,6 +32,9 @@ namespace VeltrixDataLoggerWFA_clr8xp {
 namespace {
 
 QString latin1(std::string_view text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+
+// A stopped capture ends after its sample in progress: well within this.
+constexpr std::chrono::seconds kCaptureEndWait{5};
 
 }  // namespace
 
@@ -140,6 +145,7 @@ int MainUIForm2::chosen_components() const {
 }
 
 void MainUIForm2::set_capturing(bool capturing) {
+  capturing_ = capturing;
   btnStart->setVisible(!capturing);
   btnStop->setVisible(capturing);
   for (QWidget* control : std::initializer_list<QWidget*>{btnLoad, chkEnableDisplay, chkEnableFileLog, chkFastCapture,
@@ -149,21 +155,22 @@ void MainUIForm2::set_capturing(bool capturing) {
 }
 
 void MainUIForm2::btnStart_Click() {
-  if (!is_device_connected()) {
+  if (capturing_ || !is_device_connected()) {
     return;
   }
   // The previous capture may still be finishing its last sample after Stop;
   // waiting for it (one sample period at most) keeps this click, and its
   // last events are heard before the new capture's.
-  veltrix::capture::control::wait();
-  capture_events_.deliver_queued();
-  continued_.reset();
-  auto options = begin_capture_extras();
+  (void)session_.wait_for(kCaptureEndWait);
+  session_signals_.deliver_queued();
+  iKOR = session_.device();
+  veltrix::session::CaptureRun run = begin_capture_extras();
   if (chkContinueAfterReconnect->isChecked()) {
-    continued_ = std::make_unique<veltrix::capture::ContinuedCapture>(capture_events_, std::move(options),
-                                                                      /*hold=*/false);
+    // Until the board is back or the operator presses Stop.
+    run.continue_seconds = std::numeric_limits<double>::infinity();
   }
-  if (!(continued_ ? continued_->start(*iKOR) : veltrix::capture::control::start(*iKOR, std::move(options)))) {
+  if (!session_.start(run)) {
+    session_signals_.deliver_queued();
     return;
   }
   if (veltrix::capture::settings::EnableLogToConsole.load()) {
@@ -173,16 +180,10 @@ void MainUIForm2::btnStart_Click() {
 }
 
 void MainUIForm2::btnStop_Click() {
-  if (!is_device_connected()) {
+  if (!capturing_) {
     return;
   }
-  veltrix::capture::control::request_stop();
-  if (std::exchange(awaiting_board_, false)) {
-    continued_->finish();
-    if (const QString failures = std::exchange(held_failures_, {}); !failures.isEmpty()) {
-      show_error(failures);
-    }
-  }
+  session_.stop();
   tmDataUpdater->stop();
   set_capturing(false);
 }
@@ -209,38 +210,32 @@ void MainUIForm2::tmDataUpdater_Tick() {
 }
 
 void MainUIForm2::wire_capture_events() {
-  using veltrix::ui::CaptureEventSignals;
-  connect(&capture_events_, &CaptureEventSignals::capture_note, this, &MainUIForm2::capture_note);
-  connect(&capture_events_, &CaptureEventSignals::capture_waiting, this, &MainUIForm2::capture_waiting);
-  connect(&capture_events_, &CaptureEventSignals::capture_failure, this, &MainUIForm2::capture_failure);
-  connect(&capture_events_, &CaptureEventSignals::capture_ended, this, &MainUIForm2::capture_ended);
+  using veltrix::ui::SessionSignals;
+  connect(&session_signals_, &SessionSignals::capture_note, this, &MainUIForm2::capture_note);
+  connect(&session_signals_, &SessionSignals::capture_waiting, this, &MainUIForm2::capture_waiting);
+  connect(&session_signals_, &SessionSignals::capture_failure, this, &MainUIForm2::capture_failure);
+  connect(&session_signals_, &SessionSignals::capture_ended, this, &MainUIForm2::capture_ended);
 }
 
-// A data log that cannot be created or written while the capture goes on is
-// shown at once. The failures of a capture that is ending (among them the
-// one that ended it) wait for its end, so the operator gets one box. The run
-// status is back at 1 only after the next Start, which hears every event of
-// the previous capture first: a failure found running came from a capture
-// that was still going on.
-void MainUIForm2::capture_failure(const QString& message) {
-  if (veltrix::capture::settings::BackgroundThreadRunningStatus.load() == 1) {
-    show_error(message);
+// A failure met while the capture goes on (a data log that cannot be
+// written while the console goes on) is shown at once; those of a capture
+// that is ending come with its end, in one box.
+void MainUIForm2::capture_failure(const QString& message, bool capture_goes_on) {
+  if (!capture_goes_on) {
     return;
   }
-  held_failures_ = held_failures_.isEmpty() ? message : held_failures_ + QLatin1Char('\n') + message;
+  failures_shown_.append(message);
+  show_error(message);
 }
 
-// A capture that ended by itself (the board went away or stopped answering)
-// leaves the window idle, as Stop does, with the reason in the report line
-// and in the box. A continued capture whose board went away stays capturing
-// while it waits for the board, and the status line alone tells of the loss.
-void MainUIForm2::capture_ended(veltrix::capture::EndReason reason, const veltrix::capture::CaptureReport& report) {
+// A capture that ended by itself (the board went away or stopped answering,
+// or did not come back) leaves the window idle, as Stop does, with its report
+// beside the console and whatever went wrong in one box.
+void MainUIForm2::capture_ended(const veltrix::session::Outcome& outcome) {
   if (shut_down_) {
     return;
   }
-  const QString why = QString::fromLatin1(veltrix::capture::end_reason_text(reason));
-  awaiting_board_ = continued_ && veltrix::capture::board_loss(reason) && !btnStop->isHidden();
-  if (!why.isEmpty() && !btnStop->isHidden() && !awaiting_board_) {
+  if (capturing_) {
     // Its last lines, the reason among them, are not left unpainted.
     if (tmDataUpdater->isActive()) {
       tmDataUpdater_Tick();
@@ -248,23 +243,28 @@ void MainUIForm2::capture_ended(veltrix::capture::EndReason reason, const veltri
     tmDataUpdater->stop();
     set_capturing(false);
   }
-  capture_end_ = why;
+  capture_end_ = QString::fromStdString(veltrix::session::end_sentence(outcome));
   capture_waiting_.clear();
-  capture_report_ = QString::fromStdString(veltrix::capture::report_line(report));
+  capture_gaps_.clear();
+  QStringList report;
+  for (const std::string& line : veltrix::session::report_lines(outcome)) {
+    report.append(QString::fromStdString(line));
+  }
+  capture_report_ = report.join(QLatin1Char('\n'));
+  QStringList failures;
+  for (const std::string& failure : outcome.failures) {
+    const QString text = QString::fromStdString(failure);
+    if (!failures_shown_.removeOne(text)) {
+      failures.append(text);
+    }
+  }
+  if (!outcome.gaps.empty()) {
+    // The capture went on with the board that came back: the window follows it.
+    iKOR = session_.device();
+  }
   show_capture_outcome();
-  QString failures = std::exchange(held_failures_, {});
-  if (awaiting_board_) {
-    // The rest (a sample the loss cut short) waits for how the capture goes on.
-    QStringList others = failures.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    others.removeAll(why);
-    held_failures_ = others.join(QLatin1Char('\n'));
-    return;
-  }
-  if (!why.isEmpty() && !failures.contains(why)) {
-    failures = failures.isEmpty() ? why : why + QLatin1Char('\n') + failures;
-  }
   if (!failures.isEmpty()) {
-    show_error(failures);
+    show_error(failures.join(QLatin1Char('\n')));
   }
 }
 

@@ -1,6 +1,7 @@
 // A board that went away (unplugged, or no longer answering) and connecting
 // to it again: the status line under the device list, the Reconnect button,
-// and the watch that reconnects on its own when the same board returns.
+// and the session's watch that reconnects on its own when the same board
+// returns.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,15 +10,8 @@
 #include <QTimer>
 #include <utility>
 
-#include "capture/capture_control.h"
-#include "capture/capture_settings.h"
-#include "capture/continued_capture.h"
-#include "devices/board_health.h"
-#include "devices/board_identity.h"
-#include "devices/board_reconnect.h"
 #include "devices/device_connection.h"
-#include "devices/model_catalogue.h"
-#include "devices/register_operations.h"
+#include "session/sentences.h"
 #include "ui/main_ui_form2.h"
 #include "ui/operator_prompts.h"
 #include "ui/window_shortcuts.h"
@@ -26,29 +20,11 @@ namespace VeltrixDataLoggerWFA_clr8xp {
 
 namespace {
 
-using veltrix::devices::BoardSighting;
+using veltrix::session::BoardSighting;
 
 constexpr int kWatchIntervalMs = 500;
-const char* const kDisconnected = "Board disconnected: waiting for it to return";
-const char* const kNotAnswering = "Board not answering";
 
-QString hex_byte(unsigned char value) { return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); }
-
-bool capture_running() { return veltrix::capture::settings::BackgroundThreadRunningStatus.load() == 1; }
-
-QString restore_summary(const veltrix::devices::Restore& restore) {
-  QString text = QStringLiteral("Reconnected: %1 Hz, %2 register writes restored")
-                     .arg(restore.rate_hz)
-                     .arg(restore.registers_written);
-  if (restore.differences.empty()) {
-    return text + QStringLiteral(", all read back");
-  }
-  for (const auto& difference : restore.differences) {
-    text += QStringLiteral("; %1 reads %2 (wrote %3)")
-                .arg(hex_byte(difference.address), hex_byte(difference.read), hex_byte(difference.written));
-  }
-  return text;
-}
+QString text_of(const std::string& sentence) { return QString::fromStdString(sentence); }
 
 }  // namespace
 
@@ -79,116 +55,61 @@ void MainUIForm2::build_reconnect_line() {
 
 void MainUIForm2::wire_reconnect() {
   connect(btnReconnect, &QPushButton::clicked, this, &MainUIForm2::btnReconnect_Click);
-  connect(tmBoardWatch, &QTimer::timeout, this, &MainUIForm2::watch_board);
-  connect(&capture_events_, &veltrix::ui::CaptureEventSignals::capture_ended, this,
-          [this](veltrix::capture::EndReason reason, const veltrix::capture::CaptureReport&) {
-            if (veltrix::capture::board_loss(reason)) {
-              board_went_away(reason == veltrix::capture::EndReason::kBoardLost);
-            }
-          });
+  connect(tmBoardWatch, &QTimer::timeout, this, [this] {
+    if (!shut_down_ && iKOR != nullptr && !capturing_) {
+      session_.watch();
+    }
+  });
+  connect(&session_signals_, &veltrix::ui::SessionSignals::board_went_away, this, &MainUIForm2::board_went_away);
+  connect(&session_signals_, &veltrix::ui::SessionSignals::board_came_back, this, &MainUIForm2::board_came_back);
   // Watching starts with the first connection; the device list is not
   // offered again after it.
   connect(cmbDevices, &QComboBox::currentIndexChanged, this, [this] {
-    if (iKOR) {
+    if (iKOR != nullptr) {
       tmBoardWatch->start();
     }
   });
 }
 
-void MainUIForm2::board_went_away(bool link_lost) {
-  if (shut_down_ || !iKOR) {
+// A capture that waits for its board says so beside its report; the
+// Reconnect button is for a board lost between captures, which the session
+// does not take back before it has gone and returned.
+void MainUIForm2::board_went_away(const veltrix::session::BoardLoss& loss) {
+  if (shut_down_ || iKOR == nullptr) {
     return;
   }
-  link_lost_ = link_lost_ || link_lost;
-  if (!board_away_) {
-    board_away_ = true;
-    port_seen_gone_ = false;
-  }
-  lblBoardStatus->setText(QString::fromLatin1(link_lost_ ? kDisconnected : kNotAnswering));
+  lblBoardStatus->setText(text_of(veltrix::session::board_lost_sentence(loss.link_lost, false, 0.0)));
+  lblBoardStatus->setToolTip(lblBoardStatus->text());
   lblBoardStatus->show();
+  if (loss.capture_waits) {
+    capture_waiting_ = text_of(loss.sentence);
+    show_capture_outcome();
+    return;
+  }
   btnReconnect->setEnabled(true);
   btnReconnect->show();
-  tmBoardWatch->start();
 }
 
-// While connected it notices a board lost or silent between captures (a
-// running capture reports its own end); while away it looks for the board.
-// A board found at once after it stopped answering is the one that stopped:
-// only one that hung up, or whose port went and came back, is taken on its
-// own.
-void MainUIForm2::watch_board() {
-  if (shut_down_ || !iKOR || capture_running()) {
+void MainUIForm2::board_came_back(const veltrix::session::BoardBack& back) {
+  if (shut_down_) {
     return;
   }
-  if (!board_away_) {
-    if (veltrix::devices::board_lost()) {
-      board_went_away(true);
-    } else if (veltrix::devices::board_unanswered_ms() > 0) {
-      board_went_away(false);
-    }
-    return;
-  }
-  const auto found = veltrix::devices::find_same_board(veltrix::devices::remembered_board());
-  if (found.sighting == BoardSighting::kNone) {
-    port_seen_gone_ = true;
-    return;
-  }
-  if (found.sighting == BoardSighting::kSame && (link_lost_ || port_seen_gone_)) {
-    reconnect_to(found.port);
-  }
-}
-
-void MainUIForm2::btnReconnect_Click() {
-  if (!board_away_ || capture_running()) {
-    return;
-  }
-  const auto board = veltrix::devices::remembered_board();
-  const auto found = veltrix::devices::find_same_board(board);
-  if (found.sighting == BoardSighting::kNone) {
-    show_error(QStringLiteral("The board is not back yet."),
-               QStringLiteral("No board was found at %1.")
-                   .arg(QString::fromStdString(board.port_named ? board.port : std::string("any USB port"))));
-    return;
-  }
-  if (found.sighting == BoardSighting::kOther) {
-    const QString question =
-        QStringLiteral("The board at %1 has serial number %2, not %3. Connect to it and give it this board's settings?")
-            .arg(QString::fromStdString(found.port),
-                 found.serial.empty() ? QStringLiteral("(none)") : QString::fromStdString(found.serial),
-                 board.serial.empty() ? QStringLiteral("(none)") : QString::fromStdString(board.serial));
-    if (!prompts_.confirm(this, QString::fromLatin1(kMessageCaption), question)) {
-      return;
-    }
-  }
-  reconnect_to(found.port);
-}
-
-bool MainUIForm2::reconnect_to(const std::string& port) {
-  const ModelEntry* model = find_model(description_.model_name);
-  if (model == nullptr) {
-    return false;
-  }
-  const int mode = description_.bus == "SPI" ? MODE_SPI : MODE_I2C;
-  const int components = chosen_components();
-  // The capture that lost the board may still be finishing with the old device.
-  veltrix::capture::control::wait();
-  std::unique_ptr<ikor> device = model->create();
-  const auto restore = veltrix::devices::reconnect_device(*device, mode, port);
-  if (restore.status != 0) {
-    // Tried once: the next attempt on its own waits for the port to go and come back.
-    port_seen_gone_ = false;
-    link_lost_ = false;
-    const std::string detail = veltrix::devices::connect_failure_detail();
-    lblBoardStatus->setText(QStringLiteral("%1 (reconnecting failed%2)")
-                                .arg(QString::fromLatin1(kNotAnswering),
-                                     detail.empty() ? QString() : ": " + QString::fromStdString(detail)));
-    return false;
-  }
-  iKOR = std::move(device);
-  description_.port_path = port;
-  board_away_ = false;
-  link_lost_ = false;
   btnReconnect->hide();
+  lblBoardStatus->setText(text_of(back.sentence));
+  lblBoardStatus->setToolTip(lblBoardStatus->text());
+  lblBoardStatus->show();
+  if (capturing_) {
+    // The capture goes on with the board: nothing else may talk to it now.
+    if (back.gap) {
+      capture_waiting_.clear();
+      const QString gap = text_of(back.gap_sentence);
+      capture_gaps_ = capture_gaps_.isEmpty() ? gap : capture_gaps_ + QLatin1Char('\n') + gap;
+      show_capture_outcome();
+    }
+    return;
+  }
+  const int components = chosen_components();
+  iKOR = session_.device();
   update_sensor_ui_for_sensor(*iKOR);
   for (const auto& [box, bit] : {std::pair{chkGyro, COMPONENT_GYRO}, std::pair{chkAccel, COMPONENT_ACCEL},
                                  std::pair{chkCompass, COMPONENT_COMPASS}, std::pair{chkTemp, COMPONENT_TEMP}}) {
@@ -197,34 +118,34 @@ bool MainUIForm2::reconnect_to(const std::string& port) {
     }
   }
   show_register_map();
-  lblBoardStatus->setText(restore_summary(restore));
-  lblBoardStatus->setToolTip(lblBoardStatus->text());
-  if (awaiting_board_ && continued_->board_went_away()) {
-    resume_capture(restore, port);
-  }
-  return true;
 }
 
-void MainUIForm2::resume_capture(const veltrix::devices::Restore& restore, const std::string& port) {
-  awaiting_board_ = false;
-  if (!continued_->resume(*iKOR, restore, port)) {
-    continued_->finish();
-    tmDataUpdater->stop();
-    set_capturing(false);
+void MainUIForm2::btnReconnect_Click() {
+  if (!session_.board_away() || capturing_) {
     return;
   }
-  // Connecting again enabled what a running capture keeps disabled.
-  set_capturing(true);
-  const auto gaps = continued_->gaps();
-  const QString gap = QString::fromStdString(veltrix::capture::gap_line(static_cast<int>(gaps.size()), gaps.back()));
-  capture_gaps_ = capture_gaps_.isEmpty() ? gap : capture_gaps_ + QLatin1Char(' ') + gap;
-  capture_end_.clear();
-  capture_report_.clear();
-  // What else went wrong as the board went is told beside the gap, not in a box.
-  for (const QString& failure : std::exchange(held_failures_, {}).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-    capture_note(failure);
+  const BoardSighting found = session_.look_for_board();
+  if (found.kind == BoardSighting::Kind::kNone) {
+    show_error(QString::fromLatin1(veltrix::session::kBoardNotBack),
+               text_of(veltrix::session::not_back_sentence(found)));
+    return;
   }
-  show_capture_outcome();
+  if (found.kind == BoardSighting::Kind::kOther &&
+      !prompts_.confirm(this, QString::fromLatin1(kMessageCaption),
+                        text_of(veltrix::session::other_board_question(found, session_.remembered_serial())))) {
+    return;
+  }
+  reconnect_to(found.port);
+}
+
+bool MainUIForm2::reconnect_to(const std::string& port) {
+  if (session_.reconnect(port) != 0) {
+    lblBoardStatus->setText(
+        text_of(veltrix::session::reconnect_failed_sentence(veltrix::devices::connect_failure_detail())));
+    return false;
+  }
+  // The board's controls follow as its return is heard (board_came_back).
+  return true;
 }
 
 }  // namespace VeltrixDataLoggerWFA_clr8xp

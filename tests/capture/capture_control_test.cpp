@@ -219,8 +219,10 @@ TEST_F(CaptureTest, ExitingDuringACaptureStopsAndJoinsIt) {
         connect("kor73", "KOR 73", RATE_200HZ);
         select(COMPONENT_GYRO);
         CaptureRecorder log;
-        // Held where the window holds it: a global that exit destroys.
-        iKOR = std::move(device_);
+        // Held in a global that exit destroys.
+        static std::unique_ptr<ikor> held;
+        held = std::move(device_);
+        iKOR = held.get();
         if (!veltrix::capture::control::start(*iKOR, log.options()) || !log.wait_for(3, 10s)) {
           std::_Exit(3);
         }

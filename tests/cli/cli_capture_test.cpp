@@ -171,14 +171,20 @@ TEST_F(CliCaptureTest, TheReportEndsStderrAndGoesAsJsonToAFileOrToStderr) {
   EXPECT_TRUE(std::regex_match(on_stderr.err.substr(0, json_at), report_line(3))) << on_stderr.err;
   EXPECT_EQ(json::parse(on_stderr.err.substr(json_at), nullptr, false)["samples"], 3) << on_stderr.err;
 
+  // A report that could not be written is refused before the board is touched.
   const std::string unwritable = (folder() / "absent" / "report.json").string();
-  const ProgramRun refused =
-      cli("KOR 42", {"capture", "--components", "temp", "--samples", "3", "--report-json", unwritable});
-  EXPECT_EQ(refused.exit_status, 1);
-  EXPECT_EQ(split_lines(refused.out, "\r\n").size(), 4u);
-  EXPECT_EQ(without_report(refused.err.substr(0, refused.err.find("Unable"))), "");
-  EXPECT_EQ(refused.err.substr(refused.err.find("Unable")),
-            "Unable to write the capture report to " + unwritable + ": No such file or directory\n");
+  for (const auto& [target, why] :
+       {std::pair{unwritable, std::string("its folder does not exist")}, std::pair{std::string(), std::string()}}) {
+    board_->clear_commands();
+    const ProgramRun refused =
+        cli("KOR 42", {"capture", "--components", "temp", "--samples", "3", "--report-json", target});
+    EXPECT_EQ(refused.exit_status, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_TRUE(commands().empty());
+    EXPECT_EQ(refused.err, target.empty()
+                               ? "Unable to write the capture report: --report-json names no file (\"-\" is stderr).\n"
+                               : "Unable to write the capture report to " + target + ": " + why + "\n");
+  }
 }
 
 TEST_F(CliCaptureTest, ByDefaultEveryComponentTheSensorOffers) {
@@ -324,18 +330,20 @@ TEST_F(CliCaptureTest, SecondsBoundTheCapture) {
   }
 }
 
-// File logging was asked for: a folder that cannot take the logs stops the
-// capture at its first recorded sample, before anything reaches stdout.
-TEST_F(CliCaptureTest, AFolderThatCannotTakeTheLogsStopsTheCaptureAtOnce) {
+// File logging was asked for: a folder that cannot take the logs is refused
+// before the board is touched.
+TEST_F(CliCaptureTest, AFolderThatCannotTakeTheLogsIsRefusedBeforeTheBoardIsTouched) {
   serve("kor42");
   const std::string file = (folder() / "a-file").string();
   std::ofstream(file) << "not a folder";
-  for (const std::string& bad : {(folder() / "absent").string(), file}) {
+  for (const auto& [bad, why] :
+       {std::pair{(folder() / "absent").string(), "no such folder"}, std::pair{file, "not a folder"}}) {
+    board_->clear_commands();
     const ProgramRun run = cli("KOR 42", {"capture", "--components", "gyro", "--samples", "1000000", "--folder", bad});
-    EXPECT_EQ(run.exit_status, 1);
-    EXPECT_EQ(run.err.find("Unable to create the data log"), 0u) << run.err;
-    EXPECT_NE(run.err.find(bad), std::string::npos) << run.err;
+    EXPECT_EQ(run.exit_status, 2);
+    EXPECT_EQ(run.err, "Unable to log to " + bad + ": " + why + "\n");
     EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(commands().empty());
   }
 }
 

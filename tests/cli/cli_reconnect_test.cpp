@@ -144,7 +144,12 @@ TEST_F(CliReconnectTest, ACaptureGoesOnInANewSegmentWhenTheSameBoardReturns) {
                       environment, kAway);
     EXPECT_EQ(run.exit_status, 0) << run.err;
     EXPECT_NE(run.err.find("Gap 1: "), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("0 register writes and 1 rate restored, all read back"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("The link to the board was lost; the capture waits up to 5 s for it to return.\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("Reconnected at "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("0 register writes and 1 rate restored"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(", all read back\nSegment 1: "), std::string::npos) << run.err;
     EXPECT_EQ(board_->sample_rate_hz(), std::stod(c.rate));
 
     const auto found = segments();

@@ -131,9 +131,9 @@ class WindowConnectionTest : public QObject {
     QVERIFY(!map.first().contains(QLatin1Char('\r')));
 
     // Connected for good: even a selection forced on the list changes no device.
-    ikor* const device = iKOR.get();
+    ikor* const device = iKOR;
     devices->setCurrentIndex(devices->currentIndex() == 0 ? 1 : 0);
-    QCOMPARE(iKOR.get(), device);
+    QCOMPARE(iKOR, device);
     QCOMPARE(h.prompts.mode_questions_shown, dual ? 1 : 0);
   }
 

@@ -33,7 +33,7 @@ void reset_run_state() {
   veltrix::capture::control::request_stop();
   veltrix::capture::control::wait();
   veltrix::devices::disconnect_device();
-  iKOR.reset();
+  iKOR = nullptr;
   using namespace veltrix::capture::settings;
   BackgroundThreadRunningStatus = 0;
   EnableLogToConsole = true;
@@ -55,7 +55,7 @@ WindowHarness::WindowHarness() {
 
 WindowHarness::~WindowHarness() {
   window.reset();
-  iKOR.reset();
+  iKOR = nullptr;
   board.reset();
   qunsetenv("VELTRIX_PORT");
 }

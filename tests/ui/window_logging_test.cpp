@@ -30,7 +30,7 @@
 #include "tests/ui/sample_lines.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/application_setup.h"
-#include "ui/capture_event_signals.h"
+#include "ui/session_signals.h"
 #include "ui/termination_signals.h"
 
 using veltrix::ui::test::buffered_lines;
@@ -364,45 +364,52 @@ class WindowLoggingTest : public QObject {
 
   // Events told on another thread come out as signals on this one, in their
   // order, the many samples folded into one progress signal while it waits.
-  void capture_events_become_signals_on_the_window_thread() {
-    using veltrix::capture::EndReason;
-    using veltrix::ui::CaptureEventSignals;
-    CaptureEventSignals events;
+  void session_events_become_signals_on_the_window_thread() {
+    using veltrix::ui::SessionSignals;
+    SessionSignals events;
     QStringList heard;
     auto hear = [&](const QString& what) {
       QCOMPARE(QThread::currentThread(), events.thread());
       heard.append(what);
     };
-    connect(&events, &CaptureEventSignals::capture_started,
-            [&](int rate) { hear(QStringLiteral("started %1").arg(rate)); });
-    connect(&events, &CaptureEventSignals::capture_progress,
+    connect(&events, &SessionSignals::capture_started, [&](int rate) { hear(QStringLiteral("started %1").arg(rate)); });
+    connect(&events, &SessionSignals::capture_progress,
             [&](int count) { hear(QStringLiteral("progress %1").arg(count)); });
-    connect(&events, &CaptureEventSignals::capture_note,
-            [&](const QString& text) { hear(QStringLiteral("note ") + text); });
-    connect(&events, &CaptureEventSignals::capture_failure,
-            [&](const QString& text) { hear(QStringLiteral("failure ") + text); });
-    connect(&events, &CaptureEventSignals::capture_ended,
-            [&](EndReason reason, const veltrix::capture::CaptureReport& report) {
-              hear(QStringLiteral("ended %1 %2").arg(static_cast<int>(reason)).arg(report.samples));
-            });
+    connect(&events, &SessionSignals::capture_note, [&](const QString& text) { hear(QStringLiteral("note ") + text); });
+    connect(&events, &SessionSignals::capture_failure,
+            [&](const QString& text, bool goes_on) { hear(QStringLiteral("failure %1 %2").arg(text).arg(goes_on)); });
+    connect(&events, &SessionSignals::board_went_away, [&](const veltrix::session::BoardLoss& loss) {
+      hear(QStringLiteral("lost ") + QString::fromStdString(loss.sentence));
+    });
+    connect(&events, &SessionSignals::board_came_back, [&](const veltrix::session::BoardBack& back) {
+      hear(QStringLiteral("back ") + QString::fromStdString(back.port));
+    });
+    connect(&events, &SessionSignals::capture_ended, [&](const veltrix::session::Outcome& outcome) {
+      hear(QStringLiteral("ended %1").arg(outcome.segments.front().samples));
+    });
     std::thread capture([&events] {
       events.started(200);
       for (int count = 1; count <= 1000; ++count) {
         events.progress("", count);
       }
       events.note("fell back");
+      events.board_lost({true, true, 5.0, "away"});
+      veltrix::session::BoardBack back;
+      back.port = "/dev/ttyACM1";
+      events.board_back(back);
       events.progress("", 1001);
-      events.failure("gone");
-      veltrix::capture::CaptureReport report;
-      report.samples = 1001;
-      events.ended(EndReason::kBoardLost, report);
+      events.failure("gone", false);
+      veltrix::session::Outcome outcome;
+      outcome.segments.resize(1);
+      outcome.segments.front().samples = 1001;
+      events.ended(outcome);
     });
     capture.join();
     QVERIFY(heard.isEmpty());
     events.deliver_queued();
     // The one progress signal queued carries the count when it is emitted.
-    QCOMPARE(heard, (QStringList{"started 200", "progress 1001", "note fell back", "failure gone",
-                                 QStringLiteral("ended %1 1001").arg(static_cast<int>(EndReason::kBoardLost))}));
+    QCOMPARE(heard, (QStringList{"started 200", "progress 1001", "note fell back", "lost away", "back /dev/ttyACM1",
+                                 "failure gone 0", "ended 1001"}));
   }
 
   void a_board_that_falls_silent_returns_the_window_to_idle() {

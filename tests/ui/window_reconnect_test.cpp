@@ -22,6 +22,7 @@
 #include "capture/capture_control.h"
 #include "capture/capture_settings.h"
 #include "capture/capture_sidecar.h"
+#include "capture/console_buffer.h"
 #include "tests/support/temp_folder.h"
 #include "tests/ui/window_fixture.h"
 #include "ui/application_setup.h"
@@ -145,7 +146,9 @@ class WindowReconnectTest : public QObject {
 
     QCOMPARE(h.board->register_value(kBus, kOffsetRegister), 0x5A);
     QCOMPARE(h.board->sample_rate_hz(), 100.0);
-    QCOMPARE(status->text(), QStringLiteral("Reconnected: 100 Hz, 1 register writes restored, all read back"));
+    QCOMPARE(status->text(),
+             QStringLiteral("Reconnected at %1: 100 Hz, 1 register write and 1 rate restored, all read back")
+                 .arg(QString::fromStdString(named_port ? folder.file("board") : h.board->current_port_path())));
     QVERIFY(h.child<QRadioButton>("rdSamplingRate100")->isChecked());
     QVERIFY(h.child<QPushButton>("btnReconnect")->isHidden());
     QVERIFY(!h.child<QComboBox>("cmbDevices")->isEnabled());
@@ -190,7 +193,7 @@ class WindowReconnectTest : public QObject {
     h.prompts.confirm_answer = true;
     h.click("btnReconnect");
     QCOMPARE(h.prompts.questions.size(), std::size_t{2});
-    QVERIFY(status->text().startsWith(QStringLiteral("Reconnected")));
+    QTRY_VERIFY(status->text().startsWith(QStringLiteral("Reconnected")));
     QCOMPARE(h.board->register_value(kBus, kOffsetRegister), 0x5A);
     QCOMPARE(h.board->sample_rate_hz(), 100.0);
   }
@@ -213,7 +216,14 @@ class WindowReconnectTest : public QObject {
     unplug(*h.board, -1);
     auto* status = h.child<QLabel>("lblBoardStatus");
     QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("Board disconnected: waiting for it to return"), 3000);
-    // Waiting for the board, still capturing: Stop is offered and nothing asked.
+    // Waiting for the board, still capturing: it says so, Stop is offered and nothing asked.
+    auto* report = h.child<QLabel>("lblCaptureReport");
+    QTRY_VERIFY(
+        report->text().contains(QStringLiteral("The link to the board was lost; the capture waits for it to return.")));
+    QVERIFY2(!report->text().contains(QStringLiteral("stopped")), qPrintable(report->text()));
+    const QString console = QString::fromStdString(veltrix::capture::console_buffer::snapshot());
+    QVERIFY(console.contains(QStringLiteral("the capture waits for it to return")));
+    QVERIFY2(!console.contains(QStringLiteral("stopped")), qPrintable(console));
     QVERIFY(h.child<QPushButton>("btnStop")->isVisible());
     QVERIFY(!h.child<QPushButton>("btnStart")->isVisible());
     QVERIFY(!box->isEnabled());
@@ -221,8 +231,8 @@ class WindowReconnectTest : public QObject {
 
     h.board.reset();
     h.board = start_board(folder.file("board"), folder.file("sysfs"), "VX-0001");
-    auto* report = h.child<QLabel>("lblCaptureReport");
     QTRY_VERIFY_WITH_TIMEOUT(report->text().contains(QStringLiteral("Gap 1: ")), 5000);
+    QVERIFY(!report->text().contains(QStringLiteral("waits for it")));
     QVERIFY2(report->text().contains(QStringLiteral("lost; board back at %1, 1 register write and 1 rate restored")
                                          .arg(folder.file("board").c_str())),
              qPrintable(report->text()));
@@ -233,7 +243,10 @@ class WindowReconnectTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(buffered_lines() >= lines + 10, kCaptureTimeoutMs);
 
     h.click("btnStop");
-    veltrix::capture::control::wait();
+    // The whole capture, each segment and the gap between them.
+    QTRY_VERIFY_WITH_TIMEOUT(report->text().contains(QStringLiteral("Segment 2: Capture report: ")), 5000);
+    QVERIFY(report->text().contains(QStringLiteral("Segment 1: Capture report: ")));
+    QVERIFY(report->text().contains(QStringLiteral("Gap 1: ")));
     QVERIFY2(h.prompts.errors.empty(), qPrintable(shown_errors(h)));
     const auto found = sidecars(logs.path());
     QCOMPARE(found.size(), std::size_t{2});

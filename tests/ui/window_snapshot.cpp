@@ -176,6 +176,6 @@ int main(int argc, char** argv) {
       written = window.grab().save(out) ? 0 : 1;
     }
   }
-  iKOR.reset();
+  iKOR = nullptr;
   return written;
 }
