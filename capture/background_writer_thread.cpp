@@ -275,6 +275,10 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     const long overflows = reads.overflows();
     bool ready = false;
     bool whole = false;
+    // A poll tells the sensor's state when it asked, not when its answer is
+    // looked at, which may be long after: the process may have been stopped
+    // meanwhile. A wait is judged from then.
+    const double asked_ms = elapsed_ms();
     // A failed poll loses no sample of its own: the schedule counts what it cost.
     if (reads.poll(polled_components, ready, whole, read_whole) != 0) {
       attempt_failed();
@@ -283,9 +287,12 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
     }
     if (!ready) {
       if (reads.overflows() != overflows) {
+        // The sensor made samples, more than its FIFO could keep.
         attempt_failed();
+        waited.sample(asked_ms);
+      } else {
+        waited.nothing(asked_ms);
       }
-      waited.nothing(elapsed_ms());
       stop_on_link_failure();
       continue;
     }

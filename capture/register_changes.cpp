@@ -9,6 +9,7 @@
 #include "devices/register_comparison.h"
 #include "devices/register_operations.h"
 #include "devices/register_row.h"
+#include "devices/register_sentences.h"
 
 namespace veltrix::capture {
 
@@ -57,7 +58,11 @@ RegistersAtEnd registers_at_end(ikor& device, const std::string& register_log, E
                           (comparison.file_problem.empty() ? "." : ": " + comparison.file_problem));
   }
   if (comparison.status != 0) {
-    return not_read_again(devices::failure_sentence(comparison.cause, devices::kSensorReadError));
+    std::string why;
+    for (const devices::OperatorMessage& message : devices::comparison_messages(comparison)) {
+      why += (why.empty() ? "" : " ") + devices::message_line(message);
+    }
+    return not_read_again(why);
   }
   RegistersAtEnd registers{true, {}, {}};
   for (const devices::RegisterDifference& difference : comparison.differences) {

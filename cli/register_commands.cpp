@@ -10,6 +10,7 @@
 #include "devices/device_status.h"
 #include "devices/register_comparison.h"
 #include "devices/register_operations.h"
+#include "devices/register_sentences.h"
 
 namespace veltrix::cli {
 
@@ -17,27 +18,15 @@ namespace {
 
 void print_message(const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); }
 
-using veltrix::devices::kSensorReadError;
-using veltrix::devices::kSensorWriteError;
-
-// " (reason)" for a register-map file that could not be used, "" when none is known.
-std::string file_problem(const veltrix::devices::MapFileTransfer& transfer) {
-  return transfer.file_problem.empty() ? "" : " (" + transfer.file_problem + ")";
+// Prints each message on a line of its own; true when there was one.
+bool print_messages(const std::vector<veltrix::devices::OperatorMessage>& messages, const std::string& prefix = "") {
+  for (const auto& message : messages) {
+    print_message(prefix + veltrix::devices::message_line(message));
+  }
+  return !messages.empty();
 }
 
 constexpr const char* kRateUnreadable = "Unable to read the sampling rate back from the sensor.";
-
-std::string hex_byte(unsigned char value) {
-  char text[4];
-  std::snprintf(text, sizeof text, "%02X", value);
-  return text;
-}
-
-// "1A (CONFIG)", or the address alone when the table has no row for it.
-std::string register_named(const veltrix::devices::StoppedAt& stopped) {
-  return stopped.row == nullptr ? hex_byte(stopped.address)
-                                : hex_byte(stopped.address) + " (" + stopped.row->name + ")";
-}
 
 // Names each register that read back otherwise; true when there was one.
 bool report_read_back(const std::vector<veltrix::devices::ReadBackDifference>& differences) {
@@ -48,24 +37,16 @@ bool report_read_back(const std::vector<veltrix::devices::ReadBackDifference>& d
 }
 
 int report_comparison(const veltrix::devices::RegisterComparison& comparison) {
-  switch (comparison.status) {
-    case 0:
-      break;
-    case kStatusFileOpenFailed:
-      print_message("Unable to read the register-map file " + comparison.bad_file +
-                    (comparison.file_problem.empty() ? "" : " (" + comparison.file_problem + ")") + ".");
-      return kExitDiffFailure;
-    case kStatusFileRejected:
-      print_message("The register-map file " + comparison.bad_file + " does not match this sensor's register table.");
-      return kExitDiffFailure;
-    default:
-      print_message(veltrix::devices::failure_sentence(comparison.cause, kSensorReadError) +
-                    " The comparison stops at register " + comparison.failed_row->address +
-                    ", which could not be read.");
-      return kExitDiffFailure;
+  const bool compared =
+      comparison.status != kStatusFileOpenFailed && comparison.status != kStatusFileRejected && !comparison.stopped;
+  if (compared) {
+    for (const auto& difference : comparison.differences) {
+      std::printf("%s\n", veltrix::devices::difference_line(difference).c_str());
+    }
+    std::fflush(stdout);
   }
-  for (const auto& difference : comparison.differences) {
-    std::printf("%s\n", veltrix::devices::difference_line(difference).c_str());
+  if (print_messages(veltrix::devices::comparison_messages(comparison))) {
+    return kExitDiffFailure;
   }
   return comparison.differences.empty() ? kExitOk : kExitDifferent;
 }
@@ -112,33 +93,21 @@ int run_map(ikor& device) {
   // A board that went away midway must not pass for a sensor full of zeros.
   const auto listing = veltrix::devices::list_register_map(device);
   std::fwrite(listing.text.data(), 1, listing.text.size(), stdout);
-  if (listing.failed_row == nullptr) {
-    return kExitOk;
-  }
   std::fflush(stdout);
-  print_message(veltrix::devices::failure_sentence(listing.cause, kSensorReadError) +
-                " The listing stops at register " + listing.failed_row->address + ", which could not be read.");
-  return kExitFailure;
+  return print_messages(veltrix::devices::listing_messages(listing)) ? kExitFailure : kExitOk;
 }
 
 int run_read(ikor& device, const std::string& address_text, unsigned char address, int length) {
   const auto burst = veltrix::devices::read_register_burst(device, address_text, address, length);
   std::fwrite(burst.text.data(), 1, burst.text.size(), stdout);
   std::printf("\r\n");
-  if (!burst.failed) {
-    return kExitOk;
-  }
   std::fflush(stdout);
-  print_message(veltrix::devices::failure_sentence(burst.cause, kSensorReadError) + " The read stops at register " +
-                hex_byte(burst.failed_address) + ", which could not be read.");
-  return kExitFailure;
+  return print_messages(veltrix::devices::burst_messages(burst)) ? kExitFailure : kExitOk;
 }
 
 int run_write(ikor& device, unsigned char address, unsigned char value) {
   const auto write = veltrix::devices::write_register_value(device, address, value);
-  if (write.status != 0) {
-    print_message(veltrix::devices::failure_sentence(write.cause, kSensorWriteError) + " Register " +
-                  hex_byte(address) + " was not written.");
+  if (print_messages(veltrix::devices::write_messages(write))) {
     return kExitFailure;
   }
   return report_read_back(write.read_back) ? kExitFailure : kExitOk;
@@ -146,22 +115,7 @@ int run_write(ikor& device, unsigned char address, unsigned char value) {
 
 int run_save(ikor& device, const std::string& file) {
   const auto saved = veltrix::devices::save_register_values(device, file);
-  if (saved.stopped) {
-    print_message(veltrix::devices::failure_sentence(saved.stopped->cause, kSensorReadError) +
-                  " The save stops at register " + register_named(*saved.stopped) + ", which could not be read; " +
-                  file + " was not written.");
-    return kExitFailure;
-  }
-  switch (saved.status) {
-    case 0:
-      return kExitOk;
-    case kStatusFileOpenFailed:
-      print_message("Unable to write the register-map file " + file + file_problem(saved) + ".");
-      return kExitFailure;
-    default:
-      print_message(std::string(kSensorReadError) + " The register-map file " + file + " holds 0 for it.");
-      return kExitFailure;
-  }
+  return print_messages(veltrix::devices::save_messages(saved)) ? kExitFailure : kExitOk;
 }
 
 int run_load(ikor& device, const std::string& file) {
@@ -185,41 +139,16 @@ int run_load(ikor& device, const std::string& file) {
     prefix += ": ";
   }
   const bool differs = report_read_back(loaded.read_back);
-
-  if (loaded.stopped) {
-    print_message(veltrix::devices::failure_sentence(loaded.stopped->cause, kSensorWriteError) +
-                  " The load stops at register " + register_named(*loaded.stopped) + ": " +
-                  std::to_string(loaded.stopped->rows_done) + " of " + std::to_string(loaded.rows) +
-                  " registers written.");
+  if (print_messages(veltrix::devices::load_messages(loaded), prefix)) {
     return kExitFailure;
   }
-  switch (loaded.status) {
-    case 0:
-      return differs ? kExitFailure : kExitOk;
-    case kStatusFileRejected:
-      print_message(prefix + "The register-map file " + file +
-                    " does not match this sensor's register table; nothing was written.");
-      return kExitFailure;
-    case kStatusFileOpenFailed:
-      print_message(prefix + "Unable to read the register-map file " + file + file_problem(loaded) +
-                    "; nothing was written.");
-      return kExitFailure;
-    default:
-      print_message(kSensorWriteError);
-      return kExitFailure;
-  }
+  return differs ? kExitFailure : kExitOk;
 }
 
 int apply_rate(ikor& device, const RateChoice& rate) {
   const auto change = veltrix::devices::change_sampling_rate(device, rate.constant);
   const bool differs = report_read_back(change.read_back);
-  if (change.status == kStatusRateRefused) {
-    print_message("The sensor does not offer " + std::to_string(rate.hz) + " Hz.");
-    return kExitFailure;
-  }
-  if (change.stopped) {
-    print_message(veltrix::devices::failure_sentence(change.stopped->cause, kSensorWriteError) + " Register " +
-                  register_named(*change.stopped) + " was not written; the sampling rate is not known.");
+  if (print_messages(veltrix::devices::rate_messages(change, rate.hz))) {
     return kExitFailure;
   }
   return differs ? kExitFailure : kExitOk;

@@ -7,7 +7,6 @@
 #include "devices/register_listing.h"
 #include "devices/register_row.h"
 #include "devices/register_stop.h"
-#include "devices/write_read_back.h"
 #include "link/board_protocol.h"
 
 namespace veltrix::devices {
@@ -59,25 +58,24 @@ MapFileForm GenericKor::map_file_form() const { return traits_.file_form; }
 
 long GenericKor::write_register(unsigned char reg, unsigned char value, WriteKind how) {
   const unsigned char data[2] = {reg, value};
-  const long status = how == WriteKind::kSingleWrite ? vtx_serial_single_write(serial_handle, slave_addr, reg, value)
-                                                     : ARM_WriteBurst(serial_handle, slave_addr, 2, data);
-  if (status != 0 || !read_back_active()) {
-    return status;
-  }
-  return read_back(reg, value);
+  return how == WriteKind::kSingleWrite ? vtx_serial_single_write(serial_handle, slave_addr, reg, value)
+                                        : ARM_WriteBurst(serial_handle, slave_addr, 2, data);
 }
 
-long GenericKor::read_back(unsigned char reg, unsigned char written) {
+long GenericKor::write_and_read_back(unsigned char reg, unsigned char value, WriteKind how, RegisterOutcome* checked,
+                                     bool& written) {
+  const long status = write_register(reg, value, how);
+  written = status == 0;
   const unsigned char held = held_bits(traits_.table, reg);
-  if (held == 0) {
-    return 0;
+  if (status != 0 || checked == nullptr || held == 0) {
+    return status;
   }
   unsigned char read = 0;
-  const long status = read_register(reg, read);
-  if (status == 0 && ((read ^ written) & held) != 0) {
-    keep_read_back_difference({reg, written, read});
+  const long read_status = read_register(reg, read);
+  if (read_status == 0 && ((read ^ value) & held) != 0) {
+    checked->read_back.push_back({reg, value, read});
   }
-  return status;
+  return read_status;
 }
 
 long GenericKor::read_register(unsigned char reg, unsigned char& value) {
@@ -110,12 +108,26 @@ bool GenericKor::wait_for_data_ready(long timeout_ms) {
   return vtx_wait_interrupt(kDataReadySource, timeout_ms);
 }
 
+void GenericKor::note_rate_register(unsigned char reg) {
+  if (reg == addr_smplrt_div || reg == addr_config) {
+    count_rate_change();
+  }
+}
+
 long GenericKor::write_to_register(char registerAdd, char value) {
   const auto address = static_cast<unsigned char>(registerAdd);
   const long status = write_register(address, static_cast<unsigned char>(value));
-  if (address == addr_smplrt_div || address == addr_config) {
-    count_rate_change();
+  note_rate_register(address);
+  return status;
+}
+
+long GenericKor::write_to_register_checked(unsigned char registerAdd, unsigned char value, RegisterOutcome& outcome) {
+  bool written = false;
+  const long status = write_and_read_back(registerAdd, value, WriteKind::kWriteBurst, &outcome, written);
+  if (status != 0) {
+    outcome.stop = stop_at(registerAdd, status, 0, written);
   }
+  note_rate_register(registerAdd);
   return status;
 }
 
@@ -208,23 +220,29 @@ std::string GenericKor::fetch_selected_registers(const unsigned char* indexArray
 
 void GenericKor::enable_fifo(bool enable) { (void)write_register(addr_fifo_en, enable ? 0xFF : 0x00); }
 
-long GenericKor::set_sampling_rate(int pSamplingRate) {
-  clear_register_stop();
+long GenericKor::set_sampling_rate(int pSamplingRate) { return set_rate(pSamplingRate, nullptr); }
+
+long GenericKor::set_sampling_rate_checked(int pSamplingRate, RegisterOutcome& outcome) {
+  return set_rate(pSamplingRate, &outcome);
+}
+
+long GenericKor::set_rate(int pSamplingRate, RegisterOutcome* checked) {
   if ((pSamplingRate & traits_.rate_mask) == 0) {
     return kStatusRateRefused;
   }
-  const long status = apply_sampling_rate(pSamplingRate);
+  const long status = apply_sampling_rate(pSamplingRate, checked);
   count_rate_change();
   return status;
 }
 
-long GenericKor::apply_sampling_rate(int pSamplingRate) {
+long GenericKor::apply_sampling_rate(int pSamplingRate, RegisterOutcome* checked) {
   // The first write that fails ends the change: the rate is then not known.
   int writes_done = 0;
   const auto write = [&](unsigned char reg, unsigned char value, WriteKind how) {
-    const long status = write_register(reg, value, how);
-    if (status != 0) {
-      keep_register_stop(reg, writes_done, status);
+    bool written = false;
+    const long status = write_and_read_back(reg, value, how, checked, written);
+    if (status != 0 && checked != nullptr) {
+      checked->stop = stop_at(reg, status, writes_done, written);
     }
     ++writes_done;
     return status;

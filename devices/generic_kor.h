@@ -73,6 +73,10 @@ class GenericKor : public ikor {
   long start_fifo(int components, int rate_hz, FifoRun& run) override;
   long read_fifo_samples(FifoRun& run, ComponentValues& latest, FifoBatch& batch) override;
   void stop_fifo(FifoRun& run) override;
+  long write_to_register_checked(unsigned char registerAdd, unsigned char value, RegisterOutcome& outcome) override;
+  long set_sampling_rate_checked(int pSamplingRate, RegisterOutcome& outcome) override;
+  long save_register_map_checked(const char* fileName, RegisterOutcome& outcome) override;
+  long load_register_map_checked(const char* fileName, RegisterOutcome& outcome) override;
 
   // The form this family's register-map files take.
   [[nodiscard]] MapFileForm map_file_form() const;
@@ -84,16 +88,15 @@ class GenericKor : public ikor {
   // initialize's result. The compass families find their compass here.
   virtual long after_connect();
 
-  // One register at the sensor's bus address; while a ReadBackScope lives
-  // on this thread, a write that succeeded is read back
-  // (devices/write_read_back.h) and a failed read-back is its status.
+  // One register at the sensor's bus address.
   [[nodiscard]] long write_register(unsigned char reg, unsigned char value, WriteKind how = WriteKind::kWriteBurst);
   [[nodiscard]] long read_register(unsigned char reg, unsigned char& value);
   // The register's value, or 0 when the read fails.
   unsigned char read_or_zero(unsigned char reg);
 
-  // Stops at the first write that fails and returns its status.
-  [[nodiscard]] long apply_sampling_rate(int pSamplingRate);
+  // Stops at the first write that fails, kept in `checked` when given, and
+  // returns its status. With `checked`, each register written is read back.
+  [[nodiscard]] long apply_sampling_rate(int pSamplingRate, RegisterOutcome* checked);
 
   void* serial_handle = nullptr;
 
@@ -117,7 +120,14 @@ class GenericKor : public ikor {
   unsigned char data_register(int component) const;
   void resolve_fifo_registers();
   long restart_fifo(int components, FifoRun& run);
-  [[nodiscard]] long read_back(unsigned char reg, unsigned char written);
+  // As write_register; with `checked`, then one read of the register, and a
+  // register that reads back otherwise is kept in it. A failure of either is
+  // the status; `written` tells whether the write itself went through.
+  [[nodiscard]] long write_and_read_back(unsigned char reg, unsigned char value, WriteKind how,
+                                         RegisterOutcome* checked, bool& written);
+  [[nodiscard]] long set_rate(int pSamplingRate, RegisterOutcome* checked);
+  [[nodiscard]] long load_values(const char* fileName, RegisterOutcome& outcome, bool read_back);
+  void note_rate_register(unsigned char reg);
 
   const DeviceTraits& traits_;
   FifoRegisters fifo_{};

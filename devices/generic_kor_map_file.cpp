@@ -22,9 +22,13 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 }  // namespace
 
 long GenericKor::save_register_map(const char* fileName) {
-  clear_register_stop();
+  RegisterOutcome outcome;
+  return save_register_map_checked(fileName, outcome);
+}
+
+long GenericKor::save_register_map_checked(const char* fileName, RegisterOutcome& outcome) {
   bool created = false;
-  File f(open_register_map_file(fileName, MapFileAccess::kWrite, &created));
+  File f(open_register_map_file(fileName, MapFileAccess::kWrite, outcome.file_problem, &created));
   if (!f) {
     return kStatusFileOpenFailed;
   }
@@ -38,7 +42,7 @@ long GenericKor::save_register_map(const char* fileName) {
     if (status != 0) {
       // A board that stopped answering leaves no file claiming values
       // nobody read, and an earlier file as it was.
-      if (stop_if_unanswered(row_address(r), static_cast<int>(values.size()), status)) {
+      if (keep_failure(outcome, row_address(r), status, static_cast<int>(values.size()))) {
         if (created) {
           std::remove(fileName);
         }
@@ -54,7 +58,7 @@ long GenericKor::save_register_map(const char* fileName) {
     values.push_back(value);
   }
 
-  if (!empty_register_map_file(f.get())) {
+  if (!empty_register_map_file(f.get(), outcome.file_problem)) {
     return kStatusFileOpenFailed;
   }
   const std::string content = encode_register_map(traits_.file_form, traits_.table, values);
@@ -65,20 +69,28 @@ long GenericKor::save_register_map(const char* fileName) {
   if (written && closed) {
     return link_status;
   }
-  keep_register_map_file_problem(written ? errno : write_error);
+  outcome.file_problem = register_map_file_problem(written ? errno : write_error);
   return kStatusFileOpenFailed;
 }
 
 long GenericKor::load_register_map(const char* fileName) {
-  clear_register_stop();
+  RegisterOutcome outcome;
+  return load_values(fileName, outcome, false);
+}
+
+long GenericKor::load_register_map_checked(const char* fileName, RegisterOutcome& outcome) {
+  return load_values(fileName, outcome, true);
+}
+
+long GenericKor::load_values(const char* fileName, RegisterOutcome& outcome, bool read_back) {
   std::string content;
   {
-    const File f(open_register_map_file(fileName, MapFileAccess::kRead));
+    const File f(open_register_map_file(fileName, MapFileAccess::kRead, outcome.file_problem));
     if (!f) {
       write_device_diagnostic("fopen failed");
       return kStatusFileOpenFailed;
     }
-    if (!read_register_map_content(f.get(), content)) {
+    if (!read_register_map_content(f.get(), content, outcome.file_problem)) {
       return kStatusFileOpenFailed;
     }
   }
@@ -94,11 +106,13 @@ long GenericKor::load_register_map(const char* fileName) {
   } counted{*this};
   for (std::size_t i = 0; i < values.size(); ++i) {
     const unsigned char address = row_address(traits_.table[i]);
-    const long status = write_register(address, values[i]);
+    bool written = false;
+    const long status =
+        write_and_read_back(address, values[i], WriteKind::kWriteBurst, read_back ? &outcome : nullptr, written);
     if (status == 0) {
       continue;
     }
-    if (stop_if_unanswered(address, static_cast<int>(i), status)) {
+    if (keep_failure(outcome, address, status, static_cast<int>(i), written)) {
       return status;
     }
     // A board that answers badly still gets the rows after it.

@@ -19,6 +19,7 @@
 #include "devices/components.h"
 #include "devices/device_status.h"
 #include "devices/fifo_run.h"
+#include "devices/register_stop.h"
 #include "devices/sample_block.h"
 
 inline constexpr int MODE_SPI = 1;
@@ -71,8 +72,8 @@ class ikor {
   virtual signed char perform_self_test() = 0;
   // Both return 0, kStatusFileOpenFailed or kStatusFileRejected (a refused
   // file leaves the sensor untouched), or else the first link status of a
-  // register that could not be read (saved as 0) or written. Why a file
-  // could not be used: devices/register_map_file_access.h.
+  // register that could not be read (saved as 0) or written. Both stop at a
+  // register the board leaves unanswered; a save that stops writes no file.
   virtual long save_register_map(const char* fileName) = 0;
   virtual long load_register_map(const char* fileName) = 0;
   virtual bool is_data_ready() = 0;
@@ -125,6 +126,19 @@ class ikor {
                                  veltrix::devices::FifoBatch& batch) = 0;
   // Puts the FIFO registers back as the run's first start found them.
   virtual void stop_fifo(veltrix::devices::FifoRun& run) = 0;
+
+  // The operator's register operations (devices/register_operations.h):
+  // write_to_register, set_sampling_rate, save_register_map and
+  // load_register_map, with the same statuses, that read back each register
+  // they write and tell in `outcome` what they met on the way: where they
+  // stopped, the registers answered badly, the registers that read back
+  // otherwise, why the file could not be used. A read-back that fails is
+  // the write's failure, with the stop marked written.
+  virtual long write_to_register_checked(unsigned char registerAdd, unsigned char value,
+                                         veltrix::devices::RegisterOutcome& outcome) = 0;
+  virtual long set_sampling_rate_checked(int pSamplingRate, veltrix::devices::RegisterOutcome& outcome) = 0;
+  virtual long save_register_map_checked(const char* fileName, veltrix::devices::RegisterOutcome& outcome) = 0;
+  virtual long load_register_map_checked(const char* fileName, veltrix::devices::RegisterOutcome& outcome) = 0;
 
   // Fills the address fields below from the generic register names.
   void load_generic_register_addresses();

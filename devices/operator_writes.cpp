@@ -38,7 +38,8 @@ OperatorWrites& operator_writes() {
 // The device decoded the file in its own form; a text map is never as short
 // as a binary one of the same table, so only that form decodes it.
 void journal_map_load(ikor& device, const std::string& path) {
-  std::FILE* stream = open_register_map_file(path.c_str(), MapFileAccess::kRead);
+  std::string problem;
+  std::FILE* stream = open_register_map_file(path.c_str(), MapFileAccess::kRead, problem);
   if (stream == nullptr) {
     return;
   }

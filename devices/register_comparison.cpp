@@ -25,10 +25,10 @@ bool read_file_values(ikor& device, const std::string& path, std::vector<unsigne
                       RegisterComparison& comparison) {
   std::string content;
   {
-    const std::unique_ptr<std::FILE, FileCloser> f(open_register_map_file(path.c_str(), MapFileAccess::kRead));
-    if (!f || !read_register_map_content(f.get(), content)) {
+    const std::unique_ptr<std::FILE, FileCloser> f(
+        open_register_map_file(path.c_str(), MapFileAccess::kRead, comparison.file_problem));
+    if (!f || !read_register_map_content(f.get(), content, comparison.file_problem)) {
       comparison.status = kStatusFileOpenFailed;
-      comparison.file_problem = register_map_file_problem();
       comparison.bad_file = path;
       return false;
     }
@@ -82,17 +82,27 @@ RegisterComparison compare_sensor_with_file(ikor& device, const std::string& pat
   }
   const std::span<const RegisterRow> table = device_table(device);
   std::vector<unsigned char> sensor(table.size(), 0);
+  RegisterOutcome outcome;
   for (std::size_t i = 0; i < table.size(); ++i) {
     if (held_bits(field_text(table[i].name)) == 0) {
       continue;  // a read could pop the FIFO or clear a status
     }
-    const long status = device.read_from_register(static_cast<char>(row_address(table[i])), sensor[i]);
-    if (status != 0) {
+    const unsigned char address = row_address(table[i]);
+    const long status = device.read_from_register(static_cast<char>(address), sensor[i]);
+    if (status == 0) {
+      continue;
+    }
+    const bool stopped = keep_failure(outcome, address, status, static_cast<int>(i));
+    if (comparison.status == 0) {
       comparison.status = status;
-      comparison.failed_row = &table[i];
-      comparison.cause = last_failure_cause();
+      comparison.cause = stopped ? outcome.stop->cause : outcome.bad_replies.back().cause;
+    }
+    if (stopped) {
+      comparison.stopped = StoppedAt{*outcome.stop, &table[i]};
       return comparison;
     }
+    comparison.bad_replies.push_back({outcome.bad_replies.back(), &table[i]});
+    sensor[i] = saved[i];  // not read: no difference claimed
   }
   comparison.differences = compare_register_values(table, sensor, saved);
   return comparison;

@@ -5,14 +5,14 @@
 // nothing written, are left out and, on the sensor, not read.
 //
 // Thread contract: the thread that owns the device, as
-// register_operations.h; the file problem is kept per thread.
+// register_operations.h.
 
 #include <span>
 #include <string>
 #include <vector>
 
 #include "devices/ikor.h"
-#include "devices/register_stop.h"
+#include "devices/register_operations.h"
 
 namespace veltrix::devices {
 
@@ -34,18 +34,19 @@ struct RegisterDifference {
 
 struct RegisterComparison {
   // 0; kStatusFileOpenFailed or kStatusFileRejected for `bad_file`; or the
-  // link status of the sensor's register that could not be read.
+  // link status of the first of the sensor's registers that could not be read.
   long status = 0;
   std::string bad_file;
-  std::string file_problem;  // why `bad_file` could not be read, "" when not known
-  const RegisterRow* failed_row = nullptr;
-  FailureCause cause = FailureCause::kBadReply;
-  std::vector<RegisterDifference> differences;  // in table order; complete only when status is 0
+  std::string file_problem;                      // why `bad_file` could not be read, "" when not known
+  FailureCause cause = FailureCause::kBadReply;  // of that first register, when status is a link status
+  std::optional<StoppedAt> stopped;              // the board left this register unanswered: nothing is compared
+  std::vector<FailedRegister> bad_replies;       // answered badly: left out of the comparison
+  std::vector<RegisterDifference> differences;   // in table order; complete only when status is 0
 };
 
 // The sensor's registers against the file at `path`, stopping at the first
-// register that cannot be read. The file is read first: a file that cannot
-// be used costs no exchange.
+// register the board leaves unanswered. The file is read first: a file that
+// cannot be used costs no exchange.
 [[nodiscard]] RegisterComparison compare_sensor_with_file(ikor& device, const std::string& path);
 
 // Two files of `device`'s table and form; the sensor is not asked.

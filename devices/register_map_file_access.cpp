@@ -14,16 +14,14 @@ namespace {
 
 constexpr const char* kNotRegular = "not a regular file";
 
-thread_local std::string kept_problem;
-
-std::FILE* refuse(const char* reason) {
-  kept_problem = reason;
+std::FILE* refuse(std::string& problem, const char* reason) {
+  problem = reason;
   return nullptr;
 }
 
-std::FILE* refuse_descriptor(int fd, const char* reason) {
+std::FILE* refuse_descriptor(int fd, std::string& problem, const char* reason) {
   close(fd);
-  return refuse(reason);
+  return refuse(problem, reason);
 }
 
 // A FIFO without a reader refuses a non-blocking open for writing (ENXIO)
@@ -38,13 +36,13 @@ const char* open_failure_reason(const char* path, int error) {
 
 }  // namespace
 
-std::FILE* open_register_map_file(const char* path, MapFileAccess access, bool* created) {
-  kept_problem.clear();
+std::FILE* open_register_map_file(const char* path, MapFileAccess access, std::string& problem, bool* created) {
+  problem.clear();
   if (created != nullptr) {
     *created = false;
   }
   if (path == nullptr) {
-    return refuse(std::strerror(EINVAL));
+    return refuse(problem, std::strerror(EINVAL));
   }
   const bool writing = access == MapFileAccess::kWrite;
   // Non-blocking, so that a FIFO or a terminal cannot hold the open.
@@ -58,48 +56,46 @@ std::FILE* open_register_map_file(const char* path, MapFileAccess access, bool* 
     fd = open(path, flags, 0666);
   }
   if (fd < 0) {
-    return refuse(open_failure_reason(path, errno));
+    return refuse(problem, open_failure_reason(path, errno));
   }
 
   struct stat info {};
   if (fstat(fd, &info) != 0) {
-    return refuse_descriptor(fd, std::strerror(errno));
+    return refuse_descriptor(fd, problem, std::strerror(errno));
   }
   if (!S_ISREG(info.st_mode)) {
-    return refuse_descriptor(fd, kNotRegular);
+    return refuse_descriptor(fd, problem, kNotRegular);
   }
   if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
-    return refuse_descriptor(fd, std::strerror(errno));
+    return refuse_descriptor(fd, problem, std::strerror(errno));
   }
 
   std::FILE* stream = fdopen(fd, writing ? "wb" : "rb");
   if (stream == nullptr) {
-    return refuse_descriptor(fd, std::strerror(errno));
+    return refuse_descriptor(fd, problem, std::strerror(errno));
   }
   return stream;
 }
 
-bool empty_register_map_file(std::FILE* stream) {
+bool empty_register_map_file(std::FILE* stream, std::string& problem) {
   if (ftruncate(fileno(stream), 0) == 0) {
     return true;
   }
-  keep_register_map_file_problem(errno);
+  problem = register_map_file_problem(errno);
   return false;
 }
 
-bool read_register_map_content(std::FILE* stream, std::string& content) {
+bool read_register_map_content(std::FILE* stream, std::string& content, std::string& problem) {
   content.resize(kMaxRegisterMapFileBytes + 1);
   const std::size_t n = std::fread(content.data(), 1, content.size(), stream);
   content.resize(n);
   if (std::ferror(stream) == 0) {
     return true;
   }
-  keep_register_map_file_problem(errno);
+  problem = register_map_file_problem(errno);
   return false;
 }
 
-void keep_register_map_file_problem(int error) { kept_problem = std::strerror(error); }
-
-const std::string& register_map_file_problem() { return kept_problem; }
+std::string register_map_file_problem(int error) { return std::strerror(error); }
 
 }  // namespace veltrix::devices

@@ -4,70 +4,69 @@
 
 #include "devices/operator_writes.h"
 #include "devices/register_listing.h"
-#include "devices/register_map_file_access.h"
 #include "devices/register_row.h"
 
 namespace veltrix::devices {
 namespace {
 
-// The stop the device kept, with its row in the device's table.
-std::optional<StoppedAt> kept_stop(ikor& device) {
-  const std::optional<RegisterStop>& stop = register_stop();
+std::optional<StoppedAt> stopped_at(ikor& device, const std::optional<RegisterStop>& stop) {
   if (!stop) {
     return std::nullopt;
   }
-  StoppedAt stopped;
-  stopped.address = stop->address;
-  stopped.rows_done = stop->rows_done;
-  stopped.cause = stop->cause;
-  const RegisterRow* rows = device.get_register_list();
-  for (int i = 0; i < device.get_register_list_size(); ++i) {
-    if (row_address(rows[i]) == stop->address) {
-      stopped.row = &rows[i];
-      break;
-    }
-  }
-  return stopped;
+  return StoppedAt{*stop, row_of(device, stop->address)};
 }
 
-MapFileTransfer finish_transfer(ikor& device, long status) {
+std::vector<FailedRegister> with_rows(ikor& device, const std::vector<RegisterFailure>& failures) {
+  std::vector<FailedRegister> named;
+  for (const RegisterFailure& failure : failures) {
+    named.push_back({failure, row_of(device, failure.address)});
+  }
+  return named;
+}
+
+MapFileTransfer transfer_of(ikor& device, const std::string& path, long status, RegisterOutcome& outcome) {
   MapFileTransfer transfer;
+  transfer.path = path;
   transfer.status = status;
-  transfer.file_problem = register_map_file_problem();
+  transfer.file_problem = std::move(outcome.file_problem);
   transfer.rows = device.get_register_list_size();
-  transfer.stopped = kept_stop(device);
+  transfer.stopped = stopped_at(device, outcome.stop);
+  transfer.bad_replies = with_rows(device, outcome.bad_replies);
+  transfer.read_back = std::move(outcome.read_back);
   return transfer;
 }
 
 }  // namespace
 
-std::string failure_sentence(FailureCause cause, const char* bad_reply_text) {
-  switch (cause) {
-    case FailureCause::kBoardLost:
-      return "The link to the board was lost.";
-    case FailureCause::kBoardSilent:
-      return "The board stopped answering.";
-    default:
-      return bad_reply_text;
+const RegisterRow* row_of(ikor& device, unsigned char address) {
+  const RegisterRow* rows = device.get_register_list();
+  for (int i = 0; i < device.get_register_list_size(); ++i) {
+    if (row_address(rows[i]) == address) {
+      return &rows[i];
+    }
   }
+  return nullptr;
 }
 
 MapListing list_register_map(ikor& device) {
   MapListing listing;
   const RegisterRow* rows = device.get_register_list();
   listing.rows = device.get_register_list_size();
+  RegisterOutcome outcome;
   for (int i = 0; i < listing.rows; ++i) {
+    const unsigned char address = device.lookup_address(rows[i].name);
     unsigned char value = 0;
-    const long status = device.read_from_register(static_cast<char>(device.lookup_address(rows[i].name)), value);
-    if (status != 0) {
-      listing.failed_row = &rows[i];
-      listing.status = status;
-      listing.cause = last_failure_cause();
-      break;
+    if (const long status = device.read_from_register(static_cast<char>(address), value); status != 0) {
+      if (keep_failure(outcome, address, status, listing.rows_listed)) {
+        break;
+      }
+      value = 0;
     }
     append_listing_line(listing.text, rows[i], value);
     ++listing.rows_listed;
   }
+  listing.stopped = stopped_at(device, outcome.stop);
+  listing.bad_replies = with_rows(device, outcome.bad_replies);
   return listing;
 }
 
@@ -76,46 +75,51 @@ BurstRead read_register_burst(ikor& device, std::string_view address_text, unsig
   burst.text = "Read Burst Addr:";
   burst.text += address_text;
   burst.text += " Length " + std::to_string(length) + "\r\n";
+  RegisterOutcome outcome;
   for (int i = 0; i < length; ++i) {
     unsigned char value = 0;
     const auto address = static_cast<unsigned char>((first + i) % 256);
     if (const long status = device.read_from_register(static_cast<char>(address), value); status != 0) {
-      burst.failed = true;
-      burst.failed_address = address;
-      burst.status = status;
-      burst.cause = last_failure_cause();
-      break;
+      if (keep_failure(outcome, address, status, i)) {
+        break;
+      }
+      continue;
     }
     char text[8];
     std::snprintf(text, sizeof text, "0x%02X ", value);
     burst.text += text;
   }
+  burst.stopped = outcome.stop;
+  burst.bad_replies = std::move(outcome.bad_replies);
   return burst;
 }
 
 RegisterWrite write_register_value(ikor& device, unsigned char address, unsigned char value) {
-  const ReadBackScope read_back;
+  RegisterOutcome outcome;
   RegisterWrite write;
-  write.status = device.write_to_register(static_cast<char>(address), static_cast<char>(value));
-  if (write.status != 0) {
-    write.cause = last_failure_cause();
-  } else {
+  write.address = address;
+  write.status = device.write_to_register_checked(address, value, outcome);
+  if (outcome.stop) {
+    write.cause = outcome.stop->cause;
+    write.written = outcome.stop->written;
+  }
+  if (write.status == 0) {
     operator_writes().add({OperatorWrite::Kind::kRegister, address, value, 0});
   }
-  write.read_back = read_back.differences();
+  write.read_back = std::move(outcome.read_back);
   return write;
 }
 
 MapFileTransfer save_register_values(ikor& device, const std::string& path) {
-  clear_register_stop();
-  return finish_transfer(device, device.save_register_map(path.c_str()));
+  RegisterOutcome outcome;
+  const long status = device.save_register_map_checked(path.c_str(), outcome);
+  return transfer_of(device, path, status, outcome);
 }
 
 MapFileTransfer load_register_values(ikor& device, const std::string& path) {
-  clear_register_stop();
-  const ReadBackScope read_back;
-  MapFileTransfer transfer = finish_transfer(device, device.load_register_map(path.c_str()));
-  transfer.read_back = read_back.differences();
+  RegisterOutcome outcome;
+  const long status = device.load_register_map_checked(path.c_str(), outcome);
+  MapFileTransfer transfer = transfer_of(device, path, status, outcome);
   if (transfer.status == 0) {
     journal_map_load(device, path);
   }
@@ -123,12 +127,12 @@ MapFileTransfer load_register_values(ikor& device, const std::string& path) {
 }
 
 RateChange change_sampling_rate(ikor& device, int rate_constant) {
-  clear_register_stop();
-  const ReadBackScope read_back;
+  RegisterOutcome outcome;
   RateChange change;
-  change.status = device.set_sampling_rate(rate_constant);
-  change.stopped = kept_stop(device);
-  change.read_back = read_back.differences();
+  change.rate_constant = rate_constant;
+  change.status = device.set_sampling_rate_checked(rate_constant, outcome);
+  change.stopped = stopped_at(device, outcome.stop);
+  change.read_back = std::move(outcome.read_back);
   if (change.status == 0) {
     operator_writes().add({OperatorWrite::Kind::kRate, 0, 0, rate_constant});
   }

@@ -2,10 +2,14 @@
 // The operations the window's register panel and rate buttons and
 // veltrix-cli's register commands share: the register-map listing, a burst
 // read, a write, save, load and a rate change. Write, load and a rate change
-// read back every register they write (write_read_back.h) and return the
-// registers that read back otherwise. Each talks to the sensor
-// through `device` and returns what happened; the callers validate the
-// operator's input before and only present the result after.
+// read back every register they write and return the registers that read
+// back otherwise. Each talks to the sensor through `device` and returns what
+// happened; the callers validate the operator's input before and only
+// present the result after, in the sentences of devices/register_sentences.h.
+//
+// Only a board that no longer answers (silent or gone) stops an operation
+// over many registers; a register the board answers badly is reported, and
+// the operation goes on with the next (register_stop.h).
 //
 // Every write, rate change and load that succeeds is added to the operator's
 // journal (devices/operator_writes.h).
@@ -23,29 +27,33 @@
 #include <vector>
 
 #include "devices/ikor.h"
+#include "devices/register_sentences.h"
 #include "devices/register_stop.h"
 #include "devices/write_read_back.h"
 
 namespace veltrix::devices {
 
-inline constexpr const char* kSensorReadError = "Sensor Read Error. There was an error while reading register value.";
-inline constexpr const char* kSensorWriteError =
-    "Sensor Write Error. There was an error while updating register value.";
+// A register that could not be read or written, with its row in the
+// device's table (null when the table has none).
+struct FailedRegister : RegisterFailure {
+  const RegisterRow* row = nullptr;
+};
 
-// The operator's sentence for `cause`: "The link to the board was lost.",
-// "The board stopped answering.", or `bad_reply_text`.
-std::string failure_sentence(FailureCause cause, const char* bad_reply_text);
+// Where an operation stopped, with the register's row.
+struct StoppedAt : RegisterStop {
+  const RegisterRow* row = nullptr;
+};
 
-// Stops at the first row it cannot read: a row nobody read never shows as 0.
 struct MapListing {
-  std::string text;  // one listing line per row listed, in table order
+  // One listing line per row read, in table order; a row answered badly
+  // shows 0, as the listing always showed a register it could not read.
+  std::string text;
   int rows_listed = 0;
   int rows = 0;  // rows in the device's table
-  // The row that could not be read (the one after the last listed), null
-  // when every row was listed.
-  const RegisterRow* failed_row = nullptr;
-  long status = 0;  // that row's link status
-  FailureCause cause = FailureCause::kBadReply;
+  // The row the listing stopped at (the one after the last listed): no row
+  // nobody read ever shows as 0.
+  std::optional<StoppedAt> stopped;
+  std::vector<FailedRegister> bad_replies;
 };
 
 [[nodiscard]] MapListing list_register_map(ikor& device);
@@ -54,44 +62,39 @@ struct BurstRead {
   // "Read Burst Addr:" + the address as typed + " Length " + the length +
   // "\r\n", then "0x%02X " for each register read.
   std::string text;
-  bool failed = false;
-  unsigned char failed_address = 0;  // the register that could not be read
-  long status = 0;
-  FailureCause cause = FailureCause::kBadReply;
+  std::vector<RegisterFailure> bad_replies;  // left out of the text; the read went on
+  std::optional<RegisterStop> stopped;       // the register it stopped at
 };
 
-// `length` registers from `first` on, wrapping past 0xFF, one read each,
-// stopping at the first that cannot be read. A length below 1 reads nothing.
+// `length` registers from `first` on, wrapping past 0xFF, one read each. A
+// length below 1 reads nothing.
 [[nodiscard]] BurstRead read_register_burst(ikor& device, std::string_view address_text, unsigned char first,
                                             int length);
 
 struct RegisterWrite {
+  unsigned char address = 0;
   long status = 0;                               // of the write, or of its read-back
   FailureCause cause = FailureCause::kBadReply;  // when status is not 0
+  bool written = false;                          // status is the read-back's: the register was written
   std::vector<ReadBackDifference> read_back;     // the register, when it reads back otherwise
 };
 
 // Every register write the operator asks for goes through here.
 [[nodiscard]] RegisterWrite write_register_value(ikor& device, unsigned char address, unsigned char value);
 
-// Where a save, load or rate change stopped.
-struct StoppedAt {
-  unsigned char address = 0;         // the register that failed
-  const RegisterRow* row = nullptr;  // its row, null when the table has none
-  int rows_done = 0;                 // registers read or written before it
-  FailureCause cause = FailureCause::kBadReply;
-};
-
 struct MapFileTransfer {
+  std::string path;
   // kStatusFileOpenFailed, kStatusFileRejected (nothing was written), or the
   // first link status of a register that could not be read or written.
   long status = 0;
   std::string file_problem;  // why the file could not be used, "" when not known
   int rows = 0;              // registers in the device's table
   // Set when the board left a register unanswered: the transfer stopped
-  // there, and a save wrote no file. A board that answers badly has the
-  // register saved as 0, or the rows after it still written, and no stop.
+  // there, and a save wrote no file.
   std::optional<StoppedAt> stopped;
+  // Registers the board answered badly: saved as 0, or written with the
+  // rows after them still written.
+  std::vector<FailedRegister> bad_replies;
   std::vector<ReadBackDifference> read_back;  // a load's registers that read back otherwise
 };
 
@@ -99,6 +102,7 @@ struct MapFileTransfer {
 [[nodiscard]] MapFileTransfer load_register_values(ikor& device, const std::string& path);
 
 struct RateChange {
+  int rate_constant = 0;
   // kStatusRateRefused when the device does not offer the rate (nothing
   // written), else the link status of the first write that failed.
   long status = 0;
@@ -110,5 +114,8 @@ struct RateChange {
 
 // The sensor's rate in Hz; 0 when it cannot be read back.
 [[nodiscard]] int current_rate_hz(ikor& device);
+
+// The row of `address` in `device`'s table; null when it has none.
+[[nodiscard]] const RegisterRow* row_of(ikor& device, unsigned char address);
 
 }  // namespace veltrix::devices

@@ -3,11 +3,6 @@
 #include "link/board_protocol.h"
 
 namespace veltrix::devices {
-namespace {
-
-thread_local std::optional<RegisterStop> kept_stop;
-
-}  // namespace
 
 FailureCause last_failure_cause() {
   if (vtx_serial_lost()) {
@@ -16,20 +11,20 @@ FailureCause last_failure_cause() {
   return vtx_serial_unanswered_ms() > 0 ? FailureCause::kBoardSilent : FailureCause::kBadReply;
 }
 
-void clear_register_stop() { kept_stop.reset(); }
+RegisterFailure register_failure(unsigned char address, long status) { return {address, status, last_failure_cause()}; }
 
-void keep_register_stop(unsigned char address, int rows_done, long status) {
-  kept_stop = RegisterStop{address, rows_done, status, last_failure_cause()};
+RegisterStop stop_at(unsigned char address, long status, int rows_done, bool written) {
+  return {register_failure(address, status), rows_done, written};
 }
 
-bool stop_if_unanswered(unsigned char address, int rows_done, long status) {
-  if (last_failure_cause() == FailureCause::kBadReply) {
-    return false;
+bool keep_failure(RegisterOutcome& outcome, unsigned char address, long status, int rows_done, bool written) {
+  const RegisterStop stop = stop_at(address, status, rows_done, written);
+  if (board_stopped(stop.cause)) {
+    outcome.stop = stop;
+    return true;
   }
-  keep_register_stop(address, rows_done, status);
-  return true;
+  outcome.bad_replies.push_back(stop);
+  return false;
 }
-
-const std::optional<RegisterStop>& register_stop() { return kept_stop; }
 
 }  // namespace veltrix::devices

@@ -1,43 +1,62 @@
 #pragma once
-// Why an exchange with the board failed, and where the last save, load or
-// rate change stopped. Those operations stop at the first register the board
-// leaves unanswered (a rate change at any register that fails) and keep the
-// stop here; the shared register operations (register_operations.h) read it.
+// Why an exchange with the board failed, and where a register operation
+// stopped. An operation over many registers stops only where the board left
+// one unanswered or went away: a register the board answered badly is that
+// register's failure, and the operation goes on past it (a rate change, whose
+// writes only make a rate together, stops at any failure).
 //
-// Thread contract: the stop is kept per thread, like errno: ask on the thread
-// that ran the operation. last_failure_cause asks the link, which any thread
-// may do.
+// Thread contract: plain values; last_failure_cause asks the link, which any
+// thread may do.
 
 #include <optional>
+#include <string>
+#include <vector>
+
+#include "devices/write_read_back.h"
 
 namespace veltrix::devices {
 
 // Why an exchange with the board failed.
 enum class FailureCause { kBadReply, kBoardSilent, kBoardLost };
 
-// The cause of the last failed exchange, as the link saw it.
+// The cause of the exchange that just failed, as the link saw it.
 [[nodiscard]] FailureCause last_failure_cause();
 
-struct RegisterStop {
-  unsigned char address = 0;  // the register that failed
-  int rows_done = 0;          // registers read or written before it
-  long status = 0;            // its link status
+// Whether a failure of `cause` tells that the board no longer answers, so
+// that asking it for more registers would only wait.
+[[nodiscard]] constexpr bool board_stopped(FailureCause cause) { return cause != FailureCause::kBadReply; }
+
+// A register that could not be read or written.
+struct RegisterFailure {
+  unsigned char address = 0;
+  long status = 0;  // its link status
   FailureCause cause = FailureCause::kBadReply;
 };
 
-// Forgets the last stop; an operation calls it as it begins.
-void clear_register_stop();
+// The failure of register `address`, whose exchange just failed with `status`.
+[[nodiscard]] RegisterFailure register_failure(unsigned char address, long status);
 
-// Keeps a stop at `address` after `rows_done` registers, for the exchange
-// that just failed with `status`.
-void keep_register_stop(unsigned char address, int rows_done, long status);
+// Where an operation stopped: nothing after this register was tried.
+struct RegisterStop : RegisterFailure {
+  int rows_done = 0;     // registers read or written before it
+  bool written = false;  // the register was written; reading it back failed
+};
 
-// As keep_register_stop when that exchange went unanswered (the board silent
-// or gone), and then true; false, keeping nothing, for a bad reply.
-[[nodiscard]] bool stop_if_unanswered(unsigned char address, int rows_done, long status);
+// The stop at register `address`, whose exchange just failed with `status`.
+[[nodiscard]] RegisterStop stop_at(unsigned char address, long status, int rows_done, bool written = false);
 
-// The stop kept by the last operation on this thread; none when it ran to
-// its end.
-[[nodiscard]] const std::optional<RegisterStop>& register_stop();
+// What a register operation met on its way, beside its status.
+struct RegisterOutcome {
+  std::optional<RegisterStop> stop;
+  std::vector<RegisterFailure> bad_replies;   // in order; the operation went on past them
+  std::vector<ReadBackDifference> read_back;  // in write order
+  std::string file_problem;                   // why the register-map file could not be used; "" when not known
+};
+
+// Keeps the failure of register `address`, whose exchange just failed with
+// `status`, in `outcome`: as its stop when the board no longer answers, and
+// then true; else as a bad reply, and false.
+[[nodiscard]] bool keep_failure(RegisterOutcome& outcome, unsigned char address, long status, int rows_done,
+                                bool written = false);
 
 }  // namespace veltrix::devices

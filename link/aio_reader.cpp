@@ -15,6 +15,9 @@ namespace {
 constexpr int kReadChunk = 1024;
 constexpr int kSilentReadMs = 500;
 constexpr int kCallbackPacketBytes = 128;
+// Enough for what a board sends in seconds of notifications; a board that
+// sends without end cannot keep the taker reading.
+constexpr int kMostPendingReads = 64;
 
 // Wake-ups are given after the response lock is let go, so that the woken
 // exchange does not at once block on it. One given for text an exchange has
@@ -111,6 +114,16 @@ long aio_read_port(int fd, short revents) {
   }
   (void)read_failed();
   return -1;
+}
+
+void aio_take_pending() {
+  const int fd = aioVars.hComm;
+  for (int reads = 0; reads < kMostPendingReads && fd >= 0 && !vtx_serial_lost(); ++reads) {
+    // A read short of a whole chunk emptied the port.
+    if (aio_read_port(fd, 0) < kReadChunk) {
+      return;
+    }
+  }
 }
 
 std::uint32_t AIOThread(void* /*lpvoid*/) {

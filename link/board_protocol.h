@@ -56,17 +56,22 @@ void vtx_serial_close();
 // Waits up to `timeout_ms` for the board's notification of interrupt
 // `source` (an "I<source>" line; the board sends them after "IE2" while the
 // sensor raises that interrupt). True when one came since the last call,
-// which it consumes; false on timeout. One waiting thread at a time.
+// which it consumes; false on timeout (judged after taking what the port
+// holds). One waiting thread at a time.
 [[nodiscard]] bool vtx_wait_interrupt(unsigned char source, long timeout_ms);
 
 // True once the port hung up or failed (the board was unplugged): every
 // exchange then fails at once with 55 until the link is opened again.
 [[nodiscard]] bool vtx_serial_lost();
 
-// How long the board has left every exchange unanswered: milliseconds since
-// the first exchange that got no reply after the last one that got one; 0
-// while the last exchange was answered. A reply that fails its checks is
-// still an answer.
+// How long the board has left every exchange unanswered, on the evidence of
+// the exchanges themselves: milliseconds from the start of the first one
+// that got no reply after the last one that got one, to the end of the
+// latest one that got none; 0 while the last exchange was answered. Time
+// nobody asked the board (a process stopped between exchanges) does not
+// count. A reply that fails its checks is still an answer, and a reply that
+// arrived while the process was not running is taken before its exchange is
+// judged.
 [[nodiscard]] long vtx_serial_unanswered_ms();
 
 // The FIFO data register's address, consulted by burst reads. 0 until set.

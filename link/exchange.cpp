@@ -3,10 +3,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
+#include <optional>
 
 #include "aio_link.h"
 #include "link/board_protocol.h"
@@ -19,10 +20,17 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kReplyDeadline{320};
 
-// Steady-clock time of the first unanswered exchange since the last answered
-// one; kAnswered while the last one was answered.
-constexpr Clock::rep kAnswered = 0;
-std::atomic<Clock::rep> first_unanswered{kAnswered};
+// The board's silence as the exchanges met it: from the start of the first
+// exchange left unanswered since the last answered one to the end of the
+// latest one left unanswered. Time after that is no evidence of silence: a
+// process stopped between two exchanges heard nothing because it asked
+// nothing.
+struct Silence {
+  std::mutex lock;
+  std::optional<Clock::time_point> since;  // none while the last exchange was answered
+  Clock::time_point until;
+};
+Silence silence;
 
 void discard_response_text() {
   std::lock_guard lock(aioVars.rsp_lock_);
@@ -61,10 +69,19 @@ bool wait_reading(Clock::time_point deadline) {
   aioVars.exchange_waits_ = true;
   bool woken = false;
   for (;;) {
+    if (const auto pause = exchange_pause_for_test.load()) {
+      pause();
+    }
     woken = aioVars.hRxSemaphore.try_acquire();
     const Clock::duration left = deadline - Clock::now();
     const int fd = aioVars.hComm;
-    if (woken || left <= Clock::duration::zero()) {
+    if (woken) {
+      break;
+    }
+    if (left <= Clock::duration::zero()) {
+      // The deadline may have passed while the process was not running.
+      aio_take_pending();
+      woken = aioVars.hRxSemaphore.try_acquire();
       break;
     }
     if (fd < 0 || vtx_serial_lost()) {
@@ -116,6 +133,22 @@ long AIOUartReadRwRsp(void* lpBuffer, unsigned long nBufferSize, unsigned long* 
 
 namespace {
 
+bool reply_complete(ReplyTest test, unsigned long n) {
+  // A reply long enough but without its line end yet is still arriving: an
+  // interrupt notification woke us, not the reply. Taking it now would fail
+  // an exchange the board is answering correctly.
+  return passes(test, n) && aioVars.rspReady != 0;
+}
+
+// At the deadline, with everything the port held taken: what came, judged.
+ExchangeEnd judge_at_deadline(ReplyTest test) {
+  const auto collected = static_cast<unsigned long>(aioVars.rspLength.load());
+  if (passes(test, collected)) {
+    return ExchangeEnd::kNotReady;
+  }
+  return collected > 0 || aioVars.rspReady != 0 ? ExchangeEnd::kBadReply : ExchangeEnd::kTimedOut;
+}
+
 ExchangeEnd run_exchange(const char* line, std::size_t size, ReplyTest test, char* reply, unsigned long take,
                          unsigned long* taken) {
   discard_response_text();
@@ -129,30 +162,37 @@ ExchangeEnd run_exchange(const char* line, std::size_t size, ReplyTest test, cha
   const Clock::time_point t0 = Clock::now();
   for (;;) {
     const unsigned long n = AIOUartWaitRwRsp(kReplyDeadline.count());
-    // A reply long enough but without its line end yet is still arriving: an
-    // interrupt notification woke us, not the reply. Taking it now would fail
-    // an exchange the board is answering correctly.
-    if (passes(test, n) && aioVars.rspReady != 0) {
+    if (reply_complete(test, n)) {
       break;
     }
     if (vtx_serial_lost()) {
       return ExchangeEnd::kGone;
     }
     if (Clock::now() - t0 > kReplyDeadline) {
-      const auto collected = static_cast<unsigned long>(aioVars.rspLength.load());
-      return passes(test, collected) ? ExchangeEnd::kNotReady : ExchangeEnd::kTimedOut;
+      // A wake-up that came after the deadline may precede the reply it
+      // woke for; the reply is judged, not the clock.
+      aio_take_pending();
+      if (reply_complete(test, static_cast<unsigned long>(aioVars.rspLength.load()))) {
+        break;
+      }
+      return judge_at_deadline(test);
     }
   }
   return AIOUartReadRwRsp(reply, take, taken) == kStatusOk ? ExchangeEnd::kTaken : ExchangeEnd::kNotReady;
 }
 
+bool answered(ExchangeEnd end) {
+  return end == ExchangeEnd::kTaken || end == ExchangeEnd::kNotReady || end == ExchangeEnd::kBadReply;
+}
+
 void note_answer(ExchangeEnd end, Clock::time_point began) {
-  if (end == ExchangeEnd::kTaken || end == ExchangeEnd::kNotReady) {
-    first_unanswered.store(kAnswered);
+  std::lock_guard lock(silence.lock);
+  if (answered(end)) {
+    silence.since.reset();
     return;
   }
-  Clock::rep expected = kAnswered;
-  first_unanswered.compare_exchange_strong(expected, std::max(began.time_since_epoch().count(), kAnswered + 1));
+  silence.since = silence.since.value_or(began);
+  silence.until = Clock::now();
 }
 
 }  // namespace
@@ -166,11 +206,11 @@ ExchangeEnd exchange(const char* line, std::size_t size, ReplyTest test, char* r
 }
 
 long vtx_serial_unanswered_ms() {
-  const Clock::rep first = first_unanswered.load();
-  if (first == kAnswered) {
+  std::lock_guard lock(silence.lock);
+  if (!silence.since) {
     return 0;
   }
-  const auto unanswered = Clock::now() - Clock::time_point(Clock::duration(first));
+  const auto unanswered = silence.until - *silence.since;
   return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(unanswered).count());
 }
 

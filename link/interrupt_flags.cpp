@@ -35,7 +35,9 @@ bool vtx_wait_interrupt(unsigned char source, long timeout_ms) {
     }
     const Clock::duration left = deadline - Clock::now();
     if (left <= Clock::duration::zero()) {
-      return false;
+      // The deadline may have passed while the process was not running.
+      aio_take_pending();
+      return g_int_trigger[source].exchange(0) != 0;
     }
     (void)interrupt_wake.wait_for(std::chrono::ceil<std::chrono::milliseconds>(left));
   }

@@ -63,7 +63,7 @@ long read_once(unsigned char slaveAddr, unsigned char registerAddr, ReadStep ste
   char reply[kReadReplySize];
   unsigned long taken = 0;
   const ExchangeEnd end = exchange(line, static_cast<std::size_t>(size), {expected, true}, reply, expected, &taken);
-  if (end == ExchangeEnd::kTimedOut) {
+  if (end == ExchangeEnd::kTimedOut || end == ExchangeEnd::kBadReply) {
     discard_complete_line();
     return kStatusNoReply;
   }

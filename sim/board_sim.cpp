@@ -341,10 +341,15 @@ void BoardSim::Impl::handle_line(std::string line) {
   if (faults.never_ready) {
     sensor->plant(kSensorBus, int_status, 0, now);
   }
-  ShapedReply shaped =
-      shape_reply(reads_sensor_register(line, faults.fail_reads) ? std::string("ERR\r\n")
-                                                                 : answer_command(line, *sensor, board, now),
-                  faults, reply_sequence++);
+  std::string reply = reads_sensor_register(line, faults.fail_reads) ? std::string("ERR\r\n")
+                                                                     : answer_command(line, *sensor, board, now);
+  for (const std::uint8_t reg : faults.long_reads) {
+    if (reads_sensor_register(line, reg)) {
+      reply.insert(reply.size() - 2, "00");  // before the line end
+      break;
+    }
+  }
+  ShapedReply shaped = shape_reply(std::move(reply), faults, reply_sequence++);
   collect_notices(now);
   const Clock::time_point due = std::max(now + faults.reply_delay, last_due);
   if (!shaped.noise.empty()) {

@@ -34,6 +34,8 @@ struct Faults {
   bool noise = false;                        // interrupt notices, '#'/'$' packets, NUL and 0xFF between replies
   std::size_t split_writes = 0;              // write replies in pieces of this many bytes (0: whole)
   int fail_reads = -1;                       // a read of the sensor that reaches this register gets "ERR" (-1: none)
+  std::vector<std::uint8_t> long_reads{};    // a read of the sensor that reaches one of these registers gets
+                                             // one byte too many: "RD6812" "95" "00" for register 12
   int hangup_after = -1;                     // close the pseudo-terminal after this many commands (-1: never):
                                              // they are answered, the next one closes it; 0 closes at once
   // After a hang-up, open a new pseudo-terminal this long later (negative:

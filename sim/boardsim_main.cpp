@@ -44,10 +44,11 @@ std::string parse_register(const char* option, const std::string& text, int& add
   return {};
 }
 
-std::string parse_ignored_writes(const std::vector<std::string>& texts, std::vector<std::uint8_t>& addresses) {
+std::string parse_registers(const char* option, const std::vector<std::string>& texts,
+                            std::vector<std::uint8_t>& addresses) {
   for (const std::string& text : texts) {
     int address = 0;
-    if (std::string error = parse_register("--ignore-writes", text, address); !error.empty()) {
+    if (std::string error = parse_register(option, text, address); !error.empty()) {
       return error;
     }
     addresses.push_back(static_cast<std::uint8_t>(address));
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
   int delay_us = 0;
   bool self_test_fails = false;
   std::vector<std::string> ignored_writes;
+  std::vector<std::string> long_reads;
 
   CLI::App app{"Simulated Veltrix evaluation board on a pseudo-terminal; prints the port path first."};
   app.footer(
@@ -122,6 +124,10 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0, 60'000'000))
       ->excludes(delay);
   app.add_option("--fail-reads", fail_reads, "answer ERR to every read of the sensor that reaches register ADDR");
+  app.add_option("--long-reads", long_reads,
+                 "answer each read of the sensor that reaches register ADDR (hexadecimal) with one byte too many; "
+                 "repeat or list with commas")
+      ->delimiter(',');
   app.add_flag("--short", faults.short_reply, "every reply one character short");
   app.add_flag("--noise", faults.noise, "interrupt notices, packets and stray bytes between replies");
   app.add_option("--split", faults.split_writes, "write replies in pieces of N bytes")->check(CLI::PositiveNumber);
@@ -141,7 +147,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
   }
-  if (const std::string error = parse_ignored_writes(ignored_writes, options.sensor.ignored_writes); !error.empty()) {
+  if (const std::string error = parse_registers("--ignore-writes", ignored_writes, options.sensor.ignored_writes);
+      !error.empty()) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 2;
+  }
+  if (const std::string error = parse_registers("--long-reads", long_reads, faults.long_reads); !error.empty()) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
   }

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "capture/sample_queue.h"
+#include "devices/register_sentences.h"
 #include "devices/write_read_back.h"
 #include "session/session.h"
 #include "ui/anchoring.h"
@@ -125,10 +126,12 @@ class MainUIForm2 : public QWidget {
 
   void show_error(const QString& text, const QString& detail = {});
   void set_register_map_text(const std::string& text);
-  // The register map pane read afresh from the sensor. At a row that cannot
-  // be read it stops and tells the operator; that row and the later ones keep
-  // the text they had.
+  // The register map pane read afresh from the sensor. A row answered badly
+  // shows 0; at a row the board leaves unanswered it stops, and that row and
+  // the later ones keep the text they had. Either is told to the operator.
   void show_register_map();
+  // One box per message; true when there was one.
+  bool show_messages(const std::vector<veltrix::devices::OperatorMessage>& messages);
   void show_in_console_pane(const QString& text);
   // One box naming every register that read back otherwise; none when empty.
   void show_read_back(const std::vector<veltrix::devices::ReadBackDifference>& differences);

@@ -66,17 +66,20 @@ bool MainUIForm2::conntect_to_device(const QString& pDevice) {
   };
   // A board that leaves the rate unanswered is not connected: the window
   // would show a rate nobody set and read back.
+  const QString refused = QString::fromLatin1(veltrix::devices::connect_failure_message(mode));
   const auto rate = veltrix::devices::change_sampling_rate(*iKOR, RATE_50HZ);
-  if (rate.stopped && rate.stopped->cause != veltrix::devices::FailureCause::kBadReply) {
-    show_error(veltrix::ui::failure_text(rate.stopped->cause, veltrix::devices::kSensorWriteError),
-               QStringLiteral("Register %1 was not written; the sensor is not connected.")
-                   .arg(veltrix::ui::register_named(*rate.stopped)));
+  if (rate.stopped && veltrix::devices::board_stopped(rate.stopped->cause)) {
+    const QString what = rate.stopped->written ? QStringLiteral(" Register %1 was written, but reading it back failed.")
+                                               : QStringLiteral(" Register %1 was not written.");
+    show_error(refused, veltrix::ui::failure_text(rate.stopped->cause, "") +
+                            what.arg(veltrix::ui::register_named(*rate.stopped)));
     return not_connected();
   }
   update_sensor_ui_for_sensor(*iKOR);
-  if (CurrentSampleRate == 0 && veltrix::devices::last_failure_cause() != veltrix::devices::FailureCause::kBadReply) {
-    show_error(veltrix::ui::failure_text(veltrix::devices::last_failure_cause(), veltrix::devices::kSensorReadError),
-               QStringLiteral("The sampling rate could not be read back; the sensor is not connected."));
+  if (const auto cause = veltrix::devices::last_failure_cause();
+      CurrentSampleRate == 0 && veltrix::devices::board_stopped(cause)) {
+    show_error(refused,
+               veltrix::ui::failure_text(cause, "") + QStringLiteral(" The sampling rate could not be read back."));
     return not_connected();
   }
   show_register_map();

@@ -28,34 +28,7 @@ using namespace std::chrono_literals;
 
 constexpr auto kWritePause = 500ms;
 
-QString hex_byte(unsigned char value) { return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper(); }
-
 std::string device_path(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-// Why a register-map file could not be opened, in the operator's words.
-QString file_problem(const QString& path, bool for_writing) {
-  const QFileInfo file(path);
-  if (file.isDir()) {
-    return QStringLiteral("It is a folder.");
-  }
-  if (for_writing) {
-    const QFileInfo folder(file.absolutePath());
-    if (!folder.isDir()) {
-      return QStringLiteral("The folder %1 does not exist.").arg(folder.filePath());
-    }
-    if (!folder.isWritable() || (file.exists() && !file.isWritable())) {
-      return QStringLiteral("Permission denied.");
-    }
-    return QStringLiteral("The file could not be written completely (is the disk full?).");
-  }
-  if (!file.exists()) {
-    return QStringLiteral("The file does not exist.");
-  }
-  if (!file.isReadable()) {
-    return QStringLiteral("Permission denied.");
-  }
-  return QStringLiteral("The file could not be read.");
-}
 
 // Dark text on the light mark: the pane's own white would barely show.
 const QColor kDifferingRow(255, 224, 130);
@@ -115,21 +88,21 @@ void MainUIForm2::show_in_console_pane(const QString& text) {
 
 void MainUIForm2::show_register_map() {
   const auto listing = veltrix::devices::list_register_map(*iKOR);
-  if (listing.failed_row == nullptr) {
-    set_register_map_text(listing.text);
-    return;
-  }
-  // The rows not read keep what the pane showed; none reads as 0.
   std::string text = listing.text;
-  const QStringList shown = txtRegisterMap->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-  for (qsizetype i = listing.rows_listed; i < shown.size() && i < listing.rows; ++i) {
-    text += shown[i].toLatin1().toStdString() + "\r\n";
+  if (listing.stopped) {
+    // The rows not read keep what the pane showed; none reads as 0.
+    const QStringList shown = txtRegisterMap->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (qsizetype i = listing.rows_listed; i < shown.size() && i < listing.rows; ++i) {
+      text += shown[i].toLatin1().toStdString() + "\r\n";
+    }
   }
   set_register_map_text(text);
-  show_error(
-      QString::fromStdString(veltrix::devices::failure_sentence(listing.cause, veltrix::devices::kSensorReadError)),
-      QStringLiteral("Register %1 (%2) could not be read; the rows from it on show their last values.")
-          .arg(QString::fromLatin1(listing.failed_row->address), QString::fromLatin1(listing.failed_row->name)));
+  show_messages(veltrix::devices::listing_messages(listing));
+}
+
+bool MainUIForm2::show_messages(const std::vector<veltrix::devices::OperatorMessage>& messages) {
+  return veltrix::ui::show_messages(messages,
+                                    [this](const QString& text, const QString& detail) { show_error(text, detail); });
 }
 
 void MainUIForm2::btnRefresh_Click() {
@@ -152,11 +125,10 @@ void MainUIForm2::btnwrite_to_register_Click() {
   lblWaitRM->show();
   lblWaitRM->repaint();
   veltrix::ui::pause_with_input_held(this, kWritePause);
-  if (const auto write = veltrix::devices::write_register_value(*iKOR, *address, *value); write.status != 0) {
-    show_error(
-        QString::fromStdString(veltrix::devices::failure_sentence(write.cause, veltrix::devices::kSensorWriteError)),
-        QStringLiteral("Register %1 was not written.").arg(hex_byte(*address)));
-  } else {
+  const auto write = veltrix::devices::write_register_value(*iKOR, *address, *value);
+  show_messages(veltrix::devices::write_messages(write));
+  // Nothing more is asked of a board that no longer answers.
+  if (write.status == 0 || !veltrix::devices::board_stopped(write.cause)) {
     update_sensor_ui_for_sensor(*iKOR);
     show_register_map();
     show_read_back(write.read_back);
@@ -182,11 +154,7 @@ void MainUIForm2::btnRead_Click() {
   }
   const auto burst = veltrix::devices::read_register_burst(*iKOR, address_text.toStdString(), *address, length);
   show_in_console_pane(QString::fromStdString(burst.text));
-  if (burst.failed) {
-    show_error(
-        QString::fromStdString(veltrix::devices::failure_sentence(burst.cause, veltrix::devices::kSensorReadError)),
-        QStringLiteral("Register %1 could not be read; the read stops there.").arg(hex_byte(burst.failed_address)));
-  }
+  show_messages(veltrix::devices::burst_messages(burst));
 }
 
 void MainUIForm2::btnSave_Click() {
@@ -197,20 +165,7 @@ void MainUIForm2::btnSave_Click() {
   if (!path) {
     return;
   }
-  const auto saved = veltrix::devices::save_register_values(*iKOR, device_path(*path));
-  if (saved.stopped) {
-    show_error(veltrix::ui::failure_text(saved.stopped->cause, veltrix::devices::kSensorReadError),
-               QStringLiteral("Register %1 could not be read; %2 was not written.")
-                   .arg(veltrix::ui::register_named(*saved.stopped), *path));
-    return;
-  }
-  const long status = saved.status;
-  if (status == kStatusFileOpenFailed) {
-    show_error(QStringLiteral("The register map could not be saved to %1.").arg(*path), file_problem(*path, true));
-  } else if (status != 0) {
-    show_error(QString::fromLatin1(veltrix::devices::kSensorReadError),
-               QStringLiteral("%1 was saved with 0 for the registers that could not be read.").arg(*path));
-  }
+  show_messages(veltrix::devices::save_messages(veltrix::devices::save_register_values(*iKOR, device_path(*path))));
 }
 
 void MainUIForm2::btnLoad_Click() {
@@ -223,25 +178,11 @@ void MainUIForm2::btnLoad_Click() {
   }
   const auto loaded = veltrix::devices::load_register_values(*iKOR, device_path(*path));
   show_read_back(loaded.read_back);
-  if (loaded.stopped) {
-    // Nothing more is asked of a board that stopped answering.
-    show_error(veltrix::ui::failure_text(loaded.stopped->cause, veltrix::devices::kSensorWriteError),
-               QStringLiteral("The load stops at register %1: %2 of %3 registers written.")
-                   .arg(veltrix::ui::register_named(*loaded.stopped))
-                   .arg(loaded.stopped->rows_done)
-                   .arg(loaded.rows));
-    return;
+  show_messages(veltrix::devices::load_messages(loaded));
+  // Nothing more is asked of a board that no longer answers.
+  if (!loaded.stopped) {
+    update_sensor_ui_for_sensor(*iKOR);
   }
-  const long status = loaded.status;
-  if (status == kStatusFileOpenFailed) {
-    show_error(QStringLiteral("The register map file %1 could not be opened.").arg(*path), file_problem(*path, false));
-  } else if (status == kStatusFileRejected) {
-    show_error(QStringLiteral("%1 is not a register map of this sensor.").arg(*path),
-               QStringLiteral("Nothing was written to the sensor."));
-  } else if (status != 0) {
-    show_error(QString::fromLatin1(veltrix::devices::kSensorWriteError));
-  }
-  update_sensor_ui_for_sensor(*iKOR);
 }
 
 void MainUIForm2::btnCompare_Click() {
@@ -253,22 +194,9 @@ void MainUIForm2::btnCompare_Click() {
     return;
   }
   const auto comparison = veltrix::devices::compare_sensor_with_file(*iKOR, device_path(*path));
-  switch (comparison.status) {
-    case 0:
-      break;
-    case kStatusFileOpenFailed:
-      show_error(QStringLiteral("The register map file %1 could not be opened.").arg(*path),
-                 file_problem(*path, false));
-      return;
-    case kStatusFileRejected:
-      show_error(QStringLiteral("%1 is not a register map of this sensor.").arg(*path));
-      return;
-    default:
-      show_error(veltrix::ui::failure_text(comparison.cause, veltrix::devices::kSensorReadError),
-                 QStringLiteral("Register %1 (%2) could not be read; the comparison stops there.")
-                     .arg(QString::fromLatin1(comparison.failed_row->address),
-                          QString::fromLatin1(comparison.failed_row->name)));
-      return;
+  show_messages(veltrix::devices::comparison_messages(comparison));
+  if (comparison.stopped || comparison.status == kStatusFileOpenFailed || comparison.status == kStatusFileRejected) {
+    return;
   }
   show_register_map();
   mark_rows(*txtRegisterMap, iKOR->get_register_list(), comparison.differences);

@@ -9,6 +9,14 @@ QString failure_text(devices::FailureCause cause, const char* bad_reply_text) {
   return QString::fromStdString(devices::failure_sentence(cause, bad_reply_text));
 }
 
+bool show_messages(const std::vector<devices::OperatorMessage>& messages,
+                   const std::function<void(const QString& text, const QString& detail)>& show_error) {
+  for (const devices::OperatorMessage& message : messages) {
+    show_error(QString::fromStdString(message.text), QString::fromStdString(message.detail));
+  }
+  return !messages.empty();
+}
+
 QString register_named(const devices::StoppedAt& stopped) {
   const QString address = QStringLiteral("%1").arg(stopped.address, 2, 16, QLatin1Char('0')).toUpper();
   if (stopped.row == nullptr) {

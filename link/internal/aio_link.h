@@ -106,6 +106,12 @@ int AIORead();
 // (the packet being assembled is spoiled).
 long aio_read_port(int fd, short revents);
 
+// Feeds to the parser, at once, whatever the port holds now, after any read
+// in progress on another thread has been fed. A deadline is judged after
+// this: when it passed while the process was not running, the reply the
+// board sent meanwhile is still in the port, unread.
+void aio_take_pending();
+
 // Stores the packet just completed in pktBuffer into the ring. 0.
 int AIOUpdateBuffer();
 

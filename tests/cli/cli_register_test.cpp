@@ -8,17 +8,20 @@
 #include <fstream>
 
 #include "devices/model_catalogue.h"
+#include "devices/register_row.h"
 #include "tests/capture/sample_line_check.h"
 #include "tests/cli/cli_fixture.h"
 
 namespace veltrix::cli::test {
 namespace {
 
+using veltrix::devices::row_address;
 using veltrix::test::read_file;
 using veltrix::test::split_lines;
 
-constexpr const char* kReadError = "Sensor Read Error. There was an error while reading register value.\n";
-constexpr const char* kWriteError = "Sensor Write Error. There was an error while updating register value.\n";
+// Every failure message opens with the sentence operators and scripts know.
+const std::string kReadError = "Sensor Read Error. There was an error while reading register value. ";
+const std::string kWriteError = "Sensor Write Error. There was an error while updating register value. ";
 
 int count_of(const std::string& text, const std::string& piece) {
   int count = 0;
@@ -90,9 +93,9 @@ TEST_F(CliTest, MapFromABoardUnpluggedMidwayStopsAtTheFirstUnreadRow) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     EXPECT_EQ(lines[i].substr(0, 2), device->get_register_list()[i].address);
   }
-  EXPECT_EQ(run.err, "The link to the board was lost. The listing stops at register " +
-                         std::string(device->get_register_list()[lines.size()].address) +
-                         ", which could not be read.\n");
+  const RegisterRow& stop = device->get_register_list()[lines.size()];
+  EXPECT_EQ(run.err, kReadError + "The link to the board was lost. The listing stops at register " + stop.address +
+                         " (" + stop.name + "), which could not be read.\n");
 }
 
 TEST_F(CliTest, MapPrintsTheRegisterListingByteForByte) {
@@ -153,6 +156,47 @@ TEST_F(CliTest, ReadPrintsTheHeaderAsTypedAndOneValueAPerRegister) {
   }
 }
 
+// A reply one byte too long is that register's failure, not a silent board:
+// the read goes on, with one message per register it could not read.
+TEST_F(CliTest, MalformedRepliesFailTheirRegistersAndTheRestGoesOn) {
+  veltrix::sim::SensorOptions still;
+  still.at_rest = true;
+  serve("kor42", still);
+  board_->set_register(0x68, 0x10, 0xA0);
+  board_->set_register(0x68, 0x11, 0xA1);
+  board_->set_register(0x68, 0x13, 0xA3);
+  veltrix::sim::Faults malformed;
+  malformed.long_reads = {0x12, 0x14};
+  board_->set_faults(malformed);
+  ProgramRun run = cli("KOR 42", {"read", "10", "5"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.out, "Read Burst Addr:10 Length 5\r\n0xA0 0xA1 0xA3 \r\n");
+  EXPECT_EQ(run.err, kReadError + "The board gave a malformed reply for register 12.\n" + kReadError +
+                         "The board gave a malformed reply for register 14.\n");
+  EXPECT_EQ(count_of(run.out, "0x"), 3);
+
+  // The listing and the save show 0 for such a register, and say so.
+  const auto device = find_model("KOR 42")->create();
+  const RegisterRow* rows = device->get_register_list();
+  const auto named = [](const RegisterRow& row) { return std::string(row.address) + " (" + row.name + ")"; };
+  malformed.long_reads = {row_address(rows[2]), row_address(rows[4])};
+  board_->set_faults(malformed);
+  run = cli("KOR 42", {"map"});
+  EXPECT_EQ(run.exit_status, 1);
+  const auto lines = split_lines(run.out, "\r\n");
+  ASSERT_EQ(static_cast<int>(lines.size()), device->get_register_list_size());
+  EXPECT_TRUE(lines[2].ends_with("|  00000000\t00")) << lines[2];
+  EXPECT_EQ(run.err, kReadError + "The board gave a malformed reply for registers " + named(rows[2]) + " and " +
+                         named(rows[4]) + "; the listing shows 0 for them.\n");
+
+  const std::string file = (folder() / "map.txt").string();
+  run = cli("KOR 42", {"save", file});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.err, kReadError + "The board gave a malformed reply for registers " + named(rows[2]) + " and " +
+                         named(rows[4]) + "; " + file + " holds 0 for them.\n");
+  EXPECT_EQ(static_cast<int>(split_lines(read_file(file), "\n").size()), device->get_register_list_size());
+}
+
 TEST_F(CliTest, BadRegisterInputIsRefusedWithTheWindowsMessage) {
   serve("kor42");
   const std::vector<std::vector<std::string>> inputs = {
@@ -203,7 +247,8 @@ TEST_F(CliSilentBoardTest, AReadStopsAtTheFirstRegisterLeftUnanswered) {
   const ProgramRun run = cli("KOR 42", {"read", "20", "4"});
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "Read Burst Addr:20 Length 4\r\n0x11 0x22 \r\n");
-  EXPECT_EQ(run.err, "The board stopped answering. The read stops at register 22, which could not be read.\n");
+  EXPECT_EQ(run.err,
+            kReadError + "The board stopped answering. The read stops at register 22, which could not be read.\n");
   for (const std::string& command : commands()) {
     EXPECT_NE(command.rfind("RD6823", 0), 0u) << "read after the board fell silent";
   }
@@ -216,16 +261,27 @@ TEST_F(CliSilentBoardTest, MapStopsAtTheFirstRegisterThatCouldNotBeRead) {
   const auto device = find_model("KOR 42")->create();
   const auto lines = split_lines(run.out, "\r\n");
   ASSERT_EQ(lines.size(), 3u) << run.out;
-  EXPECT_EQ(run.err, "The board stopped answering. The listing stops at register " +
-                         std::string(device->get_register_list()[3].address) + ", which could not be read.\n");
+  const RegisterRow& stop = device->get_register_list()[3];
+  EXPECT_EQ(run.err, kReadError + "The board stopped answering. The listing stops at register " + stop.address + " (" +
+                         stop.name + "), which could not be read.\n");
 }
 
-TEST_F(CliSilentBoardTest, AFailedWriteIsReported) {
+// A write the board took is written, even when its read-back goes
+// unanswered: the message says which of the two failed.
+TEST_F(CliSilentBoardTest, AFailedWriteAndAFailedReadBackAreToldApart) {
   serve_falling_silent(0);
-  const ProgramRun run = cli("KOR 42", {"write", "6B", "1"});
+  ProgramRun run = cli("KOR 42", {"write", "6B", "1"});
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "The board stopped answering. Register 6B was not written.\n");
+  EXPECT_EQ(run.err, kWriteError + "The board stopped answering. Register 6B was not written.\n");
+
+  serve_falling_silent(1);
+  run = cli("KOR 42", {"write", "6B", "1"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "Register 6B was written, but reading it back failed. The board stopped answering.\n");
+  EXPECT_EQ(reg(0x6B), 0x01);
+  EXPECT_EQ(commands(), (std::vector<std::string>{"SD", "IE2", "WR686B01", "RD686B01"}));
 }
 
 TEST_F(CliSilentBoardTest, SaveLoadAndRateStopAtTheFirstRegisterLeftUnanswered) {
@@ -242,7 +298,7 @@ TEST_F(CliSilentBoardTest, SaveLoadAndRateStopAtTheFirstRegisterLeftUnanswered) 
   serve_falling_silent(3);
   ProgramRun run = cli("KOR 42", {"save", file});
   EXPECT_EQ(run.exit_status, 1);
-  EXPECT_EQ(run.err, "The board stopped answering. The save stops at register " + named(rows[3]) +
+  EXPECT_EQ(run.err, kReadError + "The board stopped answering. The save stops at register " + named(rows[3]) +
                          ", which could not be read; " + file + " was not written.\n");
   EXPECT_EQ(read_file(file), saved);
   EXPECT_EQ(commands().size(), kConnectCommands + 4);
@@ -255,16 +311,17 @@ TEST_F(CliSilentBoardTest, SaveLoadAndRateStopAtTheFirstRegisterLeftUnanswered) 
   serve_falling_silent(10);
   run = cli("KOR 42", {"load", file});
   EXPECT_EQ(run.exit_status, 1);
-  EXPECT_EQ(run.err, "The board stopped answering. The load stops at register " + named(rows[5]) + ": 5 of " +
-                         std::to_string(device->get_register_list_size()) + " registers written.\n");
+  EXPECT_EQ(run.err, kWriteError + "The board stopped answering. The load stops at register " + named(rows[5]) +
+                         ": 5 of " + std::to_string(device->get_register_list_size()) + " registers written.\n");
   EXPECT_EQ(commands().size(), kConnectCommands + 11);
 
   serve_falling_silent(0);
   run = cli("KOR 42", {"rate", "100"});
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err,
-            "The board stopped answering. Register 1A (CONFIG) was not written; the sampling rate is not known.\n");
+  EXPECT_EQ(run.err, kWriteError +
+                         "The board stopped answering. Register 1A (CONFIG) was not written; the sampling rate is not "
+                         "known.\n");
   EXPECT_EQ(commands(), (std::vector<std::string>{"SD", "IE2", "WR681A02"}));
 
   // KOR 73 reads its registers as it connects.

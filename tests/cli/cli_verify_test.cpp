@@ -124,5 +124,35 @@ TEST_F(CliTest, DiffTellsSameDifferentAndFailureApartAgainstTheSensorAndBetweenF
   EXPECT_EQ(run.exit_status, 3);
 }
 
+// A register the board answers badly is left out of the comparison, which
+// goes on with the rest and fails; a board that stops answering stops it.
+TEST_F(CliTest, DiffLeavesOutARegisterAnsweredBadlyAndStopsAtSilence) {
+  serve("kor42");
+  const std::string file = (folder() / "map.txt").string();
+  ASSERT_EQ(cli("KOR 42", {"save", file}).exit_status, 0);
+  board_->set_register(0x68, 0x1B, 0x18);
+  board_->set_register(0x68, 0x6B, 0x41);
+  veltrix::sim::Faults malformed;
+  malformed.long_reads = {0x6B};
+  board_->set_faults(malformed);
+  ProgramRun run = cli("KOR 42", {"diff", file});
+  EXPECT_EQ(run.exit_status, 3);
+  EXPECT_EQ(run.out, "1B | GYRO_CONFIG        | 0x18 00011000 | 0x00 00000000\n");
+  EXPECT_EQ(run.err,
+            "Sensor Read Error. There was an error while reading register value. The board gave a malformed reply "
+            "for register 6B (PWR_MGMT_1); it is left out of the comparison.\n");
+
+  veltrix::sim::Faults silent;
+  silent.silent_after = 2 + 3;  // SD, IE2 and three registers
+  board_->set_faults(silent);
+  board_->clear_commands();
+  run = cli("KOR 42", {"diff", file});
+  EXPECT_EQ(run.exit_status, 3);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("The board stopped answering. The comparison stops at register "), std::string::npos)
+      << run.err;
+  EXPECT_EQ(commands().size(), 2u + 4u);
+}
+
 }  // namespace
 }  // namespace veltrix::cli::test

@@ -23,6 +23,8 @@
 
 #include "devices/device_diagnostics.h"
 #include "devices/register_map_file_access.h"
+#include "devices/register_operations.h"
+#include "devices/register_row.h"
 #include "tests/devices/sim_board.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/text_files.h"
@@ -244,24 +246,31 @@ TEST(MapFile, FilesThatCannotBeOpenedAreReportedWithoutBusTraffic) {
     ASSERT_NE(device, nullptr);
     board.clear_commands();
     const std::string missing = dir.file("missing/map.txt");
-    EXPECT_EQ(device->save_register_map(missing.c_str()), kStatusFileOpenFailed) << family;
-    EXPECT_EQ(register_map_file_problem(), "No such file or directory") << family;
+    RegisterOutcome saved;
+    EXPECT_EQ(device->save_register_map_checked(missing.c_str(), saved), kStatusFileOpenFailed) << family;
+    EXPECT_EQ(saved.file_problem, "No such file or directory") << family;
     EXPECT_FALSE(fs::exists(missing));
 
     DiagnosticCapture diagnostics;
-    EXPECT_EQ(device->load_register_map(missing.c_str()), kStatusFileOpenFailed) << family;
-    EXPECT_EQ(register_map_file_problem(), "No such file or directory") << family;
+    RegisterOutcome loaded;
+    EXPECT_EQ(device->load_register_map_checked(missing.c_str(), loaded), kStatusFileOpenFailed) << family;
+    EXPECT_EQ(loaded.file_problem, "No such file or directory") << family;
     EXPECT_EQ(diagnostics.text(), "fopen failed") << family;
     EXPECT_TRUE(board.lines().empty()) << family;
   }
 }
 
 // Runs `call` on a thread of its own and gives its status and the reason it
-// kept. An open that blocks on the FIFO fails the test; opening and closing
+// gave. An open that blocks on the FIFO fails the test; opening and closing
 // the FIFO's other end then lets it go (its read or write then ends at once),
 // so the suite does not hang.
-std::pair<long, std::string> within_a_second(const std::string& fifo, const std::function<long()>& call) {
-  auto result = std::async(std::launch::async, [&] { return std::pair{call(), register_map_file_problem()}; });
+std::pair<long, std::string> within_a_second(const std::string& fifo,
+                                             const std::function<long(RegisterOutcome&)>& call) {
+  auto result = std::async(std::launch::async, [&] {
+    RegisterOutcome outcome;
+    const long status = call(outcome);
+    return std::pair{status, outcome.file_problem};
+  });
   if (result.wait_for(std::chrono::seconds(1)) != std::future_status::ready) {
     ADD_FAILURE() << "the open waited for the FIFO";
     std::signal(SIGPIPE, SIG_IGN);
@@ -282,20 +291,23 @@ TEST(MapFile, OnlyRegularFilesAreOpenedAndAFifoIsRefusedAtOnce) {
   const std::pair<long, std::string> refused{kStatusFileOpenFailed, "not a regular file"};
 
   DiagnosticCapture diagnostics;
-  EXPECT_EQ(within_a_second(fifo, [&] { return device->load_register_map(fifo.c_str()); }), refused);
+  const auto load = [&](RegisterOutcome& outcome) { return device->load_register_map_checked(fifo.c_str(), outcome); };
+  const auto save = [&](RegisterOutcome& outcome) { return device->save_register_map_checked(fifo.c_str(), outcome); };
+  EXPECT_EQ(within_a_second(fifo, load), refused);
   EXPECT_EQ(diagnostics.text(), "fopen failed");
-  EXPECT_EQ(within_a_second(fifo, [&] { return device->save_register_map(fifo.c_str()); }), refused);
+  EXPECT_EQ(within_a_second(fifo, save), refused);
 
   // With a reader waiting on the FIFO, the save still sends it nothing.
   const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
   ASSERT_GE(reader, 0);
-  EXPECT_EQ(within_a_second(fifo, [&] { return device->save_register_map(fifo.c_str()); }), refused);
+  EXPECT_EQ(within_a_second(fifo, save), refused);
   char byte = 0;
   EXPECT_LE(read(reader, &byte, 1), 0);
   close(reader);
 
-  EXPECT_EQ(device->save_register_map("/dev/null"), kStatusFileOpenFailed);
-  EXPECT_EQ(register_map_file_problem(), "not a regular file");
+  RegisterOutcome null_device;
+  EXPECT_EQ(device->save_register_map_checked("/dev/null", null_device), kStatusFileOpenFailed);
+  EXPECT_EQ(null_device.file_problem, "not a regular file");
   EXPECT_TRUE(board.lines().empty()) << "the sensor was touched";
 }
 
@@ -342,6 +354,44 @@ TEST(MapFile, LoadStopsAtTheFirstWriteLeftUnanswered) {
   EXPECT_EQ(board.reg(0x6B), 0x00);
 }
 
+// A read-back answered one byte too long fails its register: a load goes on
+// with every row after it, a rate change (whose writes make a rate only
+// together) stops there, and each says so in the known sentence first.
+TEST(MapFile, AMalformedReadBackFailsItsRegisterAndOnlyTheRateStopsThere) {
+  const TempFolder dir("devices");
+  const std::string path = dir.file("kor42.txt");
+  SimBoard board("kor42");
+  auto device = board.connect();
+  ASSERT_NE(device, nullptr);
+  ASSERT_EQ(save_register_values(*device, path).status, 0);
+  const RegisterRow* smplrt_div = row_of(*device, device->lookup_address("SMPLRT_DIV"));
+  ASSERT_NE(smplrt_div, nullptr);
+  sim::Faults malformed;
+  malformed.long_reads = {row_address(*smplrt_div)};
+  board.set_faults(malformed);
+
+  board.clear_commands();
+  const MapFileTransfer loaded = load_register_values(*device, path);
+  EXPECT_EQ(loaded.status, kStatusNoReply);
+  EXPECT_FALSE(loaded.stopped);
+  ASSERT_EQ(loaded.bad_replies.size(), 1u);
+  EXPECT_EQ(loaded.bad_replies[0].row, smplrt_div);
+  EXPECT_EQ(static_cast<int>(board.sensor_writes().size()), device->get_register_list_size());
+  ASSERT_EQ(load_messages(loaded).size(), 1u);
+  EXPECT_EQ(message_line(load_messages(loaded)[0]),
+            std::string(kSensorWriteError) +
+                " The board gave a malformed reply for register 19 (SMPLRT_DIV); the load went on past it.");
+
+  const RateChange change = change_sampling_rate(*device, RATE_100HZ);
+  EXPECT_EQ(change.status, kStatusNoReply);
+  ASSERT_TRUE(change.stopped);
+  EXPECT_TRUE(change.stopped->written);
+  EXPECT_EQ(message_line(rate_messages(change, 100).at(0)),
+            std::string(kSensorWriteError) +
+                " The board gave a malformed reply. Register 19 (SMPLRT_DIV) was written but could not be read back; "
+                "the sampling rate is not known.");
+}
+
 TEST(MapFile, WriteFailureIsReported) {
   SimBoard board("naf38");
   auto device = board.connect();
@@ -357,15 +407,16 @@ TEST(MapFile, WriteFailureIsReported) {
   rlimit small = old_limit;
   small.rlim_cur = 16;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const long status = device->save_register_map(path.c_str());
-  const std::string problem = register_map_file_problem();
+  RegisterOutcome too_large;
+  const long status = device->save_register_map_checked(path.c_str(), too_large);
   setrlimit(RLIMIT_FSIZE, &old_limit);
   std::signal(SIGXFSZ, old_handler);
   EXPECT_EQ(status, kStatusFileOpenFailed);
-  EXPECT_EQ(problem, "File too large");
+  EXPECT_EQ(too_large.file_problem, "File too large");
 
-  EXPECT_EQ(device->save_register_map(path.c_str()), 0);
-  EXPECT_EQ(register_map_file_problem(), "");
+  RegisterOutcome saved;
+  EXPECT_EQ(device->save_register_map_checked(path.c_str(), saved), 0);
+  EXPECT_EQ(saved.file_problem, "");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "aio_link.h"
+#include "exchange.h"
 #include "link/board_protocol.h"
 #include "tests/link/link_fixture.h"
 #include "tests/link/scripted_board.h"
@@ -19,17 +20,20 @@ namespace {
 class ScriptedProtocolTest : public LinkTest {
  protected:
   void connect(std::map<std::string, std::string> replies) {
-    replies.emplace("SD", "SD\r\n");
-    replies.emplace("IE2", "IE2\r\n");
-    board_ = std::make_unique<ScriptedBoard>([replies](const std::string& command) {
-      const auto it = replies.find(command);
-      return it == replies.end() ? std::string() : it->second;
-    });
-    ASSERT_TRUE(board_->ok());
+    serve(std::move(replies));
     ASSERT_EQ(vtx_serial_open(board_->port_path().c_str(), &handle_), 0);
     opened_bytes_ = board_->received().size();
   }
+  // The link without its reader thread: only a waiting exchange reads the
+  // port, so a pause of the exchanging thread is a pause of all reading, as
+  // when the whole process is stopped.
+  void connect_without_reader(std::map<std::string, std::string> replies) {
+    serve(std::move(replies));
+    ASSERT_EQ(AIOSetCom(board_->port_path().c_str(), 115200), 0);
+    ASSERT_EQ(AIOOpen(0), 0);
+  }
   void TearDown() override {
+    exchange_pause_for_test = nullptr;
     LinkTest::TearDown();
     board_.reset();
   }
@@ -39,7 +43,25 @@ class ScriptedProtocolTest : public LinkTest {
   std::unique_ptr<ScriptedBoard> board_;
   std::size_t opened_bytes_ = 0;
   void* handle_ = nullptr;
+
+ private:
+  void serve(std::map<std::string, std::string> replies) {
+    replies.emplace("SD", "SD\r\n");
+    replies.emplace("IE2", "IE2\r\n");
+    board_ = std::make_unique<ScriptedBoard>([replies](const std::string& command) {
+      const auto it = replies.find(command);
+      return it == replies.end() ? std::string() : it->second;
+    });
+    ASSERT_TRUE(board_->ok());
+  }
 };
+
+// Stands in for a stop of the process in its first wait, longer than the
+// reply deadline.
+void pause_once() {
+  exchange_pause_for_test = nullptr;
+  std::this_thread::sleep_for(kDeadlineLow + 150ms);
+}
 
 TEST_F(ScriptedProtocolTest, CommandsGoOutByteForByte) {
   connect({{"RD683B0D", "RD683B000102030405060708090A0B0C\r\n"}, {"WR686B01", "WR68OK\r\n"}, {"ID", "ID\r\n"}});
@@ -134,6 +156,45 @@ TEST_F(ScriptedProtocolTest, LateReplyIsNotTakenForTheNextCommand) {
   ASSERT_TRUE(eventually([] { return aioVars.rspReady == 1; }));
   EXPECT_EQ(vtx_serial_read(handle_, 0x68, 0x3C, 1, data), 0);
   EXPECT_EQ(data[0], 0x22);
+}
+
+// A reply of the wrong length is an answer, if a bad one: only a command
+// that gets nothing back makes the board silent. Silence lasts as long as
+// the exchanges that met it, not the time since.
+TEST_F(ScriptedProtocolTest, OnlyACommandThatGetsNothingBackIsSilence) {
+  connect({{"RD681201", "RD68129500\r\n"}, {"RD681301", "RD681377\r\n"}});
+  unsigned char data[1]{};
+  const auto start = Clock::now();
+  EXPECT_EQ(vtx_serial_read(handle_, 0x68, 0x12, 1, data), 54);  // one byte too many
+  EXPECT_GE(elapsed_since(start), kDeadlineLow);
+  EXPECT_EQ(vtx_serial_unanswered_ms(), 0);
+  EXPECT_EQ(vtx_serial_single_write(handle_, 0x68, 0x6B, 0x01), 55);  // no reply at all
+  const long silent = vtx_serial_unanswered_ms();
+  EXPECT_GE(silent, kDeadlineLow.count());
+  EXPECT_LE(silent, kDeadlineHigh.count());
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(vtx_serial_unanswered_ms(), silent);
+  EXPECT_EQ(vtx_serial_read(handle_, 0x68, 0x12, 1, data), 54);
+  EXPECT_EQ(vtx_serial_unanswered_ms(), 0);
+  EXPECT_EQ(vtx_serial_read(handle_, 0x68, 0x13, 1, data), 0);
+  EXPECT_EQ(data[0], 0x77);
+}
+
+// The reply came while the process was stopped past the deadline: it is
+// taken, and the board is not silent. So is a notification.
+TEST_F(ScriptedProtocolTest, AReplyThatCameDuringAPauseIsTakenAfterIt) {
+  connect_without_reader({{"RD681301", "RD681377\r\n"}, {"WR686B01", "WR68OK\r\n"}});
+  unsigned char data[1]{};
+  exchange_pause_for_test = pause_once;
+  EXPECT_EQ(vtx_serial_read(handle_, 0x68, 0x13, 1, data), 0);
+  EXPECT_EQ(data[0], 0x77);
+  exchange_pause_for_test = pause_once;
+  EXPECT_EQ(vtx_serial_single_write(handle_, 0x68, 0x6B, 0x01), 0);
+  EXPECT_EQ(vtx_serial_unanswered_ms(), 0);
+
+  board_->send("I0\n");
+  std::this_thread::sleep_for(50ms);
+  EXPECT_TRUE(vtx_wait_interrupt(0, 0));
 }
 
 }  // namespace

@@ -162,6 +162,18 @@ TEST_F(BoardFaults, ShortRepliesLoseTheCharacterBeforeTheLineEnd) {
   EXPECT_EQ(client_->exchange("SD\r\n"), "S\r\n");
 }
 
+TEST_F(BoardFaults, LongReadsGetOneByteTooManyBeforeTheLineEnd) {
+  Faults faults;
+  faults.long_reads = {0x12, 0x14};
+  start(with_faults(faults));
+  const std::string whole = client_->exchange(rd(0x68, 0x10, 6));
+  ASSERT_EQ(whole.size(), 2u * 6 + 10);
+  EXPECT_EQ(whole.substr(whole.size() - 4), "00\r\n");
+  EXPECT_EQ(client_->exchange(rd(0x68, 0x12, 1)), whole.substr(0, 4) + "12" + whole.substr(10, 2) + "00\r\n");
+  EXPECT_EQ(client_->exchange(rd(0x68, 0x13, 1)).size(), 10u);
+  EXPECT_EQ(client_->exchange(rd(0x68, 0x15, 2)).size(), 12u);
+}
+
 TEST_F(BoardFaults, NoiseOnlyEverArrivesBetweenReplies) {
   Faults faults;
   faults.noise = true;

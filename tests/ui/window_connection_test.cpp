@@ -180,9 +180,9 @@ class WindowConnectionTest : public QObject {
     silent_after_open.silent_after = 2;  // SD, IE2
     h.start_board("kor42").set_faults(silent_after_open);
     h.select_model(QStringLiteral("KOR 42"));
-    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{QStringLiteral("The board stopped answering.")});
+    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{QString::fromLatin1(kNotConnected)});
     QCOMPARE(h.prompts.errors[0].detail,
-             QStringLiteral("Register 1A (CONFIG) was not written; the sensor is not connected."));
+             QStringLiteral("The board stopped answering. Register 1A (CONFIG) was not written."));
     // Nothing is asked after the first exchange left unanswered.
     QCOMPARE(h.board_lines(), (QStringList{"SD", "IE2", "WR681A02"}));
     QVERIFY(iKOR == nullptr);

@@ -18,6 +18,7 @@
 #include "capture/capture_control.h"
 #include "capture/console_buffer.h"
 #include "devices/register_input.h"
+#include "devices/register_sentences.h"
 #include "tests/ui/contrast.h"
 #include "tests/ui/sample_lines.h"
 #include "tests/ui/window_fixture.h"
@@ -249,6 +250,41 @@ class WindowRegisterPanelTest : public QObject {
     QVERIFY(console->textCursor().atEnd());
   }
 
+  // Two of five registers answered one byte too long: a box for each, and the
+  // other three values in address order; a write answered so still re-reads
+  // the rate and the map.
+  void a_malformed_reply_fails_its_register_and_the_operation_goes_on() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor73", "KOR 73"));
+    veltrix::sim::Faults malformed;
+    malformed.long_reads = {0x12, 0x14};
+    h.board->set_faults(malformed);
+    h.child<QLineEdit>("txtReadRegAddr")->setText(QStringLiteral("10"));
+    h.child<QLineEdit>("txtReadRegLength")->setText(QStringLiteral("5"));
+    h.click("btnRead");
+    const QString read_error = QString::fromLatin1(veltrix::devices::kSensorReadError);
+    QCOMPARE(h.prompts.error_texts(), (std::vector<QString>{read_error, read_error}));
+    QCOMPARE(h.prompts.errors[0].detail, QStringLiteral("The board gave a malformed reply for register 12."));
+    QCOMPARE(h.prompts.errors[1].detail, QStringLiteral("The board gave a malformed reply for register 14."));
+    QCOMPARE(
+        h.child<QPlainTextEdit>("txtDataLogging")->toPlainText(),
+        QStringLiteral("Read Burst Addr:10 Length 5\n") + register_values(h, 0x10, 2) + register_values(h, 0x13, 1));
+
+    h.prompts.errors.clear();
+    const int smplrt_div = iKOR->lookup_address("SMPLRT_DIV");
+    malformed.long_reads = {static_cast<std::uint8_t>(smplrt_div)};
+    h.board->set_faults(malformed);
+    h.board->clear_commands();
+    h.child<QLineEdit>("txtWriteRegRegister")->setText(QStringLiteral("13"));
+    h.child<QLineEdit>("txtWriteRegData")->setText(QStringLiteral("5A"));
+    h.click("btnwrite_to_register");
+    QCOMPARE(h.board->register_value(0x68, 0x13), 0x5A);
+    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{read_error});
+    QVERIFY(h.prompts.errors[0].detail.startsWith(QStringLiteral("The board gave a malformed reply for register ")));
+    QVERIFY(h.board_lines().size() > 20);  // the rate and the whole map were read again
+    QVERIFY(h.child<QPlainTextEdit>("txtRegisterMap")->toPlainText().contains(QStringLiteral("|  01011010\t5a")));
+  }
+
   void a_board_that_falls_silent_stops_each_operation_at_the_first_unanswered_register() {
     WindowHarness h;
     QVERIFY(h.connect("kor73", "KOR 73"));
@@ -260,11 +296,13 @@ class WindowRegisterPanelTest : public QObject {
 
     // The rows not read keep their values; one box names the register.
     h.click("btnRefresh");
-    const QString stopped = QStringLiteral("The board stopped answering.");
-    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{stopped});
+    const QString read_error = QString::fromLatin1(veltrix::devices::kSensorReadError);
+    const QString write_error = QString::fromLatin1(veltrix::devices::kSensorWriteError);
+    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{read_error});
     const RegisterRow& fourth = iKOR->get_register_list()[3];
     QCOMPARE(h.prompts.errors[0].detail,
-             QStringLiteral("Register %1 (%2) could not be read; the rows from it on show their last values.")
+             QStringLiteral("The board stopped answering. The listing stops at register %1 (%2), which could not be "
+                            "read.")
                  .arg(QString::fromLatin1(fourth.address), QString::fromLatin1(fourth.name)));
     const QStringList after = map->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(after.size(), before.size());
@@ -275,8 +313,9 @@ class WindowRegisterPanelTest : public QObject {
     h.child<QLineEdit>("txtReadRegLength")->setText(QStringLiteral("5"));
     h.board->clear_commands();
     h.click("btnRead");
-    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{stopped});
-    QCOMPARE(h.prompts.errors[0].detail, QStringLiteral("Register 00 could not be read; the read stops there."));
+    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{read_error});
+    QCOMPARE(h.prompts.errors[0].detail,
+             QStringLiteral("The board stopped answering. The read stops at register 00, which could not be read."));
     QCOMPARE(h.child<QPlainTextEdit>("txtDataLogging")->toPlainText(), QStringLiteral("Read Burst Addr:00 Length 5\n"));
     QCOMPARE(h.board_lines(), QStringList{QStringLiteral("RD680001")});
 
@@ -286,8 +325,8 @@ class WindowRegisterPanelTest : public QObject {
     h.child<QLineEdit>("txtWriteRegData")->setText(QStringLiteral("5A"));
     h.board->clear_commands();
     h.click("btnwrite_to_register");
-    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{stopped});
-    QCOMPARE(h.prompts.errors[0].detail, QStringLiteral("Register 13 was not written."));
+    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{write_error});
+    QCOMPARE(h.prompts.errors[0].detail, QStringLiteral("The board stopped answering. Register 13 was not written."));
     QCOMPARE(h.board_lines(), QStringList{QStringLiteral("WR68135A")});
     QCOMPARE(map->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(3), before.mid(3));
     QVERIFY(h.child<QLabel>("lblWaitRM")->isHidden());
@@ -304,7 +343,9 @@ class WindowRegisterPanelTest : public QObject {
     h.board->set_faults(silent_after_one);
     h.prompts.errors.clear();
     h.click("btnwrite_to_register");
-    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{stopped});
+    QCOMPARE(h.prompts.error_texts(),
+             std::vector<QString>{QStringLiteral("Register 13 was written, but reading it back failed.")});
+    QCOMPARE(h.prompts.errors[0].detail, QStringLiteral("The board stopped answering."));
     QVERIFY(wait_shown_at_the_box);
     QVERIFY(wait->isHidden());
     h.prompts.on_error = {};
@@ -322,10 +363,11 @@ class WindowRegisterPanelTest : public QObject {
     h.prompts.errors.clear();
     h.prompts.file_answers = {file};
     h.click("btnLoad");
-    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{stopped});
+    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{write_error});
     const RegisterRow& sixth = iKOR->get_register_list()[5];
     QCOMPARE(h.prompts.errors[0].detail,
-             QStringLiteral("The load stops at register %1 (%2): 5 of %3 registers written.")
+             QStringLiteral("The board stopped answering. The load stops at register %1 (%2): 5 of %3 registers "
+                            "written.")
                  .arg(QString::fromLatin1(sixth.address), QString::fromLatin1(sixth.name))
                  .arg(iKOR->get_register_list_size()));
     QCOMPARE(h.board_lines().size(), 11);
@@ -376,8 +418,9 @@ class WindowRegisterPanelTest : public QObject {
     h.prompts.file_answers = {edited};
     h.click("btnLoad");
     QCOMPARE(h.prompts.error_texts(),
-             std::vector<QString>{QStringLiteral("%1 is not a register map of this sensor.").arg(edited)});
-    QCOMPARE(h.prompts.errors[0].detail, QStringLiteral("Nothing was written to the sensor."));
+             std::vector<QString>{QStringLiteral("The register-map file %1 does not match this sensor's register "
+                                                 "table; nothing was written.")
+                                      .arg(edited)});
     QCOMPARE(h.prompts.errors[0].caption, QStringLiteral("Veltrix Data Logger"));
     QVERIFY(sensor_writes(h).isEmpty());
 
@@ -390,12 +433,13 @@ class WindowRegisterPanelTest : public QObject {
     h.click("btnSave");
     h.click("btnLoad");
     h.click("btnSave");
-    QCOMPARE(h.prompts.error_texts(),
-             (std::vector<QString>{QStringLiteral("The register map file %1 could not be opened.").arg(missing),
-                                   QStringLiteral("The register map could not be saved to %1.").arg(nowhere)}));
-    QCOMPARE(h.prompts.errors[0].detail, QStringLiteral("The file does not exist."));
-    QCOMPARE(h.prompts.errors[1].detail,
-             QStringLiteral("The folder %1 does not exist.").arg(dir.filePath("no-folder")));
+    QCOMPARE(
+        h.prompts.error_texts(),
+        (std::vector<QString>{
+            QStringLiteral("Unable to read the register-map file %1 (No such file or directory); nothing was "
+                           "written.")
+                .arg(missing),
+            QStringLiteral("Unable to write the register-map file %1 (No such file or directory).").arg(nowhere)}));
     QVERIFY(!QFile::exists(nowhere));
   }
 
