@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "aio_link.h"
+#include "common/thread_priority.h"
 #include "link/board_protocol.h"
 #include "link/link_status.h"
 #include "port_wait.h"
@@ -15,6 +16,10 @@ namespace {
 constexpr int kReadChunk = 1024;
 constexpr int kSilentReadMs = 500;
 constexpr int kCallbackPacketBytes = 128;
+// The capture thread's class: often the reply it waits for is woken here
+// first. Every turn blocks on the port, so the thread may run real-time.
+constexpr int kReaderPriority = 5;
+constexpr int kReaderNice = -5;
 
 // Wake-ups are given after the response lock is let go, so that the woken
 // exchange does not at once block on it. One given for text an exchange has
@@ -115,6 +120,7 @@ long aio_read_port(int fd, short revents) {
 
 std::uint32_t AIOThread(void* /*lpvoid*/) {
   (void)pthread_setname_np(pthread_self(), "vtx-link-reader");
+  (void)veltrix::raise_thread_priority(kReaderPriority, kReaderNice);
   while (aioVars.threadRunning != 0) {
     AIORead();
     const PacketCallback callback = aioVars.packetCallback;
