@@ -43,6 +43,6 @@ realtime_kit_start "$work" nobody
 mkdir -m 700 "$work/home" "$work/runtime"
 chown nobody "$work/home" "$work/runtime"
 echo "bench_soak as nobody in dialout, RealtimeKit running, CPU hold through the udev rule: $hold"
-unshare --mount sh -c "$bind"' && home=$0 runtime=$1 && shift 2 &&
+unshare --mount sh -c "$bind"' && home=$0 runtime=$1 && shift &&
   exec setpriv --reuid=nobody --regid=nogroup --groups=dialout env HOME="$home" XDG_RUNTIME_DIR="$runtime" "$@"' \
   "$work/home" "$work/runtime" "$soak" "$@"
