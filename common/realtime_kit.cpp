@@ -24,7 +24,7 @@ using Bus = std::unique_ptr<sd_bus, BusClose>;
 
 template <typename T>
 bool get_property(sd_bus* bus, const char* name, char type, T& value) {
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL, whose compound literal is C
   const int result = sd_bus_get_property_trivial(bus, kService, kObject, kInterface, name, &error, type, &value);
   sd_bus_error_free(&error);
   return result >= 0;
@@ -75,7 +75,7 @@ bool realtime_kit_make_thread_realtime(int priority) {
     return false;
   }
   // The kernel's thread id, which the service checks belongs to the process.
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};
   (void)sd_bus_call_method(bus.get(), kService, kObject, kInterface, "MakeThreadRealtimeWithPID", &error, nullptr,
                            "ttu", static_cast<std::uint64_t>(getpid()), static_cast<std::uint64_t>(gettid()),
                            static_cast<std::uint32_t>(std::clamp(priority, 1, static_cast<int>(max_priority))));
