@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2016
 # Sourced by bash, as root. What a desktop gives its users, built privately
 # so that nothing outside one folder changes and no account is made:
 #
