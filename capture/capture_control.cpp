@@ -47,12 +47,13 @@ void stop_capture_at_exit() {
   }
 }
 
-// The real-time class where permitted: under load an ordinary thread waits
-// tens of milliseconds for a core, longer than a FIFO at 8 kHz holds. Every
-// poll blocks on the board's reply or sleeps to the next sample, so the
-// thread leaves the core to others between them. A low priority, below the
-// kernel's threaded interrupt handlers. Otherwise a better nice value;
-// neither is an error to miss.
+// The real-time class where permitted or RealtimeKit grants it: under load
+// an ordinary thread waits tens of milliseconds for a core, longer than a
+// FIFO at 8 kHz holds. Every poll blocks on the board's reply or sleeps to
+// the next sample, so the thread leaves the core to others between them and
+// never runs the 200 ms unblocked that RealtimeKit ends a process for. A low
+// priority, below the kernel's threaded interrupt handlers. Otherwise a
+// better nice value; neither is an error to miss.
 constexpr int kRealTimePriority = 5;
 constexpr int kRaisedNice = -5;
 

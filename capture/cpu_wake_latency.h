@@ -6,7 +6,8 @@
 // at up to 5 ms: longer than a 200 Hz sample stays in the sensor. The
 // kernel's PM QoS request file holds the CPUs at a wake-up latency of 0 (the
 // polling idle state) for as long as the request stays open. Opening it
-// needs root, or a udev rule that grants it; without it nothing changes.
+// needs root, or the group dialout through the package's udev rule
+// (packaging/60-veltrix-logger.rules); without it nothing changes.
 // The CPUs then spin when idle, so the hold lasts only while capturing.
 //
 // Thread contract: a plain value; the hold is the process's while it lives.

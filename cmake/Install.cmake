@@ -1,8 +1,9 @@
 # What `cmake --install` puts on a machine: the three programs, their man
-# pages, with the window its desktop entry and icon, and the copyright file
-# and changelog in share/doc/veltrix-logger. Libraries, headers and test
-# programs stay in the build folder. veltrix-programs builds just what is
-# installed.
+# pages, with the window its desktop entry and icon, the copyright file and
+# changelog in share/doc/veltrix-logger, and the udev rule that lets the
+# group dialout keep the CPUs from deep idle during a capture. Libraries,
+# headers and test programs stay in the build folder. veltrix-programs
+# builds just what is installed.
 include(GNUInstallDirs)
 
 # The changelog of a native Debian package is changelog.gz, compressed as
@@ -27,6 +28,9 @@ if(TARGET veltrix-logger)
   install(FILES packaging/veltrix-logger.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
 install(TARGETS ${_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# udev reads lib/udev/rules.d under /usr and /usr/local alike (not the
+# multiarch library folder).
+install(FILES packaging/60-veltrix-logger.rules DESTINATION lib/udev/rules.d)
 
 add_custom_target(veltrix-programs)
 add_dependencies(veltrix-programs ${_programs} veltrix-changelog)

@@ -33,7 +33,12 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 #   (application_setup.cpp asks for them by name); others clip its labels.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, fonts-crosextra-carlito, fonts-liberation2, fonts-dejavu-core")
 # The platform plugins: Debian 12's libqt6gui6 carries xcb and offscreen
-# itself; this adds the others (VNC, touch and tablet input).
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-qpa-plugins)
+# itself; qt6-qpa-plugins adds the others (VNC, touch and tablet input).
+# rtkit lets a user who is not root run the capture thread real-time
+# (common/realtime_kit.h); without it the capture runs, less safe from load.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, rtkit")
+# The udev rule (Install.cmake) takes effect at once and goes when removed.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PROJECT_SOURCE_DIR}/packaging/postinst;${PROJECT_SOURCE_DIR}/packaging/postrm")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

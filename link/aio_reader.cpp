@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "aio_link.h"
+#include "common/thread_priority.h"
 #include "link/board_protocol.h"
 #include "link/link_status.h"
 #include "port_wait.h"
@@ -18,6 +19,10 @@ constexpr int kCallbackPacketBytes = 128;
 // Enough for what a board sends in seconds of notifications; a board that
 // sends without end cannot keep the taker reading.
 constexpr int kMostPendingReads = 64;
+// The capture thread's class: often the reply it waits for is woken here
+// first. Every turn blocks on the port, so the thread may run real-time.
+constexpr int kReaderPriority = 5;
+constexpr int kReaderNice = -5;
 
 // Wake-ups are given after the response lock is let go, so that the woken
 // exchange does not at once block on it. One given for text an exchange has
@@ -128,6 +133,7 @@ void aio_take_pending() {
 
 std::uint32_t AIOThread(void* /*lpvoid*/) {
   (void)pthread_setname_np(pthread_self(), "vtx-link-reader");
+  (void)veltrix::raise_thread_priority(kReaderPriority, kReaderNice);
   while (aioVars.threadRunning != 0) {
     AIORead();
     const PacketCallback callback = aioVars.packetCallback;

@@ -23,6 +23,8 @@
 //
 // Usage: bench_soak [SECONDS [WORKLOAD]]  (each capture's length, 60 by
 // default; WORKLOAD: only the workloads whose name starts so, e.g. kor23)
+// It says which user runs it: soak_as_normal_user.sh runs it as a user in
+// dialout, with RealtimeKit, as the package's users run the program.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -44,6 +46,8 @@
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "bench/soak/boardsim_process.h"
 #include "bench/soak/latency_probe.h"
@@ -327,6 +331,7 @@ int main(int argc, char** argv) {
   const std::string only = argc > 2 ? argv[2] : "";
   QApplication app(argc, argv);
   veltrix::ui::prepare_application(app);
+  std::printf("  as uid %u\n", static_cast<unsigned>(getuid()));
   Probes probes;
   const Workload workloads[] = {
       {"kor23 8 kHz gyro fast 1 ms",

@@ -1,6 +1,8 @@
 // How far the capture thread is raised above ordinary work: the real-time
-// class where the process may use it, else a better nice value; and the CPUs
-// kept from deep idle while it runs. The capture report says which it got.
+// class where the process may use it or RealtimeKit grants it, else a better
+// nice value; and the CPUs kept from deep idle while it runs. The capture
+// report says which it got. (tests/realtime runs it as a normal user under a
+// real RealtimeKit.)
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -46,6 +48,16 @@ TEST(ThreadPriority, SaysWhatTheThreadGot) {
         EXPECT_EQ(policy, SCHED_FIFO);
         EXPECT_EQ(param.sched_priority, 7);
         break;
+      case ThreadPriority::kRealTimeThroughRealtimeKit: {
+        // Its terms: children start ordinary, and the process may not run
+        // real-time for ever without blocking.
+        EXPECT_EQ(sched_getscheduler(0), SCHED_RR | SCHED_RESET_ON_FORK);
+        EXPECT_EQ(param.sched_priority, 7);
+        rlimit run{};
+        ASSERT_EQ(getrlimit(RLIMIT_RTTIME, &run), 0);
+        EXPECT_NE(run.rlim_max, RLIM_INFINITY);
+        break;
+      }
       case ThreadPriority::kRaisedNice:
         EXPECT_EQ(policy, SCHED_OTHER);
         EXPECT_EQ(nice, -3);
@@ -57,6 +69,7 @@ TEST(ThreadPriority, SaysWhatTheThreadGot) {
     }
   }).join();
   EXPECT_STREQ(thread_priority_text(ThreadPriority::kRealTime), "real-time");
+  EXPECT_STREQ(thread_priority_text(ThreadPriority::kRealTimeThroughRealtimeKit), "real-time through RealtimeKit");
   EXPECT_STREQ(thread_priority_text(ThreadPriority::kRaisedNice), "raised nice");
   EXPECT_STREQ(thread_priority_text(ThreadPriority::kUnchanged), "normal");
 }

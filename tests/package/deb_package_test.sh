@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # `cpack -G DEB` makes veltrix-logger_VERSION_ARCH.deb holding exactly the
 # three programs, the desktop entry, the icon, a man page per program, the
-# copyright file and the changelog; its Depends (dpkg-shlibdeps) name Qt 6
-# Widgets and libc beside the fonts; its maintainer is the project; once
+# copyright file, the changelog and the udev rule for /dev/cpu_dma_latency
+# (its effect is tested in tests/realtime), with the maintainer scripts that
+# apply it; its Depends (dpkg-shlibdeps) name Qt 6 Widgets and libc beside
+# the fonts, its Recommends rtkit; its maintainer is the project; once
 # unpacked its programs answer --help and its man pages render what --help
 # lists, and its changelog's latest entry is the package's version. Where
 # lintian is installed, it finds no error in the package.
@@ -33,7 +35,8 @@ fi
 
 programs=(veltrix-boardsim veltrix-cli veltrix-logger)
 expected=(usr/share/applications/veltrix-logger.desktop usr/share/icons/hicolor/scalable/apps/veltrix-logger.svg
-  usr/share/doc/veltrix-logger/copyright usr/share/doc/veltrix-logger/changelog.gz)
+  usr/share/doc/veltrix-logger/copyright usr/share/doc/veltrix-logger/changelog.gz
+  usr/lib/udev/rules.d/60-veltrix-logger.rules)
 for program in "${programs[@]}"; do
   expected+=("usr/bin/$program" "usr/share/man/man1/$program.1.gz")
 done
@@ -49,7 +52,12 @@ for package in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6
   fonts-crosextra-carlito fonts-liberation2 fonts-dejavu-core; do
   [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]] || fail "Depends lacks $package: $depends"
 done
-[[ "$(dpkg-deb -f "$deb" Recommends)" == *qt6-qpa-plugins* ]] || fail "Recommends lacks qt6-qpa-plugins"
+for package in qt6-qpa-plugins rtkit; do
+  [[ "$(dpkg-deb -f "$deb" Recommends)" == *"$package"* ]] || fail "Recommends lacks $package"
+done
+for script in postinst postrm; do
+  dpkg-deb --info "$deb" "$script" >/dev/null 2>&1 || fail "the package has no $script"
+done
 [[ "$(dpkg-deb -f "$deb" Maintainer)" == "Veltrix Universal Data Logger developers <"* ]] ||
   fail "the Maintainer is not the project: $(dpkg-deb -f "$deb" Maintainer)"
 

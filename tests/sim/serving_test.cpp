@@ -54,7 +54,10 @@ TEST_F(BoardServing, AProgramsBoardKeepsNoCommandLogAndServesRaised) {
   EXPECT_TRUE(sim_->commands().empty());
   const std::optional<int> policy = policy_of_thread("vtx-board-sim");
   ASSERT_TRUE(policy.has_value());
-  EXPECT_EQ(*policy, permitted == ThreadPriority::kRealTime ? SCHED_FIFO : SCHED_OTHER);
+  const int expected = permitted == ThreadPriority::kRealTime                     ? SCHED_FIFO
+                       : permitted == ThreadPriority::kRealTimeThroughRealtimeKit ? SCHED_RR
+                                                                                  : SCHED_OTHER;
+  EXPECT_EQ(*policy, expected);
 }
 
 TEST_F(BoardServing, ATestsBoardKeepsItsCommandLogAtOrdinaryPriority) {
