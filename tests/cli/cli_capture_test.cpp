@@ -68,9 +68,8 @@ class CliCaptureTest : public CliTest {
         "Capture report: " + count +
         " samples? in \\d+\\.\\d{3} s, mean (\\d+\\.\\d Hz|rate n/a) \\(sensor \\d+ Hz\\), "
         "largest interval \\d+\\.\\d ms, \\d+ intervals? over 1\\.5 periods, (about )?\\d+ samples? missed"
-        "(, console: \d+ lines? not shown)?, capture thread (real-time( through RealtimeKit)?|raised nice|normal)"
-        "(, CPUs kept from deep idle)?
-");
+        "(, console: \\d+ lines? not shown)?, capture thread (real-time( through RealtimeKit)?|raised nice|normal)"
+        "(, CPUs kept from deep idle)?\n");
   }
 
   // `err` without its last line, which must be the report.
