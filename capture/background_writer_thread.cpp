@@ -143,7 +143,8 @@ std::optional<EndReason> open_logs(ikor& device, DataLog& data_log, CaptureSink&
     sink.failure(failure_text("Unable to create the data log", paths.data_log, error));
     return std::nullopt;
   }
-  const long status = device.save_register_map(paths.register_log.c_str());
+  veltrix::devices::RegisterOutcome saved;
+  const long status = device.save_register_map_checked(paths.register_log.c_str(), saved);
   if (status != 0 && status != kStatusFileOpenFailed) {
     if (const auto failure = link_failure()) {
       // The data log holds nothing yet: left behind, it would be a log of no
@@ -162,7 +163,7 @@ std::optional<EndReason> open_logs(ikor& device, DataLog& data_log, CaptureSink&
   }
   const bool written = std::filesystem::is_regular_file(paths.register_log, ignored);
   if (status == kStatusFileOpenFailed) {
-    const std::string& problem = veltrix::devices::register_map_file_problem();
+    const std::string& problem = saved.file_problem;
     sink.failure("Unable to write the register log " + paths.register_log + (problem.empty() ? "" : ": " + problem));
   } else if (status != 0 && written) {
     sink.failure("A register could not be read for the register log " + paths.register_log + "; it shows 0");
