@@ -318,7 +318,9 @@ TEST_F(CaptureSidecarTest, AFullDiskIsToldOnceForEachFileWithItsReason) {
                                  "_reg.txt: File too large\n"
                                  "Unable to write the capture description " +
                                  stem + ".json: File too large");
-  EXPECT_EQ(files_in_folder().size(), 1u);
+  // The data log and its overview: no part of either refused file.
+  EXPECT_EQ(files_in_folder().size(), 2u);
+  EXPECT_TRUE(std::filesystem::exists(stem + "_overview.bin"));
   EXPECT_EQ(split_lines(read_file(data_log), "\r\n").size(), 6u);
 }
 

@@ -18,7 +18,7 @@ fail() {
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
 
 programs=(veltrix-boardsim veltrix-cli)
-expected=(share/doc/veltrix-logger/copyright share/doc/veltrix-logger/changelog.gz)
+expected=(share/doc/veltrix-logger/copyright share/doc/veltrix-logger/changelog.gz lib/udev/rules.d/60-veltrix-logger.rules)
 if ((with_window)); then
   programs+=(veltrix-logger)
   expected+=(share/applications/veltrix-logger.desktop share/icons/hicolor/scalable/apps/veltrix-logger.svg)
