@@ -19,6 +19,7 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "capture/capture_control.h"
@@ -50,8 +51,8 @@ struct Offered {
 // The next file dialog to open is answered as an operator answers it: the
 // filter `filter` chosen from its list (when not empty), `typed` put into
 // its name field, Return pressed.
-Offered* answer_file_dialog(const QString& typed, const QString& filter = {}) {
-  auto* offered = new Offered;
+std::shared_ptr<Offered> answer_file_dialog(const QString& typed, const QString& filter = {}) {
+  auto offered = std::make_shared<Offered>();
   auto* timer = new QTimer;
   auto* waited = new QElapsedTimer;
   waited->start();
@@ -141,7 +142,7 @@ class WindowDialogsTest : public QObject {
     QTemporaryDir dir;
     const QString folder = QDir(dir.path()).filePath(QStringLiteral("logs"));
     QVERIFY(QDir().mkpath(folder));
-    const Offered* folder_dialog = answer_file_dialog(folder);
+    const std::shared_ptr<Offered> folder_dialog = answer_file_dialog(folder);
     h.click("btnSelectFolder");
     QVERIFY(folder_dialog->shown);
     h.click("btnStart");
@@ -153,7 +154,7 @@ class WindowDialogsTest : public QObject {
 
     h.click("btnLivePlot");
     LivePlotWindow* plot = windows_of_type<LivePlotWindow>(*h.window).front();
-    const Offered* open = answer_file_dialog(QDir(folder).filePath(logs.front()));
+    const std::shared_ptr<Offered> open = answer_file_dialog(QDir(folder).filePath(logs.front()));
     QTest::mouseClick(plot->findChild<QAbstractButton*>(QStringLiteral("btnOpenDataLog")), Qt::LeftButton);
     QVERIFY(open->shown);
     QCOMPARE(open->title, QStringLiteral("Open data log"));
@@ -167,7 +168,7 @@ class WindowDialogsTest : public QObject {
     auto* export_button = analysis->findChild<QAbstractButton*>(QStringLiteral("btnExportAnalysis"));
 
     const QString stem = QDir(dir.path()).filePath(QStringLiteral("analysis"));
-    const Offered* as_csv = answer_file_dialog(stem, QStringLiteral("Allan deviation table (*.csv)"));
+    const std::shared_ptr<Offered> as_csv = answer_file_dialog(stem, QStringLiteral("Allan deviation table (*.csv)"));
     QTest::mouseClick(export_button, Qt::LeftButton);
     QVERIFY(as_csv->shown);
     QCOMPARE(as_csv->title, QStringLiteral("Export analysis"));
@@ -176,13 +177,13 @@ class WindowDialogsTest : public QObject {
              (QStringList{QStringLiteral("JSON (*.json)"), QStringLiteral("Allan deviation table (*.csv)")}));
     QVERIFY(read_all(stem + QStringLiteral(".csv")).startsWith("channel,tau_s,adev,differences\n"));
 
-    const Offered* as_json = answer_file_dialog(stem);
+    const std::shared_ptr<Offered> as_json = answer_file_dialog(stem);
     QTest::mouseClick(export_button, Qt::LeftButton);
     QVERIFY(as_json->shown);
     const auto document = nlohmann::json::parse(read_all(stem + QStringLiteral(".json")).toStdString(), nullptr, false);
     QVERIFY(!document.is_discarded() && document.contains("channels"));
 
-    const Offered* image = answer_file_dialog(stem);
+    const std::shared_ptr<Offered> image = answer_file_dialog(stem);
     QTest::mouseClick(analysis->findChild<QAbstractButton*>(QStringLiteral("btnSaveAnalysisImage")), Qt::LeftButton);
     QVERIFY(image->shown);
     QCOMPARE(image->name, QStringLiteral("analysis.png"));
@@ -204,7 +205,7 @@ class WindowDialogsTest : public QObject {
     QVERIFY(h.connect("kor73", "KOR 73"));
     QTemporaryDir dir;
     const QString map = dir.filePath(QStringLiteral("map.txt"));
-    const Offered* saved = answer_file_dialog(map);
+    const std::shared_ptr<Offered> saved = answer_file_dialog(map);
     h.click("btnSave");
     QVERIFY(saved->shown);
     QByteArray content = read_all(map);
@@ -225,7 +226,7 @@ class WindowDialogsTest : public QObject {
         }
       }
     };
-    const Offered* compared = answer_file_dialog(map);
+    const std::shared_ptr<Offered> compared = answer_file_dialog(map);
     h.click("btnCompare");
     QVERIFY(compared->shown);
     QTRY_COMPARE(boxes.texts.size(), 1);
