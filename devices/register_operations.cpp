@@ -36,6 +36,18 @@ MapFileTransfer transfer_of(ikor& device, const std::string& path, long status, 
   return transfer;
 }
 
+// current_rate_hz, or 0 when the divider cannot be read: some models then
+// take it for 0, which would name a rate the sensor may not run at.
+int rate_read_back_hz(ikor& device) {
+  const unsigned char divider_address = device.lookup_address("SMPLRT_DIV");
+  unsigned char divider = 0;
+  if (divider_address != kAbsentAddress &&
+      device.read_from_register(static_cast<char>(divider_address), divider) != 0) {
+    return 0;
+  }
+  return current_rate_hz(device);
+}
+
 }  // namespace
 
 const RegisterRow* row_of(ikor& device, unsigned char address) {
@@ -135,6 +147,12 @@ RateChange change_sampling_rate(ikor& device, int rate_constant) {
   change.read_back = std::move(outcome.read_back);
   if (change.status == 0) {
     operator_writes().add({OperatorWrite::Kind::kRate, 0, 0, rate_constant});
+  }
+  // A change that stopped after a write, or wrote what reads back otherwise,
+  // may leave the sensor at neither rate: the operator must hear which.
+  const bool partial = change.stopped ? !board_stopped(change.stopped->cause) : !change.read_back.empty();
+  if (partial) {
+    change.rate_now_hz = rate_read_back_hz(device);
   }
   return change;
 }

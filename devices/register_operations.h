@@ -108,6 +108,9 @@ struct RateChange {
   long status = 0;
   std::optional<StoppedAt> stopped;           // that write; the rate is then not known
   std::vector<ReadBackDifference> read_back;  // registers written that read back otherwise
+  // When the change was not made whole but the board still answers: the
+  // rate the sensor samples at now, read back; 0 when not known.
+  int rate_now_hz = 0;
 };
 
 [[nodiscard]] RateChange change_sampling_rate(ikor& device, int rate_constant);

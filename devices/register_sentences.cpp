@@ -154,14 +154,20 @@ std::vector<OperatorMessage> rate_messages(const RateChange& change, int rate_hz
   if (change.status == kStatusRateRefused) {
     return {alone("The sensor does not offer " + std::to_string(rate_hz) + " Hz.")};
   }
+  const std::string rate_now = change.rate_now_hz != 0
+                                   ? "the sensor now samples at " + std::to_string(change.rate_now_hz) + " Hz"
+                                   : std::string("the sampling rate is not known");
   const auto& stop = change.stopped;
   if (!stop) {
-    return {};
+    if (change.read_back.empty()) {
+      return {};
+    }
+    return {{kSensorWriteError, "The rate did not become " + std::to_string(rate_hz) + " Hz; " + rate_now + "."}};
   }
   return {{kSensorWriteError, failure_sentence(stop->cause, kBadReply) + " Register " +
                                   named(stop->address, stop->row) +
                                   (stop->written ? " was written but could not be read back" : " was not written") +
-                                  "; the sampling rate is not known."}};
+                                  "; " + rate_now + "."}};
 }
 
 std::vector<OperatorMessage> comparison_messages(const RegisterComparison& comparison) {

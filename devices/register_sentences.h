@@ -50,7 +50,8 @@ struct OperatorMessage {
 [[nodiscard]] std::vector<OperatorMessage> write_messages(const RegisterWrite& write);
 [[nodiscard]] std::vector<OperatorMessage> save_messages(const MapFileTransfer& saved);
 [[nodiscard]] std::vector<OperatorMessage> load_messages(const MapFileTransfer& loaded);
-// `rate_hz` is the rate asked for.
+// `rate_hz` is the rate asked for; a change not made whole says the rate
+// the sensor samples at now when it could be read back.
 [[nodiscard]] std::vector<OperatorMessage> rate_messages(const RateChange& change, int rate_hz);
 [[nodiscard]] std::vector<OperatorMessage> comparison_messages(const RegisterComparison& comparison);
 

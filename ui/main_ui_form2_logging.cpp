@@ -21,6 +21,7 @@
 #include "devices/ikor.h"
 #include "devices/rate_choices.h"
 #include "devices/register_operations.h"
+#include "devices/register_sentences.h"
 #include "session/sentences.h"
 #include "ui/console_update.h"
 #include "ui/main_ui_form2.h"
@@ -52,9 +53,7 @@ void MainUIForm2::rdSamplingRate_CheckedChanged(QRadioButton* sender) {
   const auto change = veltrix::devices::change_sampling_rate(*iKOR, get_current_sample_rate_constant(rate));
   if (change.stopped) {
     veltrix::ui::show_no_rate({sender});
-    show_error(veltrix::ui::failure_text(change.stopped->cause, veltrix::devices::kSensorWriteError),
-               QStringLiteral("Register %1 was not written; the sampling rate is not known.")
-                   .arg(veltrix::ui::register_named(*change.stopped)));
+    show_messages(veltrix::devices::rate_messages(change, rate));
     return;
   }
   show_register_map();
