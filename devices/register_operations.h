@@ -63,7 +63,7 @@ struct BurstRead {
   // "Read Burst Addr:" + the address as typed + " Length " + the length +
   // "\r\n", then "0x%02X " for each register read.
   std::string text;
-  std::vector<unsigned char> values;  // of each register read, as in `text`
+  std::vector<unsigned char> values;         // of each register read, as in `text`
   std::vector<RegisterFailure> bad_replies;  // left out of the text; the read went on
   std::optional<RegisterStop> stopped;       // the register it stopped at
 };
