@@ -94,6 +94,9 @@ void reserve_lines(const DataLogColumns& columns, std::uint64_t file_bytes, LogC
   for (LogChannel& channel : log.channels) {
     channel.values.reserve(lines);
   }
+  if (columns.has_time) {
+    log.times_ms.reserve(lines);
+  }
 }
 
 class Splitter {
@@ -118,6 +121,9 @@ class Splitter {
         last_time_ms_ = record.time_ms;
         for (std::size_t i = 0; i < log_.channels.size(); ++i) {
           log_.channels[i].values.push_back(record.values[i]);
+        }
+        if (log_.has_time) {
+          log_.times_ms.push_back(record.time_ms);
         }
         break;
       case DataLogLine::kGap:

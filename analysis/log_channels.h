@@ -42,6 +42,7 @@ struct LogChannels {
   std::vector<LogChannel> channels;       // in column order
   std::vector<std::size_t> segment_ends;  // each segment's end index in `values`, ascending
   bool has_time = false;
+  std::vector<std::int32_t> times_ms;    // each sample's time, in a log with a time column
   std::uint64_t gap_lines = 0;           // lines with no component
   std::uint64_t other_column_lines = 0;  // lines with another column count
   std::uint64_t time_steps = 0;          // steps over 1.5 periods

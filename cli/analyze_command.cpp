@@ -11,8 +11,7 @@
 
 #include "analysis/analysis_report.h"
 #include "analysis/log_channels.h"
-#include "analysis/log_notes.h"
-#include "analysis/log_rate.h"
+#include "analysis/log_file.h"
 #include "capture/capture_sidecar.h"
 #include "capture/whole_file.h"
 #include "cli/analysis_text.h"
@@ -23,10 +22,9 @@
 using veltrix::analysis::ComponentScales;
 using veltrix::analysis::LogAnalysis;
 using veltrix::analysis::LogChannels;
+using veltrix::analysis::LogFile;
+using veltrix::analysis::LogFileStatus;
 using veltrix::analysis::LogRate;
-using veltrix::analysis::LogRateStatus;
-using veltrix::analysis::LogReading;
-using veltrix::analysis::LogReadStatus;
 
 namespace veltrix::cli {
 namespace {
@@ -86,8 +84,8 @@ std::string component_name(int id) {
 }
 
 // What the reader learnt that the figures alone do not say.
-void print_notes(const LogChannels& log, const LogRate& rate, const ComponentScales& scales) {
-  for (const std::string& note : veltrix::analysis::log_notes(log, rate)) {
+void print_notes(const std::vector<std::string>& notes, const LogChannels& log, const ComponentScales& scales) {
+  for (const std::string& note : notes) {
     std::fprintf(stderr, "%s\n", note.c_str());
   }
   for (const auto& [component, scale] : scales) {
@@ -137,42 +135,20 @@ int analyze(const AnalyzeRequest& request) {
     }
   }
 
-  const LogRate rate = veltrix::analysis::resolve_log_rate(request.log_path, given_rate);
-  switch (rate.status) {
-    case LogRateStatus::kKnown:
+  const LogFile file = veltrix::analysis::open_log_file(request.log_path, given_rate);
+  switch (file.status) {
+    case LogFileStatus::kRead:
       break;
-    case LogRateStatus::kUnreadable:
-      return refuse(kExitFailure, rate.error);
-    case LogRateStatus::kUnknown:
-      return refuse(kExitUsage, rate.error + " Give the rate with --rate HZ.");
-    case LogRateStatus::kDisagrees:
-      return refuse(kExitUsage, rate.error + " Leave --rate out to use the sidecar's.");
-    case LogRateStatus::kBadSidecar:
-      return refuse(kExitUsage, rate.error);
+    case LogFileStatus::kRefused:
+      return refuse(kExitUsage, file.error);
+    case LogFileStatus::kUnreadable:
+      return refuse(kExitFailure, file.error);
   }
-
-  const LogReading reading = veltrix::analysis::read_log_channels(request.log_path, rate.rate_hz);
-  switch (reading.status) {
-    case LogReadStatus::kRead:
-      break;
-    case LogReadStatus::kUnreadable:
-      return refuse(kExitFailure, "Unable to read " + request.log_path + ": " + reading.error);
-    case LogReadStatus::kNotALog:
-      return refuse(kExitUsage, request.log_path + " is not a data log: " + reading.error);
-    case LogReadStatus::kRateMisfit:
-      return refuse(kExitUsage, request.log_path + ": " + reading.error +
-                                    (rate.from_sidecar ? " The rate is the sidecar's, " + rate.sidecar_path + "."
-                                                       : " Give the log's rate with --rate HZ."));
-    case LogReadStatus::kCancelled:
-      return kExitFailure;
-  }
-  const LogChannels& log = reading.log;
-  print_notes(log, rate, scales);
-  if (!veltrix::analysis::long_enough_for_analysis(log)) {
-    return refuse(kExitUsage, request.log_path + " is too short for the smallest tau (one sample period): " +
-                                  std::to_string(log.samples()) +
-                                  " samples; the Allan deviation needs at least 10, two of them without a gap "
-                                  "between.");
+  const LogChannels& log = file.log;
+  const LogRate& rate = file.rate;
+  print_notes(file.notes, log, scales);
+  if (const std::string too_short = veltrix::analysis::too_short_sentence(request.log_path, log); !too_short.empty()) {
+    return refuse(kExitUsage, too_short);
   }
 
   const std::optional<LogAnalysis> analysis = veltrix::analysis::analyze_log(log, rate.rate_hz, scales);

@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "capture/capture_control.h"
-#include "capture/capture_settings.h"
 #include "cli/console_outlet.h"
 #include "cli/exit_status.h"
 #include "cli/register_commands.h"
+#include "session/capture_setup.h"
 #include "session/sentences.h"
 
 using veltrix::session::BoardBack;
@@ -49,33 +49,6 @@ sigset_t stop_signals() {
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGHUP);
   return signals;
-}
-
-// The selected component bits, or -1 after printing why the selection is refused.
-int selected_components(ikor& device, const CaptureRequest& request) {
-  const int offered = device.get_available_components();
-  if (!request.components) {
-    return offered;
-  }
-  int selected = 0;
-  for (const std::string& name : *request.components) {
-    const ComponentChoice* component = find_component(name);
-    if ((offered & component->id) == 0) {
-      std::fprintf(stderr, "The sensor has no %s component.\n", component->name);
-      return -1;
-    }
-    selected |= component->id;
-  }
-  return selected;
-}
-
-void apply_settings(const CaptureRequest& request, int components) {
-  using namespace veltrix::capture::settings;
-  EnableLogToConsole.store(request.console);
-  EnableLogToFile.store(request.folder.has_value());
-  FastCapture.store(request.fast);
-  FileLogFolder.set(request.folder.value_or(""));
-  select_components(components);
 }
 
 Clock::time_point after(double seconds) {
@@ -126,26 +99,6 @@ bool report_target_usable(const std::string& target) {
   }
   std::fprintf(stderr, "Unable to write the capture report to %s: not a regular file\n", target.c_str());
   return false;
-}
-
-// Whether `folder` is a folder the logs can be created in. Says why not
-// before the board is touched.
-bool folder_usable(const std::string& folder) {
-  struct stat status {};
-  if (stat(folder.c_str(), &status) != 0) {
-    std::fprintf(stderr, "Unable to log to %s: %s\n", folder.c_str(),
-                 errno == ENOENT ? "no such folder" : std::strerror(errno));
-    return false;
-  }
-  if (!S_ISDIR(status.st_mode)) {
-    std::fprintf(stderr, "Unable to log to %s: not a folder\n", folder.c_str());
-    return false;
-  }
-  if (access(folder.c_str(), W_OK | X_OK) != 0) {
-    std::fprintf(stderr, "Unable to log to %s: %s\n", folder.c_str(), std::strerror(errno));
-    return false;
-  }
-  return true;
 }
 
 // Writes all of `text` to `fd`; 0 or the errno of the failed write.
@@ -271,16 +224,21 @@ int check_capture_request(const CaptureRequest& request) {
   if (request.report_json && !report_target_usable(*request.report_json)) {
     return kExitUsage;
   }
-  if (request.folder && !folder_usable(*request.folder)) {
-    return kExitUsage;
+  if (request.folder) {
+    if (const std::string problem = veltrix::session::folder_problem(*request.folder); !problem.empty()) {
+      std::fprintf(stderr, "%s\n", problem.c_str());
+      return kExitUsage;
+    }
   }
   return kExitOk;
 }
 
 int run_capture(veltrix::session::Session& session, const CaptureRequest& request) {
   ikor& device = *session.device();
-  const int components = selected_components(device, request);
+  std::string refusal;
+  const int components = veltrix::session::selected_components(device, request.components, refusal);
   if (components < 0) {
+    std::fprintf(stderr, "%s\n", refusal.c_str());
     return kExitUsage;
   }
   if (request.rate != nullptr) {
@@ -288,7 +246,7 @@ int run_capture(veltrix::session::Session& session, const CaptureRequest& reques
       return status;
     }
   }
-  apply_settings(request, components);
+  veltrix::session::apply_capture_setup({components, request.folder, request.console, request.fast});
   // The outlet writes to the descriptor itself.
   std::fflush(stdout);
   std::optional<ConsoleOutlet> console;

@@ -379,12 +379,8 @@ int main(int argc, char** argv) {
   veltrix::session::Session session;
   int status = *diff ? veltrix::cli::kExitDiffFailure : kExitFailure;
   if (session.connect(model, mode, args.port) != 0) {
-    std::fprintf(stderr, "%s\n", veltrix::devices::connect_failure_message(mode));
-    if (const std::string detail = veltrix::devices::connect_failure_detail(); !detail.empty()) {
-      std::fprintf(stderr, "%s\n", detail.c_str());
-    } else if (const auto cause = veltrix::devices::last_failure_cause();
-               cause != veltrix::devices::FailureCause::kBadReply) {
-      std::fprintf(stderr, "%s\n", veltrix::devices::failure_sentence(cause, "").c_str());
+    for (const std::string& line : veltrix::devices::connect_failure_lines(mode)) {
+      std::fprintf(stderr, "%s\n", line.c_str());
     }
   } else {
     device.reset();

@@ -1,7 +1,6 @@
 #include "cli/register_commands.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -25,8 +24,6 @@ bool print_messages(const std::vector<veltrix::devices::OperatorMessage>& messag
   }
   return !messages.empty();
 }
-
-constexpr const char* kRateUnreadable = "Unable to read the sampling rate back from the sensor.";
 
 // Names each register that read back otherwise; true when there was one.
 bool report_read_back(const std::vector<veltrix::devices::ReadBackDifference>& differences) {
@@ -78,7 +75,7 @@ std::string join_offered_components(int offered) {
 int run_info(ikor& device) {
   const int rate = veltrix::devices::current_rate_hz(device);
   if (rate == 0) {
-    print_message(kRateUnreadable);
+    print_message(veltrix::devices::kRateUnreadable);
     return kExitFailure;
   }
   const int modes = device.get_available_modes();
@@ -121,20 +118,9 @@ int run_save(ikor& device, const std::string& file) {
 int run_load(ikor& device, const std::string& file) {
   // The device reports a file it cannot open with its own text and no line
   // end; catch it so that it leads our message on one line.
-  char* diagnostic = nullptr;
-  std::size_t diagnostic_size = 0;
-  std::FILE* diagnostic_stream = open_memstream(&diagnostic, &diagnostic_size);
-  if (diagnostic_stream != nullptr) {
-    veltrix::devices::set_device_diagnostic_stream(diagnostic_stream);
-  }
-  const auto loaded = veltrix::devices::load_register_values(device, file);
-  veltrix::devices::set_device_diagnostic_stream(stderr);
-  std::string prefix;
-  if (diagnostic_stream != nullptr) {
-    std::fclose(diagnostic_stream);
-    prefix.assign(diagnostic, diagnostic_size);
-    std::free(diagnostic);
-  }
+  veltrix::devices::MapFileTransfer loaded;
+  std::string prefix =
+      veltrix::devices::diagnostic_of([&] { loaded = veltrix::devices::load_register_values(device, file); });
   if (!prefix.empty()) {
     prefix += ": ";
   }
@@ -160,7 +146,7 @@ int run_rate(ikor& device, const RateChoice& rate) {
   }
   const int read_back = veltrix::devices::current_rate_hz(device);
   if (read_back == 0) {
-    print_message(kRateUnreadable);
+    print_message(veltrix::devices::kRateUnreadable);
     return kExitFailure;
   }
   std::printf("%d\n", read_back);

@@ -1,6 +1,7 @@
 # What `cmake --install` puts on a machine: the three programs, their man
-# pages, with the window its desktop entry and icon, the copyright file and
-# changelog in share/doc/veltrix-logger, and the udev rule that lets the
+# pages, the Python module veltrix when it is built, with the window its
+# desktop entry and icon, the copyright file and changelog in
+# share/doc/veltrix-logger, and the udev rule that lets the
 # group dialout keep the CPUs from deep idle during a capture. Libraries,
 # headers and test programs stay in the build folder. veltrix-programs
 # builds just what is installed.
@@ -31,6 +32,14 @@ install(TARGETS ${_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # udev reads lib/udev/rules.d under /usr and /usr/local alike (not the
 # multiarch library folder).
 install(FILES packaging/60-veltrix-logger.rules DESTINATION lib/udev/rules.d)
+
+# The Python module, for Debian's python3 (dist-packages is its own folder).
+if(TARGET _veltrix)
+  set(_python_dir lib/python3/dist-packages/veltrix)
+  install(TARGETS _veltrix LIBRARY DESTINATION ${_python_dir})
+  install(FILES python/veltrix/__init__.py python/veltrix/__init__.pyi python/veltrix/py.typed DESTINATION ${_python_dir})
+  list(APPEND _programs _veltrix)
+endif()
 
 add_custom_target(veltrix-programs)
 add_dependencies(veltrix-programs ${_programs} veltrix-changelog)

@@ -36,7 +36,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, fonts-crosextra-carlito, fonts-lib
 # itself; qt6-qpa-plugins adds the others (VNC, touch and tablet input).
 # rtkit lets a user who is not root run the capture thread real-time
 # (common/realtime_kit.h); without it the capture runs, less safe from load.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, rtkit")
+# python3-numpy: the Python module veltrix imports it (the programs do not).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, rtkit, python3-numpy")
 # The udev rule (Install.cmake) takes effect at once and goes when removed.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PROJECT_SOURCE_DIR}/packaging/postinst;${PROJECT_SOURCE_DIR}/packaging/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

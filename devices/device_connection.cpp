@@ -9,6 +9,8 @@
 #include "devices/device_status.h"
 #include "devices/operator_writes.h"
 #include "devices/register_row.h"
+#include "devices/register_sentences.h"
+#include "devices/register_stop.h"
 #include "link/board_protocol.h"
 #include "link/port_discovery.h"
 
@@ -89,6 +91,16 @@ const char* connect_failure_message(int mode) {
 std::string connect_failure_detail() {
   std::lock_guard lock(failure_lock);
   return describe(last_failure);
+}
+
+std::vector<std::string> connect_failure_lines(int mode) {
+  std::vector<std::string> lines{connect_failure_message(mode)};
+  if (std::string detail = connect_failure_detail(); !detail.empty()) {
+    lines.push_back(std::move(detail));
+  } else if (const FailureCause cause = last_failure_cause(); cause != FailureCause::kBadReply) {
+    lines.push_back(failure_sentence(cause, ""));
+  }
+  return lines;
 }
 
 void disconnect_device() {

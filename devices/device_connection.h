@@ -9,6 +9,7 @@
 // for connect_failure_detail is locked, so any thread may ask.
 
 #include <string>
+#include <vector>
 
 #include "devices/ikor.h"
 
@@ -34,6 +35,11 @@ const char* connect_failure_message(int mode);
 // denied, the port missing, or no board found. "" when the last connect
 // succeeded or nothing more is known (the board did not answer, say).
 std::string connect_failure_detail();
+
+// What the operator is told of the last failed connect in `mode`, a line
+// each: connect_failure_message, then the detail, or else what the board's
+// silence or loss was.
+std::vector<std::string> connect_failure_lines(int mode);
 
 // Closes the link and joins its reader, and forgets the model's FIFO_R_W
 // address (the next connect_device stores its own). Closing a closed link

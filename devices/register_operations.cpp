@@ -75,6 +75,7 @@ MapListing list_register_map(ikor& device) {
       value = 0;
     }
     append_listing_line(listing.text, rows[i], value);
+    listing.values.push_back(value);
     ++listing.rows_listed;
   }
   listing.stopped = stopped_at(device, outcome.stop);
@@ -100,6 +101,7 @@ BurstRead read_register_burst(ikor& device, std::string_view address_text, unsig
     char text[8];
     std::snprintf(text, sizeof text, "0x%02X ", value);
     burst.text += text;
+    burst.values.push_back(value);
   }
   burst.stopped = outcome.stop;
   burst.bad_replies = std::move(outcome.bad_replies);

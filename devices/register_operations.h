@@ -48,6 +48,7 @@ struct MapListing {
   // One listing line per row read, in table order; a row answered badly
   // shows 0, as the listing always showed a register it could not read.
   std::string text;
+  std::vector<unsigned char> values;  // of each row listed, as in `text`
   int rows_listed = 0;
   int rows = 0;  // rows in the device's table
   // The row the listing stopped at (the one after the last listed): no row
@@ -62,6 +63,7 @@ struct BurstRead {
   // "Read Burst Addr:" + the address as typed + " Length " + the length +
   // "\r\n", then "0x%02X " for each register read.
   std::string text;
+  std::vector<unsigned char> values;         // of each register read, as in `text`
   std::vector<RegisterFailure> bad_replies;  // left out of the text; the read went on
   std::optional<RegisterStop> stopped;       // the register it stopped at
 };

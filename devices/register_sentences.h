@@ -27,6 +27,8 @@ inline constexpr const char* kSensorReadError = "Sensor Read Error. There was an
 inline constexpr const char* kSensorWriteError =
     "Sensor Write Error. There was an error while updating register value.";
 
+inline constexpr const char* kRateUnreadable = "Unable to read the sampling rate back from the sensor.";
+
 struct OperatorMessage {
   std::string text;    // the message's first sentence
   std::string detail;  // what happened; "" when the text says it all

@@ -40,6 +40,12 @@ expected=(usr/share/applications/veltrix-logger.desktop usr/share/icons/hicolor/
 for program in "${programs[@]}"; do
   expected+=("usr/bin/$program" "usr/share/man/man1/$program.1.gz")
 done
+# The Python module, when the build has it.
+python_dir=usr/lib/python3/dist-packages/veltrix
+module=$(cd "$build/python/veltrix" 2>/dev/null && echo _veltrix*.so)
+if [ -f "$build/python/veltrix/$module" ]; then
+  expected+=("$python_dir/__init__.py" "$python_dir/__init__.pyi" "$python_dir/py.typed" "$python_dir/$module")
+fi
 actual=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's|^\./||' | sort)
 diff <(printf '%s\n' "${expected[@]}" | sort) <(printf '%s\n' "$actual") ||
   fail "the package's files differ from the expected list (< expected, > packaged)"
@@ -63,6 +69,11 @@ done
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
+if [ -f "$build/python/veltrix/$module" ]; then
+  models=$(PYTHONPATH=$root/$python_dir/.. /usr/bin/python3 -c 'import veltrix; print(len(veltrix.models()))') ||
+    fail "the packaged Python module does not import"
+  [ "$models" = 17 ] || fail "the packaged Python module lists $models models, not 17"
+fi
 for program in "${programs[@]}"; do
   if ! help=$("$root/usr/bin/$program" --help); then
     fail "packaged $program --help failed"

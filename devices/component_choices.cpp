@@ -1,8 +1,8 @@
-#include "cli/device_choices.h"
+#include "devices/component_choices.h"
 
 #include "devices/ikor.h"
 
-namespace veltrix::cli {
+namespace veltrix::devices {
 
 namespace {
 
@@ -26,4 +26,4 @@ const ComponentChoice* find_component(std::string_view name) {
   return nullptr;
 }
 
-}  // namespace veltrix::cli
+}  // namespace veltrix::devices
