@@ -13,7 +13,7 @@ constexpr char kNoFifoNote[] =
 
 }  // namespace
 
-SampleReads::SampleReads(ikor& device, CaptureSink& sink, int rate_hz, bool timed, bool fast, int components)
+SampleReads::SampleReads(ikor& device, CaptureEvents& events, int rate_hz, bool timed, bool fast, int components)
     : device_(device), rate_hz_(rate_hz), fifo_capture_(device), pacing_(rate_hz), notified_(device) {
   if (!fast) {
     return;
@@ -22,11 +22,11 @@ SampleReads::SampleReads(ikor& device, CaptureSink& sink, int rate_hz, bool time
   // answers in a millisecond: the FIFO, where it takes the selection.
   fifo_ = !timed && fifo_capture_.carries(components);
   if (!timed && !fifo_) {
-    sink.note(kNoFifoNote);
+    events.note(kNoFifoNote);
   }
   blocks_ = !fifo_ && device.plan_sample_block(components).has_value();
   if (!fifo_ && !blocks_) {
-    sink.note(kNoBlockReadNote);
+    events.note(kNoBlockReadNote);
   }
 }
 

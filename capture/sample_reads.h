@@ -11,7 +11,7 @@
 
 #include <optional>
 
-#include "capture/capture_sink.h"
+#include "capture/capture_events.h"
 #include "capture/data_ready_wait.h"
 #include "capture/fifo_capture.h"
 #include "capture/poll_pacing.h"
@@ -23,8 +23,8 @@ namespace veltrix::capture {
 class SampleReads {
  public:
   // `timed` rates are read per sample; `fast` asks for the fast way for
-  // `components`, with a note to `sink` for each fall-back.
-  SampleReads(ikor& device, CaptureSink& sink, int rate_hz, bool timed, bool fast, int components);
+  // `components`, with a note to `events` for each fall-back.
+  SampleReads(ikor& device, CaptureEvents& events, int rate_hz, bool timed, bool fast, int components);
 
   // The fast way reads the register log before the first sample: read
   // after it, every register would pop FIFO bytes, and with a board that
