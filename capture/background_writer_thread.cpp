@@ -24,7 +24,8 @@
 #include "devices/device_status.h"
 #include "devices/register_map_file_access.h"
 
-using veltrix::capture::CaptureSink;
+using veltrix::capture::CaptureAccount;
+using veltrix::capture::CaptureEvents;
 using veltrix::capture::data_log_has_time;
 using veltrix::capture::DataLog;
 using veltrix::capture::EndReason;
@@ -128,19 +129,25 @@ std::string failure_text(const char* what, const std::string& path, int error) {
   return std::string(what) + " " + path + ": " + std::strerror(error);
 }
 
+void tell_sidecar_error(CaptureEvents& events, const CaptureAccount& account, int error) {
+  if (error != 0) {
+    events.failure(failure_text("Unable to write the capture description", account.sidecar(), error));
+  }
+}
+
 // Creates the data log and the register log of this capture. Returns why the
 // board can no longer be polled when the link failed meanwhile: both logs are
 // then removed rather than left with rows nobody read.
-std::optional<EndReason> open_logs(ikor& device, DataLog& data_log, CaptureSink& sink, const SampleText& header,
-                                   int components) {
+std::optional<EndReason> open_logs(ikor& device, DataLog& data_log, CaptureEvents& events, CaptureAccount& account,
+                                   const SampleText& header, int components) {
   const std::string folder = FileLogFolder.get();
   LogPaths paths;
   if (const int error = log_paths_for_folder(folder, paths); error != 0) {
-    sink.failure(failure_text("Unable to create the data log in", folder, error));
+    events.failure(failure_text("Unable to create the data log in", folder, error));
     return std::nullopt;
   }
   if (const int error = data_log.open(paths.data_log); error != 0) {
-    sink.failure(failure_text("Unable to create the data log", paths.data_log, error));
+    events.failure(failure_text("Unable to create the data log", paths.data_log, error));
     return std::nullopt;
   }
   veltrix::devices::RegisterOutcome saved;
@@ -164,23 +171,24 @@ std::optional<EndReason> open_logs(ikor& device, DataLog& data_log, CaptureSink&
   const bool written = std::filesystem::is_regular_file(paths.register_log, ignored);
   if (status == kStatusFileOpenFailed) {
     const std::string& problem = saved.file_problem;
-    sink.failure("Unable to write the register log " + paths.register_log + (problem.empty() ? "" : ": " + problem));
+    events.failure("Unable to write the register log " + paths.register_log + (problem.empty() ? "" : ": " + problem));
   } else if (status != 0 && written) {
-    sink.failure("A register could not be read for the register log " + paths.register_log + "; it shows 0");
+    events.failure("A register could not be read for the register log " + paths.register_log + "; it shows 0");
   } else if (status != 0) {
-    sink.failure("The register log " + paths.register_log + " was not written: a register could not be read");
+    events.failure("The register log " + paths.register_log + " was not written: a register could not be read");
   }
   if (status != 0 && !written) {
     paths.register_log.clear();
   }
   vtxn_base_config::first_time_logToFile = 2;
-  sink.logs_created(paths, header.view(), components);
+  tell_sidecar_error(events, account, account.logs_created(paths, header.view(), components));
+  events.logs_created(paths.data_log);
   return std::nullopt;
 }
 
 }  // namespace
 
-int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
+int background_writer_thread(ikor* device_pointer, CaptureEvents& events, CaptureAccount& account) {
   assert(device_pointer != nullptr);
   ikor& device = *device_pointer;
 
@@ -191,8 +199,9 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   const int rate_hz = device.get_current_sampling_rate(divider, filter);
   int current_rate_hz = rate_hz;
   const bool timed = data_log_has_time(rate_hz);
-  sink.capture_began(rate_hz);
-  SampleReads reads(device, sink, rate_hz, timed, FastCapture.load(), active_components(device));
+  account.began(rate_hz);
+  events.started(rate_hz);
+  SampleReads reads(device, events, rate_hz, timed, FastCapture.load(), active_components(device));
   SampleSchedule schedule(rate_hz);
   int warm_up = 0;
   int sample_count = 0;
@@ -209,7 +218,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   auto report_data_log_error = [&](int error) {
     if (error != 0) {
       data_log_failed = true;
-      sink.failure(failure_text("Unable to write the data log", data_log.path(), error));
+      events.failure(failure_text("Unable to write the data log", data_log.path(), error));
     }
   };
   EndReason end_reason = EndReason::kStopRequested;
@@ -218,7 +227,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   auto end_capture = [&](EndReason reason) {
     end_reason = reason;
     BackgroundThreadRunningStatus.store(2);
-    sink.failure(veltrix::capture::end_reason_text(end_reason));
+    events.failure(veltrix::capture::end_reason_text(end_reason));
   };
   auto stop_on_link_failure = [&] {
     if (const auto failure = link_failure()) {
@@ -247,7 +256,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   SampleText line;
   SampleText text;
   auto open_logs_or_end = [&](int components) {
-    if (const auto failure = open_logs(device, data_log, sink, header, components)) {
+    if (const auto failure = open_logs(device, data_log, events, account, header, components)) {
       end_capture(*failure);
     }
   };
@@ -259,7 +268,7 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   if (BackgroundThreadRunningStatus.load() == 1 && reads.start(active_components(device), elapsed_ms()) != 0) {
     stop_on_link_failure();
   }
-  SampleWait waited(sink, elapsed_ms());
+  SampleWait waited(events, elapsed_ms());
 
   while (BackgroundThreadRunningStatus.load() == 1) {
     // A rate changed mid-capture is followed at once; the data log keeps the
@@ -390,9 +399,9 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
       if (recorded) {
         schedule.recorded(taken_ms, reads.sample_number());
       }
-      sink.sample_taken(taken_ms, active, values);
+      account.sample_taken(taken_ms, active, values);
     }
-    sink.sample_recorded(console_text, sample_count);
+    events.progress(console_text, sample_count);
   }
 
   // A log that recorded no sample has no header for a summary to close.
@@ -414,13 +423,14 @@ int background_writer_thread(ikor* device_pointer, CaptureSink& sink) {
   // between; samples lost to overflows were still missed.
   const bool before_first = sample_count == 0 && reads.lost_samples() > 0;
   const long long missed = before_first ? reads.lost_samples() : schedule.missed();
-  sink.samples_counted(kept, missed, before_first || schedule.estimated());
+  account.counted(kept, missed, before_first || schedule.estimated());
   if (reads.lost_samples() > 0) {
-    sink.failure(fifo_overflow_text(missed));
+    events.failure(fifo_overflow_text(missed));
   }
   if (dropped > 0) {
-    sink.failure(dropped_text(dropped));
+    events.failure(dropped_text(dropped));
   }
-  sink.capture_ended(end_reason);
+  tell_sidecar_error(events, account, account.ended(end_reason));
+  events.ended(end_reason, account.report());
   return 0;
 }

@@ -1,11 +1,12 @@
 #pragma once
-// What one capture tells about itself besides its logs: the report measured
-// from every recorded sample's time, the sidecar beside the data log, and the
-// plot queue fed with every recorded sample's values.
+// The capture's own bookkeeping, kept by the capture thread beside the
+// events it tells: the report measured from every recorded sample's time,
+// the sidecar beside the data log, and the plot queue fed with every
+// recorded sample's values.
 //
 // Thread contract: built by capture_control before it creates the capture
-// thread; afterwards only the capture thread uses it, through the capture
-// sink, until the thread has been joined.
+// thread; afterwards only the capture thread calls it, until the thread has
+// been joined.
 
 #include <chrono>
 #include <string>
@@ -28,15 +29,25 @@ class CaptureAccount {
 
   // This capture continues the segment whose data log is `data_log_name`.
   void follows(std::string data_log_name) { facts_.previous_segment = std::move(data_log_name); }
+  // Once, first: the rate in Hz the sensor reported.
   void began(int rate_hz);
-  // Writes the sidecar without its report; `paths.register_log` is "" when
-  // none was written. 0, or the errno of the write.
+  // When this capture's data log and register log exist: their paths
+  // (`paths.register_log` "" when none was written), the data log's header
+  // (without line end) and the components it shows. Writes the sidecar
+  // without its report. 0, or the errno of the write.
   int logs_created(const LogPaths& paths, std::string_view header, int components);
-  // Never blocks or allocates: a full queue drops the sample for display only.
+  // For each recorded sample, before its progress event: when it was taken
+  // on the capture clock (taken even when the data log has no time column),
+  // the COMPONENT_* bits read and their values; not for a sample read again
+  // (the one before, logged twice). Never blocks or allocates: a full queue
+  // drops the sample for display only.
   void sample_taken(double time_ms, int components, const SampleValues& values) noexcept;
-  // What the capture thread counted (CaptureSink::samples_counted).
+  // Once, before ended: how many recorded samples reached an output (the
+  // console or a log), less those read again, and the samples missed between
+  // the first and the last of them, `estimated` when the figure rests on
+  // times.
   void counted(int kept, long long missed, bool estimated);
-  // When logs were created, reads the registers again (register_changes.h)
+  // Once, last, when the logs are closed. When logs were created, reads the registers again (register_changes.h)
   // and rewrites the sidecar with them and the report. 0, or the errno of
   // the write; 0 as well when the same errno already refused the first write
   // (a full disk is told once).

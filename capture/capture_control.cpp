@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -15,7 +14,6 @@
 #include "capture/capture_account.h"
 #include "capture/capture_clock.h"
 #include "capture/capture_settings.h"
-#include "capture/capture_sink.h"
 #include "capture/console_buffer.h"
 #include "capture/cpu_wake_latency.h"
 #include "common/thread_priority.h"
@@ -64,13 +62,21 @@ bool is_loss_text(const std::string& message) {
   return message == end_reason_text(EndReason::kBoardLost) || message == end_reason_text(EndReason::kBoardNotAnswering);
 }
 
-// Keeps the capture's account, puts notes and failures on the console too
-// when it is on, and passes everything on as events. Capture thread only.
-class ControlSink final : public CaptureSink {
+// Puts notes and failures on the console too when it is on, ends the
+// capture at a failure when asked to, and passes every event on to the
+// starter's. Capture thread only.
+class ControlEvents final : public CaptureEvents {
  public:
-  void sample_recorded(std::string_view console_text, int sample_count) override {
+  void started(int rate_hz) override {
+    ended_at_failure_ = false;
+    events->started(rate_hz);
+  }
+
+  void progress(std::string_view console_text, int sample_count) override {
     events->progress(console_text, sample_count);
   }
+
+  void logs_created(const std::string& data_log) override { events->logs_created(data_log); }
 
   void note(const std::string& message) override {
     if (settings::EnableLogToConsole.load()) {
@@ -78,6 +84,8 @@ class ControlSink final : public CaptureSink {
     }
     events->note(message);
   }
+
+  void waiting(int seconds) override { events->waiting(seconds); }
 
   void failure(const std::string& message) override {
     if (settings::EnableLogToConsole.load() && !(loss_told_elsewhere && is_loss_text(message))) {
@@ -92,46 +100,18 @@ class ControlSink final : public CaptureSink {
     events->failure(message);
   }
 
-  void capture_began(int rate_hz) override {
-    ended_at_failure_ = false;
-    account->began(rate_hz);
-    events->started(rate_hz);
-  }
-
-  void logs_created(const LogPaths& paths, std::string_view header, int components) override {
-    sidecar_failure(account->logs_created(paths, header, components));
-    events->logs_created(paths.data_log);
-  }
-
-  void sample_taken(double time_ms, int components, const SampleValues& values) override {
-    account->sample_taken(time_ms, components, values);
-  }
-
-  void no_sample_for(int seconds) override { events->waiting(seconds); }
-
-  void samples_counted(int kept, long long missed, bool estimated) override {
-    account->counted(kept, missed, estimated);
-  }
-
-  void capture_ended(EndReason reason) override {
-    sidecar_failure(account->ended(reason));
+  void ended(EndReason reason, const CaptureReport& report) override {
     if (reason == EndReason::kStopRequested && ended_at_failure_) {
       reason = EndReason::kLogFailed;
     }
-    events->ended(reason, account->report());
+    events->ended(reason, report);
   }
 
  private:
-  void sidecar_failure(int error) {
-    if (error != 0) {
-      failure("Unable to write the capture description " + account->sidecar() + ": " + std::strerror(error));
-    }
-  }
-
   bool ended_at_failure_ = false;
 };
 
-ControlSink control_sink;
+ControlEvents control_events;
 
 // The paced poll sleeps to shortly before a sample is due: the default 50 us
 // of timer slack would make it wake late, or need a wider margin of polls.
@@ -144,7 +124,7 @@ void run_capture_thread(ikor* device) {
   account->thread_raised(veltrix::thread_priority_text(veltrix::raise_thread_priority(kRealTimePriority, kRaisedNice)),
                          cpus_awake.held());
   (void)prctl(PR_SET_TIMERSLACK, kTimerSlackNs);
-  (void)background_writer_thread(device, control_sink);
+  (void)background_writer_thread(device, control_events, *account);
 }
 
 }  // namespace

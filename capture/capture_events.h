@@ -47,7 +47,7 @@ class CaptureEvents {
   // The data log of this capture now exists at `data_log`.
   virtual void logs_created(const std::string& /*data_log*/) {}
   // Something the operator should know that is no failure (a fast capture
-  // that had to fall back), without a line end.
+  // that had to fall back, a FIFO that overflowed), without a line end.
   virtual void note(const std::string& /*message*/) {}
   // The sensor has flagged no sample for `seconds` whole seconds: told from
   // 2 s on, at each new second, while the capture keeps waiting; 0 when

@@ -10,11 +10,13 @@ constexpr char kNoBlockReadNote[] =
     "The selected components cannot be read in one block on this sensor; the capture reads them one by one.";
 constexpr char kNoFifoNote[] =
     "The sensor's FIFO cannot hold the selected components; the capture polls for each sample.";
+constexpr char kFifoOverflowNote[] =
+    "The sensor's FIFO overflowed; samples were lost. The report at the end counts them.";
 
 }  // namespace
 
-SampleReads::SampleReads(ikor& device, CaptureSink& sink, int rate_hz, bool timed, bool fast, int components)
-    : device_(device), rate_hz_(rate_hz), fifo_capture_(device), pacing_(rate_hz), notified_(device) {
+SampleReads::SampleReads(ikor& device, CaptureEvents& events, int rate_hz, bool timed, bool fast, int components)
+    : device_(device), events_(events), rate_hz_(rate_hz), fifo_capture_(device), pacing_(rate_hz), notified_(device) {
   if (!fast) {
     return;
   }
@@ -22,11 +24,11 @@ SampleReads::SampleReads(ikor& device, CaptureSink& sink, int rate_hz, bool time
   // answers in a millisecond: the FIFO, where it takes the selection.
   fifo_ = !timed && fifo_capture_.carries(components);
   if (!timed && !fifo_) {
-    sink.note(kNoFifoNote);
+    events.note(kNoFifoNote);
   }
   blocks_ = !fifo_ && device.plan_sample_block(components).has_value();
   if (!fifo_ && !blocks_) {
-    sink.note(kNoBlockReadNote);
+    events.note(kNoBlockReadNote);
   }
 }
 
@@ -45,7 +47,14 @@ long SampleReads::poll(int components, bool& ready, bool& whole, SampleValues& v
   ready = false;
   whole = true;
   if (fifo_) {
-    return fifo_capture_.next(components, ready, values);  // it keeps its own pace
+    const long status = fifo_capture_.next(components, ready, values);  // it keeps its own pace
+    // Once: the operator should hear of lost samples while the capture can
+    // still be stopped and set up anew, not only at its end.
+    if (!overflow_told_ && fifo_capture_.overflows() > 0) {
+      overflow_told_ = true;
+      events_.note(kFifoOverflowNote);
+    }
+    return status;
   }
   if (notified_.active()) {
     notified_.wait();

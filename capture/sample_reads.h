@@ -5,13 +5,14 @@
 // in one exchange (the device's sample block), woken by the board's
 // data-ready notification where it sends one; above the timed rates, the
 // sensor's FIFO in bulk. Where the sensor does not allow the fast way, the
-// capture falls back and is told why in a note.
+// capture falls back and is told why in a note; the FIFO's first overflow is
+// told in a note as it happens, the samples lost are counted at the end.
 //
 // Thread contract: one object per capture, used by the capture thread only.
 
 #include <optional>
 
-#include "capture/capture_sink.h"
+#include "capture/capture_events.h"
 #include "capture/data_ready_wait.h"
 #include "capture/fifo_capture.h"
 #include "capture/poll_pacing.h"
@@ -23,8 +24,9 @@ namespace veltrix::capture {
 class SampleReads {
  public:
   // `timed` rates are read per sample; `fast` asks for the fast way for
-  // `components`, with a note to `sink` for each fall-back.
-  SampleReads(ikor& device, CaptureSink& sink, int rate_hz, bool timed, bool fast, int components);
+  // `components`, with a note to `events` for each fall-back and the first
+  // overflow.
+  SampleReads(ikor& device, CaptureEvents& events, int rate_hz, bool timed, bool fast, int components);
 
   // The fast way reads the register log before the first sample: read
   // after it, every register would pop FIFO bytes, and with a board that
@@ -70,6 +72,7 @@ class SampleReads {
 
  private:
   ikor& device_;
+  CaptureEvents& events_;
   int rate_hz_;
   FifoCapture fifo_capture_;
   PollPacing pacing_;
@@ -77,6 +80,7 @@ class SampleReads {
   bool fifo_ = false;
   bool blocks_ = false;
   double fifo_started_ms_ = 0.0;
+  bool overflow_told_ = false;
 };
 
 }  // namespace veltrix::capture

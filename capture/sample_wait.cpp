@@ -13,7 +13,7 @@ void SampleWait::nothing(double now_ms) {
   const int seconds = static_cast<int>((now_ms - since_ms_) / 1000.0);
   if (seconds >= kFirstToldSeconds && seconds > told_) {
     told_ = seconds;
-    sink_.no_sample_for(seconds);
+    events_.waiting(seconds);
   }
 }
 
@@ -21,7 +21,7 @@ void SampleWait::sample(double now_ms) {
   since_ms_ = now_ms;
   if (told_ != 0) {
     told_ = 0;
-    sink_.no_sample_for(0);
+    events_.waiting(0);
   }
 }
 

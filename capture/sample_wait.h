@@ -7,13 +7,13 @@
 //
 // Thread contract: one object per capture, used by the capture thread only.
 
-#include "capture/capture_sink.h"
+#include "capture/capture_events.h"
 
 namespace veltrix::capture {
 
 class SampleWait {
  public:
-  SampleWait(CaptureSink& sink, double now_ms) : sink_(sink), since_ms_(now_ms) {}
+  SampleWait(CaptureEvents& events, double now_ms) : events_(events), since_ms_(now_ms) {}
 
   // A poll at `now_ms` found no sample.
   void nothing(double now_ms);
@@ -21,7 +21,7 @@ class SampleWait {
   void sample(double now_ms);
 
  private:
-  CaptureSink& sink_;
+  CaptureEvents& events_;
   double since_ms_;  // of the last sample, or of the start
   int told_ = 0;     // the seconds last told; 0 while none was
 };
