@@ -152,9 +152,9 @@ bool write_report_json(const nlohmann::ordered_json& report, const std::string& 
   return error == 0;
 }
 
-// Console text to stdout as the capture records it, the board's loss and
-// return on stderr as they happen, and what the run ends with: notes,
-// failures, the report. The capture thread and the session's supervisor use
+// Console text to stdout as the capture records it; notes, the board's loss
+// and return on stderr as they happen, and what the run ends with: failures,
+// the report. The capture thread and the session's supervisor use
 // it, one at a time, until the session has ended.
 class CliEvents final : public veltrix::session::SessionEvents {
  public:
@@ -182,6 +182,9 @@ class CliEvents final : public veltrix::session::SessionEvents {
       std::fprintf(stderr, "%s\n", veltrix::capture::waiting_text(seconds).c_str());
     }
   }
+
+  // Said as it happens: an overflow or a fall-back is news while the capture runs.
+  void note(const std::string& message) override { std::fprintf(stderr, "%s\n", message.c_str()); }
 
   void failure(const std::string& message, bool) override {
     failed_.store(true);
@@ -282,9 +285,6 @@ int run_capture(veltrix::session::Session& session, const CaptureRequest& reques
   Outcome outcome = *events.outcome();
   if (!outcome.segments.empty()) {
     outcome.segments.back().console_lines_not_shown = shown.lines_not_shown;
-  }
-  for (const std::string& note : outcome.notes) {
-    std::fprintf(stderr, "%s\n", note.c_str());
   }
   int status = kExitOk;
   for (const std::string& failure : outcome.failures) {
