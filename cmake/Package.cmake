@@ -32,6 +32,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # - the fonts: the window's layout is measured in these faces' metrics
 #   (application_setup.cpp asks for them by name); others clip its labels.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, fonts-crosextra-carlito, fonts-liberation2, fonts-dejavu-core")
+if(VELTRIX_PYTHON_DEPENDS)
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${VELTRIX_PYTHON_DEPENDS}")
+endif()
 # The platform plugins: Debian 12's libqt6gui6 carries xcb and offscreen
 # itself; qt6-qpa-plugins adds the others (VNC, touch and tablet input).
 # rtkit lets a user who is not root run the capture thread real-time

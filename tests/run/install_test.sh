@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # cmake --install puts exactly the programs, their man pages when the build
 # makes them, with the window its desktop entry and icon, and the copyright
-# file and changelog under the prefix, and the installed programs run from there.
-#   install_test.sh BUILD_DIR WITH_WINDOW(0|1) WITH_MAN_PAGES(0|1)
+# file and changelog under the prefix, the Python module when the build makes
+# it, and the installed programs run from there.
+#   install_test.sh BUILD_DIR WITH_WINDOW(0|1) WITH_MAN_PAGES(0|1) [PYTHON_MODULE_FILE_NAME]
 set -uo pipefail
 build=$1
 with_window=$2
 with_man_pages=$3
+python_module=${4:-}
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 failures=0
@@ -22,6 +24,11 @@ expected=(share/doc/veltrix-logger/copyright share/doc/veltrix-logger/changelog.
 if ((with_window)); then
   programs+=(veltrix-logger)
   expected+=(share/applications/veltrix-logger.desktop share/icons/hicolor/scalable/apps/veltrix-logger.svg)
+fi
+if [ -n "$python_module" ]; then
+  for file in __init__.py __init__.pyi py.typed "$python_module"; do
+    expected+=("lib/python3/dist-packages/veltrix/$file")
+  done
 fi
 for program in "${programs[@]}"; do
   expected+=("bin/$program")
