@@ -119,9 +119,11 @@ struct DelayedExchanges {
 };
 
 // Delays of a USB board's scale hold without a busy wait: every reply comes
-// at least the delay late, 1 ms adds about four times what 250 us adds to an
+// at least the delay late, 1 ms adds well over what 250 us adds to an
 // undelayed exchange (a delay rounded to whole milliseconds adds the same),
-// and waiting out 1 ms costs far less processor time than 1 ms.
+// and waiting out 1 ms costs far less processor time than 1 ms. The delay
+// overlaps the exchange's own time, which a sanitizer stretches, so the
+// ratio has no fixed upper side: a delay left out fails the first check.
 TEST_F(BoardFaults, SubMillisecondDelaysHoldWithoutSpinning) {
   start();
   auto exchanges = [this](std::chrono::microseconds delay) {
@@ -149,7 +151,6 @@ TEST_F(BoardFaults, SubMillisecondDelaysHoldWithoutSpinning) {
   const double ratio =
       (full.median_seconds - undelayed.median_seconds) / (quarter.median_seconds - undelayed.median_seconds);
   EXPECT_GE(ratio, 1.6);
-  EXPECT_LE(ratio, 12.0);
   EXPECT_LT(full.cpu_seconds_each - undelayed.cpu_seconds_each, 0.4e-3);
 }
 
