@@ -51,10 +51,6 @@ sigset_t stop_signals() {
   return signals;
 }
 
-Clock::time_point after(double seconds) {
-  return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
-
 // Waits until the session's capture has ended (itself, at its last sample,
 // its time or a failure), passing a stop signal on to it. Returns whether a
 // signal came.
@@ -265,7 +261,7 @@ int run_capture(veltrix::session::Session& session, const CaptureRequest& reques
   run.samples = request.samples;
   run.continue_seconds = request.reconnect_seconds;
   if (request.seconds > 0.0) {
-    run.end_at = after(request.seconds);
+    run.end_at = veltrix::session::after(request.seconds);
   }
   if (!session.start(run)) {
     session.listen(nullptr);

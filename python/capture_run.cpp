@@ -28,10 +28,6 @@ using namespace std::chrono_literals;
 constexpr auto kPollPeriod = 2ms;
 constexpr auto kSignalPeriod = 20ms;
 
-Clock::time_point after(double seconds) {
-  return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
-
 // Whether Python has a signal to act on; runs its handler (KeyboardInterrupt
 // is then set). Called without the GIL.
 bool python_signalled() {
@@ -73,7 +69,7 @@ CaptureRun::CaptureRun(Board& board, const CaptureRequest& request) : board_(boa
   run.samples = request.samples;
   run.continue_seconds = request.reconnect_seconds;
   if (request.seconds > 0.0) {
-    run.end_at = after(request.seconds);
+    run.end_at = session::after(request.seconds);
   }
   session::Session& session = board.session();
   session.listen(this);
@@ -106,7 +102,7 @@ py::object CaptureRun::take(double timeout_s, std::size_t most) {
   bool interrupted = false;
   {
     const py::gil_scoped_release released;
-    const Clock::time_point deadline = after(timeout_s);
+    const Clock::time_point deadline = session::after(timeout_s);
     Clock::time_point next_signal_check = Clock::now() + kSignalPeriod;
     while (got < samples.size()) {
       ended = board_.session().wait_for(0ms);

@@ -29,15 +29,6 @@ constexpr auto kSegmentCheckPeriod = 20ms;
 
 SessionEvents no_events;
 
-// `seconds` from now; an infinite or unrepresentable wait never ends.
-Clock::time_point after(double seconds) {
-  constexpr double kLongest = 1e9;  // about 30 years
-  if (!(seconds < kLongest)) {
-    return Clock::time_point::max();
-  }
-  return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
-
 void tell_console(const std::string& sentence) {
   if (capture::settings::EnableLogToConsole.load()) {
     capture::console_buffer::append(sentence + "\r\n");
@@ -45,6 +36,14 @@ void tell_console(const std::string& sentence) {
 }
 
 }  // namespace
+
+Clock::time_point after(double seconds) {
+  constexpr double kLongest = 1e9;  // about 30 years
+  if (!(seconds < kLongest)) {
+    return Clock::time_point::max();
+  }
+  return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
 
 // The continued capture's events, passed on to the listener and kept for the
 // outcome. Capture thread, and the supervisor's once the capture has been

@@ -57,6 +57,10 @@ struct CaptureRun {
   std::optional<std::chrono::steady_clock::time_point> end_at;
 };
 
+// `seconds` from now on the steady clock; an infinite or unrepresentable
+// wait never ends. For CaptureRun::end_at.
+std::chrono::steady_clock::time_point after(double seconds);
+
 class Session {
  public:
   explicit Session(SessionEvents* events = nullptr);
