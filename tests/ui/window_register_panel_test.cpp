@@ -443,6 +443,25 @@ class WindowRegisterPanelTest : public QObject {
     QVERIFY(!QFile::exists(nowhere));
   }
 
+  // The divider was written but its read-back came malformed: the box says
+  // so in the CLI's words, and no rate is shown as chosen.
+  void a_rate_change_cut_short_says_what_was_written_and_shows_no_rate() {
+    WindowHarness h;
+    QVERIFY(h.connect("kor42", "KOR 42"));
+    veltrix::sim::Faults malformed;
+    malformed.long_reads = {0x19};
+    h.board->set_faults(malformed);
+    h.prompts.errors.clear();
+    h.click("rdSamplingRate200");
+    QCOMPARE(h.prompts.error_texts(), std::vector<QString>{QString::fromLatin1(veltrix::devices::kSensorWriteError)});
+    QCOMPARE(h.prompts.errors[0].detail,
+             QStringLiteral("The board gave a malformed reply. Register 19 (SMPLRT_DIV) was written but could not be "
+                            "read back; the sampling rate is not known."));
+    for (const char* name : {"rdSamplingRate20", "rdSamplingRate50", "rdSamplingRate100", "rdSamplingRate200"}) {
+      QVERIFY2(!h.child<QRadioButton>(name)->isChecked(), name);
+    }
+  }
+
   void registers_that_do_not_hold_what_was_written_get_one_box_and_compare_marks_the_differing_rows() {
     WindowHarness h;
     veltrix::sim::SensorOptions sensor;
